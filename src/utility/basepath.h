@@ -1,0 +1,16 @@
+// The base path: the folder of the running executable, ending with the
+// separator. Every data path is relative to it. Lives with the file layer so
+// that the readers need not link the settings module; settings.h re-exports it.
+#pragma once
+
+// Computed on first use (POSIX: /proc/self/exe) unless SetBasePath was called.
+const char* GetBasePath();
+// Overrides the base path (e.g. the harness's --base option). A missing final
+// separator is added; null or "" gives the empty base path.
+void SetBasePath(const char* path);
+
+// The Windows command-line rule: the text from the start (or after an opening
+// quote) up to and including the last backslash before the cut position (the
+// closing quote, or a colon found from index 3 on, or the end). Returns a new[]'d
+// string exactly as long as that prefix.
+char* BasePathFromCommandLine(const char* command_line);

@@ -1,0 +1,36 @@
+// The engine's two clocks: seconds for frame timing and milliseconds for
+// animation, the day cycle and script sleeps. Both read one replaceable
+// source so that the platform layer, the test harness (fixed frame step),
+// tools and tests can drive time.
+//
+//   ClockSeconds()/ClockMilliseconds()  read the current source.
+//   SetClockSource(src)                 installs a source (not owned); null
+//                                       restores the real-time source.
+//   UseFixedClock(step_ms, start_ms)    installs the built-in fixed-step source:
+//                                       both clocks stand still at start_ms
+//                                       until AdvanceFixedClock() moves them by
+//                                       step_ms (call it once per frame).
+//   UseRealTimeClock()                  back to the real-time source
+//                                       (std::chrono::steady_clock, counted from
+//                                       the first clock read of the process).
+#pragma once
+
+#include <cstdint>
+
+class ClockSource {
+public:
+    virtual ~ClockSource() = default;
+    virtual float Seconds() = 0;
+    virtual uint32_t Milliseconds() = 0;
+};
+
+float ClockSeconds();
+uint32_t ClockMilliseconds();
+
+void SetClockSource(ClockSource* source);
+ClockSource* GetClockSource();
+
+void UseRealTimeClock();
+void UseFixedClock(uint32_t step_ms, uint32_t start_ms = 0);
+// Advances the fixed-step source by one step (no effect on other sources).
+void AdvanceFixedClock();

@@ -1,0 +1,20 @@
+// The one function that opens a data file. Data paths are written with
+// backslashes and data made on Windows mixes letter case, so on POSIX the path
+// is mapped to '/' and, when the exact path does not exist, each component is
+// looked up ignoring ASCII letter case. Every reader opens files through it.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// Returns the stream or null. For read modes every component is resolved; for
+// write/append modes the existing folders are resolved and the final name is
+// kept as given when no entry matches it.
+FILE* OpenFile(const char* path, const char* mode);
+
+// The path OpenFile would open: separators mapped, components resolved as far
+// as they exist (an unmatched tail is kept as given).
+std::string ResolvePath(const char* path);
+
+// True when the path (resolved as above) names an existing regular file.
+bool FileExists(const char* path);

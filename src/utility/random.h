@@ -1,0 +1,7 @@
+// All chance in the engine comes from here, so that a seeded run repeats
+// exactly. A thin wrapper over the C library's rand/srand.
+#pragma once
+
+// 0..32767.
+int Z1Rand();
+void Z1SeedRandom(unsigned seed);

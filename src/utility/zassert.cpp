@@ -1,0 +1,10 @@
+#include "utility/zassert.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+void Z1AssertFailed(const char* expression, const char* file, int line) {
+    std::fprintf(stderr, "Assertion failed: %s, file %s, line %d\n", expression, file, line);
+    std::fflush(stderr);
+    std::abort();
+}
