@@ -1,0 +1,80 @@
+// Automation of the game executable: options that make a run repeatable and
+// observable (frame limit, fixed frame step, random seed, screenshots, an
+// input replay, the base path). Without options the program behaves exactly
+// as it does for a player; every option only adds.
+//
+// The platform layer parses the command line with ParseHarnessOptions, installs
+// the options with StartHarness, and calls HarnessEndFrame after every frame it
+// runs. Frames are numbered from 0: frame N is the (N+1)-th frame the main loop
+// runs. Input events of a replay marked with frame N are delivered before frame
+// N runs; a screenshot at frame N shows the image frame N drew.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "utility/clock.h"
+
+struct ScreenshotRequest {
+    int frame = 0;
+    std::string file;
+};
+
+struct HarnessOptions {
+    int frames = -1;             // --frames N: stop after N frames; -1 runs until the window closes
+    double fixed_step = 0.0;     // --fixed-step S: both clocks advance S seconds per frame; 0 = real time
+    bool seeded = false;         // --seed N given
+    unsigned seed = 0;
+    std::vector<ScreenshotRequest> screenshots;  // --screenshot FRAME:FILE.png, repeatable
+    std::string replay;          // --replay FILE
+    std::string base;            // --base DIR
+
+    bool Any() const;
+};
+
+// Parses argv[1] .. argv[argc-1]. On failure returns false with a one-line
+// message (no trailing newline) in *error; *options is then unspecified.
+bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* options,
+                         std::string* error);
+
+// The option summary printed with a usage error.
+const char* HarnessUsage();
+
+// Fixed-step clock source: both clocks stand at their start until Advance moves
+// them on by one step; the milliseconds follow the seconds (rounded), so the
+// two never drift apart however many frames run.
+class FixedStepClock : public ClockSource {
+public:
+    explicit FixedStepClock(double step_seconds, double start_seconds = 0.0);
+    float Seconds() override;
+    uint32_t Milliseconds() override;
+    void Advance() { ++steps; }
+    uint64_t Steps() const { return steps; }
+
+private:
+    double step;
+    double start;
+    uint64_t steps = 0;
+};
+
+// Applies the options that act before the services are created: base path,
+// seed, fixed-step clock (installed with SetClockSource). The replay is loaded
+// by the caller (see replay.h). The options are kept for HarnessEndFrame.
+void StartHarness(const HarnessOptions& options);
+
+// The frame about to run (or running): 0 before the first frame ends.
+int HarnessFrame();
+
+// Screenshots due for the frame now running; call before presenting it.
+std::vector<std::string> HarnessScreenshotsDue();
+
+// Call after each frame: advances the fixed-step clock and the frame number,
+// and says whether the frame limit is reached.
+bool HarnessEndFrame();
+
+// Requests that were never reached (their frame did not run), for a warning.
+std::vector<ScreenshotRequest> HarnessMissedScreenshots();
+
+// Forgets the options and restores the real-time clock (tests).
+void ResetHarness();
