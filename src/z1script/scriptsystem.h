@@ -1,0 +1,103 @@
+// Programs, triggers and the scheduler: the script runtime the game talks to.
+//
+// One ScriptSystem per process (g_scripts), made by LoadScriptFile from the
+// intro screen. Tests and tools make their own.
+#ifndef ZENDAR_Z1SCRIPT_SCRIPTSYSTEM_H
+#define ZENDAR_Z1SCRIPT_SCRIPTSYSTEM_H
+
+#include <cstdint>
+
+#include "utility/list.h"
+#include "z1script/scriptcalls.h"
+#include "z1script/scriptfile.h"
+#include "z1script/scriptvalue.h"
+#include "z1script/scriptvm.h"
+
+class String;
+class StringHashTable;
+
+class ScriptSystem {
+public:
+    ScriptSystem();
+    ~ScriptSystem();
+    ScriptSystem(const ScriptSystem&) = delete;
+    ScriptSystem& operator=(const ScriptSystem&) = delete;
+
+    // Reads the compiled script file, builds the code segment, the function
+    // table and the templates, creates the machine and starts the init
+    // programs. A missing file is silent; a full code segment stops loading
+    // without a machine. Call once.
+    void Load(const char* path);
+
+    void StartInitPrograms();
+    // Wakes the waiting instances started for name, or else starts every
+    // template whose name matches.
+    void StartByName(const char* name);
+    // As StartByName, but against the trigger patterns of one trigger type.
+    void FireTrigger(const char* name, int trigger);
+    void FireClick(const char* name) { FireTrigger(name, kTriggerClick); }
+    void FireCollision(const char* name) { FireTrigger(name, kTriggerCollision); }
+    void FirePickup(const char* name) { FireTrigger(name, kTriggerPickup); }
+    // The editor's script dialog: asks for a name (at most 256 characters)
+    // and starts it by name when the user chooses "Call".
+    void CallFromDialog(ScriptCallPrompt* prompt);
+
+    // One pass over the running list (once per game frame).
+    void RunScheduler();
+
+    // Engine calls; null restores the logging defaults. Not owned. Kept for a
+    // machine created later by Load.
+    void SetWorld(ScriptWorld* world);
+    void SetGame(ScriptGame* game);
+    // Told about every instance the scheduler removes, before it is freed.
+    void SetFinishedObserver(void (*observer)(const ScriptInstance*, void*), void* context) {
+        finished_observer_ = observer;
+        finished_context_ = context;
+    }
+
+    ScriptVM* VM() const { return vm_; }
+    ScriptTexts& Texts() { return texts_; }
+    const uint8_t* CodeSegment() const { return code_; }
+    uint32_t CodeUsed() const { return code_used_; }
+    ScriptTemplate* Templates() const { return templates_; }  // front = last loaded
+    ScriptInstance* Running() const { return running_; }      // front = newest
+    ScriptFunction* FindFunction(const char* name) const;
+    int RunningCount() const;
+
+private:
+    void Start(ScriptTemplate* t, const char* name);
+    void StartOrWake(const char* name, int trigger);  // trigger < 0: by name
+
+    ScriptTexts texts_;
+    StringHashTable* functions_;
+    uint8_t* code_ = nullptr;
+    uint32_t code_used_ = 0;
+    ScriptVM* vm_ = nullptr;
+    ScriptTemplate* templates_ = nullptr;
+    ScriptInstance* running_ = nullptr;
+    List<ScriptFunction*> functions_loaded_;  // every function, for freeing
+    ScriptWorld* world_ = nullptr;
+    ScriptGame* game_ = nullptr;
+    void (*finished_observer_)(const ScriptInstance*, void*) = nullptr;
+    void* finished_context_ = nullptr;
+};
+
+// Prefix match when the pattern ends with '*', else equality; false when
+// either is null.
+bool ScriptNameMatches(const char* name, const char* pattern);
+
+// The process-wide runtime; null until the intro screen loads the script file.
+extern ScriptSystem* g_scripts;
+
+// The intro screen's call (it logs "Loading script '%s'" itself). Creates
+// g_scripts on the first call.
+void LoadScriptFile(const String& path);
+// Null-safe entry points for entities, conversations, the editor and the game
+// frame.
+void StartScriptByName(const char* name);
+void FireScriptClick(const char* name);
+void FireScriptCollision(const char* name);
+void FireScriptPickup(const char* name);
+void RunScriptScheduler();
+
+#endif

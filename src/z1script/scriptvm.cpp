@@ -1,0 +1,570 @@
+#include "z1script/scriptvm.h"
+
+#include <cctype>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "utility/clock.h"
+#include "utility/log.h"
+#include "utility/random.h"
+#include "utility/stringhashtable.h"
+
+ScriptCode::ScriptCode() {
+    std::memset(constants, 0, sizeof constants);
+    std::memset(constant_types, 0, sizeof constant_types);
+    std::memset(labels, 0, sizeof labels);
+}
+
+ScriptTemplate::ScriptTemplate() : stack(new ScriptValue[kScriptStackSlots]) {
+    std::memset(stack, 0, sizeof(ScriptValue) * kScriptStackSlots);
+}
+
+ScriptTemplate::~ScriptTemplate() { delete[] stack; }
+
+ScriptInstance::ScriptInstance(ScriptTemplate* t, uint32_t argument)
+    : program(t),
+      running(&t->running),
+      stack(t->stack),
+      pc(t->code_start),
+      start(t->code_start),
+      end(t->code_end),
+      base(0),
+      top(t->local_count),
+      code(t),
+      start_argument(argument) {}
+
+ScriptVM::ScriptVM(const uint8_t* code, StringHashTable* functions, ScriptTexts* texts)
+    : code_(code), functions_(functions), texts_(texts), world_(&default_world_), game_(&default_game_) {}
+
+ScriptFunction* ScriptVM::FindFunction(const char* name) const {
+    return functions_ ? static_cast<ScriptFunction*>(functions_->Find(name)) : nullptr;
+}
+
+namespace {
+
+// Integer arithmetic wraps as the 32-bit machine it was written for did,
+// instead of being undefined on overflow.
+inline int32_t Wrap(uint32_t v) { return static_cast<int32_t>(v); }
+inline uint32_t U(int32_t v) { return static_cast<uint32_t>(v); }
+
+// Float to integer truncating toward zero; out-of-range values saturate and
+// NaN gives 0 rather than an undefined conversion.
+int32_t FloatToInt(float f) {
+    if (std::isnan(f)) return 0;
+    if (f >= 2147483648.0f) return INT32_MAX;
+    if (f <= -2147483648.0f) return INT32_MIN;
+    return static_cast<int32_t>(f);
+}
+
+// Leading white space, an optional sign, decimal digits; saturates.
+int32_t TextToInt(const char* s) {
+    if (!s) return 0;
+    while (std::isspace(static_cast<unsigned char>(*s))) ++s;
+    bool negative = false;
+    if (*s == '+' || *s == '-') negative = *s++ == '-';
+    int64_t v = 0;
+    while (*s >= '0' && *s <= '9') {
+        v = v * 10 + (*s++ - '0');
+        if (v > 2147483648LL) v = 2147483648LL;
+    }
+    if (negative) v = -v;
+    if (v > INT32_MAX) v = INT32_MAX;
+    return static_cast<int32_t>(v);
+}
+
+}  // namespace
+
+void ScriptVM::Run(ScriptInstance* in) {
+    const uint8_t* const code = code_;
+    ScriptValue* const S = in->stack;
+    uint32_t pc = in->pc;
+    uint32_t start = in->start;
+    uint32_t end = in->end;
+    int32_t base = in->base;
+    int32_t top = in->top;
+    const ScriptCode* unit = in->code;
+    uint32_t op_at = pc;
+    uint32_t count = 0;
+    const uint32_t budget = budget_;
+    const char* fault = nullptr;
+    char buffer[256];
+
+// Every check sends the instance to the fault exit with its reason.
+#define FAULT(why)     \
+    do {               \
+        fault = (why); \
+        goto stop;     \
+    } while (0)
+// n values are needed on the stack (S[top - n + 1] .. S[top]).
+#define NEED(n) \
+    if (top < (n) - 1) FAULT("stack underflow")
+#define ROOM() \
+    if (top >= kScriptStackSlots - 1) FAULT("stack overflow")
+#define OPERAND(n) \
+    if (pc + (n) > end) FAULT("operand past the end of the code")
+#define LOCAL(k, idx)                                                       \
+    int32_t idx = base + (k);                                               \
+    if (idx < 0 || idx >= kScriptStackSlots) FAULT("local outside the stack")
+#define CONSTANT(k) \
+    if ((k) >= unit->constant_count) FAULT("constant index out of range")
+#define TEXT(handle, var)                                       \
+    if (!texts_->Valid(handle)) FAULT("not a text");            \
+    const char* var = texts_->Get(handle);
+#define JUMP_TO(L)                                                          \
+    do {                                                                    \
+        if ((L) >= unit->label_count) FAULT("label index out of range");    \
+        uint32_t target = unit->labels[(L)];                                \
+        if (target < start || target > end) FAULT("jump outside the code"); \
+        pc = target;                                                        \
+    } while (0)
+#define INT_OP(expr)                  \
+    do {                              \
+        NEED(2);                      \
+        int32_t a = S[top - 1].w[0];  \
+        int32_t b = S[top].w[0];      \
+        S[top - 1].w[0] = U(expr);    \
+        --top;                        \
+    } while (0)
+#define FLOAT_OP(expr)                              \
+    do {                                            \
+        NEED(2);                                    \
+        float a = WordToFloat(S[top - 1].w[0]);     \
+        float b = WordToFloat(S[top].w[0]);         \
+        S[top - 1].w[0] = FloatToWord(expr);        \
+        --top;                                      \
+    } while (0)
+#define COMPARE_JUMP(cond)           \
+    do {                             \
+        OPERAND(1);                  \
+        uint8_t L = code[pc++];      \
+        NEED(2);                     \
+        int32_t a = S[top - 1].w[0]; \
+        int32_t b = S[top].w[0];     \
+        top -= 2;                    \
+        if (cond) JUMP_TO(L);        \
+    } while (0)
+
+    while (!in->waiting && !in->finished) {
+        if (pc >= end) {
+            // Running off the end of a program or function ends the instance.
+            in->finished = 1;
+            break;
+        }
+        if (++count > budget) {
+            op_at = pc;
+            FAULT("instruction budget exhausted without waiting");
+        }
+        op_at = pc;
+        uint8_t op = code[pc++];
+        switch (op) {
+            case 0x01: {
+                NEED(1);
+                S[top].w[0] = U(static_cast<int32_t>(S[top].w[0]) % 255);
+                break;
+            }
+            case 0x02: INT_OP(Wrap(U(a) * U(b))); break;
+            case 0x03: {
+                NEED(1);
+                S[top].w[0] = 0u - S[top].w[0];
+                break;
+            }
+            case 0x04: {
+                NEED(2);
+                int32_t a = S[top - 1].w[0];
+                int32_t b = S[top].w[0];
+                if (b == 0) FAULT("remainder by zero");
+                S[top - 1].w[0] = U(b == -1 ? 0 : a % b);
+                --top;
+                break;
+            }
+            case 0x05: INT_OP(Wrap(U(a) - U(b))); break;
+            case 0x06: {
+                NEED(2);
+                int32_t a = S[top - 1].w[0];
+                int32_t b = S[top].w[0];
+                if (b == 0) FAULT("division by zero");
+                S[top - 1].w[0] = b == -1 ? 0u - U(a) : U(a / b);
+                --top;
+                break;
+            }
+            case 0x07: INT_OP(Wrap(U(a) + U(b))); break;
+            case 0x08: {
+                OPERAND(2);
+                uint8_t k = code[pc];
+                uint8_t n = code[pc + 1];
+                pc += 2;
+                LOCAL(k, i);
+                S[i].w[0] += n;
+                break;
+            }
+            case 0x09: {
+                OPERAND(1);
+                uint8_t L = code[pc++];
+                JUMP_TO(L);
+                break;
+            }
+            case 0x0A:
+            case 0x0E:
+            case 0x0B:
+            case 0x0F: {
+                OPERAND(1);
+                uint8_t L = code[pc++];
+                NEED(1);
+                bool zero = S[top].w[0] == 0;
+                --top;
+                if (zero == (op == 0x0A || op == 0x0E)) JUMP_TO(L);
+                break;
+            }
+            case 0x0C:
+            case 0x0D: {
+                OPERAND(1);
+                uint8_t L = code[pc++];
+                NEED(2);
+                TEXT(S[top - 1].w[0], ta);
+                TEXT(S[top].w[0], tb);
+                top -= 2;
+                // The null text compares as the empty one.
+                bool equal = std::strcmp(ta ? ta : "", tb ? tb : "") == 0;
+                if (equal == (op == 0x0C)) JUMP_TO(L);
+                break;
+            }
+            case 0x10: COMPARE_JUMP(a == b); break;
+            case 0x11: COMPARE_JUMP(a > b); break;
+            case 0x12: COMPARE_JUMP(a < b); break;
+            case 0x13: COMPARE_JUMP(a <= b); break;
+            case 0x14: COMPARE_JUMP(a >= b); break;
+            case 0x15: COMPARE_JUMP(a != b); break;
+            case 0x16:
+            case 0x17:
+            case 0x6D:
+            case 0x18: {
+                if (in->frames.empty()) {
+                    LogLine("Return without any prog callstack");
+                    in->finished = 1;
+                    break;
+                }
+                const ScriptFrame& f = in->frames.back();
+                if (op == 0x18) {
+                    int32_t t = f.top - f.param_count;
+                    if (t < -1 || t >= kScriptStackSlots) FAULT("return outside the stack");
+                    top = t;
+                } else {
+                    NEED(1);
+                    int32_t d = f.top - f.param_count + 1;
+                    if (d < 0 || d >= kScriptStackSlots) FAULT("return outside the stack");
+                    S[d].w[0] = S[top].w[0];
+                    top = d;
+                }
+                base = f.base;
+                pc = f.return_pc;
+                start = f.start;
+                end = f.end;
+                unit = f.code;
+                in->frames.pop_back();
+                break;
+            }
+            case 0x19:
+            case 0x23:
+            case 0x2D:
+            case 0x66: {
+                OPERAND(1);
+                uint8_t k = code[pc++];
+                LOCAL(k, i);
+                ROOM();
+                uint32_t v = S[i].w[0];
+                S[++top].w[0] = v;
+                break;
+            }
+            case 0x1E:
+            case 0x28:
+            case 0x32:
+            case 0x63:
+            case 0x64:
+            case 0x65: {
+                OPERAND(1);
+                uint8_t k = code[pc++];
+                LOCAL(k, i);
+                NEED(1);
+                int word = op == 0x64 ? 1 : op == 0x65 ? 2 : 0;
+                S[i].w[word] = S[top].w[0];
+                --top;
+                break;
+            }
+            case 0x37: {
+                NEED(1);
+                ROOM();
+                S[top + 1] = S[top];
+                ++top;
+                break;
+            }
+            case 0x38: {
+                NEED(1);
+                --top;
+                break;
+            }
+            case 0x39: {
+                NEED(2);
+                ScriptValue t = S[top];
+                S[top] = S[top - 1];
+                S[top - 1] = t;
+                break;
+            }
+            case 0x3A:
+            case 0x3B:
+            case 0x3C:
+            case 0x3D:
+            case 0x3E:
+            case 0x3F: {
+                ROOM();
+                S[++top].w[0] = op - 0x3A;
+                break;
+            }
+            case 0x40:
+            case 0x41:
+            case 0x42:
+            case 0x60: {
+                OPERAND(1);
+                uint8_t k = code[pc++];
+                CONSTANT(k);
+                ROOM();
+                ++top;
+                if (op == 0x60)
+                    S[top] = unit->constants[k];
+                else
+                    S[top].w[0] = unit->constants[k].w[0];
+                break;
+            }
+            case 0x43: {
+                ROOM();
+                S[++top].w[0] = 0;
+                break;
+            }
+            case 0x44: {
+                OPERAND(1);
+                uint8_t k = code[pc++];
+                CONSTANT(k);
+                TEXT(unit->constants[k].w[0], name);
+                ScriptFunction* f = name ? FindFunction(name) : nullptr;
+                if (!f) {
+                    LogLine("ERROR - function %s was not found in VM", name ? name : "(null)");
+                    break;
+                }
+                if (in->frames.size() >= static_cast<size_t>(kScriptMaxCallDepth)) FAULT("call depth exceeded");
+                int32_t new_base = top - f->param_count;
+                int32_t new_top = new_base + f->frame_size;
+                if (new_top < -1 || new_top >= kScriptStackSlots) FAULT("call frame outside the stack");
+                in->frames.push_back(ScriptFrame{pc, base, top, start, end, f->param_count, unit});
+                pc = f->code_start;
+                start = f->code_start;
+                end = f->code_end;
+                base = new_base;
+                top = new_top;
+                unit = f;
+                break;
+            }
+            case 0x45: case 0x47: case 0x49: case 0x4A: case 0x4B: case 0x4D:
+            case 0x4F: case 0x50: case 0x53: case 0x54: case 0x55: {
+                NEED(3);
+                top -= 3;
+                break;
+            }
+            case 0x46:
+            case 0x48: {
+                NEED(3);
+                TEXT(S[top - 2].w[0], text);
+                int32_t call = S[top - 1].w[0];
+                int32_t value = S[top].w[0];
+                top -= 3;
+                // Sync the registers: the call may start or wake other instances.
+                in->pc = pc;
+                in->top = top;
+                if (op == 0x46)
+                    world_->ScriptCall(call, text ? text : "", value);
+                else
+                    game_->ScriptCall(call, text ? text : "", value);
+                break;
+            }
+            case 0x4C:
+            case 0x4E: {
+                NEED(3);
+                TEXT(S[top - 2].w[0], text);
+                int32_t call = S[top - 1].w[0];
+                VECTOR v{WordToFloat(S[top].w[0]), WordToFloat(S[top].w[1]), WordToFloat(S[top].w[2])};
+                top -= 3;
+                in->pc = pc;
+                in->top = top;
+                if (op == 0x4C) {
+                    LogLine("calling setVector on z1 object..");
+                    world_->ScriptVectorCall(call, text ? text : "", v);
+                } else {
+                    game_->ScriptVectorCall(call, text ? text : "", v);
+                }
+                break;
+            }
+            case 0x51: {
+                NEED(1);
+                uint32_t n = S[top].w[0];
+                --top;
+                in->waiting = 1;
+                in->wake_time = ClockMilliseconds() + n;
+                // 0 means "until started by name"; a sleep must never become that.
+                if (in->wake_time == 0) in->wake_time = 1;
+                break;
+            }
+            case 0x52: {
+                in->waiting = 1;
+                in->wake_time = 0;
+                break;
+            }
+            case 0x56: {
+                NEED(1);
+                int32_t bound = S[top].w[0];
+                if (bound == 0) FAULT("random bound of zero");
+                S[top].w[0] = U(Z1Rand() % bound);
+                break;
+            }
+            case 0x57: {
+                NEED(2);
+                int32_t a = S[top - 1].w[0];
+                int32_t span = Wrap(U(static_cast<int32_t>(S[top].w[0])) - U(a));
+                if (span == 0) FAULT("random range of zero");
+                S[top - 1].w[0] = U(a) + U(Z1Rand() % span);
+                --top;
+                break;
+            }
+            case 0x58: FLOAT_OP(a + b); break;
+            case 0x59: {
+                NEED(2);
+                TEXT(S[top - 1].w[0], ta);
+                TEXT(S[top].w[0], tb);
+                uint32_t result = 0;
+                if (ta || tb) {
+                    size_t la = ta ? std::strlen(ta) : 0;
+                    size_t lb = tb ? std::strlen(tb) : 0;
+                    if (la + lb > ScriptTexts::kMaxTextLength) FAULT("text too long");
+                    std::string joined;
+                    joined.reserve(la + lb);
+                    joined.append(ta ? ta : "", la).append(tb ? tb : "", lb);
+                    result = texts_->Add(joined.data(), joined.size());
+                    if (!result) FAULT("out of text space");
+                }
+                S[top - 1].w[0] = result;
+                --top;
+                break;
+            }
+            case 0x5A: {
+                NEED(1);
+                S[top].w[0] = FloatToWord(static_cast<float>(static_cast<int32_t>(S[top].w[0])));
+                break;
+            }
+            case 0x5B:
+            case 0x5D: {
+                NEED(1);
+                int n = op == 0x5B ? std::snprintf(buffer, sizeof buffer, "%i", static_cast<int32_t>(S[top].w[0]))
+                                   : std::snprintf(buffer, sizeof buffer, "%f",
+                                                   static_cast<double>(WordToFloat(S[top].w[0])));
+                if (n < 0) n = 0;
+                if (n > 254) n = 254;
+                uint32_t h = texts_->Add(buffer, static_cast<size_t>(n));
+                if (!h) FAULT("out of text space");
+                S[top].w[0] = h;
+                break;
+            }
+            case 0x5C: {
+                NEED(1);
+                S[top].w[0] = U(FloatToInt(WordToFloat(S[top].w[0])));
+                break;
+            }
+            case 0x5E: {
+                NEED(1);
+                TEXT(S[top].w[0], t);
+                S[top].w[0] = U(TextToInt(t));
+                break;
+            }
+            case 0x5F: {
+                NEED(1);
+                TEXT(S[top].w[0], t);
+                S[top].w[0] = FloatToWord(t ? std::strtof(t, nullptr) : 0.0f);
+                break;
+            }
+            case 0x61: {
+                OPERAND(1);
+                uint8_t k = code[pc++];
+                LOCAL(k, i);
+                NEED(1);
+                S[i] = S[top];
+                --top;
+                break;
+            }
+            case 0x62: {
+                OPERAND(1);
+                uint8_t k = code[pc++];
+                LOCAL(k, i);
+                ROOM();
+                ScriptValue v = S[i];
+                S[++top] = v;
+                break;
+            }
+            case 0x67:
+            case 0x68: {
+                OPERAND(1);
+                uint8_t k = code[pc++];
+                LOCAL(k, i);
+                ROOM();
+                uint32_t v = S[i].w[op - 0x66];
+                S[++top].w[0] = v;
+                break;
+            }
+            case 0x69: {
+                NEED(3);
+                ScriptValue v = {{S[top - 2].w[0], S[top - 1].w[0], S[top].w[0]}};
+                top -= 2;
+                S[top] = v;
+                break;
+            }
+            case 0x6A: FLOAT_OP(a * b); break;
+            case 0x6B: FLOAT_OP(a - b); break;
+            case 0x6C: FLOAT_OP(a / b); break;
+            case 0x6E: {
+                ROOM();
+                S[++top].w[0] = in->start_argument;
+                break;
+            }
+            case 0x6F: {
+                NEED(1);
+                S[top].w[0] ^= 0x80000000u;
+                break;
+            }
+            default:
+                // 0x00 and every unassigned opcode: no operation, no operand.
+                break;
+        }
+    }
+
+stop:
+    executed_ += count > budget ? budget : count;
+    in->pc = pc;
+    in->start = start;
+    in->end = end;
+    in->base = base;
+    in->top = top;
+    in->code = unit;
+    if (fault) {
+        LogLine("ERROR - program %s stopped at code offset %u: %s", in->program->name.c_str(), op_at, fault);
+        in->finished = 1;
+    }
+#undef FAULT
+#undef NEED
+#undef ROOM
+#undef OPERAND
+#undef LOCAL
+#undef CONSTANT
+#undef TEXT
+#undef JUMP_TO
+#undef INT_OP
+#undef FLOAT_OP
+#undef COMPARE_JUMP
+}

@@ -1,0 +1,124 @@
+// The script virtual machine: loaded functions and program templates, running
+// instances and the interpreter that advances them.
+//
+// Scripts are data that modders write, so the machine trusts nothing in the
+// bytecode: slots, locals, constants, labels, jump targets, operands and text
+// handles are checked, division by zero and runaway loops are caught, and any
+// fault ends only the instance that caused it, with one log line.
+#ifndef ZENDAR_Z1SCRIPT_SCRIPTVM_H
+#define ZENDAR_Z1SCRIPT_SCRIPTVM_H
+
+#include <cstdint>
+#include <vector>
+
+#include "utility/zstring.h"
+#include "z1script/scriptcalls.h"
+#include "z1script/scriptvalue.h"
+
+class StringHashTable;
+
+const int kScriptStackSlots = 1024;        // 12,288 bytes per template
+const int kScriptMaxCallDepth = 256;
+const uint32_t kScriptInstructionBudget = 1000000;  // per run of one instance
+
+// What functions and programs share: constants, absolute labels, code range.
+struct ScriptCode {
+    String name;
+    uint8_t constant_count = 0;
+    uint8_t label_count = 0;
+    uint32_t code_size = 0;
+    ScriptValue constants[256];  // constant_count used; the rest stay zero
+    uint8_t constant_types[256];
+    uint32_t labels[256];        // label_count used
+    uint32_t code_start = 0;
+    uint32_t code_end = 0;
+    ScriptCode();
+};
+
+struct ScriptFunction : ScriptCode {
+    uint8_t param_count = 0;
+    uint8_t reserved_byte = 0;
+    uint8_t frame_size = 0;
+    uint16_t reserved_short = 0;
+};
+
+struct ScriptTemplate : ScriptCode {
+    uint8_t local_count = 0;
+    uint16_t reserved_short = 0;
+    uint8_t synchronized = 0;
+    uint8_t trigger = 0;
+    int32_t running = 0;       // live instances, shared by all of them
+    ScriptValue* stack;        // kScriptStackSlots slots, shared by all instances
+    ScriptTemplate* next = nullptr;  // template list, front = last loaded
+    ScriptTemplate();
+    ~ScriptTemplate();
+    ScriptTemplate(const ScriptTemplate&) = delete;
+    ScriptTemplate& operator=(const ScriptTemplate&) = delete;
+};
+
+struct ScriptFrame {
+    uint32_t return_pc;
+    int32_t base;
+    int32_t top;          // at the call, arguments included
+    uint32_t start;
+    uint32_t end;
+    uint8_t param_count;
+    const ScriptCode* code;  // constants and labels of the caller
+};
+
+struct ScriptInstance {
+    ScriptTemplate* program = nullptr;
+    int32_t* running = nullptr;   // the template's counter
+    ScriptValue* stack = nullptr; // the template's block
+    uint32_t pc = 0;
+    uint32_t start = 0;           // code range being run (program or function)
+    uint32_t end = 0;
+    int32_t base = 0;
+    int32_t top = 0;
+    const ScriptCode* code = nullptr;  // current constants and labels
+    std::vector<ScriptFrame> frames;   // newest last
+    uint8_t waiting = 0;
+    uint8_t finished = 0;
+    uint32_t wake_time = 0;        // 0: until started again by name or trigger
+    uint32_t start_argument = 0;   // text handle; 0 for init programs
+    ScriptInstance* prev = nullptr;  // running list, front = newest
+    ScriptInstance* next = nullptr;
+
+    // A fresh instance of a template (not yet on any list).
+    ScriptInstance(ScriptTemplate* t, uint32_t argument);
+};
+
+class ScriptVM {
+public:
+    // code: the code segment (kScriptCodeSegmentSize bytes); functions: name to
+    // ScriptFunction*; texts: the text table. None are owned.
+    ScriptVM(const uint8_t* code, StringHashTable* functions, ScriptTexts* texts);
+
+    // Runs the instance until it waits, sleeps, finishes or faults.
+    void Run(ScriptInstance* instance);
+    ScriptFunction* FindFunction(const char* name) const;
+
+    // Engine calls; null restores the logging defaults. Not owned.
+    void SetWorld(ScriptWorld* world) { world_ = world ? world : &default_world_; }
+    void SetGame(ScriptGame* game) { game_ = game ? game : &default_game_; }
+
+    // Instructions one run may execute before the instance is stopped.
+    void SetInstructionBudget(uint32_t budget) { budget_ = budget; }
+    // Instructions executed by all runs so far (for the benchmark).
+    uint64_t InstructionCount() const { return executed_; }
+
+    ScriptTexts* Texts() const { return texts_; }
+
+private:
+    const uint8_t* code_;
+    StringHashTable* functions_;
+    ScriptTexts* texts_;
+    ScriptWorld default_world_;
+    ScriptGame default_game_;
+    ScriptWorld* world_;
+    ScriptGame* game_;
+    uint32_t budget_ = kScriptInstructionBudget;
+    uint64_t executed_ = 0;
+};
+
+#endif
