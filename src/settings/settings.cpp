@@ -1,6 +1,10 @@
 #include "settings/settings.h"
 
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "utility/datafile.h"
 #include "utility/log.h"
@@ -20,7 +24,14 @@ Settings::Settings() {
     SetDefaults();
 }
 
-Settings::~Settings() {}
+Settings::~Settings() {
+    // The three folder names and the base path live as long as the process in
+    // the original design; a Settings made by a tool or test releases them.
+    delete[] texture_folder;
+    delete[] model_extension;
+    delete[] area_extension;
+    delete[] base_path;
+}
 
 void Settings::SetDefaults() {
     if (!texture_folder) texture_folder = Copy("textures");
@@ -68,5 +79,84 @@ void Settings::SetDefaults() {
     editor_selection_mode = 0;
 }
 
-void Settings::Parse(const char*) {}
-void Settings::Parse(DataFile&) {}
+void Settings::Parse(const char* file_name) {
+    if (!file_name) return;
+    std::string path = std::string(GetBasePath()) + file_name;
+    DataFile file;
+    if (!file.Open(path.c_str())) return;
+    Parse(file);
+}
+
+void Settings::Parse(DataFile& file) {
+    if (!file.IsOpen()) return;
+    LogLine("********* PARSING SETTINGS ***********");
+    while (char* token = file.ReadToken()) {
+        if (token[0] != '*') {
+            delete[] token;
+            continue;
+        }
+        if (!std::strcmp(token, "*script")) {
+            if (char* line = file.ReadLine()) {
+                script = line;
+                delete[] line;
+            }
+        } else if (!std::strcmp(token, "*write_log")) {
+            write_log = 1;
+        } else {
+            ApplyNumericKey(token, file);
+        }
+        delete[] token;
+    }
+}
+
+void Settings::ApplyNumericKey(const char* key, DataFile& file) {
+    enum Kind { kBool, kInt, kRenderer, kFov };
+    struct Key {
+        const char* name;
+        Kind kind;
+        void* field;
+    };
+    const Key keys[] = {
+        {"*inverted_mouse", kBool, &inverted_mouse},
+        {"*mouse_speed_x", kInt, &mouse_speed_x},
+        {"*mouse_speed_y", kInt, &mouse_speed_y},
+        {"*back_plane", kInt, &back_plane},
+        {"*dungeon_back_plane", kInt, &dungeon_back_plane},
+        {"*player_fov", kFov, &player_fov},
+        {"*texture_bit", kInt, &texture_bit},
+        {"*renderer", kRenderer, &renderer},
+        {"*light_glows", kBool, &light_glows},
+        {"*show_interface", kBool, &show_interface},
+        {"*blinding_lights", kBool, &blinding_lights},
+        {"*fog", kBool, &fog},
+        {"*clock", kBool, &clock},
+        {"*light_update", kInt, &light_update},
+    };
+    for (const Key& k : keys) {
+        if (std::strcmp(key, k.name) != 0) continue;
+        char* text = file.ReadToken();
+        if (!text) return;  // a key at the very end has no value and changes nothing
+        int32_t value = SettingsInteger(text);
+        delete[] text;
+        switch (k.kind) {
+            case kBool: *static_cast<uint8_t*>(k.field) = value != 0; break;
+            case kInt: *static_cast<int32_t*>(k.field) = value; break;
+            case kRenderer: *static_cast<uint8_t*>(k.field) = value == 1 ? 1 : 0; break;
+            case kFov:
+                player_fov = static_cast<float>(value);
+                fov_radians = player_fov * kSettingsDegToRad;
+                break;
+        }
+        return;
+    }
+    // An unknown starred token: the next token is read as a key again.
+}
+
+int32_t SettingsInteger(const char* text) {
+    // atoi's rule, without its undefined behaviour on overflow: out-of-range values saturate.
+    errno = 0;
+    long long v = std::strtoll(text, nullptr, 10);
+    if (v > INT32_MAX) return INT32_MAX;
+    if (v < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(v);
+}

@@ -25,6 +25,11 @@ struct Settings {
     // Sets every field to its default (the constructor calls it).
     void SetDefaults();
 
+private:
+    void ApplyNumericKey(const char* key, DataFile& file);
+
+public:
+
     char* texture_folder = nullptr;   // "textures"
     char* model_extension = nullptr;  // "z1"
     char* area_extension = nullptr;   // "area"
@@ -84,6 +89,10 @@ struct Settings {
 
 // The process-wide record; null until the shell creates it.
 extern Settings* g_settings;
+
+// A settings value as a C decimal integer: leading blanks, optional sign,
+// digits up to the first non-digit; no digits gives 0.
+int32_t SettingsInteger(const char* text);
 
 // Degrees to radians as the settings record computes it.
 constexpr float kSettingsDegToRad = 0.017453292f;
