@@ -1,0 +1,125 @@
+// The dialog manager: the cache of loaded dialogs, the parameter API, the
+// conversation bindings of the characters, the active conversation and the
+// step that turns actions into text boxes and game changes.
+//
+// The game side (text box, conversation camera, the character, the game
+// object and script start-up) is reached through the small interfaces
+// below; their default implementations only write a log line, so a missing
+// piece shows in the log instead of passing silently.
+#pragma once
+
+#include <vector>
+
+#include "dialog/dialoginstance.h"
+#include "utility/arraysequence.h"
+#include "utility/zstring.h"
+
+// ---------------------------------------------------------------------------
+// Seams to the game.
+
+// The character that owns a conversation binding (the game's NPC entity).
+class DialogCharacter {
+public:
+    virtual ~DialogCharacter() {}
+    // The name shown as the speaker of its npc lines.
+    virtual const char* GetConversationName() = 0;
+    // Moves the mouth for the given number of seconds.
+    virtual void StartTalking(float seconds) = 0;
+    // Position and the local X and Z axes (unit axes through the
+    // character's orientation), for the conversation camera.
+    virtual void GetConversationFrame(float position[3], float xAxis[3], float zAxis[3]) = 0;
+};
+
+// The conversation view.
+class DialogTextBox {
+public:
+    virtual ~DialogTextBox() {}
+    // colour is the font skin ("white", "yellow"); selectable is 0 or 1.
+    virtual void AddLine(const char* colour, const char* text, int selectable) = 0;
+};
+
+// A text box that only keeps its lines (tools, tests, and the default view).
+class DialogTextLines : public DialogTextBox {
+public:
+    struct Line {
+        String colour;
+        String text;
+        int selectable;
+    };
+    void AddLine(const char* colour, const char* text, int selectable) override;
+    std::vector<Line> lines;
+};
+
+class DialogPresentation {
+public:
+    virtual ~DialogPresentation() {}
+    virtual DialogTextBox* CreateTextBox(int x, int y);
+    // Places the conversation camera (the game's field of view and back plane)
+    // at eye looking at target, and applies it to the graphics driver.
+    virtual void PlaceConversationCamera(const float eye[3], const float target[3]);
+    // The game object's quest log and inventory.
+    virtual bool QuestFlagDefined(const char* questFlag);
+    virtual bool HasItem(const char* itemName);
+    virtual void SetQuestFlag(const char* questFlag);
+    virtual void AddItem(const char* itemName);
+    virtual void RemoveItem(const char* itemName);
+    // Starts the script program of that name.
+    virtual void StartScript(const char* scriptName);
+};
+
+// Null restores the default (logging) presentation.
+void SetDialogPresentation(DialogPresentation* presentation);
+DialogPresentation* GetDialogPresentation();
+
+// The environment proxy the game installs: the game object answers.
+class GameEnvironmentProxy : public EnvironmentProxy {
+public:
+    bool questFlagDefined(const String& questFlag) override;
+    bool hasItem(short itemCount, const String& itemName) override;
+};
+
+// ---------------------------------------------------------------------------
+// Cache and parameter API.
+DIALOG* getDialog(const char* dialogName);
+ArraySequence<unsigned char>* getParameterTypes(const char* dialogName);
+ArraySequence<String>* getParameterNames(const char* dialogName);
+void setDialogPath(int pathCount, const char** dialogPath);
+void preloadDialog(const char* dialogName);
+
+int DialogCacheBucketCount();
+int DialogCacheCount();
+// Forgets every cached dialog (tools and tests; the game never drops one).
+void ClearDialogCache();
+
+// ---------------------------------------------------------------------------
+// A character's conversation.
+class DialogBinding {
+public:
+    DialogBinding(const char* dialogName, DialogCharacter* character);
+    ~DialogBinding();
+    DialogBinding(const DialogBinding&) = delete;
+    DialogBinding& operator=(const DialogBinding&) = delete;
+
+    String* dialogName;            // "dialogs\" + the character's dialog name
+    String* reserved = nullptr;    // always null
+    DialogCharacter* character;    // borrowed
+    std::vector<ParameterValue*> parameterValues;
+    DialogInstanceImplementation* instance = nullptr;
+};
+
+class DialogManager {
+public:
+    // Once per process: "Dialog.log" becomes the error stream and the game
+    // proxy answers conditions.
+    static void Initialise();
+    static bool Initialised();
+
+    static DialogInstanceImplementation* Instantiate(const char* dialogName, ParameterValue** values);
+    static bool Bind(DialogBinding* binding);
+    static void SetActive(DialogBinding* binding);
+    static DialogBinding* Active();
+    // The presentation step; the caller owns the returned text box.
+    static DialogTextBox* NextTextBox();
+    static void Answer(int selection);
+    static Action* CurrentAction();
+};
