@@ -1,9 +1,14 @@
+#include "gfxdriver/opengldriver/image.h"
 #include "gfxdriver/opengldriver/opengldriver.h"
 
-#include "utility/log.h"
-
-// Temporary until the bitmap reader lands.
-bool OpenGLDriver::GenerateTexture(const char* name, const char*) {
-  LogLine("Error loading texture '%s' Error was '%s'", name ? name : "", "no bitmap reader");
-  return false;
+bool OpenGLDriver::GenerateTexture(const char* name, const char* alphaName) {
+  if (!name) return false;
+  Image color;
+  bool hasAlpha = false;
+  // Loads, logs failures and merges the alpha map.
+  if (!LoadTexturePixels(name, alphaName, &color, &hasAlpha)) return false;
+  UploadTexture(name, color.data, color.width, color.height, hasAlpha);
+  color.Clear();
+  CheckError("GenerateTexture");
+  return true;
 }

@@ -59,8 +59,11 @@ GfxDriver* CreateOpenGLDriverSDL() { return new OpenGLDriverSDL(); }
 
 OpenGLDriverSDL::OpenGLDriverSDL() {}
 
-// The context lives until the process ends, like the window it draws on.
-OpenGLDriverSDL::~OpenGLDriverSDL() {}
+// The engine keeps its driver until the process ends; tools and tests that
+// make several drivers on one window give each context back.
+OpenGLDriverSDL::~OpenGLDriverSDL() {
+  if (context) SDL_GL_DeleteContext(context);
+}
 
 bool OpenGLDriverSDL::Init(void*, void* handle) {
   window = static_cast<SDL_Window*>(handle);

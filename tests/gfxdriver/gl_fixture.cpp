@@ -1,0 +1,113 @@
+#include "gl_fixture.h"
+
+#include <GL/gl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+int g_counter = 0;
+
+}  // namespace
+
+CapturedLog::CapturedLog() {
+  std::ostringstream name;
+  name << ::testing::TempDir() << "gfx_log_" << getpid() << "_" << ++g_counter << ".txt";
+  path_ = name.str();
+  previous_log_ = g_log;
+  previous_settings_ = g_settings;
+  settings_ = new Settings();
+  settings_->write_log = 1;
+  log_ = new Log(path_.c_str());
+  g_settings = settings_;
+  g_log = log_;
+}
+
+CapturedLog::~CapturedLog() {
+  g_log = previous_log_;
+  g_settings = previous_settings_;
+  delete log_;
+  delete settings_;
+  std::remove(path_.c_str());
+}
+
+std::vector<std::string> CapturedLog::Lines() const {
+  std::vector<std::string> lines;
+  std::ifstream in(path_);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+bool CapturedLog::Contains(const std::string& line) const {
+  for (const std::string& l : Lines())
+    if (l == line) return true;
+  return false;
+}
+
+int CapturedLog::Count(const std::string& prefix) const {
+  int n = 0;
+  for (const std::string& l : Lines())
+    if (l.compare(0, prefix.size(), prefix) == 0) ++n;
+  return n;
+}
+
+SDL_Window* TestWindow() {
+  static SDL_Window* window = OpenGLDriverSDLCreateWindow("gfxdriver tests", true);
+  return window;
+}
+
+std::unique_ptr<OpenGLDriverSDL> MakeGLDriver() {
+  SDL_Window* window = TestWindow();
+  if (!window) {
+    ADD_FAILURE() << "no window: " << SDL_GetError();
+    return nullptr;
+  }
+  std::unique_ptr<OpenGLDriverSDL> driver(new OpenGLDriverSDL());
+  if (!driver->Init(nullptr, window)) {
+    ADD_FAILURE() << "Init failed: " << SDL_GetError();
+    return nullptr;
+  }
+  return driver;
+}
+
+Rgb PixelAt(int x, int y) {
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  unsigned char p[4] = {0, 0, 0, 0};
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadBuffer(GL_BACK);
+  glReadPixels(x, viewport[3] - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+  return Rgb{p[0], p[1], p[2]};
+}
+
+void WriteBmpBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+std::string MakeTempFolder(const std::string& tag) {
+  std::ostringstream name;
+  name << ::testing::TempDir() << "gfx_" << tag << "_" << getpid() << "_" << ++g_counter;
+  std::string path = name.str();
+  std::error_code error;
+  std::filesystem::create_directories(path, error);
+  if (error) ADD_FAILURE() << "cannot create " << path;
+  return path + "/";
+}
+
+MATRIX Identity() {
+  MATRIX m;
+  MatrixIdentity(m);
+  return m;
+}
+
+MATRIX Translation(float x, float y, float z) {
+  MATRIX m;
+  MatrixTranslation(m, x, y, z);
+  return m;
+}
