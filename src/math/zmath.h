@@ -13,10 +13,14 @@
 
 #include <cmath>
 
-// A plain aggregate (brace-initialised, copied by value): it is also the
-// position field of the vertex records.
+// Copied by value everywhere; it is also the position field of the vertex
+// records, so it stays trivial (a default-constructed VECTOR is uninitialised,
+// VECTOR{} and VECTOR() are zero).
 struct VECTOR {
     float x, y, z;
+
+    VECTOR() = default;
+    constexpr VECTOR(float x_, float y_, float z_) : x(x_), y(y_), z(z_) {}
 
     VECTOR operator+(const VECTOR& o) const { return VECTOR{x + o.x, y + o.y, z + o.z}; }
     VECTOR operator-(const VECTOR& o) const { return VECTOR{x - o.x, y - o.y, z - o.z}; }
