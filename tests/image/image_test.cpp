@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -589,4 +590,39 @@ TEST(Mipmaps, OddSizesScaleDownToPowerOfTwo) {
   ASSERT_TRUE(LoadImage(&i16, (dir + "odd.bmp").c_str(), 16));
   EXPECT_FALSE(BuildMipmapChain(i16, &levels));
   EXPECT_TRUE(levels.empty());
+}
+
+TEST(BitmapWriter, RoundTripAndImageMagickAgrees) {
+  std::string dir = MakeTempDir();
+  BmpBuilder b = Small24();
+  WriteFile(dir + "src.bmp", b.Build());
+  Image img;
+  ASSERT_TRUE(LoadImage(&img, (dir + "src.bmp").c_str(), 32));
+  ASSERT_TRUE(WriteBitmap(img, (dir + "out.bmp").c_str()));
+  // The writer produces exactly the bytes of a plain 24-bit file except the
+  // resolution fields.
+  std::ifstream f(dir + "out.bmp", std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> want = b.Build();
+  ASSERT_EQ(bytes.size(), want.size());
+  for (size_t i = 0; i < want.size(); ++i) {
+    if (i >= 38 && i < 46) continue;                  // pixels per metre
+    if (i >= 54 && (i - 54) % 12 >= 9) continue;      // row padding
+    EXPECT_EQ(bytes[i], want[i]) << "byte " << i;
+  }
+  Image back;
+  ASSERT_TRUE(LoadImage(&back, (dir + "out.bmp").c_str(), 24));
+  for (int i = 0; i < 6; ++i) ExpectBgr(back, i % 3, i / 3, b.pixels[(size_t)i]);
+
+  Image none;
+  EXPECT_FALSE(WriteBitmap(none, (dir + "none.bmp").c_str()));
+
+  if (!HaveConvert()) return;
+  // ImageMagick reads our file as the same picture: top-left is red.
+  std::string cmd = "convert '" + dir + "out.bmp' -format '%[pixel:p{0,0}]' info:- > '" + dir + "px.txt'";
+  ASSERT_EQ(0, std::system(cmd.c_str()));
+  std::ifstream px(dir + "px.txt");
+  std::string text;
+  std::getline(px, text);
+  EXPECT_TRUE(text == "red" || text == "srgb(255,0,0)") << text;
 }

@@ -146,6 +146,23 @@ void Image::SetError(const char* message) {
 
 // --- reader ----------------------------------------------------------------
 
+const char* ReadBitmapInfo(const char* fileName, BitmapInfo* info) {
+  if (!fileName) return "Invalid filename";
+  BitmapHeader h;
+  const char* message = ReadHeaders(fileName, &h);
+  if (info) {
+    info->width = h.width;
+    info->height = h.height;
+    info->bit_count = h.bit_count;
+    info->compression = h.compression;
+    info->colors_used = h.colors_used;
+    info->data_offset = h.data_offset;
+    info->file_size = h.file_size;
+    info->image_size = h.image_size;
+  }
+  return message;
+}
+
 bool ReadBitmap24(Image* image, const char* fileName) {
   if (!image) return false;
   image->Clear();
@@ -303,6 +320,43 @@ bool LoadTexturePixels(const char* name, const char* alphaName, Image* color, bo
   MergeAlphaMap(color, alpha);
   if (hasAlpha) *hasAlpha = true;
   return true;
+}
+
+bool WriteBitmap(const Image& image, const char* fileName) {
+  if (!fileName || !image.valid || !image.data || (image.bpp != 24 && image.bpp != 32) || image.width <= 0 ||
+      image.height <= 0)
+    return false;
+  const int bytes = image.bpp / 8;
+  const int32_t stride = RoundUp4((int64_t)image.width * 3);
+  const uint32_t dataSize = (uint32_t)stride * (uint32_t)image.height;
+  std::vector<uint8_t> out(54 + (size_t)dataSize, 0);
+  auto put16 = [&](size_t at, uint32_t v) {
+    out[at] = (uint8_t)v;
+    out[at + 1] = (uint8_t)(v >> 8);
+  };
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out[at + i] = (uint8_t)(v >> (8 * i));
+  };
+  put16(0, kBitmapMagic);
+  put32(2, (uint32_t)out.size());
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, (uint32_t)image.width);
+  put32(22, (uint32_t)image.height);
+  put16(26, 1);
+  put16(28, 24);
+  put32(34, dataSize);
+  put32(38, 2835);  // 72 dpi
+  put32(42, 2835);
+  for (int32_t r = 0; r < image.height; ++r) {
+    const uint8_t* src = image.data + (size_t)(image.height - 1 - r) * image.width * bytes;
+    uint8_t* dst = out.data() + 54 + (size_t)r * stride;
+    for (int32_t x = 0; x < image.width; ++x) std::memcpy(dst + x * 3, src + (size_t)x * bytes, 3);
+  }
+  FILE* f = OpenFile(fileName, "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
+  return std::fclose(f) == 0 && ok;
 }
 
 bool BuildMipmapChain(const Image& image, std::vector<MipLevel>* levels) {

@@ -43,6 +43,22 @@ class Image {
 // the image is invalid, holds no pixels and keeps the message in `error`.
 bool LoadImage(Image* image, const char* fileName, int depth);
 
+// What the headers of a bitmap file say, as the reader checks them.
+struct BitmapInfo {
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t bit_count = 0;
+  uint32_t compression = 0;
+  uint32_t colors_used = 0;  // 0 means 256 for 8-bit files
+  uint32_t data_offset = 0;
+  uint32_t file_size = 0;
+  uint32_t image_size = 0;
+};
+
+// Reads and checks the two headers. Returns null when they are usable (the
+// pixel data itself is not read), else the reader's message for them.
+const char* ReadBitmapInfo(const char* fileName, BitmapInfo* info);
+
 // Reads the bitmap as top-down 24-bit blue-green-red (the first stage of
 // LoadImage, exposed for tools and tests).
 bool ReadBitmap24(Image* image, const char* fileName);
@@ -63,6 +79,11 @@ bool MergeAlphaMap(Image* color, const Image& alpha);
 // *hasAlpha says whether to upload them as RGBA (true) or RGB. On failure the
 // message is logged, nothing is left allocated and false is returned.
 bool LoadTexturePixels(const char* name, const char* alphaName, Image* color, bool* hasAlpha);
+
+// Writes a valid 24- or 32-bit image as an uncompressed bottom-up 24-bit
+// bitmap (the alpha byte of 32-bit pixels is dropped), the form the reader
+// takes back unchanged. Texture generators and tools use it.
+bool WriteBitmap(const Image& image, const char* fileName);
 
 // One level of a mipmap chain: tightly packed pixels of the source's format.
 struct MipLevel {
