@@ -1,0 +1,93 @@
+#include "entities/particleentity.h"
+
+#include <cstring>
+
+#include "entities/modelaccess.h"
+#include "gfxdriver/gfxdriver.h"
+#include "settings/settings.h"
+#include "utility/datafile.h"
+#include "utility/log.h"
+#include "world/worldlinks.h"
+
+ParticleEntity::ParticleEntity(Z1Model* marker, const char* name_, const char* systemName_, float x, float y,
+                               float z)
+    : Entity(ENTITY_PARTICLE, marker, x, y, z, name_), system(nullptr), systemName(nullptr) {
+    if (systemName_) SetSystem(systemName_);
+    UpdateBounds();
+}
+
+ParticleEntity::~ParticleEntity() {
+    if (system) g_effectsLink->DestroySystem(system);
+    delete[] systemName;
+}
+
+void ParticleEntity::SetSystem(const char* name_) {
+    SetText(&systemName, name_ ? name_ : "");
+    if (system) {
+        g_effectsLink->DestroySystem(system);
+        system = nullptr;
+    }
+    if (EntityRecordsOnly()) return;
+    if (!std::strcmp(systemName, "Torch"))
+        system = g_effectsLink->CreateSystem(PARTICLE_TORCH, 1000, 5.0f);
+    else if (!std::strcmp(systemName, "Smoke"))
+        system = g_effectsLink->CreateSystem(PARTICLE_SMOKE, 1000, 28.0f);
+    else if (!std::strcmp(systemName, "Camp Fire"))
+        system = g_effectsLink->CreateSystem(PARTICLE_CAMPFIRE, 1000, 28.0f);
+    else
+        LogLine("Unknown system : %s", systemName);
+}
+
+void ParticleEntity::Update(float seconds) {
+    if (system) g_effectsLink->UpdateSystem(system, seconds);
+}
+
+void ParticleEntity::UpdateBounds() {
+    if (system) g_effectsLink->PlaceSystem(system, position);
+    float b[6] = {-1.0f, -1.0f, -1.0f, 1.0f, 1.0f, 1.0f};
+    ModelBox(model, b);
+    if (system) {
+        float s[6];
+        g_effectsLink->SystemBox(system, s);
+        for (int i = 0; i < 3; ++i) {
+            if (s[i] < b[i]) b[i] = s[i];
+            if (s[i + 3] > b[i + 3]) b[i + 3] = s[i + 3];
+        }
+    }
+    box[0] = b[0] + position.x;
+    box[1] = b[1] + position.y;
+    box[2] = b[2] + position.z;
+    box[3] = b[3] + position.x;
+    box[4] = b[4] + position.y;
+    box[5] = b[5] + position.z;
+}
+
+void ParticleEntity::Render(CPlane* frustum) {
+    GfxDriver* driver = g_gfxdriver;
+    if (!driver) return;
+    MATRIX saved, world;
+    driver->GetWorldMatrix(&saved);
+    MatrixTranslation(world, position);
+    driver->SetWorldMatrix(&world);
+    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model) ModelDraw(model, nullptr);
+    if (system) g_effectsLink->DrawSystem(system, frustum);
+    driver->SetWorldMatrix(&saved);
+}
+
+Entity* ParticleEntity::Clone() {
+    return new ParticleEntity(model, nullptr, systemName ? systemName : "", position.x, position.y, position.z);
+}
+
+void ParticleEntity::Save(DataFile* file) {
+    SaveCommon(file);
+    file->WriteString(systemName ? systemName : "");
+}
+
+void ParticleEntity::Load(DataFile* file, int version) {
+    LoadCommon(file, version);
+    if (version >= 4) {
+        char* text = file->ReadString();
+        SetSystem(text ? text : "");
+        delete[] text;
+    }
+}

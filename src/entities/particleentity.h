@@ -1,0 +1,30 @@
+// Places a particle system (torch, smoke or camp fire) in the area; drawn in
+// the editor with the area's particle marker model.
+#ifndef ZENDAR_ENTITIES_PARTICLEENTITY_H
+#define ZENDAR_ENTITIES_PARTICLEENTITY_H
+
+#include "entities/entity.h"
+
+class ParticleSystem;
+
+class ParticleEntity : public Entity {
+public:
+    ParticleEntity(Z1Model* marker, const char* name, const char* systemName, float x, float y, float z);
+    ~ParticleEntity() override;
+
+    void UpdateBounds() override;
+    void Render(CPlane* frustum) override;
+    Entity* Clone() override;
+    void Save(DataFile* file) override;
+    void Load(DataFile* file, int version) override;
+
+    // Replaces the system by the one the name selects ("Torch", "Smoke",
+    // "Camp Fire"); other names log and leave the entity without a system.
+    void SetSystem(const char* name);
+    void Update(float seconds);
+
+    ParticleSystem* system;
+    char* systemName;
+};
+
+#endif

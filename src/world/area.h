@@ -1,0 +1,131 @@
+// The one loaded place of the game world: the models it uses and the entities
+// placed in it, indexed by name, kept in the scene tree (a quadtree over x-z
+// of entity boxes) for drawing, picking and collision, and read from and
+// written to the area file.
+#ifndef ZENDAR_WORLD_AREA_H
+#define ZENDAR_WORLD_AREA_H
+
+#include <cstdint>
+
+#include "math/zmath.h"
+#include "utility/list.h"
+#include "utility/stringhashtable.h"
+#include "utility/zstring.h"
+
+class CPlane;
+class DataFile;
+class Entity;
+class LightEntity;
+class ParticleEntity;
+class Z1Model;
+class ModelAlphaList;
+struct CollisionPacket;
+struct RayQuery;
+
+// A scene-tree node: a box over x-z (full y extent) with the entities that
+// fit in it but in none of its children.
+struct SceneNode {
+    explicit SceneNode(const float nodeBox[6]);
+    ~SceneNode();  // deletes the children and the entity list, never the entities
+
+    SceneNode* children[4];
+    List<Entity*>* entities;
+    float box[6];
+    VECTOR centre;
+    float radius;
+    float size;  // the larger of the x and z extents
+    bool isLeaf;
+};
+
+// Deepest split of the scene tree below its root: keeps absurd coordinates in
+// a damaged file from subdividing without end.
+constexpr int kMaxSceneDepth = 8;
+
+// The editor's pick reach and the game's click reach.
+constexpr int kEditorPickDistance = 50000;
+constexpr int kGamePickDistance = 1000;
+
+class Area {
+public:
+    // Loads the three marker models; registers itself as g_area.
+    Area();
+    ~Area();
+
+    // Reads "area\" + name, adding to what is already in the area.
+    void Load(const char* name);
+    // Writes the whole area to "area\" + name as version 8.
+    void Save(const char* name);
+    // Deletes every entity and model and the tree.
+    void Clear();
+
+    static const char* EntityTypeName(int code);
+    bool EnsureModel(const char* name);
+
+    // Creation helpers: build, insert into the scene tree and, when that
+    // succeeded, register (and attach to parent). The entity, or null.
+    Entity* AddObject(const char* modelName, const char* name, float x, float y, float z, Entity* parent);
+    Entity* AddDoor(const char* modelName, const char* name, float x, float y, float z, Entity* parent);
+    Entity* AddNPC(const char* modelName, const char* name, float x, float y, float z, Entity* parent);
+    Entity* AddLight(const char* name, float x, float y, float z, Entity* parent);
+    Entity* AddCamera(const char* name, float x, float y, float z, Entity* parent);
+    Entity* AddParticle(const char* name, const char* system, float x, float y, float z, Entity* parent);
+
+    void Register(Entity* entity);
+    void Unregister(Entity* entity);
+    Entity* FindEntity(const char* name);
+    void LinkByName(const char* parentName, const char* childName);
+    bool SwapModelTexture(const char* modelName, const char* from, const char* to, int flag);
+    void Reinsert(Entity* entity);
+    Z1Model* FindModel(const char* name);
+
+    // Script hooks: 1 rotate (a, b, c radians about x, y, z), 2 move to
+    // (a, b, c), 4 trigger then unlock, 5 unlock a door; others nothing.
+    void ScriptHook(int code, const char* name, float a, float b, float c);
+
+    // Per-frame services.
+    void Render(const VECTOR& cameraPosition, const VECTOR& viewDirection, CPlane* frustum);
+    void UpdateLights(bool isDay, const VECTOR& cameraPosition);
+    void UpdateParticles(float time);
+
+    // Scene tree.
+    bool AddToSceneTree(Entity* entity);
+    void RemoveFromSceneTree(Entity* entity);
+    // Picks through the screen centre up to distance; the caller deletes the
+    // record. Null when the view matrix cannot be inverted.
+    RayQuery* SelectEntity(const VECTOR& cameraPosition, int distance);
+    bool LineOfSight(const VECTOR& from, const VECTOR& to);
+    void Collide(CollisionPacket* packet);
+
+    SceneNode* root;
+    ModelAlphaList* alphaList;
+    Z1Model* lightMarker;
+    Z1Model* cameraMarker;
+    Z1Model* particleMarker;
+    StringHashTable modelTable;
+    List<Z1Model*> models;
+    StringHashTable entityTable;
+    List<Entity*> entities;
+    List<LightEntity*> lights;
+    List<ParticleEntity*> particles;
+    Entity* selected;
+    uint8_t lastSpawnType;
+    String lastSpawnName;
+    VECTOR lookPoint;
+    // The camera of the frame being drawn (glows, face animation read it).
+    VECTOR cameraPosition;
+
+private:
+    Area(const Area&) = delete;
+    Area& operator=(const Area&) = delete;
+
+    SceneNode* NewRoot(const float box[6]);
+    void RenderNode(SceneNode* node, CPlane* frustum);
+    void RayNode(SceneNode* node, RayQuery* query);
+    void CollideNode(SceneNode* node, CollisionPacket* packet);
+    Entity* Place(Entity* entity, Entity* parent);
+};
+
+// The area of the running program (the world's); null before it exists.
+extern Area* g_area;
+
+#endif

@@ -1,0 +1,108 @@
+#include "world/areafile.h"
+
+#include <cstring>
+
+#include "entities/cameraentity.h"
+#include "entities/doorentity.h"
+#include "entities/lightentity.h"
+#include "entities/npcentity.h"
+#include "entities/objectentity.h"
+#include "entities/particleentity.h"
+#include "utility/datafile.h"
+#include "utility/log.h"
+
+AreaReadResult ReadAreaHeader(DataFile& file, AreaHeader& header) {
+    char* magic = file.ReadString();
+    bool good = magic && std::strcmp(magic, "Z1A") == 0;
+    delete[] magic;
+    if (!good) {
+        LogLine("ERROR - wrong HAL on area file");
+        return AREA_READ_BAD_MAGIC;
+    }
+    header.version = file.ReadShort();
+    LogLine("Loading file version %i", header.version);
+    if (header.version <= 4) return AREA_READ_TOO_OLD;
+    header.modelCount = file.ReadInt();
+    header.entityCount = file.ReadInt();
+    LogLine("Loading %i models", header.modelCount);
+    LogLine("Loading %i ents", header.entityCount);
+    return AREA_READ_OK;
+}
+
+std::vector<std::string> ReadAreaModelNames(DataFile& file, int count) {
+    std::vector<std::string> names;
+    for (int i = 0; i < count && !file.AtEnd(); ++i) {
+        char* text = file.ReadString();
+        if (file.AtEnd() && (!text || !text[0])) {
+            delete[] text;
+            break;
+        }
+        names.push_back(text ? text : "");
+        delete[] text;
+    }
+    return names;
+}
+
+Entity* CreateAreaEntity(int type, Z1Model* lightMarker, Z1Model* cameraMarker, Z1Model* particleMarker) {
+    switch (type) {
+    case ENTITY_OBJECT: return new ObjectEntity(nullptr, nullptr, 0.0f, 0.0f, 0.0f);
+    case ENTITY_LIGHT: return new LightEntity(lightMarker, nullptr, 0.0f, 0.0f, 0.0f);
+    case ENTITY_CAMERA: return new CameraEntity(cameraMarker, nullptr, 0.0f, 0.0f, 0.0f);
+    case ENTITY_NPC: return new NPCEntity(nullptr, nullptr, 0.0f, 0.0f, 0.0f);
+    case ENTITY_PARTICLE: return new ParticleEntity(particleMarker, nullptr, nullptr, 0.0f, 0.0f, 0.0f);
+    case ENTITY_DOOR: return new DoorEntity(nullptr, nullptr, 0.0f, 0.0f, 0.0f);
+    default: return nullptr;
+    }
+}
+
+bool ReadAreaEntity(DataFile& file, int version, Z1Model* lightMarker, Z1Model* cameraMarker,
+                    Z1Model* particleMarker, Entity*& entity) {
+    entity = nullptr;
+    if (file.AtEnd()) return false;
+    uint8_t type = file.ReadByte();
+    if (file.AtEnd()) return false;
+    entity = CreateAreaEntity(type, lightMarker, cameraMarker, particleMarker);
+    if (entity) entity->Load(&file, version);
+    return true;
+}
+
+static bool IsAncestor(Entity* candidate, Entity* of) {
+    for (Entity* e = of; e; e = e->parent)
+        if (e == candidate) return true;
+    return false;
+}
+
+void LinkAreaParents(List<Entity*>& entities) {
+    for (int i = 0; i < entities.Size(); ++i) {
+        Entity* child = entities[i];
+        if (!child || child->parentType == 0) continue;
+        int index = child->parentIndex;
+        if (index < 0 || index >= entities.Size()) continue;
+        Entity* parent = entities[index];
+        if (!parent || child->parent || IsAncestor(child, parent)) continue;
+        child->parent = parent;
+        parent->AddChild(child);
+    }
+}
+
+void WriteAreaFile(DataFile& file, const std::vector<std::string>& modelNames, List<Entity*>& entities) {
+    LogLine("ready for write");
+    file.WriteString("Z1A");
+    file.WriteShort(kAreaFileVersion);
+    for (int i = 0; i < entities.Size(); ++i) entities[i]->saveIndex = i;
+    LogLine("Scene contains %i models", static_cast<int>(modelNames.size()));
+    LogLine("Scene contains %i entities", entities.Size());
+    file.WriteInt(static_cast<int>(modelNames.size()));
+    file.WriteInt(entities.Size());
+    LogLine("dumping %i models", static_cast<int>(modelNames.size()));
+    for (const std::string& name : modelNames) {
+        LogLine("dumping modelname %s", name.c_str());
+        file.WriteString(name.c_str());
+    }
+    LogLine("dumping %i entities", entities.Size());
+    for (int i = 0; i < entities.Size(); ++i) {
+        file.WriteByte(entities[i]->type);
+        entities[i]->Save(&file);
+    }
+    LogLine("done saving");
+}

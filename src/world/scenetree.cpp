@@ -1,0 +1,230 @@
+// The area's scene tree: a quadtree over x-z of entity boxes, fully split at
+// creation down to leaves no wider than tuning value D, rebuilt larger when
+// an entity does not fit.
+#include <algorithm>
+#include <cmath>
+
+#include "culling/cplane.h"
+#include "entities/entity.h"
+#include "entities/modelaccess.h"
+#include "gfxdriver/gfxdriver.h"
+#include "settings/settings.h"
+#include "utility/log.h"
+#include "world/area.h"
+#include "world/rayquery.h"
+#include "world/worldlinks.h"
+
+static float TuningD() { return g_settings && g_settings->tuning_d > 0 ? static_cast<float>(g_settings->tuning_d) : 5000.0f; }
+
+SceneNode::SceneNode(const float nodeBox[6]) : children{nullptr, nullptr, nullptr, nullptr}, entities(nullptr) {
+    for (int i = 0; i < 6; ++i) box[i] = nodeBox[i];
+    size = std::max(box[3] - box[0], box[5] - box[2]);
+    centre = BoxCenter(box);
+    radius = VectorLength(VECTOR(box[3], box[4], box[5]) - centre);
+    isLeaf = true;
+}
+
+SceneNode::~SceneNode() {
+    for (SceneNode* c : children) delete c;
+    if (entities)
+        for (Entity* e : *entities)
+            if (e->sceneNode == this) e->sceneNode = nullptr;
+    delete entities;
+}
+
+// Four children in the quadrant order shared with the mesh tree: (low x,
+// high z), (high x, high z), (low x, low z), (high x, low z).
+static void Split(SceneNode* node, int depth) {
+    const float* b = node->box;
+    float hx = (b[3] - b[0]) * 0.5f;
+    float hz = (b[5] - b[2]) * 0.5f;
+    const float quads[4][6] = {
+        {b[0], b[1], b[2] + hz, b[0] + hx, b[4], b[5]},
+        {b[0] + hx, b[1], b[2] + hz, b[3], b[4], b[5]},
+        {b[0], b[1], b[2], b[0] + hx, b[4], b[2] + hz},
+        {b[0] + hx, b[1], b[2], b[3], b[4], b[2] + hz},
+    };
+    for (int i = 0; i < 4; ++i) {
+        node->children[i] = new SceneNode(quads[i]);
+        if (node->children[i]->size > TuningD() && depth + 1 < kMaxSceneDepth) Split(node->children[i], depth + 1);
+    }
+    node->isLeaf = false;
+}
+
+static bool Insert(SceneNode* node, Entity* entity) {
+    VECTOR lo(entity->box[0], entity->box[1], entity->box[2]);
+    VECTOR hi(entity->box[3], entity->box[4], entity->box[5]);
+    if (!PointInBox(lo, node->box) || !PointInBox(hi, node->box)) return false;
+    if (!node->isLeaf)
+        for (SceneNode* c : node->children)
+            if (Insert(c, entity)) return true;
+    if (!node->entities) node->entities = new List<Entity*>();
+    node->entities->Add(entity);
+    entity->sceneNode = node;
+    return true;
+}
+
+SceneNode* Area::NewRoot(const float box[6]) {
+    SceneNode* node = new SceneNode(box);
+    if (node->size > TuningD()) Split(node, 0);
+    return node;
+}
+
+bool Area::AddToSceneTree(Entity* entity) {
+    if (!entity) {
+        LogLine("ERROR - ent was NULL in AddToSceneTree");
+        return false;
+    }
+    if (!root) {
+        root = NewRoot(entity->box);
+        if (!Insert(root, entity)) {
+            LogLine("Something wierd happened - could not push into new scenetree");
+            return false;
+        }
+        return true;
+    }
+    if (Insert(root, entity)) return true;
+
+    LogLine("could not push '%s' into existing scenetree - enlarging", entity->Name());
+    float box[6];
+    for (int i = 0; i < 3; ++i) {
+        box[i] = std::min(root->box[i], entity->box[i]);
+        box[i + 3] = std::max(root->box[i + 3], entity->box[i + 3]);
+    }
+    delete root;
+    root = NewRoot(box);
+    for (Entity* e : entities) {
+        if (e == entity) continue;
+        if (!Insert(root, e)) LogLine("ERROR - could NOT repush %s", e->Name());
+    }
+    if (!Insert(root, entity)) {
+        LogLine("ERROR - could not enlarge tree to hold %s", entity->Name());
+        return false;
+    }
+    return true;
+}
+
+void Area::RemoveFromSceneTree(Entity* entity) {
+    if (!entity) {
+        LogLine("Entity was NULL in remove call!!!");
+        return;
+    }
+    SceneNode* node = entity->sceneNode;
+    if (!node) return;
+    if (node->entities && node->entities->IndexOf(entity) >= 0) node->entities->Remove(entity);
+    entity->sceneNode = nullptr;
+}
+
+void Area::RenderNode(SceneNode* node, CPlane* frustum) {
+    if (frustum && frustum->ClassifyBox(node->box) == BOX_OUTSIDE) return;
+    if (node->entities) {
+        for (int i = 0; i < node->entities->Size(); ++i) {
+            Entity* e = (*node->entities)[i];
+            if (frustum) {
+                // Entities leave the frustum's object matrix as they found it.
+                if (frustum->ClassifyBox(e->box) == BOX_OUTSIDE) continue;
+            }
+            e->Render(frustum);
+        }
+    }
+    if (!node->isLeaf)
+        for (SceneNode* c : node->children) RenderNode(c, frustum);
+}
+
+void Area::Render(const VECTOR& camera, const VECTOR& viewDirection, CPlane* frustum) {
+    cameraPosition = camera;
+    VECTOR toLook = viewDirection;
+    VectorSetLength(toLook, 200.0f);
+    lookPoint = camera + toLook;
+    GfxDriver* driver = g_gfxdriver;
+    if (!driver) return;
+    // With full shading off the area is drawn as wireframe.
+    bool wireframe = g_settings && !g_settings->full_shading;
+    if (wireframe) driver->SetRenderMode(RENDER_WIREFRAME);
+    ResetAlphaList(alphaList);
+    MATRIX savedWorld;
+    driver->GetWorldMatrix(&savedWorld);
+    MATRIX savedObject;
+    MatrixIdentity(savedObject);
+    if (frustum) {
+        savedObject = frustum->object_matrix;
+        MATRIX identity;
+        MatrixIdentity(identity);
+        frustum->SetObjectMatrix(identity);
+    }
+    if (root) RenderNode(root, frustum);
+    if (AlphaListCount(alphaList) > 0) {
+        driver->SetAlphaBlending(true);
+        driver->SetAlphaTestMode(ALPHATEST_OPAQUE);
+        DrawAlphaList(alphaList);
+        driver->SetAlphaTestMode(ALPHATEST_OFF);
+    }
+    driver->SetWorldMatrix(&savedWorld);
+    if (frustum) frustum->SetObjectMatrix(savedObject);
+    if (g_settings && g_settings->editor && selected) driver->DrawBox(selected->box);
+    if (wireframe) driver->SetRenderMode(RENDER_SOLID);
+}
+
+void Area::RayNode(SceneNode* node, RayQuery* query) {
+    if (!RayIntersectsBox(node->box, query->start, query->direction)) return;
+    if (node->entities) {
+        for (int i = 0; i < node->entities->Size(); ++i) {
+            Entity* e = (*node->entities)[i];
+            query->currentEntity = e;
+            e->RayTest(query);
+            if (query->hitCount > 0 && query->stopAtFirstHit) return;
+        }
+    }
+    if (!node->isLeaf)
+        for (SceneNode* c : node->children) RayNode(c, query);
+}
+
+RayQuery* Area::SelectEntity(const VECTOR& camera, int distance) {
+    MATRIX view, inverse;
+    if (g_gfxdriver)
+        g_gfxdriver->GetViewMatrix(&view);
+    else
+        MatrixIdentity(view);
+    if (!MatrixInvertAffine(inverse, view)) {
+        LogLine("ERROR - could not invert view matrix in Area::SelectEntity");
+        return nullptr;
+    }
+    RayQuery* query = new RayQuery();
+    query->start = camera;
+    query->pickMode = true;
+    query->stopAtFirstHit = false;
+    TransformPoint(inverse, VECTOR(0.0f, 0.0f, static_cast<float>(distance)), query->end);
+    query->direction = query->end - query->start;
+    VectorNormalize(query->direction);
+    if (root) RayNode(root, query);
+    return query;
+}
+
+bool Area::LineOfSight(const VECTOR& from, const VECTOR& to) {
+    RayQuery query;
+    query.start = from;
+    query.end = to;
+    query.direction = to - from;
+    VectorNormalize(query.direction);
+    query.pickMode = false;
+    query.stopAtFirstHit = true;
+    if (root) RayNode(root, &query);
+    return query.hitCount == 0;
+}
+
+void Area::CollideNode(SceneNode* node, CollisionPacket* packet) {
+    if (!g_collisionLink->TouchesBox(packet, node->box)) return;
+    if (node->entities) {
+        for (int i = 0; i < node->entities->Size(); ++i) {
+            Entity* e = (*node->entities)[i];
+            g_collisionLink->SetCurrentEntity(packet, e);
+            e->Collide(packet);
+        }
+    }
+    if (!node->isLeaf)
+        for (SceneNode* c : node->children) CollideNode(c, packet);
+}
+
+void Area::Collide(CollisionPacket* packet) {
+    if (root && packet) CollideNode(root, packet);
+}
