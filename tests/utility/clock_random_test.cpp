@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "utility/clock.h"
+#include "utility/random.h"
+
+namespace {
+
+TEST(Clock, FixedStepMovesOnlyWhenAdvanced) {
+    UseFixedClock(25, 1000);
+    EXPECT_EQ(ClockMilliseconds(), 1000u);
+    EXPECT_FLOAT_EQ(ClockSeconds(), 1.0f);
+    EXPECT_EQ(ClockMilliseconds(), 1000u);
+    for (int i = 0; i < 4; ++i) AdvanceFixedClock();
+    EXPECT_EQ(ClockMilliseconds(), 1100u);
+    EXPECT_FLOAT_EQ(ClockSeconds(), 1.1f);
+    UseFixedClock(0xffffffffu, 2);
+    AdvanceFixedClock();  // milliseconds wrap like the multimedia timer
+    EXPECT_EQ(ClockMilliseconds(), 1u);
+    UseRealTimeClock();
+}
+
+TEST(Clock, ReplaceableSourceAndRealTime) {
+    struct Stub : ClockSource {
+        float Seconds() override { return 12.5f; }
+        uint32_t Milliseconds() override { return 777; }
+    } stub;
+    SetClockSource(&stub);
+    EXPECT_EQ(GetClockSource(), &stub);
+    EXPECT_EQ(ClockSeconds(), 12.5f);
+    EXPECT_EQ(ClockMilliseconds(), 777u);
+    AdvanceFixedClock();  // affects only the fixed source
+    EXPECT_EQ(ClockMilliseconds(), 777u);
+    SetClockSource(nullptr);
+    float s0 = ClockSeconds();
+    uint32_t m0 = ClockMilliseconds();
+    volatile double sink = 0;
+    for (int i = 0; i < 3000000; ++i) sink = sink + i;
+    EXPECT_GE(ClockSeconds(), s0);
+    EXPECT_GE(ClockMilliseconds(), m0);
+}
+
+TEST(Random, SeededSequencesRepeatAndStayIn15Bits) {
+    Z1SeedRandom(1234);
+    std::vector<int> a;
+    for (int i = 0; i < 200; ++i) a.push_back(Z1Rand());
+    Z1SeedRandom(1234);
+    bool anyHigh = false;
+    for (int i = 0; i < 200; ++i) {
+        int v = Z1Rand();
+        EXPECT_EQ(v, a[i]);
+        EXPECT_GE(v, 0);
+        EXPECT_LE(v, 32767);
+        anyHigh = anyHigh || v > 16383;
+    }
+    EXPECT_TRUE(anyHigh);
+    Z1SeedRandom(99);
+    int differ = 0;
+    for (int i = 0; i < 200; ++i) differ += Z1Rand() != a[i];
+    EXPECT_GT(differ, 150);
+}
+
+}  // namespace
