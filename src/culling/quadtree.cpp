@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "culling/cplane.h"
-#include "culling/rayquery.h"
+#include "world/rayquery.h"
 #include "culling/triangletests.h"
 #include "settings/settings.h"
 
@@ -152,15 +152,15 @@ void QuadTree::Collide(CollisionPacket* packet) {
 }
 
 void QuadTree::RayTest(RayQuery* query, bool twoSided) {
-    VECTOR dir = query->model_end - query->model_start;
+    VECTOR dir = query->modelEnd - query->modelStart;
     VectorNormalize(dir);
-    if (!RayIntersectsBox(box, query->model_start, dir)) return;
+    if (!RayIntersectsBox(box, query->modelStart, dir)) return;
     if (is_leaf) {
         GetTriangleTests()->RayTriangles(query, vertices, indices, triangle_count, twoSided);
         return;
     }
     for (QuadTree* c : children) {
-        if (query->hit_count > 0 && query->stop_at_first) return;
+        if (query->hitCount > 0 && query->stopAtFirstHit) return;
         c->RayTest(query, twoSided);
     }
 }

@@ -1,0 +1,765 @@
+#include "models/z1model/z1model.h"
+
+#include <algorithm>
+#include <cstring>
+#include <strings.h>
+
+#include "animation/animtrack.h"
+#include "animation/biped.h"
+#include "culling/cplane.h"
+#include "culling/quadtree.h"
+#include "culling/triangletests.h"
+#include "settings/settings.h"
+#include "utility/clock.h"
+#include "utility/log.h"
+#include "world/rayquery.h"
+
+AlphaList* g_alpha_list = nullptr;
+
+namespace {
+
+bool FullShading() { return g_settings ? g_settings->full_shading != 0 : true; }
+
+int TuningC() { return g_settings && g_settings->tuning_c > 0 ? g_settings->tuning_c : 2500; }
+
+// Direction through the upper 3x3 only.
+VECTOR TransformNormal(const MATRIX& m, float x, float y, float z) {
+    return VECTOR{x * m[0] + y * m[4] + z * m[8], x * m[1] + y * m[5] + z * m[9], x * m[2] + y * m[6] + z * m[10]};
+}
+
+void BoxUnion(float out[6], const float in[6]) {
+    for (int i = 0; i < 3; i++) {
+        out[i] = std::min(out[i], in[i]);
+        out[3 + i] = std::max(out[3 + i], in[3 + i]);
+    }
+}
+
+void SetCentreRadius(ModelFrame* f) {
+    f->centre = BoxCenter(f->box);
+    f->radius = VectorLength(VECTOR{f->box[3], f->box[4], f->box[5]} - f->centre);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Z1SubMesh
+
+Z1SubMesh::Z1SubMesh(const Z1Mesh& mesh, const Z1Material* m, const VECTOR& framePivot) : pivot(framePivot) {
+    vertex_count = static_cast<int>(mesh.vertices.size());
+    face_count = static_cast<int>(mesh.indices.size() / 3);
+    for (int i = 0; i < face_count * 3; i++) {
+        if (mesh.indices[i] >= vertex_count) {
+            LogLine("ERROR - face index %i out of range (%i vertices) - mesh dropped", mesh.indices[i], vertex_count);
+            face_count = 0;
+            break;
+        }
+    }
+    vertices = new VERTEX[vertex_count + 1];
+    source = new VERTEX[vertex_count + 1];
+    if (vertex_count > 0) {
+        std::memcpy(vertices, mesh.vertices.data(), sizeof(VERTEX) * vertex_count);
+        std::memcpy(source, mesh.vertices.data(), sizeof(VERTEX) * vertex_count);
+    }
+    indices = new uint16_t[face_count * 3 + 1];
+    if (face_count > 0) std::memcpy(indices, mesh.indices.data(), sizeof(uint16_t) * 3 * face_count);
+    if (!mesh.bones.empty()) {
+        bones = new int16_t[vertex_count + 1];
+        for (int i = 0; i < vertex_count; i++)
+            bones[i] = i < static_cast<int>(mesh.bones.size()) ? mesh.bones[i] : -1;
+    }
+
+    if (vertex_count > 0) {
+        box[0] = box[3] = vertices[0].x;
+        box[1] = box[4] = vertices[0].y;
+        box[2] = box[5] = vertices[0].z;
+        for (int i = 1; i < vertex_count; i++) {
+            float p[6] = {vertices[i].x, vertices[i].y, vertices[i].z, vertices[i].x, vertices[i].y, vertices[i].z};
+            BoxUnion(box, p);
+        }
+    }
+
+    for (int g = 0; g < 3; g++)
+        for (int k = 0; k < 4; k++) colors[g][k] = 0.0f;
+    if (!m || m->white) {
+        for (int g = 0; g < 2; g++)
+            for (int k = 0; k < 4; k++) colors[g][k] = 1.0f;
+    } else {
+        for (int k = 0; k < 3; k++) {
+            colors[0][k] = m->color1[k];
+            colors[1][k] = m->color2[k];
+        }
+        colors[0][3] = colors[1][3] = 1.0f;
+    }
+    if (m) {
+        const Z1Map& tex = m->maps[Z1_SLOT_TEXTURE];
+        const Z1Map& opacity = m->maps[Z1_SLOT_OPACITY];
+        const Z1Map& env = m->maps[Z1_SLOT_ENVIRONMENT];
+        if (tex.present) {
+            wrap_u = tex.wrap_u ? 1 : 0;
+            wrap_v = tex.wrap_v ? 1 : 0;
+        }
+        transparent = opacity.present ? 1 : 0;
+        env_mapped = env.present ? 1 : 0;
+        scrolling = m->has_extra ? 1 : 0;
+        two_sided = m->two_sided ? 1 : 0;
+        self_illumination = material_self_illumination = m->self_illumination;
+        texture_name = tex.bitmap;
+        alpha_name = opacity.bitmap;
+        envmap_name = env.bitmap;
+        scroll_u = m->scroll_u;
+        scroll_v = m->scroll_v;
+    }
+    if (!mesh.morph_targets.empty()) {
+        LogLine("transferring %i morph targets", static_cast<int>(mesh.morph_targets.size()));
+        for (const Z1MorphTarget& t : mesh.morph_targets) {
+            Z1MorphRuntime r;
+            for (const Z1MorphEntry& e : t.entries)
+                if (e.vertex >= 0 && e.vertex < vertex_count) r.entries.push_back(e);
+            morph_targets.push_back(r);
+        }
+    }
+}
+
+Z1SubMesh::~Z1SubMesh() {
+    delete quadtree;
+    delete[] vertices;
+    delete[] source;
+    delete[] skinned;
+    delete[] indices;
+    delete[] bones;
+}
+
+void Z1SubMesh::ToBoneSpace(const MATRIX* inverseBind, int boneCount) {
+    if (!bones) return;
+    for (int i = 0; i < vertex_count; i++) {
+        int b = bones[i];
+        if (b < 0 || b >= boneCount) continue;
+        VERTEX& v = source[i];
+        VECTOR p;
+        TransformPoint(inverseBind[b], VECTOR{v.x, v.y, v.z}, p);
+        VECTOR n = TransformNormal(inverseBind[b], v.nx, v.ny, v.nz);
+        v.x = p.x;
+        v.y = p.y;
+        v.z = p.z;
+        v.nx = n.x;
+        v.ny = n.y;
+        v.nz = n.z;
+    }
+}
+
+void Z1SubMesh::BuildQuadTree() {
+    delete quadtree;
+    quadtree = nullptr;
+    // Only pieces whose geometry never moves: skinned and morphed vertices
+    // change every frame.
+    if (bones || !morph_targets.empty()) return;
+    if (face_count <= QuadTreeTuningB()) return;
+    quadtree = new QuadTree(vertices, vertex_count, indices, face_count, box);
+    quadtree->Build();
+}
+
+void Z1SubMesh::Skin(const MATRIX* pose, int poseCount) {
+    VERTEX* out = morph_targets.empty() ? vertices : skinned;
+    if (!out) {
+        skinned = new VERTEX[vertex_count + 1];
+        std::memcpy(skinned, vertices, sizeof(VERTEX) * vertex_count);
+        out = skinned;
+    }
+    // Once per driver frame and pose: every instance of a model shares it.
+    int32_t frame = g_gfxdriver ? g_gfxdriver->frames : -1;
+    if (frame == skinned_frame && pose == skinned_pose && frame != -1) return;
+    skinned_frame = frame;
+    skinned_pose = pose;
+    for (int i = 0; i < vertex_count; i++) {
+        int b = bones[i];
+        if (b < 0 || b >= poseCount) continue;
+        const VERTEX& s = source[i];
+        VECTOR p;
+        TransformPoint(pose[b], VECTOR{s.x, s.y, s.z}, p);
+        VECTOR n = TransformNormal(pose[b], s.nx, s.ny, s.nz);
+        out[i].x = p.x;
+        out[i].y = p.y;
+        out[i].z = p.z;
+        out[i].nx = n.x;
+        out[i].ny = n.y;
+        out[i].nz = n.z;
+    }
+}
+
+void Z1SubMesh::Morph(const float* weights) {
+    // Positions are rebuilt from the unmorphed ones first, so weights do not
+    // pile up from frame to frame.
+    const VERTEX* base = skinned ? skinned : source;
+    for (const Z1MorphRuntime& t : morph_targets)
+        for (const Z1MorphEntry& e : t.entries) {
+            vertices[e.vertex].x = base[e.vertex].x;
+            vertices[e.vertex].y = base[e.vertex].y;
+            vertices[e.vertex].z = base[e.vertex].z;
+        }
+    const int n = std::min(kMorphWeights, static_cast<int>(morph_targets.size()));
+    for (int w = 0; w < n; w++) {
+        float weight = weights ? weights[w] : morph_targets[w].weight;
+        morph_targets[w].weight = weight;
+        if (weight == 0.0f) continue;
+        for (const Z1MorphEntry& e : morph_targets[w].entries) {
+            vertices[e.vertex].x += e.offset.x * weight;
+            vertices[e.vertex].y += e.offset.y * weight;
+            vertices[e.vertex].z += e.offset.z * weight;
+        }
+    }
+}
+
+void Z1SubMesh::Draw(const MATRIX* pose, int poseCount, const float* weights, CPlane* frustum) {
+    GfxDriver* d = g_gfxdriver;
+    if (!d) return;
+    if (!wrap_u) d->SetTextureWrapU(false);
+    if (!wrap_v) d->SetTextureWrapV(false);
+    if (two_sided) d->SetCullMode(CULL_NONE);
+    const bool shading = FullShading();
+    bool lightingOff = false;
+    if (self_illumination > 0.0f || !shading) {
+        d->SetLighting(false);
+        lightingOff = true;
+    }
+    MaterialColors mc;
+    for (int k = 0; k < 4; k++) {
+        mc.diffuse[k] = colors[0][k];
+        mc.ambient[k] = colors[1][k];
+        mc.specular[k] = colors[2][k];
+    }
+    d->SetMaterial(&mc);
+
+    if (pose && bones) Skin(pose, poseCount);
+    if (!morph_targets.empty()) {
+        if (pose && bones && skinned) {
+            for (int i = 0; i < vertex_count; i++) {
+                vertices[i].x = skinned[i].x;
+                vertices[i].y = skinned[i].y;
+                vertices[i].z = skinned[i].z;
+                vertices[i].nx = skinned[i].nx;
+                vertices[i].ny = skinned[i].ny;
+                vertices[i].nz = skinned[i].nz;
+            }
+        }
+        Morph(weights);
+    }
+
+    if (shading) {
+        const char* tex = texture_name.empty() ? nullptr : texture_name.c_str();
+        if (!d->SetTexture(tex) && tex) LogLine("ERROR setting texture %s", tex);
+    } else {
+        d->SetTexture(nullptr);
+    }
+
+    if (scrolling) {
+        uint32_t now = ClockMilliseconds();
+        if (drawn_before) {
+            float elapsed = static_cast<float>(now - last_draw);
+            du = scroll_u >= 1 ? elapsed / static_cast<float>(scroll_u) : 0.0f;
+            dv = scroll_v >= 1 ? elapsed / static_cast<float>(scroll_v) : 0.0f;
+            for (int i = 0; i < vertex_count; i++) {
+                vertices[i].tu += du;
+                vertices[i].tv += dv;
+            }
+        }
+        last_draw = now;
+        drawn_before = true;
+    }
+
+    if (env_mapped) {
+        if (!d->SetTexture(envmap_name.c_str())) LogLine("ERROR setting environment map %s", envmap_name.c_str());
+        MATRIX world, view, m;
+        d->GetWorldMatrix(&world);
+        d->GetViewMatrix(&view);
+        MatrixMultiply(m, world, view);
+        for (int i = 0; i < vertex_count; i++) {
+            VERTEX& v = vertices[i];
+            float cz = v.nx * m[2] + v.ny * m[6] + v.nz * m[10];
+            if (cz > 0.0f) continue;
+            v.tu = (v.nx * m[0] + v.ny * m[4] + v.nz * m[8] + 1.0f) * 0.5f;
+            v.tv = (1.0f - (v.nx * m[1] + v.ny * m[5] + v.nz * m[9])) * 0.5f;
+        }
+    }
+
+    if (transparent) {
+        if (!binary_alpha_known) {
+            binary_alpha = d->TextureHasBinaryAlpha(texture_name.c_str()) ? 1 : 0;
+            binary_alpha_known = 1;
+        }
+        d->SetAlphaTestMode(binary_alpha ? ALPHATEST_OPAQUE : ALPHATEST_NONZERO);
+    }
+
+    // A large static piece draws through its tree, which skips what the
+    // frustum cannot see; pieces whose vertices change per draw go whole.
+    if (quadtree && frustum && !transparent && !scrolling && !env_mapped) {
+        quadtree->Render(frustum);
+    } else if (face_count > 0) {
+        d->DrawIndexedList(vertices, vertex_count, indices, face_count * 3);
+    }
+
+    if (lightingOff) d->SetLighting(true);
+    if (two_sided) d->SetCullMode(CULL_CCW);
+    if (!wrap_u) d->SetTextureWrapU(true);
+    if (!wrap_v) d->SetTextureWrapV(true);
+}
+
+// ---------------------------------------------------------------------------
+// ModelFrame
+
+ModelFrame::ModelFrame() {}
+
+ModelFrame::~ModelFrame() {
+    for (Z1SubMesh* s : submeshes) delete s;
+    delete track;
+}
+
+// ---------------------------------------------------------------------------
+// AlphaList
+
+AlphaList::AlphaList(int cap) {
+    capacity = cap > 0 ? cap : TuningC();
+    items = new AlphaItem[capacity];
+}
+
+AlphaList::~AlphaList() { delete[] items; }
+
+bool AlphaList::Queue(Z1SubMesh* submesh, const VECTOR& position, const MATRIX* pose, int poseCount,
+                      const float* weights) {
+    if (count >= capacity) {
+        LogLine("ERROR - overflow in alpha list... alpha item omitted...");
+        return false;
+    }
+    AlphaItem& it = items[count++];
+    if (g_gfxdriver) g_gfxdriver->GetWorldMatrix(&it.world);
+    else MatrixIdentity(it.world);
+    it.position = position + VECTOR{it.world[12], it.world[13], it.world[14]};
+    TransformPoint(it.world, submesh->pivot, it.centre);
+    it.camera = it.centre;
+    it.pose = pose;
+    it.pose_count = poseCount;
+    it.world_flag = g_gfxdriver ? static_cast<uint8_t>(g_gfxdriver->world_flag & 0xFF) : 0;
+    it.weights = weights;
+    it.submesh = submesh;
+    return true;
+}
+
+void AlphaList::Sort() {
+    MATRIX view;
+    if (g_gfxdriver) g_gfxdriver->GetViewMatrix(&view);
+    else MatrixIdentity(view);
+    for (int i = 0; i < count; i++) TransformPoint(view, items[i].centre, items[i].camera);
+    std::sort(items, items + count, [](const AlphaItem& a, const AlphaItem& b) { return a.camera.z > b.camera.z; });
+}
+
+void AlphaList::Render() {
+    GfxDriver* d = g_gfxdriver;
+    if (!d || count == 0) return;
+    Sort();
+    bool blending = d->SetAlphaBlending(true);
+    d->SetAlphaTestMode(ALPHATEST_OPAQUE);
+    for (int i = 0; i < count; i++) {
+        AlphaItem& it = items[i];
+        d->SetWorldMatrix(&it.world);
+        bool additive = it.submesh->transparent && it.submesh->self_illumination > 0.0f;
+        if (additive) d->SetBlendMode(BLEND_ADDITIVE);
+        if (it.world_flag) {
+            d->SetAmbientColor(kIndoorColor);
+            d->SetFogColor(kIndoorColor);
+            d->EnableLight(0, false);
+        }
+        it.submesh->Draw(it.pose, it.pose_count, it.weights);
+        if (it.world_flag) {
+            d->SetAmbientColor(restore_ambient);
+            d->SetFogColor(restore_fog);
+            d->EnableLight(0, true);
+        }
+        if (additive) d->SetBlendMode(BLEND_ALPHA);
+    }
+    d->SetAlphaTestMode(ALPHATEST_OFF);
+    d->SetAlphaBlending(blending);
+}
+
+// ---------------------------------------------------------------------------
+// Z1Model
+
+Z1Model::Z1Model() {}
+
+Z1Model::~Z1Model() { Clear(); }
+
+void Z1Model::Clear() {
+    for (ModelFrame* f : frames) delete f;
+    frames.clear();
+    top_frames.clear();
+    for (AnimTrack* t : light_tracks) delete t;
+    light_tracks.clear();
+    delete skeleton;
+    skeleton = nullptr;
+    bone_pose.clear();
+    delete data;
+    data = nullptr;
+    loaded = 0;
+    last_frame = -1;
+}
+
+bool Z1Model::Load(const char* fileName) {
+    std::string path = std::string("z1\\") + (fileName ? fileName : "");
+    Clear();
+    name = fileName ? fileName : "";
+    Z1Scene* scene = new Z1Scene();
+    if (Z1ReadPath(path.c_str(), *scene) != Z1_READ_OK) {
+        delete scene;
+        LogLine("error loading z1 file %s", name.c_str());
+        return false;
+    }
+    return LoadScene(scene, fileName);
+}
+
+bool Z1Model::LoadPath(const char* path) {
+    Clear();
+    std::string p = path ? path : "";
+    size_t slash = p.find_last_of("\\/");
+    name = slash == std::string::npos ? p : p.substr(slash + 1);
+    Z1Scene* scene = new Z1Scene();
+    if (Z1ReadPath(p.c_str(), *scene) != Z1_READ_OK) {
+        delete scene;
+        LogLine("error loading z1 file %s", name.c_str());
+        return false;
+    }
+    std::string keep = name;
+    return LoadScene(scene, keep.c_str());
+}
+
+namespace {
+
+ModelFrame* FindFrame(const std::vector<ModelFrame*>& list, const std::string& wanted) {
+    for (ModelFrame* f : list) {
+        if (f->name == wanted) return f;
+        if (ModelFrame* c = FindFrame(f->children, wanted)) return c;
+    }
+    return nullptr;
+}
+
+// Widens each frame's box by its children's; false when neither the frame
+// nor anything below it has a box.
+bool WidenBox(ModelFrame* f) {
+    for (ModelFrame* c : f->children) {
+        if (!WidenBox(c)) continue;
+        if (f->has_box) {
+            BoxUnion(f->box, c->box);
+        } else {
+            std::memcpy(f->box, c->box, sizeof(f->box));
+            f->has_box = true;
+        }
+    }
+    if (f->has_box) SetCentreRadius(f);
+    return f->has_box;
+}
+
+AnimTrack* MakeTrack(const Z1Scene& s, const Z1Animation& a, const VECTOR& pivot, const Z1GeomObject* parent) {
+    AnimTrack* t = new AnimTrack(s.scene.frame_speed, s.scene.ticks_per_frame, s.scene.last_frame);
+    t->node_name = a.node_name;
+    t->SetPivot(pivot);
+    VECTOR parentPos = parent && parent->has_transform ? parent->transform.pivot : VECTOR{0, 0, 0};
+    std::vector<uint8_t> order = a.order;
+    if (order.empty()) order = {Z1_CONTROL_POS_TRACK, Z1_CONTROL_POS_TCB, Z1_CONTROL_ROT_TRACK, Z1_CONTROL_ROT_TCB};
+    bool done[256] = {false};
+    for (uint8_t block : order) {
+        if (done[block]) continue;
+        done[block] = true;
+        if (block == Z1_CONTROL_POS_TRACK || block == Z1_CONTROL_POS_TCB) {
+            bool spline = block == Z1_CONTROL_POS_TCB;
+            for (const Z1PosKey& k : spline ? a.pos_spline : a.pos_linear) {
+                AnimPosKey key{static_cast<uint8_t>(spline ? ANIMKEY_POS_SPLINE : ANIMKEY_POS_LINEAR), k.time,
+                               k.p + parentPos, k.extra1, k.extra2};
+                t->AddPositionKey(key);
+            }
+        } else {
+            bool spline = block == Z1_CONTROL_ROT_TCB;
+            for (const Z1RotKey& k : spline ? a.rot_spline : a.rot_linear) {
+                AnimRotKey key;
+                key.kind = spline ? ANIMKEY_ROT_SPLINE : ANIMKEY_ROT_LINEAR;
+                key.time = k.time;
+                key.axis = k.axis;
+                key.angle = k.angle;
+                for (int i = 0; i < 5; i++) key.params[i] = k.params[i];
+                if (spline && parent && parent->has_transform) {
+                    const VECTOR* r = parent->transform.rows;
+                    key.axis = VECTOR{k.axis.x * r[0].x + k.axis.y * r[1].x + k.axis.z * r[2].x,
+                                      k.axis.x * r[0].y + k.axis.y * r[1].y + k.axis.z * r[2].y,
+                                      k.axis.x * r[0].z + k.axis.y * r[1].z + k.axis.z * r[2].z};
+                }
+                t->AddRotationKey(key);
+            }
+        }
+    }
+    return t;
+}
+
+}  // namespace
+
+bool Z1Model::LoadScene(Z1Scene* scene, const char* fileName) {
+    if (scene != data) Clear();
+    data = scene;
+    name = fileName ? fileName : "";
+    if (!data) return false;
+    const Z1Scene& s = *data;
+
+    // Frames, one per geometry object, attached in file order.
+    for (const Z1GeomObject& o : s.objects) {
+        ModelFrame* f = new ModelFrame();
+        f->name = o.name;
+        f->parent_name = o.parent;
+        f->pivot = o.has_transform ? o.transform.pivot : VECTOR{0, 0, 0};
+        if (!o.mesh_lists.empty()) {
+            const Z1Material* objectMaterial = nullptr;
+            if (o.material >= 0 && o.material < static_cast<int>(s.materials.size()))
+                objectMaterial = &s.materials[o.material];
+            for (const Z1Mesh& mesh : o.mesh_lists[0].meshes) {
+                const Z1Material* m = objectMaterial;
+                if (objectMaterial && objectMaterial->material_class == Z1_CLASS_MULTI) {
+                    m = mesh.submaterial >= 0 && mesh.submaterial < static_cast<int>(objectMaterial->submaterials.size())
+                            ? &objectMaterial->submaterials[mesh.submaterial]
+                            : nullptr;
+                }
+                f->submeshes.push_back(new Z1SubMesh(mesh, m, f->pivot));
+            }
+        }
+        if (o.has_box_min && o.has_box_max) {
+            f->box[0] = o.box_min.x;
+            f->box[1] = o.box_min.y;
+            f->box[2] = o.box_min.z;
+            f->box[3] = o.box_max.x;
+            f->box[4] = o.box_max.y;
+            f->box[5] = o.box_max.z;
+            f->has_box = true;
+        } else {
+            // Files without a box still get one, from their vertices, so that
+            // culling never drops them.
+            for (Z1SubMesh* sm : f->submeshes) {
+                if (sm->vertex_count == 0) continue;
+                if (f->has_box) {
+                    BoxUnion(f->box, sm->box);
+                } else {
+                    std::memcpy(f->box, sm->box, sizeof(f->box));
+                    f->has_box = true;
+                }
+            }
+        }
+        if (!o.animations.empty()) {
+            const Z1GeomObject* parent = nullptr;
+            for (const Z1GeomObject& p : s.objects)
+                if (!o.parent.empty() && p.name == o.parent) parent = &p;
+            f->track = MakeTrack(s, o.animations[0], f->pivot, parent);
+        }
+        ModelFrame* parentFrame = o.parent.empty() ? nullptr : FindFrame(top_frames, o.parent);
+        if (parentFrame) parentFrame->children.push_back(f);
+        else top_frames.push_back(f);
+        frames.push_back(f);
+    }
+
+    // Boxes: each frame widened by its children, the model's over all.
+    bool any = false;
+    for (ModelFrame* f : top_frames) {
+        if (!WidenBox(f)) continue;
+        if (any) {
+            BoxUnion(box, f->box);
+        } else {
+            std::memcpy(box, f->box, sizeof(box));
+            any = true;
+        }
+    }
+
+    // Textures.
+    if (g_gfxdriver) {
+        std::vector<const Z1Material*> all;
+        for (const Z1Material& m : s.materials) {
+            all.push_back(&m);
+            for (const Z1Material& sub : m.submaterials) all.push_back(&sub);
+        }
+        for (const Z1Material* m : all) {
+            if (!m->textured) continue;
+            const std::string& tex = m->maps[Z1_SLOT_TEXTURE].bitmap;
+            const std::string& alpha = m->maps[Z1_SLOT_OPACITY].bitmap;
+            if (!tex.empty()) g_gfxdriver->GenerateTexture(tex.c_str(), alpha.empty() ? nullptr : alpha.c_str());
+            const std::string& env = m->maps[Z1_SLOT_ENVIRONMENT].bitmap;
+            if (!env.empty()) g_gfxdriver->GenerateTexture(env.c_str(), nullptr);
+        }
+    }
+
+    // Skeleton and its animation file: hut.z1 plays hut.anm.
+    if (s.has_bones) {
+        std::vector<BipedBone> bones;
+        for (const Z1Bone& b : s.bones) bones.push_back(BipedBone{b.name, b.parent, b.first, b.second, b.length});
+        skeleton = new Biped(bones);
+        std::string anim = name;
+        if (anim.size() >= 2) anim.resize(anim.size() - 2);
+        anim += "anm";
+        if (skeleton->LoadAnm(anim.c_str())) skeleton->Start();
+        bone_pose.assign(skeleton->BindMatrices(), skeleton->BindMatrices() + skeleton->BoneCount());
+        for (ModelFrame* f : frames)
+            for (Z1SubMesh* sm : f->submeshes) sm->ToBoneSpace(skeleton->InverseBindMatrices(), skeleton->BoneCount());
+    }
+
+    for (ModelFrame* f : frames)
+        for (Z1SubMesh* sm : f->submeshes) sm->BuildQuadTree();
+
+    // Animated lights play from the start, looping.
+    for (const Z1Light& l : s.lights) {
+        AnimTrack* t = nullptr;
+        if (!l.animations.empty()) {
+            t = MakeTrack(s, l.animations[0], l.position, nullptr);
+            t->Play(0, 0, true);
+        }
+        light_tracks.push_back(t);
+    }
+
+    loaded = 1;
+    return true;
+}
+
+int Z1Model::SubMeshCount() const {
+    int n = 0;
+    for (const ModelFrame* f : frames) n += static_cast<int>(f->submeshes.size());
+    return n;
+}
+
+void Z1Model::UpdateAnimation() {
+    if (!skeleton || !g_gfxdriver) return;
+    if (last_frame >= g_gfxdriver->frames) return;
+    const MATRIX* pose = skeleton->Pose();
+    bone_pose.assign(pose, pose + skeleton->BoneCount());
+    last_frame = g_gfxdriver->frames;
+}
+
+bool Z1Model::Draw(CPlane* frustum, const VECTOR& position) { return DrawImpl(frustum, position, nullptr); }
+
+bool Z1Model::Draw(CPlane* frustum, const VECTOR& position, const float* morphWeights) {
+    return DrawImpl(frustum, position, morphWeights);
+}
+
+bool Z1Model::DrawImpl(CPlane* frustum, const VECTOR& position, const float* weights) {
+    if (!loaded || !data) {
+        LogLine("no such model '%s'", name.c_str());
+        return false;
+    }
+    if (!g_gfxdriver) return true;
+    UpdateAnimation();
+    AlphaList* alpha = g_alpha_list;
+    AlphaList* own = nullptr;
+    if (!alpha) {
+        own = new AlphaList();
+        alpha = own;
+    }
+    MATRIX savedObject;
+    if (frustum) savedObject = frustum->object_matrix;
+    for (ModelFrame* f : top_frames) DrawFrame(f, frustum, alpha, position, weights);
+    if (frustum) frustum->SetObjectMatrix(savedObject);
+    if (own) {
+        MATRIX world;
+        g_gfxdriver->GetWorldMatrix(&world);
+        own->Render();
+        g_gfxdriver->SetWorldMatrix(&world);
+        delete own;
+    }
+    return true;
+}
+
+void Z1Model::DrawFrame(ModelFrame* f, CPlane* frustum, AlphaList* alpha, const VECTOR& position,
+                        const float* weights) {
+    GfxDriver* d = g_gfxdriver;
+    MATRIX saved;
+    if (f->track) {
+        d->GetWorldMatrix(&saved);
+        MATRIX node, world;
+        f->track->EvaluateNode(node);
+        MatrixMultiply(world, node, saved);
+        d->SetWorldMatrix(&world);
+    }
+    if (frustum && f->has_box) {
+        MATRIX world;
+        d->GetWorldMatrix(&world);
+        frustum->SetObjectMatrix(world);
+        f->visible = frustum->ClassifyBox(f->box) != BOX_OUTSIDE ? 1 : 0;
+    } else {
+        f->visible = 1;
+    }
+    if (f->visible) {
+        for (Z1SubMesh* sm : f->submeshes) QueueSubMesh(sm, frustum, alpha, position, weights);
+        for (ModelFrame* c : f->children) DrawFrame(c, frustum, alpha, position, weights);
+    }
+    if (f->track) d->SetWorldMatrix(&saved);
+}
+
+void Z1Model::QueueSubMesh(Z1SubMesh* sm, CPlane* frustum, AlphaList* alpha, const VECTOR& position,
+                           const float* weights) {
+    const MATRIX* pose = bone_pose.empty() ? nullptr : bone_pose.data();
+    int poseCount = static_cast<int>(bone_pose.size());
+    if (!sm->transparent && !g_gfxdriver->private_flags[0]) {
+        sm->Draw(pose, poseCount, weights, frustum);
+        return;
+    }
+    alpha->Queue(sm, position, pose, poseCount, weights);
+}
+
+bool Z1Model::FindSpawnPoint(const char* spawnName, VECTOR& out) const {
+    const Z1SpawnPoint* p = data ? data->FindSpawnPoint(spawnName) : nullptr;
+    if (!p) {
+        LogLine("Error - could not find spawnpoint %s", spawnName ? spawnName : "");
+        return false;
+    }
+    out = p->position;
+    return true;
+}
+
+bool Z1Model::SwapTexture(const char* from, const char* to, bool lit) {
+    if (!from || !to) return false;
+    bool any = false;
+    for (ModelFrame* f : frames)
+        for (Z1SubMesh* sm : f->submeshes) {
+            // Data made on Windows mixes letter case in its paths.
+            if (strcasecmp(sm->texture_name.c_str(), from) != 0) continue;
+            sm->texture_name = to;
+            sm->binary_alpha_known = 0;
+            sm->self_illumination = lit ? 1.0f : sm->material_self_illumination;
+            any = true;
+        }
+    if (any && g_gfxdriver) g_gfxdriver->GenerateTexture(to, nullptr);
+    return any;
+}
+
+bool Z1Model::RayTest(RayQuery* query, const MATRIX& world) {
+    if (!loaded || !query) return false;
+    MATRIX inv;
+    if (!MatrixInvertAffine(inv, world)) {
+        LogLine("could not invert world matrix");
+        return false;
+    }
+    TransformPoint(inv, query->start, query->modelStart);
+    TransformPoint(inv, query->end, query->modelEnd);
+    VECTOR dir = query->modelEnd - query->modelStart;
+    VectorNormalize(dir);
+    TriangleTests* tests = GetTriangleTests();
+    for (ModelFrame* f : frames)
+        for (Z1SubMesh* sm : f->submeshes) {
+            if (query->hitCount > 0 && query->stopAtFirstHit) return true;
+            int before = query->hitCount;
+            if (sm->quadtree) {
+                sm->quadtree->RayTest(query, sm->two_sided != 0);
+            } else if (sm->face_count > 0 && RayIntersectsBox(sm->box, query->modelStart, dir)) {
+                tests->RayTriangles(query, sm->vertices, sm->indices, sm->face_count, sm->two_sided != 0);
+            }
+            if (query->hitCount > before) query->hitSubMesh = sm;
+        }
+    return query->hitCount > 0;
+}
+
+void Z1Model::Collide(CollisionPacket* packet) {
+    if (!loaded || !packet) return;
+    TriangleTests* tests = GetTriangleTests();
+    for (ModelFrame* f : frames)
+        for (Z1SubMesh* sm : f->submeshes) {
+            if (sm->quadtree) sm->quadtree->Collide(packet);
+            else if (sm->face_count > 0 && tests->PacketTouchesBox(packet, sm->box))
+                tests->CollideTriangles(packet, sm->vertices, sm->indices, sm->face_count);
+        }
+}
