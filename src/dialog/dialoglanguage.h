@@ -1,0 +1,24 @@
+// The dialog authoring language: a text form of everything a dialog file
+// holds. Compiling builds the dialog objects and writes them with the dialog
+// writer; decompiling prints a loaded dialog so that compiling the print
+// gives back the same bytes. The language is described in
+// docs/dialog-language.md.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "dialog/dialogfile.h"
+
+struct DialogCompileError {
+    int line = 0;
+    int column = 0;
+    std::string message;
+};
+
+// Compiles source text into the bytes of a dialog file. On a mistake returns
+// false with its position (1-based line and byte column) and message.
+bool CompileDialogSource(const std::string& source, std::vector<unsigned char>* bytes, DialogCompileError* error);
+
+// The text form of a loaded dialog.
+std::string DecompileDialog(const DIALOG& dialog);
