@@ -64,6 +64,11 @@ protected:
             if (line.compare(0, 4, "--**") != 0) lines.push_back(line);
         return lines;
     }
+    std::string AllLog() {
+        std::string all;
+        for (const std::string& l : LogLines()) all += l + "\n";
+        return all;
+    }
     bool Logged(const std::string& text) {
         for (const std::string& l : LogLines())
             if (l == text) return true;
