@@ -159,6 +159,7 @@ bool Replay::Parse(const std::string& text, std::string* error) {
     events.swap(new_events);
     answers.swap(new_answers);
     next_event = 0;
+    next_window_key = 0;
     next_answer = 0;
     return true;
 }
@@ -191,6 +192,17 @@ bool Replay::NextInputEvent(int frame, ReplayEvent* out) {
     if (next_event >= events.size() || events[next_event].frame > frame) return false;
     *out = events[next_event++];
     return true;
+}
+
+bool Replay::NextWindowKey(int frame, ReplayEvent* out) {
+    while (next_window_key < events.size() && events[next_window_key].frame <= frame) {
+        const ReplayEvent& e = events[next_window_key++];
+        if (e.type == REPLAY_KEY) {
+            *out = e;
+            return true;
+        }
+    }
+    return false;
 }
 
 const ReplayAnswer* Replay::FrontAnswer() const {

@@ -67,6 +67,10 @@ public:
     // order within a frame). Returns false when none is due.
     bool NextInputEvent(int frame, ReplayEvent* out);
     bool HasInputEvents() const { return next_event < events.size(); }
+    // The same key events as seen by the window (accelerators such as Esc):
+    // a key press reaches both the window and the device, so the window layer
+    // reads them through a cursor of its own.
+    bool NextWindowKey(int frame, ReplayEvent* out);
     const std::vector<ReplayEvent>& Events() const { return events; }
 
     // Answers, consumed in file order.
@@ -77,6 +81,7 @@ public:
 private:
     std::vector<ReplayEvent> events;
     size_t next_event = 0;
+    size_t next_window_key = 0;
     std::vector<ReplayAnswer> answers;
     size_t next_answer = 0;
 };

@@ -1,0 +1,217 @@
+#include "os/sdl/sdldialogs.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "imgui.h"
+#include "imgui_stdlib.h"
+#include "os/sdl/overlay.h"
+#include "utility/basepath.h"
+
+std::string FileFilterText(const char* description, const char* extension) {
+    char text[512];
+    std::snprintf(text, sizeof text, "%s (*.%s)", description ? description : "",
+                  extension ? extension : "");
+    return text;
+}
+
+bool MatchesExtension(const std::string& name, const char* extension) {
+    if (!extension || !*extension) return true;
+    size_t n = std::strlen(extension);
+    if (name.size() < n + 1 || name[name.size() - n - 1] != '.') return false;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char a = static_cast<unsigned char>(name[name.size() - n + i]);
+        unsigned char b = static_cast<unsigned char>(extension[i]);
+        if (std::tolower(a) != std::tolower(b)) return false;
+    }
+    return true;
+}
+
+SDL_Window* SdlDialogs::Owner() const {
+    if (window && !(SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN)) return window;
+    return nullptr;
+}
+
+void SdlDialogs::MessageBox(Uint32 flags, const char* caption, const char* text) {
+    SDL_MessageBoxButtonData ok = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT |
+                                       SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
+                                   1, "OK"};
+    SDL_MessageBoxData data = {flags, Owner(), caption, text, 1, &ok, nullptr};
+    int button = 0;
+    if (SDL_ShowMessageBox(&data, &button) != 0)
+        std::fprintf(stderr, "%s: %s\n", caption, text);
+}
+
+void SdlDialogs::ErrorBox(const char* caption, const char* text) { MessageBox(0, caption, text); }
+
+bool SdlDialogs::YesNoBox(const char* caption, const char* text) {
+    SDL_MessageBoxButtonData buttons[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
+    };
+    SDL_MessageBoxData data = {SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT, Owner(), caption, text, 2,
+                               buttons, nullptr};
+    int button = 0;
+    if (SDL_ShowMessageBox(&data, &button) != 0) {
+        // No box could be shown: nobody said Yes.
+        std::fprintf(stderr, "%s: %s (no box could be shown: %s)\n", caption, text, SDL_GetError());
+        return false;
+    }
+    return button == 1;
+}
+
+namespace {
+
+// OK with Enter, Cancel with Esc, as the dialog manager of Windows does.
+int OkCancelButtons() {
+    ImGui::Separator();
+    if (ImGui::Button("OK", ImVec2(90, 0)) ||
+        (ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
+         !ImGui::IsAnyItemActive() && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter))))
+        return 1;
+    ImGui::SameLine();
+    if (ImGui::Button("Cancel", ImVec2(90, 0)) ||
+        ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape)))
+        return 0;
+    return -1;
+}
+
+void CentreNextWindow() {
+    ImGuiIO& io = ImGui::GetIO();
+    ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x * 0.5f, io.DisplaySize.y * 0.5f),
+                            ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
+}
+
+}  // namespace
+
+bool SdlDialogs::RunDialog(PropertySheet* sheet, SheetChanged on_change, void* user) {
+    if (!OverlayReady()) return false;
+    const std::vector<PropertySheet::Field> original = sheet->fields;
+    const std::string id = (sheet->title.empty() ? std::string("Dialog") : sheet->title) + "##sheet";
+    int result = -1;
+    bool first = true;
+    RunOverlayLoop(
+        [&]() {
+            if (first) ImGui::OpenPopup(id.c_str());
+            first = false;
+            CentreNextWindow();
+            if (!ImGui::BeginPopupModal(id.c_str(), nullptr, ImGuiWindowFlags_AlwaysAutoResize)) {
+                result = 0;
+                return false;
+            }
+            for (size_t i = 0; i < sheet->fields.size(); ++i) {
+                PropertySheet::Field& f = sheet->fields[i];
+                ImGui::PushID(static_cast<int>(i));
+                bool changed = false;
+                switch (f.kind) {
+                    case PropertySheet::FIELD_TEXT:
+                        ImGui::SetNextItemWidth(240);
+                        changed = ImGui::InputText(f.label.c_str(), &f.text);
+                        break;
+                    case PropertySheet::FIELD_READONLY:
+                        ImGui::Text("%s %s", f.label.c_str(), f.text.c_str());
+                        break;
+                    case PropertySheet::FIELD_CHECK:
+                        changed = ImGui::Checkbox(f.label.c_str(), &f.checked);
+                        break;
+                    case PropertySheet::FIELD_CHOICE: {
+                        const char* preview =
+                            f.choice >= 0 && f.choice < static_cast<int>(f.choices.size())
+                                ? f.choices[f.choice].c_str()
+                                : "";
+                        ImGui::SetNextItemWidth(240);
+                        if (ImGui::BeginCombo(f.label.c_str(), preview)) {
+                            for (size_t c = 0; c < f.choices.size(); ++c) {
+                                bool selected = static_cast<int>(c) == f.choice;
+                                if (ImGui::Selectable(f.choices[c].c_str(), selected)) {
+                                    changed = f.choice != static_cast<int>(c);
+                                    f.choice = static_cast<int>(c);
+                                }
+                            }
+                            ImGui::EndCombo();
+                        }
+                        break;
+                    }
+                }
+                ImGui::PopID();
+                if (changed && on_change) on_change(sheet, static_cast<int>(i), user);
+            }
+            result = OkCancelButtons();
+            if (result >= 0) ImGui::CloseCurrentPopup();
+            ImGui::EndPopup();
+            return result < 0;
+        },
+        false);
+    if (result != 1) sheet->fields = original;
+    return result == 1;
+}
+
+bool SdlDialogs::FileDialog(bool save, const char* title, const char* description,
+                            const char* extension, char* path, int size) {
+    if (!OverlayReady() || size <= 0) return false;
+    namespace fs = std::filesystem;
+    std::string text = path && *path ? std::string(path) : std::string(GetBasePath());
+    const std::string filter = FileFilterText(description, extension);
+    const std::string id = std::string(title && *title ? title : (save ? "Save" : "Open")) + "##file";
+    std::vector<std::string> listing;
+    std::string listed_folder = "\x01";
+    int result = -1;
+    bool first = true;
+    RunOverlayLoop(
+        [&]() {
+            if (first) ImGui::OpenPopup(id.c_str());
+            first = false;
+            CentreNextWindow();
+            if (!ImGui::BeginPopupModal(id.c_str(), nullptr, ImGuiWindowFlags_AlwaysAutoResize)) {
+                result = 0;
+                return false;
+            }
+            ImGui::SetNextItemWidth(480);
+            ImGui::InputText("File name", &text);
+            ImGui::Text("Files of type: %s", filter.c_str());
+
+            // The folder part of the typed path, listed with the matching files.
+            std::string folder = text;
+            size_t slash = folder.find_last_of("/\\");
+            folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash + 1);
+            if (folder != listed_folder) {
+                listed_folder = folder;
+                listing.clear();
+                std::error_code ec;
+                for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+                    std::string name = it->path().filename().string();
+                    bool dir = it->is_directory(ec);
+                    if (dir) listing.push_back(name + "/");
+                    else if (MatchesExtension(name, extension)) listing.push_back(name);
+                }
+                std::sort(listing.begin(), listing.end());
+            }
+            if (ImGui::BeginListBox("##files", ImVec2(480, 200))) {
+                std::string prefix = folder == "." && slash == std::string::npos ? "" : folder;
+                for (const std::string& name : listing) {
+                    if (ImGui::Selectable(name.c_str(), false, ImGuiSelectableFlags_AllowDoubleClick)) {
+                        text = prefix + name;
+                        if (!name.empty() && name.back() != '/' && ImGui::IsMouseDoubleClicked(0))
+                            result = 1;
+                    }
+                }
+                ImGui::EndListBox();
+            }
+            if (result < 0) result = OkCancelButtons();
+            if (result == 1 && (text.empty() || text.back() == '/' || text.back() == '\\'))
+                result = -1;  // a folder is no file: keep the dialog open
+            if (result >= 0) ImGui::CloseCurrentPopup();
+            ImGui::EndPopup();
+            return result < 0;
+        },
+        false);
+    if (result != 1) return false;
+    std::snprintf(path, static_cast<size_t>(size), "%s", text.c_str());
+    return true;
+}

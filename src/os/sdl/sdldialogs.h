@@ -1,0 +1,35 @@
+// The SDL build's message boxes and dialogs: SDL message boxes for the error
+// and yes/no boxes, ImGui modal windows drawn over the last frame for property
+// sheets and the open/save file dialogs.
+#pragma once
+
+#include <SDL.h>
+
+#include <string>
+
+#include "game/dialogs.h"
+
+class SdlDialogs : public Dialogs {
+public:
+    explicit SdlDialogs(SDL_Window* window) : window(window) {}
+
+    void ErrorBox(const char* caption, const char* text) override;
+    bool YesNoBox(const char* caption, const char* text) override;
+    bool RunDialog(PropertySheet* sheet, SheetChanged on_change, void* user) override;
+    bool FileDialog(bool save, const char* title, const char* description, const char* extension,
+                    char* path, int size) override;
+
+    // A box with the given SDL icon flag, owned by the main window while it is
+    // visible.
+    void MessageBox(Uint32 flags, const char* caption, const char* text);
+
+private:
+    SDL_Window* Owner() const;
+    SDL_Window* window;
+};
+
+// The filter text of the file dialogs: "%s (*.%s)" from description and
+// extension.
+std::string FileFilterText(const char* description, const char* extension);
+// True when name ends with "." + extension (letter case ignored, as on Windows).
+bool MatchesExtension(const std::string& name, const char* extension);

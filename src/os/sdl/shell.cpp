@@ -1,0 +1,500 @@
+#include "os/sdl/shell.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "game/dialogs.h"
+#include "game/harness.h"
+#include "game/replay.h"
+#include "gfxdriver/gfxdriver.h"
+#include "gfxdriver/opengldriver/screenshot.h"
+#include "gfxdriver/opengldriver/sdl/opengldriversdl.h"
+#include "os/sdl/overlay.h"
+#include "os/sdl/sdldialogs.h"
+#include "os/sdl/services.h"
+#include "settings/settings.h"
+#include "utility/clock.h"
+#include "utility/jf.h"
+#include "utility/log.h"
+
+namespace {
+
+const char* const kWindowTitle = "Zendar1 - Showcase 2";
+const int kWindowWidth = 800;
+const int kWindowHeight = 600;
+const int kMinTrackSize = 100;
+// Windows counts this much of the menu strip as the menu bar proper; the
+// client height it reports is the window's height less this, and a restore
+// reactivates the engine when the driver's height equals that plus 19.
+const int kMenuBarHeight = 19;
+
+struct ShellState {
+    SDL_Window* window = nullptr;
+    Uint32 window_id = 0;
+    bool destroyed = false;
+    uint8_t entered_mode = 0;
+    Uint32 quit_event = 0;
+    ShellInputSink sink = nullptr;
+    bool frame_running = false;
+    bool menu_requested = false;
+    SdlDialogs* dialogs = nullptr;
+    // Modifier keys held in the replay, for its accelerators.
+    bool replay_down[256] = {};
+    Uint64 perf_origin = 0;
+    bool perf_started = false;
+    bool real_clock = true;  // false under the harness's fixed step
+};
+
+ShellState g;
+
+void SetActive(bool on) {
+    if (g_settings) g_settings->active = on ? 1 : 0;
+}
+
+bool Active() { return g_settings && g_settings->active; }
+
+// ---------------------------------------------------------------------------
+// The driver as the shell uses it: the frame's last step before presenting
+// takes the harness's screenshots (the engine's image, without the menu) and
+// draws the menu strip.
+
+class ShellOpenGLDriver : public OpenGLDriverSDL {
+public:
+    bool ShowFrame() override {
+        if (g.frame_running) {
+            for (const std::string& file : HarnessScreenshotsDue())
+                if (!SaveScreenshot(file.c_str(), width, height, false))
+                    std::fprintf(stderr, "zendar1: could not write screenshot '%s'\n", file.c_str());
+        }
+        bool opened = false;
+        OverlayPresentFrame(width, height, &opened);
+        if (opened) g.menu_requested = true;
+        return OpenGLDriverSDL::ShowFrame();
+    }
+};
+
+class ShellClock : public ClockSource {
+public:
+    float Seconds() override { return ShellSeconds(); }
+    uint32_t Milliseconds() override { return ShellMilliseconds(); }
+};
+
+ShellClock g_shell_clock;
+
+// The OpenGL driver's own failure boxes ("ERROR", exclamation icon).
+void DriverMessageBox(const char* caption, const char* text) {
+    if (g_replay || !g.dialogs) ErrorBox(caption, text);
+    else g.dialogs->MessageBox(SDL_MESSAGEBOX_WARNING, caption, text);
+}
+
+// ---------------------------------------------------------------------------
+// The window procedure's handlers.
+
+void PostQuit() {
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = g.quit_event;
+    SDL_PushEvent(&e);
+}
+
+void OnDestroy() {
+    LogLine("MESSAGE - destroy");
+    SetActive(false);
+    if (g_gfxdriver) g_gfxdriver->Shutdown();
+    PostQuit();
+}
+
+// DestroyWindow: the window disappears at once; SDL's window and the GL
+// context go when the loop has ended.
+void DestroyMainWindow() {
+    if (g.destroyed) return;
+    g.destroyed = true;
+    SDL_HideWindow(g.window);
+    OnDestroy();
+}
+
+void OnClose() {
+    LogLine("MESSAGE - WM close");
+    SetActive(false);
+    DestroyMainWindow();
+}
+
+void OnMove(int x, int y) {
+    LogLine("MESSAGE - move");
+    if (g_gfxdriver) g_gfxdriver->Move(static_cast<int16_t>(x), static_cast<int16_t>(y));
+}
+
+void OnSizeHide() {
+    LogLine("MESSAGE - size - hide engine");
+    SetActive(false);
+}
+
+void OnSizeRestored(int width, int height) {
+    LogLine("MESSAGE - size - restored (%i, %i)", width, height);
+    if (g_gfxdriver && g_gfxdriver->width == width && g_gfxdriver->height == height + 19)
+        SetActive(true);
+}
+
+void OnSizeRestoredNow() {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(g.window, &w, &h);
+    OnSizeRestored(w, h - kMenuBarHeight);
+}
+
+void OnActivate(bool click) {
+    LogLine(click ? "Window comes into focus. (click)" : "Window comes into focus. (keyboard)");
+    SetActive(true);
+    AcquireInput();
+}
+
+void OnDeactivate() {
+    LogLine("loose focus - should unaquire");
+    SetActive(false);
+    UnacquireInput();
+}
+
+void OnSetCursor() {
+    bool hide = g_gfxdriver && Active() && g_gfxdriver->fullscreen;
+    SDL_ShowCursor(hide ? SDL_DISABLE : SDL_ENABLE);
+}
+
+void ExitSequence();
+
+void OnCommand(int command) {
+    switch (command) {
+        case MENU_EXIT:
+            ExitSequence();
+            break;
+        case MENU_SAVE_AREA:
+            if (g_settings && g_settings->editor) EditorSaveArea();
+            break;
+        case MENU_OPEN_AREA:
+            if (g_settings && g_settings->editor) EditorOpenArea();
+            break;
+        default:
+            break;
+    }
+}
+
+// The File menu runs its own loop while it is open, as a Windows menu does.
+void RunMenuLoop() {
+    LogLine("MESSAGE - enter menu loop");
+    SetActive(false);
+    if (g_gfxdriver) g_gfxdriver->Pause(true);
+    UnacquireInput();
+    int command = RunOverlayLoop([]() { return true; }, true);
+    LogLine("MESSAGE - exit menu");
+    AcquireInput();
+    if (g_gfxdriver) g_gfxdriver->Pause(false);
+    SetActive(true);
+    if (command != MENU_NONE) OnCommand(command);
+}
+
+void ExitSequence() {
+    LogLine("MESSAGE - key/menu exit");
+    bool yes = true;
+    if (g_settings && g_settings->confirm_quit) {
+        if (g_gfxdriver) g_gfxdriver->Pause(true);
+        yes = YesNoBox("Quit?", "Are you sure you want to Quit?");
+        if (g_gfxdriver) g_gfxdriver->Pause(false);
+    }
+    if (!yes || g.destroyed) return;
+    if (g_settings && !g_settings->editor) RunCredits();
+    SetActive(false);
+    OnClose();
+}
+
+void WindowProc(const SDL_Event& e) {
+    if (g.destroyed) return;
+    if (e.type == SDL_QUIT) {
+        // Asked to end from outside (a signal): as if the window were closed.
+        OnClose();
+        return;
+    }
+    if (e.type == SDL_APP_WILLENTERBACKGROUND) {
+        SetActive(false);
+        return;
+    }
+    if (e.type == SDL_APP_DIDENTERFOREGROUND) {
+        SetActive(true);
+        return;
+    }
+    if (e.type != SDL_WINDOWEVENT || e.window.windowID != g.window_id) return;
+    OverlayProcessEvent(e);
+    switch (e.window.event) {
+        case SDL_WINDOWEVENT_EXPOSED:
+            if (g_gfxdriver) g_gfxdriver->Paint();
+            break;
+        case SDL_WINDOWEVENT_MOVED:
+            OnMove(e.window.data1, e.window.data2);
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            if (SDL_GetWindowFlags(g.window) & SDL_WINDOW_MAXIMIZED) LogLine("MESSAGE - size - unknown");
+            else OnSizeRestored(e.window.data1, e.window.data2 - kMenuBarHeight);
+            break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            OnSizeHide();
+            break;
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            LogLine("MESSAGE - size - unknown");
+            break;
+        case SDL_WINDOWEVENT_RESTORED:
+            OnSizeRestoredNow();
+            break;
+        case SDL_WINDOWEVENT_ENTER:
+            OnSetCursor();
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            OnActivate((SDL_GetMouseState(nullptr, nullptr) & (SDL_BUTTON_LMASK | SDL_BUTTON_RMASK |
+                                                               SDL_BUTTON_MMASK)) != 0);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            OnDeactivate();
+            break;
+        case SDL_WINDOWEVENT_CLOSE:
+            OnClose();
+            break;
+        default:
+            break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Accelerators: Esc exits, Ctrl+O and Ctrl+S are the editor's; Ctrl+T, F2 and
+// Alt+Enter are in the table but nothing handles them.
+
+int Accelerator(bool escape, bool key_o, bool key_s, bool ctrl, bool shift, bool alt) {
+    if (escape && !ctrl && !shift && !alt) return MENU_EXIT;
+    if (ctrl && !shift && !alt) {
+        if (key_o) return MENU_OPEN_AREA;
+        if (key_s) return MENU_SAVE_AREA;
+    }
+    return MENU_NONE;
+}
+
+void OnKeyDown(const SDL_KeyboardEvent& key) {
+    if (key.repeat) return;
+    SDL_Keycode k = key.keysym.sym;
+    Uint16 mod = key.keysym.mod;
+    bool shift = (mod & KMOD_SHIFT) != 0;
+    if (k == SDLK_APPLICATION || (k == SDLK_F10 && shift)) LogLine("MESSAGE - context menu");
+    int command = Accelerator(k == SDLK_ESCAPE, k == SDLK_o, k == SDLK_s, (mod & KMOD_CTRL) != 0,
+                              shift, (mod & KMOD_ALT) != 0);
+    if (command != MENU_NONE) OnCommand(command);
+}
+
+// Keyboard and mouse: every pending one each pass, to the menu, the input
+// driver and the accelerators.
+void TakeInput() {
+    SDL_Event events[64];
+    int n;
+    while ((n = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_KEYDOWN, SDL_MOUSEWHEEL)) > 0) {
+        for (int i = 0; i < n && !g.destroyed; ++i) {
+            const SDL_Event& e = events[i];
+            OverlayProcessEvent(e);
+            if (g.sink) g.sink(e);
+            if (e.type == SDL_KEYDOWN) OnKeyDown(e.key);
+            else if (e.type == SDL_MOUSEBUTTONUP && e.button.button == SDL_BUTTON_RIGHT)
+                LogLine("MESSAGE - context menu");
+        }
+    }
+}
+
+// The replay's key presses as the window sees them.
+void ReplayWindowKeys() {
+    if (!g_replay) return;
+    ReplayEvent e;
+    while (!g.destroyed && g_replay->NextWindowKey(HarnessFrame(), &e)) {
+        if (e.code < 0 || e.code > 255) continue;
+        g.replay_down[e.code] = e.pressed;
+        if (!e.pressed) continue;
+        bool ctrl = g.replay_down[SHELL_DIK_LCONTROL] || g.replay_down[SHELL_DIK_RCONTROL];
+        bool shift = g.replay_down[SHELL_DIK_LSHIFT] || g.replay_down[SHELL_DIK_RSHIFT];
+        bool alt = g.replay_down[SHELL_DIK_LMENU] || g.replay_down[SHELL_DIK_RMENU];
+        int command = Accelerator(e.code == SHELL_DIK_ESCAPE, e.code == SHELL_DIK_O,
+                                  e.code == SHELL_DIK_S, ctrl, shift, alt);
+        if (command != MENU_NONE) OnCommand(command);
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+void ModeSwitch() {
+    if (g_settings->editor) {
+        EnterModeServices(true);
+        g.entered_mode = 1;
+    } else {
+        EnterModeServices(false);
+        g.entered_mode = 0;
+    }
+}
+
+int MainLoop() {
+    for (;;) {
+        SDL_PumpEvents();
+        TakeInput();
+        SDL_Event e;
+        if (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+            if (e.type == g.quit_event) return 1;
+            WindowProc(e);
+        }
+        if (g.menu_requested) {
+            g.menu_requested = false;
+            if (!g.destroyed) RunMenuLoop();
+        }
+        ReplayWindowKeys();
+        if (g_settings->editor != g.entered_mode) ModeSwitch();
+        if (Active() && !g.destroyed) {
+            g.frame_running = true;
+            if (g.entered_mode) RunEditorFrame();
+            else RunGameFrame();
+            g.frame_running = false;
+            // A frame that presented nothing still gets its screenshots.
+            for (const std::string& file : HarnessScreenshotsDue())
+                if (!SaveScreenshot(file.c_str(), g_gfxdriver->width, g_gfxdriver->height, true))
+                    std::fprintf(stderr, "zendar1: could not write screenshot '%s'\n", file.c_str());
+            if (HarnessEndFrame() && !g.destroyed) OnClose();
+        }
+    }
+}
+
+SDL_Surface* MakeIcon() {
+    const int size = 32;
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, size, size, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!s) return nullptr;
+    Uint32* px = static_cast<Uint32*>(s->pixels);
+    int pitch = s->pitch / 4;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            // A gold "Z" on a dark blue tile.
+            bool bar = (y >= 5 && y < 9) || (y >= 23 && y < 27);
+            bool diagonal = y >= 9 && y < 23 && x >= 5 && x < 27 && (x + y) >= 29 && (x + y) < 36;
+            bool inside = x >= 5 && x < 27 && (bar || diagonal);
+            px[y * pitch + x] = inside ? 0xFFE0B030u : 0xFF182848u;
+        }
+    }
+    return s;
+}
+
+void ReportMissedScreenshots() {
+    for (const ScreenshotRequest& r : HarnessMissedScreenshots())
+        std::fprintf(stderr, "zendar1: frame %d was not reached: no screenshot '%s'\n", r.frame,
+                     r.file.c_str());
+}
+
+int Run() {
+    // 1-2. The main window, hidden until the graphics driver shows it.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
+        std::fprintf(stderr, "zendar1: cannot start SDL: %s\n", SDL_GetError());
+        return 1;
+    }
+    g.quit_event = SDL_RegisterEvents(1);
+    g.perf_origin = SDL_GetPerformanceCounter();
+    g.perf_started = true;
+    if (g.real_clock) SetClockSource(&g_shell_clock);
+
+    OpenGLDriverSDLPrepareWindow();
+    g.window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                kWindowWidth, kWindowHeight,
+                                OpenGLDriverSDLWindowFlags() | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+    if (!g.window) {
+        std::fprintf(stderr, "zendar1: cannot create the window: %s\n", SDL_GetError());
+        SDL_Quit();
+        return 1;
+    }
+    g.window_id = SDL_GetWindowID(g.window);
+    SDL_SetWindowMinimumSize(g.window, kMinTrackSize, kMinTrackSize);
+    if (SDL_Surface* icon = MakeIcon()) {
+        SDL_SetWindowIcon(g.window, icon);
+        SDL_FreeSurface(icon);
+    }
+    static SdlDialogs dialogs(g.window);
+    g.dialogs = &dialogs;
+    g_dialogs = &dialogs;
+    SetOpenGLDriverMessageBox(DriverMessageBox);
+
+    // 4. The log.
+    g_log = new Log("demo2.txt");
+    // 5. The joined-file archive.
+    JfInitialize("textures.jf");
+    // 6. The settings record.
+    static Settings settings;
+    g_settings = &settings;
+    settings.Parse("z1.ini");
+
+    // 7. The graphics driver.
+    if (settings.renderer != 1)
+        LogLine("Warning: the DirectX 7 driver is not part of this build - using the OpenGL driver");
+    g_gfxdriver = new ShellOpenGLDriver();
+    if (!g_gfxdriver) {
+        LogLine("FATAL ERROR - Could not create a graphics driver...");
+        return 1;
+    }
+    // 8. Its Init on the main window.
+    if (!g_gfxdriver->Init(nullptr, g.window)) {
+        LogLine("FATAL ERROR - Could not initialize the graphics driver...");
+        return 1;
+    }
+    if (!OverlayInit(g.window)) LogLine("Warning: could not set up the menu bar");
+
+    // 9-14. Input driver, sound driver, player camera, game object, font, world.
+    if (!CreateServices(g.window)) return 1;
+    // 15.
+    g_gfxdriver->SetFogging(settings.fog != 0);
+    // 16.
+    RegisterStartupImages();
+    // 17.
+    RunIntro();
+    // 18.
+    ModeSwitch();
+    // 19.
+    int result = MainLoop();
+
+    ReportMissedScreenshots();
+    OverlayShutdown();
+    SDL_DestroyWindow(g.window);
+    g.window = nullptr;
+    SDL_Quit();
+    return result;
+}
+
+}  // namespace
+
+SDL_Window* ShellWindow() { return g.window; }
+
+void SetShellInputSink(ShellInputSink sink) { g.sink = sink; }
+
+float ShellSeconds() {
+    if (!g.perf_started) {
+        g.perf_origin = SDL_GetPerformanceCounter();
+        g.perf_started = true;
+    }
+    int64_t ticks = static_cast<int64_t>(SDL_GetPerformanceCounter() - g.perf_origin);
+    int64_t frequency = static_cast<int64_t>(SDL_GetPerformanceFrequency());
+    return static_cast<float>(static_cast<double>(ticks) / static_cast<double>(frequency));
+}
+
+uint32_t ShellMilliseconds() { return SDL_GetTicks(); }
+
+int ZendarMain(int argc, char** argv) {
+    HarnessOptions options;
+    std::string error;
+    if (!ParseHarnessOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "zendar1: %s\n%s\n", error.c_str(), HarnessUsage());
+        return 2;
+    }
+    static Replay replay;
+    if (!options.replay.empty()) {
+        if (!replay.Load(options.replay.c_str(), &error)) {
+            std::fprintf(stderr, "zendar1: %s\n", error.c_str());
+            return 2;
+        }
+        g_replay = &replay;
+    }
+    StartHarness(options);
+    g.real_clock = options.fixed_step <= 0.0;
+    return Run();
+}

@@ -1,0 +1,39 @@
+// The SDL build's shell: entry point, main window, main loop and the window
+// procedure's handling of window events, the exit sequence, the clocks and the
+// message boxes. The input driver of the SDL build (src/inputdriver/sdl) gets
+// the window here and the keyboard and mouse events through an input sink.
+#pragma once
+
+#include <SDL.h>
+
+// The whole program; returns the exit code (1 on every normal and fatal end,
+// 2 for a usage error in the automation options).
+int ZendarMain(int argc, char** argv);
+
+// The main window; null before it is created.
+SDL_Window* ShellWindow();
+
+// Keyboard and mouse events the shell takes from SDL's queue go to this
+// function (every pass, while no modal loop runs); null drops them.
+typedef void (*ShellInputSink)(const SDL_Event& event);
+void SetShellInputSink(ShellInputSink sink);
+
+// The real-time clocks: seconds from the performance counter (counted from the
+// first reading, so the float keeps millisecond precision however long the
+// machine has been up) and milliseconds from SDL's tick count.
+float ShellSeconds();
+uint32_t ShellMilliseconds();
+
+// Key code helpers for the accelerators, shared with the input driver:
+// DirectInput key codes of the keys the shell itself reacts to.
+enum : int {
+    SHELL_DIK_ESCAPE = 0x01,
+    SHELL_DIK_O = 0x18,
+    SHELL_DIK_S = 0x1F,
+    SHELL_DIK_LCONTROL = 0x1D,
+    SHELL_DIK_RCONTROL = 0x9D,
+    SHELL_DIK_LSHIFT = 0x2A,
+    SHELL_DIK_RSHIFT = 0x36,
+    SHELL_DIK_LMENU = 0x38,
+    SHELL_DIK_RMENU = 0xB8,
+};
