@@ -536,6 +536,9 @@ bool AssembleScript(const std::string& source, std::vector<ScriptRecord>* record
 std::string DisassembleScript(const std::vector<ScriptRecord>& records) {
     std::string out;
     char buf[512];
+    // Where each record's code lands in the loaded segment, so that the
+    // offsets in fault lines can be found here.
+    uint64_t segment_offset = 0;
     for (const ScriptRecord& r : records) {
         if (r.type != kScriptFunctionRecord && r.type != kScriptProgramRecord) {
             std::snprintf(buf, sizeof buf, ".type %d\n\n", r.type);
@@ -554,7 +557,8 @@ std::string DisassembleScript(const std::vector<ScriptRecord>& records) {
             else if (r.synchronized) out += " sync=" + std::to_string(r.synchronized);
         }
         if (r.reserved_short) out += " reserved16=" + std::to_string(r.reserved_short);
-        out += "\n";
+        out += "  ; code at " + std::to_string(segment_offset) + "\n";
+        segment_offset += r.code.size();
 
         for (size_t i = 0; i < r.constants.size(); ++i) {
             const ScriptConstantEntry& c = r.constants[i];

@@ -43,7 +43,7 @@ TEST_F(ScriptTest, DisassemblyOfASmallFunction) {
         "  const int 7\n  label done\n  pushl 1\n  jz done\n  pushc 0\ndone:\n  retv\nend\n"
         ".type 9\n");
     EXPECT_EQ(DisassembleScript(r),
-              "function \"add two\" params=2 frame=3\n"
+              "function \"add two\" params=2 frame=3  ; code at 0\n"
               "  const c0 int 7\n"
               "  label L0\n"
               "  pushl 1                ; 0\n"
