@@ -1,0 +1,241 @@
+// The game executable end to end: start-up, frames, the exit sequence and the
+// automation options, run as a child process under X (Xvfb when no display is
+// set), each run in a fresh working folder with its own base folder.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const char* const kGame = ZENDAR_BIN_DIR "/zendar1";
+
+std::string MakeDir(const std::string& name) {
+    std::string templ = ::testing::TempDir() + "zendar_" + name + "_XXXXXX";
+    std::vector<char> buf(templ.begin(), templ.end());
+    buf.push_back('\0');
+    char* dir = mkdtemp(buf.data());
+    return dir ? std::string(dir) + "/" : std::string();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::stringstream s(text);
+    std::string line;
+    while (std::getline(s, line)) lines.push_back(line);
+    return lines;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+// Width and height from a PNG's header, or false.
+bool PngSize(const std::string& path, int* w, int* h) {
+    std::string d = ReadFile(path);
+    if (d.size() < 24 || d.compare(1, 3, "PNG") != 0 || d.compare(12, 4, "IHDR") != 0) return false;
+    auto be = [&](size_t at) {
+        return (static_cast<unsigned char>(d[at]) << 24) | (static_cast<unsigned char>(d[at + 1]) << 16) |
+               (static_cast<unsigned char>(d[at + 2]) << 8) | static_cast<unsigned char>(d[at + 3]);
+    };
+    *w = static_cast<int>(be(16));
+    *h = static_cast<int>(be(20));
+    return true;
+}
+
+struct GameResult {
+    int exit_code = -1;
+    std::string err;
+    std::vector<std::string> log;  // demo2.txt of the run
+};
+
+bool HaveDisplay() {
+    const char* d = std::getenv("DISPLAY");
+    return d && *d;
+}
+
+bool CanRunGame() { return HaveDisplay() || std::system("command -v xvfb-run >/dev/null 2>&1") == 0; }
+
+// Runs the game in `work` with the arguments; kills it after `timeout` seconds.
+GameResult RunGame(const std::string& work, const std::vector<std::string>& args, int timeout = 90) {
+    GameResult run;
+    std::vector<std::string> argv;
+    if (!HaveDisplay()) argv = {"xvfb-run", "-a", "-s", "-screen 0 1280x1024x24"};
+    argv.push_back(kGame);
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::string err_path = work + "stderr.txt";
+
+    pid_t pid = fork();
+    if (pid == 0) {
+        setpgid(0, 0);
+        if (chdir(work.c_str()) != 0) _exit(127);
+        int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int null = open("/dev/null", O_WRONLY);
+        if (err >= 0) dup2(err, 2);
+        if (null >= 0) dup2(null, 1);
+        std::vector<char*> cargv;
+        for (std::string& a : argv) cargv.push_back(&a[0]);
+        cargv.push_back(nullptr);
+        execvp(cargv[0], cargv.data());
+        _exit(127);
+    }
+    if (pid < 0) return run;
+    auto start = std::chrono::steady_clock::now();
+    int status = 0;
+    for (;;) {
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid) break;
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(timeout)) {
+            kill(-pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            ADD_FAILURE() << "the game did not end within " << timeout << " s";
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (WIFEXITED(status)) run.exit_code = WEXITSTATUS(status);
+    run.err = ReadFile(err_path);
+    run.log = Lines(ReadFile(work + "demo2.txt"));
+    return run;
+}
+
+// Index of the first line equal to text at or after `from`, or -1.
+int Find(const std::vector<std::string>& lines, const std::string& text, int from = 0) {
+    for (size_t i = static_cast<size_t>(from); i < lines.size(); ++i)
+        if (lines[i] == text) return static_cast<int>(i);
+    return -1;
+}
+
+int CountOf(const std::vector<std::string>& lines, const std::string& text) {
+    int n = 0;
+    for (const std::string& l : lines) n += l == text;
+    return n;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const std::string& l : lines) s += l + "\n";
+    return s;
+}
+
+class GameRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!CanRunGame()) GTEST_SKIP() << "no X display and no xvfb-run";
+        ASSERT_TRUE(FileExists(kGame)) << kGame << " is not built";
+        work = MakeDir("work");
+        base = MakeDir("base");
+        ASSERT_FALSE(work.empty());
+        ASSERT_FALSE(base.empty());
+    }
+    std::string work, base;
+};
+
+TEST_F(GameRun, EscapeAndYesEndTheRun) {
+    WriteFile(base + "z1.ini", "*renderer 1\n*write_log\n");
+    WriteFile(work + "replay.txt",
+              "# quit early\n5 key down 1\n5 key up 1\nanswer yes\n");
+    GameResult run = RunGame(work, {"--base", base, "--frames", "40", "--fixed-step", "0.02", "--seed", "7",
+                             "--screenshot", "2:" + work + "early.png", "--screenshot",
+                             "30:" + work + "late.png", "--replay", work + "replay.txt"});
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    const std::vector<std::string>& log = run.log;
+    ASSERT_FALSE(log.empty()) << "no demo2.txt in the working folder";
+    EXPECT_EQ(log[0], "--** Started logging **-------------------------------------");
+    EXPECT_NE(Find(log, "********* PARSING SETTINGS ***********"), -1)
+        << "z1.ini is read from the --base folder\n" << Joined(log);
+    EXPECT_EQ(Find(log, "Warning: the DirectX 7 driver is not part of this build - using the OpenGL driver"), -1)
+        << "*renderer 1 selects OpenGL";
+    int exit_line = Find(log, "MESSAGE - key/menu exit");
+    ASSERT_NE(exit_line, -1) << Joined(log);
+    int close_line = Find(log, "MESSAGE - WM close", exit_line);
+    int destroy_line = Find(log, "MESSAGE - destroy", exit_line);
+    EXPECT_GT(close_line, exit_line);
+    EXPECT_EQ(destroy_line, close_line + 1);
+    EXPECT_EQ(CountOf(log, "MESSAGE - WM close"), 1);
+
+    int w = 0, h = 0;
+    ASSERT_TRUE(PngSize(work + "early.png", &w, &h)) << run.err;
+    EXPECT_EQ(w, 1024);
+    EXPECT_EQ(h, 768);
+    EXPECT_FALSE(FileExists(work + "late.png")) << "the run ended at frame 5";
+    EXPECT_NE(run.err.find("frame 30 was not reached"), std::string::npos) << run.err;
+}
+
+TEST_F(GameRun, EscapeAndNoKeepEverythingRunning) {
+    WriteFile(base + "z1.ini", "*renderer 1\n");
+    // Ctrl+Esc is not the exit key; the plain Esc at frame 3 asks, and No goes on.
+    WriteFile(work + "replay.txt",
+              "1 key down 29\n1 key down 1\n1 key up 1\n1 key up 29\n"
+              "3 key down 1\n3 key up 1\nanswer no\n");
+    GameResult run = RunGame(work, {"--base", base, "--frames", "12", "--fixed-step", "0.05", "--screenshot",
+                             "10:" + work + "after.png", "--replay", work + "replay.txt"});
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(CountOf(run.log, "MESSAGE - key/menu exit"), 1) << Joined(run.log);
+    int exit_line = Find(run.log, "MESSAGE - key/menu exit");
+    // The frame limit closes the window later, as a closed window would.
+    EXPECT_GT(Find(run.log, "MESSAGE - WM close"), exit_line);
+    EXPECT_EQ(run.log.back(), "MESSAGE - destroy");
+    int w = 0, h = 0;
+    EXPECT_TRUE(PngSize(work + "after.png", &w, &h)) << "frame 10 ran after the No\n" << run.err;
+}
+
+TEST_F(GameRun, WithoutRendererKeyTheOpenGLDriverStandsIn) {
+    WriteFile(base + "z1.ini", "*write_log\n*fog 0\n");
+    GameResult run = RunGame(work, {"--base", base, "--frames", "3"});
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    int fallback = Find(run.log, "Warning: the DirectX 7 driver is not part of this build - using the OpenGL driver");
+    ASSERT_NE(fallback, -1) << Joined(run.log);
+    bool gl = false;
+    for (size_t i = static_cast<size_t>(fallback); i < run.log.size(); ++i)
+        gl = gl || run.log[i].rfind("OpenGL version ", 0) == 0;
+    EXPECT_TRUE(gl) << "the OpenGL driver's Init ran after the fallback line";
+    size_t n = run.log.size();
+    ASSERT_GE(n, 2u);
+    EXPECT_EQ(run.log[n - 2], "MESSAGE - WM close");
+    EXPECT_EQ(run.log[n - 1], "MESSAGE - destroy");
+}
+
+TEST_F(GameRun, UsageErrorsEndWithTwoBeforeAnythingStarts) {
+    GameResult run = RunGame(work, {"--frames", "0"});
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.err.find("zendar1: --frames: '0' is not a whole number of at least 1\nusage: zendar1"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(FileExists(work + "demo2.txt"));
+
+    WriteFile(work + "bad.txt", "1 key down 1\n2 kee down 1\n");
+    run = RunGame(work, {"--replay", work + "bad.txt"});
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.err.find("zendar1: " + work + "bad.txt: line 2: unknown event 'kee' (key, mouse)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(FileExists(work + "demo2.txt"));
+}
+
+}  // namespace
