@@ -22,14 +22,14 @@ void CameraEntity::UpdateBounds() {
     TransformBox(box, markerBox, transform);
 }
 
-void CameraEntity::Render(CPlane*) {
+void CameraEntity::Render(CPlane* frustum) {
     GfxDriver* driver = g_gfxdriver;
     if (!driver) return;
     MATRIX saved, world;
     driver->GetWorldMatrix(&saved);
     MatrixTranslation(world, position);
     driver->SetWorldMatrix(&world);
-    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model) ModelDraw(model, nullptr);
+    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model) ModelDraw(model, frustum, position, nullptr);
     driver->SetWorldMatrix(&saved);
 }
 

@@ -127,14 +127,14 @@ void LightEntity::UpdateBounds() {
     if (glow) g_effectsLink->PlaceGlow(glow, position);
 }
 
-void LightEntity::Render(CPlane*) {
+void LightEntity::Render(CPlane* frustum) {
     GfxDriver* driver = g_gfxdriver;
     if (!driver) return;
     MATRIX saved, world;
     driver->GetWorldMatrix(&saved);
     MatrixTranslation(world, position);
     driver->SetWorldMatrix(&world);
-    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model) ModelDraw(model, nullptr);
+    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model) ModelDraw(model, frustum, position, nullptr);
     driver->SetWorldMatrix(&saved);
     if (on && glows && glow && g_area && VectorLength(g_area->cameraPosition - position) <= kGlowDistance)
         g_effectsLink->CollectGlow(glow);

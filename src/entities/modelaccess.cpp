@@ -1,35 +1,107 @@
-// Bridge to the model runtime. Until the loaded-model class is available the
-// calls below report that no model can be loaded, so areas load with their
-// entities but without models.
 #include "entities/modelaccess.h"
 
-#include "utility/log.h"
+#include "models/z1model/z1model.h"
+#include "settings/settings.h"
 
 Z1Model* LoadModel(const char* name) {
-    LogLine("model runtime not linked - cannot load %s", name ? name : "");
-    return nullptr;
+    Z1Model* model = new Z1Model();
+    if (!model->Load(name ? name : "")) {  // the loader logs why
+        delete model;
+        return nullptr;
+    }
+    return model;
 }
 
-Z1Model* LoadModelOrEmpty(const char*) { return nullptr; }
-void DeleteModel(Z1Model*) {}
-const char* ModelName(const Z1Model*) { return ""; }
-bool ModelLoaded(const Z1Model*) { return false; }
-bool ModelBox(const Z1Model*, float*) { return false; }
-void ModelDraw(Z1Model*, const float*) {}
-void ModelRayTest(Z1Model*, RayQuery*, const MATRIX&) {}
-bool ModelSwapTexture(Z1Model*, const char*, const char*, int) { return false; }
-std::vector<ModelSpawn> ModelLightSpawns(const Z1Model*) { return {}; }
-std::vector<ModelSpawn> ModelCameraSpawns(const Z1Model*) { return {}; }
+Z1Model* LoadModelOrEmpty(const char* name) {
+    Z1Model* model = new Z1Model();
+    model->Load(name);
+    return model;
+}
+
+void DeleteModel(Z1Model* model) { delete model; }
+
+const char* ModelName(const Z1Model* model) { return model ? model->name.c_str() : ""; }
+
+bool ModelLoaded(const Z1Model* model) { return model && model->IsLoaded(); }
+
+bool ModelBox(const Z1Model* model, float box[6]) {
+    if (!ModelLoaded(model)) return false;
+    for (int i = 0; i < 6; ++i) box[i] = model->box[i];
+    return true;
+}
+
+void ModelDraw(Z1Model* model, CPlane* frustum, const VECTOR& position, const float* morphWeights) {
+    if (!model) return;
+    if (morphWeights)
+        model->Draw(frustum, position, morphWeights);
+    else
+        model->Draw(frustum, position);
+}
+
+void ModelRayTest(Z1Model* model, RayQuery* query, const MATRIX& world) {
+    if (ModelLoaded(model)) model->RayTest(query, world);
+}
+
+bool ModelSwapTexture(Z1Model* model, const char* from, const char* to, int flag) {
+    return model && model->SwapTexture(from, to, flag != 0);
+}
+
+std::vector<ModelSpawn> ModelLightSpawns(const Z1Model* model) {
+    std::vector<ModelSpawn> out;
+    if (!ModelLoaded(model) || !model->Data()) return out;
+    for (const Z1Light& l : model->Data()->lights) {
+        ModelSpawn s;
+        s.name = l.name;
+        s.offset = l.position;
+        s.light = l.desc;
+        out.push_back(s);
+    }
+    return out;
+}
+
+std::vector<ModelSpawn> ModelCameraSpawns(const Z1Model* model) {
+    std::vector<ModelSpawn> out;
+    if (!ModelLoaded(model) || !model->Data()) return out;
+    for (const Z1Camera& c : model->Data()->cameras) {
+        ModelSpawn s;
+        s.name = c.name;
+        s.offset = c.position;
+        s.light = LightDesc{};
+        out.push_back(s);
+    }
+    return out;
+}
 
 class ModelAlphaList {
 public:
-    int count = 0;
+    explicit ModelAlphaList(int capacity) : list(capacity) {}
+    AlphaList list;
+    AlphaList* previous = nullptr;
 };
 
-ModelAlphaList* CreateAlphaList(int) { return new ModelAlphaList(); }
-void DeleteAlphaList(ModelAlphaList* list) { delete list; }
-void ResetAlphaList(ModelAlphaList* list) {
-    if (list) list->count = 0;
+ModelAlphaList* CreateAlphaList(int capacity) { return new ModelAlphaList(capacity); }
+
+void DeleteAlphaList(ModelAlphaList* list) {
+    if (list && g_alpha_list == &list->list) g_alpha_list = list->previous;
+    delete list;
 }
-int AlphaListCount(const ModelAlphaList* list) { return list ? list->count : 0; }
-void DrawAlphaList(ModelAlphaList*) {}
+
+void BeginAlphaList(ModelAlphaList* list) {
+    if (!list) return;
+    list->list.Reset();
+    list->previous = g_alpha_list;
+    g_alpha_list = &list->list;
+}
+
+int AlphaListCount(const ModelAlphaList* list) { return list ? list->list.count : 0; }
+
+void DrawAlphaList(ModelAlphaList* list, uint32_t ambient, uint32_t fog) {
+    if (!list) return;
+    list->list.restore_ambient = ambient;
+    list->list.restore_fog = fog;
+    list->list.Render();
+}
+
+void EndAlphaList(ModelAlphaList* list) {
+    if (list && g_alpha_list == &list->list) g_alpha_list = list->previous;
+}

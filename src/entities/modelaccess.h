@@ -8,6 +8,7 @@
 #include "gfxdriver/gfxdriver.h"
 #include "math/zmath.h"
 
+class CPlane;
 class Z1Model;
 struct RayQuery;
 
@@ -30,9 +31,10 @@ const char* ModelName(const Z1Model* model);
 bool ModelLoaded(const Z1Model* model);
 // The model's box; false (box untouched) when it has no data.
 bool ModelBox(const Z1Model* model, float box[6]);
-// Draws with the driver's current world matrix; weights may be null (ten
-// morph weights otherwise).
-void ModelDraw(Z1Model* model, const float* morphWeights);
+// Draws with the driver's current world matrix; position is the caller's
+// (queued with transparent pieces); weights may be null (ten morph weights
+// otherwise).
+void ModelDraw(Z1Model* model, CPlane* frustum, const VECTOR& position, const float* morphWeights);
 // The model's triangles against the query, under the world matrix.
 void ModelRayTest(Z1Model* model, RayQuery* query, const MATRIX& world);
 bool ModelSwapTexture(Z1Model* model, const char* from, const char* to, int flag);
@@ -46,9 +48,13 @@ std::vector<ModelSpawn> ModelCameraSpawns(const Z1Model* model);
 class ModelAlphaList;
 ModelAlphaList* CreateAlphaList(int capacity);
 void DeleteAlphaList(ModelAlphaList* list);
-// Empties the list and makes it the one models queue into.
-void ResetAlphaList(ModelAlphaList* list);
+// Empties the list and makes it the one models queue into (until
+// EndAlphaList).
+void BeginAlphaList(ModelAlphaList* list);
 int AlphaListCount(const ModelAlphaList* list);
-// Sorts by camera-space depth (farthest first) and draws every item.
-void DrawAlphaList(ModelAlphaList* list);
+// Sorts by camera-space depth (farthest first) and draws every item, putting
+// the given colours back after indoor-lit items.
+void DrawAlphaList(ModelAlphaList* list, uint32_t ambient, uint32_t fog);
+// Models queue into whatever list was in force before BeginAlphaList.
+void EndAlphaList(ModelAlphaList* list);
 #endif

@@ -121,7 +121,7 @@ void NPCEntity::AnimateFace(float t) {
     }
 }
 
-void NPCEntity::DrawModel() { ModelDraw(model, morphWeights); }
+void NPCEntity::DrawModel(CPlane* frustum) { ModelDraw(model, frustum, position, morphWeights); }
 
 void NPCEntity::Render(CPlane* frustum) {
     if (g_area && VectorLength(g_area->cameraPosition - position) < kFaceAnimationDistance)

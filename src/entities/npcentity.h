@@ -57,7 +57,7 @@ public:
     float talkLast;
 
 protected:
-    void DrawModel() override;
+    void DrawModel(CPlane* frustum) override;
 };
 
 #endif

@@ -2,6 +2,7 @@
 
 #include "culling/cplane.h"
 #include "entities/modelaccess.h"
+#include "models/z1model/z1model.h"
 #include "entities/propertysheet.h"
 #include "gfxdriver/gfxdriver.h"
 #include "utility/datafile.h"
@@ -57,7 +58,7 @@ void ObjectEntity::UpdateBounds() {
     TransformBox(box, modelBox, WorldMatrix());
 }
 
-void ObjectEntity::DrawModel() { ModelDraw(model, nullptr); }
+void ObjectEntity::DrawModel(CPlane* frustum) { ModelDraw(model, frustum, position, nullptr); }
 
 void ObjectEntity::Render(CPlane* frustum) {
     GfxDriver* driver = g_gfxdriver;
@@ -79,7 +80,7 @@ void ObjectEntity::Render(CPlane* frustum) {
         savedObject = frustum->object_matrix;
         frustum->SetObjectMatrix(world);
     }
-    DrawModel();
+    DrawModel(frustum);
     driver->SetWorldMatrix(&savedWorld);
     if (frustum) frustum->SetObjectMatrix(savedObject);
     if (indoor) {

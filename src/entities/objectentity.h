@@ -5,9 +5,6 @@
 
 #include "entities/entity.h"
 
-// Ambient and fog colour of the indoor lighting setup.
-constexpr uint32_t kIndoorColor = 0xFF181638;
-
 class ObjectEntity : public Entity {
 public:
     ObjectEntity(Z1Model* model, const char* name, float x, float y, float z);
@@ -44,7 +41,7 @@ protected:
     ObjectEntity(const ObjectEntity& other);
     // The model itself, with the world matrix already set (NPCs add their
     // morph weights).
-    virtual void DrawModel();
+    virtual void DrawModel(CPlane* frustum);
     void SaveObject(DataFile* file);
     void LoadObject(DataFile* file, int version);
 };

@@ -69,7 +69,7 @@ void ParticleEntity::Render(CPlane* frustum) {
     driver->GetWorldMatrix(&saved);
     MatrixTranslation(world, position);
     driver->SetWorldMatrix(&world);
-    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model) ModelDraw(model, nullptr);
+    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model) ModelDraw(model, frustum, position, nullptr);
     if (system) g_effectsLink->DrawSystem(system, frustum);
     driver->SetWorldMatrix(&saved);
 }

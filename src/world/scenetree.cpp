@@ -141,7 +141,7 @@ void Area::Render(const VECTOR& camera, const VECTOR& viewDirection, CPlane* fru
     // With full shading off the area is drawn as wireframe.
     bool wireframe = g_settings && !g_settings->full_shading;
     if (wireframe) driver->SetRenderMode(RENDER_WIREFRAME);
-    ResetAlphaList(alphaList);
+    BeginAlphaList(alphaList);
     MATRIX savedWorld;
     driver->GetWorldMatrix(&savedWorld);
     MATRIX savedObject;
@@ -156,9 +156,10 @@ void Area::Render(const VECTOR& camera, const VECTOR& viewDirection, CPlane* fru
     if (AlphaListCount(alphaList) > 0) {
         driver->SetAlphaBlending(true);
         driver->SetAlphaTestMode(ALPHATEST_OPAQUE);
-        DrawAlphaList(alphaList);
+        DrawAlphaList(alphaList, g_skyLink->AmbientColor(), g_skyLink->FogColor());
         driver->SetAlphaTestMode(ALPHATEST_OFF);
     }
+    EndAlphaList(alphaList);
     driver->SetWorldMatrix(&savedWorld);
     if (frustum) frustum->SetObjectMatrix(savedObject);
     if (g_settings && g_settings->editor && selected) driver->DrawBox(selected->box);
