@@ -43,12 +43,6 @@ void ScriptSystem::SetGame(ScriptGame* game) {
     if (vm_) vm_->SetGame(game);
 }
 
-int ScriptSystem::RunningCount() const {
-    int n = 0;
-    for (ScriptInstance* i = running_; i; i = i->next) ++n;
-    return n;
-}
-
 namespace {
 
 // Copies what the file record says into the in-memory record: constants into
@@ -147,6 +141,7 @@ void ScriptSystem::Start(ScriptTemplate* t, const char* name) {
     in->next = running_;
     if (running_) running_->prev = in;
     running_ = in;
+    ++running_count_;
 }
 
 void ScriptSystem::StartInitPrograms() {
@@ -193,6 +188,13 @@ void ScriptSystem::StartOrWake(const char* name, int trigger) {
             LogLine("cannot start new program because template is locked");
             continue;
         }
+        // Scripts that start scripts (through entities and conversations)
+        // must not multiply without end.
+        if (RunningCount() >= kScriptMaxInstances) {
+            LogLine("ERROR - cannot start program %s: %i programs are running", t->name.c_str(),
+                    kScriptMaxInstances);
+            continue;
+        }
         Start(t, name);
     }
 }
@@ -224,6 +226,7 @@ void ScriptSystem::RunScheduler() {
             else running_ = in->next;
             if (in->next) in->next->prev = in->prev;
             --*in->running;
+            --running_count_;
             delete in;
         }
         in = next;

@@ -62,7 +62,7 @@ public:
     ScriptTemplate* Templates() const { return templates_; }  // front = last loaded
     ScriptInstance* Running() const { return running_; }      // front = newest
     ScriptFunction* FindFunction(const char* name) const;
-    int RunningCount() const;
+    int RunningCount() const { return running_count_; }
 
 private:
     void Start(ScriptTemplate* t, const char* name);
@@ -75,6 +75,7 @@ private:
     ScriptVM* vm_ = nullptr;
     ScriptTemplate* templates_ = nullptr;
     ScriptInstance* running_ = nullptr;
+    int running_count_ = 0;
     List<ScriptFunction*> functions_loaded_;  // every function, for freeing
     ScriptWorld* world_ = nullptr;
     ScriptGame* game_ = nullptr;

@@ -87,8 +87,8 @@ void ScriptVM::Run(ScriptInstance* in) {
     int32_t top = in->top;
     const ScriptCode* unit = in->code;
     uint32_t op_at = pc;
-    uint32_t count = 0;
-    const uint32_t budget = budget_;
+    uint64_t count = 0;
+    const uint64_t budget = budget_;
     const char* fault = nullptr;
     char buffer[256];
 
@@ -147,7 +147,10 @@ void ScriptVM::Run(ScriptInstance* in) {
         if (cond) JUMP_TO(L);        \
     } while (0)
 
-    while (!in->waiting && !in->finished) {
+    // Only sleep, wait and the returns can stop an instance, and they leave
+    // the loop themselves, so the flags are not re-read every instruction.
+    if (in->waiting || in->finished) return;
+    for (;;) {
         if (pc >= end) {
             // Running off the end of a program or function ends the instance.
             in->finished = 1;
@@ -244,7 +247,7 @@ void ScriptVM::Run(ScriptInstance* in) {
                 if (in->frames.empty()) {
                     LogLine("Return without any prog callstack");
                     in->finished = 1;
-                    break;
+                    goto stop;
                 }
                 const ScriptFrame& f = in->frames.back();
                 if (op == 0x18) {
@@ -349,6 +352,7 @@ void ScriptVM::Run(ScriptInstance* in) {
                 TEXT(unit->constants[k].w[0], name);
                 ScriptFunction* f = name ? FindFunction(name) : nullptr;
                 if (!f) {
+                    count += kScriptHeavyInstruction - 1;
                     LogLine("ERROR - function %s was not found in VM", name ? name : "(null)");
                     break;
                 }
@@ -378,6 +382,7 @@ void ScriptVM::Run(ScriptInstance* in) {
                 int32_t call = S[top - 1].w[0];
                 int32_t value = S[top].w[0];
                 top -= 3;
+                count += kScriptHeavyInstruction - 1;
                 // Sync the registers: the call may start or wake other instances.
                 in->pc = pc;
                 in->top = top;
@@ -394,6 +399,7 @@ void ScriptVM::Run(ScriptInstance* in) {
                 int32_t call = S[top - 1].w[0];
                 VECTOR v{WordToFloat(S[top].w[0]), WordToFloat(S[top].w[1]), WordToFloat(S[top].w[2])};
                 top -= 3;
+                count += kScriptHeavyInstruction - 1;
                 in->pc = pc;
                 in->top = top;
                 if (op == 0x4C) {
@@ -412,12 +418,12 @@ void ScriptVM::Run(ScriptInstance* in) {
                 in->wake_time = ClockMilliseconds() + n;
                 // 0 means "until started by name"; a sleep must never become that.
                 if (in->wake_time == 0) in->wake_time = 1;
-                break;
+                goto stop;
             }
             case 0x52: {
                 in->waiting = 1;
                 in->wake_time = 0;
-                break;
+                goto stop;
             }
             case 0x56: {
                 NEED(1);
@@ -545,7 +551,7 @@ void ScriptVM::Run(ScriptInstance* in) {
     }
 
 stop:
-    executed_ += count > budget ? budget : count;
+    executed_ += count;
     in->pc = pc;
     in->start = start;
     in->end = end;

@@ -20,6 +20,12 @@ class StringHashTable;
 const int kScriptStackSlots = 1024;        // 12,288 bytes per template
 const int kScriptMaxCallDepth = 256;
 const uint32_t kScriptInstructionBudget = 1000000;  // per run of one instance
+// Engine calls and instructions that write a log line weigh this many
+// instructions, so that a loop of them cannot flood the log or the game
+// within one run.
+const uint32_t kScriptHeavyInstruction = 1000;
+// Live instances at most; further starts are refused with a log line.
+const int kScriptMaxInstances = 1000;
 
 // What functions and programs share: constants, absolute labels, code range.
 struct ScriptCode {

@@ -170,3 +170,24 @@ TEST_F(ScriptTest, RandomBytecodeNeverCrashesOrHangs) {
         EXPECT_LE(scripts_->RunningCount(), 64);
     }
 }
+
+TEST_F(ScriptTest, LoopsOfLoggingOrEngineCallsStopEarly) {
+    // Each missing-function call writes a log line; a loop of them is
+    // stopped after about a thousand instead of a million lines.
+    Load("program bad locals=0 trigger=init\ntop:\n  call \"nowhere\"\n  jmp top\nend\n");
+    Pass();
+    int lines = CountLogged("ERROR - function nowhere was not found in VM");
+    EXPECT_GE(lines, 900);
+    EXPECT_LE(lines, 1000);
+    EXPECT_EQ(CountLogged("ERROR - program bad stopped at code offset"), 1);
+    EXPECT_TRUE(Logged("ERROR - program bad stopped at code offset 2: instruction budget exhausted without waiting"));
+}
+
+TEST_F(ScriptTest, LiveInstancesAreBounded) {
+    Load("program x locals=0\n  wait\nend\n");
+    for (int i = 0; i < kScriptMaxInstances + 5; ++i) scripts_->StartByName("x");
+    EXPECT_EQ(scripts_->RunningCount(), kScriptMaxInstances);
+    EXPECT_EQ(CountLogged("ERROR - cannot start program x: 1000 programs are running"), 5);
+    Pass();
+    EXPECT_EQ(scripts_->Templates()->running, kScriptMaxInstances);
+}
