@@ -1,0 +1,291 @@
+#include "collision/collision.h"
+
+#include <cmath>
+
+#include "settings/settings.h"
+#include "utility/log.h"
+#include "world/area.h"
+#include "world/rayquery.h"
+
+CollisionPacket::CollisionPacket()
+    : worldVelocity{}, broadCentre{}, radii(1.0f, 1.0f, 1.0f), velocity{}, source{}, gravity{},
+      lastSafePosition{}, hitTriangle{}, sphereIntersectionPoint{}, polygonIntersectionPoint{}, hitNormal{} {
+    MatrixIdentity(worldMatrix);
+}
+
+void CollisionPacket::SetWorldMatrix(const MATRIX& world) {
+    worldMatrix = world;
+    worldIsIdentity = MatrixIsIdentity(world);
+}
+
+namespace {
+
+VECTOR DivideBy(const VECTOR& v, const VECTOR& r) { return VECTOR(v.x / r.x, v.y / r.y, v.z / r.z); }
+VECTOR MultiplyBy(const VECTOR& v, const VECTOR& r) { return VECTOR(v.x * r.x, v.y * r.y, v.z * r.z); }
+
+// Every component +0 or -0.
+bool IsZero(const VECTOR& v) { return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f; }
+
+VECTOR Position(const VERTEX& v) { return VECTOR(v.x, v.y, v.z); }
+
+VECTOR WithLength(VECTOR v, float length) {
+    VectorSetLength(v, length);
+    return v;
+}
+
+constexpr float kEdgeEpsilon = 1e-5f;
+
+}  // namespace
+
+bool PointInTriangle(const VECTOR& p, const VECTOR& a, const VECTOR& b, const VECTOR& c) {
+    VECTOR n = VectorCross(b - a, c - a);
+    VectorNormalize(n);
+    const VECTOR* corners[3] = {&a, &b, &c};
+    int positive = 0, negative = 0;
+    for (int i = 0; i < 3; ++i) {
+        const VECTOR& from = *corners[i];
+        const VECTOR& to = *corners[(i + 1) % 3];
+        // The plane through the edge at right angles to the triangle.
+        VECTOR edgeNormal = VectorCross(to - from, n);
+        VectorNormalize(edgeNormal);
+        float s = VectorDot(p - from, edgeNormal);
+        if (s > kEdgeEpsilon) ++positive;
+        if (s < -kEdgeEpsilon) ++negative;
+    }
+    return positive == 0 || negative == 0;
+}
+
+VECTOR ClosestPointOnSegment(const VECTOR& p, const VECTOR& a, const VECTOR& b) {
+    VECTOR u = b - a;
+    float len = VectorLength(u);
+    VectorNormalize(u);
+    float s = VectorDot(u, p - a);
+    if (s < 0.0f) return a;
+    if (s > len) return b;
+    return a + u * s;
+}
+
+VECTOR ClosestPointOnTriangle(const VECTOR& p, const VECTOR& a, const VECTOR& b, const VECTOR& c) {
+    VECTOR candidates[3] = {ClosestPointOnSegment(p, a, b), ClosestPointOnSegment(p, b, c),
+                            ClosestPointOnSegment(p, c, a)};
+    VECTOR best = candidates[0];
+    float bestDistance = VectorLength(p - best);
+    for (int i = 1; i < 3; ++i) {
+        float d = VectorLength(p - candidates[i]);
+        if (d < bestDistance) {  // ties keep the earlier edge
+            bestDistance = d;
+            best = candidates[i];
+        }
+    }
+    return best;
+}
+
+bool PacketTouchesModelBox(const CollisionPacket* packet, const float box[6]) {
+    if (!packet || !box) return false;
+    if (packet->worldIsIdentity) return SphereIntersectsBox(packet->broadCentre, packet->broadRadius, box);
+    float world[6];
+    TransformBox(world, box, packet->worldMatrix);
+    return SphereIntersectsBox(packet->broadCentre, packet->broadRadius, world);
+}
+
+void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uint16_t* indices, int triangleCount) {
+    if (!packet || !vertices || !indices || triangleCount <= 0) return;
+    if (g_settings) g_settings->collider_count += triangleCount;
+
+    VECTOR nv = packet->velocity;
+    VectorNormalize(nv);
+    const float L = VectorLength(packet->velocity);
+    const VECTOR source = packet->source;
+
+    for (int tri = 0; tri < triangleCount; ++tri) {
+        VECTOR corner[3];
+        for (int k = 0; k < 3; ++k) {
+            VECTOR p = Position(vertices[indices[tri * 3 + k]]);
+            if (!packet->worldIsIdentity) {
+                VECTOR t;
+                TransformPoint(packet->worldMatrix, p, t);
+                p = t;
+            }
+            corner[k] = DivideBy(p, packet->radii);
+        }
+        const VECTOR& A = corner[0];
+        const VECTOR& B = corner[1];
+        const VECTOR& C = corner[2];
+        VECTOR e1 = B - A, e2 = C - A;
+        if (IsZero(e1) || IsZero(e2)) continue;
+
+        VECTOR n = VectorCross(e1, e2);
+        VectorNormalize(n);
+        VECTOR sip = source - n;
+        int k = ClassifyPoint(sip, A, n);
+
+        double t;
+        VECTOR planePoint;
+        if (k == POINT_BEHIND_PLANE) {
+            // The plane cuts the sphere: the contact is straight towards it.
+            t = RayPlaneDistance(sip, n, A, n);
+            planePoint = sip + n * static_cast<float>(t);
+        } else {
+            t = RayPlaneDistance(sip, nv, A, n);
+            if (k == POINT_ON_PLANE) {
+                if (t <= -1.0) t += 1.0;
+                if (t >= 1.0) t -= 1.0;
+            }
+            if (std::fabs(VectorDot(n, nv)) < 1e-5f) continue;  // moving parallel to the plane
+            planePoint = sip + nv * static_cast<float>(t);
+        }
+
+        double distance = t;
+        VECTOR polygonPoint = planePoint;
+        if (!PointInTriangle(planePoint, A, B, C)) {
+            polygonPoint = ClosestPointOnTriangle(planePoint, A, B, C);
+            double d = RaySphereDistance(polygonPoint, -nv, source, 1.0f);
+            distance = d;
+            if (d > 0.0) sip = polygonPoint - nv * static_cast<float>(d);
+        }
+
+        if (PointWithinRadius(polygonPoint, source, 1.0)) {
+            packet->embedded = true;
+            packet->hitNormal = n;
+            packet->nearestDistance = distance;
+            packet->hitTriangle[0] = A;
+            packet->hitTriangle[1] = B;
+            packet->hitTriangle[2] = C;
+            return;
+        }
+
+        if (distance <= 0.0 || distance > L) continue;
+        if (packet->foundCollision && distance >= packet->nearestDistance) continue;
+
+        packet->nearestDistance = distance;
+        packet->hitNormal = n;
+        packet->sphereIntersectionPoint = sip;
+        packet->polygonIntersectionPoint = polygonPoint;
+        packet->foundCollision = true;
+        packet->hitTriangle[0] = A;
+        packet->hitTriangle[1] = B;
+        packet->hitTriangle[2] = C;
+        packet->hitClassification = k;
+    }
+}
+
+void RayTriangles(RayQuery* query, const VERTEX* vertices, const uint16_t* indices, int triangleCount,
+                  bool twoSided) {
+    if (!query || !vertices || !indices || triangleCount <= 0) return;
+    const VECTOR start = query->modelStart;
+    VECTOR dir = query->modelEnd - start;
+    const float len = VectorLength(dir);
+    VectorNormalize(dir);
+
+    for (int tri = 0; tri < triangleCount; ++tri) {
+        VECTOR A = Position(vertices[indices[tri * 3]]);
+        VECTOR B = Position(vertices[indices[tri * 3 + 1]]);
+        VECTOR C = Position(vertices[indices[tri * 3 + 2]]);
+        VECTOR e1 = B - A, e2 = C - A;
+        if (IsZero(e1) || IsZero(e2)) continue;
+        VECTOR n = VectorCross(e1, e2);
+        VectorNormalize(n);
+        if (!twoSided && ClassifyPoint(start, A, n) != POINT_IN_FRONT_OF_PLANE) continue;
+
+        double t = RayPlaneDistance(start, dir, A, n);
+        if (t < 0.0) continue;
+        VECTOR hit = start + dir * static_cast<float>(t);
+        if (!PointInTriangle(hit, A, B, C)) continue;
+        if (t > len) continue;
+        if (query->hitCount > 0 && t > query->bestDistance) continue;
+
+        query->hitCount += 1;
+        query->hitEntity = query->currentEntity;
+        query->bestDistance = static_cast<float>(t);
+        query->hitPoint = hit;
+        if (query->stopAtFirstHit) return;
+    }
+}
+
+// --- the collider ---------------------------------------------------------
+
+Collider::Collider(const VECTOR& radii, const VECTOR& gravity) : packet(new CollisionPacket()), initialGravity(gravity) {
+    packet->radii = radii;
+    packet->gravity = gravity;
+}
+
+Collider::~Collider() { delete packet; }
+
+VECTOR Collider::CheckCollision(const VECTOR& position, const VECTOR& velocity) {
+    if (!g_settings || !g_settings->collision_on) return position + velocity;
+    CollisionPacket* pk = packet;
+    const VECTOR radii = pk->radii;
+    const float m = std::fmax(radii.x, std::fmax(radii.y, radii.z));
+
+    pk->broadCentre = position;
+    pk->worldVelocity = velocity;
+    pk->broadRadius = m + VectorLength(velocity) * 1.5f;
+    depth = 0;
+    VECTOR r1 = CollideWithWorld(DivideBy(position, radii), DivideBy(velocity, radii), false);
+
+    pk->broadCentre = MultiplyBy(r1, radii);
+    pk->worldVelocity = pk->gravity;
+    pk->broadRadius = m + VectorLength(pk->gravity) * 1.5f;
+    depth = 0;
+    VECTOR r2 = CollideWithWorld(r1, DivideBy(pk->gravity, radii), true);
+
+    return MultiplyBy(r2, radii) + VECTOR(0.0f, kCollisionLift, 0.0f);
+}
+
+VECTOR Collider::CollideWithWorld(const VECTOR& p, const VECTOR& v, bool gravityPass) {
+    if (VectorLength(v) < kCollisionMargin || depth >= kCollisionMaxDepth) return p;
+    CollisionPacket* pk = packet;
+    pk->velocity = v;
+    pk->source = p;
+    pk->foundCollision = false;
+    pk->embedded = false;
+    pk->nearestDistance = -1.0;
+    pk->currentEntity = nullptr;
+    // Entities set their own matrix; lists handed over directly are in world space.
+    MATRIX identity;
+    MatrixIdentity(identity);
+    pk->SetWorldMatrix(identity);
+
+    if (traverse)
+        traverse(pk);
+    else if (g_area)
+        g_area->Collide(pk);
+
+    if (pk->embedded) {
+        LogLine("embedded.. plane normal (%f,%f,%f) at dist %f", pk->hitNormal.x, pk->hitNormal.y, pk->hitNormal.z,
+                pk->nearestDistance);
+        return pk->lastSafePosition;
+    }
+
+    if (!pk->foundCollision) {
+        if (gravityPass) {
+            float g = VectorLength(pk->gravity);
+            if (g < kGravityLimit) VectorSetLength(pk->gravity, g * 2.0f);
+        }
+        pk->lastSafePosition = p;
+        return p + WithLength(v, VectorLength(v) - kCollisionMargin);
+    }
+
+    if (gravityPass) pk->gravity = initialGravity;
+    VECTOR destination = p + v;
+    VECTOR newSource = pk->source;
+    if (pk->nearestDistance >= kCollisionMargin)
+        newSource = pk->source + WithLength(v, static_cast<float>(pk->nearestDistance) - kCollisionMargin);
+
+    // The sliding plane goes through the contact, facing the sphere centre.
+    VECTOR slideOrigin = pk->polygonIntersectionPoint;
+    VECTOR slideNormal = newSource - pk->polygonIntersectionPoint;
+    double l = RayPlaneDistance(destination, slideNormal, slideOrigin, slideNormal);
+    VECTOR newDestination = destination + slideNormal * static_cast<float>(l);
+    VECTOR newVelocity = newDestination - pk->polygonIntersectionPoint;
+
+    if (!gravityPass && pk->hitNormal.y < 0.95f) {
+        // Steep faces that rise above the centre cannot be climbed by sliding.
+        if (pk->hitTriangle[0].y > p.y || pk->hitTriangle[1].y > p.y || pk->hitTriangle[2].y > p.y)
+            newVelocity.y = 0.0f;
+    }
+    if (pk->hitClassification == POINT_ON_PLANE) pk->lastSafePosition = p;
+
+    depth += 1;
+    return CollideWithWorld(newSource, newVelocity, gravityPass);
+}

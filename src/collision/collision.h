@@ -1,0 +1,98 @@
+// Collide and slide: the player is an ellipsoid that moves through the
+// area's triangles. Everything is worked out in ellipsoid space, where the
+// ellipsoid is a unit sphere: triangles and motion are divided by the radii,
+// the nearest contact of the sweeping sphere is found, the move is cut short
+// just before it and what is left slides along the plane through the contact.
+// The same file holds the ray test that picking and line of sight end in.
+#ifndef ZENDAR_COLLISION_COLLISION_H
+#define ZENDAR_COLLISION_COLLISION_H
+
+#include <cstdint>
+#include <functional>
+
+#include "gfxdriver/gfxdriver.h"
+#include "math/zmath.h"
+
+class Entity;
+struct RayQuery;
+
+struct CollisionPacket {
+    VECTOR worldVelocity;         // the motion of the current pass, world units
+    VECTOR broadCentre;           // broad-phase sphere, world space
+    float broadRadius = 0.0f;
+    VECTOR radii;                 // the ellipsoid's half-extents
+    VECTOR velocity;              // ellipsoid space
+    VECTOR source;                // sphere centre, ellipsoid space
+    VECTOR gravity;               // world units per frame
+    VECTOR lastSafePosition;      // ellipsoid space
+    bool foundCollision = false;
+    bool embedded = false;
+    VECTOR hitTriangle[3];        // ellipsoid space
+    int hitClassification = 0;    // ClassifyPoint code of the hit
+    double nearestDistance = -1.0;  // along the velocity's direction
+    VECTOR sphereIntersectionPoint;
+    VECTOR polygonIntersectionPoint;
+    VECTOR hitNormal;
+    Entity* currentEntity = nullptr;
+    MATRIX worldMatrix;           // the model being tested (scale x transform)
+    bool worldIsIdentity = true;
+
+    CollisionPacket();
+    // The model matrix of the triangles tested next.
+    void SetWorldMatrix(const MATRIX& world);
+};
+
+// Below this length (ellipsoid units) a move is dropped, and moves stop this
+// far short of a contact.
+constexpr float kCollisionMargin = 0.05f;
+// Sliding chains end after this many steps (corners).
+constexpr int kCollisionMaxDepth = 6;
+// The returned point sits this far above the ellipsoid centre found.
+constexpr float kCollisionLift = 15.0f;
+// Gravity doubles every free frame until it is this long.
+constexpr float kGravityLimit = 200.0f;
+
+// Triangle-level tests.
+bool PointInTriangle(const VECTOR& p, const VECTOR& a, const VECTOR& b, const VECTOR& c);
+VECTOR ClosestPointOnSegment(const VECTOR& p, const VECTOR& a, const VECTOR& b);
+VECTOR ClosestPointOnTriangle(const VECTOR& p, const VECTOR& a, const VECTOR& b, const VECTOR& c);
+
+// The sphere-sweep test of one triangle list (indices: three per triangle,
+// into 32-byte vertex records whose first three floats are the position).
+void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uint16_t* indices, int triangleCount);
+// The ray test of one triangle list in model space (the query's model start
+// and end). twoSided also stops rays that reach a face from behind.
+void RayTriangles(RayQuery* query, const VERTEX* vertices, const uint16_t* indices, int triangleCount,
+                  bool twoSided);
+// Does the packet's broad-phase sphere touch the model-space box (taken
+// through the packet's world matrix)?
+bool PacketTouchesModelBox(const CollisionPacket* packet, const float box[6]);
+
+// The world's collider: the packet, the recursion depth and the gravity that
+// landing resets to.
+class Collider {
+public:
+    Collider(const VECTOR& radii, const VECTOR& initialGravity);
+
+    // The corrected position for a body at position moving by velocity
+    // (world units), with gravity applied in a second pass.
+    VECTOR CheckCollision(const VECTOR& position, const VECTOR& velocity);
+    // One step of collide and slide, recursive; ellipsoid space.
+    VECTOR CollideWithWorld(const VECTOR& p, const VECTOR& v, bool gravityPass);
+
+    // What reaches every candidate triangle list; without one the area of
+    // the running program (g_area) is traversed.
+    std::function<void(CollisionPacket*)> traverse;
+
+    CollisionPacket* packet;
+    int depth = 0;
+    VECTOR initialGravity;
+
+    ~Collider();
+
+private:
+    Collider(const Collider&) = delete;
+    Collider& operator=(const Collider&) = delete;
+};
+
+#endif
