@@ -594,7 +594,8 @@ bool Z1Model::LoadScene(Z1Scene* scene, const char* fileName) {
         std::string anim = name;
         if (anim.size() >= 2) anim.resize(anim.size() - 2);
         anim += "anm";
-        if (skeleton->LoadAnm(anim.c_str())) skeleton->Start();
+        skeleton->LoadAnm(anim.c_str());
+        skeleton->Start();
         bone_pose.assign(skeleton->BindMatrices(), skeleton->BindMatrices() + skeleton->BoneCount());
         for (ModelFrame* f : frames)
             for (Z1SubMesh* sm : f->submeshes) sm->ToBoneSpace(skeleton->InverseBindMatrices(), skeleton->BoneCount());
