@@ -123,6 +123,7 @@ void ScriptSystem::Load(const char* path) {
         }
         code_used_ += r.code_size;
     }
+    delete vm_;  // a second load replaces the machine, never leaks it
     vm_ = new ScriptVM(code_, functions_, &texts_);
     vm_->SetWorld(world_);
     vm_->SetGame(game_);
@@ -236,6 +237,16 @@ void ScriptSystem::RunScheduler() {
 void LoadScriptFile(const String& path) {
     if (!g_scripts) g_scripts = new ScriptSystem;
     g_scripts->Load(path.c_str());
+}
+
+void SetScriptWorld(ScriptWorld* world) {
+    if (!g_scripts) g_scripts = new ScriptSystem;
+    g_scripts->SetWorld(world);
+}
+
+void SetScriptGame(ScriptGame* game) {
+    if (!g_scripts) g_scripts = new ScriptSystem;
+    g_scripts->SetGame(game);
 }
 
 void StartScriptByName(const char* name) {

@@ -93,6 +93,11 @@ extern ScriptSystem* g_scripts;
 // The intro screen's call (it logs "Loading script '%s'" itself). Creates
 // g_scripts on the first call.
 void LoadScriptFile(const String& path);
+// Where the world and the game object plug in their engine calls; callable
+// before the script file is loaded (creates g_scripts). Null restores the
+// logging defaults.
+void SetScriptWorld(ScriptWorld* world);
+void SetScriptGame(ScriptGame* game);
 // Null-safe entry points for entities, conversations, the editor and the game
 // frame.
 void StartScriptByName(const char* name);

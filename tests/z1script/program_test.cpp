@@ -311,3 +311,21 @@ TEST_F(ScriptTest, ProcessWideEntryPointsAreSafeBeforeLoading) {
     RunScriptScheduler();
     EXPECT_EQ(g_scripts, nullptr);
 }
+
+TEST_F(ScriptTest, ProcessWideRuntimeTakesEngineCallsBeforeLoading) {
+    class CountingGame : public ScriptGame {
+    public:
+        int calls = 0;
+        void ScriptCall(int, const char*, int) override { ++calls; }
+    } game;
+    SetScriptGame(&game);
+    ASSERT_NE(g_scripts, nullptr);
+    std::string path = WriteRecords(Assemble("program p locals=0 trigger=init\n  pushnull\n  push0\n  push0\n  game\nend\n"));
+    LoadScriptFile(String(path.c_str()));
+    RunScriptScheduler();
+    EXPECT_EQ(game.calls, 1);
+    EXPECT_TRUE(Logged("killing program p"));
+    SetScriptGame(nullptr);
+    delete g_scripts;
+    g_scripts = nullptr;
+}
