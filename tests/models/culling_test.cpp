@@ -1,0 +1,319 @@
+// The frustum's box classification and the mesh quadtree: how it splits,
+// compacts, draws and hands triangles to the collision tests.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "common/recording_driver.h"
+#include "culling/cplane.h"
+#include "culling/quadtree.h"
+#include "culling/triangletests.h"
+#include "model_helpers.h"
+#include "models/z1model/z1model.h"
+#include "world/rayquery.h"
+
+namespace {
+
+using model_test::LogCapture;
+using model_test::TempDir;
+
+TEST(Frustum, ClassifiesBoxes) {
+    CPlane f;
+    MATRIX identity;
+    MatrixIdentity(identity);
+    f.SetFromMatrix(identity);  // the cube [-1, 1] on every axis
+    const float inside[6] = {-0.5f, -0.5f, -0.5f, 0.5f, 0.5f, 0.5f};
+    const float straddling[6] = {0.5f, 0, 0, 1.5f, 0.5f, 0.5f};
+    const float outside[6] = {1.5f, 0, 0, 2.5f, 0.5f, 0.5f};
+    // Touching the plane x = 1 from outside: the near corner's distance is 0.
+    const float touching[6] = {1.0f, 0, 0, 2.0f, 0.5f, 0.5f};
+    EXPECT_EQ(f.ClassifyBox(inside), BOX_INSIDE);
+    EXPECT_EQ(f.ClassifyBox(straddling), BOX_INTERSECTING);
+    EXPECT_EQ(f.ClassifyBox(outside), BOX_OUTSIDE);
+    EXPECT_EQ(f.ClassifyBox(touching), BOX_INTERSECTING);
+    for (int i = 0; i < 6; i++) {
+        float len = f.planes[i][0] * f.planes[i][0] + f.planes[i][1] * f.planes[i][1] + f.planes[i][2] * f.planes[i][2];
+        EXPECT_NEAR(len, 1.0f, 1e-6f);
+    }
+    // The object matrix moves the boxes before the test.
+    MATRIX move;
+    MatrixTranslation(move, 10, 0, 0);
+    f.SetObjectMatrix(move);
+    EXPECT_FALSE(f.object_is_identity);
+    EXPECT_EQ(f.ClassifyBox(inside), BOX_OUTSIDE);
+    f.SetObjectMatrix(identity);
+    EXPECT_TRUE(f.object_is_identity);
+    EXPECT_EQ(f.ClassifyBox(inside), BOX_INSIDE);
+}
+
+TEST(Frustum, FromACamera) {
+    MATRIX view, proj, m;
+    ASSERT_TRUE(MatrixLookAt(view, VECTOR{0, 0, 0}, VECTOR{0, 0, 1}, VECTOR{0, 1, 0}));
+    ASSERT_TRUE(MatrixPerspective(proj, 1.5707964f, 1.0f, 1.0f, 1000.0f));
+    MatrixMultiply(m, view, proj);
+    CPlane f;
+    f.SetFromMatrix(m);
+    const float ahead[6] = {-1, -1, 50, 1, 1, 60};
+    const float behind[6] = {-1, -1, -60, 1, 1, -50};
+    const float beyond[6] = {-1, -1, 2000, 1, 1, 2100};
+    const float aside[6] = {200, -1, 50, 210, 1, 60};  // 90 degrees: |x| > z is out
+    const float across[6] = {-1, -1, 900, 1, 1, 1100};
+    EXPECT_EQ(f.ClassifyBox(ahead), BOX_INSIDE);
+    EXPECT_EQ(f.ClassifyBox(behind), BOX_OUTSIDE);
+    EXPECT_EQ(f.ClassifyBox(beyond), BOX_OUTSIDE);
+    EXPECT_EQ(f.ClassifyBox(aside), BOX_OUTSIDE);
+    EXPECT_EQ(f.ClassifyBox(across), BOX_INTERSECTING);
+}
+
+// A row of n triangles, one per unit of x, over x in [0, n].
+struct Strip {
+    std::vector<VERTEX> v;
+    std::vector<uint16_t> idx;
+    float box[6];
+    explicit Strip(int n) {
+        for (int i = 0; i < n; i++) {
+            uint16_t base = static_cast<uint16_t>(v.size());
+            float x = static_cast<float>(i);
+            v.push_back(VERTEX{x, 0, 0, 0, 1, 0, 0, 0});
+            v.push_back(VERTEX{x + 0.5f, 1, 0, 0, 1, 0, 0, 0});
+            v.push_back(VERTEX{x + 0.25f, 0, 1, 0, 1, 0, 0, 0});
+            idx.insert(idx.end(), {base, static_cast<uint16_t>(base + 1), static_cast<uint16_t>(base + 2)});
+        }
+        float b[6] = {0, 0, 0, static_cast<float>(n), 1, 1};
+        std::copy(b, b + 6, box);
+    }
+};
+
+class CountingTests : public TriangleTests {
+public:
+    bool PacketTouchesBox(CollisionPacket*, const float*) override { return true; }
+    void CollideTriangles(CollisionPacket*, const VERTEX* v, const uint16_t* idx, int n) override {
+        for (int i = 0; i < n; i++) seen[Key(v, idx, i)]++;
+        lists++;
+    }
+    void RayTriangles(RayQuery* q, const VERTEX*, const uint16_t*, int n, bool) override {
+        rays += n;
+        if (n > 0 && hit) {
+            q->hitCount++;
+        }
+    }
+    static std::string Key(const VERTEX* v, const uint16_t* idx, int t) {
+        std::string k;
+        for (int c = 0; c < 3; c++) k += std::to_string(v[idx[t * 3 + c]].x) + "," + std::to_string(v[idx[t * 3 + c]].z) + ";";
+        return k;
+    }
+    std::map<std::string, int> seen;
+    int lists = 0;
+    int rays = 0;
+    bool hit = false;
+};
+
+TEST(MeshQuadTree, SplitsOnlyAboveTuningB) {
+    Strip hundred(100);
+    QuadTree a(hundred.v.data(), static_cast<int>(hundred.v.size()), hundred.idx.data(), 100, hundred.box);
+    EXPECT_EQ(a.NodeCount(), 1);  // the submesh never calls Build for 100
+
+    // 101 triangles along x: the left children take about half, which is
+    // not more than 100, so the split happens once.
+    Strip s(101);
+    QuadTree t(s.v.data(), static_cast<int>(s.v.size()), s.idx.data(), 101, s.box);
+    t.Build();
+    EXPECT_FALSE(t.is_leaf);
+    EXPECT_EQ(t.NodeCount(), 5);
+    int total = 0;
+    for (QuadTree* c : t.children) {
+        EXPECT_TRUE(c->is_leaf);
+        EXPECT_FALSE(c->owns_vertices);  // 101 <= tuning A: shared vertices
+        EXPECT_EQ(c->triangle_capacity, c->triangle_count);
+        total += c->triangle_count;
+        // y range recomputed from the triangles.
+        if (c->triangle_count > 0) {
+            EXPECT_FLOAT_EQ(c->box[1], 0.0f);
+            EXPECT_FLOAT_EQ(c->box[4], 1.0f);
+        }
+    }
+    EXPECT_GE(total, 101);
+
+    // Triangles that all cross the middle reach every child: no child is
+    // split again, which ends the recursion.
+    std::vector<VERTEX> v;
+    std::vector<uint16_t> idx;
+    for (int i = 0; i < 120; i++) {
+        uint16_t b = static_cast<uint16_t>(v.size());
+        v.push_back(VERTEX{0, 0, 0, 0, 1, 0, 0, 0});
+        v.push_back(VERTEX{10, 0, 0, 0, 1, 0, 0, 0});
+        v.push_back(VERTEX{0, 0, 10, 0, 1, 0, 0, 0});
+        v.push_back(VERTEX{10, 0, 10, 0, 1, 0, 0, 0});
+        idx.insert(idx.end(), {b, static_cast<uint16_t>(b + 3), static_cast<uint16_t>(b + 1)});
+    }
+    const float box[6] = {0, 0, 0, 10, 0, 10};
+    QuadTree c(v.data(), static_cast<int>(v.size()), idx.data(), 120, box);
+    c.Build();
+    EXPECT_EQ(c.NodeCount(), 5);
+    EXPECT_EQ(c.children[0]->triangle_count, 0);  // no vertex of the diagonal lies there
+    EXPECT_EQ(c.children[1]->triangle_count, 120);
+}
+
+TEST(MeshQuadTree, LargeNodesCompactTheirChildren) {
+    Strip s(600);
+    QuadTree t(s.v.data(), static_cast<int>(s.v.size()), s.idx.data(), 600, s.box);
+    t.Build();
+    for (QuadTree* c : t.children) {
+        if (c->triangle_count == 0) continue;
+        EXPECT_TRUE(c->owns_vertices);
+        EXPECT_LT(c->vertex_count, static_cast<int>(s.v.size()));
+        EXPECT_EQ(c->vertex_count, c->triangle_count * 3);  // the strip shares no vertices
+        for (int i = 0; i < c->triangle_count * 3; i++) ASSERT_LT(c->indices[i], c->vertex_count);
+        // First use order: the first triangle's vertices come first.
+        EXPECT_EQ(c->indices[0], 0);
+        EXPECT_EQ(c->indices[1], 1);
+    }
+    // Every original triangle is still somewhere in the leaves, with the
+    // same positions.
+    CountingTests counter;
+    SetTriangleTests(&counter);
+    t.Collide(nullptr);
+    SetTriangleTests(nullptr);
+    for (int i = 0; i < 600; i++) EXPECT_GE(counter.seen[CountingTests::Key(s.v.data(), s.idx.data(), i)], 1) << i;
+}
+
+TEST(MeshQuadTree, TrianglesOnABorderAreTestedByBothChildren) {
+    // A triangle with one vertex in child 0 and one in child 1 (x both sides
+    // of the middle, z in the upper half) goes to both.
+    Strip s(101);
+    s.v[0] = VERTEX{10, 0, 0.9f, 0, 1, 0, 0, 0};
+    s.v[1] = VERTEX{90, 1, 0.9f, 0, 1, 0, 0, 0};
+    s.v[2] = VERTEX{50.5f, 0, 0.8f, 0, 1, 0, 0, 0};
+    QuadTree t(s.v.data(), static_cast<int>(s.v.size()), s.idx.data(), 101, s.box);
+    t.Build();
+    CountingTests counter;
+    SetTriangleTests(&counter);
+    t.Collide(nullptr);
+    SetTriangleTests(nullptr);
+    EXPECT_EQ(counter.seen[CountingTests::Key(s.v.data(), s.idx.data(), 0)], 2);
+    EXPECT_EQ(counter.lists, 4);
+}
+
+TEST(MeshQuadTree, RenderRefinesOnlyLargePartlyVisibleNodes) {
+    RecordingDriver driver;
+    ScopedDriver scoped(&driver);
+    Strip s(600);
+    QuadTree t(s.v.data(), static_cast<int>(s.v.size()), s.idx.data(), 600, s.box);
+    t.Build();
+    CPlane f;
+    MATRIX scale;
+    MatrixScaling(scale, VECTOR{1.0f / 1000.0f, 0.5f, 0.5f});  // the whole strip inside the unit cube
+    f.SetObjectMatrix(scale);
+    MATRIX identity;
+    MatrixIdentity(identity);
+    f.SetFromMatrix(identity);
+    t.Render(&f);
+    ASSERT_EQ(driver.draws.size(), 1u);
+    EXPECT_EQ(driver.draws[0].indices.size(), 1800u);
+    // Only the left part visible: the children are drawn, not the root.
+    driver.ResetLog();
+    MATRIX shift;
+    MatrixTranslation(shift, -599.0f, 0, 0);
+    f.SetObjectMatrix(shift);  // x in [-599, 1]: only the end near x = 600 shows
+    t.Render(&f);
+    // The two right-hand children (x from 300) are drawn whole, the left ones not at all.
+    ASSERT_EQ(driver.draws.size(), 2u);
+    for (const DrawRecord& d : driver.draws)
+        for (uint16_t i : d.indices) ASSERT_GE(d.vertex[i].x, 299.0f);
+    // Outside: nothing.
+    driver.ResetLog();
+    MatrixTranslation(shift, 5000.0f, 0, 0);
+    f.SetObjectMatrix(shift);
+    t.Render(&f);
+    EXPECT_TRUE(driver.draws.empty());
+}
+
+TEST(MeshQuadTree, RayTestStopsAtTheFirstHitWhenAsked) {
+    Strip s(600);
+    QuadTree t(s.v.data(), static_cast<int>(s.v.size()), s.idx.data(), 600, s.box);
+    t.Build();
+    CountingTests counter;
+    counter.hit = true;
+    SetTriangleTests(&counter);
+    RayQuery q;
+    // Along the row's far edge: the nodes there hold the triangles' z = 1 vertices.
+    q.modelStart = VECTOR{-10, 0.5f, 0.9f};
+    q.modelEnd = VECTOR{700, 0.5f, 0.9f};
+    q.stopAtFirstHit = true;
+    t.RayTest(&q, false);
+    int first = counter.rays;
+    EXPECT_EQ(q.hitCount, 1);
+    q.hitCount = 0;
+    q.stopAtFirstHit = false;
+    counter.rays = 0;
+    t.RayTest(&q, false);
+    EXPECT_GT(counter.rays, first);
+    // A ray that misses the box tests nothing.
+    counter.rays = 0;
+    q.modelStart = VECTOR{0, 50, 0};
+    q.modelEnd = VECTOR{600, 50, 0};
+    t.RayTest(&q, false);
+    EXPECT_EQ(counter.rays, 0);
+    SetTriangleTests(nullptr);
+}
+
+TEST(MeshQuadTree, ModelsBuildTreesAndUseTheTestsSeam) {
+    TempDir dir;
+    LogCapture log(dir / "log.txt");
+    RecordingDriver driver;
+    ScopedDriver scoped(&driver);
+    Strip big(150), small(100);
+    Z1Scene s;
+    Z1Material m;
+    m.name = "ground";
+    s.materials = {m};
+    Z1GeomObject o;
+    o.name = "land";
+    o.material = 0;
+    Z1MeshList list;
+    Z1Mesh a, b;
+    a.vertices = big.v;
+    a.indices = big.idx;
+    b.vertices = small.v;
+    b.indices = small.idx;
+    list.meshes = {a, b};
+    o.mesh_lists = {list};
+    o.mesh_list_wrapped = {false};
+    s.objects = {o};
+    ASSERT_TRUE(Z1WriteFile((dir / "z1/land.z1").c_str(), s));
+    Z1Model model;
+    ASSERT_TRUE(model.Load("land.z1"));
+    ASSERT_NE(model.frames[0]->submeshes[0]->quadtree, nullptr);
+    EXPECT_EQ(model.frames[0]->submeshes[1]->quadtree, nullptr);
+
+    // Without collision installed the default answers nothing, and says so once.
+    RayQuery q;
+    q.start = VECTOR{-10, 0.5f, 0.5f};
+    q.end = VECTOR{200, 0.5f, 0.5f};
+    MATRIX world;
+    MatrixIdentity(world);
+    EXPECT_FALSE(model.RayTest(&q, world));
+    model.Collide(reinterpret_cast<CollisionPacket*>(&q));
+    EXPECT_EQ(log.Count("collision is not available"), 1);
+
+    CountingTests counter;
+    counter.hit = true;
+    SetTriangleTests(&counter);
+    EXPECT_TRUE(model.RayTest(&q, world));
+    EXPECT_NE(q.hitSubMesh, nullptr);
+    EXPECT_EQ(q.modelStart, q.start);
+    // A world matrix that cannot be inverted.
+    MATRIX bad = world;
+    bad[3] = 1.0f;
+    EXPECT_FALSE(model.RayTest(&q, bad));
+    EXPECT_TRUE(log.Has("could not invert world matrix\n"));
+    model.Collide(reinterpret_cast<CollisionPacket*>(&q));
+    SetTriangleTests(nullptr);
+    // The small piece's triangles lie on the first 100 of the large one.
+    EXPECT_EQ(counter.seen.size(), 150u);
+    EXPECT_GE(counter.seen[CountingTests::Key(small.v.data(), small.idx.data(), 0)], 2);
+    EXPECT_GE(counter.seen[CountingTests::Key(big.v.data(), big.idx.data(), 149)], 1);
+}
+
+}  // namespace
