@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include <deque>
 #include <string>
 
 #include "imgui.h"
@@ -80,7 +81,37 @@ bool DrawMenuBar(bool enabled, int* command, bool close = false) {
     return open;
 }
 
+// Events wait here for the next ImGui frame. This ImGui keeps only the state of
+// each key and button per frame, so a press and its release handed over in
+// the same frame would be lost: each frame gets at most one press or release.
+std::deque<SDL_Event> g_pending;
+const size_t kMaxPending = 512;
+
+bool IsTransition(Uint32 type) {
+    return type == SDL_KEYDOWN || type == SDL_KEYUP || type == SDL_MOUSEBUTTONDOWN ||
+           type == SDL_MOUSEBUTTONUP;
+}
+
+void FeedPending() {
+    bool transition = false;
+    while (!g_pending.empty()) {
+        const SDL_Event& e = g_pending.front();
+        if (IsTransition(e.type)) {
+            if (transition) break;
+            transition = true;
+        }
+        ImGui_ImplSDL2_ProcessEvent(&e);
+        g_pending.pop_front();
+    }
+}
+
+void Queue(const SDL_Event& e) {
+    if (g_pending.size() >= kMaxPending) g_pending.pop_front();
+    g_pending.push_back(e);
+}
+
 void BeginImGuiFrame() {
+    FeedPending();
     ImGui_ImplOpenGL2_NewFrame();
     ImGui_ImplSDL2_NewFrame();
     ImGui::NewFrame();
@@ -210,12 +241,13 @@ void OverlayShutdown() {
     ImGui::DestroyContext();
     g_ready = false;
     g_window = nullptr;
+    g_pending.clear();
 }
 
 bool OverlayReady() { return g_ready; }
 
 void OverlayProcessEvent(const SDL_Event& event) {
-    if (g_ready) ImGui_ImplSDL2_ProcessEvent(&event);
+    if (g_ready) Queue(event);
 }
 
 void OverlayPresentFrame(int width, int height, bool* opened) {
@@ -241,7 +273,7 @@ int RunOverlayLoop(const std::function<bool()>& body, bool menu_open) {
         bool escape = false;
         while ((n = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_KEYDOWN, SDL_MOUSEWHEEL)) > 0) {
             for (int i = 0; i < n; ++i) {
-                ImGui_ImplSDL2_ProcessEvent(&events[i]);
+                Queue(events[i]);
                 if (events[i].type == SDL_KEYDOWN && events[i].key.keysym.sym == SDLK_ESCAPE)
                     escape = true;
             }
@@ -262,7 +294,7 @@ int RunOverlayLoop(const std::function<bool()>& body, bool menu_open) {
         EndImGuiFrame();
         SDL_GL_SwapWindow(g_window);
         if (!keep_going) break;
-        if (!any) SDL_Delay(10);
+        if (!any && g_pending.empty()) SDL_Delay(10);
     }
     return command;
 }

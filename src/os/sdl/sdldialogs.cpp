@@ -82,6 +82,16 @@ int OkCancelButtons() {
     return -1;
 }
 
+// Labels on the left, values in a column, as in the Windows dialog resources.
+const float kLabelWidth = 130.0f;
+
+void Label(const std::string& label) {
+    ImGui::AlignTextToFramePadding();
+    ImGui::TextUnformatted(label.c_str());
+    ImGui::SameLine(kLabelWidth);
+    ImGui::SetNextItemWidth(240);
+}
+
 void CentreNextWindow() {
     ImGuiIO& io = ImGui::GetIO();
     ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x * 0.5f, io.DisplaySize.y * 0.5f),
@@ -111,13 +121,15 @@ bool SdlDialogs::RunDialog(PropertySheet* sheet, SheetChanged on_change, void* u
                 bool changed = false;
                 switch (f.kind) {
                     case PropertySheet::FIELD_TEXT:
-                        ImGui::SetNextItemWidth(240);
-                        changed = ImGui::InputText(f.label.c_str(), &f.text);
+                        Label(f.label);
+                        changed = ImGui::InputText("##value", &f.text);
                         break;
                     case PropertySheet::FIELD_READONLY:
-                        ImGui::Text("%s %s", f.label.c_str(), f.text.c_str());
+                        Label(f.label);
+                        ImGui::TextUnformatted(f.text.c_str());
                         break;
                     case PropertySheet::FIELD_CHECK:
+                        ImGui::SetCursorPosX(ImGui::GetCursorPosX() + kLabelWidth);
                         changed = ImGui::Checkbox(f.label.c_str(), &f.checked);
                         break;
                     case PropertySheet::FIELD_CHOICE: {
@@ -125,8 +137,8 @@ bool SdlDialogs::RunDialog(PropertySheet* sheet, SheetChanged on_change, void* u
                             f.choice >= 0 && f.choice < static_cast<int>(f.choices.size())
                                 ? f.choices[f.choice].c_str()
                                 : "";
-                        ImGui::SetNextItemWidth(240);
-                        if (ImGui::BeginCombo(f.label.c_str(), preview)) {
+                        Label(f.label);
+                        if (ImGui::BeginCombo("##value", preview)) {
                             for (size_t c = 0; c < f.choices.size(); ++c) {
                                 bool selected = static_cast<int>(c) == f.choice;
                                 if (ImGui::Selectable(f.choices[c].c_str(), selected)) {
@@ -172,9 +184,11 @@ bool SdlDialogs::FileDialog(bool save, const char* title, const char* descriptio
                 result = 0;
                 return false;
             }
-            ImGui::SetNextItemWidth(480);
-            ImGui::InputText("File name", &text);
-            ImGui::Text("Files of type: %s", filter.c_str());
+            Label("File name:");
+            ImGui::SetNextItemWidth(400);
+            ImGui::InputText("##path", &text);
+            Label("Files of type:");
+            ImGui::TextUnformatted(filter.c_str());
 
             // The folder part of the typed path, listed with the matching files.
             std::string folder = text;
@@ -183,6 +197,7 @@ bool SdlDialogs::FileDialog(bool save, const char* title, const char* descriptio
             if (folder != listed_folder) {
                 listed_folder = folder;
                 listing.clear();
+                listing.push_back("../");
                 std::error_code ec;
                 for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
                     std::string name = it->path().filename().string();
@@ -190,9 +205,9 @@ bool SdlDialogs::FileDialog(bool save, const char* title, const char* descriptio
                     if (dir) listing.push_back(name + "/");
                     else if (MatchesExtension(name, extension)) listing.push_back(name);
                 }
-                std::sort(listing.begin(), listing.end());
+                std::sort(listing.begin() + 1, listing.end());
             }
-            if (ImGui::BeginListBox("##files", ImVec2(480, 200))) {
+            if (ImGui::BeginListBox("##files", ImVec2(kLabelWidth + 400, 200))) {
                 std::string prefix = folder == "." && slash == std::string::npos ? "" : folder;
                 for (const std::string& name : listing) {
                     if (ImGui::Selectable(name.c_str(), false, ImGuiSelectableFlags_AllowDoubleClick)) {
