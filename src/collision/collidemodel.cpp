@@ -1,16 +1,11 @@
 // The model side of collision: a placed model's triangles under its world
-// matrix. Kept apart so that the rest of collision does not depend on the
-// loaded-model class.
+// matrix (its pieces and their quadtrees end in the installed triangle tests).
 #include "collision/collision.h"
 #include "collision/collisionlinks.h"
-#include "utility/log.h"
+#include "models/z1model/z1model.h"
 
 void WorldCollisionLink::CollideModel(CollisionPacket* packet, Z1Model* model, const MATRIX& world) {
     if (!packet || !model) return;
     packet->SetWorldMatrix(world);
-    static bool said = false;
-    if (!said) {
-        said = true;
-        LogLine("WARNING: model runtime not linked - placed models are not collided");
-    }
+    model->Collide(packet);
 }
