@@ -81,11 +81,14 @@ bool HaveDisplay() {
 
 bool CanRunGame() { return HaveDisplay() || std::system("command -v xvfb-run >/dev/null 2>&1") == 0; }
 
-// Runs the game in `work` with the arguments; kills it after `timeout` seconds.
-GameResult RunGame(const std::string& work, const std::vector<std::string>& args, int timeout = 90) {
+// Runs the game in `work` with the arguments, started through `wrapper` (a
+// command that runs its arguments); kills it after `timeout` seconds.
+GameResult RunGameWith(const std::string& work, const std::vector<std::string>& wrapper,
+                       const std::vector<std::string>& args, int timeout) {
     GameResult run;
     std::vector<std::string> argv;
     if (!HaveDisplay()) argv = {"xvfb-run", "-a", "-s", "-screen 0 1280x1024x24"};
+    argv.insert(argv.end(), wrapper.begin(), wrapper.end());
     argv.push_back(kGame);
     argv.insert(argv.end(), args.begin(), args.end());
     std::string err_path = work + "stderr.txt";
@@ -122,6 +125,10 @@ GameResult RunGame(const std::string& work, const std::vector<std::string>& args
     run.err = ReadFile(err_path);
     run.log = Lines(ReadFile(work + "demo2.txt"));
     return run;
+}
+
+GameResult RunGame(const std::string& work, const std::vector<std::string>& args, int timeout = 90) {
+    return RunGameWith(work, {}, args, timeout);
 }
 
 // Index of the first line equal to text at or after `from`, or -1.
@@ -236,6 +243,35 @@ TEST_F(GameRun, UsageErrorsEndWithTwoBeforeAnythingStarts) {
               std::string::npos)
         << run.err;
     EXPECT_FALSE(FileExists(work + "demo2.txt"));
+}
+
+// The menu strip end to end: a real click on "File" and on "Exit" (typed into
+// the window by xdotool) runs the menu loop and the exit sequence.
+TEST_F(GameRun, MenuExitRunsTheExitSequence) {
+    if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+    WriteFile(base + "z1.ini", "*renderer 1\n");
+    WriteFile(work + "replay.txt", "answer yes\n");
+    std::string script = work + "clicks.sh";
+    WriteFile(script,
+              "\"$@\" &\n"
+              "GAME=$!\n"
+              "xdotool search --sync --onlyvisible --name 'Zendar1 - Showcase 2' >/dev/null\n"
+              "sleep 1\n"
+              "xdotool mousemove 15 10 click 1\n"
+              "sleep 1\n"
+              "xdotool mousemove 30 76 click 1\n"
+              "wait $GAME\n");
+    // The game and the clicks share one X server.
+    GameResult run = RunGameWith(work, {"bash", script}, {"--base", base, "--replay", work + "replay.txt"}, 45);
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    int enter = Find(run.log, "MESSAGE - enter menu loop");
+    ASSERT_NE(enter, -1) << Joined(run.log);
+    int leave = Find(run.log, "MESSAGE - exit menu", enter);
+    EXPECT_EQ(leave, enter + 1);
+    int exit_line = Find(run.log, "MESSAGE - key/menu exit", leave);
+    EXPECT_GT(exit_line, leave);
+    EXPECT_GT(Find(run.log, "MESSAGE - WM close", exit_line), exit_line);
+    EXPECT_EQ(run.log.back(), "MESSAGE - destroy");
 }
 
 }  // namespace
