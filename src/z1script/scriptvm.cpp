@@ -75,6 +75,156 @@ int32_t TextToInt(const char* s) {
     return static_cast<int32_t>(v);
 }
 
+enum OpClass : uint8_t {
+    K_NOP = 0,
+    K_01,
+    K_02,
+    K_03,
+    K_04,
+    K_05,
+    K_06,
+    K_07,
+    K_08,
+    K_09,
+    K_0A,
+    K_0C,
+    K_10,
+    K_11,
+    K_12,
+    K_13,
+    K_14,
+    K_15,
+    K_16,
+    K_19,
+    K_1E,
+    K_37,
+    K_38,
+    K_39,
+    K_3A,
+    K_40,
+    K_43,
+    K_44,
+    K_45,
+    K_46,
+    K_4C,
+    K_51,
+    K_52,
+    K_56,
+    K_57,
+    K_58,
+    K_59,
+    K_5A,
+    K_5B,
+    K_5C,
+    K_5E,
+    K_5F,
+    K_61,
+    K_62,
+    K_67,
+    K_69,
+    K_6A,
+    K_6B,
+    K_6C,
+    K_6E,
+    K_6F,
+};
+
+// Opcodes that share a body share a class; dense class numbers give the
+// compiler one jump table instead of a tree of range tests.
+struct OpClassTable {
+    uint8_t of[256] = {};
+    constexpr OpClassTable() {
+        of[0x01] = K_01;
+        of[0x02] = K_02;
+        of[0x03] = K_03;
+        of[0x04] = K_04;
+        of[0x05] = K_05;
+        of[0x06] = K_06;
+        of[0x07] = K_07;
+        of[0x08] = K_08;
+        of[0x09] = K_09;
+        of[0x0A] = K_0A;
+        of[0x0E] = K_0A;
+        of[0x0B] = K_0A;
+        of[0x0F] = K_0A;
+        of[0x0C] = K_0C;
+        of[0x0D] = K_0C;
+        of[0x10] = K_10;
+        of[0x11] = K_11;
+        of[0x12] = K_12;
+        of[0x13] = K_13;
+        of[0x14] = K_14;
+        of[0x15] = K_15;
+        of[0x16] = K_16;
+        of[0x17] = K_16;
+        of[0x6D] = K_16;
+        of[0x18] = K_16;
+        of[0x19] = K_19;
+        of[0x23] = K_19;
+        of[0x2D] = K_19;
+        of[0x66] = K_19;
+        of[0x1E] = K_1E;
+        of[0x28] = K_1E;
+        of[0x32] = K_1E;
+        of[0x63] = K_1E;
+        of[0x64] = K_1E;
+        of[0x65] = K_1E;
+        of[0x37] = K_37;
+        of[0x38] = K_38;
+        of[0x39] = K_39;
+        of[0x3A] = K_3A;
+        of[0x3B] = K_3A;
+        of[0x3C] = K_3A;
+        of[0x3D] = K_3A;
+        of[0x3E] = K_3A;
+        of[0x3F] = K_3A;
+        of[0x40] = K_40;
+        of[0x41] = K_40;
+        of[0x42] = K_40;
+        of[0x60] = K_40;
+        of[0x43] = K_43;
+        of[0x44] = K_44;
+        of[0x45] = K_45;
+        of[0x47] = K_45;
+        of[0x49] = K_45;
+        of[0x4A] = K_45;
+        of[0x4B] = K_45;
+        of[0x4D] = K_45;
+        of[0x4F] = K_45;
+        of[0x50] = K_45;
+        of[0x53] = K_45;
+        of[0x54] = K_45;
+        of[0x55] = K_45;
+        of[0x46] = K_46;
+        of[0x48] = K_46;
+        of[0x4C] = K_4C;
+        of[0x4E] = K_4C;
+        of[0x51] = K_51;
+        of[0x52] = K_52;
+        of[0x56] = K_56;
+        of[0x57] = K_57;
+        of[0x58] = K_58;
+        of[0x59] = K_59;
+        of[0x5A] = K_5A;
+        of[0x5B] = K_5B;
+        of[0x5D] = K_5B;
+        of[0x5C] = K_5C;
+        of[0x5E] = K_5E;
+        of[0x5F] = K_5F;
+        of[0x61] = K_61;
+        of[0x62] = K_62;
+        of[0x67] = K_67;
+        of[0x68] = K_67;
+        of[0x69] = K_69;
+        of[0x6A] = K_6A;
+        of[0x6B] = K_6B;
+        of[0x6C] = K_6C;
+        of[0x6E] = K_6E;
+        of[0x6F] = K_6F;
+    }
+};
+constexpr OpClassTable kOpClass;
+
 }  // namespace
 
 void ScriptVM::Run(ScriptInstance* in) {
@@ -150,79 +300,89 @@ void ScriptVM::Run(ScriptInstance* in) {
     // Only sleep, wait and the returns can stop an instance, and they leave
     // the loop themselves, so the flags are not re-read every instruction.
     if (in->waiting || in->finished) return;
+    uint8_t op;
+
+// Fetch and decode. With GCC and Clang every handler ends in its own
+// indirect jump (threaded code), which the branch predictor learns per
+// handler; elsewhere one switch does the same work.
+#define FETCH()                                  \
+    if (pc >= end) goto ran_off;                 \
+    if (++count > budget) goto over_budget;      \
+    op_at = pc;                                  \
+    op = code[pc++];
+#if defined(__GNUC__) && !defined(Z1_SCRIPT_NO_THREADING)
+    static const void* const kTargets[] = {&&op_K_NOP, &&op_K_01, &&op_K_02, &&op_K_03, &&op_K_04, &&op_K_05, &&op_K_06, &&op_K_07, &&op_K_08, &&op_K_09, &&op_K_0A, &&op_K_0C, &&op_K_10, &&op_K_11, &&op_K_12, &&op_K_13, &&op_K_14, &&op_K_15, &&op_K_16, &&op_K_19, &&op_K_1E, &&op_K_37, &&op_K_38, &&op_K_39, &&op_K_3A, &&op_K_40, &&op_K_43, &&op_K_44, &&op_K_45, &&op_K_46, &&op_K_4C, &&op_K_51, &&op_K_52, &&op_K_56, &&op_K_57, &&op_K_58, &&op_K_59, &&op_K_5A, &&op_K_5B, &&op_K_5C, &&op_K_5E, &&op_K_5F, &&op_K_61, &&op_K_62, &&op_K_67, &&op_K_69, &&op_K_6A, &&op_K_6B, &&op_K_6C, &&op_K_6E, &&op_K_6F};
+#define CASE(k) case k: op_##k
+#define NEXT                                     \
+    do {                                         \
+        FETCH();                                 \
+        goto* kTargets[kOpClass.of[op]];         \
+    } while (0)
+    NEXT;
+    switch (0) {  // never taken: it only holds the handlers
+#else
+#define CASE(k) case k
+#define NEXT continue
     for (;;) {
-        if (pc >= end) {
-            // Running off the end of a program or function ends the instance.
-            in->finished = 1;
-            break;
-        }
-        if (++count > budget) {
-            op_at = pc;
-            FAULT("instruction budget exhausted without waiting");
-        }
-        op_at = pc;
-        uint8_t op = code[pc++];
-        switch (op) {
-            case 0x01: {
+        FETCH();
+        switch (kOpClass.of[op]) {
+#endif
+            CASE(K_01): {
                 NEED(1);
                 S[top].w[0] = U(static_cast<int32_t>(S[top].w[0]) % 255);
-                break;
+                NEXT;
             }
-            case 0x02: INT_OP(Wrap(U(a) * U(b))); break;
-            case 0x03: {
+            CASE(K_02): INT_OP(Wrap(U(a) * U(b))); NEXT;
+            CASE(K_03): {
                 NEED(1);
                 S[top].w[0] = 0u - S[top].w[0];
-                break;
+                NEXT;
             }
-            case 0x04: {
+            CASE(K_04): {
                 NEED(2);
                 int32_t a = S[top - 1].w[0];
                 int32_t b = S[top].w[0];
                 if (b == 0) FAULT("remainder by zero");
                 S[top - 1].w[0] = U(b == -1 ? 0 : a % b);
                 --top;
-                break;
+                NEXT;
             }
-            case 0x05: INT_OP(Wrap(U(a) - U(b))); break;
-            case 0x06: {
+            CASE(K_05): INT_OP(Wrap(U(a) - U(b))); NEXT;
+            CASE(K_06): {
                 NEED(2);
                 int32_t a = S[top - 1].w[0];
                 int32_t b = S[top].w[0];
                 if (b == 0) FAULT("division by zero");
                 S[top - 1].w[0] = b == -1 ? 0u - U(a) : U(a / b);
                 --top;
-                break;
+                NEXT;
             }
-            case 0x07: INT_OP(Wrap(U(a) + U(b))); break;
-            case 0x08: {
+            CASE(K_07): INT_OP(Wrap(U(a) + U(b))); NEXT;
+            CASE(K_08): {
                 OPERAND(2);
                 uint8_t k = code[pc];
                 uint8_t n = code[pc + 1];
                 pc += 2;
                 LOCAL(k, i);
                 S[i].w[0] += n;
-                break;
+                NEXT;
             }
-            case 0x09: {
+            CASE(K_09): {
                 OPERAND(1);
                 uint8_t L = code[pc++];
                 JUMP_TO(L);
-                break;
+                NEXT;
             }
-            case 0x0A:
-            case 0x0E:
-            case 0x0B:
-            case 0x0F: {
+            CASE(K_0A): {
                 OPERAND(1);
                 uint8_t L = code[pc++];
                 NEED(1);
                 bool zero = S[top].w[0] == 0;
                 --top;
                 if (zero == (op == 0x0A || op == 0x0E)) JUMP_TO(L);
-                break;
+                NEXT;
             }
-            case 0x0C:
-            case 0x0D: {
+            CASE(K_0C): {
                 OPERAND(1);
                 uint8_t L = code[pc++];
                 NEED(2);
@@ -232,18 +392,15 @@ void ScriptVM::Run(ScriptInstance* in) {
                 // The null text compares as the empty one.
                 bool equal = std::strcmp(ta ? ta : "", tb ? tb : "") == 0;
                 if (equal == (op == 0x0C)) JUMP_TO(L);
-                break;
+                NEXT;
             }
-            case 0x10: COMPARE_JUMP(a == b); break;
-            case 0x11: COMPARE_JUMP(a > b); break;
-            case 0x12: COMPARE_JUMP(a < b); break;
-            case 0x13: COMPARE_JUMP(a <= b); break;
-            case 0x14: COMPARE_JUMP(a >= b); break;
-            case 0x15: COMPARE_JUMP(a != b); break;
-            case 0x16:
-            case 0x17:
-            case 0x6D:
-            case 0x18: {
+            CASE(K_10): COMPARE_JUMP(a == b); NEXT;
+            CASE(K_11): COMPARE_JUMP(a > b); NEXT;
+            CASE(K_12): COMPARE_JUMP(a < b); NEXT;
+            CASE(K_13): COMPARE_JUMP(a <= b); NEXT;
+            CASE(K_14): COMPARE_JUMP(a >= b); NEXT;
+            CASE(K_15): COMPARE_JUMP(a != b); NEXT;
+            CASE(K_16): {
                 if (in->frames.empty()) {
                     LogLine("Return without any prog callstack");
                     in->finished = 1;
@@ -267,26 +424,18 @@ void ScriptVM::Run(ScriptInstance* in) {
                 end = f.end;
                 unit = f.code;
                 in->frames.pop_back();
-                break;
+                NEXT;
             }
-            case 0x19:
-            case 0x23:
-            case 0x2D:
-            case 0x66: {
+            CASE(K_19): {
                 OPERAND(1);
                 uint8_t k = code[pc++];
                 LOCAL(k, i);
                 ROOM();
                 uint32_t v = S[i].w[0];
                 S[++top].w[0] = v;
-                break;
+                NEXT;
             }
-            case 0x1E:
-            case 0x28:
-            case 0x32:
-            case 0x63:
-            case 0x64:
-            case 0x65: {
+            CASE(K_1E): {
                 OPERAND(1);
                 uint8_t k = code[pc++];
                 LOCAL(k, i);
@@ -294,41 +443,33 @@ void ScriptVM::Run(ScriptInstance* in) {
                 int word = op == 0x64 ? 1 : op == 0x65 ? 2 : 0;
                 S[i].w[word] = S[top].w[0];
                 --top;
-                break;
+                NEXT;
             }
-            case 0x37: {
+            CASE(K_37): {
                 NEED(1);
                 ROOM();
                 S[top + 1] = S[top];
                 ++top;
-                break;
+                NEXT;
             }
-            case 0x38: {
+            CASE(K_38): {
                 NEED(1);
                 --top;
-                break;
+                NEXT;
             }
-            case 0x39: {
+            CASE(K_39): {
                 NEED(2);
                 ScriptValue t = S[top];
                 S[top] = S[top - 1];
                 S[top - 1] = t;
-                break;
+                NEXT;
             }
-            case 0x3A:
-            case 0x3B:
-            case 0x3C:
-            case 0x3D:
-            case 0x3E:
-            case 0x3F: {
+            CASE(K_3A): {
                 ROOM();
                 S[++top].w[0] = op - 0x3A;
-                break;
+                NEXT;
             }
-            case 0x40:
-            case 0x41:
-            case 0x42:
-            case 0x60: {
+            CASE(K_40): {
                 OPERAND(1);
                 uint8_t k = code[pc++];
                 CONSTANT(k);
@@ -338,14 +479,14 @@ void ScriptVM::Run(ScriptInstance* in) {
                     S[top] = unit->constants[k];
                 else
                     S[top].w[0] = unit->constants[k].w[0];
-                break;
+                NEXT;
             }
-            case 0x43: {
+            CASE(K_43): {
                 ROOM();
                 S[++top].w[0] = 0;
-                break;
+                NEXT;
             }
-            case 0x44: {
+            CASE(K_44): {
                 OPERAND(1);
                 uint8_t k = code[pc++];
                 CONSTANT(k);
@@ -354,7 +495,7 @@ void ScriptVM::Run(ScriptInstance* in) {
                 if (!f) {
                     count += kScriptHeavyInstruction - 1;
                     LogLine("ERROR - function %s was not found in VM", name ? name : "(null)");
-                    break;
+                    NEXT;
                 }
                 if (in->frames.size() >= static_cast<size_t>(kScriptMaxCallDepth)) FAULT("call depth exceeded");
                 int32_t new_base = top - f->param_count;
@@ -367,16 +508,14 @@ void ScriptVM::Run(ScriptInstance* in) {
                 base = new_base;
                 top = new_top;
                 unit = f;
-                break;
+                NEXT;
             }
-            case 0x45: case 0x47: case 0x49: case 0x4A: case 0x4B: case 0x4D:
-            case 0x4F: case 0x50: case 0x53: case 0x54: case 0x55: {
+            CASE(K_45): {
                 NEED(3);
                 top -= 3;
-                break;
+                NEXT;
             }
-            case 0x46:
-            case 0x48: {
+            CASE(K_46): {
                 NEED(3);
                 TEXT(S[top - 2].w[0], text);
                 int32_t call = S[top - 1].w[0];
@@ -390,10 +529,9 @@ void ScriptVM::Run(ScriptInstance* in) {
                     world_->ScriptCall(call, text ? text : "", value);
                 else
                     game_->ScriptCall(call, text ? text : "", value);
-                break;
+                NEXT;
             }
-            case 0x4C:
-            case 0x4E: {
+            CASE(K_4C): {
                 NEED(3);
                 TEXT(S[top - 2].w[0], text);
                 int32_t call = S[top - 1].w[0];
@@ -408,9 +546,9 @@ void ScriptVM::Run(ScriptInstance* in) {
                 } else {
                     game_->ScriptVectorCall(call, text ? text : "", v);
                 }
-                break;
+                NEXT;
             }
-            case 0x51: {
+            CASE(K_51): {
                 NEED(1);
                 uint32_t n = S[top].w[0];
                 --top;
@@ -420,29 +558,29 @@ void ScriptVM::Run(ScriptInstance* in) {
                 if (in->wake_time == 0) in->wake_time = 1;
                 goto stop;
             }
-            case 0x52: {
+            CASE(K_52): {
                 in->waiting = 1;
                 in->wake_time = 0;
                 goto stop;
             }
-            case 0x56: {
+            CASE(K_56): {
                 NEED(1);
                 int32_t bound = S[top].w[0];
                 if (bound == 0) FAULT("random bound of zero");
                 S[top].w[0] = U(Z1Rand() % bound);
-                break;
+                NEXT;
             }
-            case 0x57: {
+            CASE(K_57): {
                 NEED(2);
                 int32_t a = S[top - 1].w[0];
                 int32_t span = Wrap(U(static_cast<int32_t>(S[top].w[0])) - U(a));
                 if (span == 0) FAULT("random range of zero");
                 S[top - 1].w[0] = U(a) + U(Z1Rand() % span);
                 --top;
-                break;
+                NEXT;
             }
-            case 0x58: FLOAT_OP(a + b); break;
-            case 0x59: {
+            CASE(K_58): FLOAT_OP(a + b); NEXT;
+            CASE(K_59): {
                 NEED(2);
                 TEXT(S[top - 1].w[0], ta);
                 TEXT(S[top].w[0], tb);
@@ -459,15 +597,14 @@ void ScriptVM::Run(ScriptInstance* in) {
                 }
                 S[top - 1].w[0] = result;
                 --top;
-                break;
+                NEXT;
             }
-            case 0x5A: {
+            CASE(K_5A): {
                 NEED(1);
                 S[top].w[0] = FloatToWord(static_cast<float>(static_cast<int32_t>(S[top].w[0])));
-                break;
+                NEXT;
             }
-            case 0x5B:
-            case 0x5D: {
+            CASE(K_5B): {
                 NEED(1);
                 int n = op == 0x5B ? std::snprintf(buffer, sizeof buffer, "%i", static_cast<int32_t>(S[top].w[0]))
                                    : std::snprintf(buffer, sizeof buffer, "%f",
@@ -477,78 +614,89 @@ void ScriptVM::Run(ScriptInstance* in) {
                 uint32_t h = texts_->Add(buffer, static_cast<size_t>(n));
                 if (!h) FAULT("out of text space");
                 S[top].w[0] = h;
-                break;
+                NEXT;
             }
-            case 0x5C: {
+            CASE(K_5C): {
                 NEED(1);
                 S[top].w[0] = U(FloatToInt(WordToFloat(S[top].w[0])));
-                break;
+                NEXT;
             }
-            case 0x5E: {
+            CASE(K_5E): {
                 NEED(1);
                 TEXT(S[top].w[0], t);
                 S[top].w[0] = U(TextToInt(t));
-                break;
+                NEXT;
             }
-            case 0x5F: {
+            CASE(K_5F): {
                 NEED(1);
                 TEXT(S[top].w[0], t);
                 S[top].w[0] = FloatToWord(t ? std::strtof(t, nullptr) : 0.0f);
-                break;
+                NEXT;
             }
-            case 0x61: {
+            CASE(K_61): {
                 OPERAND(1);
                 uint8_t k = code[pc++];
                 LOCAL(k, i);
                 NEED(1);
                 S[i] = S[top];
                 --top;
-                break;
+                NEXT;
             }
-            case 0x62: {
+            CASE(K_62): {
                 OPERAND(1);
                 uint8_t k = code[pc++];
                 LOCAL(k, i);
                 ROOM();
                 ScriptValue v = S[i];
                 S[++top] = v;
-                break;
+                NEXT;
             }
-            case 0x67:
-            case 0x68: {
+            CASE(K_67): {
                 OPERAND(1);
                 uint8_t k = code[pc++];
                 LOCAL(k, i);
                 ROOM();
                 uint32_t v = S[i].w[op - 0x66];
                 S[++top].w[0] = v;
-                break;
+                NEXT;
             }
-            case 0x69: {
+            CASE(K_69): {
                 NEED(3);
                 ScriptValue v = {{S[top - 2].w[0], S[top - 1].w[0], S[top].w[0]}};
                 top -= 2;
                 S[top] = v;
-                break;
+                NEXT;
             }
-            case 0x6A: FLOAT_OP(a * b); break;
-            case 0x6B: FLOAT_OP(a - b); break;
-            case 0x6C: FLOAT_OP(a / b); break;
-            case 0x6E: {
+            CASE(K_6A): FLOAT_OP(a * b); NEXT;
+            CASE(K_6B): FLOAT_OP(a - b); NEXT;
+            CASE(K_6C): FLOAT_OP(a / b); NEXT;
+            CASE(K_6E): {
                 ROOM();
                 S[++top].w[0] = in->start_argument;
-                break;
+                NEXT;
             }
-            case 0x6F: {
+            CASE(K_6F): {
                 NEED(1);
                 S[top].w[0] ^= 0x80000000u;
-                break;
+                NEXT;
             }
-            default:
+            CASE(K_NOP):
                 // 0x00 and every unassigned opcode: no operation, no operand.
-                break;
+                NEXT;
+#if defined(__GNUC__) && !defined(Z1_SCRIPT_NO_THREADING)
+    }
+#else
         }
     }
+#endif
+
+ran_off:
+    // Running off the end of a program or function ends the instance.
+    in->finished = 1;
+    goto stop;
+over_budget:
+    op_at = pc;
+    FAULT("instruction budget exhausted without waiting");
 
 stop:
     executed_ += count;
@@ -573,4 +721,7 @@ stop:
 #undef INT_OP
 #undef FLOAT_OP
 #undef COMPARE_JUMP
+#undef FETCH
+#undef CASE
+#undef NEXT
 }
