@@ -87,7 +87,11 @@ GameResult RunGameWith(const std::string& work, const std::vector<std::string>& 
                        const std::vector<std::string>& args, int timeout) {
     GameResult run;
     std::vector<std::string> argv;
-    if (!HaveDisplay()) argv = {"xvfb-run", "-a", "-s", "-screen 0 1280x1024x24"};
+    // Each test process starts its search for a free X server number at a
+    // different place, so that tests run side by side do not race for one.
+    if (!HaveDisplay())
+        argv = {"xvfb-run", "-a", "-n", std::to_string(100 + getpid() % 800), "-s",
+                "-screen 0 1280x1024x24"};
     argv.insert(argv.end(), wrapper.begin(), wrapper.end());
     argv.push_back(kGame);
     argv.insert(argv.end(), args.begin(), args.end());
