@@ -1,6 +1,12 @@
 #include "os/sdl/services.h"
 
+#include "camera/keybindings.h"
+#include "camera/mousemode.h"
+#include "game/dialogs.h"
+#include "game/replay.h"
 #include "gfxdriver/gfxdriver.h"
+#include "input/inputdriver.h"
+#include "inputdriver/sdl/sdlinputdriver.h"
 #include "settings/settings.h"
 #include "utility/log.h"
 
@@ -28,10 +34,10 @@ bool g_editor_frame_noted = false;
 }  // namespace
 
 bool CreateServices(SDL_Window* window) {
-    (void)window;
-    // Input driver: on failure the error box "Error" / "Cannot create an
-    // inputdriver" and return false.
-    NotBuilt("input driver");
+    if (!CreateSdlInputDriver(window, g_replay)) {
+        ErrorBox("Error", "Cannot create an inputdriver");
+        return false;
+    }
     NotBuilt("sound driver");
     // Player camera from g_settings->back_plane and g_settings->fov_radians.
     NotBuilt("player camera");
@@ -48,9 +54,8 @@ void RegisterStartupImages() { NotBuilt("interface images"); }
 void RunIntro() { NotBuilt("intro screens"); }
 
 void EnterModeServices(bool editor) {
-    (void)editor;
-    // Installing the key table needs the input driver.
-    LogLine("ERROR - could not initialize input devices");
+    if (!InstallKeyBindings(g_inputdriver, editor)) LogLine("ERROR - could not initialize input devices");
+    SetMouseMode(MOUSE_LOOK);
 }
 
 void RunGameFrame() {
@@ -75,6 +80,14 @@ void EditorOpenArea() { NotBuilt("editor open command"); }
 
 void EditorSaveArea() { NotBuilt("editor save command"); }
 
-void AcquireInput() {}
+void AcquireInput() {
+    if (!g_inputdriver) return;
+    g_inputdriver->AcquireKeyboard();
+    g_inputdriver->AcquireMouse();
+}
 
-void UnacquireInput() {}
+void UnacquireInput() {
+    if (!g_inputdriver) return;
+    g_inputdriver->UnacquireKeyboard();
+    g_inputdriver->UnacquireMouse();
+}

@@ -1,0 +1,196 @@
+#include "camera/keybindings.h"
+
+#include <cstdint>
+
+#include "camera/playercamera.h"
+#include "input/dikeys.h"
+#include "settings/settings.h"
+#include "utility/log.h"
+#include "world/world.h"
+
+void EditorKeyLink::EnterEditMode(int mode) { LogLine("Warning: editor edit mode %i not built in yet", mode); }
+void EditorKeyLink::DeleteSelected() { LogLine("Warning: editor delete command not built in yet"); }
+void EditorKeyLink::EditSelected() { LogLine("Warning: editor property dialog not built in yet"); }
+void EditorKeyLink::SpawnDialog() { LogLine("Warning: editor spawn dialog not built in yet"); }
+void EditorKeyLink::ScriptCallDialog() { LogLine("Warning: script call dialog not built in yet"); }
+void EditorKeyLink::LoadModel() { LogLine("Warning: editor model loading not built in yet"); }
+void EditorKeyLink::ToggleSelectedFlag() { LogLine("Warning: editor entity flag toggle not built in yet"); }
+
+namespace {
+
+EditorKeyLink s_defaultEditorLink;
+
+PlayerCamera* s_camera = nullptr;
+
+void SetFlag(KeyEvent* e, int flag, bool on) {
+    if (!e->context) return;
+    static_cast<uint8_t*>(e->context)[flag] = on ? 1 : 0;
+}
+
+// Movement.
+void KeyForward(KeyEvent* e) { SetFlag(e, MOVE_FORWARD, e->pressed); }
+void KeyBackward(KeyEvent* e) { SetFlag(e, MOVE_BACKWARD, e->pressed); }
+void KeyStrafeA(KeyEvent* e) { SetFlag(e, MOVE_STRAFE_A, e->pressed); }
+void KeyStrafeB(KeyEvent* e) { SetFlag(e, MOVE_STRAFE_B, e->pressed); }
+
+bool CollisionOn() { return g_settings && g_settings->collision_on; }
+// The editor camera only rises and sinks while it flies free.
+void KeyRise(KeyEvent* e) { SetFlag(e, MOVE_RISE, e->pressed && !CollisionOn()); }
+void KeySink(KeyEvent* e) { SetFlag(e, MOVE_SINK, e->pressed && !CollisionOn()); }
+
+void Toggle(uint8_t& flag) { flag = flag ? 0 : 1; }
+
+// Editor toggles and settings.
+void KeyEditor(KeyEvent* e) {
+    if (e->pressed && g_settings) Toggle(g_settings->editor);
+}
+void KeyDebugText(KeyEvent* e) {
+    if (e->pressed && g_settings) Toggle(g_settings->show_debug_text);
+}
+void KeyHelpers(KeyEvent* e) {
+    if (e->pressed && g_settings) Toggle(g_settings->show_helper_objects);
+}
+void KeyCollision(KeyEvent* e) {
+    if (e->pressed && g_settings) Toggle(g_settings->collision_on);
+}
+void KeyShading(KeyEvent* e) {
+    if (e->pressed && g_settings) Toggle(g_settings->full_shading);
+}
+
+void SetSpeed(KeyEvent* e, float speed) {
+    if (e->pressed && g_settings) g_settings->movement_speed = speed;
+}
+void KeySpeed1(KeyEvent* e) { SetSpeed(e, 450.0f); }
+void KeySpeed2(KeyEvent* e) { SetSpeed(e, 600.0f); }
+void KeySpeed3(KeyEvent* e) { SetSpeed(e, 1000.0f); }
+void KeySpeed4(KeyEvent* e) { SetSpeed(e, 8000.0f); }
+void KeyFaster(KeyEvent* e) {
+    if (e->pressed && g_settings) g_settings->movement_speed += 150.0f;
+}
+void KeySlower(KeyEvent* e) {
+    if (!e->pressed || !g_settings) return;
+    g_settings->movement_speed -= 150.0f;
+    if (g_settings->movement_speed < 0.0f) g_settings->movement_speed = 0.0f;
+}
+
+// World clock and weather.
+void KeyClockForward(KeyEvent* e) {
+    if (e->pressed && g_world) g_world->AddTime(1000);
+}
+void KeyClockBack(KeyEvent* e) {
+    if (e->pressed && g_world) g_world->AddTime(-1000);
+}
+void KeyWeatherBad(KeyEvent* e) {
+    if (e->pressed && g_world) g_world->FadeWeather(50, 500);
+}
+void KeyWeatherFair(KeyEvent* e) {
+    if (e->pressed && g_world) g_world->FadeWeather(0, 500);
+}
+
+// Held edit-mode keys: the mode while held, 0 on release.
+void HoldEditMode(KeyEvent* e, int mode, bool clearsSums) {
+    if (!g_settings) return;
+    if (e->pressed) {
+        g_settings->editor_selection_mode = static_cast<uint8_t>(mode);
+        if (clearsSums) g_editorKeyLink->EnterEditMode(mode);
+    } else {
+        g_settings->editor_selection_mode = 0;
+    }
+}
+void KeyLink(KeyEvent* e) { HoldEditMode(e, 4, false); }
+void KeyLinkMove(KeyEvent* e) { HoldEditMode(e, 7, false); }
+void KeyCopy(KeyEvent* e) { HoldEditMode(e, 5, false); }
+void KeyMove(KeyEvent* e) { HoldEditMode(e, 1, true); }
+void KeyRotate(KeyEvent* e) { HoldEditMode(e, 2, true); }
+void KeyRotateWorld(KeyEvent* e) { HoldEditMode(e, 3, true); }
+void KeyScale(KeyEvent* e) { HoldEditMode(e, 6, true); }
+
+// Editor commands.
+void KeyDelete(KeyEvent* e) {
+    if (e->pressed) g_editorKeyLink->DeleteSelected();
+}
+void KeyProperties(KeyEvent* e) {
+    if (e->pressed) g_editorKeyLink->EditSelected();
+}
+void KeySpawn(KeyEvent* e) {
+    if (e->pressed) g_editorKeyLink->SpawnDialog();
+}
+void KeyScriptCall(KeyEvent* e) {
+    if (e->pressed) g_editorKeyLink->ScriptCallDialog();
+}
+void KeyLoadModel(KeyEvent* e) {
+    if (e->pressed) g_editorKeyLink->LoadModel();
+}
+void KeyEntityFlag(KeyEvent* e) {
+    if (e->pressed) g_editorKeyLink->ToggleSelectedFlag();
+}
+void KeyReportCamera(KeyEvent* e) {
+    if (!e->pressed || !s_camera) return;
+    const VECTOR& p = s_camera->position;
+    VECTOR at = s_camera->LookAtPoint();
+    LogLine("Position == (%f, %f, %f)", p.x, p.y, p.z);
+    LogLine("LookAt == (%f, %f, %f)", at.x, at.y, at.z);
+}
+
+}  // namespace
+
+EditorKeyLink* g_editorKeyLink = &s_defaultEditorLink;
+
+void BuildGameKeyTable(KeyCallback* table) {
+    for (int i = 0; i < INPUT_KEY_COUNT; ++i) table[i] = nullptr;
+    table[DIK_UP] = KeyForward;
+    table[DIK_HOME] = KeyForward;
+    table[DIK_DOWN] = KeyBackward;
+    table[DIK_END] = KeyBackward;
+    table[DIK_LEFT] = KeyStrafeA;
+    table[DIK_DELETE] = KeyStrafeA;
+    table[DIK_RIGHT] = KeyStrafeB;
+    table[DIK_NEXT] = KeyStrafeB;
+}
+
+void BuildEditorKeyTable(KeyCallback* table) {
+    BuildGameKeyTable(table);
+    table[DIK_PRIOR] = KeyRise;
+    table[DIK_INSERT] = KeySink;
+    table[DIK_M] = KeyEditor;
+    table[DIK_1] = KeySpeed1;
+    table[DIK_2] = KeySpeed2;
+    table[DIK_3] = KeySpeed3;
+    table[DIK_4] = KeySpeed4;
+    table[DIK_ADD] = KeyFaster;
+    table[DIK_SUBTRACT] = KeySlower;
+    table[DIK_I] = KeyDebugText;
+    table[DIK_H] = KeyHelpers;
+    table[DIK_F5] = KeyCollision;
+    table[DIK_W] = KeyShading;
+    table[DIK_0] = KeyClockForward;
+    table[DIK_9] = KeyClockBack;
+    table[DIK_B] = KeyWeatherBad;
+    table[DIK_G] = KeyWeatherFair;
+    table[DIK_L] = KeyLink;
+    table[DIK_A] = KeyLinkMove;
+    table[DIK_SPACE] = KeyCopy;
+    table[DIK_LSHIFT] = KeyMove;
+    table[DIK_LCONTROL] = KeyRotate;
+    table[DIK_Z] = KeyRotateWorld;
+    table[DIK_X] = KeyScale;
+    table[DIK_D] = KeyDelete;
+    table[DIK_F12] = KeyLoadModel;
+    table[DIK_P] = KeyReportCamera;
+    table[DIK_F1] = KeyProperties;
+    table[DIK_F10] = KeySpawn;
+    table[DIK_F11] = KeyScriptCall;
+    table[DIK_T] = KeyEntityFlag;
+}
+
+bool InstallKeyBindings(InputDriver* driver, bool editor) {
+    if (!driver) return false;
+    KeyCallback table[INPUT_KEY_COUNT];
+    if (editor) BuildEditorKeyTable(table);
+    else BuildGameKeyTable(table);
+    return driver->SetKeyBindings(table);
+}
+
+void SetReportedCamera(PlayerCamera* camera) { s_camera = camera; }
+
+PlayerCamera* ReportedCamera() { return s_camera; }
