@@ -111,7 +111,7 @@ void DoorEntity::Save(DataFile* file) {
     file->WriteFloat(speed);
     file->WriteBool(reverseDirection);
     file->WriteBool(open);
-    file->WriteString(key ? key : "");
+    WriteAreaText(file, key ? key : "");
     file->WriteBool(doorLocked);
 }
 

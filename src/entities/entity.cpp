@@ -13,6 +13,17 @@ static bool s_recordsOnly = false;
 void SetEntityRecordsOnly(bool on) { s_recordsOnly = on; }
 bool EntityRecordsOnly() { return s_recordsOnly; }
 
+void WriteAreaText(DataFile* file, const char* text) {
+    if (!text) text = "";
+    size_t n = std::strlen(text);
+    if (n <= static_cast<size_t>(kAreaTextMax)) {
+        file->WriteString(text);
+        return;
+    }
+    std::string cut(text, kAreaTextMax);
+    file->WriteString(cut.c_str());
+}
+
 char* CopyText(const char* text) {
     if (!text) return nullptr;
     size_t n = std::strlen(text);
@@ -207,7 +218,7 @@ void Entity::SaveCommon(DataFile* file) {
     file->WriteFloat(position.y);
     file->WriteFloat(position.z);
     for (int i = 0; i < 16; ++i) file->WriteFloat(transform[i]);
-    file->WriteString(Name());
+    WriteAreaText(file, Name());
     file->WriteBool(locked);
     if (parent && parent->saveIndex >= 0) {
         file->WriteByte(parent->type);

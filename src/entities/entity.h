@@ -38,6 +38,11 @@ inline bool IsModelEntityType(int type) {
 void SetEntityRecordsOnly(bool on);
 bool EntityRecordsOnly();
 
+// Texts in area files are read back at most 254 bytes long: longer ones are
+// written cut to that length, so the record after them stays in place.
+constexpr int kAreaTextMax = 254;
+void WriteAreaText(DataFile* file, const char* text);
+
 // A heap copy of text (new[]), or null for null.
 char* CopyText(const char* text);
 // Replaces *slot by a copy of text (an empty text stays empty, not null).

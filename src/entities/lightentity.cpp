@@ -172,8 +172,8 @@ void LightEntity::Save(DataFile* file) {
     file->WriteFloat(desc.range);
     file->WriteBool(glows);
     file->WriteInt(glowSize);
-    file->WriteString(glowTexture ? glowTexture : "");
-    file->WriteString(glowAlphaMap ? glowAlphaMap : "");
+    WriteAreaText(file, glowTexture ? glowTexture : "");
+    WriteAreaText(file, glowAlphaMap ? glowAlphaMap : "");
     file->WriteByte(active);
 }
 

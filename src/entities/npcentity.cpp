@@ -142,7 +142,7 @@ Entity* NPCEntity::Clone() {
 
 void NPCEntity::Save(DataFile* file) {
     SaveObject(file);
-    file->WriteString(dialogFile ? dialogFile : "");
+    WriteAreaText(file, dialogFile ? dialogFile : "");
 }
 
 void NPCEntity::Load(DataFile* file, int version) {

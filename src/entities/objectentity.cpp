@@ -110,8 +110,8 @@ void ObjectEntity::SaveObject(DataFile* file) {
     file->WriteFloat(scale.y);
     file->WriteFloat(scale.z);
     file->WriteBool(indoorLighting);
-    file->WriteString(onClickScript ? onClickScript : "");
-    file->WriteString(onCollideScript ? onCollideScript : "");
+    WriteAreaText(file, onClickScript ? onClickScript : "");
+    WriteAreaText(file, onCollideScript ? onCollideScript : "");
     file->WriteBool(collideWithBox);
 }
 

@@ -80,7 +80,7 @@ Entity* ParticleEntity::Clone() {
 
 void ParticleEntity::Save(DataFile* file) {
     SaveCommon(file);
-    file->WriteString(systemName ? systemName : "");
+    WriteAreaText(file, systemName ? systemName : "");
 }
 
 void ParticleEntity::Load(DataFile* file, int version) {

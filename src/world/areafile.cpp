@@ -97,7 +97,7 @@ void WriteAreaFile(DataFile& file, const std::vector<std::string>& modelNames, L
     LogLine("dumping %i models", static_cast<int>(modelNames.size()));
     for (const std::string& name : modelNames) {
         LogLine("dumping modelname %s", name.c_str());
-        file.WriteString(name.c_str());
+        WriteAreaText(&file, name.c_str());
     }
     LogLine("dumping %i entities", entities.Size());
     for (int i = 0; i < entities.Size(); ++i) {

@@ -79,6 +79,9 @@ bool Area::AddToSceneTree(Entity* entity) {
         root = NewRoot(entity->box);
         if (!Insert(root, entity)) {
             LogLine("Something wierd happened - could not push into new scenetree");
+            // A box that holds nothing (not a number) must not become the world.
+            delete root;
+            root = nullptr;
             return false;
         }
         return true;
@@ -86,6 +89,13 @@ bool Area::AddToSceneTree(Entity* entity) {
     if (Insert(root, entity)) return true;
 
     LogLine("could not push '%s' into existing scenetree - enlarging", entity->Name());
+    for (float v : entity->box) {
+        if (!std::isfinite(v)) {
+            // Growing the world to a box without bounds would lose every entity.
+            LogLine("ERROR - could not enlarge tree to hold %s", entity->Name());
+            return false;
+        }
+    }
     float box[6];
     for (int i = 0; i < 3; ++i) {
         box[i] = std::min(root->box[i], entity->box[i]);

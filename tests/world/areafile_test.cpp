@@ -2,6 +2,7 @@
 // files, parent links and the script hooks.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -252,6 +253,42 @@ TEST_F(AreaFile, ShortFilesLoadWhatIsThereAndNeverCrash) {
     WriteFile(dir / "area/names.z1a", names.b);
     area.Load("names.z1a");
     EXPECT_EQ(area.entities.Size(), 1);
+}
+
+TEST_F(AreaFile, EntitiesWithoutABoxAreLeftOutAndTheRestStillFits) {
+    const float nan = std::nanf("");
+    Bytes b;
+    b.Header(8, 0, 3);
+    b.U8(ENTITY_CAMERA).Common("lost", nan, 0, 0);
+    b.U8(ENTITY_CAMERA).Common("here", 5, 0, 5);
+    b.U8(ENTITY_CAMERA).Common("lost too", 0, nan, 0);
+    WriteFile(dir / "area/nan.z1a", b.b);
+    Area area;
+    area.Load("nan.z1a");
+    ASSERT_EQ(area.entities.Size(), 1);
+    EXPECT_NE(area.FindEntity("here"), nullptr);
+    EXPECT_TRUE(log.Has("Something wierd happened - could not push into new scenetree\n"));
+    EXPECT_TRUE(log.Has("ERROR - could not enlarge tree to hold lost too\n"));
+    EXPECT_NE(area.AddCamera("later", 9000, 0, 9000, nullptr), nullptr);
+}
+
+TEST_F(AreaFile, OverlongTextsAreCutSoTheFileReadsBack) {
+    std::string longName(300, 'n');
+    {
+        Area area;
+        Entity* cam = area.AddCamera(longName.c_str(), 1, 2, 3, nullptr);
+        ASSERT_NE(cam, nullptr);
+        Entity* lamp = area.AddLight("lamp", 4, 5, 6, cam);
+        ASSERT_NE(lamp, nullptr);
+        area.Save("long.z1a");
+    }
+    Area area;
+    area.Load("long.z1a");
+    ASSERT_EQ(area.entities.Size(), 2);
+    EXPECT_EQ(std::string(area.entities[0]->Name()), longName.substr(0, 254));
+    EXPECT_STREQ(area.entities[1]->Name(), "lamp");
+    EXPECT_EQ(area.entities[1]->parent, area.entities[0]);
+    EXPECT_EQ(area.entities[1]->position, VECTOR(4, 5, 6));
 }
 
 TEST_F(AreaFile, EntityTypeNames) {
