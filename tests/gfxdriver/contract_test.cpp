@@ -19,6 +19,8 @@ struct DriverKind {
   std::function<std::unique_ptr<GfxDriver>()> make;
 };
 
+void PrintTo(const DriverKind& kind, std::ostream* os) { *os << kind.name; }
+
 std::unique_ptr<GfxDriver> MakeRecording() { return std::make_unique<RecordingDriver>(); }
 std::unique_ptr<GfxDriver> MakeOpenGL() { return MakeGLDriver(); }
 

@@ -83,12 +83,22 @@ void LookFrom(GfxDriver* d, VECTOR eye, VECTOR at) {
   d->SetProjection(1.0f, 0.75f, 1.0f, 200.0f);
 }
 
+class GoldenImage : public ::testing::TestWithParam<bool> {
+ protected:
+  // Both drawing paths of the driver must give the same pictures.
+  std::unique_ptr<OpenGLDriverSDL> Driver() {
+    auto d = MakeGLDriver();
+    if (d) d->use_vertex_arrays = GetParam();
+    return d;
+  }
+};
+
 }  // namespace
 
 // A lit ground and boxes under a directional and a point light, fading into
 // linear fog.
-TEST(GoldenImage, LitFoggedVertexGeometry) {
-  auto d = MakeGLDriver();
+TEST_P(GoldenImage, LitFoggedVertexGeometry) {
+  auto d = Driver();
   ASSERT_TRUE(d);
   LookFrom(d.get(), VECTOR{0, 4, -8}, VECTOR{0, 0, 12});
   const MaterialColors material = {{0.9f, 0.9f, 0.9f, 1}, {1, 1, 1, 1}, {0, 0, 0, 1}};
@@ -147,8 +157,8 @@ TEST(GoldenImage, LitFoggedVertexGeometry) {
 }
 
 // LVERTEX colours with the depth, cull and wireframe modes side by side.
-TEST(GoldenImage, LVertexCullDepthAndWireframeModes) {
-  auto d = MakeGLDriver();
+TEST_P(GoldenImage, LVertexCullDepthAndWireframeModes) {
+  auto d = Driver();
   ASSERT_TRUE(d);
   LookFrom(d.get(), VECTOR{0, 0, 0}, VECTOR{0, 0, 1});
   d->BeginScene();
@@ -207,7 +217,7 @@ TEST(GoldenImage, LVertexCullDepthAndWireframeModes) {
 
 // Screen-space quads with an alpha-mapped texture: blended, alpha-tested
 // both ways and additive, over a patterned background.
-TEST(GoldenImage, TLVertexWithAlphaMappedTexture) {
+TEST_P(GoldenImage, TLVertexWithAlphaMappedTexture) {
   std::string base = MakeTempFolder("golden");
   SetBasePath(base.c_str());
   // Colour: diagonal stripes; alpha: a radial falloff, opaque in the middle.
@@ -220,7 +230,7 @@ TEST(GoldenImage, TLVertexWithAlphaMappedTexture) {
     int g = r < 0.5f ? 255 : r > 1.0f ? 0 : static_cast<int>((1.0f - r) * 2 * 255);
     return static_cast<uint32_t>(g * 0x010101);
   });
-  auto d = MakeGLDriver();
+  auto d = Driver();
   ASSERT_TRUE(d);
   ASSERT_TRUE(d->GenerateTexture("stripes.bmp", "stripes_a.bmp"));
 
@@ -273,3 +283,8 @@ TEST(GoldenImage, TLVertexWithAlphaMappedTexture) {
   CompareWithReference("tlvertex_alpha", 1024, 768);
   SetBasePath(nullptr);
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, GoldenImage, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "VertexArrays" : "Immediate");
+                         });

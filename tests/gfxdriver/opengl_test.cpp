@@ -387,6 +387,41 @@ TEST(OpenGLDriver, IndicesOutsideTheVertexArrayAreSkipped) {
   EXPECT_EQ(d->faces, 2);
 }
 
+TEST(OpenGLDriver, BadIndicesFallBackToSkippingTheirTriangleInEveryFormat) {
+  auto d = MakeGLDriver();
+  ASSERT_TRUE(d);
+  ASSERT_TRUE(d->use_vertex_arrays);
+  Camera(d.get());
+  d->SetCullMode(CULL_NONE);
+  d->BeginScene();
+  d->Clear(0xFF000000);
+  // Left square at x < 0, right square at x > 0, both at depth 10.
+  LVERTEX l[8] = {{-4, 2, 10, 0, 0xFFFF0000, 0, 0, 0}, {-1, 2, 10, 0, 0xFFFF0000, 0, 0, 0},
+                  {-4, -2, 10, 0, 0xFFFF0000, 0, 0, 0}, {-1, -2, 10, 0, 0xFFFF0000, 0, 0, 0},
+                  {1, 2, 10, 0, 0xFF00FF00, 0, 0, 0},   {4, 2, 10, 0, 0xFF00FF00, 0, 0, 0},
+                  {1, -2, 10, 0, 0xFF00FF00, 0, 0, 0},  {4, -2, 10, 0, 0xFF00FF00, 0, 0, 0}};
+  // The red square's second triangle names a vertex past the array: only it
+  // is dropped, the green square stays whole; the trailing lone index is no
+  // triangle at all.
+  uint16_t idx[13] = {0, 1, 2, 1, 3, 900, 4, 5, 6, 5, 7, 6, 3};
+  EXPECT_TRUE(d->DrawIndexedList(l, 8, idx, 13));
+  EXPECT_EQ(d->faces, 4);
+  // Upper-left half of each square is drawn, the lower-right half is not.
+  EXPECT_EQ(PixelAt(512 - 200, 384 - 60).r, 255);
+  EXPECT_EQ(PixelAt(512 - 90, 384 + 90).r, 0);
+  EXPECT_EQ(PixelAt(512 + 90, 384 - 60).g, 255);
+  EXPECT_EQ(PixelAt(512 + 200, 384 + 90).g, 255);
+  // The same on the array path with good indices draws both squares whole.
+  d->Clear(0xFF000000);
+  uint16_t good[12] = {0, 1, 2, 1, 3, 2, 4, 5, 6, 5, 7, 6};
+  EXPECT_TRUE(d->DrawIndexedList(l, 8, good, 12));
+  EXPECT_EQ(PixelAt(512 - 90, 384 + 90).r, 255);
+  EXPECT_EQ(PixelAt(512 + 200, 384 + 90).g, 255);
+  VERTEX v[3] = {{-1, 1, 10, 0, 0, -1, 0, 0}, {1, 1, 10, 0, 0, -1, 0, 0}, {-1, -1, 10, 0, 0, -1, 0, 0}};
+  uint16_t bad[3] = {0, 1, 3};
+  EXPECT_TRUE(d->DrawIndexedList(v, 3, bad, 3));
+}
+
 TEST(OpenGLDriver, ErrorsAreLoggedWithTheOperationName) {
   CapturedLog log;
   auto d = MakeGLDriver();

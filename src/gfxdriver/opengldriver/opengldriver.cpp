@@ -176,11 +176,70 @@ void EmitIndexed(const V* v, int vertexCount, const uint16_t* indices, int index
   glEnd();
 }
 
+// True when every index of the complete triangles names a vertex of the array.
+bool IndicesInRange(const uint16_t* indices, int indexCount, int vertexCount) {
+  const int n = indexCount - indexCount % 3;
+  // A running maximum without early exit: the compiler vectorises it.
+  uint16_t highest = 0;
+  for (int i = 0; i < n; ++i) highest = indices[i] > highest ? indices[i] : highest;
+  return highest < vertexCount;
+}
+
 }  // namespace
+
+void OpenGLDriver::DrawArrays(unsigned int mode, const VERTEX* v, int count,
+                              const uint16_t* indices, int indexCount) {
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glVertexPointer(3, GL_FLOAT, sizeof(VERTEX), &v->x);
+  glNormalPointer(GL_FLOAT, sizeof(VERTEX), &v->nx);
+  glTexCoordPointer(2, GL_FLOAT, sizeof(VERTEX), &v->tu);
+  if (indices)
+    glDrawElements(GL_TRIANGLES, indexCount - indexCount % 3, GL_UNSIGNED_SHORT, indices);
+  else
+    glDrawArrays(mode, 0, count);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+void OpenGLDriver::DrawArrays(unsigned int mode, const LVERTEX* v, int count,
+                              const uint16_t* indices, int indexCount) {
+  // Packed ARGB is blue, green, red, alpha in memory; OpenGL 1.1 wants red first.
+  if (colors.array_size < count) colors.Reserve(count);
+  colors.size = count;
+  uint8_t* rgba = reinterpret_cast<uint8_t*>(colors.element);
+  for (int i = 0; i < count; ++i) {
+    const PackedColor c = v[i].color;
+    rgba[i * 4 + 0] = static_cast<uint8_t>(ColorRed(c));
+    rgba[i * 4 + 1] = static_cast<uint8_t>(ColorGreen(c));
+    rgba[i * 4 + 2] = static_cast<uint8_t>(ColorBlue(c));
+    rgba[i * 4 + 3] = static_cast<uint8_t>(ColorAlpha(c));
+  }
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glVertexPointer(3, GL_FLOAT, sizeof(LVERTEX), &v->x);
+  glColorPointer(4, GL_UNSIGNED_BYTE, 0, rgba);
+  glTexCoordPointer(2, GL_FLOAT, sizeof(LVERTEX), &v->tu);
+  if (indices)
+    glDrawElements(GL_TRIANGLES, indexCount - indexCount % 3, GL_UNSIGNED_SHORT, indices);
+  else
+    glDrawArrays(mode, 0, count);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  // Immediate mode leaves the last vertex's colour current; keep it so.
+  Color(v[indices ? indices[indexCount - indexCount % 3 - 1] : count - 1].color);
+}
 
 bool OpenGLDriver::DrawStrip(const VERTEX* v, int count) {
   if (Empty(v, count)) return true;
-  EmitVertices(GL_TRIANGLE_STRIP, v, count);
+  if (use_vertex_arrays)
+    DrawArrays(GL_TRIANGLE_STRIP, v, count, nullptr, 0);
+  else
+    EmitVertices(GL_TRIANGLE_STRIP, v, count);
   Count(count, count / 3);
   CheckError("drawVERTICES");
   return true;
@@ -188,7 +247,10 @@ bool OpenGLDriver::DrawStrip(const VERTEX* v, int count) {
 
 bool OpenGLDriver::DrawList(const VERTEX* v, int count) {
   if (Empty(v, count)) return true;
-  EmitVertices(GL_TRIANGLES, v, count);
+  if (use_vertex_arrays)
+    DrawArrays(GL_TRIANGLES, v, count, nullptr, 0);
+  else
+    EmitVertices(GL_TRIANGLES, v, count);
   Count(count, count / 3);
   CheckError("drawVERTICES");
   return true;
@@ -196,7 +258,10 @@ bool OpenGLDriver::DrawList(const VERTEX* v, int count) {
 
 bool OpenGLDriver::DrawLines(const VERTEX* v, int count) {
   if (Empty(v, count)) return true;
-  EmitVertices(GL_LINES, v, count);
+  if (use_vertex_arrays)
+    DrawArrays(GL_LINES, v, count, nullptr, 0);
+  else
+    EmitVertices(GL_LINES, v, count);
   Count(count, 0);
   CheckError("drawVERTICES");
   return true;
@@ -205,11 +270,15 @@ bool OpenGLDriver::DrawLines(const VERTEX* v, int count) {
 bool OpenGLDriver::DrawIndexedList(const VERTEX* v, int vertexCount, const uint16_t* indices,
                                    int indexCount) {
   if (Empty(v, vertexCount) || Empty(indices, indexCount)) return true;
-  EmitIndexed(v, vertexCount, indices, indexCount, [](const VERTEX& p) {
-    glTexCoord2f(p.tu, p.tv);
-    glNormal3f(p.nx, p.ny, p.nz);
-    glVertex3f(p.x, p.y, p.z);
-  });
+  if (use_vertex_arrays && indexCount >= 3 && IndicesInRange(indices, indexCount, vertexCount)) {
+    DrawArrays(GL_TRIANGLES, v, vertexCount, indices, indexCount);
+  } else {
+    EmitIndexed(v, vertexCount, indices, indexCount, [](const VERTEX& p) {
+      glTexCoord2f(p.tu, p.tv);
+      glNormal3f(p.nx, p.ny, p.nz);
+      glVertex3f(p.x, p.y, p.z);
+    });
+  }
   Count(vertexCount, indexCount / 3);
   return true;
 }
@@ -220,7 +289,10 @@ bool OpenGLDriver::DrawIndexedList(const VERTEX* v, int vertexCount, const uint1
 bool OpenGLDriver::DrawStrip(const LVERTEX* v, int count) {
   if (Empty(v, count)) return true;
   bool previous = SetLighting(false);
-  EmitVertices(GL_TRIANGLE_STRIP, v, count);
+  if (use_vertex_arrays)
+    DrawArrays(GL_TRIANGLE_STRIP, v, count, nullptr, 0);
+  else
+    EmitVertices(GL_TRIANGLE_STRIP, v, count);
   SetLighting(previous);
   Count(count, count / 3);
   CheckError("drawLVERTICES");
@@ -230,7 +302,10 @@ bool OpenGLDriver::DrawStrip(const LVERTEX* v, int count) {
 bool OpenGLDriver::DrawList(const LVERTEX* v, int count) {
   if (Empty(v, count)) return true;
   bool previous = SetLighting(false);
-  EmitVertices(GL_TRIANGLES, v, count);
+  if (use_vertex_arrays)
+    DrawArrays(GL_TRIANGLES, v, count, nullptr, 0);
+  else
+    EmitVertices(GL_TRIANGLES, v, count);
   SetLighting(previous);
   Count(count, count / 3);
   CheckError("drawLVERTICES");
@@ -240,7 +315,10 @@ bool OpenGLDriver::DrawList(const LVERTEX* v, int count) {
 bool OpenGLDriver::DrawLines(const LVERTEX* v, int count) {
   if (Empty(v, count)) return true;
   bool previous = SetLighting(false);
-  EmitVertices(GL_LINES, v, count);
+  if (use_vertex_arrays)
+    DrawArrays(GL_LINES, v, count, nullptr, 0);
+  else
+    EmitVertices(GL_LINES, v, count);
   SetLighting(previous);
   Count(count, 0);
   CheckError("drawLVERTICES");
@@ -251,11 +329,15 @@ bool OpenGLDriver::DrawIndexedList(const LVERTEX* v, int vertexCount, const uint
                                    int indexCount) {
   if (Empty(v, vertexCount) || Empty(indices, indexCount)) return true;
   bool previous = SetLighting(false);
-  EmitIndexed(v, vertexCount, indices, indexCount, [](const LVERTEX& p) {
-    glTexCoord2f(p.tu, p.tv);
-    Color(p.color);
-    glVertex3f(p.x, p.y, p.z);
-  });
+  if (use_vertex_arrays && indexCount >= 3 && IndicesInRange(indices, indexCount, vertexCount)) {
+    DrawArrays(GL_TRIANGLES, v, vertexCount, indices, indexCount);
+  } else {
+    EmitIndexed(v, vertexCount, indices, indexCount, [](const LVERTEX& p) {
+      glTexCoord2f(p.tu, p.tv);
+      Color(p.color);
+      glVertex3f(p.x, p.y, p.z);
+    });
+  }
   SetLighting(previous);
   Count(vertexCount, indexCount / 3);
   return true;
