@@ -215,9 +215,11 @@ void ScriptSystem::CallFromDialog(ScriptCallPrompt* prompt) {
 void ScriptSystem::RunScheduler() {
     if (!vm_) return;
     uint32_t now = ClockMilliseconds();
+    const uint64_t pass_start = vm_->InstructionCount();
     for (ScriptInstance* in = running_; in;) {
         // Wrap-safe: a wake time just past the 32-bit roll-over is still ahead.
         if (in->waiting && in->wake_time != 0 && static_cast<int32_t>(now - in->wake_time) >= 0) in->waiting = 0;
+        if (vm_->InstructionCount() - pass_start >= kScriptPassBudget) break;
         if (!in->waiting) vm_->Run(in);
         ScriptInstance* next = in->next;
         if (in->finished) {

@@ -24,6 +24,10 @@ const uint32_t kScriptInstructionBudget = 1000000;  // per run of one instance
 // instructions, so that a loop of them cannot flood the log or the game
 // within one run.
 const uint32_t kScriptHeavyInstruction = 1000;
+// Instructions one scheduler pass runs in all; instances not reached keep
+// their place and run on the next pass, so many runaway instances stall no
+// single frame for long.
+const uint64_t kScriptPassBudget = 20000000;
 // Live instances at most; further starts are refused with a log line.
 const int kScriptMaxInstances = 1000;
 

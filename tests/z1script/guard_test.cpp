@@ -191,3 +191,16 @@ TEST_F(ScriptTest, LiveInstancesAreBounded) {
     Pass();
     EXPECT_EQ(scripts_->Templates()->running, kScriptMaxInstances);
 }
+
+TEST_F(ScriptTest, OnePassRunsABoundedNumberOfInstructions) {
+    // Thirty runaway instances would cost thirty million instructions in one
+    // frame; the pass stops after twenty million and the rest run next time.
+    Load("program spin locals=0\ntop:\n  jmp top\nend\n");
+    for (int i = 0; i < 30; ++i) scripts_->StartByName("spin");
+    Pass();
+    EXPECT_EQ(CountLogged("ERROR - program spin stopped"), 20);
+    EXPECT_EQ(scripts_->RunningCount(), 10);
+    Pass();
+    EXPECT_EQ(CountLogged("ERROR - program spin stopped"), 30);
+    EXPECT_EQ(scripts_->RunningCount(), 0);
+}
