@@ -1,5 +1,8 @@
 #include "gfxdriver/opengldriver/opengldriver.h"
 
+#ifdef _WIN32
+#include <windows.h>  // OpenGL's headers need it there
+#endif
 #include <GL/gl.h>
 #include <GL/glu.h>
 
