@@ -378,6 +378,10 @@ bool COMMANDquery::load(DialogFile* f) {
         DialogError("Error @ COMMANDquery::load(dialogFile) : Failed reading numberOfOptions.");
         return false;
     }
+    if (numberOfOptions < 0) {
+        DialogError("Error @ COMMANDquery::load(dialogFile) : Invalid numberOfOptions: %d.", (int)numberOfOptions);
+        return false;
+    }
     DIALOG* d = f->owner;
     DialogTrace("\n");
     for (int i = 0; i < numberOfOptions; ++i) {
@@ -650,6 +654,11 @@ bool DIALOG::loadBytes(const unsigned char* data, size_t size, const char* name,
         DialogError("Error @ %s : Failed reading parameterCount.", kFn);
         return false;
     }
+    if (parameterCount < 0) {
+        // a negative count cannot size an array
+        DialogError("Error @ %s : Invalid parameterCount: %d.", kFn, (int)parameterCount);
+        return false;
+    }
     for (int i = 0; i < parameterCount; ++i) {
         short type;
         if (!readShort(f, &type)) {
@@ -672,6 +681,10 @@ bool DIALOG::loadBytes(const unsigned char* data, size_t size, const char* name,
     }
     if (!readShort(f, &stateCount)) {
         DialogError("Error @ %s : Failed reading stateCount.", kFn);
+        return false;
+    }
+    if (stateCount < 0) {
+        DialogError("Error @ %s : Invalid stateCount: %d.", kFn, (int)stateCount);
         return false;
     }
     DialogTrace("Number of states = %d\n", (int)stateCount);
