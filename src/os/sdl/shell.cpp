@@ -91,10 +91,16 @@ void DriverMessageBox(const char* caption, const char* text) {
 // ---------------------------------------------------------------------------
 // The window procedure's handlers.
 
+Uint32 QuitEventType() {
+    if (g.quit_event == 0) g.quit_event = SDL_RegisterEvents(1);
+    return g.quit_event;
+}
+
+// PostQuitMessage: the main loop ends when it takes this event.
 void PostQuit() {
     SDL_Event e;
     SDL_zero(e);
-    e.type = g.quit_event;
+    e.type = QuitEventType();
     SDL_PushEvent(&e);
 }
 
@@ -286,19 +292,20 @@ void OnKeyDown(const SDL_KeyboardEvent& key) {
 
 // Keyboard and mouse: every pending one each pass, to the menu, the input
 // driver and the accelerators.
+void InputEvent(const SDL_Event& e) {
+    if (g.destroyed) return;
+    OverlayProcessEvent(e);
+    if (g.sink) g.sink(e);
+    if (e.type == SDL_KEYDOWN) OnKeyDown(e.key);
+    else if (e.type == SDL_MOUSEBUTTONUP && e.button.button == SDL_BUTTON_RIGHT)
+        LogLine("MESSAGE - context menu");
+}
+
 void TakeInput() {
     SDL_Event events[64];
     int n;
-    while ((n = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_KEYDOWN, SDL_MOUSEWHEEL)) > 0) {
-        for (int i = 0; i < n && !g.destroyed; ++i) {
-            const SDL_Event& e = events[i];
-            OverlayProcessEvent(e);
-            if (g.sink) g.sink(e);
-            if (e.type == SDL_KEYDOWN) OnKeyDown(e.key);
-            else if (e.type == SDL_MOUSEBUTTONUP && e.button.button == SDL_BUTTON_RIGHT)
-                LogLine("MESSAGE - context menu");
-        }
-    }
+    while ((n = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_KEYDOWN, SDL_MOUSEWHEEL)) > 0)
+        for (int i = 0; i < n; ++i) InputEvent(events[i]);
 }
 
 // The replay's key presses as the window sees them.
@@ -336,7 +343,7 @@ int MainLoop() {
         TakeInput();
         SDL_Event e;
         if (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
-            if (e.type == g.quit_event) return 1;
+            if (e.type == QuitEventType()) return 1;
             WindowProc(e);
         }
         if (g.menu_requested) {
@@ -391,7 +398,7 @@ int Run() {
         std::fprintf(stderr, "zendar1: cannot start SDL: %s\n", SDL_GetError());
         return 1;
     }
-    g.quit_event = SDL_RegisterEvents(1);
+    QuitEventType();
     g.perf_origin = SDL_GetPerformanceCounter();
     g.perf_started = true;
     if (g.real_clock) SetClockSource(&g_shell_clock);
@@ -464,6 +471,21 @@ int Run() {
 }  // namespace
 
 SDL_Window* ShellWindow() { return g.window; }
+
+void ShellWindowEvent(const SDL_Event& event) { WindowProc(event); }
+void ShellInputEvent(const SDL_Event& event) { InputEvent(event); }
+void ShellCommand(int command) { OnCommand(command); }
+void ShellReplayKeys() { ReplayWindowKeys(); }
+bool ShellWindowDestroyed() { return g.destroyed; }
+Uint32 ShellQuitEventType() { return QuitEventType(); }
+
+void ShellResetForTest(Uint32 window_id) {
+    g.window_id = window_id;
+    g.destroyed = false;
+    g.entered_mode = 0;
+    g.menu_requested = false;
+    for (bool& down : g.replay_down) down = false;
+}
 
 void SetShellInputSink(ShellInputSink sink) { g.sink = sink; }
 

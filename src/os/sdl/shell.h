@@ -24,6 +24,23 @@ void SetShellInputSink(ShellInputSink sink);
 float ShellSeconds();
 uint32_t ShellMilliseconds();
 
+// The window procedure and its inputs, reachable without a main loop (tests
+// drive them with made-up events; the window need not exist).
+// One window-class event (SDL_WINDOWEVENT, SDL_QUIT, ...) as a window message.
+void ShellWindowEvent(const SDL_Event& event);
+// One keyboard or mouse event: menu, input driver, accelerators.
+void ShellInputEvent(const SDL_Event& event);
+// A menu or accelerator command (the MenuCommand ids of overlay.h).
+void ShellCommand(int command);
+// The replay's key presses due at the current frame, as the window sees them.
+void ShellReplayKeys();
+// True once the main window was destroyed; it then posts this event type,
+// which ends the main loop when taken.
+bool ShellWindowDestroyed();
+Uint32 ShellQuitEventType();
+// Forgets the window's state and takes events for this window id.
+void ShellResetForTest(Uint32 window_id);
+
 // Key code helpers for the accelerators, shared with the input driver:
 // DirectInput key codes of the keys the shell itself reacts to.
 enum : int {
