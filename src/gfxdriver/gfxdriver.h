@@ -218,8 +218,9 @@ class GfxDriver {
   virtual void SetFogEnd(float distance) = 0;                             // 58
 
   // Fields, in declaration order; all cleared by the constructor.
-  // Driver-private flags. The model renderer draws transparent pieces at once
-  // while private_flags[0] is set (Dx7: private_flags[1] is "not paused").
+  // Driver-private flags. The model renderer reads private_flags[0] when it
+  // decides between drawing a piece at once and queueing it in the alpha
+  // list; the DirectX 7 driver keeps "not paused" in private_flags[1].
   uint8_t private_flags[3];
   uint8_t fullscreen;        // non-zero while the driver owns the whole screen
   int32_t width;             // render area in pixels
