@@ -115,17 +115,16 @@ void ParticleSystem::WorldBox(float out[6]) const {
 }
 
 void ParticleSystem::StandardUpdate(float dt) {
-    int i = 0;
-    while (i < liveCount) {
+    for (int i = 0; i < liveCount; ++i) {
         Particle& p = particles[i];
         p.y += dt * p.vy;
         p.life -= dt * agingRate;
         if (p.life <= 0.0f) {
-            Kill(i);  // the particle moved in is not updated again in this pass
+            // The last particle takes this slot and waits for the next pass.
+            Kill(i);
             continue;
         }
         if (sizeLimit <= 0.0f || p.size < sizeLimit) p.size *= sizeFactor;
-        ++i;
     }
     emissionClock += dt;
     if (emissionClock - emissionInterval > nextEmission) {
