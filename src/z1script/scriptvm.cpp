@@ -75,6 +75,7 @@ int32_t TextToInt(const char* s) {
     return static_cast<int32_t>(v);
 }
 
+// Handler classes, each named after the lowest opcode it serves.
 enum OpClass : uint8_t {
     K_NOP = 0,
     K_01,
@@ -127,6 +128,7 @@ enum OpClass : uint8_t {
     K_6C,
     K_6E,
     K_6F,
+    K_COUNT
 };
 
 // Opcodes that share a body share a class; dense class numbers give the
@@ -311,7 +313,14 @@ void ScriptVM::Run(ScriptInstance* in) {
     op_at = pc;                                  \
     op = code[pc++];
 #if defined(__GNUC__) && !defined(Z1_SCRIPT_NO_THREADING)
-    static const void* const kTargets[] = {&&op_K_NOP, &&op_K_01, &&op_K_02, &&op_K_03, &&op_K_04, &&op_K_05, &&op_K_06, &&op_K_07, &&op_K_08, &&op_K_09, &&op_K_0A, &&op_K_0C, &&op_K_10, &&op_K_11, &&op_K_12, &&op_K_13, &&op_K_14, &&op_K_15, &&op_K_16, &&op_K_19, &&op_K_1E, &&op_K_37, &&op_K_38, &&op_K_39, &&op_K_3A, &&op_K_40, &&op_K_43, &&op_K_44, &&op_K_45, &&op_K_46, &&op_K_4C, &&op_K_51, &&op_K_52, &&op_K_56, &&op_K_57, &&op_K_58, &&op_K_59, &&op_K_5A, &&op_K_5B, &&op_K_5C, &&op_K_5E, &&op_K_5F, &&op_K_61, &&op_K_62, &&op_K_67, &&op_K_69, &&op_K_6A, &&op_K_6B, &&op_K_6C, &&op_K_6E, &&op_K_6F};
+    static const void* const kTargets[] = {
+        &&op_K_NOP, &&op_K_01, &&op_K_02, &&op_K_03, &&op_K_04, &&op_K_05, &&op_K_06, &&op_K_07, &&op_K_08,
+        &&op_K_09, &&op_K_0A, &&op_K_0C, &&op_K_10, &&op_K_11, &&op_K_12, &&op_K_13, &&op_K_14, &&op_K_15,
+        &&op_K_16, &&op_K_19, &&op_K_1E, &&op_K_37, &&op_K_38, &&op_K_39, &&op_K_3A, &&op_K_40, &&op_K_43,
+        &&op_K_44, &&op_K_45, &&op_K_46, &&op_K_4C, &&op_K_51, &&op_K_52, &&op_K_56, &&op_K_57, &&op_K_58,
+        &&op_K_59, &&op_K_5A, &&op_K_5B, &&op_K_5C, &&op_K_5E, &&op_K_5F, &&op_K_61, &&op_K_62, &&op_K_67,
+        &&op_K_69, &&op_K_6A, &&op_K_6B, &&op_K_6C, &&op_K_6E, &&op_K_6F};
+    static_assert(sizeof kTargets / sizeof kTargets[0] == K_COUNT, "one handler per opcode class");
 #define CASE(k) case k: op_##k
 #define NEXT                                     \
     do {                                         \
