@@ -194,6 +194,11 @@ TEST_F(ScriptTest, AFunctionAsLargeAsTheSegmentDoesNotFit) {
     EXPECT_NE(s.FindFunction("small"), nullptr);  // read so far stays registered
     EXPECT_EQ(s.FindFunction("huge"), nullptr);
     EXPECT_EQ(s.FindFunction("after"), nullptr);
+    // Not even into an empty segment.
+    ScriptSystem& t = LoadFile(WriteRecords({huge}));
+    EXPECT_TRUE(Logged("max code : 1048576, current code 0, function size 1048576"));
+    EXPECT_EQ(t.VM(), nullptr);
+    EXPECT_EQ(t.FindFunction("huge"), nullptr);
 }
 
 TEST_F(ScriptTest, ExactlyFullSegmentIsRefusedByOneByte) {
