@@ -21,7 +21,8 @@ SdlInputDriver::SdlInputDriver(bool* ok, SDL_Window* window_, Replay* replay_)
     // The queues start acquired; the real devices only with the focus.
     keyboard.Unacquire();
     mouse.Unacquire();
-    if (!window) {
+    // Under a replay the window is not needed: the replay is the device.
+    if (!window && !replay) {
         LogLine("Couldn't create keyboard device ");
         return;
     }

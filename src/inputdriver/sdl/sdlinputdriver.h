@@ -22,7 +22,8 @@ class Replay;
 
 class SdlInputDriver : public QueueInputDriver {
 public:
-    // *ok says whether the driver can be used (false without a window).
+    // *ok says whether the driver can be used (false without a window,
+    // unless a replay stands in for the devices).
     SdlInputDriver(bool* ok, SDL_Window* window, Replay* replay);
     ~SdlInputDriver() override;
 
