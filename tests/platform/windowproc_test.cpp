@@ -251,4 +251,68 @@ TEST_F(WindowProc, ReplayKeysAreWindowKeysAtTheirFrame) {
     EXPECT_EQ(device_events, 5) << "the input driver still gets every key";
 }
 
+int Count(const Strings& lines, const std::string& text) {
+    int n = 0;
+    for (const std::string& l : lines) n += l == text;
+    return n;
+}
+
+TEST_F(WindowProc, OnePassTakesOneWindowEventThenRunsTheFrame) {
+    SDL_Event lost = Window(SDL_WINDOWEVENT_FOCUS_LOST);
+    SDL_Event gained = Window(SDL_WINDOWEVENT_FOCUS_GAINED);
+    SDL_PushEvent(&lost);
+    SDL_PushEvent(&gained);
+    EXPECT_EQ(ShellPass(), -1);
+    EXPECT_EQ(driver.CountCalls("BeginScene"), 0) << "focus lost: the same pass renders nothing";
+    EXPECT_EQ(settings->active, 0);
+    EXPECT_EQ(ShellPass(), -1);
+    EXPECT_EQ(settings->active, 1);
+    EXPECT_EQ(driver.CountCalls("BeginScene"), 1);
+    EXPECT_EQ(ShellPass(), -1);
+    EXPECT_EQ(driver.CountCalls("BeginScene"), 2) << "frames run back to back";
+}
+
+TEST_F(WindowProc, TheQuitEventEndsTheLoopWithoutAFrame) {
+    SDL_Event quit;
+    SDL_zero(quit);
+    quit.type = ShellQuitEventType();
+    SDL_PushEvent(&quit);
+    EXPECT_EQ(ShellPass(), 1);
+    EXPECT_EQ(driver.CountCalls("BeginScene"), 0);
+}
+
+TEST_F(WindowProc, EditorFlagSwitchesModeOnceAtTheNextPass) {
+    const std::string failed = "ERROR - could not initialize input devices";
+    ShellModeSwitch();
+    EXPECT_EQ(Count(Lines(), failed), 1) << "without an input driver no key table is installed";
+    ShellPass();
+    ShellPass();
+    EXPECT_EQ(Count(Lines(), failed), 0);
+    settings->editor = 1;
+    ShellPass();
+    EXPECT_EQ(Count(Lines(), failed), 1);
+    ShellPass();
+    EXPECT_EQ(Count(Lines(), failed), 0);
+    settings->editor = 0;
+    ShellPass();
+    EXPECT_EQ(Count(Lines(), failed), 1);
+    EXPECT_EQ(driver.CountCalls("BeginScene"), 5);
+}
+
+TEST_F(WindowProc, FrameLimitClosesTheWindow) {
+    HarnessOptions o;
+    o.frames = 2;
+    StartHarness(o);
+    EXPECT_EQ(ShellPass(), -1);
+    EXPECT_FALSE(ShellWindowDestroyed());
+    EXPECT_EQ(ShellPass(), -1);
+    EXPECT_TRUE(ShellWindowDestroyed());
+    Strings lines = Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "MESSAGE - WM close");
+    EXPECT_EQ(lines.back(), "MESSAGE - destroy");
+    EXPECT_EQ(ShellPass(), 1) << "the quit event is the next one taken";
+    EXPECT_EQ(driver.CountCalls("BeginScene"), 2);
+}
+
 }  // namespace

@@ -33,30 +33,39 @@ bool g_editor_frame_noted = false;
 
 }  // namespace
 
-bool CreateServices(SDL_Window* window) {
-    if (!CreateSdlInputDriver(window, g_replay)) {
-        ErrorBox("Error", "Cannot create an inputdriver");
-        return false;
-    }
-    NotBuilt("sound driver");
-    // Player camera from g_settings->back_plane and g_settings->fov_radians.
-    NotBuilt("player camera");
-    NotBuilt("game object");
-    // Font "font_herald.ini", colour "white", size 12.
-    NotBuilt("font");
-    // World: clock from the settings' start values, sky and day cycle, area.
-    NotBuilt("world");
+bool CreateInputDriver(SDL_Window* window) {
+    (void)window;
+    NotBuilt("input driver");
     return true;
 }
+
+void CreateSoundDriver() { NotBuilt("sound driver"); }
+
+void CreatePlayerCamera(int back_plane, float fov_radians) {
+    (void)back_plane;
+    (void)fov_radians;
+    NotBuilt("player camera");
+}
+
+void CreateGame() { NotBuilt("game object"); }
+
+void CreateFont() { NotBuilt("font"); }
+
+void InitWorld() { NotBuilt("world"); }
 
 void RegisterStartupImages() { NotBuilt("interface images"); }
 
 void RunIntro() { NotBuilt("intro screens"); }
 
-void EnterModeServices(bool editor) {
-    if (!InstallKeyBindings(g_inputdriver, editor)) LogLine("ERROR - could not initialize input devices");
-    SetMouseMode(MOUSE_LOOK);
+void ShowModeImages() {}
+
+// Without an input driver there is no table to install.
+bool InstallKeyTable(bool editor) {
+    (void)editor;
+    return false;
 }
+
+void SetLookMode() {}
 
 void RunGameFrame() {
     if (!g_game_frame_noted) {

@@ -6,19 +6,30 @@
 
 #include <SDL.h>
 
-// Start-up steps after the graphics driver's Init: input driver, sound driver,
-// player camera, game object, font and world. False when the program cannot
-// go on (the caller returns 1); the reason has been shown or logged.
-bool CreateServices(SDL_Window* window);
-
-// Registers the start-up interface images ("cursor", "crosshair").
+// Start-up, in this order, after the graphics driver's Init. Each returns
+// false only when the program cannot go on.
+// Input driver on the main window; false when it cannot be created.
+bool CreateInputDriver(SDL_Window* window);
+void CreateSoundDriver();
+// From the back-plane distance and the field of view in radians.
+void CreatePlayerCamera(int back_plane, float fov_radians);
+// The game object, with the player camera.
+void CreateGame();
+// "font_herald.ini", colour "white", size 12.
+void CreateFont();
+// The static World: clock from the settings' start values, sky and day cycle, area.
+void InitWorld();
+// The interface images "cursor" and "crosshair".
 void RegisterStartupImages();
 // The intro and loading screens.
 void RunIntro();
 
-// Entering a mode: hide the interface images, hide "cursor", show "crosshair",
-// install the mode's key table, put the mouse into look mode.
-void EnterModeServices(bool editor);
+// Entering a mode: hide every interface image, hide "cursor", show "crosshair".
+void ShowModeImages();
+// Installs the mode's key-binding table in the input driver; false on failure.
+bool InstallKeyTable(bool editor);
+// Puts the mouse into look mode.
+void SetLookMode();
 
 // One active pass of the main loop in each mode.
 void RunGameFrame();

@@ -327,42 +327,58 @@ void ReplayWindowKeys() {
 
 // ---------------------------------------------------------------------------
 
+// Both modes enter the same way, with their own key table.
+void EnterMode(bool editor) {
+    ShowModeImages();
+    if (!InstallKeyTable(editor)) LogLine("ERROR - could not initialize input devices");
+    SetLookMode();
+}
+
 void ModeSwitch() {
     if (g_settings->editor) {
-        EnterModeServices(true);
+        EnterMode(true);
         g.entered_mode = 1;
     } else {
-        EnterModeServices(false);
+        EnterMode(false);
         g.entered_mode = 0;
     }
 }
 
+// One pass of the main loop: at most one window event, the mode switch when
+// the editor flag changed, one frame while active. Returns -1 to go on, or
+// the program's result once the quit event was taken.
+int MainPass() {
+    SDL_PumpEvents();
+    TakeInput();
+    SDL_Event e;
+    if (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+        if (e.type == QuitEventType()) return 1;
+        WindowProc(e);
+    }
+    if (g.menu_requested) {
+        g.menu_requested = false;
+        if (!g.destroyed) RunMenuLoop();
+    }
+    ReplayWindowKeys();
+    if (g_settings->editor != g.entered_mode) ModeSwitch();
+    if (Active() && !g.destroyed) {
+        g.frame_running = true;
+        if (g.entered_mode) RunEditorFrame();
+        else RunGameFrame();
+        g.frame_running = false;
+        // A frame that presented nothing still gets its screenshots.
+        for (const std::string& file : HarnessScreenshotsDue())
+            if (!SaveScreenshot(file.c_str(), g_gfxdriver->width, g_gfxdriver->height, true))
+                std::fprintf(stderr, "zendar1: could not write screenshot '%s'\n", file.c_str());
+        if (HarnessEndFrame() && !g.destroyed) OnClose();
+    }
+    return -1;
+}
+
 int MainLoop() {
     for (;;) {
-        SDL_PumpEvents();
-        TakeInput();
-        SDL_Event e;
-        if (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
-            if (e.type == QuitEventType()) return 1;
-            WindowProc(e);
-        }
-        if (g.menu_requested) {
-            g.menu_requested = false;
-            if (!g.destroyed) RunMenuLoop();
-        }
-        ReplayWindowKeys();
-        if (g_settings->editor != g.entered_mode) ModeSwitch();
-        if (Active() && !g.destroyed) {
-            g.frame_running = true;
-            if (g.entered_mode) RunEditorFrame();
-            else RunGameFrame();
-            g.frame_running = false;
-            // A frame that presented nothing still gets its screenshots.
-            for (const std::string& file : HarnessScreenshotsDue())
-                if (!SaveScreenshot(file.c_str(), g_gfxdriver->width, g_gfxdriver->height, true))
-                    std::fprintf(stderr, "zendar1: could not write screenshot '%s'\n", file.c_str());
-            if (HarnessEndFrame() && !g.destroyed) OnClose();
-        }
+        int result = MainPass();
+        if (result >= 0) return result;
     }
 }
 
@@ -447,8 +463,17 @@ int Run() {
     }
     if (!OverlayInit(g.window)) LogLine("Warning: could not set up the menu bar");
 
-    // 9-14. Input driver, sound driver, player camera, game object, font, world.
-    if (!CreateServices(g.window)) return 1;
+    // 9. The input driver.
+    if (!CreateInputDriver(g.window)) {
+        ErrorBox("Error", "Cannot create an inputdriver");
+        return 1;
+    }
+    // 10-14. Sound driver, player camera, game object, font, world.
+    CreateSoundDriver();
+    CreatePlayerCamera(settings.back_plane, settings.fov_radians);
+    CreateGame();
+    CreateFont();
+    InitWorld();
     // 15.
     g_gfxdriver->SetFogging(settings.fog != 0);
     // 16.
@@ -476,6 +501,8 @@ void ShellWindowEvent(const SDL_Event& event) { WindowProc(event); }
 void ShellInputEvent(const SDL_Event& event) { InputEvent(event); }
 void ShellCommand(int command) { OnCommand(command); }
 void ShellReplayKeys() { ReplayWindowKeys(); }
+int ShellPass() { return MainPass(); }
+void ShellModeSwitch() { ModeSwitch(); }
 bool ShellWindowDestroyed() { return g.destroyed; }
 Uint32 ShellQuitEventType() { return QuitEventType(); }
 

@@ -34,6 +34,10 @@ void ShellInputEvent(const SDL_Event& event);
 void ShellCommand(int command);
 // The replay's key presses due at the current frame, as the window sees them.
 void ShellReplayKeys();
+// One pass of the main loop (-1: go on; else the program's result), and the
+// mode switch as start-up runs it.
+int ShellPass();
+void ShellModeSwitch();
 // True once the main window was destroyed; it then posts this event type,
 // which ends the main loop when taken.
 bool ShellWindowDestroyed();
