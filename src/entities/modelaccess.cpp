@@ -14,8 +14,12 @@ Z1Model* LoadModel(const char* name) {
 
 Z1Model* LoadModelOrEmpty(const char* name) {
     Z1Model* model = new Z1Model();
-    model->Load(name);
+    if (name) model->Load(name);
     return model;
+}
+
+void ReloadModel(Z1Model* model, const char* name) {
+    if (model && name) model->Load(name);
 }
 
 void DeleteModel(Z1Model* model) { delete model; }

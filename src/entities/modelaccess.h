@@ -23,9 +23,11 @@ struct ModelSpawn {
 // Creates and loads a model from its file name; null (and nothing kept) when
 // it does not load.
 Z1Model* LoadModel(const char* name);
-// Creates a model and loads it; the object is returned even when the load
-// failed (the marker models stay empty then).
+// Creates a model and loads it (a null name only creates it); the object is
+// returned even when the load failed (the marker models stay empty then).
 Z1Model* LoadModelOrEmpty(const char* name);
+// Reads the model's file again into the same object.
+void ReloadModel(Z1Model* model, const char* name);
 void DeleteModel(Z1Model* model);
 const char* ModelName(const Z1Model* model);
 bool ModelLoaded(const Z1Model* model);

@@ -24,12 +24,24 @@ static int TuningC() { return g_settings && g_settings->tuning_c > 0 ? g_setting
 Area::Area()
     : root(nullptr),
       alphaList(CreateAlphaList(TuningC())),
-      lightMarker(LoadModelOrEmpty("e_light.z1")),
-      cameraMarker(LoadModelOrEmpty("e_cam.z1")),
-      particleMarker(LoadModelOrEmpty("e_particle.z1")),
+      lightMarker(nullptr),
+      cameraMarker(nullptr),
+      particleMarker(nullptr),
       selected(nullptr),
       lastSpawnType(ENTITY_OBJECT) {
+    LoadMarkers();
     g_area = this;
+}
+
+void Area::LoadMarkers() {
+    // The marker objects stay (entities point at them); only their contents
+    // are read again.
+    if (!lightMarker) lightMarker = LoadModelOrEmpty(nullptr);
+    if (!cameraMarker) cameraMarker = LoadModelOrEmpty(nullptr);
+    if (!particleMarker) particleMarker = LoadModelOrEmpty(nullptr);
+    ReloadModel(lightMarker, "e_light.z1");
+    ReloadModel(cameraMarker, "e_cam.z1");
+    ReloadModel(particleMarker, "e_particle.z1");
 }
 
 Area::~Area() {

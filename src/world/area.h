@@ -57,6 +57,9 @@ public:
     void Save(const char* name);
     // Deletes every entity and model and the tree.
     void Clear();
+    // Loads the three marker models again (an area built before the base
+    // path was known finds them now); entities keep the markers they have.
+    void LoadMarkers();
 
     static const char* EntityTypeName(int code);
     bool EnsureModel(const char* name);

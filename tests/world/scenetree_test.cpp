@@ -288,6 +288,67 @@ TEST_F(SceneTree, AddObjectExpandsTheModelsSpawnPoints) {
     EXPECT_EQ(area.entities.Size(), 4);
 }
 
+TEST_F(SceneTree, MarkersGiveBoxesAndAreDrawnOnlyAsEditorHelpers) {
+    ASSERT_TRUE(Z1WriteFile((dir / "z1/e_light.z1").c_str(), world_test::CubeScene(3.0f)));
+    ASSERT_TRUE(Z1WriteFile((dir / "z1/e_cam.z1").c_str(), world_test::CubeScene(4.0f)));
+    Area area;
+    Entity* light = area.AddLight("l", 100, 0, 0, nullptr);
+    Entity* cam = area.AddCamera("c", 0, 100, 0, nullptr);
+    Entity* emitter = area.AddParticle("p", "Torch", 0, 0, 100, nullptr);
+    ASSERT_TRUE(light && cam && emitter);
+    EXPECT_EQ(light->model, area.lightMarker);
+    EXPECT_FLOAT_EQ(light->box[0], 97.0f);
+    EXPECT_FLOAT_EQ(cam->box[4], 104.0f);
+    EXPECT_FLOAT_EQ(emitter->box[5], 101.0f);  // no particle marker file: the unit box
+    log.settings().editor = 0;
+    driver.ResetLog();
+    light->Render(nullptr);
+    cam->Render(nullptr);
+    EXPECT_TRUE(driver.draws.empty());
+    log.settings().editor = 1;
+    log.settings().show_helper_objects = 1;
+    light->Render(nullptr);
+    cam->Render(nullptr);
+    ASSERT_EQ(driver.draws.size(), 2u);
+    EXPECT_EQ(driver.draws[0].world[12], 100.0f);  // drawn at the light
+    log.settings().show_helper_objects = 0;
+    light->Render(nullptr);
+    EXPECT_EQ(driver.draws.size(), 2u);
+}
+
+TEST_F(SceneTree, NamesLinksAndUnregistering) {
+    Area area;
+    Entity* a = area.AddCamera("a", 0, 0, 0, nullptr);
+    Entity* b = area.AddLight("b", 10, 0, 0, nullptr);
+    Entity* dup = area.AddCamera("a", 20, 0, 0, nullptr);
+    ASSERT_TRUE(a && b && dup);
+    EXPECT_EQ(area.FindEntity("a"), dup);  // the newest of a name
+    EXPECT_EQ(area.FindEntity("A"), nullptr);
+    area.LinkByName("a", "b");
+    EXPECT_EQ(b->parent, dup);
+    EXPECT_EQ(dup->firstChild, b);
+    area.LinkByName("b", "a");  // would make a loop: refused
+    EXPECT_EQ(dup->parent, nullptr);
+    area.LinkByName("a", "nobody");
+    // Moving a parent through the move hook carries and reinserts the child.
+    area.ScriptHook(2, "a", 20000, 0, 0);
+    EXPECT_EQ(b->position, VECTOR(19990, 0, 0));
+    EXPECT_NE(b->sceneNode, nullptr);
+    Look(VECTOR(19990, 0, -100), VECTOR(19990, 0, 0));
+    RayQuery* q = area.SelectEntity(VECTOR(19990, 0, -100), kEditorPickDistance);
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(q->hitEntity, b);
+    delete q;
+
+    area.Unregister(dup);
+    EXPECT_EQ(area.FindEntity("a"), a);
+    EXPECT_EQ(area.entities.IndexOf(dup), -1);
+    area.Unregister(b);
+    EXPECT_EQ(area.lights.Size(), 0);
+    area.Register(b);
+    area.Register(dup);
+}
+
 TEST_F(SceneTree, SavedAreasKeepTheirModelsAndReloadThem) {
     {
         Area area;
