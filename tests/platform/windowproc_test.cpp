@@ -230,6 +230,23 @@ TEST_F(WindowProc, InputEventsReachTheSink) {
     EXPECT_EQ(seen_types, (std::vector<Uint32>{SDL_MOUSEMOTION, SDL_KEYDOWN}));
 }
 
+TEST_F(WindowProc, PumpingForTheDevicesHandlesNoAccelerator) {
+    static int keys = 0;
+    keys = 0;
+    SetShellInputSink([](const SDL_Event& e) { keys += e.type == SDL_KEYDOWN; });
+    SDL_Event esc = Key(SDLK_ESCAPE);
+    SDL_PushEvent(&esc);
+    SDL_Event focus = Window(SDL_WINDOWEVENT_FOCUS_LOST);
+    SDL_PushEvent(&focus);
+    ShellPumpInput();
+    SetShellInputSink(nullptr);
+    EXPECT_EQ(keys, 1);
+    EXPECT_TRUE(Lines().empty()) << "no exit sequence, no window message";
+    SDL_Event left;
+    EXPECT_EQ(SDL_PeepEvents(&left, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT), 1);
+    EXPECT_EQ(left.type, static_cast<Uint32>(SDL_WINDOWEVENT)) << "window events wait for the main loop";
+}
+
 TEST_F(WindowProc, ReplayKeysAreWindowKeysAtTheirFrame) {
     HarnessOptions o;
     StartHarness(o);

@@ -516,6 +516,15 @@ void ShellResetForTest(Uint32 window_id) {
 
 void SetShellInputSink(ShellInputSink sink) { g.sink = sink; }
 
+void ShellPumpInput() {
+    SDL_PumpEvents();
+    SDL_Event events[64];
+    int n;
+    while ((n = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_KEYDOWN, SDL_MOUSEWHEEL)) > 0)
+        for (int i = 0; i < n; ++i)
+            if (g.sink) g.sink(events[i]);
+}
+
 float ShellSeconds() {
     if (!g.perf_started) {
         g.perf_origin = SDL_GetPerformanceCounter();

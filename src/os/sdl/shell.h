@@ -17,6 +17,11 @@ SDL_Window* ShellWindow();
 // function (every pass, while no modal loop runs); null drops them.
 typedef void (*ShellInputSink)(const SDL_Event& event);
 void SetShellInputSink(ShellInputSink sink);
+// For loops that read the devices outside the main loop (the credits screen
+// waits for Esc or a click): fetches pending keyboard and mouse events and
+// hands them to the sink only. Like DirectInput there, no window message is
+// handled, so Esc does not start the exit sequence again.
+void ShellPumpInput();
 
 // The real-time clocks: seconds from the performance counter (counted from the
 // first reading, so the float keeps millisecond precision however long the
