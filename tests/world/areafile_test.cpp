@@ -291,6 +291,43 @@ TEST_F(AreaFile, OverlongTextsAreCutSoTheFileReadsBack) {
     EXPECT_EQ(area.entities[1]->position, VECTOR(4, 5, 6));
 }
 
+TEST_F(AreaFile, DamagedFilesLoadWithoutCrashing) {
+    // Every kind of record, then random bytes changed in it.
+    std::string good;
+    {
+        Area area;
+        Entity* post = area.AddCamera("post", 0, 0, 0, nullptr);
+        area.AddLight("lamp", 0, 100, 0, post);
+        area.AddParticle("fire", "Torch", 0, 0, 50, post);
+        WriteFile(dir / "area/v5.z1a", Version5File());
+        area.Load("v5.z1a");
+        area.Save("good.z1a");
+        good = ReadFile(dir / "area/good.z1a");
+    }
+    ASSERT_GT(good.size(), 200u);
+    unsigned seed = 12345;
+    auto next = [&seed]() {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) & 0xFFFFFF;
+    };
+    Area area;
+    for (int round = 0; round < 150; ++round) {
+        std::string bad = good;
+        int changes = 1 + next() % 8;
+        for (int i = 0; i < changes; ++i) {
+            size_t at = 14 + next() % (bad.size() - 14);
+            bad[at] = static_cast<char>(next() & 0xFF);
+        }
+        WriteFile(dir / "area/bad.z1a", bad);
+        area.Load("bad.z1a");
+    }
+    // Whatever was loaded can be saved and read back.
+    area.Save("after.z1a");
+    Area again;
+    again.Load("after.z1a");
+    EXPECT_EQ(again.entities.Size(), area.entities.Size());
+}
+
 TEST_F(AreaFile, EntityTypeNames) {
     EXPECT_STREQ(Area::EntityTypeName(1), "Object");
     EXPECT_STREQ(Area::EntityTypeName(2), "Light");
