@@ -187,9 +187,9 @@ int ModelImport(const std::vector<std::string>& args) {
     std::string error;
     ImportReport report;
     if (!ImportModel(args[0], args[1], report, &error)) return z1tool::Fail(error);
-    std::printf("%s: %d objects, %d meshes, %d materials, %d textures, %d bones, %d morph targets\n",
+    std::printf("%s: %d objects, %d meshes, %d materials, %d textures, %d bones, %d morph targets, %d animation frames\n",
                 args[1].c_str(), report.objects, report.meshes, report.materials, report.textures, report.bones,
-                report.morph_targets);
+                report.morph_targets, report.anm_frames);
     for (const std::string& w : report.warnings) std::fprintf(stderr, "z1tool: warning: %s\n", w.c_str());
     return z1tool::kOk;
 }

@@ -1,10 +1,11 @@
 // Model import through assimp. The engine's axes are Direct3D's (left-handed,
 // y up, clockwise front faces): mirroring z turns assimp's right-handed,
-// counter-clockwise scene into it without touching the index order. The
+// counter-clockwise scene into it once each triangle's winding is turned. The
 // runtime does not apply node transforms to geometry, so every vertex is
 // written in model space; the node matrices are kept in the transform blocks.
 #include "model_import.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <new>
 #include <set>
 
 #include <assimp/Importer.hpp>
@@ -33,6 +35,7 @@
 #endif
 
 #include "models/z1model/z1file.h"
+#include "utility/datafile.h"
 #include "utility/fileio.h"
 
 namespace {
@@ -221,6 +224,9 @@ private:
     std::string source_dir, root, texture_dir, base;
     ImportReport& report;
     std::map<std::string, int> bone_index;
+    std::vector<const aiNode*> bone_nodes;
+    std::vector<int> bone_parent;
+    std::vector<aiMatrix4x4> bone_bind;  // model space, the pose the skin was bound in
     std::set<std::string> used_names;
     std::map<std::string, std::string> texture_done;  // source path -> engine stem
     std::set<std::string> texture_stems;
@@ -240,6 +246,12 @@ private:
     void Lights(Z1Scene& z);
     void Cameras(Z1Scene& z);
     bool GlobalOf(const aiNode* from, const aiString& name, aiMatrix4x4 acc, aiMatrix4x4& out) const;
+
+public:
+    // The bones' animation file beside the game's anims\ folder: the first
+    // animation of the source sampled at 25 frames a second, or the rest
+    // pose as one frame.
+    bool WriteAnimation(const std::string& path, int& frames);
 };
 
 bool Importer::GlobalOf(const aiNode* n, const aiString& name, aiMatrix4x4 acc, aiMatrix4x4& out) const {
@@ -423,7 +435,11 @@ void Importer::Node(const aiNode* node, const std::string& parent, const aiMatri
             bool valid = true;
             for (int k = 0; k < 3; k++) valid = valid && face.mIndices[k] < am->mNumVertices;
             if (!valid) continue;
-            for (int k = 0; k < 3; k++) mesh.indices.push_back(static_cast<uint16_t>(face.mIndices[k]));
+            // Mirroring z turns the winding round; the engine's front faces
+            // are clockwise, so two corners trade places.
+            mesh.indices.push_back(static_cast<uint16_t>(face.mIndices[0]));
+            mesh.indices.push_back(static_cast<uint16_t>(face.mIndices[2]));
+            mesh.indices.push_back(static_cast<uint16_t>(face.mIndices[1]));
         }
         if (mesh.indices.empty()) continue;
         mesh.vertex_count = static_cast<int32_t>(mesh.vertices.size());
@@ -502,6 +518,29 @@ void Importer::Bones(Z1Scene& z) {
         }
     } walk{names, {}, {}};
     walk.Go(sc->mRootNode, aiMatrix4x4(), -1);
+    // The pose the vertices were bound in is the one the meshes' bone
+    // offsets undo; the nodes' own rest transforms may differ from it.
+    struct BindWalk {
+        const aiScene* sc;
+        std::map<std::string, aiMatrix4x4> bind;
+        void Go(const aiNode* n, const aiMatrix4x4& acc) {
+            aiMatrix4x4 g = acc * n->mTransformation;
+            for (unsigned i = 0; i < n->mNumMeshes; i++) {
+                if (n->mMeshes[i] >= sc->mNumMeshes) continue;
+                const aiMesh* m = sc->mMeshes[n->mMeshes[i]];
+                for (unsigned b = 0; b < m->mNumBones; b++) {
+                    aiMatrix4x4 offset = m->mBones[b]->mOffsetMatrix;
+                    if (!bind.count(m->mBones[b]->mName.C_Str())) bind[m->mBones[b]->mName.C_Str()] = g * offset.Inverse();
+                }
+            }
+            for (unsigned i = 0; i < n->mNumChildren; i++) Go(n->mChildren[i], g);
+        }
+    } binds{sc, {}};
+    binds.Go(sc->mRootNode, aiMatrix4x4());
+    for (auto& entry : walk.order) {
+        auto b = binds.bind.find(entry.first->mName.C_Str());
+        if (b != binds.bind.end()) entry.second = b->second;
+    }
     if (walk.order.size() > 32767) {
         report.warnings.push_back("too many bones - skeleton dropped");
         return;
@@ -522,6 +561,9 @@ void Importer::Bones(Z1Scene& z) {
         bone.second = EulerOf(local);
         bone.length = VectorLength(bone.first);
         bone_index[bone.name] = static_cast<int>(z.bones.size());
+        bone_nodes.push_back(walk.order[i].first);
+        bone_bind.push_back(walk.order[i].second);
+        bone_parent.push_back(walk.parent[i]);
         z.bones.push_back(bone);
     }
     z.has_bones = true;
@@ -589,6 +631,102 @@ void Importer::Cameras(Z1Scene& z) {
     }
 }
 
+namespace {
+
+aiVector3D SampleVec(const aiVectorKey* keys, unsigned n, double t, const aiVector3D& fallback) {
+    if (n == 0) return fallback;
+    if (t <= keys[0].mTime) return keys[0].mValue;
+    for (unsigned i = 0; i + 1 < n; i++)
+        if (t < keys[i + 1].mTime) {
+            double span = keys[i + 1].mTime - keys[i].mTime;
+            float f = span > 0 ? static_cast<float>((t - keys[i].mTime) / span) : 0.0f;
+            return keys[i].mValue + (keys[i + 1].mValue - keys[i].mValue) * f;
+        }
+    return keys[n - 1].mValue;
+}
+
+aiQuaternion SampleQuat(const aiQuatKey* keys, unsigned n, double t, const aiQuaternion& fallback) {
+    if (n == 0) return fallback;
+    if (t <= keys[0].mTime) return keys[0].mValue;
+    for (unsigned i = 0; i + 1 < n; i++)
+        if (t < keys[i + 1].mTime) {
+            double span = keys[i + 1].mTime - keys[i].mTime;
+            float f = span > 0 ? static_cast<float>((t - keys[i].mTime) / span) : 0.0f;
+            aiQuaternion out;
+            aiQuaternion::Interpolate(out, keys[i].mValue, keys[i + 1].mValue, f);
+            return out.Normalize();
+        }
+    return keys[n - 1].mValue;
+}
+
+struct Sampler {
+    const std::map<std::string, const aiNodeAnim*>& channels;
+    const std::map<const aiNode*, int>& bones;
+    double tick;
+    std::vector<aiMatrix4x4>& globals;
+    void Walk(const aiNode* n, const aiMatrix4x4& parent) {
+        aiMatrix4x4 local = n->mTransformation;
+        auto c = channels.find(n->mName.C_Str());
+        if (c != channels.end()) {
+            aiVector3D scale, pos;
+            aiQuaternion rot;
+            local.Decompose(scale, rot, pos);
+            const aiNodeAnim* a = c->second;
+            scale = SampleVec(a->mScalingKeys, a->mNumScalingKeys, tick, scale);
+            rot = SampleQuat(a->mRotationKeys, a->mNumRotationKeys, tick, rot);
+            pos = SampleVec(a->mPositionKeys, a->mNumPositionKeys, tick, pos);
+            local = aiMatrix4x4(scale, rot, pos);
+        }
+        aiMatrix4x4 g = parent * local;
+        auto b = bones.find(n);
+        if (b != bones.end()) globals[b->second] = g;
+        for (unsigned i = 0; i < n->mNumChildren; i++) Walk(n->mChildren[i], g);
+    }
+};
+
+}  // namespace
+
+bool Importer::WriteAnimation(const std::string& path, int& frames) {
+    std::map<std::string, const aiNodeAnim*> channels;
+    double tps = 25.0, duration = 0.0;
+    if (sc->mNumAnimations > 0 && sc->mAnimations[0]) {
+        const aiAnimation* a = sc->mAnimations[0];
+        for (unsigned i = 0; i < a->mNumChannels; i++) channels[a->mChannels[i]->mNodeName.C_Str()] = a->mChannels[i];
+        tps = a->mTicksPerSecond > 0 ? a->mTicksPerSecond : 25.0;
+        duration = a->mDuration > 0 ? a->mDuration : 0.0;
+    }
+    std::map<const aiNode*, int> bones;
+    for (size_t i = 0; i < bone_nodes.size(); i++) bones[bone_nodes[i]] = static_cast<int>(i);
+    double seconds = duration / tps;
+    frames = channels.empty() ? 1 : static_cast<int>(std::floor(seconds * 25.0)) + 1;
+    frames = std::max(1, std::min(frames, 25 * 120));
+    DataFile f;
+    if (!MakeDirs(DirOf(path)) || !f.Open(path.c_str(), true)) return false;
+    bool ok = f.WriteShort(static_cast<int16_t>(frames)) && f.WriteShort(static_cast<int16_t>(bone_nodes.size()));
+    std::vector<aiMatrix4x4> globals(bone_nodes.size());
+    for (int fr = 0; fr < frames && ok; fr++) {
+        if (channels.empty()) {
+            globals = bone_bind;  // nothing moves: the skin stays as bound
+        } else {
+            Sampler s{channels, bones, fr / 25.0 * tps, globals};
+            s.Walk(sc->mRootNode, aiMatrix4x4());
+        }
+        for (size_t i = 0; i < bone_nodes.size(); i++) {
+            MATRIX g = Convert(globals[i]);
+            MATRIX local = g;
+            if (bone_parent[i] >= 0) {
+                MATRIX inv;
+                if (MatrixInvertAffine(inv, Convert(globals[bone_parent[i]]))) MatrixMultiply(local, g, inv);
+            }
+            VECTOR angles = EulerOf(local);
+            const float v[6] = {local[12], local[13], local[14], angles.x, angles.y, angles.z};
+            for (float x : v) ok = f.WriteFloat(x) && ok;
+        }
+    }
+    f.Close();
+    return ok;
+}
+
 bool Importer::Run(Z1Scene& z, std::string* error) {
     if (!sc->mRootNode) {
         *error = "the source has no scene graph";
@@ -632,7 +770,39 @@ bool Importer::Run(Z1Scene& z, std::string* error) {
 
 }  // namespace
 
+namespace {
+
+// Some broken files announce billions of vertices, and the importer would
+// try to hold them; a bound on the address space turns that into a clean
+// failure instead of a machine brought to its knees.
+void BoundMemory() {
+    const rlim_t kLimit = static_cast<rlim_t>(6) << 30;
+    struct rlimit r;
+    if (getrlimit(RLIMIT_AS, &r) != 0) return;
+    if (r.rlim_cur != RLIM_INFINITY && r.rlim_cur <= kLimit) return;
+    r.rlim_cur = kLimit;
+    setrlimit(RLIMIT_AS, &r);
+}
+
+bool Import(const std::string& source, const std::string& out, ImportReport& report, std::string* error);
+
+}  // namespace
+
 bool ImportModel(const std::string& source, const std::string& out, ImportReport& report, std::string* error) {
+    BoundMemory();
+    try {
+        return Import(source, out, report, error);
+    } catch (const std::bad_alloc&) {
+        *error = "out of memory importing " + source;
+    } catch (const std::exception& e) {
+        *error = "could not import " + source + ": " + e.what();
+    }
+    return false;
+}
+
+namespace {
+
+bool Import(const std::string& source, const std::string& out, ImportReport& report, std::string* error) {
     Assimp::Importer importer;
     importer.SetPropertyInteger(AI_CONFIG_PP_SLM_VERTEX_LIMIT, 65535);
     importer.SetPropertyInteger(AI_CONFIG_PP_SLM_TRIANGLE_LIMIT, 65535);
@@ -657,6 +827,17 @@ bool ImportModel(const std::string& source, const std::string& out, ImportReport
         *error = "could not write " + out;
         return false;
     }
+    if (z.has_bones) {
+        // hut.z1 plays anims\hut.anm.
+        std::string dir = DirOf(out);
+        std::string root = Lower(BaseOf(dir)) == "z1" ? DirOf(dir) : dir;
+        std::string name = BaseOf(out);
+        name = name.size() >= 2 ? name.substr(0, name.size() - 2) + "anm" : name + ".anm";
+        if (!conv.WriteAnimation(root + "/anims/" + name, report.anm_frames)) {
+            *error = "could not write " + root + "/anims/" + name;
+            return false;
+        }
+    }
     // What was written must read back.
     Z1Scene check;
     if (Z1ReadPath(out.c_str(), check) != Z1_READ_OK || check.objects.size() != z.objects.size()) {
@@ -665,3 +846,5 @@ bool ImportModel(const std::string& source, const std::string& out, ImportReport
     }
     return true;
 }
+
+}  // namespace

@@ -12,6 +12,7 @@ struct ImportReport {
     int textures = 0;
     int bones = 0;
     int morph_targets = 0;
+    int anm_frames = 0;  // frames of the bones' animation file, 0 without bones
     std::vector<std::string> warnings;
 };
 
