@@ -31,12 +31,12 @@ void OpenGLDriverSDLRequestScreenshot(const char* path) {
 bool OpenGLDriverSDLScreenshotWritten() { return g_screenshot_written; }
 
 void OpenGLDriverSDLPrepareWindow() {
-  // 32 colour bits: eight per channel plus alpha; 16 depth bits; double-buffered.
+  // True colour (eight bits per channel; like a 32-bit Windows pixel format
+  // it asks for no destination alpha), 16 depth bits, double-buffered.
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_BUFFER_SIZE, 32);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   // The driver is fixed-function OpenGL 1.1: ask for a compatibility context.
