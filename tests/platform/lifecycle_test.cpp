@@ -3,44 +3,19 @@
 // set), each run in a fresh working folder with its own base folder.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "xrun.h"
 
 namespace {
 
+using xrun::FileExists;
+using xrun::MakeDir;
+using xrun::ReadFile;
+using xrun::WriteFile;
+
 const char* const kGame = ZENDAR_BIN_DIR "/zendar1";
-
-std::string MakeDir(const std::string& name) {
-    std::string templ = ::testing::TempDir() + "zendar_" + name + "_XXXXXX";
-    std::vector<char> buf(templ.begin(), templ.end());
-    buf.push_back('\0');
-    char* dir = mkdtemp(buf.data());
-    return dir ? std::string(dir) + "/" : std::string();
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -48,11 +23,6 @@ std::vector<std::string> Lines(const std::string& text) {
     std::string line;
     while (std::getline(s, line)) lines.push_back(line);
     return lines;
-}
-
-bool FileExists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
 }
 
 // Width and height from a PNG's header, or false.
@@ -74,59 +44,17 @@ struct GameResult {
     std::vector<std::string> log;  // demo2.txt of the run
 };
 
-bool HaveDisplay() {
-    const char* d = std::getenv("DISPLAY");
-    return d && *d;
-}
-
-bool CanRunGame() { return HaveDisplay() || std::system("command -v xvfb-run >/dev/null 2>&1") == 0; }
-
 // Runs the game in `work` with the arguments, started through `wrapper` (a
-// command that runs its arguments); kills it after `timeout` seconds.
+// command that runs its arguments).
 GameResult RunGameWith(const std::string& work, const std::vector<std::string>& wrapper,
                        const std::vector<std::string>& args, int timeout) {
+    std::vector<std::string> command = wrapper;
+    command.push_back(kGame);
+    command.insert(command.end(), args.begin(), args.end());
+    xrun::Result r = xrun::Run(work, command, timeout);
     GameResult run;
-    std::vector<std::string> argv;
-    // Each test process starts its search for a free X server number at a
-    // different place, so that tests run side by side do not race for one.
-    if (!HaveDisplay())
-        argv = {"xvfb-run", "-a", "-n", std::to_string(100 + getpid() % 800), "-s",
-                "-screen 0 1280x1024x24"};
-    argv.insert(argv.end(), wrapper.begin(), wrapper.end());
-    argv.push_back(kGame);
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::string err_path = work + "stderr.txt";
-
-    pid_t pid = fork();
-    if (pid == 0) {
-        setpgid(0, 0);
-        if (chdir(work.c_str()) != 0) _exit(127);
-        int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int null = open("/dev/null", O_WRONLY);
-        if (err >= 0) dup2(err, 2);
-        if (null >= 0) dup2(null, 1);
-        std::vector<char*> cargv;
-        for (std::string& a : argv) cargv.push_back(&a[0]);
-        cargv.push_back(nullptr);
-        execvp(cargv[0], cargv.data());
-        _exit(127);
-    }
-    if (pid < 0) return run;
-    auto start = std::chrono::steady_clock::now();
-    int status = 0;
-    for (;;) {
-        pid_t r = waitpid(pid, &status, WNOHANG);
-        if (r == pid) break;
-        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(timeout)) {
-            kill(-pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            ADD_FAILURE() << "the game did not end within " << timeout << " s";
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    if (WIFEXITED(status)) run.exit_code = WEXITSTATUS(status);
-    run.err = ReadFile(err_path);
+    run.exit_code = r.exit_code;
+    run.err = r.err;
     run.log = Lines(ReadFile(work + "demo2.txt"));
     return run;
 }
@@ -157,7 +85,7 @@ std::string Joined(const std::vector<std::string>& lines) {
 class GameRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!CanRunGame()) GTEST_SKIP() << "no X display and no xvfb-run";
+        if (!xrun::CanRunUnderX()) GTEST_SKIP() << "no X display and no xvfb-run";
         ASSERT_TRUE(FileExists(kGame)) << kGame << " is not built";
         work = MakeDir("work");
         base = MakeDir("base");
@@ -252,7 +180,7 @@ TEST_F(GameRun, UsageErrorsEndWithTwoBeforeAnythingStarts) {
 // The menu strip end to end: a real click on "File" and on "Exit" (typed into
 // the window by xdotool) runs the menu loop and the exit sequence.
 TEST_F(GameRun, MenuExitRunsTheExitSequence) {
-    if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+    if (!xrun::Have("xdotool")) GTEST_SKIP() << "no xdotool";
     WriteFile(base + "z1.ini", "*renderer 1\n");
     WriteFile(work + "replay.txt", "answer yes\n");
     std::string script = work + "clicks.sh";

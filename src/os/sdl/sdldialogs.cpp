@@ -71,9 +71,11 @@ namespace {
 // OK with Enter, Cancel with Esc, as the dialog manager of Windows does.
 int OkCancelButtons() {
     ImGui::Separator();
+    // Enter in a text field also means OK, as in a Windows dialog.
     if (ImGui::Button("OK", ImVec2(90, 0)) ||
         (ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
-         !ImGui::IsAnyItemActive() && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter))))
+         (ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)) ||
+          ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_KeyPadEnter)))))
         return 1;
     ImGui::SameLine();
     if (ImGui::Button("Cancel", ImVec2(90, 0)) ||
@@ -108,6 +110,7 @@ bool SdlDialogs::RunDialog(PropertySheet* sheet, SheetChanged on_change, void* u
     bool first = true;
     RunOverlayLoop(
         [&]() {
+            bool opening = first;
             if (first) ImGui::OpenPopup(id.c_str());
             first = false;
             CentreNextWindow();
@@ -115,6 +118,8 @@ bool SdlDialogs::RunDialog(PropertySheet* sheet, SheetChanged on_change, void* u
                 result = 0;
                 return false;
             }
+            // The first text field takes the keyboard, like a dialog's first tab stop.
+            bool focus_pending = opening;
             for (size_t i = 0; i < sheet->fields.size(); ++i) {
                 PropertySheet::Field& f = sheet->fields[i];
                 ImGui::PushID(static_cast<int>(i));
@@ -122,6 +127,8 @@ bool SdlDialogs::RunDialog(PropertySheet* sheet, SheetChanged on_change, void* u
                 switch (f.kind) {
                     case PropertySheet::FIELD_TEXT:
                         Label(f.label);
+                        if (focus_pending) ImGui::SetKeyboardFocusHere();
+                        focus_pending = false;
                         changed = ImGui::InputText("##value", &f.text);
                         break;
                     case PropertySheet::FIELD_READONLY:
@@ -177,6 +184,7 @@ bool SdlDialogs::FileDialog(bool save, const char* title, const char* descriptio
     bool first = true;
     RunOverlayLoop(
         [&]() {
+            bool opening = first;
             if (first) ImGui::OpenPopup(id.c_str());
             first = false;
             CentreNextWindow();
@@ -186,6 +194,7 @@ bool SdlDialogs::FileDialog(bool save, const char* title, const char* descriptio
             }
             Label("File name:");
             ImGui::SetNextItemWidth(400);
+            if (opening) ImGui::SetKeyboardFocusHere();
             ImGui::InputText("##path", &text);
             Label("Files of type:");
             ImGui::TextUnformatted(filter.c_str());

@@ -1,0 +1,111 @@
+// Running programs under X for the platform tests: a fresh folder per run,
+// Xvfb (through xvfb-run) when no display is set, a time limit, the exit code
+// and what the program wrote on standard error.
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace xrun {
+
+inline std::string MakeDir(const std::string& name) {
+    std::string templ = ::testing::TempDir() + "zendar_" + name + "_XXXXXX";
+    std::vector<char> buf(templ.begin(), templ.end());
+    buf.push_back('\0');
+    char* dir = mkdtemp(buf.data());
+    return dir ? std::string(dir) + "/" : std::string();
+}
+
+inline void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline bool FileExists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+inline bool HaveDisplay() {
+    const char* d = std::getenv("DISPLAY");
+    return d && *d;
+}
+
+inline bool Have(const char* tool) {
+    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+inline bool CanRunUnderX() { return HaveDisplay() || Have("xvfb-run"); }
+
+struct Result {
+    int exit_code = -1;
+    std::string err;
+};
+
+// Runs argv in the folder `work` (stdout dropped, stderr kept); kills the
+// whole process group after `timeout` seconds.
+inline Result Run(const std::string& work, const std::vector<std::string>& command, int timeout) {
+    Result result;
+    std::vector<std::string> argv;
+    // Each test process starts its search for a free X server number at a
+    // different place, so that tests run side by side do not race for one.
+    if (!HaveDisplay())
+        argv = {"xvfb-run", "-a", "-n", std::to_string(100 + getpid() % 800), "-s",
+                "-screen 0 1280x1024x24"};
+    argv.insert(argv.end(), command.begin(), command.end());
+    std::string err_path = work + "stderr.txt";
+
+    pid_t pid = fork();
+    if (pid == 0) {
+        setpgid(0, 0);
+        if (chdir(work.c_str()) != 0) _exit(127);
+        int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int null = open("/dev/null", O_WRONLY);
+        if (err >= 0) dup2(err, 2);
+        if (null >= 0) dup2(null, 1);
+        std::vector<char*> cargv;
+        for (std::string& a : argv) cargv.push_back(&a[0]);
+        cargv.push_back(nullptr);
+        execvp(cargv[0], cargv.data());
+        _exit(127);
+    }
+    if (pid < 0) return result;
+    auto start = std::chrono::steady_clock::now();
+    int status = 0;
+    for (;;) {
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid) break;
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(timeout)) {
+            kill(-pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            ADD_FAILURE() << command[0] << " did not end within " << timeout << " s";
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+    result.err = ReadFile(err_path);
+    return result;
+}
+
+}  // namespace xrun
