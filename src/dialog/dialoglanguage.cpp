@@ -224,6 +224,8 @@ public:
         assignCycles(cyclesGiven, cyclesToken);
     }
 
+    std::vector<CompileFailure> late_;
+
 private:
     // --- tokens
     const Token& peek(size_t ahead = 0) const {
@@ -616,28 +618,30 @@ private:
     }
 
     // --- names
+    // Name mistakes are collected so that one compile reports all of them.
+    void note(int line, int column, const std::string& message) { late_.push_back({line, column, message}); }
     template <class T>
     short lookup(const std::vector<T*>& items, const Reference& r, const char* kind) {
-        Token at;
-        at.line = r.line;
-        at.column = r.column;
         if (r.byIndex) {
             if (r.index >= (long)items.size())
-                fail(at, std::string(kind) + " @" + std::to_string(r.index) + " does not exist (there are " +
-                             std::to_string(items.size()) + ")");
+                note(r.line, r.column, std::string(kind) + " @" + std::to_string(r.index) +
+                                           " does not exist (there are " + std::to_string(items.size()) + ")");
             return (short)r.index;
         }
         int found = -1;
         for (size_t i = 0; i < items.size(); ++i)
             if (items[i]->name == r.name) {
-                if (found >= 0)
-                    fail(at, std::string(kind) + " name '" + r.name + "' is ambiguous (@" + std::to_string(found) +
-                                 " and @" + std::to_string(i) + "); use @index");
+                if (found >= 0) {
+                    note(r.line, r.column, std::string(kind) + " name '" + r.name + "' is ambiguous (@" +
+                                               std::to_string(found) + " and @" + std::to_string(i) +
+                                               "); use @index");
+                    return 0;
+                }
                 found = (int)i;
             }
         if (found < 0)
-            fail(at, std::string("unknown ") + kind + " '" + r.name + "'");
-        return (short)found;
+            note(r.line, r.column, std::string("unknown ") + kind + " '" + r.name + "'");
+        return (short)(found < 0 ? 0 : found);
     }
     void resolve() {
         for (Fixup& f : paramFixups_)
@@ -663,8 +667,9 @@ private:
         }
         for (auto& c : cycles_)
             if (c.first->cycleIndex >= d_->numberOfCycles)
-                fail(c.second, "cycle index " + std::to_string(c.first->cycleIndex) + " is outside 'cycles " +
-                                   std::to_string(d_->numberOfCycles) + "'");
+                note(c.second.line, c.second.column,
+                     "cycle index " + std::to_string(c.first->cycleIndex) + " is outside 'cycles " +
+                         std::to_string(d_->numberOfCycles) + "'");
     }
 
     std::vector<Token> toks_;
@@ -681,19 +686,37 @@ private:
 
 }  // namespace
 
-bool CompileDialogSource(const std::string& source, std::vector<unsigned char>* bytes, DialogCompileError* error) {
+namespace {
+void report(const CompileFailure& f, DialogCompileError* first, std::vector<DialogCompileError>* all) {
+    DialogCompileError e;
+    e.line = f.line;
+    e.column = f.column;
+    e.message = f.message;
+    if (first && (!all || all->empty()))
+        *first = e;
+    if (all)
+        all->push_back(e);
+}
+}  // namespace
+
+bool CompileDialogSource(const std::string& source, std::vector<unsigned char>* bytes, DialogCompileError* error,
+                         std::vector<DialogCompileError>* all) {
     try {
         DIALOG dialog;
         Parser parser(Lexer(source).run(), &dialog);
         parser.parseFile();
-        *bytes = writeDialog(dialog);
-        return true;
-    } catch (const CompileFailure& f) {
-        if (error) {
-            error->line = f.line;
-            error->column = f.column;
-            error->message = f.message;
+        if (parser.late_.empty()) {
+            *bytes = writeDialog(dialog);
+            return true;
         }
+        std::stable_sort(parser.late_.begin(), parser.late_.end(), [](const CompileFailure& a, const CompileFailure& b) {
+            return a.line != b.line ? a.line < b.line : a.column < b.column;
+        });
+        for (const CompileFailure& f : parser.late_)
+            report(f, error, all);
+        return false;
+    } catch (const CompileFailure& f) {
+        report(f, error, all);
         return false;
     }
 }

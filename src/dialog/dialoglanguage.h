@@ -16,9 +16,12 @@ struct DialogCompileError {
     std::string message;
 };
 
-// Compiles source text into the bytes of a dialog file. On a mistake returns
-// false with its position (1-based line and byte column) and message.
-bool CompileDialogSource(const std::string& source, std::vector<unsigned char>* bytes, DialogCompileError* error);
+// Compiles source text into the bytes of a dialog file. On mistakes returns
+// false with the first one's position (1-based line and byte column) and
+// message in error; all collects every mistake found (a syntax mistake ends
+// the search, name mistakes are all reported).
+bool CompileDialogSource(const std::string& source, std::vector<unsigned char>* bytes, DialogCompileError* error,
+                         std::vector<DialogCompileError>* all = nullptr);
 
 // The text form of a loaded dialog.
 std::string DecompileDialog(const DIALOG& dialog);

@@ -212,6 +212,23 @@ TEST(DialogLanguage, MistakesAreReportedWithLineAndColumn) {
     }
 }
 
+TEST(DialogLanguage, EveryNameMistakeIsReported) {
+    std::vector<unsigned char> bytes;
+    DialogCompileError first;
+    std::vector<DialogCompileError> all;
+    EXPECT_FALSE(CompileDialogSource("npc A\nstate s {\n  goto x npc B \"hi\"\n  cycle 3 { skip }\n}\ncycles 2\n"
+                                     "state t when heard(y) { }",
+                                     &bytes, &first, &all));
+    std::vector<std::string> seen;
+    for (const DialogCompileError& e : all)
+        seen.push_back(std::to_string(e.line) + ":" + std::to_string(e.column) + ": " + e.message);
+    EXPECT_EQ(seen, (std::vector<std::string>{"3:8: unknown state 'x'", "3:14: unknown parameter 'B'",
+                                              "4:3: cycle index 3 is outside 'cycles 2'",
+                                              "7:20: unknown state 'y'"}));
+    EXPECT_EQ(first.message, "unknown state 'x'");
+    EXPECT_TRUE(bytes.empty());
+}
+
 TEST(DialogLanguage, OddFilesRoundTrip) {
     Bytes d;
     d.header().i16(3).i16(0).str("Bob").i16(1).str("gold").i16(0).str("Bob");  // a name used twice

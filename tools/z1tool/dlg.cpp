@@ -29,9 +29,11 @@ int DlgCompile(const std::vector<std::string>& args) {
     if (!ReadWholeFile(args[0], &source))
         return z1tool::Fail("cannot read '" + args[0] + "'");
     std::vector<unsigned char> bytes;
-    DialogCompileError error;
-    if (!CompileDialogSource(source, &bytes, &error)) {
-        std::fprintf(stderr, "%s:%d:%d: %s\n", args[0].c_str(), error.line, error.column, error.message.c_str());
+    DialogCompileError first;
+    std::vector<DialogCompileError> mistakes;
+    if (!CompileDialogSource(source, &bytes, &first, &mistakes)) {
+        for (const DialogCompileError& e : mistakes)
+            std::fprintf(stderr, "%s:%d:%d: %s\n", args[0].c_str(), e.line, e.column, e.message.c_str());
         return z1tool::kFailed;
     }
     // What the game cannot load is not written.
