@@ -90,14 +90,18 @@ void WriteBmpBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-std::string MakeTempFolder(const std::string& tag) {
+TempFolder::TempFolder(const std::string& tag) {
   std::ostringstream name;
   name << ::testing::TempDir() << "gfx_" << tag << "_" << getpid() << "_" << ++g_counter;
-  std::string path = name.str();
   std::error_code error;
-  std::filesystem::create_directories(path, error);
-  if (error) ADD_FAILURE() << "cannot create " << path;
-  return path + "/";
+  std::filesystem::create_directories(name.str(), error);
+  if (error) ADD_FAILURE() << "cannot create " << name.str();
+  path_ = name.str() + "/";
+}
+
+TempFolder::~TempFolder() {
+  std::error_code error;
+  std::filesystem::remove_all(path_, error);
 }
 
 MATRIX Identity() {

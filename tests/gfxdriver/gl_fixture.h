@@ -51,8 +51,19 @@ template <class F>
 void WriteBmp24(const std::string& path, int w, int h, F pixel);
 void WriteBmpBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
-// A unique folder under the test temp dir, ending with '/'.
-std::string MakeTempFolder(const std::string& tag);
+// A unique folder under the test temp dir (path ends with '/'), removed
+// with everything in it when the object goes.
+class TempFolder {
+ public:
+  explicit TempFolder(const std::string& tag);
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
 
 MATRIX Identity();
 MATRIX Translation(float x, float y, float z);

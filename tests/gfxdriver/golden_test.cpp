@@ -218,7 +218,8 @@ TEST_P(GoldenImage, LVertexCullDepthAndWireframeModes) {
 // Screen-space quads with an alpha-mapped texture: blended, alpha-tested
 // both ways and additive, over a patterned background.
 TEST_P(GoldenImage, TLVertexWithAlphaMappedTexture) {
-  std::string base = MakeTempFolder("golden");
+  TempFolder folder("golden");
+  const std::string& base = folder.path();
   SetBasePath(base.c_str());
   // Colour: diagonal stripes; alpha: a radial falloff, opaque in the middle.
   WriteBmp24(base + "stripes.bmp", 64, 64, [](int x, int y) {

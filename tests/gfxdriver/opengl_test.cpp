@@ -438,7 +438,8 @@ TEST(OpenGLDriver, ErrorsAreLoggedWithTheOperationName) {
 
 TEST(OpenGLDriver, TexturesLoadBindAndFallBackToUntextured) {
   CapturedLog log;
-  std::string base = MakeTempFolder("tex");
+  TempFolder folder("tex");
+  const std::string& base = folder.path();
   SetBasePath(base.c_str());
   // Left half red, right half green; an alpha map that is black at the top.
   WriteBmp24(base + "rg.bmp", 8, 8, [](int x, int) { return x < 4 ? 0xFF0000u : 0x00FF00u; });
@@ -494,7 +495,8 @@ TEST(OpenGLDriver, TexturesLoadBindAndFallBackToUntextured) {
 }
 
 TEST(OpenGLDriver, WrapFlagsFollowTheBoundTexture) {
-  std::string base = MakeTempFolder("wrap");
+  TempFolder folder("wrap");
+  const std::string& base = folder.path();
   SetBasePath(base.c_str());
   WriteBmp24(base + "w.bmp", 4, 4, [](int, int) { return 0x808080u; });
   auto d = MakeGLDriver();
@@ -516,7 +518,8 @@ TEST(OpenGLDriver, WrapFlagsFollowTheBoundTexture) {
 TEST(OpenGLDriver, ScreenshotRequestWritesTheFinishedFrame) {
   auto d = MakeGLDriver();
   ASSERT_TRUE(d);
-  std::string path = MakeTempFolder("shot") + "frame.png";
+  TempFolder folder("shot");
+  std::string path = folder.path() + "frame.png";
   d->BeginScene();
   d->Clear(0xFF204060);
   Rect(d.get(), 0, 0, 10, 10, 0xFFFFFFFF);
