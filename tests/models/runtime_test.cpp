@@ -117,6 +117,14 @@ TEST_F(ModelRuntime, OpaqueNowTransparentLastFarthestFirst) {
     EXPECT_EQ(list.items[0].position, (VECTOR{1, 2, 3}));
     EXPECT_EQ(list.items[0].centre, (VECTOR{0, 0, 10}));
 
+    // While the driver's first private flag is set, opaque pieces wait too.
+    driver.private_flags[0] = 1;
+    model.Draw(nullptr, VECTOR{1, 2, 3});
+    EXPECT_EQ(list.count, 7);
+    EXPECT_EQ(Draws().size(), 1u);
+    driver.private_flags[0] = 0;
+    list.count = 3;
+
     driver.ResetLog();
     list.Render();
     auto draws = Draws();

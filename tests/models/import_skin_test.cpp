@@ -1,0 +1,137 @@
+// An imported skeleton, its sampled animation file, the engine's pose and its
+// skinning together, checked against assimp's own reading of the source: at
+// the first frame every vertex held by one bone must land where the source's
+// bone puts it.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include "common/recording_driver.h"
+#include "model_helpers.h"
+#include "models/z1model/z1model.h"
+#include "utility/clock.h"
+
+namespace {
+
+using model_test::TempDir;
+
+const char* const kCorpus = "/usr/share/assimp/models/";
+
+// Node globals at the first key of the first animation (the rest pose for
+// nodes without a channel).
+void FirstKeyGlobals(const aiScene* sc, const aiNode* n, const aiMatrix4x4& parent,
+                     std::map<std::string, aiMatrix4x4>& out) {
+    aiMatrix4x4 local = n->mTransformation;
+    if (sc->mNumAnimations > 0)
+        for (unsigned i = 0; i < sc->mAnimations[0]->mNumChannels; i++) {
+            const aiNodeAnim* c = sc->mAnimations[0]->mChannels[i];
+            if (c->mNodeName != n->mName) continue;
+            aiVector3D scale, pos;
+            aiQuaternion rot;
+            local.Decompose(scale, rot, pos);
+            if (c->mNumScalingKeys) scale = c->mScalingKeys[0].mValue;
+            if (c->mNumRotationKeys) rot = c->mRotationKeys[0].mValue;
+            if (c->mNumPositionKeys) pos = c->mPositionKeys[0].mValue;
+            local = aiMatrix4x4(scale, rot, pos);
+        }
+    aiMatrix4x4 g = parent * local;
+    out[n->mName.C_Str()] = g;
+    for (unsigned i = 0; i < n->mNumChildren; i++) FirstKeyGlobals(sc, n->mChildren[i], g, out);
+}
+
+struct Expect {
+    std::vector<std::vector<std::pair<int, aiVector3D>>> pieces;  // per drawn piece: vertex, position
+};
+
+void Collect(const aiScene* sc, const aiNode* n, const std::map<std::string, aiMatrix4x4>& globals, Expect& e) {
+    for (unsigned i = 0; i < n->mNumMeshes; i++) {
+        const aiMesh* m = sc->mMeshes[n->mMeshes[i]];
+        if (!(m->mPrimitiveTypes & aiPrimitiveType_TRIANGLE) || m->mNumVertices == 0 || m->mNumVertices > 65535) continue;
+        bool faces = false;
+        for (unsigned f = 0; f < m->mNumFaces; f++) faces = faces || m->mFaces[f].mNumIndices == 3;
+        if (!faces) continue;
+        std::vector<std::pair<int, aiVector3D>> piece;
+        std::map<unsigned, std::pair<int, const aiBone*>> holders;  // vertex -> weights seen, strong bone
+        for (unsigned b = 0; b < m->mNumBones; b++)
+            for (unsigned w = 0; w < m->mBones[b]->mNumWeights; w++) {
+                const aiVertexWeight& vw = m->mBones[b]->mWeights[w];
+                if (vw.mWeight <= 0.0f) continue;
+                auto& h = holders[vw.mVertexId];
+                h.first++;
+                if (vw.mWeight >= 0.999f) h.second = m->mBones[b];
+            }
+        for (const auto& h : holders) {
+            if (h.second.first != 1 || !h.second.second) continue;
+            const aiBone* bone = h.second.second;
+            auto g = globals.find(bone->mName.C_Str());
+            if (g == globals.end()) continue;
+            aiVector3D p = g->second * bone->mOffsetMatrix * m->mVertices[h.first];
+            piece.push_back({static_cast<int>(h.first), p});
+        }
+        e.pieces.push_back(piece);
+    }
+    for (unsigned i = 0; i < n->mNumChildren; i++) Collect(sc, n->mChildren[i], globals, e);
+}
+
+TEST(ImportedSkin, FirstFrameMatchesTheSource) {
+    struct stat st;
+    if (::stat((std::string(kCorpus) + "X/anim_test.x").c_str(), &st) != 0)
+        GTEST_SKIP() << "assimp-testmodels is not installed";
+    int checked = 0;
+    for (const char* model : {"X/anim_test.x", "X/Testwuson.X", "X/BCN_Epileptic.X", "FBX/animation_with_skeleton.fbx",
+                              "MD5/SimpleCube.md5mesh"}) {
+        TempDir dir;
+        std::string cmd = std::string("cd '") + dir.path() + "' && '" ZENDAR_BIN_DIR "/z1tool' model import '" + kCorpus +
+                          model + "' z1/s.z1 > /dev/null 2>&1";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << model;
+
+        Assimp::Importer importer;
+        importer.SetPropertyInteger(AI_CONFIG_PP_SLM_VERTEX_LIMIT, 65535);
+        importer.SetPropertyInteger(AI_CONFIG_PP_SLM_TRIANGLE_LIMIT, 65535);
+        importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
+        const aiScene* sc = importer.ReadFile(std::string(kCorpus) + model,
+                                              aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
+                                                  aiProcess_GenSmoothNormals | aiProcess_SortByPType |
+                                                  aiProcess_SplitLargeMeshes | aiProcess_FlipUVs |
+                                                  aiProcess_ValidateDataStructure | aiProcess_LimitBoneWeights);
+        ASSERT_NE(sc, nullptr) << model;
+        std::map<std::string, aiMatrix4x4> globals;
+        FirstKeyGlobals(sc, sc->mRootNode, aiMatrix4x4(), globals);
+        Expect e;
+        Collect(sc, sc->mRootNode, globals, e);
+
+        RecordingDriver driver;
+        ScopedDriver scoped(&driver);
+        UseFixedClock(0, 0);
+        Z1Model m;
+        ASSERT_TRUE(m.Load("s.z1")) << model;
+        ASSERT_NE(m.skeleton, nullptr) << model;
+        driver.BeginScene();
+        m.Draw(nullptr, VECTOR{0, 0, 0});
+        UseRealTimeClock();
+        auto draws = driver.DrawsOf(VertexFormat::kVertex);
+        ASSERT_EQ(draws.size(), e.pieces.size()) << model;
+        float size = std::max(m.box[3] - m.box[0], std::max(m.box[4] - m.box[1], m.box[5] - m.box[2]));
+        for (size_t k = 0; k < draws.size(); k++)
+            for (const auto& v : e.pieces[k]) {
+                const VERTEX& got = draws[k]->vertex[v.first];
+                // The engine's frame mirrors z.
+                EXPECT_NEAR(got.x, v.second.x, size * 1e-3f) << model << " vertex " << v.first;
+                EXPECT_NEAR(got.y, v.second.y, size * 1e-3f) << model << " vertex " << v.first;
+                EXPECT_NEAR(got.z, -v.second.z, size * 1e-3f) << model << " vertex " << v.first;
+                checked++;
+            }
+    }
+    EXPECT_GT(checked, 100);
+}
+
+}  // namespace
