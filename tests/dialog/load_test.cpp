@@ -442,3 +442,33 @@ TEST(DialogWriter, WritesBackEveryByteTheLoaderRead) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DialogLoad, TraceNamesWhatWasLoaded) {
+    std::string name = dlgtest::CompileToFile("traced", R"(
+        npc Guard string pass
+        state gate when quest("q") and not heard(gate) { npc Guard "Halt." }
+    )");
+    FILE* trace = std::tmpfile();
+    SetDialogTraceStream(trace);
+    DIALOG dialog;
+    bool ok = dialog.load(name.c_str());
+    SetDialogTraceStream(nullptr);
+    ASSERT_TRUE(ok);
+    std::rewind(trace);
+    std::vector<std::string> lines;
+    char buf[512];
+    while (std::fgets(buf, sizeof buf, trace)) {
+        std::string l = buf;
+        lines.push_back(l.substr(0, l.size() - 1));
+    }
+    std::fclose(trace);
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "Opening dialog file '" + name + ".dlg'.", "Parameter #0: npc Guard",
+                         "Parameter #1: string pass", "Number of states = 1", "State name: 'gate'.",
+                         "(*quest(\"q\")) and (*not(*heardabout(0)))", "  *npc \"Halt.\"",
+                         "Dialog " + name + " (" + name + ".dlg) has been loaded.", "2 parameter(s), 1 state(s)."}));
+}
+
+}  // namespace
