@@ -284,3 +284,24 @@ TEST(DialogManagerView, InitialiseOpensDialogLogOnceAndInstallsTheGameProxy) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DialogManagerApi, GamePathsWithBackslashesAndOtherLetterCase) {
+    std::string dir = dlgtest::TempPath("game");
+    ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((dir + "/Dialogs").c_str(), 0755), 0);
+    std::vector<unsigned char> bytes = dlgtest::Compile("npc Tom state s { npc Tom \"Hi.\" }");
+    FILE* f = std::fopen((dir + "/Dialogs/Tom.dlg").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    // the area names "dialogs\tom"; the files were made on a system that ignores case
+    std::string name = dir + "/dialogs\\tom";
+    DialogBinding binding(name.c_str(), nullptr);
+    ASSERT_TRUE(DialogManager::Bind(&binding));
+    std::unique_ptr<Action> a(binding.instance->nextAction());
+    EXPECT_EQ(a->kind, ACTION_NPC);
+}
+
+}  // namespace
