@@ -323,7 +323,13 @@ DialogTextBox* DialogManager::NextTextBox() {
     const char* yellow = "yellow";
     DialogCharacter* character = g_active->character;
     DialogTextBox* box = nullptr;
-    while (!box) {
+    for (int actions = 0; !box; ++actions) {
+        if (actions >= kMaxActionsPerView) {
+            // quest, item and script actions in a loop would otherwise hold the frame forever
+            DialogError("Error @ DialogManager::NextTextBox() : %d actions without a text box. Suspending.",
+                        kMaxActionsPerView);
+            return nullptr;
+        }
         Action* action = g_active->instance->nextAction();
         replaceCurrentAction(action);
         if (!action)

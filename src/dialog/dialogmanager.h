@@ -107,6 +107,9 @@ public:
     DialogInstanceImplementation* instance = nullptr;
 };
 
+// The presentation step ends after this many actions without a text box.
+constexpr int kMaxActionsPerView = 1000;
+
 class DialogManager {
 public:
     // Once per process: "Dialog.log" becomes the error stream and the game

@@ -259,6 +259,19 @@ TEST(DialogManagerView, EveryActionKindBecomesItsTextBoxOrGameCall) {
     EXPECT_EQ(DialogManager::CurrentAction()->kind, ACTION_SUSPEND);
 }
 
+TEST(DialogManagerView, EndlessGameActionsEndTheViewInsteadOfTheFrame) {
+    PresentationScope scope;
+    std::string name = dlgtest::CompileToFile("busy", "state s { while true { additem \"coin\" } }");
+    DialogBinding binding(name.c_str(), nullptr);
+    ASSERT_TRUE(DialogManager::Bind(&binding));
+    DialogManager::SetActive(&binding);
+    ErrorCapture errors;
+    EXPECT_EQ(DialogManager::NextTextBox(), nullptr);
+    EXPECT_EQ(errors.Lines(), std::vector<std::string>{"Error @ DialogManager::NextTextBox() : 1000 actions without "
+                                                       "a text box. Suspending."});
+    EXPECT_EQ(scope.presentation.items.size(), 1000u);
+}
+
 TEST(DialogManagerView, InitialiseOpensDialogLogOnceAndInstallsTheGameProxy) {
     char saved[4096];
     ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
