@@ -100,7 +100,7 @@ void ScriptSystem::Load(const char* path) {
             if (r.synchronized) LogLine("and it's synchronized");
         }
         ReadScriptRecordBody(file, r);
-        std::memcpy(code_ + code_used_, r.code.data(), r.code_size);
+        if (r.code_size) std::memcpy(code_ + code_used_, r.code.data(), r.code_size);
         if (type == kScriptFunctionRecord) {
             ScriptFunction* f = new ScriptFunction;
             FillCode(*f, r, code_used_, texts_);
