@@ -144,6 +144,8 @@ void World::AddTime(int units) {
     if (timeOfDay > kDayUnits) timeOfDay %= kDayUnits;
     // A jump of more than a day backwards still lands inside the day.
     if (timeOfDay < 0) timeOfDay = ((timeOfDay % kDayUnits) + kDayUnits) % kDayUnits;
+    // The editor's time keys show their effect at once, not at the next whole unit.
+    HandToSky(ClockMilliseconds());
 }
 
 void World::FadeWeather(int target, int duration) {

@@ -239,6 +239,11 @@ TEST_F(WorldTest, AddTimeWrapsIntoTheDay) {
     world.AddTime(-50000);  // more than a day back still lands inside the day
     EXPECT_GE(world.timeOfDay, 0);
     EXPECT_LE(world.timeOfDay, 24000);
+    // The sky follows at once.
+    world.timeOfDay = 11000;
+    world.AddTime(1000);
+    EXPECT_EQ(world.sky.timeOfDay, 12000);
+    EXPECT_EQ(world.sky.starVisibility, 0.0f);
 }
 
 TEST_F(WorldTest, WeatherFadesOverGameTimeAndIgnoresASecondFade) {
