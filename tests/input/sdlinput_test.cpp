@@ -119,14 +119,18 @@ TEST(SdlMouseButtons, Map) {
 
 // --- events through a window of SDL's dummy video driver --------------------
 
-// The dummy driver's window never has the focus; this driver lets the
-// devices be acquired anyway, so the translation of events can be checked.
+// The dummy driver's window never has the focus; this driver's window
+// has it whenever the test says so.
 class FocusedSdlDriver : public SdlInputDriver {
 public:
     FocusedSdlDriver(bool* ok, SDL_Window* window) : SdlInputDriver(ok, window, nullptr) {
-        keyboard.Acquire();
-        mouse.Acquire();
+        AcquireKeyboard();
+        AcquireMouse();
     }
+    bool focus = true;
+
+protected:
+    bool HasFocus() const override { return focus; }
 };
 
 class SdlEvents : public ::testing::Test {
@@ -226,6 +230,45 @@ TEST_F(SdlEvents, KeysMotionWheelAndButtonsBecomeDeviceRecords) {
     driver.HandleEvent(Key(SDL_KEYUP, SDL_SCANCODE_UP));
     EXPECT_EQ(driver.Keyboard().Pending(), 0);
     EXPECT_FALSE(log.Has("WARNING"));
+}
+
+int g_releases = 0;
+void CountRelease(KeyEvent* e) { g_releases += e->pressed ? 0 : 1; }
+
+TEST_F(SdlEvents, KeysLetGoOfWhileAwayAreReleasedOnReturn) {
+    LogCapture log;
+    bool ok = false;
+    FocusedSdlDriver driver(&ok, window);
+    KeyCallback table[INPUT_KEY_COUNT] = {};
+    table[DIK_UP] = CountRelease;
+    driver.SetKeyBindings(table);
+    int context = 0;
+    driver.HandleEvent(Key(SDL_KEYDOWN, SDL_SCANCODE_UP));
+    ASSERT_TRUE(driver.UpdateKeyboard(&context));
+    driver.HandleEvent(Key(SDL_KEYDOWN, SDL_SCANCODE_W));  // down, not read yet
+    driver.HandleEvent(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT));
+    ASSERT_TRUE(driver.UpdateMouse(nullptr));
+    ASSERT_TRUE(driver.IsKeyDown(DIK_UP));
+
+    // The window loses the focus; the keys go up elsewhere.
+    driver.focus = false;
+    driver.UnacquireKeyboard();
+    driver.UnacquireMouse();
+    EXPECT_FALSE(driver.UpdateKeyboard(&context));
+    driver.AcquireKeyboard();
+    EXPECT_TRUE(log.Has("Error - could not reaquire kbd ("));
+    driver.focus = true;
+    driver.AcquireKeyboard();
+    driver.AcquireMouse();
+    ASSERT_TRUE(driver.UpdateKeyboard(&context));
+    ASSERT_TRUE(driver.UpdateMouse(nullptr));
+    EXPECT_FALSE(driver.IsKeyDown(DIK_UP));
+    EXPECT_FALSE(driver.IsKeyDown(DIK_W));
+    EXPECT_FALSE(driver.IsMouseButtonDown(0));
+    EXPECT_EQ(g_releases, 1);  // the key's callback saw its release
+    // Acquiring while acquired adds nothing.
+    driver.AcquireKeyboard();
+    EXPECT_EQ(driver.Keyboard().Pending(), 0);
 }
 
 // --- replay -----------------------------------------------------------------

@@ -26,6 +26,8 @@ SdlInputDriver::SdlInputDriver(bool* ok, SDL_Window* window_, Replay* replay_)
         LogLine("Couldn't create keyboard device ");
         return;
     }
+    // The window was just shown: let SDL take in the focus it may have got.
+    if (window) SDL_PumpEvents();
     ClearKeyboard();
     int32_t result = AcquireKeyboardDevice();
     if (result < 0) LogLine("Couldn't aquire keyboard (%s)", InputErrorText(result).c_str());
@@ -97,9 +99,35 @@ void SdlInputDriver::PumpEvents() {
     }
 }
 
+void SdlInputDriver::ReleaseKeysLetGo() {
+    // Called on a fresh acquire: the buffer is empty, the key states are
+    // what the engine believes.
+    bool held[INPUT_KEY_COUNT] = {};
+    int count = 0;
+    const Uint8* state = SDL_GetKeyboardState(&count);
+    for (int s = 0; state && s < count && s < SDL_NUM_SCANCODES; ++s)
+        if (state[s]) held[DikFromScancode(static_cast<SDL_Scancode>(s))] = true;
+    for (int k = 1; k < INPUT_KEY_COUNT; ++k)
+        if (IsKeyDown(k) && !held[k]) PushKey(k, false);
+}
+
+void SdlInputDriver::ReleaseButtonsLetGo() {
+    Uint32 state = SDL_GetMouseState(nullptr, nullptr);
+    const Uint8 sdl_buttons[INPUT_MOUSE_BUTTONS] = {SDL_BUTTON_LEFT, SDL_BUTTON_RIGHT, SDL_BUTTON_MIDDLE,
+                                                    SDL_BUTTON_X1};
+    for (int b = 0; b < INPUT_MOUSE_BUTTONS; ++b)
+        if (IsMouseButtonDown(b) && !(state & SDL_BUTTON(sdl_buttons[b]))) PushMouseButton(b, false);
+}
+
 int32_t SdlInputDriver::AcquireKeyboardDevice() {
-    if (!replay && !HasFocus()) return DIERR_OTHERAPPHASPRIO;
+    if (replay) {
+        keyboard.Acquire();
+        return DI_OK;
+    }
+    if (!HasFocus()) return DIERR_OTHERAPPHASPRIO;
+    bool again = !keyboard.Acquired();
     keyboard.Acquire();
+    if (again) ReleaseKeysLetGo();
     return DI_OK;
 }
 
@@ -115,7 +143,9 @@ int32_t SdlInputDriver::AcquireMouseDevice() {
         relative_refused_noted = true;
         LogLine("Warning: no relative mouse mode (%s) - the pointer stays visible", SDL_GetError());
     }
+    bool again = !mouse.Acquired();
     mouse.Acquire();
+    if (again) ReleaseButtonsLetGo();
     return DI_OK;
 }
 

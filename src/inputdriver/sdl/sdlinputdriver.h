@@ -8,7 +8,9 @@
 // Acquiring follows DirectInput's foreground devices: a device can only be
 // acquired while the window has the input focus, and the mouse, acquired
 // exclusively, puts SDL into relative mouse mode (pointer hidden and held in
-// the window). Under a replay the devices belong to the replay: SDL's events
+// the window). Unlike DirectInput, acquiring again after the focus was away
+// releases the keys and buttons that were let go of meanwhile, so the player
+// does not walk on by himself after switching windows. Under a replay the devices belong to the replay: SDL's events
 // are ignored, focus plays no part and the pointer is left alone, so that a
 // run is the same however the window manager behaves.
 #ifndef ZENDAR_INPUTDRIVER_SDL_SDLINPUTDRIVER_H
@@ -38,8 +40,14 @@ protected:
     void UnacquireKeyboardDevice() override;
     void UnacquireMouseDevice() override;
 
+    // The window has the input focus.
+    virtual bool HasFocus() const;
+
 private:
-    bool HasFocus() const;
+    // Keys and buttons the engine takes for held but the user let go of while
+    // the devices were away get their release, so nothing stays stuck down.
+    void ReleaseKeysLetGo();
+    void ReleaseButtonsLetGo();
 
     SDL_Window* window;
     Replay* replay;
