@@ -18,8 +18,14 @@
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 #pragma GCC diagnostic ignored "-Wsign-compare"
 #endif
+// Debian puts stb under stb/; a cross build may point at that folder itself.
+#if __has_include(<stb/stb_image.h>)
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
+#else
+#include <stb_image.h>
+#include <stb_image_write.h>
+#endif
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
