@@ -204,3 +204,24 @@ TEST_F(ScriptTest, OnePassRunsABoundedNumberOfInstructions) {
     EXPECT_EQ(CountLogged("ERROR - program spin stopped"), 30);
     EXPECT_EQ(scripts_->RunningCount(), 0);
 }
+
+TEST_F(ScriptTest, RandomFilesLoadAndRunSafely) {
+    // Whatever the bytes, loading ends (at the end of the file or at a code
+    // size that does not fit) and whatever loaded runs within its budgets.
+    std::mt19937 rng(99);
+    for (int round = 0; round < 200; ++round) {
+        std::vector<uint8_t> bytes(rng() % 400);
+        for (uint8_t& b : bytes) b = static_cast<uint8_t>(rng() % 4 ? rng() % 8 : rng());
+        int overflows = CountLogged("ERROR - Code segment too small!!");
+        LoadFile(WriteBytes(bytes));
+        // No machine only after a capacity failure, never silently.
+        EXPECT_EQ(scripts_->VM() == nullptr, CountLogged("ERROR - Code segment too small!!") == overflows + 1);
+        EXPECT_LT(scripts_->CodeUsed(), kScriptCodeSegmentSize);
+        for (int pass = 0; pass < 3; ++pass) {
+            clock_.ms += 100;
+            scripts_->StartByName("a");
+            Pass();
+        }
+        EXPECT_LE(scripts_->RunningCount(), kScriptMaxInstances);
+    }
+}
