@@ -493,3 +493,38 @@ void Sky::DrawSunGlow(const VECTOR& camera) {
     d->SetZBufferMode(oldDepth);
     d->SetLighting(oldLighting);
 }
+
+void Sky::DrawLensFlare(const VECTOR& camera, const VECTOR& viewDirection) {
+    GfxDriver* d = g_gfxdriver;
+    if (!d) return;
+    VECTOR view = viewDirection;
+    VECTOR sun = sunDirection;
+    if (VectorLength(view) <= 0.0f || VectorLength(sun) <= 0.0f) return;
+    VectorNormalize(view);
+    VectorNormalize(sun);
+    float facing = VectorDot(view, sun);
+    if (facing <= 0.5f) return;  // the sun is well outside the view
+    float strength = (facing - 0.5f) * 2.0f * colors.sunPower;
+    if (strength <= 0.0f) return;
+    // Spots between the sun and the point straight ahead (and beyond it).
+    const float kSteps[4] = {0.35f, 0.7f, 1.25f, 1.6f};
+    const float kSizes[4] = {12.0f, 6.0f, 9.0f, 18.0f};
+    VECTOR sunPoint = sun * kSkyDistance;
+    VECTOR centre = view * kSkyDistance;
+    MATRIX savedWorld;
+    d->GetWorldMatrix(&savedWorld);
+    bool oldLighting = d->SetLighting(false);
+    uint8_t oldDepth = d->SetZBufferMode(ZBUFFER_OFF);
+    bool oldBlending = d->SetAlphaBlending(true);
+    d->SetBlendMode(BLEND_ADDITIVE);
+    if (!d->SetTexture(kSunGlowTexture)) LogLine("ERROR setting sun-glow texture");
+    for (int i = 0; i < 4; ++i) {
+        VECTOR spot = sunPoint + (centre - sunPoint) * kSteps[i];
+        DrawQuad(camera + spot, camera, kSizes[i], Pack(colors.sun, strength * 96.0f));
+    }
+    d->SetBlendMode(BLEND_ALPHA);
+    d->SetWorldMatrix(&savedWorld);
+    d->SetAlphaBlending(oldBlending);
+    d->SetZBufferMode(oldDepth);
+    d->SetLighting(oldLighting);
+}

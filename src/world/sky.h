@@ -91,6 +91,9 @@ public:
     void Draw(const VECTOR& camera);
     // The sun's glow (when the caller found the sun in sight).
     void DrawSunGlow(const VECTOR& camera);
+    // Glow spots along the line from the sun through the middle of the view,
+    // fading as the sun leaves the view direction.
+    void DrawLensFlare(const VECTOR& camera, const VECTOR& viewDirection);
 
     PackedColor BackgroundColor() const;
     PackedColor FogColor() const;

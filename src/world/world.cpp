@@ -213,7 +213,10 @@ void World::RenderWorld(const VECTOR& camera, const VECTOR& viewDirection, CPlan
     DrawGlowList(camera);
     VECTOR towardsSun = sky.sunDirection;
     VectorNormalize(towardsSun);
-    if (!a || a->LineOfSight(camera, camera + towardsSun * 10000.0f)) sky.DrawSunGlow(camera);
+    if (!a || a->LineOfSight(camera, camera + towardsSun * 10000.0f)) {
+        sky.DrawSunGlow(camera);
+        sky.DrawLensFlare(camera, viewDirection);
+    }
 }
 
 VECTOR World::CheckCollision(const VECTOR& position, const VECTOR& velocity) {
