@@ -1,10 +1,13 @@
 // The area's particle entities and glowing lights through the installed
-// effects, drawn by the world's frame.
+// effects, drawn by the world's frame, and the night textures of lamp and
+// house models.
 #include <gtest/gtest.h>
 
 #include "common/recording_driver.h"
 #include "entities/lightentity.h"
 #include "entities/particleentity.h"
+#include "models/z1model/z1file.h"
+#include "models/z1model/z1model.h"
 #include "particle/particle.h"
 #include "settings/settings.h"
 #include "utility/clock.h"
@@ -96,4 +99,82 @@ TEST_F(EffectsTest, GlowingLightIsCollectedAndDrawnAfterTheArea) {
     light->on = true;
     world.RenderWorld(VECTOR(0, 100, -6000), VECTOR(0, 0, 1), nullptr);
     EXPECT_EQ(GlowListCount(), 0);
+}
+
+// --- night lights on real models ---------------------------------------------
+
+namespace {
+
+// A one-triangle model whose only piece is textured with texture.
+Z1Model* TexturedModel(const char* name, const char* texture) {
+    Z1Scene* s = new Z1Scene();
+    s->has_materials = true;
+    Z1Material m;
+    m.name = "glass";
+    m.class_name = "Standard";
+    m.material_class = Z1_CLASS_STANDARD;
+    m.textured = true;
+    m.maps[Z1_SLOT_TEXTURE].present = true;
+    m.maps[Z1_SLOT_TEXTURE].has_bitmap = true;
+    m.maps[Z1_SLOT_TEXTURE].bitmap = texture;
+    s->materials.push_back(m);
+    Z1GeomObject o;
+    o.name = "piece";
+    o.material = 0;
+    Z1Mesh mesh;
+    VERTEX v[3] = {};
+    v[1].x = 1;
+    v[2].y = 1;
+    mesh.vertices.assign(v, v + 3);
+    mesh.indices = {0, 1, 2};
+    mesh.vertex_count = 3;
+    mesh.face_count = 1;
+    Z1MeshList list;
+    list.meshes.push_back(mesh);
+    o.mesh_lists.push_back(list);
+    o.mesh_list_wrapped.push_back(false);
+    s->objects.push_back(o);
+    Z1Model* model = new Z1Model();
+    EXPECT_TRUE(model->LoadScene(s, name));
+    return model;
+}
+
+std::string PieceTexture(Z1Model* model) {
+    for (ModelFrame* f : model->frames)
+        for (Z1SubMesh* sm : f->submeshes) return sm->texture_name;
+    return "";
+}
+
+}  // namespace
+
+TEST_F(EffectsTest, NightLightsSwapTheLampAndWindowTextures) {
+    World world;
+    world.Initialise("no_daycycle_here.ini");
+    Area area;
+    Z1Model* lamp = TexturedModel("_lamppost01.Z1", "textures\\Items\\lamp_post01\\lamp_glass01.bmp");
+    Z1Model* tavern = TexturedModel("_tavern01.Z1", "textures\\base_windows\\window02a.bmp");
+    Z1Model* other = TexturedModel("_well01.Z1", "textures\\base_windows\\window02a.bmp");
+    for (Z1Model* m : {lamp, tavern, other}) {
+        area.modelTable.Insert(m->name.c_str(), m);
+        area.models.Add(m);
+    }
+    // Daytime first: the lights-on state of start-up is switched off, nothing to swap back.
+    world.timeOfDay = 18000;
+    world.SwitchNightLights(VECTOR(0, 0, 0));
+    EXPECT_EQ(world.lightsOn, 0);
+    EXPECT_EQ(PieceTexture(lamp), "textures\\Items\\lamp_post01\\lamp_glass01.bmp");
+
+    world.timeOfDay = 18001;
+    world.SwitchNightLights(VECTOR(0, 0, 0));
+    EXPECT_EQ(world.lightsOn, 1);
+    EXPECT_EQ(PieceTexture(lamp), "textures\\Items\\lamp_post01\\lamp_glass02.bmp");
+    EXPECT_EQ(PieceTexture(tavern), "textures\\base_windows\\window02c.bmp");
+    EXPECT_EQ(PieceTexture(other), "textures\\base_windows\\window02a.bmp");  // not in the table
+    EXPECT_EQ(lamp->frames[0]->submeshes[0]->self_illumination, 1.0f);       // glows unlit
+
+    world.timeOfDay = 6000;
+    world.SwitchNightLights(VECTOR(0, 0, 0));
+    EXPECT_EQ(world.lightsOn, 0);
+    EXPECT_EQ(PieceTexture(lamp), "textures\\Items\\lamp_post01\\lamp_glass01.bmp");
+    EXPECT_EQ(PieceTexture(tavern), "textures\\base_windows\\window02a.bmp");
 }
