@@ -2,7 +2,6 @@
 
 #include "camera/keybindings.h"
 #include "camera/mousemode.h"
-#include "game/dialogs.h"
 #include "game/replay.h"
 #include "gfxdriver/gfxdriver.h"
 #include "input/inputdriver.h"
@@ -33,11 +32,7 @@ bool g_editor_frame_noted = false;
 
 }  // namespace
 
-bool CreateInputDriver(SDL_Window* window) {
-    (void)window;
-    NotBuilt("input driver");
-    return true;
-}
+bool CreateInputDriver(SDL_Window* window) { return CreateSdlInputDriver(window, g_replay); }
 
 void CreateSoundDriver() { NotBuilt("sound driver"); }
 
@@ -59,13 +54,9 @@ void RunIntro() { NotBuilt("intro screens"); }
 
 void ShowModeImages() {}
 
-// Without an input driver there is no table to install.
-bool InstallKeyTable(bool editor) {
-    (void)editor;
-    return false;
-}
+bool InstallKeyTable(bool editor) { return InstallKeyBindings(g_inputdriver, editor); }
 
-void SetLookMode() {}
+void SetLookMode() { SetMouseMode(MOUSE_LOOK); }
 
 void RunGameFrame() {
     if (!g_game_frame_noted) {
