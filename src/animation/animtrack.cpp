@@ -50,7 +50,11 @@ int32_t AnimTrack::CurrentTick(uint32_t startTime) const {
     if (frame_speed <= 0) return start_tick;
     double msPerFrame = 1000.0 / frame_speed;
     double elapsed = static_cast<double>(ClockMilliseconds() - startTime);
-    return static_cast<int32_t>(elapsed / msPerFrame * ticks_per_frame) + start_tick;
+    double tick = elapsed / msPerFrame * ticks_per_frame + start_tick;
+    // Hours of play at a fast tick rate must not run past the integer.
+    if (tick > 2147483647.0) return 2147483647;
+    if (tick < -2147483647.0) return -2147483647;
+    return static_cast<int32_t>(tick);
 }
 
 int AnimTrack::FirstKeyFrom(int32_t tick, bool rotation) const {

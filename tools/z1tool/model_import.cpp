@@ -5,8 +5,12 @@
 // written in model space; the node matrices are kept in the transform blocks.
 #include "model_import.h"
 
-#include <sys/resource.h>
 #include <sys/stat.h>
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#else
+#include <direct.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -74,7 +78,11 @@ bool MakeDirs(const std::string& path) {
     std::string cur;
     for (size_t i = 0; i <= path.size(); i++) {
         if (i == path.size() || path[i] == '/') {
+#if defined(_WIN32)
+            if (!cur.empty()) ::_mkdir(cur.c_str());
+#else
             if (!cur.empty()) ::mkdir(cur.c_str(), 0755);
+#endif
         }
         if (i < path.size()) cur += path[i];
     }
@@ -776,12 +784,14 @@ namespace {
 // try to hold them; a bound on the address space turns that into a clean
 // failure instead of a machine brought to its knees.
 void BoundMemory() {
+#if !defined(_WIN32)
     const rlim_t kLimit = static_cast<rlim_t>(6) << 30;
     struct rlimit r;
     if (getrlimit(RLIMIT_AS, &r) != 0) return;
     if (r.rlim_cur != RLIM_INFINITY && r.rlim_cur <= kLimit) return;
     r.rlim_cur = kLimit;
     setrlimit(RLIMIT_AS, &r);
+#endif
 }
 
 bool Import(const std::string& source, const std::string& out, ImportReport& report, std::string* error);

@@ -1,8 +1,8 @@
 #include "models/z1model/z1model.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
-#include <strings.h>
 
 #include "animation/animtrack.h"
 #include "animation/biped.h"
@@ -19,6 +19,14 @@ AlphaList* g_alpha_list = nullptr;
 namespace {
 
 bool FullShading() { return g_settings ? g_settings->full_shading != 0 : true; }
+
+bool SameTextIgnoringCase(const std::string& a, const char* b) {
+    size_t n = std::strlen(b);
+    if (a.size() != n) return false;
+    for (size_t i = 0; i < n; i++)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+}
 
 int TuningC() { return g_settings && g_settings->tuning_c > 0 ? g_settings->tuning_c : 2500; }
 
@@ -718,7 +726,7 @@ bool Z1Model::SwapTexture(const char* from, const char* to, bool lit) {
     for (ModelFrame* f : frames)
         for (Z1SubMesh* sm : f->submeshes) {
             // Data made on Windows mixes letter case in its paths.
-            if (strcasecmp(sm->texture_name.c_str(), from) != 0) continue;
+            if (!SameTextIgnoringCase(sm->texture_name, from)) continue;
             sm->texture_name = to;
             sm->binary_alpha_known = 0;
             sm->self_illumination = lit ? 1.0f : sm->material_self_illumination;
