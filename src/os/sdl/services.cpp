@@ -2,6 +2,7 @@
 
 #include "camera/keybindings.h"
 #include "camera/mousemode.h"
+#include "camera/playercamera.h"
 #include "game/replay.h"
 #include "gfxdriver/gfxdriver.h"
 #include "input/inputdriver.h"
@@ -36,10 +37,11 @@ bool CreateInputDriver(SDL_Window* window) { return CreateSdlInputDriver(window,
 
 void CreateSoundDriver() { NotBuilt("sound driver"); }
 
+// Owned by the entry point, handed to the frame functions and the game object.
+static PlayerCamera* s_player_camera = nullptr;
+
 void CreatePlayerCamera(int back_plane, float fov_radians) {
-    (void)back_plane;
-    (void)fov_radians;
-    NotBuilt("player camera");
+    s_player_camera = new PlayerCamera(fov_radians, back_plane);
 }
 
 void CreateGame() { NotBuilt("game object"); }
