@@ -1,7 +1,7 @@
 // An imported skeleton, its sampled animation file, the engine's pose and its
 // skinning together, checked against assimp's own reading of the source: at
-// the first frame every vertex held by one bone must land where the source's
-// bone puts it.
+// the sampled frames every vertex held by one bone must land where the
+// source's bone puts it.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -15,6 +15,7 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include "animation/biped.h"
 #include "common/recording_driver.h"
 #include "model_helpers.h"
 #include "models/z1model/z1model.h"
@@ -26,26 +27,52 @@ using model_test::TempDir;
 
 const char* const kCorpus = "/usr/share/assimp/models/";
 
-// Node globals at the first key of the first animation (the rest pose for
+aiVector3D Lerp(const aiVectorKey* k, unsigned n, double t, aiVector3D fallback) {
+    if (n == 0) return fallback;
+    if (t <= k[0].mTime) return k[0].mValue;
+    for (unsigned i = 0; i + 1 < n; i++)
+        if (t < k[i + 1].mTime) {
+            float f = static_cast<float>((t - k[i].mTime) / (k[i + 1].mTime - k[i].mTime));
+            return k[i].mValue * (1.0f - f) + k[i + 1].mValue * f;
+        }
+    return k[n - 1].mValue;
+}
+
+aiQuaternion Slerp(const aiQuatKey* k, unsigned n, double t, aiQuaternion fallback) {
+    if (n == 0) return fallback;
+    if (t <= k[0].mTime) return k[0].mValue;
+    for (unsigned i = 0; i + 1 < n; i++)
+        if (t < k[i + 1].mTime) {
+            aiQuaternion q;
+            aiQuaternion::Interpolate(q, k[i].mValue, k[i + 1].mValue,
+                                      static_cast<float>((t - k[i].mTime) / (k[i + 1].mTime - k[i].mTime)));
+            return q.Normalize();
+        }
+    return k[n - 1].mValue;
+}
+
+// Node globals at a time (seconds) of the first animation (the rest pose for
 // nodes without a channel).
-void FirstKeyGlobals(const aiScene* sc, const aiNode* n, const aiMatrix4x4& parent,
-                     std::map<std::string, aiMatrix4x4>& out) {
+void Globals(const aiScene* sc, const aiNode* n, const aiMatrix4x4& parent, double seconds,
+             std::map<std::string, aiMatrix4x4>& out) {
     aiMatrix4x4 local = n->mTransformation;
-    if (sc->mNumAnimations > 0)
-        for (unsigned i = 0; i < sc->mAnimations[0]->mNumChannels; i++) {
-            const aiNodeAnim* c = sc->mAnimations[0]->mChannels[i];
+    if (sc->mNumAnimations > 0) {
+        const aiAnimation* a = sc->mAnimations[0];
+        double tick = seconds * (a->mTicksPerSecond > 0 ? a->mTicksPerSecond : 25.0);
+        for (unsigned i = 0; i < a->mNumChannels; i++) {
+            const aiNodeAnim* c = a->mChannels[i];
             if (c->mNodeName != n->mName) continue;
             aiVector3D scale, pos;
             aiQuaternion rot;
             local.Decompose(scale, rot, pos);
-            if (c->mNumScalingKeys) scale = c->mScalingKeys[0].mValue;
-            if (c->mNumRotationKeys) rot = c->mRotationKeys[0].mValue;
-            if (c->mNumPositionKeys) pos = c->mPositionKeys[0].mValue;
-            local = aiMatrix4x4(scale, rot, pos);
+            local = aiMatrix4x4(Lerp(c->mScalingKeys, c->mNumScalingKeys, tick, scale),
+                                Slerp(c->mRotationKeys, c->mNumRotationKeys, tick, rot),
+                                Lerp(c->mPositionKeys, c->mNumPositionKeys, tick, pos));
         }
+    }
     aiMatrix4x4 g = parent * local;
     out[n->mName.C_Str()] = g;
-    for (unsigned i = 0; i < n->mNumChildren; i++) FirstKeyGlobals(sc, n->mChildren[i], g, out);
+    for (unsigned i = 0; i < n->mNumChildren; i++) Globals(sc, n->mChildren[i], g, seconds, out);
 }
 
 struct Expect {
@@ -82,7 +109,7 @@ void Collect(const aiScene* sc, const aiNode* n, const std::map<std::string, aiM
     for (unsigned i = 0; i < n->mNumChildren; i++) Collect(sc, n->mChildren[i], globals, e);
 }
 
-TEST(ImportedSkin, FirstFrameMatchesTheSource) {
+TEST(ImportedSkin, FramesMatchTheSource) {
     struct stat st;
     if (::stat((std::string(kCorpus) + "X/anim_test.x").c_str(), &st) != 0)
         GTEST_SKIP() << "assimp-testmodels is not installed";
@@ -104,32 +131,37 @@ TEST(ImportedSkin, FirstFrameMatchesTheSource) {
                                                   aiProcess_SplitLargeMeshes | aiProcess_FlipUVs |
                                                   aiProcess_ValidateDataStructure | aiProcess_LimitBoneWeights);
         ASSERT_NE(sc, nullptr) << model;
-        std::map<std::string, aiMatrix4x4> globals;
-        FirstKeyGlobals(sc, sc->mRootNode, aiMatrix4x4(), globals);
-        Expect e;
-        Collect(sc, sc->mRootNode, globals, e);
-
         RecordingDriver driver;
         ScopedDriver scoped(&driver);
         UseFixedClock(0, 0);
         Z1Model m;
         ASSERT_TRUE(m.Load("s.z1")) << model;
         ASSERT_NE(m.skeleton, nullptr) << model;
-        driver.BeginScene();
-        m.Draw(nullptr, VECTOR{0, 0, 0});
+        const float size = std::max(m.box[3] - m.box[0], std::max(m.box[4] - m.box[1], m.box[5] - m.box[2]));
+        // Frame 0, then frame 5 (200 ms) of the 25 a second the file was sampled at.
+        for (int frame : {0, 5}) {
+            if (frame >= m.skeleton->frame_count) continue;
+            std::map<std::string, aiMatrix4x4> globals;
+            Globals(sc, sc->mRootNode, aiMatrix4x4(), frame / 25.0, globals);
+            Expect e;
+            Collect(sc, sc->mRootNode, globals, e);
+            m.skeleton->start_time = ClockMilliseconds() - static_cast<uint32_t>(frame * 40);
+            driver.BeginScene();
+            driver.ResetLog();
+            m.Draw(nullptr, VECTOR{0, 0, 0});
+            auto draws = driver.DrawsOf(VertexFormat::kVertex);
+            ASSERT_EQ(draws.size(), e.pieces.size()) << model;
+            for (size_t k = 0; k < draws.size(); k++)
+                for (const auto& v : e.pieces[k]) {
+                    const VERTEX& got = draws[k]->vertex[v.first];
+                    // The engine's frame mirrors z.
+                    EXPECT_NEAR(got.x, v.second.x, size * 1e-3f) << model << " frame " << frame << " vertex " << v.first;
+                    EXPECT_NEAR(got.y, v.second.y, size * 1e-3f) << model << " frame " << frame << " vertex " << v.first;
+                    EXPECT_NEAR(got.z, -v.second.z, size * 1e-3f) << model << " frame " << frame << " vertex " << v.first;
+                    checked++;
+                }
+        }
         UseRealTimeClock();
-        auto draws = driver.DrawsOf(VertexFormat::kVertex);
-        ASSERT_EQ(draws.size(), e.pieces.size()) << model;
-        float size = std::max(m.box[3] - m.box[0], std::max(m.box[4] - m.box[1], m.box[5] - m.box[2]));
-        for (size_t k = 0; k < draws.size(); k++)
-            for (const auto& v : e.pieces[k]) {
-                const VERTEX& got = draws[k]->vertex[v.first];
-                // The engine's frame mirrors z.
-                EXPECT_NEAR(got.x, v.second.x, size * 1e-3f) << model << " vertex " << v.first;
-                EXPECT_NEAR(got.y, v.second.y, size * 1e-3f) << model << " vertex " << v.first;
-                EXPECT_NEAR(got.z, -v.second.z, size * 1e-3f) << model << " vertex " << v.first;
-                checked++;
-            }
     }
     EXPECT_GT(checked, 100);
 }
