@@ -14,6 +14,11 @@
 
 #include <cstdint>
 
+// <windows.h> maps DrawText to DrawTextA/W; the font's name wins here.
+#ifdef DrawText
+#undef DrawText
+#endif
+
 // The virtual screen every 2D position is given in.
 constexpr int kVirtualWidth = 640;
 constexpr int kVirtualHeight = 480;

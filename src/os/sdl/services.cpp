@@ -3,6 +3,10 @@
 #include "camera/keybindings.h"
 #include "camera/mousemode.h"
 #include "camera/playercamera.h"
+#include "gui/font.h"
+#include "player/game.h"
+#include "player/gamelinks.h"
+#include "sounddriver/sdl/sdlsoundlibrary.h"
 #include "game/replay.h"
 #include "gfxdriver/gfxdriver.h"
 #include "input/inputdriver.h"
@@ -35,7 +39,7 @@ bool g_editor_frame_noted = false;
 
 bool CreateInputDriver(SDL_Window* window) { return CreateSdlInputDriver(window, g_replay); }
 
-void CreateSoundDriver() { NotBuilt("sound driver"); }
+void CreateSoundDriver() { g_sounddriver = CreateSdlSoundDriver(); }
 
 // Owned by the entry point, handed to the frame functions and the game object.
 static PlayerCamera* s_player_camera = nullptr;
@@ -44,9 +48,16 @@ void CreatePlayerCamera(int back_plane, float fov_radians) {
     s_player_camera = new PlayerCamera(fov_radians, back_plane);
 }
 
-void CreateGame() { NotBuilt("game object"); }
+void CreateGame() {
+    g_game = new Game(s_player_camera);
+    InstallGameLinks();
+}
 
-void CreateFont() { NotBuilt("font"); }
+void CreateFont() {
+    g_font = new Font("font_herald.ini");
+    g_font->SelectSkin("white");
+    g_font->SetSize(12);
+}
 
 void InitWorld() { NotBuilt("world"); }
 
