@@ -47,8 +47,8 @@ void BuildEditorKeyTable(KeyCallback* table);
 // input devices").
 bool InstallKeyBindings(InputDriver* driver, bool editor);
 
-// The camera the P key reports: the player camera registers itself when it
-// is created and leaves when it is destroyed.
+// The camera the P key reports: the first camera created (the player's)
+// registers itself and leaves when it is destroyed.
 void SetReportedCamera(PlayerCamera* camera);
 PlayerCamera* ReportedCamera();
 

@@ -45,7 +45,9 @@ PlayerCamera::PlayerCamera(float fov, int backPlane)
     BuildProjection();
     frustum = new CPlane();
     UpdateFrustum();
-    SetReportedCamera(this);
+    // The first camera is the player's; cameras made later for other views
+    // (conversations) do not take over the P key.
+    if (!ReportedCamera()) SetReportedCamera(this);
 }
 
 PlayerCamera::~PlayerCamera() {

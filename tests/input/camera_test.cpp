@@ -615,6 +615,16 @@ TEST_F(EditorKeysTest, PReportsTheCamera) {
     EXPECT_TRUE(log.Has("LookAt == (2.500000, 2.000000, 3.000000)\n"));
 }
 
+TEST_F(EditorKeysTest, PKeepsReportingThePlayerCamera) {
+    PlayerCamera other(1.0f, 100);  // a camera made later, for another view
+    other.LookAt(VECTOR(9, 9, 9), VECTOR(10, 9, 9), 0.0f);
+    EXPECT_EQ(ReportedCamera(), &camera);
+    Key(DIK_P, true);
+    camera.Update(0.0f);
+    EXPECT_TRUE(log.Has("Position == (0.000000, 0.000000, 0.000000)\n"));
+    EXPECT_FALSE(log.Has("9.000000"));
+}
+
 TEST_F(EditorKeysTest, ClockAndWeatherKeysGoToTheWorld) {
     World world;
     g_world = &world;
