@@ -105,6 +105,7 @@ TEST_F(ModelRuntime, OpaqueNowTransparentLastFarthestFirst) {
     s.objects.push_back(Object("middle", 1, {Triangle(30, 30)}, VECTOR{0, 0, 30}));
     Z1Model model;
     Load(model, s);
+    EXPECT_EQ(driver.CountCalls("GenerateTexture("), 1);  // one texture, however many pieces use it
     EXPECT_GE(driver.FindCall("GenerateTexture(textures\\glass.bmp,textures\\glass_a.bmp)"), 0);
 
     // The world's list: transparent pieces wait for the alpha pass.
@@ -518,6 +519,15 @@ TEST_F(ModelRuntime, MissingModelSpawnPointsAndTextureSwap) {
     model.Draw(nullptr, VECTOR{0, 0, 0});
     EXPECT_EQ(Draws()[0]->texture, "textures\\base_windows\\window03a.bmp");
     EXPECT_TRUE(Draws()[0]->lighting);
+    // Each texture is handed to the driver once: the loaded one never again.
+    EXPECT_TRUE(model.SwapTexture("textures\\base_windows\\window03a.bmp", "textures\\base_windows\\window03c.bmp", true));
+    auto generated = [this](const char* name) {
+        int n = 0;
+        for (const auto& g : driver.generated) n += g.first == name;
+        return n;
+    };
+    EXPECT_EQ(generated("textures\\base_windows\\window03c.bmp"), 1);
+    EXPECT_EQ(generated("textures\\base_windows\\window03a.bmp"), 1);
 }
 
 // --- node tracks ---------------------------------------------------------------

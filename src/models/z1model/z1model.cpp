@@ -405,6 +405,7 @@ void Z1Model::Clear() {
     bone_pose.clear();
     delete data;
     data = nullptr;
+    registered.clear();
     loaded = 0;
     last_frame = -1;
 }
@@ -584,13 +585,20 @@ bool Z1Model::LoadScene(Z1Scene* scene, const char* fileName) {
             all.push_back(&m);
             for (const Z1Material& sub : m.submaterials) all.push_back(&sub);
         }
+        // A texture generated twice is uploaded twice (the second shadows the
+        // first), so materials sharing one register it once.
+        std::vector<std::string> done;
+        auto generate = [&done, this](const std::string& tex, const std::string& alpha) {
+            std::string key = tex + '\n' + alpha;
+            if (tex.empty() || std::find(done.begin(), done.end(), key) != done.end()) return;
+            done.push_back(key);
+            registered.push_back(tex);
+            g_gfxdriver->GenerateTexture(tex.c_str(), alpha.empty() ? nullptr : alpha.c_str());
+        };
         for (const Z1Material* m : all) {
             if (!m->textured) continue;
-            const std::string& tex = m->maps[Z1_SLOT_TEXTURE].bitmap;
-            const std::string& alpha = m->maps[Z1_SLOT_OPACITY].bitmap;
-            if (!tex.empty()) g_gfxdriver->GenerateTexture(tex.c_str(), alpha.empty() ? nullptr : alpha.c_str());
-            const std::string& env = m->maps[Z1_SLOT_ENVIRONMENT].bitmap;
-            if (!env.empty()) g_gfxdriver->GenerateTexture(env.c_str(), nullptr);
+            generate(m->maps[Z1_SLOT_TEXTURE].bitmap, m->maps[Z1_SLOT_OPACITY].bitmap);
+            generate(m->maps[Z1_SLOT_ENVIRONMENT].bitmap, std::string());
         }
     }
 
@@ -732,7 +740,12 @@ bool Z1Model::SwapTexture(const char* from, const char* to, bool lit) {
             sm->self_illumination = lit ? 1.0f : sm->material_self_illumination;
             any = true;
         }
-    if (any && g_gfxdriver) g_gfxdriver->GenerateTexture(to, nullptr);
+    // Registered once per model (and never again when the model loaded it,
+    // perhaps with an alpha map): the day cycle swaps back and forth all game long.
+    if (any && g_gfxdriver && std::find(registered.begin(), registered.end(), to) == registered.end()) {
+        registered.push_back(to);
+        g_gfxdriver->GenerateTexture(to, nullptr);
+    }
     return any;
 }
 

@@ -205,6 +205,7 @@ public:
     std::vector<ModelFrame*> frames;      // every frame, file order (owned)
     std::vector<ModelFrame*> top_frames;
     std::vector<AnimTrack*> light_tracks; // per light, null when not animated (owned)
+    std::vector<std::string> registered;  // textures this model has handed the driver
 
 private:
     Z1Model(const Z1Model&) = delete;
