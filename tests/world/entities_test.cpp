@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "common/recording_driver.h"
+#include "dialog/dialoglanguage.h"
+#include "dialog/dialogmanager.h"
 #include "entities/cameraentity.h"
 #include "entities/doorentity.h"
 #include "entities/lightentity.h"
@@ -626,6 +628,46 @@ TEST_F(Entities, PropertySheetsDescribeAndWriteBack) {
     EXPECT_EQ(npcSheet.title, "Edit NPC");
     EXPECT_NE(npcSheet.Find("Dialog file:"), nullptr);
     EXPECT_EQ(npcSheet.Find("Collide With BBox:"), nullptr);
+}
+
+TEST_F(Entities, AnNpcWithADialogStartsItsConversationWhenClicked) {
+    const char* source =
+        "npc Smith\n"
+        "npc Player\n"
+        "state hello {\n"
+        "    npc Smith \"Need a horseshoe?\"\n"
+        "    suspend\n"
+        "}\n";
+    std::vector<unsigned char> bytes;
+    DialogCompileError error;
+    ASSERT_TRUE(CompileDialogSource(source, &bytes, &error)) << error.message;
+    ::mkdir((dir / "dialogs").c_str(), 0755);
+    world_test::WriteFile(dir / "dialogs/smith.dlg", std::string(bytes.begin(), bytes.end()));
+    UseFixedClock(20, 5000);
+    {
+        NPCEntity smith(nullptr, "smith", 0, 0, 0);
+        smith.SetDialog("smith");
+        ASSERT_NE(smith.dialog, nullptr);
+        EXPECT_STREQ(smith.dialog->dialogName->c_str(), "dialogs\\smith");
+        EXPECT_EQ(smith.dialog->character, &smith);
+        smith.Activate();
+        EXPECT_EQ(game.pointerModes, 1);
+        EXPECT_EQ(DialogManager::Active(), smith.dialog);
+        // The presentation of the line makes the character talk.
+        DialogTextBox* box = DialogManager::NextTextBox();
+        EXPECT_NE(box, nullptr);
+        delete box;
+        EXPECT_TRUE(smith.talkActive);
+        EXPECT_GT(smith.talkDuration, 0.0f);
+        // A copy binds its own conversation.
+        Entity* copy = smith.Clone();
+        EXPECT_NE(static_cast<NPCEntity*>(copy)->dialog, nullptr);
+        EXPECT_NE(static_cast<NPCEntity*>(copy)->dialog, smith.dialog);
+        delete copy;
+        EXPECT_EQ(DialogManager::Active(), smith.dialog);
+    }
+    EXPECT_EQ(DialogManager::Active(), nullptr);  // gone with the character
+    ClearDialogCache();
 }
 
 TEST_F(Entities, NpcActivationNeedsABinding) {
