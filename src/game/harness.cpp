@@ -207,6 +207,11 @@ bool HarnessEndFrame() {
     return s.options.frames >= 0 && s.frame >= s.options.frames;
 }
 
+bool HarnessDrivesFrames() {
+    const HarnessOptions& o = State().options;
+    return o.frames >= 0 || o.fixed_step > 0.0 || !o.screenshots.empty() || !o.replay.empty();
+}
+
 std::vector<ScreenshotRequest> HarnessMissedScreenshots() {
     HarnessState& s = State();
     std::vector<ScreenshotRequest> missed;

@@ -73,6 +73,11 @@ std::vector<std::string> HarnessScreenshotsDue();
 // and says whether the frame limit is reached.
 bool HarnessEndFrame();
 
+// True when the options drive frames (a frame limit, a fixed step,
+// screenshots or a replay): screens that wait outside the main loop then
+// count their polls as frames, so a scripted run moves on through them.
+bool HarnessDrivesFrames();
+
 // Requests that were never reached (their frame did not run), for a warning.
 std::vector<ScreenshotRequest> HarnessMissedScreenshots();
 

@@ -8,6 +8,11 @@
 #include "player/gamelinks.h"
 #include "sounddriver/sdl/sdlsoundlibrary.h"
 #include "game/replay.h"
+#include "game/screens.h"
+#include "gui/interfaceimage.h"
+#include "os/sdl/shell.h"
+#include "world/area.h"
+#include "world/world.h"
 #include "gfxdriver/gfxdriver.h"
 #include "input/inputdriver.h"
 #include "inputdriver/sdl/sdlinputdriver.h"
@@ -21,18 +26,6 @@ namespace {
 
 void NotBuilt(const char* what) { LogLine("Warning: %s not built in yet - skipped", what); }
 
-// Stands in for the frame functions until they exist: the frame is cleared
-// and presented, so the window, the clocks and the screenshots work.
-void EmptyFrame(PackedColor colour) {
-    if (!g_gfxdriver) return;
-    if (g_gfxdriver->BeginScene()) {
-        g_gfxdriver->Clear(colour);
-        g_gfxdriver->EndScene();
-        g_gfxdriver->ShowFrame();
-    }
-}
-
-bool g_game_frame_noted = false;
 bool g_editor_frame_noted = false;
 
 }  // namespace
@@ -59,35 +52,48 @@ void CreateFont() {
     g_font->SetSize(12);
 }
 
-void InitWorld() { NotBuilt("world"); }
+void InitWorld() {
+    static World world;
+    world.Initialise();
+    // The area lives as long as the world; the scripts load into it.
+    static Area* area = new Area();
+    world.area = area;
+    if (!world.drawText) world.drawText = DrawFontText;
+}
 
-void RegisterStartupImages() { NotBuilt("interface images"); }
+void RegisterStartupImages() {
+    RegisterInterfaceImage("cursor", "textures\\interface\\pointer01.bmp", "textures\\interface\\pointer01a.bmp",
+                           315, 235, 10, 10, true);
+    RegisterInterfaceImage("crosshair", "textures\\interface\\crosshair.bmp",
+                           "textures\\interface\\crosshair_alpha.bmp", 315, 235, 10, 10, true);
+}
 
-void RunIntro() { NotBuilt("intro screens"); }
+void RunIntro() { Intro(); }
 
-void ShowModeImages() {}
+void ShowModeImages() {
+    HideAllInterfaceImages();
+    SetInterfaceImageShown("cursor", false);
+    SetInterfaceImageShown("crosshair", true);
+}
 
 bool InstallKeyTable(bool editor) { return InstallKeyBindings(g_inputdriver, editor); }
 
 void SetLookMode() { SetMouseMode(MOUSE_LOOK); }
 
 void RunGameFrame() {
-    if (!g_game_frame_noted) {
-        g_game_frame_noted = true;
-        LogLine("Warning: game frame not built in yet - drawing empty frames");
-    }
-    EmptyFrame(PackColor(255, 32, 48, 96));
+    GameFrame(s_player_camera);
+    Overlay(s_player_camera);
 }
 
 void RunEditorFrame() {
     if (!g_editor_frame_noted) {
         g_editor_frame_noted = true;
-        LogLine("Warning: editor frame not built in yet - drawing empty frames");
+        LogLine("Warning: editor frame not built in yet - showing the world only");
     }
-    EmptyFrame(PackColor(255, 48, 48, 48));
+    EditorOverlay(s_player_camera, nullptr);
 }
 
-void RunCredits() { NotBuilt("credits screen"); }
+void RunCredits() { Credits(ShellPumpInput); }
 
 void EditorOpenArea() { NotBuilt("editor open command"); }
 

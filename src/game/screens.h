@@ -1,0 +1,55 @@
+// The shell's frame functions: the intro (once, before the main loop), the
+// game frame (timing, music, scripts, the mouse mode's work, lights,
+// particles), the overlay phase that draws and presents it, the editor's
+// text overlay and the credits shown when the player quits from game mode.
+// They own the frame clock and the frame-rate counter.
+#ifndef ZENDAR_GAME_SCREENS_H
+#define ZENDAR_GAME_SCREENS_H
+
+#include "camera/playerstep.h"
+
+class DialogTextBox;
+class PlayerCamera;
+
+// Seconds as 32-bit floats from the seconds clock.
+struct FrameClock {
+    float lastFrameTime = 0.0f;     // start of the previous game frame; set first by the intro
+    float rateTimeSum = 0.0f;       // seconds summed since the last rate update
+    int frameCount = 0;             // frames since the last rate update
+    float framesPerSecond = 0.0f;   // the last computed rate
+    PlayerStepClock playerStep;     // last player update; at most one per kPlayerUpdateInterval
+    float gameFrameWorkTime = 0.0f; // seconds inside the last game frame
+    float worldRenderTime = 0.0f;   // seconds rendering the world in the last overlay phase
+    float drawTime = 0.0f;          // seconds of the last overlay phase, BeginScene to ShowFrame
+    DialogTextBox* conversationView = nullptr;  // the conversation on screen, or null
+};
+
+extern FrameClock g_frameClock;
+
+// Intro music, the interface images, the script file named by "*script" and
+// its init programs, the conversation system.
+void Intro();
+// One game-mode frame's logic, then its drawing and presenting.
+void GameFrame(PlayerCamera* camera);
+void Overlay(PlayerCamera* camera);
+// Editor mode's drawing after the editor frame: the world, the interface and
+// the statistics lines. selection is the selected entity's line (null: none).
+void EditorOverlay(PlayerCamera* camera, const char* selection);
+// Blocks until Esc, a left click or 45 seconds. pumpInput (may be null) feeds
+// the devices while no main loop runs. Under the automation harness every
+// poll counts as a frame (its clock steps, its replay events and screenshots
+// come due, its frame limit ends the screen), so a scripted run cannot hang here.
+void Credits(void (*pumpInput)());
+
+// The world acts on what the crosshair points at (the game's click within
+// 1000 units): the entity's Activate, then its click-trigger scripts.
+// Returns the entity's name, or null when nothing was hit.
+const char* ActOnCrosshair(PlayerCamera* camera);
+
+// The credits page (drawn inside an open scene).
+void DrawCreditsPage();
+
+// Forgets the frame clock and drops the conversation view (tests).
+void ResetFrameClock();
+
+#endif
