@@ -17,6 +17,8 @@
 #include "entities/particleentity.h"
 #include "entities/propertysheet.h"
 #include "utility/clock.h"
+#include "z1script/scriptasm.h"
+#include "z1script/scriptsystem.h"
 #include "utility/random.h"
 #include "world/area.h"
 #include "world/worldlinks.h"
@@ -674,10 +676,24 @@ TEST_F(Entities, NpcActivationNeedsABinding) {
     NPCEntity npc(nullptr, "bob", 0, 0, 0);
     npc.Activate();
     EXPECT_EQ(game.pointerModes, 0);
+}
+
+TEST_F(Entities, ClickingAnObjectStartsItsScriptByName) {
+    std::vector<ScriptRecord> records;
+    std::string error;
+    ASSERT_TRUE(AssembleScript("program read_sign locals=0 trigger=never\nend\n", &records, &error)) << error;
+    ASSERT_TRUE(WriteScriptFile((dir / "signs.scr").c_str(), records, &error)) << error;
+    ScriptSystem* saved = g_scripts;
+    g_scripts = new ScriptSystem();
+    g_scripts->Load((dir / "signs.scr").c_str());
     ObjectEntity sign(nullptr, "sign", 0, 0, 0);
-    sign.Activate();  // no script: nothing
+    sign.Activate();  // no script: nothing asked
+    EXPECT_FALSE(log.Has("checking if program name"));
     sign.SetOnClickScript("read_sign");
-    sign.Activate();  // the script runtime is not loaded: logged by it, no crash
+    sign.Activate();
+    EXPECT_TRUE(log.Has("checking if program name 'read_sign' is match for 'read_sign'\nmatch..\n"));
+    delete g_scripts;
+    g_scripts = saved;
 }
 
 }  // namespace
