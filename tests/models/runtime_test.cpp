@@ -422,6 +422,38 @@ TEST_F(ModelRuntime, GeometryTracksHoldTheirFirstKey) {
     EXPECT_FLOAT_EQ(driver.world[12], 0.0f);
 }
 
+TEST_F(ModelRuntime, AnimatedLightsPlayAtOnceAndLoop) {
+    Z1Scene s;
+    s.has_scene = true;
+    s.scene.frame_speed = 25;
+    s.scene.ticks_per_frame = 160;
+    s.scene.last_frame = 10;
+    Z1Light still, torch;
+    still.name = "still";
+    torch.name = "torch";
+    Z1Animation a;
+    a.node_name = "torch";
+    a.pos_linear = {Z1PosKey{0, {0, 0, 0}, {}, {}}, Z1PosKey{1600, {0, 0, 40}, {}, {}}};
+    torch.animations.push_back(a);
+    s.lights = {still, torch};
+    Z1Model model;
+    Load(model, s);
+    ASSERT_EQ(model.light_tracks.size(), 2u);
+    EXPECT_EQ(model.light_tracks[0], nullptr);
+    AnimTrack* t = model.light_tracks[1];
+    ASSERT_NE(t, nullptr);
+    EXPECT_TRUE(t->playing);
+    EXPECT_TRUE(t->looping);
+    EXPECT_EQ(t->end_tick, 1600);
+    EXPECT_TRUE(log.Has("Animation torch is playing frame 0 to 0\nis looping..\n"));
+    VECTOR p;
+    t->EvaluatePosition(p);
+    for (int i = 0; i < 3; i++) AdvanceFixedClock();  // 750 ms: 3000 ticks, once round and 1400 on
+    t->EvaluatePosition(p);
+    EXPECT_TRUE(t->playing);
+    EXPECT_NEAR(p.y, 40.0f * 1400.0f / 1600.0f, 1e-3f);
+}
+
 TEST_F(ModelRuntime, FrustumCullsFramesAndSubframes) {
     Z1Scene s;
     s.materials = {Plain("wood")};
