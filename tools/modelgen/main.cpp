@@ -222,6 +222,15 @@ void Torch() {
     Save(m, "torch.z1");
 }
 
+void Barrel() {
+    ModelBuilder m("barrel");
+    int wood = m.Texture("village\\wood.bmp");
+    int iron = m.Texture("village\\iron.bmp");
+    m.Box(wood, {-26, 0, -26}, {26, 75, 26}, 60);
+    for (float y : {12.0f, 58.0f}) m.Box(iron, {-28, y, -28}, {28, y + 5, 28}, 30, false);
+    Save(m, "barrel.z1");
+}
+
 // A villager, 180 high, facing -z; the tunic tells them apart.
 void Villager(const std::string& file, const char* tunic, bool helmet) {
     ModelBuilder m(file);
@@ -294,6 +303,7 @@ int main(int argc, char** argv) {
     GateFrame();
     Campfire();
     Torch();
+    Barrel();
     Villager("guard.z1", "tunic_blue.bmp", true);
     Villager("innkeeper.z1", "tunic_green.bmp", false);
     Villager("storyteller.z1", "tunic_red.bmp", false);

@@ -424,6 +424,11 @@ void Icon(const char* name, int kind) {
     } else if (kind == 2) {  // a coin
         c.Disc(16, 16, 10, C(200, 160, 40));
         c.Disc(16, 16, 7, C(240, 200, 80));
+    } else if (kind == 4) {  // a charm on a cord
+        c.Line(8, 4, 16, 16, 1.5f, C(200, 190, 160));
+        c.Line(24, 4, 16, 16, 1.5f, C(200, 190, 160));
+        c.Disc(16, 20, 7, C(90, 170, 200));
+        c.Disc(14, 18, 2.5f, C(200, 240, 250));
     } else {  // a barrel
         c.Rect(8, 5, 24, 27, C(130, 84, 44));
         c.Rect(7, 9, 25, 11, C(60, 60, 64));
@@ -486,6 +491,7 @@ int main(int argc, char** argv) {
     Icon("roomkey.bmp", 1);
     Icon("coin.bmp", 2);
     Icon("barrel.bmp", 3);
+    Icon("charm.bmp", 4);
 
     Marker("light.bmp", C(250, 220, 80));
     Marker("camera.bmp", C(80, 160, 250));
