@@ -7,6 +7,7 @@
 #include "dialog/dialogmanager.h"
 #include "entities/entity.h"
 #include "game/harness.h"
+#include "game/replay.h"
 #include "gfxdriver/gfxdriver.h"
 #include "gfxdriver/opengldriver/screenshot.h"
 #include "gui/font.h"
@@ -359,7 +360,7 @@ void Credits(void (*pumpInput)()) {
         }
         if (pumpInput) pumpInput();
         if (!input) {
-            if (ClockSeconds() - t0 > kCreditsSeconds) break;
+            if (ClockSeconds() - t0 > kCreditsSeconds || g_replay) break;
             continue;
         }
         input->UpdateMouse(nullptr);
@@ -367,6 +368,10 @@ void Credits(void (*pumpInput)()) {
         if (input->IsKeyDown(DIK_ESCAPE)) break;
         if (input->WasMouseButtonPressed(0)) break;
         if (ClockSeconds() - t0 > kCreditsSeconds) break;
+        // Under a replay the replay is the only device: with no event left
+        // in it nobody can press anything, and like every box of a replayed
+        // run the page does not wait for a person.
+        if (g_replay && !g_replay->HasInputEvents()) break;
     }
     LogLine("MESSAGE - credits end");
 }

@@ -38,7 +38,8 @@ void EditorOverlay(PlayerCamera* camera, const char* selection);
 // Blocks until Esc, a left click or 45 seconds. pumpInput (may be null) feeds
 // the devices while no main loop runs. Under the automation harness every
 // poll counts as a frame (its clock steps, its replay events and screenshots
-// come due, its frame limit ends the screen), so a scripted run cannot hang here.
+// come due, its frame limit ends the screen), and a replay with no input
+// event left ends it at once, so a scripted run cannot hang here.
 void Credits(void (*pumpInput)());
 
 // The world acts on what the crosshair points at (the game's click within
