@@ -9,7 +9,9 @@
 #include "culling/cplane.h"
 #include "entities/cameraentity.h"
 #include "entities/lightentity.h"
+#include "entities/modelaccess.h"
 #include "entities/objectentity.h"
+#include "models/z1model/z1model.h"
 #include "world/area.h"
 #include "world/rayquery.h"
 #include "world_helpers.h"
@@ -61,6 +63,8 @@ struct CountingMarker : CameraEntity {
     void Render(CPlane*) override { ++renders; }
     int renders = 0;
 };
+
+int AlphaListCountForTest(Area& area) { return AlphaListCount(area.alphaList); }
 
 int Depth(const SceneNode* n) { return n->isLeaf ? 0 : 1 + Depth(n->children[0]); }
 
@@ -233,6 +237,46 @@ TEST_F(SceneTree, RenderCullsByTheFrustumAndDrawsTheSelectionBox) {
     EXPECT_EQ(aside->renders, 0);
     EXPECT_EQ(back->renders, 0);
     EXPECT_EQ(farAway->renders, 0);
+}
+
+TEST_F(SceneTree, TransparentPiecesAreDrawnLastFarthestFirst) {
+    Area area;
+    // A see-through cube: its material has an opacity map.
+    Z1Scene* glass = new Z1Scene(world_test::CubeScene(10.0f));
+    Z1Material m;
+    m.name = "glass";
+    m.maps[Z1_SLOT_OPACITY].present = true;
+    m.maps[Z1_SLOT_OPACITY].bitmap = "textures\\glass_a.bmp";
+    glass->materials.push_back(m);
+    glass->objects[0].material = 0;
+    Z1Model* model = new Z1Model();
+    ASSERT_TRUE(model->LoadScene(glass, "glass.z1"));
+    area.modelTable.Insert("glass.z1", model);
+    area.models.Add(model);
+    ASSERT_NE(area.AddObject("glass.z1", "near glass", 0, 0, 100, nullptr), nullptr);
+    ASSERT_NE(area.AddObject("glass.z1", "far glass", 0, 0, 300, nullptr), nullptr);
+    ASSERT_NE(area.AddObject("cube.z1", "wall", 0, 0, 400, nullptr), nullptr);
+    Look(VECTOR(0, 0, 0), VECTOR(0, 0, 1));
+    driver.ResetLog();
+    area.Render(VECTOR(0, 0, 0), VECTOR(0, 0, 1), nullptr);
+    ASSERT_EQ(driver.draws.size(), 3u);
+    EXPECT_NEAR(driver.draws[0].world[14], 400.0f, 1e-3f);  // the opaque wall at once
+    EXPECT_NEAR(driver.draws[1].world[14], 300.0f, 1e-3f);  // then the far glass
+    EXPECT_NEAR(driver.draws[2].world[14], 100.0f, 1e-3f);
+    EXPECT_TRUE(driver.draws[1].alpha_blending);
+    // The pass: blending on, alpha test mode 0, the items, alpha test off.
+    int wallDraw = driver.FindCall("DrawIndexedList(VERTEX,8,36)");
+    ASSERT_GE(wallDraw, 0);
+    int pass = driver.FindCall("SetAlphaTestMode(0)", wallDraw);
+    ASSERT_GT(pass, wallDraw);
+    EXPECT_GT(driver.FindCall("DrawIndexedList(VERTEX,8,36)", pass), pass);
+    EXPECT_EQ(driver.calls[pass - 1], "SetAlphaBlending(1)");
+    int off = pass;
+    for (int i = pass; i < static_cast<int>(driver.calls.size()); ++i)
+        if (driver.calls[i].rfind("SetAlphaTestMode(", 0) == 0) off = i;
+    EXPECT_EQ(driver.calls[off], "SetAlphaTestMode(2)");
+    EXPECT_EQ(driver.alpha_test_mode, ALPHATEST_OFF);
+    EXPECT_EQ(AlphaListCountForTest(area), 2);
 }
 
 TEST_F(SceneTree, IndoorLightingComesFromTheObjectOrItsParent) {
