@@ -7,7 +7,7 @@ PACKAGES=(
   libsdl2-dev libsdl2-mixer-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
   libimgui-dev libstb-dev libpng-dev
   libassimp-dev libfreetype-dev fonts-dejavu-core libmp3lame-dev liblua5.4-dev
-  googletest libgtest-dev libgmock-dev
+  googletest libgtest-dev libgmock-dev assimp-testmodels
   xvfb xauth xdotool imagemagick
 )
 missing=()

@@ -647,23 +647,40 @@ TEST_F(EditorKeysTest, ClockAndWeatherKeysGoToTheWorld) {
 // --- movement clock ---------------------------------------------------------
 
 TEST(PlayerStep, AtMostThirtyFiveUpdatesASecond) {
-    // 100 frames a second: the update runs whenever more than 1/35 s has
-    // passed, i.e. every third frame, each with the whole time since the last.
+    // 100 frames a second: 35 movements a second, each one interval long,
+    // and the movements add up to the time that passed (less at most one
+    // interval still pending).
     PlayerStepClock clock;
     clock.Reset(0.0f);
     int updates = 0;
-    float total = 0.0f;
-    for (int frame = 1; frame <= 100; ++frame) {
+    double total = 0.0;
+    for (int frame = 1; frame <= 1000; ++frame) {
         float dt = 0.0f;
         if (clock.Due(frame * 0.01f, &dt)) {
             ++updates;
             total += dt;
-            EXPECT_GT(dt, kPlayerUpdateInterval);
-            EXPECT_NEAR(dt, 0.03f, 1e-4f);
+            EXPECT_NEAR(dt, kPlayerUpdateInterval, 1e-6f);
         }
     }
-    EXPECT_EQ(updates, 33);
-    EXPECT_NEAR(total, 0.99f, 1e-4f);  // no time is lost or counted twice
+    EXPECT_GE(updates, 349);
+    EXPECT_LE(updates, 350);
+    EXPECT_GE(total, 10.0 - kPlayerUpdateInterval - 1e-3);
+    EXPECT_LE(total, 10.0 + 1e-3);
+
+    // Frames slower than the interval: one movement per frame, each taking
+    // the whole frame time.
+    clock.Reset(0.0f);
+    updates = 0;
+    total = 0.0;
+    for (int frame = 1; frame <= 20; ++frame) {
+        float dt = 0.0f;
+        if (clock.Due(frame * 0.1f, &dt)) {
+            ++updates;
+            total += dt;
+        }
+    }
+    EXPECT_EQ(updates, 20);
+    EXPECT_NEAR(total, 2.0, 1e-4);
 
     // However fast the frames, never more than 35 a second.
     clock.Reset(0.0f);
