@@ -527,6 +527,40 @@ TEST_F(Faces, BlinksOpenAndCloseAndStartAboutOnceEveryHundredFrames) {
     EXPECT_LT(blinks, 60);
 }
 
+TEST_F(Faces, MovementNineRisesHoldsAndFalls) {
+    Z1SeedRandom(4321);
+    NPCEntity npc(nullptr, "bob", 0, 0, 0);
+    float t = 0.0f;
+    int guard = 0;
+    while (!npc.moveActive && guard++ < 20000) t = Run(npc, t, 1);
+    ASSERT_TRUE(npc.moveActive);
+    // Up in half a second.
+    int up = 0;
+    while (npc.morphWeights[9] < 1.0f && up < 100) {
+        t = Run(npc, t, 1);
+        ++up;
+    }
+    EXPECT_GE(up, 24);
+    EXPECT_LE(up, 27);
+    EXPECT_EQ(npc.moveDirection, -1.0f);
+    // Held at the top for the hold time, then down again.
+    int held = 0;
+    while (npc.morphWeights[9] == 1.0f && held < 100) {
+        t = Run(npc, t, 1);
+        ++held;
+    }
+    EXPECT_GE(held, static_cast<int>(kMovementHoldSeconds / 0.02f) - 1);
+    EXPECT_LE(held, static_cast<int>(kMovementHoldSeconds / 0.02f) + 2);
+    int down = 0;
+    while (npc.moveActive && down < 100) {
+        t = Run(npc, t, 1);
+        ++down;
+    }
+    EXPECT_FALSE(npc.moveActive);
+    EXPECT_EQ(npc.morphWeights[9], 0.0f);
+    EXPECT_GE(down, 20);
+}
+
 TEST_F(Faces, FarNpcsDoNotBlinkAndNearOnesDo) {
     Z1SeedRandom(99);
     Area area;
