@@ -12,6 +12,7 @@
 #include "imgui.h"
 #include "imgui_stdlib.h"
 #include "os/sdl/overlay.h"
+#include "os/sdl/services.h"
 #include "utility/basepath.h"
 
 std::string FileFilterText(const char* description, const char* extension) {
@@ -33,12 +34,25 @@ bool MatchesExtension(const std::string& name, const char* extension) {
     return true;
 }
 
+namespace {
+
+// While a box or dialog is up the devices are given back, as a Windows modal
+// loop does: otherwise relative mouse mode keeps the pointer hidden and
+// captured, and nobody can click the box.
+struct InputReleased {
+    InputReleased() { UnacquireInput(); }
+    ~InputReleased() { AcquireInput(); }
+};
+
+}  // namespace
+
 SDL_Window* SdlDialogs::Owner() const {
     if (window && !(SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN)) return window;
     return nullptr;
 }
 
 void SdlDialogs::MessageBox(Uint32 flags, const char* caption, const char* text) {
+    InputReleased released;
     SDL_MessageBoxButtonData ok = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT |
                                        SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
                                    1, "OK"};
@@ -51,6 +65,7 @@ void SdlDialogs::MessageBox(Uint32 flags, const char* caption, const char* text)
 void SdlDialogs::ErrorBox(const char* caption, const char* text) { MessageBox(0, caption, text); }
 
 bool SdlDialogs::YesNoBox(const char* caption, const char* text) {
+    InputReleased released;
     SDL_MessageBoxButtonData buttons[] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
         {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
@@ -104,6 +119,7 @@ void CentreNextWindow() {
 
 bool SdlDialogs::RunDialog(PropertySheet* sheet, SheetChanged on_change, void* user) {
     if (!OverlayReady()) return false;
+    InputReleased released;
     const std::vector<PropertySheet::Field> original = sheet->fields;
     const std::string id = (sheet->title.empty() ? std::string("Dialog") : sheet->title) + "##sheet";
     int result = -1;
@@ -174,6 +190,7 @@ bool SdlDialogs::RunDialog(PropertySheet* sheet, SheetChanged on_change, void* u
 bool SdlDialogs::FileDialog(bool save, const char* title, const char* description,
                             const char* extension, char* path, int size) {
     if (!OverlayReady() || size <= 0) return false;
+    InputReleased released;
     namespace fs = std::filesystem;
     std::string text = path && *path ? std::string(path) : std::string(GetBasePath());
     const std::string filter = FileFilterText(description, extension);
