@@ -67,6 +67,12 @@ String Game::CurrentMessage() {
 }
 
 InterfaceImage* Game::Icon(const char* name) {
+    // Textures belong to the driver that registered them.
+    if (iconDriver != g_gfxdriver) {
+        for (InterfaceImage* icon : icons) delete icon;
+        icons.SetSize(0);
+        iconDriver = g_gfxdriver;
+    }
     String texture = String("textures\\icons\\") + name + ".bmp";
     for (int i = 0; i < icons.Size(); ++i) {
         if (std::strcmp(icons[i]->Texture(), texture.c_str()) != 0) continue;

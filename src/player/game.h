@@ -11,6 +11,7 @@
 #include "utility/list.h"
 #include "utility/zstring.h"
 
+class GfxDriver;
 class InterfaceImage;
 class PlayerCamera;
 
@@ -69,6 +70,7 @@ private:
     PlayerCamera* camera;
     // Icons by item name: made once, moved to their slot on each draw.
     List<InterfaceImage*> icons;
+    GfxDriver* iconDriver = nullptr;
     InterfaceImage* Icon(const char* name);
 };
 
