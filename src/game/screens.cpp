@@ -1,5 +1,6 @@
 #include "game/screens.h"
 
+#include <cstring>
 #include <string>
 
 #include "camera/mousemode.h"
@@ -105,6 +106,42 @@ void WalkStep(PlayerCamera* camera, float now) {
     if (g_inputdriver && g_inputdriver->WasMouseButtonPressed(0)) ActOnCrosshair(camera);
 }
 
+// The player's state as the log shows it: every change of the quest log,
+// the inventory and the on-screen message, once, when a frame sees it.
+struct GameStateTrace {
+    int quests = 0;
+    int items = 0;
+    String inventory;
+    String message;
+};
+GameStateTrace g_trace;
+
+String JoinedInventory() {
+    std::string joined;
+    for (int i = 0; i < g_game->Inventory().Size(); ++i) {
+        if (i) joined += ", ";
+        joined += g_game->Inventory()[i].c_str();
+    }
+    return String(joined.c_str());
+}
+
+void TraceGameState() {
+    if (!g_game) return;
+    const List<String>& quests = g_game->QuestLog();
+    for (int i = g_trace.quests; i < quests.Size(); ++i) LogLine("GAME - quest flag '%s' set", quests[i].c_str());
+    g_trace.quests = quests.Size();
+    String inventory = JoinedInventory();
+    if (g_game->Inventory().Size() != g_trace.items || strcmp(inventory.c_str(), g_trace.inventory.c_str()) != 0) {
+        LogLine("GAME - inventory (%d): %s", g_game->Inventory().Size(), inventory.c_str());
+        g_trace.items = g_game->Inventory().Size();
+        g_trace.inventory = inventory;
+    }
+    if (strcmp(g_game->messageText.c_str(), g_trace.message.c_str()) != 0) {
+        if (g_game->messageText.c_str()[0]) LogLine("GAME - message '%s'", g_game->messageText.c_str());
+        g_trace.message = g_game->messageText;
+    }
+}
+
 }  // namespace
 
 void ResetFrameClock() {
@@ -180,6 +217,7 @@ void GameFrame(PlayerCamera* camera) {
     Area* area = g_world ? g_world->GetArea() : g_area;
     if (area) area->UpdateParticles(dt);
 
+    TraceGameState();
     c.gameFrameWorkTime = ClockSeconds() - now;
 }
 
