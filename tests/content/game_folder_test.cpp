@@ -18,6 +18,7 @@
 #include "entities/doorentity.h"
 #include "entities/npcentity.h"
 #include "gfxdriver/opengldriver/image.h"
+#include "gui/font.h"
 #include "models/z1model/z1model.h"
 #include "settings/settings.h"
 #include "utility/basepath.h"
@@ -181,6 +182,25 @@ TEST_F(GameFolder, FixedTexturesLoadWithTheirAlphaMaps) {
     }
     for (const std::string& t : swapped) EXPECT_EQ(LoadTexture(t, ""), "") << t;
     EXPECT_TRUE(ErrorLines().empty()) << LogText();
+}
+
+TEST_F(GameFolder, FontHasTheSkinsTheGameSelectsAndEveryPrintableGlyph) {
+    Font font("font_herald.ini");
+    ASSERT_TRUE(font.loaded);
+    EXPECT_TRUE(font.SelectSkin("yellow"));
+    EXPECT_TRUE(font.SelectSkin("white"));
+    int skins = 0;
+    for (const FontSkin* s = font.Skins(); s; s = s->next) {
+        ++skins;
+        EXPECT_EQ(LoadTexture(s->texture, "textures\\font\\herald_alpha.bmp"), "") << s->texture;
+    }
+    EXPECT_EQ(skins, 2);
+    for (int c = 33; c < 127; ++c) {
+        EXPECT_TRUE(font.HasGlyph(static_cast<unsigned char>(c))) << static_cast<char>(c);
+        EXPECT_GT(font.CharacterAdvance(static_cast<unsigned char>(c)), 0) << static_cast<char>(c);
+    }
+    // Wide letters are wider than narrow ones: the widths are the face's own.
+    EXPECT_GT(font.CharacterAdvance('W'), font.CharacterAdvance('i'));
 }
 
 TEST_F(GameFolder, EveryBitmapPassesTheReader) {
