@@ -167,10 +167,17 @@ void TextBox::BuildGeometry() {
 
 void TextBox::Draw() {
     if (!g_gfxdriver) return;
+    // The panel's alpha maps only count with blending on, and the panel lies
+    // over the whole scene, so it is drawn as the font draws: blended,
+    // without depth test, with the previous state put back.
+    bool blending = g_gfxdriver->SetAlphaBlending(true);
+    uint8_t depth = g_gfxdriver->SetZBufferMode(ZBUFFER_OFF);
     g_gfxdriver->SetTexture(kTextBoxBackground);
     g_gfxdriver->DrawStrip(background, 4);
     g_gfxdriver->SetTexture(kTextBoxFrame);
     g_gfxdriver->DrawIndexedList(frame, 16, frameIndices, kTextFrameIndexCount);
+    g_gfxdriver->SetZBufferMode(depth);
+    g_gfxdriver->SetAlphaBlending(blending);
     if (!font) return;
     int line = 0;
     for (int i = 0; i < entryCount; ++i) {
