@@ -1,0 +1,232 @@
+// The demo game played end to end, as a player would, by the built game in
+// the built game folder: walk across the village square to the guard, click
+// him, answer his questions, receive the gate key, open the locked gate,
+// walk through it into the tower yard, press Esc, answer Yes, see the
+// credits and leave them with a click. Input comes from a replay file at
+// fixed frame numbers with a fixed frame step, so every run is the same.
+//
+// The walk: the player starts at (-1400, 0) looking east (+x). Holding Up
+// for 122 frames stops him at about x = 974 on the square's centre line.
+// Turning by -333 mouse counts (0.002 rad each) faces the guard at
+// (1420, 330); 44 counts down aim at his chest. In the conversation the
+// pointer is first pushed into the top-left corner and then moved to
+// (100, 55) in the 640 x 480 screen (0.4 and 0.6 units per count), inside
+// the text boxes at (50, 50) and on the first answer of the question.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "gfxdriver/opengldriver/screenshot.h"
+#include "platform/xrun.h"
+
+namespace {
+
+using xrun::FileExists;
+using xrun::ReadFile;
+using xrun::WriteFile;
+
+const std::string kBin = ZENDAR_BIN_DIR;
+const std::string kGame = kBin + "/zendar1";
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::stringstream s(text);
+    std::string line;
+    while (std::getline(s, line)) lines.push_back(line);
+    return lines;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const std::string& l : lines) s += l + "\n";
+    return s;
+}
+
+int Find(const std::vector<std::string>& lines, const std::string& text, int from = 0) {
+    for (size_t i = static_cast<size_t>(from < 0 ? 0 : from); i < lines.size(); ++i)
+        if (lines[i] == text) return static_cast<int>(i);
+    return -1;
+}
+
+int CountOf(const std::vector<std::string>& lines, const std::string& text) {
+    int n = 0;
+    for (const std::string& l : lines) n += l == text;
+    return n;
+}
+
+// The first part of every run: across the square to the guard, turned to him.
+const char* const kWalkToGuard =
+    "20 key down 200\n"
+    "142 key up 200\n"
+    "150 mouse move -333 44\n";
+
+// A click held for three frames: the player update reads the mouse 35 times
+// a second, so a press and release within one read would cancel out.
+std::string Click(int frame) {
+    return std::to_string(frame) + " mouse button 0 down\n" + std::to_string(frame + 3) +
+           " mouse button 0 up\n";
+}
+
+// The guard's conversation: his greeting, the question (first answer: "I
+// would like to see the tower."), and his line handing over the key.
+std::string TalkToGuard() {
+    return Click(156) +
+           "165 mouse move -2000 -2000\n"
+           "166 mouse move 250 92\n" +
+           Click(170) + Click(176) + Click(182);
+}
+
+// From the guard back to the gate (yaw 0, level), a click on it, and the walk
+// east once it has swung open.
+std::string OpenGateAndWalkThrough() {
+    return "190 mouse move 333 -44\n" + Click(194) +
+           "300 key down 200\n"
+           "350 key up 200\n";
+}
+
+// Esc, Yes, the credits, and a click that leaves them.
+const char* const kQuit =
+    "362 key down 1\n"
+    "362 key up 1\n"
+    "answer yes\n"
+    "370 mouse button 0 down\n"
+    "371 mouse button 0 up\n";
+
+struct GameRun {
+    int exit_code = -1;
+    std::string err;
+    std::vector<std::string> log;
+};
+
+class Playthrough : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!xrun::CanRunUnderX()) GTEST_SKIP() << "no X display and no xvfb-run";
+        ASSERT_TRUE(FileExists(kGame)) << kGame << " is not built";
+        for (const char* file : {"/z1.ini", "/village.scr", "/area/village.z1a", "/dialogs/gatekeeper.dlg"})
+            ASSERT_TRUE(FileExists(kBin + file)) << "the game folder lacks " << file << " (build the game data)";
+        work = xrun::MakeDir("playthrough");
+        ASSERT_FALSE(work.empty());
+    }
+
+    GameRun Play(const std::string& replay, const std::vector<int>& shots) {
+        WriteFile(work + "replay.txt", replay);
+        std::vector<std::string> command = {kGame,         "--frames", "420", "--fixed-step", "0.02",
+                                            "--seed",      "5",        "--replay", work + "replay.txt"};
+        for (int frame : shots) {
+            command.push_back("--screenshot");
+            command.push_back(std::to_string(frame) + ":" + Shot(frame));
+        }
+        xrun::Result r = xrun::Run(work, command, 240);
+        GameRun run;
+        run.exit_code = r.exit_code;
+        run.err = r.err;
+        run.log = Lines(ReadFile(work + "demo2.txt"));
+        return run;
+    }
+
+    std::string Shot(int frame) const { return work + "shot" + std::to_string(frame) + ".png"; }
+
+    // Fraction of pixels in the rectangle that are not black.
+    double Lit(int frame, int x0, int y0, int x1, int y1) const {
+        int w = 0, h = 0;
+        std::vector<uint8_t> rgb;
+        if (!ReadPNG(Shot(frame).c_str(), &w, &h, &rgb)) return -1.0;
+        int lit = 0, all = 0;
+        for (int y = y0; y < y1 && y < h; ++y)
+            for (int x = x0; x < x1 && x < w; ++x) {
+                const uint8_t* p = &rgb[(static_cast<size_t>(y) * w + x) * 3];
+                lit += (p[0] + p[1] + p[2]) > 24;
+                ++all;
+            }
+        return all ? static_cast<double>(lit) / all : -1.0;
+    }
+
+    std::string work;
+};
+
+TEST_F(Playthrough, KeyFromTheGuardOpensTheGateToTheTower) {
+    // The last click, from inside the yard, lands on the tower.
+    std::string replay = std::string(kWalkToGuard) + TalkToGuard() + OpenGateAndWalkThrough() + Click(354) + kQuit;
+    GameRun run = Play(replay, {100, 168, 200, 300, 352, 366});
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    const std::vector<std::string>& log = run.log;
+    ASSERT_FALSE(log.empty()) << "no demo2.txt in the working folder\n" << run.err;
+
+    // Start-up: the script loads the village and greets the player.
+    int script = Find(log, "Loading script 'village.scr'");
+    ASSERT_NE(script, -1) << Joined(log);
+    int scene = Find(log, "Loading scene 'village.z1a'", script);
+    EXPECT_GT(scene, script);
+    EXPECT_EQ(Find(log, "NPCEntity:: Error loading dialog gatekeeper"), -1);
+
+    // The conversation: the guard is clicked within reach, his dialog adds
+    // the key and notes the quest, and the quest-log message is shown.
+    int guard = Find(log, "MESSAGE - clicked 'guard'", scene);
+    ASSERT_NE(guard, -1) << Joined(log);
+    int quest = Find(log, "GAME - quest flag 'gate_key_given' set", guard);
+    int item = Find(log, "GAME - inventory (1): gatekey", guard);
+    EXPECT_NE(quest, -1) << Joined(log);
+    EXPECT_NE(item, -1) << Joined(log);
+    EXPECT_NE(Find(log, "GAME - message 'Your quest log has been updated..'", guard), -1);
+    EXPECT_EQ(CountOf(log, "GAME - quest flag 'gate_key_given' set"), 1) << "asked once, given once";
+
+    // The gate consults the inventory and opens.
+    int gate = Find(log, "MESSAGE - clicked 'gate'", guard);
+    ASSERT_NE(gate, -1) << Joined(log);
+    EXPECT_GT(gate, item);
+    EXPECT_NE(Find(log, "GAME - message 'You unlock the door.'", gate), -1) << Joined(log);
+    EXPECT_EQ(Find(log, "GAME - message 'The door is locked, and you don't have the key!'"), -1);
+
+    // Through the gate: the tower is within reach of a click and nothing
+    // stands between.
+    int tower = Find(log, "MESSAGE - clicked 'tower'", gate);
+    EXPECT_NE(tower, -1) << "the player did not get through the gate\n" << Joined(log);
+
+    // Esc, Yes, the credits until the click, then the window closes.
+    int exit_line = Find(log, "MESSAGE - key/menu exit", gate);
+    ASSERT_NE(exit_line, -1) << Joined(log);
+    int credits = Find(log, "MESSAGE - credits end", exit_line);
+    EXPECT_GT(credits, exit_line);
+    int close = Find(log, "MESSAGE - WM close", credits);
+    EXPECT_GT(close, credits);
+    EXPECT_EQ(log.back(), "MESSAGE - destroy");
+    EXPECT_EQ(run.err.find("was not reached"), std::string::npos) << "every screenshot frame ran\n" << run.err;
+
+    // Pictures: the square, the conversation camera on the guard, the gate,
+    // the yard, and the credits page on black.
+    for (int frame : {100, 168, 200, 300, 352}) {
+        EXPECT_GT(Lit(frame, 0, 0, 1024, 768), 0.95) << "frame " << frame << " shows the world";
+    }
+    EXPECT_LT(Lit(366, 0, 0, 1024, 768), 0.2) << "the credits page is text on black";
+    if (FileExists(kBin + "/font_herald.ini")) {
+        EXPECT_GT(Lit(366, 64, 128, 400, 140), 0.01) << "the heading 'Programmers:' at (40, 80)";
+    }
+}
+
+TEST_F(Playthrough, WithoutTheKeyTheGateStaysShut) {
+    // Straight to the gate without talking: the click reports the missing
+    // key and the walk ends at the gate, so the last click lands on it.
+    std::string replay = std::string("20 key down 200\n142 key up 200\n") + Click(194) +
+                         "300 key down 200\n350 key up 200\n" + Click(354) + kQuit;
+    GameRun run = Play(replay, {352});
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    const std::vector<std::string>& log = run.log;
+    int first = Find(log, "MESSAGE - clicked 'gate'");
+    ASSERT_NE(first, -1) << Joined(log);
+    EXPECT_NE(Find(log, "GAME - message 'The door is locked, and you don't have the key!'", first), -1)
+        << Joined(log);
+    EXPECT_EQ(Find(log, "GAME - message 'You unlock the door.'"), -1);
+    EXPECT_EQ(Find(log, "MESSAGE - clicked 'tower'"), -1) << "the gate stopped the player";
+    EXPECT_EQ(CountOf(log, "MESSAGE - clicked 'gate'"), 2) << Joined(log);
+    EXPECT_EQ(Find(log, "MESSAGE - clicked 'guard'"), -1);
+    for (const std::string& line : log) {
+        EXPECT_EQ(line.rfind("GAME - inventory", 0), std::string::npos) << line;
+    }
+    EXPECT_NE(Find(log, "MESSAGE - credits end"), -1);
+    EXPECT_EQ(log.back(), "MESSAGE - destroy");
+}
+
+}  // namespace
