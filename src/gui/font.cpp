@@ -16,6 +16,16 @@ constexpr int kCellCount = 128;  // 16 columns by 8 rows
 constexpr int kFullCell = 16;    // widths are in sixteenths of a cell
 constexpr int kTextBuffer = 1024;
 
+// Lines keep no trailing blanks: a name typed with a space after it still
+// matches what the program selects.
+char* TrimmedLine(DataFile& file) {
+    char* line = file.ReadLine();
+    if (!line) return nullptr;
+    size_t n = std::strlen(line);
+    while (n > 0 && (line[n - 1] == ' ' || line[n - 1] == '\t')) line[--n] = 0;
+    return line;
+}
+
 }  // namespace
 
 Font::Font(const char* fileName) {
@@ -50,14 +60,14 @@ bool Font::Read(const char* fileName) {
     }
 
     for (;;) {
-        char* name = file.ReadLine();
+        char* name = TrimmedLine(file);
         if (!name) return true;  // no data section: skins only
         if (std::strcmp(name, "[data]") == 0) {
             delete[] name;
             break;
         }
-        char* texture = file.ReadLine();
-        char* alpha = texture ? file.ReadLine() : nullptr;
+        char* texture = TrimmedLine(file);
+        char* alpha = texture ? TrimmedLine(file) : nullptr;
         if (!texture || !alpha) {
             delete[] name;
             delete[] texture;

@@ -23,7 +23,7 @@ TEST(FontFile, SkinsAreRegisteredInFileOrderAndListedNewestFirst) {
     ASSERT_EQ(driver.generated.size(), 2u);
     EXPECT_EQ(driver.generated[0].first, guitest::kWhiteTexture);
     EXPECT_EQ(driver.generated[0].second, "textures\\font\\white_a.bmp");
-    // A line ending in CR LF gives the names without the CR.
+    // Lines ending in CR LF or in blanks give the names without them.
     EXPECT_EQ(driver.generated[1].first, guitest::kYellowTexture);
     EXPECT_EQ(driver.generated[1].second, "textures\\font\\yellow_a.bmp");
 

@@ -93,9 +93,9 @@ constexpr const char* kYellowTexture = "textures\\font\\yellow.bmp";
 // Skins "white" then "yellow"; a-z and A-Z one full cell wide (cells 0-51),
 // then '.' at width 4 (cell 52) and '!' at width 8 (cell 53).
 inline std::string LetterFontText() {
-    std::string text = "Herald, as used by the tests\n[skins]\nwhite\n";
+    std::string text = "Herald, as used by the tests\n[skins]\nwhite \t\n";
     text += std::string(kWhiteTexture) + "\ntextures\\font\\white_a.bmp\nyellow\n";
-    text += std::string(kYellowTexture) + "\r\ntextures\\font\\yellow_a.bmp\r\n[data]\n";
+    text += std::string(kYellowTexture) + "\r\ntextures\\font\\yellow_a.bmp\r\n[data] \n";
     for (char c = 'a'; c <= 'z'; ++c) text += std::string(1, c) + " 16\n";
     for (char c = 'A'; c <= 'Z'; ++c) text += std::string(1, c) + " 16\n";
     text += ". 4\n! 8\n[end]\n";
