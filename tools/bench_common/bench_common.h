@@ -168,6 +168,10 @@ inline void PrintTimes(const char* what, const Times& t) {
     std::printf("%-44s wall %9.3f ms   cpu %9.3f ms\n", what, t.wall * 1e3, t.cpu * 1e3);
 }
 
+inline void PrintTimesUs(const char* what, const Times& t) {
+    std::printf("%-44s wall %9.2f us   cpu %9.2f us\n", what, t.wall * 1e6, t.cpu * 1e6);
+}
+
 // The whole file into memory with fread, the floor any loader is measured
 // against. Returns the byte count (0 when the file does not open).
 inline size_t ReadAllBytes(const std::string& path, std::vector<char>& buffer) {
