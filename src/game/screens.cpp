@@ -306,8 +306,8 @@ const CreditLine kProgrammers[] = {
 };
 const CreditLine kArtists[] = {
     {"Zendar team", "textures drawn by code", nullptr},
-    {"Zendar team", "houses, lamps and people", "built with our own model tools"},
     {"Zendar team", "the font, baked from DejaVu Sans", nullptr},
+    {"Zendar team", "houses, lamps and people", "built with our own model tools"},
 };
 const CreditLine kSound[] = {
     {"Zendar team", "music synthesised at build time", nullptr},
