@@ -9,6 +9,7 @@
 #include "sounddriver/sdl/sdlsoundlibrary.h"
 #include "game/replay.h"
 #include "game/screens.h"
+#include "editor/editor.h"
 #include "gui/interfaceimage.h"
 #include "os/sdl/shell.h"
 #include "world/area.h"
@@ -18,17 +19,6 @@
 #include "inputdriver/sdl/sdlinputdriver.h"
 #include "settings/settings.h"
 #include "utility/log.h"
-
-// Each service below that is not part of the build yet says so once in the
-// log; its issue replaces the line with the real creation or call.
-
-namespace {
-
-void NotBuilt(const char* what) { LogLine("Warning: %s not built in yet - skipped", what); }
-
-bool g_editor_frame_noted = false;
-
-}  // namespace
 
 bool CreateInputDriver(SDL_Window* window) { return CreateSdlInputDriver(window, g_replay); }
 
@@ -86,18 +76,15 @@ void RunGameFrame() {
 }
 
 void RunEditorFrame() {
-    if (!g_editor_frame_noted) {
-        g_editor_frame_noted = true;
-        LogLine("Warning: editor frame not built in yet - showing the world only");
-    }
-    EditorOverlay(s_player_camera, nullptr);
+    EditorFrame(s_player_camera);
+    EditorOverlay(s_player_camera, EditorSelectionLine());
 }
 
 void RunCredits() { Credits(ShellPumpInput); }
 
-void EditorOpenArea() { NotBuilt("editor open command"); }
+void EditorOpenArea() { EditorOpenAreaCommand(); }
 
-void EditorSaveArea() { NotBuilt("editor save command"); }
+void EditorSaveArea() { EditorSaveAreaCommand(); }
 
 void AcquireInput() {
     if (!g_inputdriver) return;
