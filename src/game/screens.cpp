@@ -31,6 +31,7 @@
 #include "z1script/scriptsystem.h"
 
 FrameClock g_frameClock;
+void (*g_frameTimingObserver)(const FrameClock& clock) = nullptr;
 
 namespace {
 
@@ -251,6 +252,7 @@ void Overlay(PlayerCamera* camera) {
         d->ShowFrame();
     }
     g_frameClock.drawTime = ClockSeconds() - t0;
+    if (g_frameTimingObserver) g_frameTimingObserver(g_frameClock);
 }
 
 void EditorOverlay(PlayerCamera* camera, const char* selection) {

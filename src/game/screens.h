@@ -26,6 +26,10 @@ struct FrameClock {
 
 extern FrameClock g_frameClock;
 
+// Told the frame clock at the end of every overlay phase (benchmarks); null
+// for nobody.
+extern void (*g_frameTimingObserver)(const FrameClock& clock);
+
 // Intro music, the interface images, the script file named by "*script" and
 // its init programs, the conversation system.
 void Intro();
