@@ -9,6 +9,7 @@ PACKAGES=(
   libassimp-dev libfreetype-dev fonts-dejavu-core libmp3lame-dev liblua5.4-dev
   googletest libgtest-dev libgmock-dev assimp-testmodels
   xvfb xauth xdotool imagemagick
+  libirrlicht-dev
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
