@@ -127,7 +127,7 @@ WalkResult BestOf(int runs, Walk walk) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int calls = argc > 1 ? std::atoi(argv[1]) : 20000;
+    int calls = argc > 1 ? std::atoi(argv[1]) : 12000;
     if (calls <= 0 || calls > 10000000) {
         std::fprintf(stderr, "usage: bench_collision [calls 1..10^7]\n");
         return 2;

@@ -19,6 +19,20 @@
 #include "settings/settings.h"
 #include "terrain.h"
 
+namespace {
+
+// Bytes the tree holds: index arrays, and the vertex copies of the nodes
+// that own one.
+size_t TreeBytes(const QuadTree* t) {
+    if (!t) return 0;
+    size_t n = sizeof(QuadTree) + sizeof(uint16_t) * (3 * static_cast<size_t>(t->triangle_capacity) + 1);
+    if (t->owns_vertices) n += sizeof(VERTEX) * (static_cast<size_t>(t->vertex_count) + 1);
+    for (const QuadTree* c : t->children) n += TreeBytes(c);
+    return n;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     int runs = argc > 1 ? std::atoi(argv[1]) : 7;
     if (runs <= 0 || runs > 1000) {
@@ -55,6 +69,7 @@ int main(int argc, char** argv) {
 
     std::vector<bench::Times> readRuns, parseRuns, loadRuns, treeRuns;
     int nodes = 0, textures = 0, faces = 0;
+    size_t treeBytes = 0, meshBytes = 0;
     bool ok = true;
     for (int i = 0; i < runs && ok; ++i) {
         {
@@ -88,6 +103,8 @@ int main(int argc, char** argv) {
                 tree->Build();
                 treeRuns.push_back(t.Elapsed());
                 nodes = tree->NodeCount();
+                treeBytes = TreeBytes(tree);
+                meshBytes = sizeof(VERTEX) * sm->vertex_count + sizeof(uint16_t) * 3 * sm->face_count;
                 delete tree;
             }
             delete model;
@@ -105,6 +122,8 @@ int main(int argc, char** argv) {
     bench::PrintTimes("load (Z1Model::Load, quadtree included)", load);
     bench::PrintTimes("quadtree build alone", tree);
     std::printf("piece: %d faces, quadtree %d nodes, %d texture(s) handed to the driver\n", faces, nodes, textures);
+    std::printf("quadtree memory %.1f MB for a mesh of %.1f MB (vertices and indices)\n", treeBytes / 1e6,
+                meshBytes / 1e6);
     std::printf("load / read bytes: %.1fx wall, %.1fx cpu; load MB/s %.1f; bytes MB/s %.1f\n",
                 load.wall / read.wall, read.cpu > 0 ? load.cpu / read.cpu : 0.0, size / load.wall / 1e6,
                 size / read.wall / 1e6);
