@@ -229,4 +229,54 @@ TEST_F(Playthrough, WithoutTheKeyTheGateStaysShut) {
     EXPECT_EQ(log.back(), "MESSAGE - destroy");
 }
 
+TEST_F(Playthrough, BarrelErrandForTheInnkeeper) {
+    // To the middle of the square, just past the camp fire (x = 190), then a
+    // click on the barrel by the tavern (its on-click script puts it in the
+    // inventory and moves it away), and the innkeeper's errand: greeting,
+    // the player's reply, "Do you need help with anything?", his request,
+    // "I brought your barrel.", his thanks with the room key, "Goodbye.",
+    // "Safe roads.". Answers are the second line of the question box
+    // (y = 68); every other box is dismissed at the same point.
+    std::string replay = "20 key down 200\n"
+                         "102 key up 200\n"
+                         "110 mouse move -746 61\n" +
+                         Click(116) + "125 mouse move 119 -29\n" + Click(130) +
+                         "140 mouse move -2000 -2000\n"
+                         "141 mouse move 250 92\n" +
+                         Click(145) + Click(151) + "156 mouse move 0 22\n" + Click(157) + Click(163) + Click(169) +
+                         Click(175) + Click(181) + Click(187) +
+                         // Walking again: a click reaches the innkeeper anew.
+                         Click(194) + "200 key down 1\n200 key up 1\nanswer yes\n" + Click(210);
+    GameRun run = Play(replay, {150, 180});
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    const std::vector<std::string>& log = run.log;
+
+    int barrel = Find(log, "MESSAGE - clicked 'barrel'");
+    ASSERT_NE(barrel, -1) << Joined(log);
+    // The object's click script: the game object and the area both answer.
+    int carried = Find(log, "GAME - inventory (1): barrel", barrel);
+    EXPECT_NE(carried, -1) << Joined(log);
+    EXPECT_NE(Find(log, "script wants to move object barrel", barrel), -1) << Joined(log);
+    EXPECT_NE(Find(log, "GAME - message 'You shoulder the barrel.'", barrel), -1);
+
+    int talk = Find(log, "MESSAGE - clicked 'innkeeper'", carried);
+    ASSERT_NE(talk, -1) << Joined(log);
+    int quest = Find(log, "GAME - quest flag 'cellar_errand' set", talk);
+    int handed = Find(log, "GAME - inventory (0): ", quest);
+    int script = Find(log, "calling script: open_room", handed);
+    int key = Find(log, "GAME - inventory (1): roomkey", handed);
+    EXPECT_NE(quest, -1) << Joined(log);
+    EXPECT_NE(handed, -1) << "the barrel was removed\n" << Joined(log);
+    EXPECT_NE(script, -1) << Joined(log);
+    EXPECT_NE(key, -1) << Joined(log);
+    EXPECT_NE(Find(log, "GAME - message 'The best room is upstairs. Sleep well.'", script), -1) << Joined(log);
+
+    // "Safe roads." ended the conversation: the next click is a look-mode
+    // click on the innkeeper again.
+    EXPECT_EQ(CountOf(log, "MESSAGE - clicked 'innkeeper'"), 2) << Joined(log);
+    EXPECT_EQ(CountOf(log, "GAME - quest flag 'cellar_errand' set"), 1);
+    EXPECT_NE(Find(log, "MESSAGE - credits end"), -1);
+    EXPECT_EQ(log.back(), "MESSAGE - destroy");
+}
+
 }  // namespace
