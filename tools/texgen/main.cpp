@@ -298,7 +298,7 @@ void Particles() {
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) {
             float r = std::hypot(x + 0.5f - 16, y + 0.5f - 16) / 16.0f;
-            fire.At(x, y) = Mix(C(255, 230, 140), C(230, 90, 20), Clamp01(r * 1.3f));
+            fire.At(x, y) = Mix(C(220, 110, 10), C(140, 30, 0), Clamp01(r * 1.3f));  // no blue: many additive quads stay orange
             float a = Clamp01(1.0f - r);
             fire.AlphaAt(x, y) = a * a;
         }
