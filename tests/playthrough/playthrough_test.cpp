@@ -150,7 +150,7 @@ protected:
 TEST_F(Playthrough, KeyFromTheGuardOpensTheGateToTheTower) {
     // The last click, from inside the yard, lands on the tower.
     std::string replay = std::string(kWalkToGuard) + TalkToGuard() + OpenGateAndWalkThrough() + Click(354) + kQuit;
-    GameRun run = Play(replay, {100, 168, 200, 300, 352, 366});
+    GameRun run = Play(replay, {0, 100, 168, 200, 300, 352, 366});
     EXPECT_EQ(run.exit_code, 1) << run.err;
     const std::vector<std::string>& log = run.log;
     ASSERT_FALSE(log.empty()) << "no demo2.txt in the working folder\n" << run.err;
@@ -195,8 +195,12 @@ TEST_F(Playthrough, KeyFromTheGuardOpensTheGateToTheTower) {
     EXPECT_EQ(log.back(), "MESSAGE - destroy");
     EXPECT_EQ(run.err.find("was not reached"), std::string::npos) << "every screenshot frame ran\n" << run.err;
 
-    // Pictures: the square, the conversation camera on the guard, the gate,
-    // the yard, and the credits page on black.
+    // Pictures: the loading screen, the square, the conversation camera on
+    // the guard, the gate, the yard, and the credits page on black.
+    // Frame 0: the script's scene load shows the three loading pictures of
+    // the intro side by side at (128..512, 176..304) on black.
+    EXPECT_GT(Lit(0, 215, 290, 810, 480), 0.9) << "the loading pictures";
+    EXPECT_LT(Lit(0, 0, 0, 1024, 260), 0.01) << "black around them";
     for (int frame : {100, 168, 200, 300, 352}) {
         EXPECT_GT(Lit(frame, 0, 0, 1024, 768), 0.95) << "frame " << frame << " shows the world";
     }
