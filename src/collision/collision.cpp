@@ -254,7 +254,7 @@ VECTOR Collider::CollideWithWorld(const VECTOR& p, const VECTOR& v, bool gravity
     if (pk->embedded) {
         LogLine("embedded.. plane normal (%f,%f,%f) at dist %f", pk->hitNormal.x, pk->hitNormal.y, pk->hitNormal.z,
                 pk->nearestDistance);
-        return pk->lastSafePosition;
+        return pk->hasSafePosition ? pk->lastSafePosition : p;
     }
 
     if (!pk->foundCollision) {
@@ -263,6 +263,7 @@ VECTOR Collider::CollideWithWorld(const VECTOR& p, const VECTOR& v, bool gravity
             if (g < kGravityLimit) VectorSetLength(pk->gravity, g * 2.0f);
         }
         pk->lastSafePosition = p;
+        pk->hasSafePosition = true;
         return p + WithLength(v, VectorLength(v) - kCollisionMargin);
     }
 
@@ -284,7 +285,10 @@ VECTOR Collider::CollideWithWorld(const VECTOR& p, const VECTOR& v, bool gravity
         if (pk->hitTriangle[0].y > p.y || pk->hitTriangle[1].y > p.y || pk->hitTriangle[2].y > p.y)
             newVelocity.y = 0.0f;
     }
-    if (pk->hitClassification == POINT_ON_PLANE) pk->lastSafePosition = p;
+    if (pk->hitClassification == POINT_ON_PLANE) {
+        pk->lastSafePosition = p;
+        pk->hasSafePosition = true;
+    }
 
     depth += 1;
     return CollideWithWorld(newSource, newVelocity, gravityPass);

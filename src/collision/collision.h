@@ -25,6 +25,9 @@ struct CollisionPacket {
     VECTOR source;                // sphere centre, ellipsoid space
     VECTOR gravity;               // world units per frame
     VECTOR lastSafePosition;      // ellipsoid space
+    // False until some pass has recorded a safe position: a body that starts
+    // inside geometry then stays where it is instead of jumping to the origin.
+    bool hasSafePosition = false;
     bool foundCollision = false;
     bool embedded = false;
     VECTOR hitTriangle[3];        // ellipsoid space

@@ -280,6 +280,7 @@ TEST_F(CollisionTest, EmbeddedReturnsTheLastSafePositionAndLogs) {
 
     AddFloor(mesh);
     collider.packet->lastSafePosition = VECTOR(7, 8, 9);
+    collider.packet->hasSafePosition = true;
     collider.depth = 0;
     VECTOR r = collider.CollideWithWorld(Ellipsoid(VECTOR(0, 50, 0)), VECTOR(1, 0, 0), false);
     g_log = savedLog;
@@ -296,6 +297,23 @@ TEST_F(CollisionTest, EmbeddedReturnsTheLastSafePositionAndLogs) {
                   1.0 - 50.0 / 90.0);
     EXPECT_NE(text.str().find(want), std::string::npos) << text.str();
     std::remove(path.c_str());
+}
+
+TEST_F(CollisionTest, EmbeddedBeforeAnySafePositionStaysPut) {
+    // A body placed inside geometry before it ever moved freely has no safe
+    // position to go back to; it must not be sent to the origin.
+    AddFloor(mesh);
+    collider.depth = 0;
+    VECTOR start = Ellipsoid(VECTOR(30, 50, -20));
+    VECTOR r = collider.CollideWithWorld(start, VECTOR(1, 0, 0), false);
+    EXPECT_TRUE(collider.packet->embedded);
+    EXPECT_EQ(r, start);
+
+    // Through the full entry point the body keeps its place (plus the lift).
+    VECTOR world = collider.CheckCollision(VECTOR(30, 50, -20), VECTOR(0, 0, 0));
+    EXPECT_NEAR(world.x, 30.0f, 1e-3f);
+    EXPECT_NEAR(world.z, -20.0f, 1e-3f);
+    EXPECT_NEAR(world.y, 65.0f, 1e-3f);
 }
 
 TEST_F(CollisionTest, FreeMoveRecordsTheLastSafePosition) {
