@@ -193,20 +193,23 @@ char* DataFile::ReadLine() {
 }
 
 float DataFile::ReadFloat() {
-    long before = Tell();
     unsigned char b[4];
     float value = 0.0f;
-    if (ReadRaw(b, 4)) {
+    size_t got = stream ? std::fread(b, 1, 4, stream) : 0;
+    if (got == 4) {
+        // A full read always advances the stream by exactly four bytes, so the
+        // position check below is only needed after a short one (and asking
+        // for the position on every float costs a system call each).
         uint32_t bits = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
         std::memcpy(&value, &bits, 4);
+        return value;
     }
-    long after = Tell();
-    if (after - before != 4) {
-        LogLine("ERROR reading float at pos %i, readjusting. Return value is : %f", static_cast<int>(before),
-                static_cast<double>(value));
-        LogLine("size of symbol : %i", 4);
-        if (stream) std::fseek(stream, before + 4, SEEK_SET);
-    }
+    at_end = 1;
+    long before = stream ? Tell() - static_cast<long>(got) : 0;
+    LogLine("ERROR reading float at pos %i, readjusting. Return value is : %f", static_cast<int>(before),
+            static_cast<double>(value));
+    LogLine("size of symbol : %i", 4);
+    if (stream) std::fseek(stream, before + 4, SEEK_SET);
     return value;
 }
 
