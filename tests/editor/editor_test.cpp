@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "camera/keybindings.h"
+#include "camera/mousemode.h"
 #include "camera/playercamera.h"
 #include "collision/collisionlinks.h"
 #include "common/recording_driver.h"
@@ -23,6 +24,7 @@
 #include "entities/propertysheet.h"
 #include "game/dialogs.h"
 #include "input/dikeys.h"
+#include "input/queueinputdriver.h"
 #include "models/z1model/z1model.h"
 #include "world/area.h"
 #include "world/world_helpers.h"
@@ -746,6 +748,75 @@ TEST(EditorPaths, ChosenPathsBecomeNamesInTheGameFolder) {
     EXPECT_EQ(NameInGameFolder("/tmp/x.z1a", "/game/", "area"), "../../tmp/x.z1a");
     EXPECT_EQ(NameInGameFolder("/game/z1/house.z1", "/game/", "z1"), "house.z1");
     EXPECT_EQ(NameInGameFolder("/game/./area/../area/v.z1a", "/game/", "area"), "v.z1a");
+}
+
+}  // namespace
+
+namespace {
+
+// Whole editor frames through a queued input driver: the camera's poll runs
+// the editor keys, the held mode drags the selection, the view stays put
+// while it does, and the wheel sets the step factor.
+class EditorFrameTest : public EditorTest {
+protected:
+    void SetUp() override {
+        EditorTest::SetUp();
+        saved = g_inputdriver;
+        g_inputdriver = &input;
+        ASSERT_TRUE(InstallKeyBindings(&input, true));
+        SetMouseMode(MOUSE_LOOK);
+        camera.LookAt(VECTOR(0, 0, 0), VECTOR(1, 0, 0), 0.0f);
+    }
+    void TearDown() override {
+        g_inputdriver = saved;
+        ResetMouseModes();
+        EditorTest::TearDown();
+    }
+    QueueInputDriver input;
+    InputDriver* saved = nullptr;
+};
+
+TEST_F(EditorFrameTest, KeysAndTheMouseWorkThroughTheFrame) {
+    Entity* crate = Object("crate", 200, 0, 0);
+    EditorFrame(&camera);  // the camera looks along +x (yaw 0)
+    EXPECT_NEAR(camera.direction.x, 1.0f, 1e-5);
+
+    // A click selects what the centre shows (a press and release in one
+    // read leave no latch, as with the device).
+    input.PushMouseButton(0, true);
+    EditorFrame(&camera);
+    ASSERT_EQ(area.selected, crate);
+    input.PushMouseButton(0, false);
+
+    // Shift held and the mouse moved right: the crate slides to the camera's
+    // right (-z here) by 50 counts x 0.002 x 300, and the view stays.
+    input.PushKey(DIK_LSHIFT, true);
+    input.PushMouseMotion(50, 0, 0);
+    EditorFrame(&camera);
+    EXPECT_EQ(log.settings().editor_selection_mode, EDIT_MOVE);
+    EXPECT_TRUE(Near(crate->position, VECTOR(200, 0, -30))) << crate->position.z;
+    EXPECT_NEAR(camera.direction.x, 1.0f, 1e-5);
+    EXPECT_NEAR(camera.direction.z, 0.0f, 1e-5);
+
+    // Released: the same motion turns the view and leaves the crate.
+    input.PushKey(DIK_LSHIFT, false);
+    input.PushMouseMotion(50, 0, 0);
+    EditorFrame(&camera);
+    EXPECT_EQ(log.settings().editor_selection_mode, 0);
+    EXPECT_TRUE(Near(crate->position, VECTOR(200, 0, -30)));
+    EXPECT_LT(camera.direction.x, 0.999f);
+
+    // One wheel notch back halves the step factor.
+    input.PushMouseMotion(0, 0, -120);
+    EditorFrame(&camera);
+    EXPECT_FLOAT_EQ(log.settings().editor_step_factor, 0.5f);
+
+    // F10 through the poll: the spawn dialog.
+    dialogs.Ok({{"Type:", "Camera"}, {"Symbolic Name:", "spot"}});
+    input.PushKey(DIK_F10, true);
+    input.PushKey(DIK_F10, false);
+    EditorFrame(&camera);
+    EXPECT_NE(area.FindEntity("spot"), nullptr);
 }
 
 }  // namespace
