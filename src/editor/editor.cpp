@@ -20,6 +20,7 @@
 #include "world/area.h"
 #include "world/world.h"
 #include "world/worldlinks.h"
+#include "z1script/scriptcalls.h"
 #include "z1script/scriptsystem.h"
 
 namespace {
@@ -414,19 +415,37 @@ void Editor::SpawnDialog() {
     }
 }
 
-void Editor::ScriptCallDialog() {
-    PropertySheet sheet;
-    sheet.title = "Call script function:";
-    sheet.AddText(kScriptFunction, "");
-    bool ok;
-    {
-        DriverPaused paused;
-        ok = RunDialog(&sheet);
+namespace {
+
+// The "Call script function:" dialog as the script system asks for it.
+class ScriptPrompt : public ScriptCallPrompt {
+public:
+    bool Ask(char* text, int size) override {
+        if (size <= 0) return false;
+        text[0] = 0;
+        PropertySheet sheet;
+        sheet.title = "Call script function:";
+        sheet.AddText(kScriptFunction, "");
+        if (!RunDialog(&sheet)) return false;
+        std::string name = sheet.Text(kScriptFunction);
+        if (name.size() > kScriptNameMax) name.resize(kScriptNameMax);
+        std::snprintf(text, static_cast<size_t>(size), "%s", name.c_str());
+        return true;
     }
-    if (!ok) return;
-    std::string name = sheet.Text(kScriptFunction);
-    if (name.size() > kScriptNameMax) name.resize(kScriptNameMax);
-    if (!name.empty()) StartScriptByName(name.c_str());
+};
+
+}  // namespace
+
+void Editor::ScriptCallDialog() {
+    ScriptPrompt prompt;
+    DriverPaused paused;
+    if (g_scripts) {
+        g_scripts->CallFromDialog(&prompt);
+        return;
+    }
+    // No script file loaded: the dialog still answers, and nothing starts.
+    char text[kScriptNameMax + 1];
+    if (prompt.Ask(text, sizeof text)) StartScriptByName(text);
 }
 
 void Editor::LoadModel() {

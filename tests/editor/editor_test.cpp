@@ -30,6 +30,9 @@
 #include "world/world_helpers.h"
 #include "world/world_models.h"
 #include "world/worldlinks.h"
+#include "z1script/scriptasm.h"
+#include "z1script/scriptfile.h"
+#include "z1script/scriptsystem.h"
 
 using world_test::GameDir;
 using world_test::LogCapture;
@@ -817,6 +820,41 @@ TEST_F(EditorFrameTest, KeysAndTheMouseWorkThroughTheFrame) {
     input.PushKey(DIK_F10, false);
     EditorFrame(&camera);
     EXPECT_NE(area.FindEntity("spot"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(EditorTest, ScriptCallDialogStartsTheNamedProgram) {
+    std::vector<ScriptRecord> records;
+    std::string error;
+    ASSERT_TRUE(AssembleScript("program lever* locals=1\n  wait\nend\n", &records, &error)) << error;
+    const std::string path = dir / "calls.z1s";
+    ASSERT_TRUE(WriteScriptFile(path.c_str(), records, &error)) << error;
+    ScriptSystem scripts;
+    scripts.Load(path.c_str());
+    ScriptSystem* saved = g_scripts;
+    g_scripts = &scripts;
+
+    KeyCallback table[INPUT_KEY_COUNT];
+    BuildEditorKeyTable(table);
+    KeyEvent f11{DIK_F11, 0, 1, nullptr};
+    dialogs.Ok({{"Function:", "lever7"}});
+    table[DIK_F11](&f11);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].title, "Call script function:");
+    EXPECT_EQ(scripts.RunningCount(), 1);
+    EXPECT_EQ(PauseCalls(driver, 1), 1);
+    EXPECT_EQ(PauseCalls(driver, 0), 1);
+    // Cancel starts nothing; an overlong name is cut and still matches.
+    dialogs.Cancel();
+    table[DIK_F11](&f11);
+    EXPECT_EQ(scripts.RunningCount(), 1);
+    dialogs.Ok({{"Function:", "lever" + std::string(300, 'x')}});
+    table[DIK_F11](&f11);
+    EXPECT_EQ(scripts.RunningCount(), 2);
+    g_scripts = saved;
 }
 
 }  // namespace
