@@ -5,6 +5,7 @@
 // walking, and the credits' three ways out.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@
 #include "gui/interfaceimage.h"
 #include "input/dikeys.h"
 #include "input/queueinputdriver.h"
+#include "player/gamelinks.h"
+#include "gui/font.h"
 #include "settings/settings.h"
 #include "sounddriver/sounddriver.h"
 #include "utility/clock.h"
@@ -199,6 +202,37 @@ TEST_F(Screens, OverlayDrawsTheWorldThenTheInterfaceAndRecordsItsTimes) {
     Overlay(camera);
     EXPECT_EQ(driver.CountCalls("SetTexture(textures\\interface\\crosshair.bmp)"), 0) << "interface off";
     EXPECT_EQ(driver.CountCalls("ShowFrame()"), 1);
+}
+
+TEST_F(Screens, WithTheInterfaceOffTheConversationIsStillDrawnButNoPointer) {
+    RegisterInterfaceImage("cursor", "textures\\interface\\pointer01.bmp", nullptr, 315, 235, 10, 10, true);
+    Font font("no_such_font.ini");
+    ConversationView* view = new ConversationView(&font, 50, 50);
+    view->AddLine("white", "Halt!", 0);
+    g_frameClock.conversationView = view;
+    world.mouseMode = MOUSE_POINTER;
+    settings.show_interface = 0;
+    driver.ResetLog();
+    Overlay(camera);
+    int world_clear = driver.FindCall("BeginScene()");
+    int box = driver.FindCall(std::string("SetTexture(") + kTextBoxBackground + ")", world_clear);
+    EXPECT_NE(box, -1) << "the text box is drawn";
+    EXPECT_EQ(driver.CountCalls("SetTexture(textures\\interface\\pointer01.bmp)"), 0);
+    // Drawn through the conversation camera, not the player's.
+    PlayerCamera* talk = ConversationCamera();
+    talk->position = VECTOR(10.0f, 20.0f, 30.0f);
+    talk->LookAt(talk->position, VECTOR(10.0f, 20.0f, 130.0f), 0.0f);
+    driver.ResetLog();
+    Overlay(camera);
+    EXPECT_EQ(std::memcmp(&driver.view, &talk->view, sizeof(MATRIX)), 0);
+
+    settings.show_interface = 1;
+    world.mouseMode = MOUSE_LOOK;  // walking: the view is not drawn, the player's camera is used
+    driver.ResetLog();
+    Overlay(camera);
+    EXPECT_EQ(driver.FindCall(std::string("SetTexture(") + kTextBoxBackground + ")"), -1);
+    EXPECT_EQ(driver.CountCalls("SetTexture(textures\\interface\\pointer01.bmp)"), 1);
+    EXPECT_EQ(std::memcmp(&driver.view, &camera->view, sizeof(MATRIX)), 0);
 }
 
 TEST_F(Screens, PointerModeWithoutAConversationGoesBackToWalking) {
