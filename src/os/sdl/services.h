@@ -1,7 +1,6 @@
 // The engine's services as the shell creates and drives them: the one place
 // that names the input driver, sound driver, player camera, game object, font,
-// world, interface images, frame functions and editor commands. A service not
-// in the build yet is skipped with one log line at start-up.
+// world, interface images, frame functions and editor commands.
 #pragma once
 
 #include <SDL.h>
