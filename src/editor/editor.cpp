@@ -510,9 +510,15 @@ void InstallEditor() {
     g_messageBoxLink = &s_messageBox;
 }
 
-// The seams are the editor's from the start: the world's error box is needed
-// in game mode too (an area file too old to read).
-static const bool s_installed = (InstallEditor(), true);
+// The dialog seams are needed in game mode too (an area file too old to read
+// shows its error box), so they are installed with the program. The editor's
+// key link follows with the first editor frame or command: no editor key can
+// run before.
+static const bool s_installed = [] {
+    g_propertyDialogs = &s_propertyDialogs;
+    g_messageBoxLink = &s_messageBox;
+    return true;
+}();
 
 void EditorFrame(PlayerCamera* camera) {
     (void)s_installed;
