@@ -12,12 +12,12 @@
 
 bool HarnessOptions::Any() const {
     return frames >= 0 || fixed_step > 0.0 || seeded || !screenshots.empty() || !replay.empty() ||
-           !base.empty();
+           !base.empty() || editor;
 }
 
 const char* HarnessUsage() {
     return "usage: zendar1 [--frames N] [--fixed-step SECONDS] [--seed N]"
-           " [--screenshot FRAME:FILE.png]... [--replay FILE] [--base DIR]";
+           " [--screenshot FRAME:FILE.png]... [--replay FILE] [--base DIR] [--editor]";
 }
 
 namespace {
@@ -66,6 +66,10 @@ bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* opti
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
             has_value = true;
+        }
+        if (arg == "--editor") {
+            options->editor = true;
+            continue;
         }
         static const char* const known[] = {"--frames", "--fixed-step", "--seed",
                                             "--screenshot", "--replay", "--base"};
@@ -187,6 +191,8 @@ void StartHarness(const HarnessOptions& options) {
 }
 
 int HarnessFrame() { return State().frame; }
+
+bool HarnessStartsInEditor() { return State().options.editor; }
 
 std::vector<std::string> HarnessScreenshotsDue() {
     HarnessState& s = State();

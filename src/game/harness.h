@@ -29,6 +29,7 @@ struct HarnessOptions {
     std::vector<ScreenshotRequest> screenshots;  // --screenshot FRAME:FILE.png, repeatable
     std::string replay;          // --replay FILE
     std::string base;            // --base DIR
+    bool editor = false;         // --editor: start in editor mode
 
     bool Any() const;
 };
@@ -62,6 +63,12 @@ private:
 // seed, fixed-step clock (installed with SetClockSource). The replay is loaded
 // by the caller (see replay.h). The options are kept for HarnessEndFrame.
 void StartHarness(const HarnessOptions& options);
+
+// True when --editor was given: the start-up sets the settings' editor flag
+// once the settings are read, so the first mode switch enters editor mode.
+// (The settings file has no key for it and game mode has no key that enters
+// the editor; this is how a modder reaches it.)
+bool HarnessStartsInEditor();
 
 // The frame about to run (or running): 0 before the first frame ends.
 int HarnessFrame();

@@ -126,6 +126,26 @@ TEST_F(GameRun, EscapeAndYesEndTheRun) {
     EXPECT_NE(run.err.find("frame 30 was not reached"), std::string::npos) << run.err;
 }
 
+TEST_F(GameRun, EditorSwitchStartsInEditorModeAndMReturnsToTheGame) {
+    WriteFile(base + "z1.ini", "*renderer 1\n*write_log\n");
+    // In editor mode Yes closes at once; in game mode the credits come first.
+    WriteFile(work + "editor.txt", "5 key down 1\n5 key up 1\nanswer yes\n");
+    GameResult run = RunGame(work, {"--base", base, "--editor", "--frames", "40", "--fixed-step", "0.02",
+                                    "--replay", work + "editor.txt"});
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    ASSERT_NE(Find(run.log, "MESSAGE - key/menu exit"), -1) << Joined(run.log);
+    EXPECT_EQ(Find(run.log, "MESSAGE - credits end"), -1) << Joined(run.log);
+
+    // M (code 50) in editor mode toggles back to game mode, where Yes shows the credits.
+    std::string game = MakeDir("work-game");
+    ASSERT_FALSE(game.empty());
+    WriteFile(game + "toggle.txt", "3 key down 50\n4 key up 50\n10 key down 1\n10 key up 1\nanswer yes\n");
+    run = RunGame(game, {"--base", base, "--editor", "--frames", "400", "--fixed-step", "0.02", "--replay",
+                         game + "toggle.txt"});
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_NE(Find(run.log, "MESSAGE - credits end"), -1) << Joined(run.log);
+}
+
 TEST_F(GameRun, EscapeAndNoKeepEverythingRunning) {
     WriteFile(base + "z1.ini", "*renderer 1\n");
     // Ctrl+Esc is not the exit key; the plain Esc at frame 3 asks, and No goes on.

@@ -82,9 +82,19 @@ TEST(HarnessOptions, ErrorMessages) {
               "--screenshot: frame 40 is never reached with --frames 40");
 }
 
+TEST(HarnessOptions, EditorSwitchTakesNoValue) {
+    Parsed p = Parse({"--editor", "--frames", "3"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_TRUE(p.options.editor);
+    EXPECT_TRUE(p.options.Any());
+    EXPECT_EQ(p.options.frames, 3);
+    EXPECT_FALSE(Parse({"--frames", "3"}).options.editor);
+    EXPECT_EQ(ErrorOf({"--editor=1"}), "unknown option '--editor'");
+}
+
 TEST(HarnessOptions, UsageNamesEveryOption) {
     std::string usage = HarnessUsage();
-    for (const char* o : {"--frames", "--fixed-step", "--seed", "--screenshot", "--replay", "--base"})
+    for (const char* o : {"--frames", "--fixed-step", "--seed", "--screenshot", "--replay", "--base", "--editor"})
         EXPECT_NE(usage.find(o), std::string::npos) << o;
 }
 

@@ -447,6 +447,7 @@ int Run() {
     static Settings settings;
     g_settings = &settings;
     settings.Parse("z1.ini");
+    if (HarnessStartsInEditor()) settings.editor = 1;
 
     // 7. The graphics driver.
     if (settings.renderer != 1)
