@@ -172,9 +172,21 @@ void ParticleSystem::Draw(const VECTOR& camera, CPlane* frustum) {
 
 // --- fire and smoke -------------------------------------------------------
 
+void RisingParticleSystem::InitParticle(Particle& p) {
+    BirthPosition(p);
+    p.vx = 0.0f;
+    p.vy = birthVelocity;
+    p.vz = 0.0f;
+    p.life = 1.0f;
+    p.size = birthSize;
+}
+
+void RisingParticleSystem::Update(float seconds) { StandardUpdate(seconds); }
+
 CTorch::CTorch(int capacity_, int spread_)
-    : ParticleSystem(capacity_, spread_, (std::string(kParticleFolder) + "particles01orange.bmp").c_str(),
-                     (std::string(kParticleFolder) + "particles01orange_a.bmp").c_str()) {
+    : RisingParticleSystem(capacity_, spread_,
+                           (std::string(kParticleFolder) + "particles01orange.bmp").c_str(),
+                           (std::string(kParticleFolder) + "particles01orange_a.bmp").c_str()) {
     additive = 1;
     agingRate = 0.85f;
     sizeFactor = 0.99f;
@@ -185,20 +197,10 @@ CTorch::CTorch(int capacity_, int spread_)
     SetBox(1200.0f);
 }
 
-void CTorch::InitParticle(Particle& p) {
-    BirthPosition(p);
-    p.vx = 0.0f;
-    p.vy = birthVelocity;
-    p.vz = 0.0f;
-    p.life = 1.0f;
-    p.size = birthSize;
-}
-
-void CTorch::Update(float seconds) { StandardUpdate(seconds); }
-
 CCampfire::CCampfire(int capacity_, int spread_)
-    : ParticleSystem(capacity_, spread_, (std::string(kParticleFolder) + "particles01orange.bmp").c_str(),
-                     (std::string(kParticleFolder) + "particles01orange_a.bmp").c_str()) {
+    : RisingParticleSystem(capacity_, spread_,
+                           (std::string(kParticleFolder) + "particles01orange.bmp").c_str(),
+                           (std::string(kParticleFolder) + "particles01orange_a.bmp").c_str()) {
     additive = 1;
     agingRate = 0.85f;
     sizeFactor = 0.99f;
@@ -209,20 +211,9 @@ CCampfire::CCampfire(int capacity_, int spread_)
     SetBox(60.0f);
 }
 
-void CCampfire::InitParticle(Particle& p) {
-    BirthPosition(p);
-    p.vx = 0.0f;
-    p.vy = birthVelocity;
-    p.vz = 0.0f;
-    p.life = 1.0f;
-    p.size = birthSize;
-}
-
-void CCampfire::Update(float seconds) { StandardUpdate(seconds); }
-
 CSmoke::CSmoke(int capacity_, int spread_)
-    : ParticleSystem(capacity_, spread_, (std::string(kParticleFolder) + "smoke02.bmp").c_str(),
-                     (std::string(kParticleFolder) + "smoke02_a.bmp").c_str()) {
+    : RisingParticleSystem(capacity_, spread_, (std::string(kParticleFolder) + "smoke02.bmp").c_str(),
+                           (std::string(kParticleFolder) + "smoke02_a.bmp").c_str()) {
     agingRate = 0.02f;
     sizeFactor = 1.003f;
     sizeLimit = 50.0f;
@@ -232,17 +223,6 @@ CSmoke::CSmoke(int capacity_, int spread_)
     birthSize = 35.5f;
     SetBox(1200.0f);
 }
-
-void CSmoke::InitParticle(Particle& p) {
-    BirthPosition(p);
-    p.vx = 0.0f;
-    p.vy = birthVelocity;
-    p.vz = 0.0f;
-    p.life = 1.0f;
-    p.size = birthSize;
-}
-
-void CSmoke::Update(float seconds) { StandardUpdate(seconds); }
 
 // --- stars ----------------------------------------------------------------
 

@@ -74,25 +74,29 @@ private:
     ParticleSystem& operator=(const ParticleSystem&) = delete;
 };
 
-class CTorch : public ParticleSystem {
+// Fire and smoke: particles born in the spread square around the emitter,
+// rising at the birth velocity, aging, growing and emitted in bursts. The
+// three kinds differ only in their constants.
+class RisingParticleSystem : public ParticleSystem {
+public:
+    using ParticleSystem::ParticleSystem;
+    void InitParticle(Particle& particle) override;
+    void Update(float seconds) override;
+};
+
+class CTorch : public RisingParticleSystem {
 public:
     CTorch(int capacity, int spread);
-    void InitParticle(Particle& particle) override;
-    void Update(float seconds) override;
 };
 
-class CCampfire : public ParticleSystem {
+class CCampfire : public RisingParticleSystem {
 public:
     CCampfire(int capacity, int spread);
-    void InitParticle(Particle& particle) override;
-    void Update(float seconds) override;
 };
 
-class CSmoke : public ParticleSystem {
+class CSmoke : public RisingParticleSystem {
 public:
     CSmoke(int capacity, int spread);
-    void InitParticle(Particle& particle) override;
-    void Update(float seconds) override;
 };
 
 // The star field: every star placed at creation on the upper half of a
