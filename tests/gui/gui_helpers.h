@@ -13,26 +13,18 @@
 #include <string>
 #include <vector>
 
+#include "common/log_capture.h"
 #include "common/recording_driver.h"
+#include "common/test_files.h"
 #include "gui/font.h"
 #include "settings/settings.h"
 #include "utility/log.h"
 
 namespace guitest {
 
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test_common::ReadFile;
 
-inline std::string TempPath(const std::string& leaf) {
-    static int serial = 0;
-    std::string base = ::testing::TempDir();
-    if (!base.empty() && base.back() != '/') base += '/';
-    return base + "zgui_" + std::to_string(static_cast<long>(getpid())) + "_" + std::to_string(++serial) + "_" + leaf;
-}
+inline std::string TempPath(const std::string& leaf) { return test_common::UniqueTempPath("zgui_", leaf); }
 
 // A file that is removed again when the test ends.
 class TempFile {
@@ -53,39 +45,7 @@ private:
 };
 
 // A log and a settings record (log gate on) for the test's lifetime.
-class LogCapture {
-public:
-    LogCapture() : file_(TempPath("log.txt")) {
-        saved_log_ = g_log;
-        saved_settings_ = g_settings;
-        log_ = new Log(file_.c_str());
-        g_log = log_;
-        g_settings = &settings_;
-        settings_.write_log = 1;
-    }
-    ~LogCapture() {
-        g_log = saved_log_;
-        g_settings = saved_settings_;
-        delete log_;
-        std::remove(file_.c_str());
-    }
-    Settings& settings() { return settings_; }
-    std::string Text() const { return ReadFile(file_); }
-    bool Has(const std::string& line) const { return Text().find(line) != std::string::npos; }
-    int Count(const std::string& line) const {
-        std::string t = Text();
-        int n = 0;
-        for (size_t p = t.find(line); p != std::string::npos; p = t.find(line, p + 1)) n++;
-        return n;
-    }
-
-private:
-    std::string file_;
-    Settings settings_;
-    Log* log_;
-    Log* saved_log_;
-    Settings* saved_settings_;
-};
+using test_common::LogCapture;
 
 constexpr const char* kWhiteTexture = "textures\\font\\white.bmp";
 constexpr const char* kYellowTexture = "textures\\font\\yellow.bmp";

@@ -14,6 +14,8 @@
 #include <sstream>
 #include <string>
 
+#include "common/log_capture.h"
+#include "common/test_files.h"
 #include "dialog/dialogstreams.h"
 #include "settings/settings.h"
 #include "utility/basepath.h"
@@ -21,56 +23,23 @@
 
 namespace world_test {
 
-inline int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) { return ::remove(path); }
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test_common::ReadFile;
+using test_common::WriteFile;
 
 // A game folder with "area" below it, installed as the base path.
-class GameDir {
+class GameDir : public test_common::TempDir {
 public:
-    GameDir() {
-        std::string pattern = ::testing::TempDir() + "zworld_XXXXXX";
-        path_ = ::mkdtemp(&pattern[0]) ? pattern : std::string();
-        EXPECT_FALSE(path_.empty());
-        ::mkdir((path_ + "/area").c_str(), 0755);
-        saved_base_ = GetBasePath() ? GetBasePath() : "";
-        SetBasePath((path_ + "/").c_str());
-    }
-    ~GameDir() {
-        SetBasePath(saved_base_.c_str());
-        if (!path_.empty()) ::nftw(path_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
-    }
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-    std::string saved_base_;
+    GameDir() : test_common::TempDir("zworld_", true) { ::mkdir((path() + "/area").c_str(), 0755); }
 };
 
-// A log on a file with the gate open, and a settings record of defaults.
-class LogCapture {
+// A log on a file with the gate open, and a settings record of defaults;
+// the conversation system's errors (NPCs binding missing dialogs) go to a
+// file beside it.
+class LogCapture : public test_common::LogCapture {
 public:
-    explicit LogCapture(const std::string& file) : file_(file) {
-        saved_log_ = g_log;
-        saved_settings_ = g_settings;
-        log_ = new Log(file_.c_str());
-        g_log = log_;
-        g_settings = &settings_;
-        settings_.write_log = 1;
-        // The conversation system's errors (NPCs binding missing dialogs).
+    explicit LogCapture(const std::string& file) : test_common::LogCapture(file) {
         saved_dialog_errors_ = DialogErrorStream();
-        dialog_errors_ = std::fopen((file_ + ".dialog").c_str(), "w");
+        dialog_errors_ = std::fopen((file + ".dialog").c_str(), "w");
         if (dialog_errors_) SetDialogErrorStream(dialog_errors_);
     }
     ~LogCapture() {
@@ -78,26 +47,9 @@ public:
             SetDialogErrorStream(saved_dialog_errors_);
             std::fclose(dialog_errors_);
         }
-        g_log = saved_log_;
-        g_settings = saved_settings_;
-        delete log_;
-    }
-    Settings& settings() { return settings_; }
-    std::string Text() const { return ReadFile(file_); }
-    bool Has(const std::string& line) const { return Text().find(line) != std::string::npos; }
-    int Count(const std::string& line) const {
-        std::string t = Text();
-        int n = 0;
-        for (size_t p = t.find(line); p != std::string::npos; p = t.find(line, p + 1)) n++;
-        return n;
     }
 
 private:
-    std::string file_;
-    Log* log_;
-    Log* saved_log_;
-    Settings* saved_settings_;
-    Settings settings_;
     FILE* saved_dialog_errors_ = nullptr;
     FILE* dialog_errors_ = nullptr;
 };
