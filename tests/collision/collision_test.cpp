@@ -11,34 +11,14 @@
 
 #include "collision/collision.h"
 #include "collision/collisionlinks.h"
+#include "common/triangle_mesh.h"
 #include "settings/settings.h"
 #include "utility/log.h"
 #include "world/rayquery.h"
 
 namespace {
 
-// A list of world-space triangles.
-struct Mesh {
-    std::vector<VERTEX> vertices;
-    std::vector<uint16_t> indices;
-
-    void Triangle(const VECTOR& a, const VECTOR& b, const VECTOR& c) {
-        for (const VECTOR* p : {&a, &b, &c}) {
-            VERTEX v{};
-            v.x = p->x;
-            v.y = p->y;
-            v.z = p->z;
-            indices.push_back(static_cast<uint16_t>(vertices.size()));
-            vertices.push_back(v);
-        }
-    }
-    // The parallelogram o, o+u, o+v, o+u+v facing u x v.
-    void Quad(const VECTOR& o, const VECTOR& u, const VECTOR& v) {
-        Triangle(o, o + u, o + v);
-        Triangle(o + v, o + u, o + u + v);
-    }
-    int Count() const { return static_cast<int>(indices.size() / 3); }
-};
+using Mesh = test_common::TriangleMesh;
 
 const VECTOR kRadii(40.0f, 90.0f, 40.0f);
 const VECTOR kGravity(0.0f, -30.0f, 0.0f);

@@ -11,6 +11,7 @@
 #include "camera/playercamera.h"
 #include "camera/playerstep.h"
 #include "collision/collision.h"
+#include "common/triangle_mesh.h"
 #include "gfxdriver/gfxdriver.h"
 #include "input/dikeys.h"
 #include "input/inputerrors.h"
@@ -313,24 +314,7 @@ TEST(CameraInput, UnreadableDevicesLogAndKeepTheStaleState) {
 
 // --- collision --------------------------------------------------------------
 
-struct Mesh {
-    std::vector<VERTEX> vertices;
-    std::vector<uint16_t> indices;
-    void Triangle(const VECTOR& a, const VECTOR& b, const VECTOR& c) {
-        for (const VECTOR* p : {&a, &b, &c}) {
-            VERTEX v{};
-            v.x = p->x;
-            v.y = p->y;
-            v.z = p->z;
-            indices.push_back(static_cast<uint16_t>(vertices.size()));
-            vertices.push_back(v);
-        }
-    }
-    void Quad(const VECTOR& o, const VECTOR& u, const VECTOR& v) {
-        Triangle(o, o + u, o + v);
-        Triangle(o + v, o + u, o + u + v);
-    }
-};
+using Mesh = test_common::TriangleMesh;
 
 class CameraWorldTest : public CameraTest {
 protected:
