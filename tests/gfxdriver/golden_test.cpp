@@ -8,43 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "gfxdriver/opengldriver/screenshot.h"
+#include "common/golden_image.h"
 #include "gl_fixture.h"
 
 namespace {
 
-const int kTolerance = 8;              // per channel
-const double kMaxBadFraction = 0.002;  // of all pixels
-
 void CompareWithReference(const std::string& name, int width, int height) {
-  std::vector<uint8_t> actual;
-  ASSERT_TRUE(ReadFrameRGB(width, height, false, &actual));
-  const std::string reference = std::string(ZENDAR_SOURCE_DIR) + "/tests/data/gfx/" + name + ".png";
-  const char* update = std::getenv("ZENDAR_UPDATE_GOLDEN");
-  if (update && *update == '1') {
-    ASSERT_TRUE(WritePNG(reference.c_str(), width, height, actual.data()));
-    return;
-  }
-  int w = 0, h = 0;
-  std::vector<uint8_t> expected;
-  ASSERT_TRUE(ReadPNG(reference.c_str(), &w, &h, &expected)) << "missing " << reference;
-  ASSERT_EQ(w, width);
-  ASSERT_EQ(h, height);
-  long bad = 0;
-  int worst = 0;
-  for (size_t i = 0; i < actual.size(); i += 3) {
-    int diff = 0;
-    for (int c = 0; c < 3; ++c) diff = std::max(diff, std::abs(actual[i + c] - expected[i + c]));
-    worst = std::max(worst, diff);
-    if (diff > kTolerance) ++bad;
-  }
-  const long allowed = static_cast<long>(kMaxBadFraction * width * height);
-  if (bad > allowed) {
-    const std::string out = ::testing::TempDir() + name + "_actual.png";
-    WritePNG(out.c_str(), width, height, actual.data());
-    ADD_FAILURE() << name << ": " << bad << " pixels differ by more than " << kTolerance
-                  << " (worst " << worst << "); frame written to " << out;
-  }
+  test_common::CompareFrameWithReference(std::string(ZENDAR_SOURCE_DIR) + "/tests/data/gfx/" + name + ".png", name,
+                                         name + "_actual.png", width, height);
 }
 
 LVERTEX LV(float x, float y, float z, PackedColor c) { return LVERTEX{x, y, z, 0, c, 0, 0, 0}; }

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "gfxdriver/opengldriver/image.h"
-#include "gfxdriver/opengldriver/screenshot.h"
+#include "common/golden_image.h"
 #include "gfxdriver/opengldriver/sdl/opengldriversdl.h"
 #include "settings/settings.h"
 #include "utility/basepath.h"
@@ -26,9 +26,6 @@
 #include "world/world.h"
 
 namespace {
-
-const int kTolerance = 8;
-const double kMaxBadFraction = 0.002;
 
 // pixel(x, y) -> 0xRRGGBB, y from the top.
 void WriteTexture(const std::string& path, int w, int h, const std::function<uint32_t(int, int)>& pixel) {
@@ -122,33 +119,8 @@ public:
 };
 
 void CompareWithReference(const std::string& name, int width, int height) {
-    std::vector<uint8_t> actual;
-    ASSERT_TRUE(ReadFrameRGB(width, height, false, &actual));
-    const std::string reference = std::string(ZENDAR_SOURCE_DIR) + "/tests/data/sky/" + name + ".png";
-    const char* update = std::getenv("ZENDAR_UPDATE_GOLDEN");
-    if (update && *update == '1') {
-        ASSERT_TRUE(WritePNG(reference.c_str(), width, height, actual.data()));
-        return;
-    }
-    int w = 0, h = 0;
-    std::vector<uint8_t> expected;
-    ASSERT_TRUE(ReadPNG(reference.c_str(), &w, &h, &expected)) << "missing " << reference;
-    ASSERT_EQ(w, width);
-    ASSERT_EQ(h, height);
-    long bad = 0;
-    int worst = 0;
-    for (size_t i = 0; i < actual.size(); i += 3) {
-        int diff = 0;
-        for (int c = 0; c < 3; ++c) diff = std::max(diff, std::abs(actual[i + c] - expected[i + c]));
-        worst = std::max(worst, diff);
-        if (diff > kTolerance) ++bad;
-    }
-    if (bad > static_cast<long>(kMaxBadFraction * width * height)) {
-        const std::string out = ::testing::TempDir() + "sky_" + name + "_actual.png";
-        WritePNG(out.c_str(), width, height, actual.data());
-        ADD_FAILURE() << name << ": " << bad << " pixels differ by more than " << kTolerance << " (worst " << worst
-                      << "); frame written to " << out;
-    }
+    test_common::CompareFrameWithReference(std::string(ZENDAR_SOURCE_DIR) + "/tests/data/sky/" + name + ".png", name,
+                                           "sky_" + name + "_actual.png", width, height);
 }
 
 void RenderSkyAt(int timeOfDay, const char* name) {
