@@ -7,24 +7,14 @@
 #include <string>
 
 #include "models/z1model/z1file.h"
+#include "scene_parts.h"
 
 namespace bench {
 
 inline Z1Scene PropScene(const std::string& texture, float hx, float hy, float hz, int k) {
     Z1Scene s;
     s.has_materials = true;
-    Z1Material m;
-    m.name = texture;
-    m.class_name = "Standard";
-    m.material_class = Z1_CLASS_STANDARD;
-    m.color1[0] = m.color1[1] = m.color1[2] = 1.0f;
-    Z1Map& map = m.maps[Z1_SLOT_TEXTURE];
-    map.present = true;
-    map.name = texture;
-    map.has_bitmap = true;
-    map.bitmap_raw = "C:\\bench\\" + texture + ".bmp";
-    m.textured = true;
-    s.materials.push_back(m);
+    s.materials.push_back(TexturedMaterial(texture));
 
     Z1GeomObject o;
     o.name = "prop";
@@ -58,13 +48,7 @@ inline Z1Scene PropScene(const std::string& texture, float hx, float hy, float h
                 for (int t : tris) mesh.indices.push_back(static_cast<uint16_t>(t));
             }
     }
-    mesh.vertex_count = static_cast<int32_t>(mesh.vertices.size());
-    mesh.face_count = static_cast<int32_t>(mesh.indices.size() / 3);
-    Z1MeshList list;
-    list.meshes.push_back(mesh);
-    o.mesh_lists.push_back(list);
-    o.mesh_list_wrapped.push_back(false);
-    s.objects.push_back(o);
+    AddSingleMeshObject(s, o, mesh);
     return s;
 }
 

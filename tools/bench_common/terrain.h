@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "models/z1model/z1file.h"
+#include "scene_parts.h"
 
 namespace bench {
 
@@ -46,17 +47,7 @@ struct TerrainGrid {
 inline Z1Scene TerrainScene(const TerrainGrid& g) {
     Z1Scene s;
     s.has_materials = true;
-    Z1Material m;
-    m.name = "grass";
-    m.class_name = "Standard";
-    m.material_class = Z1_CLASS_STANDARD;
-    m.color1[0] = m.color1[1] = m.color1[2] = 1.0f;
-    m.maps[Z1_SLOT_TEXTURE].present = true;
-    m.maps[Z1_SLOT_TEXTURE].name = "grass";
-    m.maps[Z1_SLOT_TEXTURE].has_bitmap = true;
-    m.maps[Z1_SLOT_TEXTURE].bitmap_raw = "C:\\bench\\grass.bmp";
-    m.textured = true;
-    s.materials.push_back(m);
+    s.materials.push_back(TexturedMaterial("grass"));
 
     Z1GeomObject o;
     o.name = "terrain";
@@ -78,13 +69,7 @@ inline Z1Scene TerrainScene(const TerrainGrid& g) {
         mesh.indices.push_back(static_cast<uint16_t>(b));
         mesh.indices.push_back(static_cast<uint16_t>(c));
     });
-    mesh.vertex_count = static_cast<int32_t>(mesh.vertices.size());
-    mesh.face_count = static_cast<int32_t>(mesh.indices.size() / 3);
-    Z1MeshList list;
-    list.meshes.push_back(mesh);
-    o.mesh_lists.push_back(list);
-    o.mesh_list_wrapped.push_back(false);
-    s.objects.push_back(o);
+    AddSingleMeshObject(s, o, mesh);
     return s;
 }
 
