@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "collision/collision.h"
+#include "common/run_program.h"
 #include "entities/objectentity.h"
 #include "models/z1model/z1file.h"
 #include "models/z1model/z1model.h"
@@ -131,12 +132,9 @@ TEST_F(RoomTest, BodyStandsOnTheFloorAndStopsAtTheWall) {
 TEST_F(RoomTest, ToolWalkPrintsTheEnginesPositions) {
     std::vector<VECTOR> walk = Walk(path, VECTOR(0, 200, 0), VECTOR(50, 0, 10), 8, nullptr);
     std::string cmd = std::string("'") + ZENDAR_BIN_DIR + "/z1tool' collide '" + path + "' 0 200 0 50 0 10 --frames 8";
-    FILE* pipe = popen(cmd.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    EXPECT_EQ(pclose(pipe), 0);
+    test_common::ProgramRun run = test_common::RunProgram(cmd);
+    const std::string& out = run.out;
+    EXPECT_EQ(run.status, 0);
     std::istringstream lines(out);
     for (const VECTOR& p : walk) {
         float x, y, z;
@@ -150,8 +148,8 @@ TEST_F(RoomTest, ToolWalkPrintsTheEnginesPositions) {
 
     // Bad arguments are usage errors; a missing model is a failure.
     std::string tool = std::string("'") + ZENDAR_BIN_DIR + "/z1tool' collide ";
-    EXPECT_EQ(WEXITSTATUS(std::system((tool + "'" + path + "' 0 0 0 1 1 >/dev/null 2>&1").c_str())), 2);
-    EXPECT_EQ(WEXITSTATUS(std::system((tool + "'" + path + "' 0 0 0 1 1 x >/dev/null 2>&1").c_str())), 2);
-    EXPECT_EQ(WEXITSTATUS(std::system((tool + "'" + path + "' 0 0 0 1 1 1 --frames >/dev/null 2>&1").c_str())), 2);
-    EXPECT_EQ(WEXITSTATUS(std::system((tool + "'" + dir + "/none.z1' 0 0 0 1 1 1 >/dev/null 2>&1").c_str())), 1);
+    EXPECT_EQ(test_common::RunProgram(tool + "'" + path + "' 0 0 0 1 1 >/dev/null 2>&1").status, 2);
+    EXPECT_EQ(test_common::RunProgram(tool + "'" + path + "' 0 0 0 1 1 x >/dev/null 2>&1").status, 2);
+    EXPECT_EQ(test_common::RunProgram(tool + "'" + path + "' 0 0 0 1 1 1 --frames >/dev/null 2>&1").status, 2);
+    EXPECT_EQ(test_common::RunProgram(tool + "'" + dir + "/none.z1' 0 0 0 1 1 1 >/dev/null 2>&1").status, 1);
 }

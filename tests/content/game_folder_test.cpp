@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/run_program.h"
 #include "entities/doorentity.h"
 #include "entities/npcentity.h"
 #include "gfxdriver/opengldriver/image.h"
@@ -55,16 +56,9 @@ std::string ReadAll(const std::string& path) {
 }
 
 std::string RunCommand(const std::string& command, int* status) {
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    if (!pipe) {
-        *status = -1;
-        return out;
-    }
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    *status = pclose(pipe);
-    return out;
+    test_common::ProgramRun run = test_common::RunProgram(command);
+    *status = run.status;
+    return run.out;
 }
 
 // Every file below folder (relative to the game folder), recursively.

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <sstream>
 
+#include "common/run_program.h"
 #include "dialog_test_util.h"
 
 namespace {
@@ -18,17 +20,9 @@ struct Result {
 Result Tool(const std::string& args) {
     std::string tool = std::string(ZENDAR_BIN_DIR) + "/z1tool";
     std::string errPath = dlgtest::TempPath("stderr");
-    std::string command = "'" + tool + "' " + args + " 2>'" + errPath + "'";
-    Result r{-1, ""};
-    FILE* p = popen(command.c_str(), "r");
-    if (!p)
-        return r;
-    char buf[512];
-    while (std::fgets(buf, sizeof buf, p))
-        r.output += buf;
-    int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream err(errPath);
+    test_common::ProgramRun run = test_common::RunProgram("'" + tool + "' " + args, errPath);
+    Result r{run.status, run.out};
+    std::istringstream err(run.err);
     std::string line;
     while (std::getline(err, line))
         r.output += "stderr: " + line + "\n";

@@ -1,7 +1,6 @@
 // fontbake as a user runs it: a DejaVu font baked into a folder, read back
 // by the engine's font and bitmap readers; usage and input mistakes.
-#include <sys/stat.h>
-#include <sys/wait.h>
+#include "common/run_program.h"
 
 #include <cstdlib>
 
@@ -15,21 +14,15 @@ namespace {
 const std::string kTool = std::string(ZENDAR_BIN_DIR) + "/fontbake";
 const char* const kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
-bool Exists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
+using test_common::FileExists;
 
-int Bake(const std::string& arguments) {
-    int status = std::system((kTool + " " + arguments + " >/dev/null 2>&1").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+int Bake(const std::string& arguments) { return test_common::RunProgram(kTool + " " + arguments + " >/dev/null 2>&1").status; }
 
 class FontBake : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!Exists(kTool)) GTEST_SKIP() << kTool << " is not built";
-        if (!Exists(kDejaVu)) GTEST_SKIP() << "fonts-dejavu-core is not installed";
+        if (!FileExists(kTool)) GTEST_SKIP() << kTool << " is not built";
+        if (!FileExists(kDejaVu)) GTEST_SKIP() << "fonts-dejavu-core is not installed";
         out = guitest::TempPath("baked");
     }
     void TearDown() override {
@@ -40,7 +33,7 @@ protected:
 
 TEST_F(FontBake, TheBakedFontLoadsAndDrawsEveryPrintableCharacter) {
     ASSERT_EQ(Bake(std::string("--ttf ") + kDejaVu + " --out " + out), 0);
-    ASSERT_TRUE(Exists(out + "/font_herald.ini"));
+    ASSERT_TRUE(FileExists(out + "/font_herald.ini"));
 
     RecordingDriver driver(640, 480);
     ScopedDriver scope(&driver);
@@ -121,7 +114,7 @@ TEST_F(FontBake, MistakesExitWithTheirCodes) {
     EXPECT_EQ(Bake("--ttf x --out y --skin red=1,2,300"), 2);
     EXPECT_EQ(Bake("--ttf x --out y --bogus"), 2);
     EXPECT_EQ(Bake("--ttf " + out + "/missing.ttf --out " + out), 1);
-    EXPECT_FALSE(Exists(out + "/font_herald.ini"));
+    EXPECT_FALSE(FileExists(out + "/font_herald.ini"));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/run_program.h"
 #include "input/dikeys.h"
 #include "input_helpers.h"
 #include "inputdriver/sdl/sdlinputdriver.h"
@@ -21,12 +22,9 @@ namespace {
 
 const char* const kChildFlag = "ZINPUT_X_CHILD";
 
-bool Have(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
+using test_common::HaveDisplay;
 
-bool HaveDisplay() {
-    const char* d = std::getenv("DISPLAY");
-    return d && *d;
-}
+bool Have(const char* tool) { return test_common::HaveProgram(tool); }
 
 std::vector<KeyEvent> g_events;
 void Record(KeyEvent* e) { g_events.push_back(*e); }

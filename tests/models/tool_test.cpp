@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
 
 #include "common/recording_driver.h"
+#include "common/run_program.h"
 #include "model_helpers.h"
 #include "models/z1model/z1model.h"
 #include "utility/datafile.h"
@@ -21,32 +21,11 @@ using model_test::ReadFile;
 using model_test::TempDir;
 using model_test::WriteFile;
 
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using ToolRun = test_common::ProgramRun;
 
-ToolRun Tool(const std::string& args, const TempDir& dir) {
-    std::string errfile = dir / "stderr.txt";
-    std::string command = std::string("cd '") + dir.path() + "' && '" ZENDAR_BIN_DIR "/z1tool' " + args + " 2>'" +
-                          errfile + "'";
-    ToolRun r{-1, "", ""};
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return r;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) r.out.append(buffer, n);
-    int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = ReadFile(errfile);
-    return r;
-}
+ToolRun Tool(const std::string& args, const TempDir& dir) { return test_common::RunZ1tool(args, dir.path()); }
 
-bool Exists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
+using test_common::FileExists;
 
 Z1Scene SmallScene() {
     Z1Scene s;
@@ -176,7 +155,7 @@ const char* const kModels[] = {
 };
 
 TEST_F(ModelTool, ImportsTheTestModelsWhichLoadAndDraw) {
-    if (!Exists(std::string(kCorpus) + "OBJ/spider.obj")) GTEST_SKIP() << "assimp-testmodels is not installed";
+    if (!FileExists(std::string(kCorpus) + "OBJ/spider.obj")) GTEST_SKIP() << "assimp-testmodels is not installed";
     int textures = 0, bones = 0, morphs = 0, imported = 0;
     std::set<std::string> formats;
     for (const char* model : kModels) {
@@ -204,7 +183,7 @@ TEST_F(ModelTool, ImportsTheTestModelsWhichLoadAndDraw) {
             std::string path = t.first;
             for (char& c : path)
                 if (c == '\\') c = '/';
-            EXPECT_TRUE(Exists(dir / path)) << model << ": " << path;
+            EXPECT_TRUE(FileExists(dir / path)) << model << ": " << path;
             EXPECT_EQ(ReadFile(dir / path).substr(0, 2), "BM");
             textures++;
         }
@@ -224,7 +203,7 @@ TEST_F(ModelTool, ImportsTheTestModelsWhichLoadAndDraw) {
 }
 
 TEST_F(ModelTool, ImportKeepsAxesWindingAndMaterials) {
-    if (!Exists(std::string(kCorpus) + "OBJ/box.obj")) GTEST_SKIP() << "assimp-testmodels is not installed";
+    if (!FileExists(std::string(kCorpus) + "OBJ/box.obj")) GTEST_SKIP() << "assimp-testmodels is not installed";
     ToolRun r = Tool(std::string("model import ") + kCorpus + "OBJ/box.obj z1/box.z1", dir);
     ASSERT_EQ(r.status, 0) << r.err;
     Z1Scene s;
@@ -253,7 +232,7 @@ TEST_F(ModelTool, ImportKeepsAxesWindingAndMaterials) {
 }
 
 TEST_F(ModelTool, BrokenSourcesExitOneWithAMessage) {
-    if (!Exists(std::string(kCorpus) + "invalid/empty.obj")) GTEST_SKIP() << "assimp-testmodels is not installed";
+    if (!FileExists(std::string(kCorpus) + "invalid/empty.obj")) GTEST_SKIP() << "assimp-testmodels is not installed";
     for (const char* bad : {"invalid/empty.obj", "invalid/malformed.obj", "invalid/empty.3ds", "invalid/OutOfMemory.off",
                             "invalid/empty.x", "glTF2/wrongTypes/badUint.gltf"}) {
         ToolRun r = Tool(std::string("model import '") + kCorpus + bad + "' z1/bad.z1", dir);

@@ -19,6 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include "common/run_program.h"
+#include "common/test_files.h"
+
 namespace xrun {
 
 inline std::string MakeDir(const std::string& name) {
@@ -29,31 +32,12 @@ inline std::string MakeDir(const std::string& name) {
     return dir ? std::string(dir) + "/" : std::string();
 }
 
-inline void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
+using test_common::FileExists;
+using test_common::HaveDisplay;
+using test_common::ReadFile;
+using test_common::WriteFile;
 
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline bool FileExists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
-
-inline bool HaveDisplay() {
-    const char* d = std::getenv("DISPLAY");
-    return d && *d;
-}
-
-inline bool Have(const char* tool) {
-    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
+inline bool Have(const char* tool) { return test_common::HaveProgram(tool); }
 
 inline bool CanRunUnderX() { return HaveDisplay() || Have("xvfb-run"); }
 

@@ -1,11 +1,10 @@
 // Runs the built z1tool's foundation commands end to end.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <string>
 
+#include "common/run_program.h"
 #include "foundation_helpers.h"
 
 namespace {
@@ -14,37 +13,11 @@ using found_test::ReadFile;
 using found_test::TempDir;
 using found_test::WriteFile;
 
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using ToolRun = test_common::ProgramRun;
 
-ToolRun Tool(const std::string& args, const TempDir& dir) {
-    std::string errfile = dir / "stderr.txt";
-    std::string command = std::string("cd '") + dir.path() + "' && '" ZENDAR_BIN_DIR "/z1tool' " + args + " 2>'" +
-                          errfile + "'";
-    ToolRun r{-1, "", ""};
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return r;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) r.out.append(buffer, n);
-    int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = ReadFile(errfile);
-    return r;
-}
+ToolRun Tool(const std::string& args, const TempDir& dir) { return test_common::RunZ1tool(args, dir.path()); }
 
-class Z1toolFoundation : public ::testing::Test {
-protected:
-    void SetUp() override {
-        FILE* f = std::fopen(ZENDAR_BIN_DIR "/z1tool", "rb");
-        ASSERT_NE(f, nullptr) << "z1tool is not built at " ZENDAR_BIN_DIR;
-        std::fclose(f);
-    }
-    TempDir dir;
-};
+class Z1toolFoundation : public test_common::Z1toolTest<TempDir> {};
 
 TEST_F(Z1toolFoundation, IniPrintsTheParsedRecord) {
     WriteFile(dir / "z1.ini", "*renderer 2\n*player_fov 60\n*Fog 0\n*script \"say \\\"hi\\\" now\" x\n*write_log\n");

@@ -1,10 +1,10 @@
 // z1tool area dump and area build, run as the built program.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
 
+#include "common/run_program.h"
 #include "entities/entity.h"
 #include "world_helpers.h"
 
@@ -15,37 +15,11 @@ using world_test::WriteFile;
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using ToolRun = test_common::ProgramRun;
 
-ToolRun Tool(const std::string& args, const GameDir& dir) {
-    std::string errfile = dir / "stderr.txt";
-    std::string command =
-        std::string("cd '") + dir.path() + "' && '" ZENDAR_BIN_DIR "/z1tool' " + args + " 2>'" + errfile + "'";
-    ToolRun r{-1, "", ""};
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return r;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) r.out.append(buffer, n);
-    int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = ReadFile(errfile);
-    return r;
-}
+ToolRun Tool(const std::string& args, const GameDir& dir) { return test_common::RunZ1tool(args, dir.path()); }
 
-class AreaTool : public ::testing::Test {
-protected:
-    void SetUp() override {
-        FILE* f = std::fopen(ZENDAR_BIN_DIR "/z1tool", "rb");
-        ASSERT_NE(f, nullptr) << "z1tool is not built at " ZENDAR_BIN_DIR;
-        std::fclose(f);
-    }
-    GameDir dir;
-};
+class AreaTool : public test_common::Z1toolTest<GameDir> {};
 
 const char* kAreaJson = R"({"version": 8, "models": ["hut.z1", "d\u00e9cor.z1"], "entities": [
  {"type": 1, "name": "hut", "position": [10.5, 0, -20], "model_index": 0, "scale": [2, 2, 2],

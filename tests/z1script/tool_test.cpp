@@ -1,7 +1,7 @@
 // z1tool's script commands, end to end on the built tool.
 #include <sys/stat.h>
-#include <sys/wait.h>
 
+#include "common/run_program.h"
 #include "scripttest.h"
 
 namespace {
@@ -11,14 +11,9 @@ const std::string kSample = std::string(ZENDAR_SOURCE_DIR) + "/assets/scripts/de
 
 // Runs a shell command; returns its exit code and standard output.
 int Shell(const std::string& command, std::string* out) {
-    FILE* p = popen((command + " 2>/dev/null").c_str(), "r");
-    if (!p) return -1;
-    char buf[4096];
-    size_t n;
-    out->clear();
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out->append(buf, n);
-    int status = pclose(p);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    test_common::ProgramRun run = test_common::RunProgram(command + " 2>/dev/null");
+    *out = run.out;
+    return run.status;
 }
 
 std::string ReadAll(const std::string& path) {
