@@ -17,6 +17,7 @@
 
 #include "gfxdriver/opengldriver/image.h"
 #include "common/golden_image.h"
+#include "common/texture_file.h"
 #include "gfxdriver/opengldriver/sdl/opengldriversdl.h"
 #include "settings/settings.h"
 #include "utility/basepath.h"
@@ -27,25 +28,7 @@
 
 namespace {
 
-// pixel(x, y) -> 0xRRGGBB, y from the top.
-void WriteTexture(const std::string& path, int w, int h, const std::function<uint32_t(int, int)>& pixel) {
-    Image image;
-    image.width = w;
-    image.height = h;
-    image.bpp = 24;
-    image.size = w * h * 3;
-    image.data = new uint8_t[image.size];
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            uint32_t c = pixel(x, y);
-            uint8_t* p = image.data + (y * w + x) * 3;
-            p[0] = c & 0xFF;
-            p[1] = (c >> 8) & 0xFF;
-            p[2] = (c >> 16) & 0xFF;
-        }
-    image.valid = 1;
-    ASSERT_TRUE(WriteBitmap(image, path.c_str())) << path;
-}
+using test_common::WriteTexture;
 
 uint32_t Grey(float v) {
     int g = static_cast<int>(std::min(255.0f, std::max(0.0f, v * 255.0f)));
