@@ -11,19 +11,12 @@
 namespace {
 
 using xrun::FileExists;
+using xrun::Lines;
 using xrun::MakeDir;
 using xrun::ReadFile;
 using xrun::WriteFile;
 
 const char* const kGame = ZENDAR_BIN_DIR "/zendar1";
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::stringstream s(text);
-    std::string line;
-    while (std::getline(s, line)) lines.push_back(line);
-    return lines;
-}
 
 // Width and height from a PNG's header, or false.
 bool PngSize(const std::string& path, int* w, int* h) {
@@ -38,11 +31,7 @@ bool PngSize(const std::string& path, int* w, int* h) {
     return true;
 }
 
-struct GameResult {
-    int exit_code = -1;
-    std::string err;
-    std::vector<std::string> log;  // demo2.txt of the run
-};
+using xrun::GameResult;
 
 // Runs the game in `work` with the arguments, started through `wrapper` (a
 // command that runs its arguments).
@@ -51,36 +40,16 @@ GameResult RunGameWith(const std::string& work, const std::vector<std::string>& 
     std::vector<std::string> command = wrapper;
     command.push_back(kGame);
     command.insert(command.end(), args.begin(), args.end());
-    xrun::Result r = xrun::Run(work, command, timeout);
-    GameResult run;
-    run.exit_code = r.exit_code;
-    run.err = r.err;
-    run.log = Lines(ReadFile(work + "demo2.txt"));
-    return run;
+    return xrun::RunGame(work, command, timeout);
 }
 
 GameResult RunGame(const std::string& work, const std::vector<std::string>& args, int timeout = 90) {
     return RunGameWith(work, {}, args, timeout);
 }
 
-// Index of the first line equal to text at or after `from`, or -1.
-int Find(const std::vector<std::string>& lines, const std::string& text, int from = 0) {
-    for (size_t i = static_cast<size_t>(from); i < lines.size(); ++i)
-        if (lines[i] == text) return static_cast<int>(i);
-    return -1;
-}
-
-int CountOf(const std::vector<std::string>& lines, const std::string& text) {
-    int n = 0;
-    for (const std::string& l : lines) n += l == text;
-    return n;
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-    std::string s;
-    for (const std::string& l : lines) s += l + "\n";
-    return s;
-}
+using xrun::CountOf;
+using xrun::Find;
+using xrun::Joined;
 
 class GameRun : public ::testing::Test {
 protected:

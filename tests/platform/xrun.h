@@ -92,4 +92,48 @@ inline Result Run(const std::string& work, const std::vector<std::string>& comma
     return result;
 }
 
+// The lines of text, without their line ends.
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::stringstream s(text);
+    std::string line;
+    while (std::getline(s, line)) lines.push_back(line);
+    return lines;
+}
+
+// Index of the first line equal to text at or after `from`, or -1.
+inline int Find(const std::vector<std::string>& lines, const std::string& text, int from = 0) {
+    for (size_t i = static_cast<size_t>(from < 0 ? 0 : from); i < lines.size(); ++i)
+        if (lines[i] == text) return static_cast<int>(i);
+    return -1;
+}
+
+inline int CountOf(const std::vector<std::string>& lines, const std::string& text) {
+    int n = 0;
+    for (const std::string& l : lines) n += l == text;
+    return n;
+}
+
+inline std::string Joined(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const std::string& l : lines) s += l + "\n";
+    return s;
+}
+
+// A run of the game and the lines of the log (demo2.txt) it left in its folder.
+struct GameResult {
+    int exit_code = -1;
+    std::string err;
+    std::vector<std::string> log;
+};
+
+inline GameResult RunGame(const std::string& work, const std::vector<std::string>& command, int timeout) {
+    Result r = Run(work, command, timeout);
+    GameResult run;
+    run.exit_code = r.exit_code;
+    run.err = r.err;
+    run.log = Lines(ReadFile(work + "demo2.txt"));
+    return run;
+}
+
 }  // namespace xrun

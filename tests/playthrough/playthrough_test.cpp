@@ -30,31 +30,10 @@ using xrun::WriteFile;
 const std::string kBin = ZENDAR_BIN_DIR;
 const std::string kGame = kBin + "/zendar1";
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::stringstream s(text);
-    std::string line;
-    while (std::getline(s, line)) lines.push_back(line);
-    return lines;
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-    std::string s;
-    for (const std::string& l : lines) s += l + "\n";
-    return s;
-}
-
-int Find(const std::vector<std::string>& lines, const std::string& text, int from = 0) {
-    for (size_t i = static_cast<size_t>(from < 0 ? 0 : from); i < lines.size(); ++i)
-        if (lines[i] == text) return static_cast<int>(i);
-    return -1;
-}
-
-int CountOf(const std::vector<std::string>& lines, const std::string& text) {
-    int n = 0;
-    for (const std::string& l : lines) n += l == text;
-    return n;
-}
+using xrun::CountOf;
+using xrun::Find;
+using xrun::Joined;
+using GameRun = xrun::GameResult;
 
 // The first part of every run: across the square to the guard, turned to him.
 const char* const kWalkToGuard =
@@ -94,12 +73,6 @@ const char* const kQuit =
     "370 mouse button 0 down\n"
     "371 mouse button 0 up\n";
 
-struct GameRun {
-    int exit_code = -1;
-    std::string err;
-    std::vector<std::string> log;
-};
-
 class Playthrough : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -119,12 +92,7 @@ protected:
             command.push_back("--screenshot");
             command.push_back(std::to_string(frame) + ":" + Shot(frame));
         }
-        xrun::Result r = xrun::Run(work, command, 240);
-        GameRun run;
-        run.exit_code = r.exit_code;
-        run.err = r.err;
-        run.log = Lines(ReadFile(work + "demo2.txt"));
-        return run;
+        return xrun::RunGame(work, command, 240);
     }
 
     std::string Shot(int frame) const { return work + "shot" + std::to_string(frame) + ".png"; }
