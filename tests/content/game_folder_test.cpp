@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/run_program.h"
+#include "common/test_files.h"
 #include "entities/doorentity.h"
 #include "entities/npcentity.h"
 #include "gfxdriver/opengldriver/image.h"
@@ -48,12 +49,7 @@ bool Opens(const std::string& dataPath) {
     return true;
 }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test_common::ReadFile;
 
 std::string RunCommand(const std::string& command, int* status) {
     test_common::ProgramRun run = test_common::RunProgram(command);
@@ -99,7 +95,7 @@ protected:
         std::remove(log_path_.c_str());
         SetBasePath(saved_base_.c_str());
     }
-    std::string LogText() const { return ReadAll(log_path_); }
+    std::string LogText() const { return ReadFile(log_path_); }
     // Log lines that report a failure.
     std::vector<std::string> ErrorLines() const {
         std::vector<std::string> bad;
@@ -427,11 +423,11 @@ double Mp3Seconds(const std::string& bytes, int* rate) {
 
 TEST_F(GameFolder, MusicIsWholeMp3Streams) {
     int rate = 0;
-    double intro = Mp3Seconds(ReadAll(Native(kGame + "/music\\intro.mp3")), &rate);
+    double intro = Mp3Seconds(ReadFile(Native(kGame + "/music\\intro.mp3")), &rate);
     EXPECT_GT(intro, 5.0);
     EXPECT_LT(intro, 15.0);
     EXPECT_EQ(rate, 22050);
-    double loop = Mp3Seconds(ReadAll(Native(kGame + "/music\\loop.mp3")), &rate);
+    double loop = Mp3Seconds(ReadFile(Native(kGame + "/music\\loop.mp3")), &rate);
     EXPECT_GT(loop, 10.0);
     EXPECT_LT(loop, 30.0);
 }

@@ -4,40 +4,12 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
-namespace {
-
-int g_counter = 0;
-
-}  // namespace
-
-CapturedLog::CapturedLog() {
-  std::ostringstream name;
-  name << ::testing::TempDir() << "gfx_log_" << getpid() << "_" << ++g_counter << ".txt";
-  path_ = name.str();
-  previous_log_ = g_log;
-  previous_settings_ = g_settings;
-  settings_ = new Settings();
-  settings_->write_log = 1;
-  log_ = new Log(path_.c_str());
-  g_settings = settings_;
-  g_log = log_;
-}
-
-CapturedLog::~CapturedLog() {
-  g_log = previous_log_;
-  g_settings = previous_settings_;
-  delete log_;
-  delete settings_;
-  std::remove(path_.c_str());
-}
-
 std::vector<std::string> CapturedLog::Lines() const {
   std::vector<std::string> lines;
-  std::ifstream in(path_);
+  std::istringstream in(capture_.Text());
   std::string line;
   while (std::getline(in, line)) lines.push_back(line);
   return lines;
@@ -90,19 +62,7 @@ void WriteBmpBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-TempFolder::TempFolder(const std::string& tag) {
-  std::ostringstream name;
-  name << ::testing::TempDir() << "gfx_" << tag << "_" << getpid() << "_" << ++g_counter;
-  std::error_code error;
-  std::filesystem::create_directories(name.str(), error);
-  if (error) ADD_FAILURE() << "cannot create " << name.str();
-  path_ = name.str() + "/";
-}
-
-TempFolder::~TempFolder() {
-  std::error_code error;
-  std::filesystem::remove_all(path_, error);
-}
+TempFolder::TempFolder(const std::string& tag) : dir_("gfx_" + tag + "_"), path_(dir_.path() + "/") {}
 
 MATRIX Identity() {
   MATRIX m;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "common/log_capture.h"
+#include "common/test_files.h"
 #include "gfxdriver/opengldriver/sdl/opengldriversdl.h"
 #include "math/zmath.h"
 #include "settings/settings.h"
@@ -18,18 +20,12 @@
 // Installs a log on a temporary file with the write gate on; Lines() reads it.
 class CapturedLog {
  public:
-  CapturedLog();
-  ~CapturedLog();
   std::vector<std::string> Lines() const;
   bool Contains(const std::string& line) const;
   int Count(const std::string& prefix) const;
 
  private:
-  std::string path_;
-  Log* log_;
-  Settings* settings_;
-  Log* previous_log_;
-  Settings* previous_settings_;
+  test_common::LogCapture capture_;
 };
 
 // The test window (created hidden once; Init shows it).
@@ -56,12 +52,10 @@ void WriteBmpBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 class TempFolder {
  public:
   explicit TempFolder(const std::string& tag);
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
   const std::string& path() const { return path_; }
 
  private:
+  test_common::TempDir dir_;
   std::string path_;
 };
 

@@ -12,6 +12,7 @@
 
 #include "collision/collision.h"
 #include "common/recording_driver.h"
+#include "common/test_files.h"
 #include "particle/particle.h"
 #include "settings/settings.h"
 #include "utility/clock.h"
@@ -39,12 +40,7 @@ std::string WriteFile(const std::string& name, const std::string& text) {
     return path;
 }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test_common::ReadFile;
 
 // Two weather frames: clear (0) and rain (100).
 const char kDaycycle[] =
@@ -113,7 +109,7 @@ protected:
         g_log = savedLog;
         delete log;
         log = nullptr;
-        return ReadAll(logPath);
+        return ReadFile(logPath);
     }
 
     Settings settings;

@@ -3,16 +3,12 @@
 #include <random>
 #include <set>
 
+#include "common/test_files.h"
 #include "scripttest.h"
 
 namespace {
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test_common::ReadFile;
 
 const std::string kSample = std::string(ZENDAR_SOURCE_DIR) + "/assets/scripts/demo.zasm";
 
@@ -56,7 +52,7 @@ TEST_F(ScriptTest, DisassemblyOfASmallFunction) {
 }
 
 TEST_F(ScriptTest, SampleSourceRoundTripsToIdenticalBytes) {
-    std::vector<ScriptRecord> records = Assemble(ReadText(kSample));
+    std::vector<ScriptRecord> records = Assemble(ReadFile(kSample));
     ASSERT_EQ(records.size(), 4u);
     std::string first = WriteRecords(records);
     std::vector<ScriptRecord> read;
@@ -64,8 +60,8 @@ TEST_F(ScriptTest, SampleSourceRoundTripsToIdenticalBytes) {
     ASSERT_TRUE(ReadScriptFile(first.c_str(), &read, &error)) << error;
     std::string text = DisassembleScript(read);
     std::string second = WriteRecords(Assemble(text));
-    EXPECT_EQ(ReadText(first), ReadText(second));
-    EXPECT_FALSE(ReadText(first).empty());
+    EXPECT_EQ(ReadFile(first), ReadFile(second));
+    EXPECT_FALSE(ReadFile(first).empty());
 }
 
 TEST_F(ScriptTest, OddFilesRoundTripToIdenticalBytes) {
@@ -116,7 +112,7 @@ TEST_F(ScriptTest, OddFilesRoundTripToIdenticalBytes) {
     std::vector<ScriptRecord> again;
     ASSERT_TRUE(AssembleScript(text, &again, &error)) << error << "\n" << text;
     std::string second = WriteRecords(again);
-    EXPECT_EQ(ReadText(first), ReadText(second)) << text;
+    EXPECT_EQ(ReadFile(first), ReadFile(second)) << text;
 }
 
 TEST_F(ScriptTest, RandomRecordsRoundTrip) {
@@ -157,7 +153,7 @@ TEST_F(ScriptTest, RandomRecordsRoundTrip) {
         std::string text = DisassembleScript(read);
         std::vector<ScriptRecord> again;
         ASSERT_TRUE(AssembleScript(text, &again, &error)) << error << "\n" << text;
-        EXPECT_EQ(ReadText(first), ReadText(WriteRecords(again))) << text;
+        EXPECT_EQ(ReadFile(first), ReadFile(WriteRecords(again))) << text;
     }
 }
 
@@ -241,7 +237,7 @@ TEST_F(ScriptTest, SampleScriptPlaysThrough) {
     world.r = &rec;
     RecGame game;
     game.r = &rec;
-    std::string path = WriteRecords(Assemble(ReadText(kSample)));
+    std::string path = WriteRecords(Assemble(ReadFile(kSample)));
     delete scripts_;
     scripts_ = new ScriptSystem;
     scripts_->SetWorld(&world);

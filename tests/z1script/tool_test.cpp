@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include "common/run_program.h"
+#include "common/test_files.h"
 #include "scripttest.h"
 
 namespace {
@@ -16,12 +17,7 @@ int Shell(const std::string& command, std::string* out) {
     return run.status;
 }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test_common::ReadFile;
 
 class ScriptToolTest : public ScriptTest {
 protected:
@@ -41,8 +37,8 @@ TEST_F(ScriptToolTest, AsmDisasmAsmGivesIdenticalBytes) {
     ASSERT_EQ(Shell(kTool + " script disasm " + first, &out), 0);
     std::ofstream(text) << out;
     ASSERT_EQ(Shell(kTool + " script asm " + text + " " + second, &out), 0);
-    EXPECT_EQ(ReadAll(first), ReadAll(second));
-    EXPECT_GT(ReadAll(first).size(), 100u);
+    EXPECT_EQ(ReadFile(first), ReadFile(second));
+    EXPECT_GT(ReadFile(first).size(), 100u);
 }
 
 TEST_F(ScriptToolTest, RunPrintsLogLinesEngineCallsAndFinishedInstances) {
