@@ -19,6 +19,7 @@
 
 using world_test::Bytes;
 using world_test::GameDir;
+using world_test::GameRecorder;
 using world_test::LogCapture;
 using world_test::ReadFile;
 using world_test::WriteFile;
@@ -28,20 +29,6 @@ namespace {
 struct BoxRecorder : MessageBoxLink {
     std::vector<std::string> shown;
     void ShowError(const char* caption, const char* text) override { shown.push_back(std::string(caption) + "|" + text); }
-};
-
-struct GameRecorder : GameLink {
-    std::vector<std::string> messages;
-    std::vector<std::string> items;
-    bool HasItem(const char* item) override {
-        for (const std::string& i : items)
-            if (i == item) return true;
-        return false;
-    }
-    void ShowMessage(const char* text, float seconds) override {
-        messages.push_back(std::string(text) + "@" + std::to_string(static_cast<int>(seconds)));
-    }
-    void SetPointerMode() override {}
 };
 
 class AreaFile : public ::testing::Test {

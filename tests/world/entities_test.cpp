@@ -25,24 +25,10 @@
 #include "world_helpers.h"
 
 using world_test::GameDir;
+using world_test::GameRecorder;
 using world_test::LogCapture;
 
 namespace {
-
-struct GameRecorder : GameLink {
-    std::vector<std::string> messages;
-    std::vector<std::string> items;
-    int pointerModes = 0;
-    bool HasItem(const char* item) override {
-        for (const std::string& i : items)
-            if (i == item) return true;
-        return false;
-    }
-    void ShowMessage(const char* text, float seconds) override {
-        messages.push_back(std::string(text) + "@" + std::to_string(static_cast<int>(seconds)));
-    }
-    void SetPointerMode() override { ++pointerModes; }
-};
 
 class Entities : public ::testing::Test {
 protected:

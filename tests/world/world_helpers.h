@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "common/log_capture.h"
 #include "common/test_files.h"
@@ -20,6 +21,7 @@
 #include "settings/settings.h"
 #include "utility/basepath.h"
 #include "utility/log.h"
+#include "world/worldlinks.h"
 
 namespace world_test {
 
@@ -52,6 +54,23 @@ public:
 private:
     FILE* saved_dialog_errors_ = nullptr;
     FILE* dialog_errors_ = nullptr;
+};
+
+// The game's side of the world links: keeps the messages shown ("text@seconds")
+// and answers item questions from `items`.
+struct GameRecorder : GameLink {
+    std::vector<std::string> messages;
+    std::vector<std::string> items;
+    int pointerModes = 0;
+    bool HasItem(const char* item) override {
+        for (const std::string& i : items)
+            if (i == item) return true;
+        return false;
+    }
+    void ShowMessage(const char* text, float seconds) override {
+        messages.push_back(std::string(text) + "@" + std::to_string(static_cast<int>(seconds)));
+    }
+    void SetPointerMode() override { ++pointerModes; }
 };
 
 // Little-endian area bytes.
