@@ -238,16 +238,9 @@ TEST_F(ScriptTest, SampleScriptPlaysThrough) {
     RecGame game;
     game.r = &rec;
     std::string path = WriteRecords(Assemble(ReadFile(kSample)));
-    delete scripts_;
-    scripts_ = new ScriptSystem;
+    NewSystem();
     scripts_->SetWorld(&world);
     scripts_->SetGame(&game);
-    scripts_->SetFinishedObserver(
-        [](const ScriptInstance* in, void* v) {
-            static_cast<std::vector<Finished>*>(v)->push_back(
-                {in->program->name.c_str(), static_cast<int32_t>(in->stack[in->top].w[0])});
-        },
-        &finished_);
     scripts_->Load(path.c_str());
     ASSERT_EQ(scripts_->RunningCount(), 1);
     Pass();

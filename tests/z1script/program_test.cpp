@@ -237,16 +237,9 @@ TEST_F(ScriptTest, InstancesStartedDuringAPassWaitForTheNextOne) {
     std::vector<ScriptRecord> records = Assemble(
         "program child locals=0\n  push5\nend\n"
         "program main locals=0 trigger=init\n  pushc \"child\"\n  push0\n  push0\n  game\n  push1\nend\n");
-    delete scripts_;
-    scripts_ = new ScriptSystem;
+    NewSystem();
     game.scripts = scripts_;
     scripts_->SetGame(&game);
-    scripts_->SetFinishedObserver(
-        [](const ScriptInstance* in, void* v) {
-            static_cast<std::vector<Finished>*>(v)->push_back(
-                {in->program->name.c_str(), static_cast<int32_t>(in->stack[in->top].w[0])});
-        },
-        &finished_);
     scripts_->Load(WriteRecords(records).c_str());
     Pass();
     ASSERT_EQ(finished_.size(), 1u);

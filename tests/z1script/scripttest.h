@@ -107,6 +107,12 @@ protected:
     // Assembles, writes and loads a source; init programs start.
     ScriptSystem& Load(const std::string& source) { return LoadFile(WriteRecords(Assemble(source))); }
     ScriptSystem& LoadFile(const std::string& path) {
+        NewSystem();
+        scripts_->Load(path.c_str());
+        return *scripts_;
+    }
+    // A fresh script system whose finished programs are kept in finished_.
+    ScriptSystem& NewSystem() {
         delete scripts_;
         scripts_ = new ScriptSystem;
         scripts_->SetFinishedObserver(
@@ -117,7 +123,6 @@ protected:
                                                     : INT32_MIN});
             },
             this);
-        scripts_->Load(path.c_str());
         return *scripts_;
     }
     void Pass(int n = 1) {
