@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "common/golden_image.h"
+#include "common/texture_file.h"
 #include "gfxdriver/opengldriver/image.h"
 #include "gfxdriver/opengldriver/screenshot.h"
 #include "gfxdriver/opengldriver/sdl/opengldriversdl.h"
@@ -30,28 +32,7 @@ namespace {
 using model_test::LogCapture;
 using model_test::TempDir;
 
-const int kTolerance = 8;              // per channel
-const double kMaxBadFraction = 0.002;  // of all pixels
-
-// pixel(x, y) -> 0xRRGGBB, y from the top.
-void WriteTexture(const std::string& path, int w, int h, const std::function<uint32_t(int, int)>& pixel) {
-    Image image;
-    image.width = w;
-    image.height = h;
-    image.bpp = 24;
-    image.size = w * h * 3;
-    image.data = new uint8_t[image.size];
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            uint32_t c = pixel(x, y);
-            uint8_t* p = image.data + (y * w + x) * 3;
-            p[0] = c & 0xFF;
-            p[1] = (c >> 8) & 0xFF;
-            p[2] = (c >> 16) & 0xFF;
-        }
-    image.valid = 1;
-    ASSERT_TRUE(WriteBitmap(image, path.c_str())) << path;
-}
+using test_common::WriteTexture;
 
 void MakeTextures(const std::string& folder) {
     ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0) << folder;
@@ -215,33 +196,8 @@ public:
 };
 
 void CompareWithReference(const std::string& name, int width, int height) {
-    std::vector<uint8_t> actual;
-    ASSERT_TRUE(ReadFrameRGB(width, height, false, &actual));
-    const std::string reference = std::string(ZENDAR_SOURCE_DIR) + "/tests/data/models/" + name + ".png";
-    const char* update = std::getenv("ZENDAR_UPDATE_GOLDEN");
-    if (update && *update == '1') {
-        ASSERT_TRUE(WritePNG(reference.c_str(), width, height, actual.data()));
-        return;
-    }
-    int w = 0, h = 0;
-    std::vector<uint8_t> expected;
-    ASSERT_TRUE(ReadPNG(reference.c_str(), &w, &h, &expected)) << "missing " << reference;
-    ASSERT_EQ(w, width);
-    ASSERT_EQ(h, height);
-    long bad = 0;
-    int worst = 0;
-    for (size_t i = 0; i < actual.size(); i += 3) {
-        int diff = 0;
-        for (int c = 0; c < 3; ++c) diff = std::max(diff, std::abs(actual[i + c] - expected[i + c]));
-        worst = std::max(worst, diff);
-        if (diff > kTolerance) ++bad;
-    }
-    if (bad > static_cast<long>(kMaxBadFraction * width * height)) {
-        const std::string out = ::testing::TempDir() + "models_" + name + "_actual.png";
-        WritePNG(out.c_str(), width, height, actual.data());
-        ADD_FAILURE() << name << ": " << bad << " pixels differ by more than " << kTolerance << " (worst " << worst
-                      << "); frame written to " << out;
-    }
+    test_common::CompareFrameWithReference(std::string(ZENDAR_SOURCE_DIR) + "/tests/data/models/" + name + ".png",
+                                           name, "models_" + name + "_actual.png", width, height);
 }
 
 MATRIX Translation(float x, float y, float z) {
