@@ -288,10 +288,16 @@ TEST(BitmapReaderErrors, OneFileForEveryMessage) {
   WriteFile(dir + "palbig.bmp", b);
   EXPECT_EQ(LoadError(dir + "palbig.bmp"), "ERROR: Couldn't find the pallette data!");
 
+  // Pixel data beyond the end: the seek itself succeeds, the read comes up short.
   b = good;
-  Put32(b, 10, (uint32_t)good.size() + 100);  // pixel data beyond the end
+  Put32(b, 10, (uint32_t)good.size() + 100);
   WriteFile(dir + "offset.bmp", b);
-  EXPECT_EQ(LoadError(dir + "offset.bmp"), "ERROR: Couldn't find the image data!");
+  EXPECT_EQ(LoadError(dir + "offset.bmp"), "Couldn't load bitmap-data!");
+  // An offset no seek can reach.
+  b = good;
+  Put32(b, 10, 0x90000000u);
+  WriteFile(dir + "faroffset.bmp", b);
+  EXPECT_EQ(LoadError(dir + "faroffset.bmp"), "ERROR: Couldn't find the image data!");
 
   b = good;
   Put32(b, 34, 0x7FFFFFF0);  // image size far beyond the file: refused, not allocated

@@ -203,7 +203,10 @@ bool ReadBitmap24(Image* image, const char* fileName) {
   // otherwise ask for gigabytes before the short read is noticed.
   if (std::fseek(file.f, 0, SEEK_END) != 0) return Fail(image, "ERROR: Couldn't find the image data!");
   long fileLength = std::ftell(file.f);
-  if (fileLength < 0 || (int64_t)h.data_offset > (int64_t)fileLength ||
+  // A seek past the end succeeds and only the read comes up short; an offset
+  // beyond what a 32-bit seek can reach is the one that cannot be found, on
+  // every platform alike.
+  if (fileLength < 0 || h.data_offset > (uint32_t)INT32_MAX ||
       std::fseek(file.f, (long)h.data_offset, SEEK_SET) != 0)
     return Fail(image, "ERROR: Couldn't find the image data!");
   if (size > (int64_t)fileLength - (int64_t)h.data_offset) return Fail(image, "Couldn't load bitmap-data!");
