@@ -211,9 +211,9 @@ void World::RenderWorld(const VECTOR& camera, const VECTOR& viewDirection, CPlan
     Area* a = GetArea();
     if (a) a->Render(camera, viewDirection, frustum);
     DrawGlowList(camera);
-    VECTOR towardsSun = sky.sunDirection;
-    VectorNormalize(towardsSun);
-    if (!a || a->LineOfSight(camera, camera + towardsSun * 10000.0f)) {
+    // The sight line runs far past any area (the sun's sky offset scaled up),
+    // so distant hills and towers still hide the sun.
+    if (!a || a->LineOfSight(camera, camera + sky.sunDirection * 10000.0f)) {
         sky.DrawSunGlow(camera);
         sky.DrawLensFlare(camera, viewDirection);
     }

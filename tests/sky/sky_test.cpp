@@ -8,15 +8,19 @@
 #include <sstream>
 #include <set>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include "collision/collision.h"
 #include "common/recording_driver.h"
 #include "common/test_files.h"
+#include "entities/entity.h"
 #include "particle/particle.h"
 #include "settings/settings.h"
 #include "utility/clock.h"
 #include "utility/log.h"
+#include "world/area.h"
+#include "world/rayquery.h"
 #include "world/sky.h"
 #include "world/world.h"
 
@@ -612,6 +616,73 @@ TEST_F(WorldTest, RenderWorldClearsWithTheSkyAndSetsBothFogRanges) {
     EXPECT_GT(worldEnd, worldBegin);
     // The sun glow comes last (no area blocks it).
     EXPECT_GT(driver.FindCall("SetTexture(textures\\lens_fx\\glow01.bmp)"), worldEnd);
+}
+
+namespace {
+
+// A flat two-sided plate at height y over x in [-1000, 1000], z in [z0, z1].
+class SkyPlate : public Entity {
+public:
+    SkyPlate(float y, float z0, float z1) : Entity(ENTITY_OBJECT, nullptr, 0, y, z0, "plate") {
+        const float xs[4] = {-1000, 1000, -1000, 1000};
+        const float zs[4] = {z0, z0, z1, z1};
+        for (int i = 0; i < 4; ++i) {
+            VERTEX v = {};
+            v.x = xs[i];
+            v.y = y;
+            v.z = zs[i];
+            vertices.push_back(v);
+        }
+        indices = {0, 2, 1, 2, 3, 1};
+        const float b[6] = {-1000, y - 1, z0, 1000, y + 1, z1};
+        for (int i = 0; i < 6; ++i) bounds[i] = b[i];
+        UpdateBounds();
+    }
+    void UpdateBounds() override {
+        for (int i = 0; i < 6; ++i) box[i] = bounds[i];
+    }
+    void Render(CPlane*) override {}
+    Entity* Clone() override { return nullptr; }
+    void Save(DataFile*) override {}
+    void Load(DataFile*, int) override {}
+    void RayTest(RayQuery* query) override {
+        query->modelStart = query->start;
+        query->modelEnd = query->end;
+        RayTriangles(query, vertices.data(), indices.data(), 2, true);
+    }
+    std::vector<VERTEX> vertices;
+    std::vector<uint16_t> indices;
+    float bounds[6];
+};
+
+}  // namespace
+
+TEST_F(WorldTest, SunGlowIsHiddenByAnythingAlongTheFarSunLine) {
+    RecordingDriver driver;
+    ScopedDriver scoped(&driver);
+    settings.start_clock[0] = 12000;  // noon: the sun at (0, 178.9, 89.4)
+    World world;
+    world.Initialise(WriteFile("sunline.ini", kDaycycle).c_str());
+    // Plates crossing the line from the camera through the sun, near and far.
+    const float heights[3] = {5000.0f, 20000.0f, 1500000.0f};
+    for (float y : heights) {
+        Area area;
+        SkyPlate* plate = new SkyPlate(y, y / 2 - 1000, y / 2 + 1000);
+        ASSERT_TRUE(area.AddToSceneTree(plate));
+        area.Register(plate);
+        world.area = &area;
+        driver.ResetLog();
+        world.RenderWorld(VECTOR(0, 0, 0), VECTOR(0, 0, 1), nullptr);
+        EXPECT_EQ(driver.FindCall("SetTexture(textures\\lens_fx\\glow01.bmp)"), -1) << "plate at " << y;
+        world.area = nullptr;
+    }
+    // Nothing in the way: the glow is drawn.
+    Area empty;
+    world.area = &empty;
+    driver.ResetLog();
+    world.RenderWorld(VECTOR(0, 0, 0), VECTOR(0, 0, 1), nullptr);
+    EXPECT_GE(driver.FindCall("SetTexture(textures\\lens_fx\\glow01.bmp)"), 0);
+    world.area = nullptr;
 }
 
 // --- night lights -------------------------------------------------------------
