@@ -75,6 +75,18 @@ int32_t TextToInt(const char* s) {
     return static_cast<int32_t>(v);
 }
 
+// Whether the receiver of an engine call reads its name or text: world 4
+// (trigger) and 5 (unlock), world vector 1 (rotate) and 2 (move), game 1
+// (message), 2 (scene), 5 (item) and 6 (quest flag). Every other call ignores it.
+bool EngineCallReadsText(uint8_t op, int32_t call) {
+    switch (op) {
+        case 0x46: return call == 4 || call == 5;
+        case 0x4C: return call == 1 || call == 2;
+        case 0x48: return call == 1 || call == 2 || call == 5 || call == 6;
+        default: return false;
+    }
+}
+
 // Handler classes, each named after the lowest opcode it serves.
 enum OpClass : uint8_t {
     K_NOP = 0,
@@ -264,6 +276,11 @@ void ScriptVM::Run(ScriptInstance* in) {
     if ((k) >= unit->constant_count) FAULT("constant index out of range")
 #define TEXT(handle, var)                                       \
     if (!texts_->Valid(handle)) FAULT("not a text");            \
+    const char* var = texts_->Get(handle);
+// The name or text of an engine call is handed over unread; only the calls
+// that use it need it to be a text, the others take any word there.
+#define ENGINE_TEXT(handle, call, var)                                                   \
+    if (!texts_->Valid(handle) && EngineCallReadsText(op, (call))) FAULT("not a text"); \
     const char* var = texts_->Get(handle);
 #define JUMP_TO(L)                                                          \
     do {                                                                    \
@@ -526,8 +543,8 @@ void ScriptVM::Run(ScriptInstance* in) {
             }
             CASE(K_46): {
                 NEED(3);
-                TEXT(S[top - 2].w[0], text);
                 int32_t call = S[top - 1].w[0];
+                ENGINE_TEXT(S[top - 2].w[0], call, text);
                 int32_t value = S[top].w[0];
                 top -= 3;
                 count += kScriptHeavyInstruction - 1;
@@ -542,8 +559,8 @@ void ScriptVM::Run(ScriptInstance* in) {
             }
             CASE(K_4C): {
                 NEED(3);
-                TEXT(S[top - 2].w[0], text);
                 int32_t call = S[top - 1].w[0];
+                ENGINE_TEXT(S[top - 2].w[0], call, text);
                 VECTOR v{WordToFloat(S[top].w[0]), WordToFloat(S[top].w[1]), WordToFloat(S[top].w[2])};
                 top -= 3;
                 count += kScriptHeavyInstruction - 1;
@@ -726,6 +743,7 @@ stop:
 #undef LOCAL
 #undef CONSTANT
 #undef TEXT
+#undef ENGINE_TEXT
 #undef JUMP_TO
 #undef INT_OP
 #undef FLOAT_OP

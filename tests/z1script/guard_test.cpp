@@ -34,7 +34,7 @@ TEST_F(ScriptTest, FaultsEndOnlyTheirOwnInstance) {
         {"random range of zero", "push2\npush2\nrandrange", "random range of zero", 2},
         {"integer used as a text", "  const int 99999\npushc 0\npushnull\nconcat", "not a text", 3},
         {"text jump on a non-text", "  const int 99999\npushc 0\npushc 0\njteq x\nx:", "not a text", 4},
-        {"engine call on a non-text", "  const int 99999\npushc 0\npush0\npush0\nworld", "not a text", 4},
+        {"engine call on a non-text", "  const int 99999\npushc 0\npush4\npush0\nworld", "not a text", 4},
         {"runaway loop", "top:\njmp top", "instruction budget exhausted without waiting", 0},
     };
     for (const GuardCase& c : cases) {

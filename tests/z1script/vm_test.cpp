@@ -260,6 +260,31 @@ TEST_F(ScriptTest, DefaultEngineCallsLogAndApplySettings) {
     EXPECT_TRUE(Logged("script world call 5 on 'x' (0)"));
 }
 
+// The word under the code is handed over unread: only the calls that use a
+// name or text need it to be one.
+TEST_F(ScriptTest, EngineCallsThatIgnoreTheirTextTakeAnyWordThere) {
+    settings_.movement_speed = 1050.0f;
+    settings_.collision_on = 0;
+    const std::string body =
+        "  const int 99999\n  const int 600\n  const float 1.0\n"
+        "pushc 0\npush4\npushc 1\ngame\n"           // movement speed
+        "pushc 0\npush3\npush1\ngame\n"             // collision on
+        "pushc 0\npush0\npush2\ngame\n"             // spare integer
+        "pushc 0\npush0\npush0\nworld\n"            // world code 0: nothing
+        "pushc 0\npush3\npushc 2\npushc 2\npushc 2\nvec\nworldvec\n"  // world vector code 3: nothing
+        "pushc 0\npush0\npushc 2\npushc 2\npushc 2\nvec\ngamevec\n"   // camera move
+        "push5";
+    EXPECT_EQ(RunMain(body), 5);
+    EXPECT_EQ(settings_.movement_speed, 600.0f);
+    EXPECT_EQ(settings_.collision_on, 1);
+    EXPECT_EQ(CountLogged("ERROR - program"), 0);
+    EXPECT_TRUE(Logged("script game call 4 '' (600)"));
+    EXPECT_TRUE(Logged("script world call 0 on '' (0)"));
+    // A call that does read the name still refuses a word that is no text.
+    RunMain("  const int 99999\npushc 0\npush5\npush0\ngame\npush5");
+    EXPECT_TRUE(Logged("ERROR - program main stopped at code offset 4: not a text"));
+}
+
 TEST_F(ScriptTest, StartArgumentIsNullForInitProgramsAndTheNameOtherwise) {
     EXPECT_EQ(RunMain("pusharg"), 0);
     Load("program lever* locals=0\n pusharg\nend\n");
