@@ -48,6 +48,13 @@ bool Biped::LoadAnmPath(const char* path) {
     int16_t bc = f.ReadShort();
     if (bc != BoneCount()) {
         LogLine("cannot load %s into animation because the animation does not fit the biped", path);
+        // Frames of an earlier animation are not kept: the biped falls back
+        // to its bind pose.
+        frames.clear();
+        frame_count = 0;
+        playing = 0;
+        pose.assign(bind.begin(), bind.end());
+        posed = false;
         f.Close();
         return false;
     }

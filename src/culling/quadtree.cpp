@@ -159,8 +159,8 @@ void QuadTree::RayTest(RayQuery* query, bool twoSided) {
         GetTriangleTests()->RayTriangles(query, vertices, indices, triangle_count, twoSided);
         return;
     }
-    for (QuadTree* c : children) {
-        if (query->hitCount > 0 && query->stopAtFirstHit) return;
-        c->RayTest(query, twoSided);
-    }
+    // Checked once on entering the node: the leaves below a node already
+    // entered are all tested.
+    if (query->hitCount > 0 && query->stopAtFirstHit) return;
+    for (QuadTree* c : children) c->RayTest(query, twoSided);
 }

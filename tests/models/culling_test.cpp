@@ -243,7 +243,9 @@ TEST(MeshQuadTree, RayTestStopsAtTheFirstHitWhenAsked) {
     q.stopAtFirstHit = true;
     t.RayTest(&q, false);
     int first = counter.rays;
-    EXPECT_EQ(q.hitCount, 1);
+    // The first leaf along the row hits; its sibling leaf under the same
+    // node is still tested, and the next inner node stops on entry.
+    EXPECT_EQ(q.hitCount, 2);
     q.hitCount = 0;
     q.stopAtFirstHit = false;
     counter.rays = 0;
@@ -255,6 +257,32 @@ TEST(MeshQuadTree, RayTestStopsAtTheFirstHitWhenAsked) {
     q.modelEnd = VECTOR{600, 50, 0};
     t.RayTest(&q, false);
     EXPECT_EQ(counter.rays, 0);
+    SetTriangleTests(nullptr);
+}
+
+TEST(MeshQuadTree, StopAtFirstHitIsCheckedOnEnteringAnInnerNode) {
+    // 101 triangles: one split, four leaves. The ray along z = 0.9 crosses
+    // children 0 and 1; the root was entered without a hit, so both leaves
+    // run their triangles even though the first one already hit.
+    Strip s(101);
+    QuadTree t(s.v.data(), static_cast<int>(s.v.size()), s.idx.data(), 101, s.box);
+    t.Build();
+    ASSERT_EQ(t.NodeCount(), 5);
+    CountingTests counter;
+    counter.hit = true;
+    SetTriangleTests(&counter);
+    RayQuery q;
+    q.modelStart = VECTOR{-10, 0.5f, 0.9f};
+    q.modelEnd = VECTOR{200, 0.5f, 0.9f};
+    q.stopAtFirstHit = true;
+    t.RayTest(&q, false);
+    EXPECT_EQ(q.hitCount, 2);
+    EXPECT_EQ(counter.rays, t.children[0]->triangle_count + t.children[1]->triangle_count);
+    // Entering the root with a hit already recorded tests nothing.
+    counter.rays = 0;
+    t.RayTest(&q, false);
+    EXPECT_EQ(counter.rays, 0);
+    EXPECT_EQ(q.hitCount, 2);
     SetTriangleTests(nullptr);
 }
 

@@ -692,6 +692,14 @@ TEST_F(NodeTrack, BipedRepeatsEvery400msAndKeepsBoneLengths) {
     EXPECT_FALSE(none.LoadAnm("missing.anm"));
     EXPECT_TRUE(log.Has("ERROR - Could not open ANM file anims\\missing.anm\n"));
     EXPECT_FLOAT_EQ(none.Pose()[1][12], 3.0f);
+    // An animation that does not fit leaves no frames, even after one that did.
+    WriteAnm(dir / "anims/three.anm", 1, 3, std::vector<float>(18, 1.0f));
+    EXPECT_FALSE(b.LoadAnm("three.anm"));
+    EXPECT_TRUE(log.Has("cannot load anims\\three.anm into animation because the animation does not fit the biped\n"));
+    EXPECT_EQ(b.frame_count, 0);
+    for (int i = 0; i < 16; i++) EXPECT_FLOAT_EQ(b.Pose()[1][i], b.BindMatrices()[1][i]) << i;
+    b.Start();
+    EXPECT_TRUE(log.Has("Cannot start animation because none is loaded\n"));
 }
 
 }  // namespace
