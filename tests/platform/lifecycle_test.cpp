@@ -3,6 +3,7 @@
 // set), each run in a fresh working folder with its own base folder.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -164,6 +165,29 @@ TEST_F(GameRun, UsageErrorsEndWithTwoBeforeAnythingStarts) {
               std::string::npos)
         << run.err;
     EXPECT_FALSE(FileExists(work + "demo2.txt"));
+}
+
+// The main window carries the engine's window class, as X11 names it
+// (WM_CLASS), so window managers and scripts can find it by class.
+TEST_F(GameRun, TheWindowHasTheEnginesClassName) {
+    if (!xrun::Have("xdotool")) GTEST_SKIP() << "no xdotool";
+    WriteFile(base + "z1.ini", "*renderer 1\n*write_log\n");
+    std::string script = work + "find.sh";
+    WriteFile(script,
+              "\"$@\" &\n"
+              "GAME=$!\n"
+              "W=$(xdotool search --sync --onlyvisible --name 'Zendar1 - Showcase 2' | head -1)\n"
+              "xdotool search --onlyvisible --class '^D3D Window$' | grep -x \"$W\" > '" + work + "found.txt'\n"
+              "xdotool search --onlyvisible --classname '^D3D Window$' | grep -x \"$W\" >> '" + work +
+                  "found.txt'\n"
+              "kill $GAME\n"
+              "wait $GAME\n");
+    // The user's own class would win over the engine's.
+    unsetenv("SDL_VIDEO_X11_WMCLASS");
+    GameResult run = RunGameWith(work, {"bash", script}, {"--base", base}, 45);
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(Lines(ReadFile(work + "found.txt")).size(), 2u) << "class and instance name are \"D3D Window\"";
+    EXPECT_EQ(run.log.back(), "MESSAGE - destroy") << Joined(run.log);
 }
 
 // The menu strip end to end: a real click on "File" and on "Exit" (typed into

@@ -20,6 +20,7 @@
 
 namespace {
 
+const char* const kWindowClass = "D3D Window";
 const char* const kWindowTitle = "Zendar1 - Showcase 2";
 const int kWindowWidth = 800;
 const int kWindowHeight = 600;
@@ -410,6 +411,9 @@ int Run() {
     // 1-2. The main window, hidden until the graphics driver shows it.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // X11's window class is read when the video system starts; a class the
+    // user set in the environment wins.
+    SDL_setenv("SDL_VIDEO_X11_WMCLASS", kWindowClass, 0);
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
         std::fprintf(stderr, "zendar1: cannot start SDL: %s\n", SDL_GetError());
         return 1;
