@@ -16,6 +16,7 @@
 #include "settings/settings.h"
 #include "utility/basepath.h"
 #include "utility/clock.h"
+#include "utility/datafile.h"
 #include "utility/log.h"
 #include "world/area.h"
 #include "world/world.h"
@@ -84,6 +85,18 @@ void CameraAxes(PlayerCamera* camera, VECTOR* forward, VECTOR* right, VECTOR* up
     *forward = f;
     *right = r;
     *up = u;
+}
+
+// Whether the area's Load would read the file at all (it opens, says "Z1A"
+// and is not too old); checked without a word in the log, which stays
+// Load's own.
+bool AreaFileReadable(const std::string& name) {
+    DataFile file;
+    if (!file.Open(("area\\" + name).c_str())) return false;
+    if (file.Size() < 6) return false;
+    const uint8_t magic[4] = {file.ReadByte(), file.ReadByte(), file.ReadByte(), file.ReadByte()};
+    if (std::memcmp(magic, "Z1A", 4) != 0) return false;
+    return file.ReadShort() > 4;
 }
 
 std::string WithExtension(const std::string& name, const char* extension) {
@@ -471,8 +484,10 @@ void Editor::OpenArea() {
     }
     if (!path) return;
     std::string name = NameInGameFolder(path, GetBasePath(), "area");
-    // Opening replaces what is being edited; Load itself only adds.
-    a->Clear();
+    // Opening replaces what is being edited; Load itself only adds. A file
+    // Load refuses (missing, not an area, too old) must not cost the area
+    // being edited: Load then only reports it.
+    if (AreaFileReadable(name)) a->Clear();
     a->Load(name.c_str());
 }
 

@@ -743,6 +743,37 @@ TEST_F(EditorTest, AVersionFiveAreaIsSavedAsVersionEightWithAllFields) {
     EXPECT_EQ(saved[4], 8);
 }
 
+TEST_F(EditorTest, OpeningAFileTheLoaderRefusesKeepsTheAreaBeingEdited) {
+    ASSERT_TRUE(area.EnsureModel("cube.z1"));
+    area.lookPoint = VECTOR(0, 0, 200);
+    dialogs.Ok({{"Type:", "Object"}, {"Argument:", "cube.z1"}, {"Symbolic Name:", "house"}});
+    editor->SpawnDialog();
+    dialogs.Ok({{"Type:", "Light"}, {"Symbolic Name:", "lamp"}});
+    editor->SpawnDialog();
+    area.selected = area.FindEntity("house");
+    const std::string before = Describe(area);
+    ASSERT_EQ(area.entities.Size(), 2);
+
+    // Too old: the refusal box, and nothing lost.
+    world_test::WriteFile(dir / "area/old.z1a", world_test::Bytes().Header(4, 0, 0).b);
+    dialogs.File("old.z1a");
+    EditorOpenAreaCommand();
+    EXPECT_EQ(dialogs.asked.back(),
+              "error Error!: Sorry, but this file version is too old and is no longer supported.");
+    EXPECT_EQ(Describe(area), before);
+    EXPECT_EQ(area.selected, area.FindEntity("house"));
+
+    // Not an area file, and a file that is not there.
+    world_test::WriteFile(dir / "area/notes.z1a", std::string("just some text\n"));
+    dialogs.File("notes.z1a");
+    EditorOpenAreaCommand();
+    EXPECT_EQ(Describe(area), before);
+    dialogs.File("missing.z1a");
+    EditorOpenAreaCommand();
+    EXPECT_EQ(Describe(area), before);
+    EXPECT_EQ(area.models.Size(), 1);
+}
+
 TEST(EditorPaths, ChosenPathsBecomeNamesInTheGameFolder) {
     EXPECT_EQ(NameInGameFolder("/game/area/village.z1a", "/game/", "area"), "village.z1a");
     EXPECT_EQ(NameInGameFolder("/game/area/sub/v.z1a", "/game/", "area"), "sub/v.z1a");
