@@ -1,6 +1,9 @@
 // Execution of dialog commands, conditions and options, and the instance
 // that steps them.
 #include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <string>
 
 #include "dialog/dialoginstance.h"
 #include "dialog/dialogmanager.h"
@@ -15,6 +18,15 @@ EnvironmentProxy* g_proxy = &g_defaultProxy;
 const char* truth(bool b) { return b ? "TRUE" : "FALSE"; }
 
 String toString(const std::string& s) { return String(s.c_str(), (int)s.size()); }
+
+// Pointers as an output stream writes them: a null one is "0", any other hexadecimal with "0x".
+std::string pointerText(const void* p) {
+    if (!p)
+        return "0";
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "0x%" PRIxPTR, (uintptr_t)p);
+    return buffer;
+}
 
 }  // namespace
 
@@ -350,8 +362,8 @@ void OPTIONcommands::select(ExecEnv*, COMMAND*& PC) {
 ActionQueryImplementation::ActionQueryImplementation(int count, OPTION** option, ExecEnv* env, COMMAND** pc) {
     if (count <= 0 || !option || !env || !pc) {
         DialogError("Error @ ActionQueryImplementation::ActionQueryImplementation(numberOfOptions, option, execEnv, "
-                    "PC) : Invalid parameters (numberOfOptions=%d, option=%p, execEnv=%p, PC=%p).",
-                    count, (void*)option, (void*)env, (void*)pc);
+                    "PC) : Invalid parameters (numberOfOptions=%d, option=%s, execEnv=%s, PC=%s).",
+                    count, pointerText(option).c_str(), pointerText(env).c_str(), pointerText(pc).c_str());
         return;
     }
     numberOfOptions = count;

@@ -262,6 +262,10 @@ TEST(DialogExec, QueryWithNothingToOfferSuspendsAndStaysOnTheQuery) {
                                  "option, execEnv, PC) : Invalid parameters (numberOfOptions=0, option=", 0),
                   0u)
             << lines[0];
+        // pointers in stream notation: the missing option array is "0", the others hexadecimal
+        EXPECT_NE(lines[0].find("(numberOfOptions=0, option=0, execEnv=0x"), std::string::npos) << lines[0];
+        EXPECT_NE(lines[0].find(", PC=0x"), std::string::npos) << lines[0];
+        EXPECT_EQ(lines[0].back(), '.') << lines[0];
         EXPECT_EQ(lines[1], "Error @ COMMANDquery::execute(execEnv, PC) : Failed ActionQueryImplementation "
                             "construction.");
         EXPECT_EQ(lines[2], "Error @ DialogInstanceImplementation::nextAction() : Failed command execution. "
