@@ -244,6 +244,10 @@ class GfxDriver {
   GfxDriver& operator=(const GfxDriver&) = delete;
 };
 
+// The twelve edges of an axis-aligned box (min x, y, z then max x, y, z) as
+// a line list of 24 positions, the geometry every driver's DrawBox draws.
+void BoxEdgeLines(const float* corners, VERTEX lines[24]);
+
 // The process-wide driver, published by start-up; null until then.
 extern GfxDriver* g_gfxdriver;
 

@@ -231,20 +231,8 @@ bool RecordingDriver::DrawBox(const float* corners) {
   }
   Call(Fmt("DrawBox(%g,%g,%g,%g,%g,%g)", corners[0], corners[1], corners[2], corners[3],
            corners[4], corners[5]));
-  const float x0 = corners[0], y0 = corners[1], z0 = corners[2];
-  const float x1 = corners[3], y1 = corners[4], z1 = corners[5];
-  const float p[8][3] = {{x0, y0, z0}, {x1, y0, z0}, {x1, y1, z0}, {x0, y1, z0},
-                         {x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}};
-  static const int edges[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
-                                   {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
   VERTEX lines[24];
-  std::memset(lines, 0, sizeof(lines));
-  for (int e = 0; e < 12; ++e)
-    for (int k = 0; k < 2; ++k) {
-      lines[e * 2 + k].x = p[edges[e][k]][0];
-      lines[e * 2 + k].y = p[edges[e][k]][1];
-      lines[e * 2 + k].z = p[edges[e][k]][2];
-    }
+  BoxEdgeLines(corners, lines);
   texture.clear();
   return Draw(VertexFormat::kVertex, Primitive::kLines, "DrawLines", lines, 24, nullptr, 0);
 }

@@ -423,22 +423,8 @@ bool OpenGLDriver::DrawIndexedList(const TLVERTEX* v, int vertexCount, const uin
 
 bool OpenGLDriver::DrawBox(const float* corners) {
   if (!corners) return true;
-  const float x0 = corners[0], y0 = corners[1], z0 = corners[2];
-  const float x1 = corners[3], y1 = corners[4], z1 = corners[5];
-  const float p[8][3] = {{x0, y0, z0}, {x1, y0, z0}, {x1, y1, z0}, {x0, y1, z0},
-                         {x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}};
-  static const int edges[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
-                                   {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
   VERTEX lines[24];
-  std::memset(lines, 0, sizeof(lines));
-  for (int e = 0; e < 12; ++e) {
-    for (int k = 0; k < 2; ++k) {
-      VERTEX& out = lines[e * 2 + k];
-      out.x = p[edges[e][k]][0];
-      out.y = p[edges[e][k]][1];
-      out.z = p[edges[e][k]][2];
-    }
-  }
+  BoxEdgeLines(corners, lines);
   SetTexture(nullptr);
   return DrawLines(lines, 24);
 }
