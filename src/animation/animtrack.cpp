@@ -82,7 +82,8 @@ bool AnimTrack::EvaluatePosition(VECTOR& out) {
     } else {
         int32_t tick = CurrentTick(pos_start);
         int n = static_cast<int>(pos_keys.size());
-        while (pos_cursor + 1 < n && pos_keys[pos_cursor + 1].time < tick && pos_keys[pos_cursor].time < end_tick)
+        while (pos_cursor + 1 < n && pos_keys[pos_cursor + 1].time < tick &&
+               pos_keys[pos_cursor].time < end_tick)
             pos_cursor++;
         bool ended = pos_cursor + 1 >= n || pos_keys[pos_cursor].time >= end_tick;
         if (ended && !looping) {
@@ -145,7 +146,8 @@ void AnimTrack::EvaluateRotation(MATRIX& out) {
     }
     int32_t tick = CurrentTick(rot_start);
     int n = static_cast<int>(rot_keys.size());
-    while (rot_cursor + 1 < n && rot_keys[rot_cursor + 1].time < tick && rot_keys[rot_cursor].time < end_tick) {
+    while (rot_cursor + 1 < n && rot_keys[rot_cursor + 1].time < tick &&
+           rot_keys[rot_cursor].time < end_tick) {
         rot_cursor++;
         ApplyRotation(rot_keys[rot_cursor], rot_keys[rot_cursor].angle, running);
     }

@@ -29,7 +29,7 @@ struct AnimRotKey {
     uint8_t kind;
     int32_t time;
     VECTOR axis;
-    float angle;  // radians
+    float angle;      // radians
     float params[5];  // spline keys: p1-p5
 };
 
@@ -63,9 +63,9 @@ public:
     uint8_t looping = 0;
     int32_t start_tick = 0;
     int32_t end_tick = 0;
-    MATRIX pivot_out;   // translate by -pivot
-    MATRIX pivot_in;    // translate by +pivot
-    MATRIX running;     // rotation of the keys walked past
+    MATRIX pivot_out;        // translate by -pivot
+    MATRIX pivot_in;         // translate by +pivot
+    MATRIX running;          // rotation of the keys walked past
     uint32_t rot_start = 0;  // clock time the rotation list started
     uint32_t pos_start = 0;
     // The clock may read 0 itself (tests, the fixed-step harness), so

@@ -18,16 +18,20 @@ Biped::Biped(const std::vector<BipedBone>& boneList) : bones(boneList) {
         if (b.parent >= i) b.parent = -1;
         MATRIX local;
         BoneMatrix(local, nullptr, b.second.x, b.second.y, b.second.z, b.first);
-        if (b.parent >= 0) MatrixMultiply(bind[i], local, bind[b.parent]);
-        else bind[i] = local;
+        if (b.parent >= 0)
+            MatrixMultiply(bind[i], local, bind[b.parent]);
+        else
+            bind[i] = local;
         if (!MatrixInvertAffine(inverse_bind[i], bind[i])) MatrixIdentity(inverse_bind[i]);
         pose[i] = bind[i];
     }
 }
 
 void Biped::BoneMatrix(MATRIX& out, const QUATERNION* q, float ax, float ay, float az, const VECTOR& pos) {
-    if (q) MatrixFromQuaternion(out, *q);
-    else MatrixRotationEuler(out, ax, ay, az);
+    if (q)
+        MatrixFromQuaternion(out, *q);
+    else
+        MatrixRotationEuler(out, ax, ay, az);
     out[12] = pos.x;
     out[13] = pos.y;
     out[14] = pos.z;
@@ -87,7 +91,8 @@ const MATRIX* Biped::Pose() {
     int frame = current_frame;
     float fraction = current_fraction;
     if (playing) {
-        float ft = static_cast<float>(ClockMilliseconds() - start_time) / static_cast<float>(1000 / kFramesPerSecond);
+        float ft = static_cast<float>(ClockMilliseconds() - start_time) /
+                   static_cast<float>(1000 / kFramesPerSecond);
         frame = static_cast<int>(ft);
         fraction = ft - static_cast<float>(frame);
         frame %= frame_count;
@@ -123,8 +128,10 @@ const MATRIX* Biped::Pose() {
                 VectorSetLength(pos, b.length);
             BoneMatrix(m, nullptr, v0[3], v0[4], v0[5], pos);
         }
-        if (b.parent >= 0) MatrixMultiply(pose[i], m, pose[b.parent]);
-        else pose[i] = m;
+        if (b.parent >= 0)
+            MatrixMultiply(pose[i], m, pose[b.parent]);
+        else
+            pose[i] = m;
     }
     current_frame = frame;
     current_fraction = fraction;

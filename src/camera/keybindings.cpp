@@ -8,7 +8,9 @@
 #include "utility/log.h"
 #include "world/world.h"
 
-void EditorKeyLink::EnterEditMode(int mode) { LogLine("Warning: editor edit mode %i not built in yet", mode); }
+void EditorKeyLink::EnterEditMode(int mode) {
+    LogLine("Warning: editor edit mode %i not built in yet", mode);
+}
 void EditorKeyLink::DeleteSelected() { LogLine("Warning: editor delete command not built in yet"); }
 void EditorKeyLink::EditSelected() { LogLine("Warning: editor property dialog not built in yet"); }
 void EditorKeyLink::SpawnDialog() { LogLine("Warning: editor spawn dialog not built in yet"); }
@@ -186,8 +188,10 @@ void BuildEditorKeyTable(KeyCallback* table) {
 bool InstallKeyBindings(InputDriver* driver, bool editor) {
     if (!driver) return false;
     KeyCallback table[INPUT_KEY_COUNT];
-    if (editor) BuildEditorKeyTable(table);
-    else BuildGameKeyTable(table);
+    if (editor)
+        BuildEditorKeyTable(table);
+    else
+        BuildGameKeyTable(table);
     return driver->SetKeyBindings(table);
 }
 

@@ -17,10 +17,10 @@ class CPlane;
 enum MovementFlag {
     MOVE_FORWARD = 0,
     MOVE_BACKWARD = 1,
-    MOVE_STRAFE_A = 2,   // strafe -1
-    MOVE_STRAFE_B = 3,   // strafe +1
-    MOVE_RISE = 6,       // vertical -1 (the velocity's y grows)
-    MOVE_SINK = 7,       // vertical +1
+    MOVE_STRAFE_A = 2,  // strafe -1
+    MOVE_STRAFE_B = 3,  // strafe +1
+    MOVE_RISE = 6,      // vertical -1 (the velocity's y grows)
+    MOVE_SINK = 7,      // vertical +1
     MOVEMENT_FLAG_COUNT = 8,
 };
 

@@ -8,8 +8,17 @@
 #include "world/rayquery.h"
 
 CollisionPacket::CollisionPacket()
-    : worldVelocity{}, broadCentre{}, radii(1.0f, 1.0f, 1.0f), velocity{}, source{}, gravity{},
-      lastSafePosition{}, hitTriangle{}, sphereIntersectionPoint{}, polygonIntersectionPoint{}, hitNormal{} {
+    : worldVelocity{},
+      broadCentre{},
+      radii(1.0f, 1.0f, 1.0f),
+      velocity{},
+      source{},
+      gravity{},
+      lastSafePosition{},
+      hitTriangle{},
+      sphereIntersectionPoint{},
+      polygonIntersectionPoint{},
+      hitNormal{} {
     MatrixIdentity(worldMatrix);
 }
 
@@ -88,7 +97,8 @@ bool PacketTouchesModelBox(const CollisionPacket* packet, const float box[6]) {
     return SphereIntersectsBox(packet->broadCentre, packet->broadRadius, world);
 }
 
-void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uint16_t* indices, int triangleCount) {
+void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uint16_t* indices,
+                      int triangleCount) {
     if (!packet || !vertices || !indices || triangleCount <= 0) return;
     if (g_settings) g_settings->collider_count += triangleCount;
 
@@ -204,7 +214,8 @@ void RayTriangles(RayQuery* query, const VERTEX* vertices, const uint16_t* indic
 
 // --- the collider ---------------------------------------------------------
 
-Collider::Collider(const VECTOR& radii, const VECTOR& gravity) : packet(new CollisionPacket()), initialGravity(gravity) {
+Collider::Collider(const VECTOR& radii, const VECTOR& gravity)
+    : packet(new CollisionPacket()), initialGravity(gravity) {
     packet->radii = radii;
     packet->gravity = gravity;
 }
@@ -252,8 +263,8 @@ VECTOR Collider::CollideWithWorld(const VECTOR& p, const VECTOR& v, bool gravity
         g_area->Collide(pk);
 
     if (pk->embedded) {
-        LogLine("embedded.. plane normal (%f,%f,%f) at dist %f", pk->hitNormal.x, pk->hitNormal.y, pk->hitNormal.z,
-                pk->nearestDistance);
+        LogLine("embedded.. plane normal (%f,%f,%f) at dist %f", pk->hitNormal.x, pk->hitNormal.y,
+                pk->hitNormal.z, pk->nearestDistance);
         return pk->hasSafePosition ? pk->lastSafePosition : p;
     }
 

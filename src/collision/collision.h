@@ -17,27 +17,27 @@ class Entity;
 struct RayQuery;
 
 struct CollisionPacket {
-    VECTOR worldVelocity;         // the motion of the current pass, world units
-    VECTOR broadCentre;           // broad-phase sphere, world space
+    VECTOR worldVelocity;  // the motion of the current pass, world units
+    VECTOR broadCentre;    // broad-phase sphere, world space
     float broadRadius = 0.0f;
-    VECTOR radii;                 // the ellipsoid's half-extents
-    VECTOR velocity;              // ellipsoid space
-    VECTOR source;                // sphere centre, ellipsoid space
-    VECTOR gravity;               // world units per frame
-    VECTOR lastSafePosition;      // ellipsoid space
+    VECTOR radii;             // the ellipsoid's half-extents
+    VECTOR velocity;          // ellipsoid space
+    VECTOR source;            // sphere centre, ellipsoid space
+    VECTOR gravity;           // world units per frame
+    VECTOR lastSafePosition;  // ellipsoid space
     // False until some pass has recorded a safe position: a body that starts
     // inside geometry then stays where it is instead of jumping to the origin.
     bool hasSafePosition = false;
     bool foundCollision = false;
     bool embedded = false;
-    VECTOR hitTriangle[3];        // ellipsoid space
-    int hitClassification = 0;    // ClassifyPoint code of the hit
+    VECTOR hitTriangle[3];          // ellipsoid space
+    int hitClassification = 0;      // ClassifyPoint code of the hit
     double nearestDistance = -1.0;  // along the velocity's direction
     VECTOR sphereIntersectionPoint;
     VECTOR polygonIntersectionPoint;
     VECTOR hitNormal;
     Entity* currentEntity = nullptr;
-    MATRIX worldMatrix;           // the model being tested (scale x transform)
+    MATRIX worldMatrix;  // the model being tested (scale x transform)
     bool worldIsIdentity = true;
 
     CollisionPacket();
@@ -62,7 +62,8 @@ VECTOR ClosestPointOnTriangle(const VECTOR& p, const VECTOR& a, const VECTOR& b,
 
 // The sphere-sweep test of one triangle list (indices: three per triangle,
 // into 32-byte vertex records whose first three floats are the position).
-void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uint16_t* indices, int triangleCount);
+void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uint16_t* indices,
+                      int triangleCount);
 // The ray test of one triangle list in model space (the query's model start
 // and end). twoSided also stops rays that reach a face from behind.
 void RayTriangles(RayQuery* query, const VERTEX* vertices, const uint16_t* indices, int triangleCount,

@@ -14,8 +14,11 @@ int QuadTreeTuningB() { return g_settings ? g_settings->tuning_b : 100; }
 QuadTreeBase::~QuadTreeBase() {}
 
 QuadTree::QuadTree(VERTEX* v, int vertexCount, const uint16_t* idx, int triangleCount, const float b[6])
-    : vertices(v), indices(nullptr), triangle_count(triangleCount < 0 ? 0 : triangleCount),
-      vertex_count(vertexCount), triangle_capacity(triangle_count) {
+    : vertices(v),
+      indices(nullptr),
+      triangle_count(triangleCount < 0 ? 0 : triangleCount),
+      vertex_count(vertexCount),
+      triangle_capacity(triangle_count) {
     indices = new uint16_t[triangle_capacity * 3 + 1];
     if (triangle_count > 0) std::memcpy(indices, idx, sizeof(uint16_t) * 3 * triangle_count);
     std::memcpy(box, b, sizeof(box));
@@ -24,7 +27,10 @@ QuadTree::QuadTree(VERTEX* v, int vertexCount, const uint16_t* idx, int triangle
 }
 
 QuadTree::QuadTree(VERTEX* v, int vertexCount, int capacity, const float b[6])
-    : vertices(v), indices(new uint16_t[capacity * 3 + 1]), triangle_count(0), vertex_count(vertexCount),
+    : vertices(v),
+      indices(new uint16_t[capacity * 3 + 1]),
+      triangle_count(0),
+      vertex_count(vertexCount),
       triangle_capacity(capacity) {
     std::memcpy(box, b, sizeof(box));
     centre = BoxCenter(box);
@@ -55,7 +61,8 @@ void QuadTree::Build() {
         {x0, box[1], z0, xm, box[4], zm},
         {xm, box[1], z0, x1, box[4], zm},
     };
-    for (int c = 0; c < 4; c++) children[c] = new QuadTree(vertices, vertex_count, triangle_count, childBoxes[c]);
+    for (int c = 0; c < 4; c++)
+        children[c] = new QuadTree(vertices, vertex_count, triangle_count, childBoxes[c]);
     is_leaf = false;
 
     for (int t = 0; t < triangle_count; t++) {

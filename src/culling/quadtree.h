@@ -26,7 +26,8 @@ public:
 class QuadTree : public QuadTreeBase {
 public:
     // A root shares the submesh's vertex array and copies its triangle list.
-    QuadTree(VERTEX* vertices, int vertexCount, const uint16_t* indices, int triangleCount, const float box[6]);
+    QuadTree(VERTEX* vertices, int vertexCount, const uint16_t* indices, int triangleCount,
+             const float box[6]);
     ~QuadTree() override;
 
     void Render(CPlane* frustum) override;

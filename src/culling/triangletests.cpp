@@ -20,7 +20,9 @@ bool TriangleTests::PacketTouchesBox(CollisionPacket*, const float*) {
     return false;
 }
 
-void TriangleTests::CollideTriangles(CollisionPacket*, const VERTEX*, const uint16_t*, int) { NotAvailable(); }
+void TriangleTests::CollideTriangles(CollisionPacket*, const VERTEX*, const uint16_t*, int) {
+    NotAvailable();
+}
 
 void TriangleTests::RayTriangles(RayQuery*, const VERTEX*, const uint16_t*, int, bool) { NotAvailable(); }
 

@@ -24,8 +24,7 @@ public:
 private:
     static bool Has(const std::vector<std::string>& list, const char* s) {
         for (const std::string& e : list)
-            if (e == s)
-                return true;
+            if (e == s) return true;
         return false;
     }
 };
@@ -41,12 +40,12 @@ struct ProxyScope {
 
 std::string DescribeAction(const Action* action) {
     switch (action->kind) {
-    case ACTION_PLAYER: return std::string("player: ") + static_cast<const ActionPlayerLine*>(action)->text.c_str();
+    case ACTION_PLAYER:
+        return std::string("player: ") + static_cast<const ActionPlayerLine*>(action)->text.c_str();
     case ACTION_NPC: {
         auto* line = static_cast<const ActionNpcLine*>(action);
         std::string s = std::string("npc ") + line->speaker.c_str();
-        if (line->listener)
-            s += std::string(" to ") + line->listener->c_str();
+        if (line->listener) s += std::string(" to ") + line->listener->c_str();
         return s + ": " + line->text.c_str();
     }
     case ACTION_REMARK: {
@@ -62,9 +61,11 @@ std::string DescribeAction(const Action* action) {
             s += std::string(k ? " | " : " ") + query->optionTexts[k].c_str();
         return s;
     }
-    case ACTION_SETQUEST: return std::string("setquest ") + static_cast<const ActionSetQuest*>(action)->questFlag.c_str();
+    case ACTION_SETQUEST:
+        return std::string("setquest ") + static_cast<const ActionSetQuest*>(action)->questFlag.c_str();
     case ACTION_EXECUTESCRIPT:
-        return std::string("executescript ") + static_cast<const ActionExecuteScript*>(action)->scriptName.c_str();
+        return std::string("executescript ") +
+               static_cast<const ActionExecuteScript*>(action)->scriptName.c_str();
     case ACTION_ADDITEM:
     case ACTION_REMOVEITEM: {
         auto* item = static_cast<const ActionItem*>(action);
@@ -81,13 +82,11 @@ bool RunDialogBench(const char* dialogName, const DialogBenchOptions& options, F
     bench.items = options.items;
     ProxyScope scope(&bench);
     DialogBinding binding(dialogName, nullptr);
-    if (!DialogManager::Bind(&binding))
-        return false;
+    if (!DialogManager::Bind(&binding)) return false;
     size_t nextChoice = 0;
     for (long n = 0; n < options.steps; ++n) {
         Action* action = binding.instance->nextAction();
-        if (!action)
-            break;
+        if (!action) break;
         std::fprintf(out, "%s\n", DescribeAction(action).c_str());
         std::fflush(out);
         bool stop = false;
@@ -102,14 +101,15 @@ bool RunDialogBench(const char* dialogName, const DialogBenchOptions& options, F
                 stop = true;
             }
             break;
-        case ACTION_SETQUEST: bench.quests.push_back(static_cast<ActionSetQuest*>(action)->questFlag.c_str()); break;
+        case ACTION_SETQUEST:
+            bench.quests.push_back(static_cast<ActionSetQuest*>(action)->questFlag.c_str());
+            break;
         case ACTION_ADDITEM: bench.items.push_back(static_cast<ActionItem*>(action)->itemName.c_str()); break;
         case ACTION_REMOVEITEM: bench.RemoveItem(static_cast<ActionItem*>(action)->itemName.c_str()); break;
         default: break;
         }
         delete action;
-        if (stop)
-            break;
+        if (stop) break;
     }
     return true;
 }

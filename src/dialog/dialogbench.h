@@ -2,7 +2,8 @@
 // parameters named from the file, string parameters "PARAM_STRING"), keeps a
 // quest log and inventory as the game object does, and prints one line per
 // action. Used by "z1tool dlg run" and the tests.
-#pragma once
+#ifndef ZENDAR_DIALOG_DIALOGBENCH_H
+#define ZENDAR_DIALOG_DIALOGBENCH_H
 
 #include <cstdio>
 #include <string>
@@ -11,10 +12,10 @@
 #include "dialog/dialoginstance.h"
 
 struct DialogBenchOptions {
-    std::vector<int> choices;        // answers to the queries, in order
-    std::vector<std::string> quests; // quest flags set before the start
-    std::vector<std::string> items;  // items held before the start
-    long steps = 100;                // stop after this many actions
+    std::vector<int> choices;         // answers to the queries, in order
+    std::vector<std::string> quests;  // quest flags set before the start
+    std::vector<std::string> items;   // items held before the start
+    long steps = 100;                 // stop after this many actions
 };
 
 // One printed line for an action ("player: TEXT", "query: A | B", ...).
@@ -24,3 +25,5 @@ std::string DescribeAction(const Action* action);
 // Stops after options.steps actions, or at a query with no answer left.
 // False when the dialog cannot be bound.
 bool RunDialogBench(const char* dialogName, const DialogBenchOptions& options, FILE* out);
+
+#endif

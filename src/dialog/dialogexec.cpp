@@ -21,8 +21,7 @@ String toString(const std::string& s) { return String(s.c_str(), (int)s.size());
 
 // Pointers as an output stream writes them: a null one is "0", any other hexadecimal with "0x".
 std::string pointerText(const void* p) {
-    if (!p)
-        return "0";
+    if (!p) return "0";
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "0x%" PRIxPTR, (uintptr_t)p);
     return buffer;
@@ -31,14 +30,16 @@ std::string pointerText(const void* p) {
 }  // namespace
 
 bool DefaultEnvironmentProxy::questFlagDefined(const String&) {
-    DialogError("Error @ DefaultEnvironmentProxy::questFlagDefined(questFlag) : No environment proxy has been "
-                "specified.");
+    DialogError(
+        "Error @ DefaultEnvironmentProxy::questFlagDefined(questFlag) : No environment proxy has been "
+        "specified.");
     return false;
 }
 
 bool DefaultEnvironmentProxy::hasItem(short, const String&) {
-    DialogError("Error @ DefaultEnvironmentProxy::hasItem(itemCount, itemName) : No environment proxy has been "
-                "specified.");
+    DialogError(
+        "Error @ DefaultEnvironmentProxy::hasItem(itemCount, itemName) : No environment proxy has been "
+        "specified.");
     return false;
 }
 
@@ -60,39 +61,38 @@ void STRINGparameter::instantiate(ParameterValue** values, std::string* out) con
                     (int)v->type);
         return;
     }
-    if (v->text)
-        out->append(v->text);
+    if (v->text) out->append(v->text);
 }
 
 void STRINGconst::instantiate(ParameterValue**, std::string* out) const { out->append(text); }
 
 std::string instantiateStrings(const STRING* list, ParameterValue** values) {
     std::string text;
-    for (; list; list = list->next)
-        list->instantiate(values, &text);
+    for (; list; list = list->next) list->instantiate(values, &text);
     return text;
 }
 
 // ---------------------------------------------------------------------------
 // Conditions
 bool stateEnabled(ExecEnv* env, int i) {
-    if (env->aborted)
-        return false;
+    if (env->aborted) return false;
     STATE* state = env->states[i];
     bool enabled = state->repeatable ? true : env->heard[i] == 0;
-    if (!enabled)
-        return false;
-    if ((size_t)env->stateCount > env->evaluating.size())
-        env->evaluating.assign((size_t)env->stateCount, 0);
+    if (!enabled) return false;
+    if ((size_t)env->stateCount > env->evaluating.size()) env->evaluating.assign((size_t)env->stateCount, 0);
     if (env->evaluating[i]) {
-        DialogError("Error @ stateEnabled(execEnv, stateIndex) : The condition of state %d depends on its own "
-                    "enablement. Suspending.", i);
+        DialogError(
+            "Error @ stateEnabled(execEnv, stateIndex) : The condition of state %d depends on its own "
+            "enablement. Suspending.",
+            i);
         env->aborted = true;
         return false;
     }
     if (env->enabledDepth >= kMaxEnabledDepth) {
-        DialogError("Error @ stateEnabled(execEnv, stateIndex) : State conditions nested deeper than %d states. "
-                    "Suspending.", kMaxEnabledDepth);
+        DialogError(
+            "Error @ stateEnabled(execEnv, stateIndex) : State conditions nested deeper than %d states. "
+            "Suspending.",
+            kMaxEnabledDepth);
         env->aborted = true;
         return false;
     }
@@ -166,7 +166,8 @@ bool CONDITIONhasitem::evaluate(ExecEnv*) {
 // Commands
 Action* COMMAND::executeNext(ExecEnv*, COMMAND*& PC) {
     if (!next) {
-        DialogError("Error @ COMMAND::executeNext(parameterValue, PC) : Unexpected end of command-list. Suspending.");
+        DialogError(
+            "Error @ COMMAND::executeNext(parameterValue, PC) : Unexpected end of command-list. Suspending.");
         return new ActionSuspend();
     }
     PC = next;
@@ -175,7 +176,8 @@ Action* COMMAND::executeNext(ExecEnv*, COMMAND*& PC) {
 
 Action* executeCommands(ExecEnv*, COMMAND*& PC, COMMAND* commands) {
     if (!commands) {
-        DialogError("Error @ executeCommands(execEnv, PC, commands) : Unexpected end of command-list. Suspending.");
+        DialogError(
+            "Error @ executeCommands(execEnv, PC, commands) : Unexpected end of command-list. Suspending.");
         return new ActionSuspend();
     }
     PC = commands;
@@ -250,15 +252,14 @@ Action* COMMANDquery::execute(ExecEnv* env, COMMAND*& PC) {
     DialogTrace("  *query\n");
     std::vector<OPTION*> offered;
     for (OPTION* o : options)
-        if (o->isEnabled(env))
-            offered.push_back(o);
-    if (env->aborted)
-        return ContinueStep();  // the step loop reports the broken condition
-    auto* action = new ActionQueryImplementation((int)offered.size(), offered.empty() ? nullptr : offered.data(),
-                                                 env, &PC);
+        if (o->isEnabled(env)) offered.push_back(o);
+    if (env->aborted) return ContinueStep();  // the step loop reports the broken condition
+    auto* action = new ActionQueryImplementation((int)offered.size(),
+                                                 offered.empty() ? nullptr : offered.data(), env, &PC);
     if (!action->valid) {
         delete action;
-        DialogError("Error @ COMMANDquery::execute(execEnv, PC) : Failed ActionQueryImplementation construction.");
+        DialogError(
+            "Error @ COMMANDquery::execute(execEnv, PC) : Failed ActionQueryImplementation construction.");
         return nullptr;
     }
     return action;
@@ -281,8 +282,7 @@ Action* COMMANDifelse::execute(ExecEnv* env, COMMAND*& PC) {
     DialogTrace("  *ifelse\n  <ifelse ");
     bool holds = condition->evaluate(env);
     DialogTrace(">\n");
-    if (env->aborted)
-        return ContinueStep();
+    if (env->aborted) return ContinueStep();
     return executeCommands(env, PC, holds ? thenPart : elsePart);
 }
 
@@ -290,10 +290,8 @@ Action* COMMANDwhile::execute(ExecEnv* env, COMMAND*& PC) {
     DialogTrace("  *while\n  <while ");
     bool holds = condition->evaluate(env);
     DialogTrace(">\n");
-    if (env->aborted)
-        return ContinueStep();
-    if (holds)
-        return executeCommands(env, PC, body);
+    if (env->aborted) return ContinueStep();
+    if (holds) return executeCommands(env, PC, body);
     return executeNext(env, PC);
 }
 
@@ -334,7 +332,8 @@ Action* COMMANDgoto_pc::execute(ExecEnv* env, COMMAND*& PC) {
 Action* COMMANDgoto_pc_next::execute(ExecEnv* env, COMMAND*& PC) {
     DialogTrace("  <GOTO_PC_NEXT %d>\n", target ? target->code() : -1);
     if (!target) {
-        DialogError("Error @ COMMANDgoto_pc_next::execute(execEnv, PC) : NULL command. Next was not reachable.");
+        DialogError(
+            "Error @ COMMANDgoto_pc_next::execute(execEnv, PC) : NULL command. Next was not reachable.");
         return executeCommands(env, PC, nullptr);
     }
     return executeCommands(env, PC, target->next);
@@ -361,17 +360,17 @@ void OPTIONcommands::select(ExecEnv*, COMMAND*& PC) {
 
 ActionQueryImplementation::ActionQueryImplementation(int count, OPTION** option, ExecEnv* env, COMMAND** pc) {
     if (count <= 0 || !option || !env || !pc) {
-        DialogError("Error @ ActionQueryImplementation::ActionQueryImplementation(numberOfOptions, option, execEnv, "
-                    "PC) : Invalid parameters (numberOfOptions=%d, option=%s, execEnv=%s, PC=%s).",
-                    count, pointerText(option).c_str(), pointerText(env).c_str(), pointerText(pc).c_str());
+        DialogError(
+            "Error @ ActionQueryImplementation::ActionQueryImplementation(numberOfOptions, option, execEnv, "
+            "PC) : Invalid parameters (numberOfOptions=%d, option=%s, execEnv=%s, PC=%s).",
+            count, pointerText(option).c_str(), pointerText(env).c_str(), pointerText(pc).c_str());
         return;
     }
     numberOfOptions = count;
     options.assign(option, option + count);
     execEnv = env;
     PC = pc;
-    for (OPTION* o : options)
-        optionTexts.push_back(toString(o->getText(env)));
+    for (OPTION* o : options) optionTexts.push_back(toString(o->getText(env)));
     valid = true;
 }
 
@@ -381,8 +380,10 @@ void ActionQueryImplementation::select(int selection) {
         return;
     }
     if (selection < 0 || selection >= numberOfOptions) {
-        DialogError("Error @ ActionQueryImplementation::select(selection) : Selected option out of range "
-                    "(selected=%d, max=%d).", selection, numberOfOptions);
+        DialogError(
+            "Error @ ActionQueryImplementation::select(selection) : Selected option out of range "
+            "(selected=%d, max=%d).",
+            selection, numberOfOptions);
         selection = 0;
     }
     options[selection]->select(execEnv, *PC);
@@ -391,8 +392,10 @@ void ActionQueryImplementation::select(int selection) {
 
 // ---------------------------------------------------------------------------
 // Instance
-DialogInstanceImplementation::DialogInstanceImplementation(const char* dialogName, ParameterValue** parameters) {
-    static const char* kFn = "DialogInstanceImplementation::DialogInstanceImplementation(dialogName, parameters)";
+DialogInstanceImplementation::DialogInstanceImplementation(const char* dialogName,
+                                                           ParameterValue** parameters) {
+    static const char* kFn =
+        "DialogInstanceImplementation::DialogInstanceImplementation(dialogName, parameters)";
     DialogTrace("Instantiating dialog: %s.\n", dialogName);
     dialog = getDialog(dialogName);
     if (!dialog) {
@@ -407,15 +410,13 @@ DialogInstanceImplementation::DialogInstanceImplementation(const char* dialogNam
             DialogError("Error @ %s : Parameter mismatch. #%d: %d != %d.", kFn, i, given, expected);
             return;
         }
-        if (v->type == PARAMETER_NPC && !v->name)
-            v->name = new String(dialog->parameters[i]->name.c_str());
+        if (v->type == PARAMETER_NPC && !v->name) v->name = new String(dialog->parameters[i]->name.c_str());
     }
     parameterValues = parameters;
     // A dialog without states has nothing to run: its first step suspends.
     PC = dialog->stateSlots() > 0 ? dialog->states[0]->commands : nullptr;
     heard.assign((size_t)dialog->stateSlots(), 0);
-    if (dialog->numberOfCycles > 0)
-        cycleCounters.assign((size_t)dialog->numberOfCycles, 0);
+    if (dialog->numberOfCycles > 0) cycleCounters.assign((size_t)dialog->numberOfCycles, 0);
     execEnv.parameterValues = parameterValues;
     execEnv.states = dialog->states.data();
     execEnv.stateCount = dialog->stateSlots();
@@ -432,8 +433,7 @@ Action* DialogInstanceImplementation::nextAction() {
     }
     if (first) {
         first = false;
-        if (!heard.empty())
-            heard[0] = 1;
+        if (!heard.empty()) heard[0] = 1;
     }
     execEnv.aborted = false;
     execEnv.enabledDepth = 0;
@@ -443,15 +443,15 @@ Action* DialogInstanceImplementation::nextAction() {
             return new ActionSuspend();
         }
         if (executed >= kMaxCommandsPerStep) {
-            DialogError("Error @ %s : %d commands ran without an action. Suspending.", kFn, kMaxCommandsPerStep);
+            DialogError("Error @ %s : %d commands ran without an action. Suspending.", kFn,
+                        kMaxCommandsPerStep);
             return new ActionSuspend();
         }
         COMMAND* at = PC;
         Action* action = PC->execute(&execEnv, PC);
         if (execEnv.aborted) {
             // the broken condition wrote its line; the step resumes at the same command next time
-            if (action != ContinueStep())
-                delete action;
+            if (action != ContinueStep()) delete action;
             PC = at;
             return new ActionSuspend();
         }
@@ -459,7 +459,6 @@ Action* DialogInstanceImplementation::nextAction() {
             DialogError("Error @ %s : Failed command execution. Suspending.", kFn);
             return new ActionSuspend();
         }
-        if (action != ContinueStep())
-            return action;
+        if (action != ContinueStep()) return action;
     }
 }

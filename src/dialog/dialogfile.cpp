@@ -10,8 +10,7 @@ DialogFile::DialogFile(const unsigned char* data, size_t size, DIALOG* o)
     : owner(o), data_(data), size_(size) {}
 
 size_t DialogFile::read(void* out, size_t elementSize, size_t count) {
-    if (elementSize == 0)
-        return 0;
+    if (elementSize == 0) return 0;
     size_t whole = (size_ - pos_) / elementSize;
     size_t n = count < whole ? count : whole;
     std::memcpy(out, data_ + pos_, n * elementSize);
@@ -58,8 +57,7 @@ namespace {
 void traceText(const std::string& text) { DialogTrace("%s", text.c_str()); }
 
 void traceStrings(const STRING* s) {
-    if (!DialogTracing())
-        return;
+    if (!DialogTracing()) return;
     DialogTrace(" \"");
     for (; s; s = s->next) {
         if (s->code() == 0)
@@ -115,7 +113,8 @@ bool STRING::loadList(DialogFile* f, STRING** listHead) {
             *listHead = part;
         last = part;
         if (!part->load(f)) {
-            DialogError("Error @ STRING::loadList(dialogFile, listHead): Failed doing string-specific loading.");
+            DialogError(
+                "Error @ STRING::loadList(dialogFile, listHead): Failed doing string-specific loading.");
             return false;
         }
         if (!readShort(f, &type)) {
@@ -158,8 +157,14 @@ CONDITION* CONDITION::loadTree(DialogFile* f) {
     CONDITION* c = nullptr;
     DIALOG* d = f->owner;
     switch (type) {
-    case CONDITION_TRUE: c = d->make<CONDITIONtrue>(); DialogTrace("*true"); break;
-    case CONDITION_FALSE: c = d->make<CONDITIONfalse>(); DialogTrace("*false"); break;
+    case CONDITION_TRUE:
+        c = d->make<CONDITIONtrue>();
+        DialogTrace("*true");
+        break;
+    case CONDITION_FALSE:
+        c = d->make<CONDITIONfalse>();
+        DialogTrace("*false");
+        break;
     case CONDITION_AND: c = d->make<CONDITIONand>(); break;
     case CONDITION_OR: c = d->make<CONDITIONor>(); break;
     case CONDITION_NOT: c = d->make<CONDITIONnot>(); break;
@@ -168,9 +173,7 @@ CONDITION* CONDITION::loadTree(DialogFile* f) {
     case CONDITION_HEARDABOUT: c = d->make<CONDITIONheardabout>(); break;
     case CONDITION_QUEST: c = d->make<CONDITIONquest>(); break;
     case CONDITION_HASITEM: c = d->make<CONDITIONhasitem>(); break;
-    default:
-        DialogError("Error @ %s : Invalid condition type %d.", kFn, (int)type);
-        return nullptr;
+    default: DialogError("Error @ %s : Invalid condition type %d.", kFn, (int)type); return nullptr;
     }
     if (!c->load(f)) {
         DialogError("Error @ %s : Failed loading condition specifics.", kFn);
@@ -271,26 +274,75 @@ bool COMMAND::loadList(DialogFile* f, COMMAND** listHead, COMMAND* append) {
         COMMAND* c = nullptr;
         const char* tag = "";
         switch (type) {
-        case COMMAND_SKIP: c = d->make<COMMANDskip>(); tag = "skip"; break;
-        case COMMAND_PLAYER: c = d->make<COMMANDplayer>(); tag = "player"; break;
-        case COMMAND_NPC: c = d->make<COMMANDnpc>(); tag = "npc"; break;
-        case COMMAND_REMARK: c = d->make<COMMANDremark>(); tag = "remark"; break;
-        case COMMAND_LOG: c = d->make<COMMANDlog>(); tag = "log"; break;
-        case COMMAND_SUSPEND: c = d->make<COMMANDsuspend>(); tag = "suspend"; break;
-        case COMMAND_GOTO: c = d->make<COMMANDgoto>(); tag = "goto"; break;
-        case COMMAND_QUERY: c = d->make<COMMANDquery>(); tag = "query"; break;
-        case COMMAND_CYCLE: c = d->make<COMMANDcycle>(); tag = "cycle"; break;
-        case COMMAND_RANDOM: c = d->make<COMMANDrandom>(); tag = "random"; break;
-        case COMMAND_IFELSE: c = d->make<COMMANDifelse>(); tag = "ifelse"; break;
-        case COMMAND_WHILE: c = d->make<COMMANDwhile>(); tag = "while"; break;
-        case COMMAND_COMPOUND: c = d->make<COMMANDcompound>(); tag = "compound"; break;
-        case COMMAND_SETQUEST: c = d->make<COMMANDsetquest>(); tag = "setquest"; break;
-        case COMMAND_EXECUTESCRIPT: c = d->make<COMMANDexecutescript>(); tag = "executescript"; break;
-        case COMMAND_ADDITEM: c = d->make<COMMANDadditem>(); tag = "additem"; break;
-        case COMMAND_REMOVEITEM: c = d->make<COMMANDremoveitem>(); tag = "removeitem"; break;
-        default:
-            DialogError("Error @ %s : Invalid command type %d.", kFn, (int)type);
-            return false;
+        case COMMAND_SKIP:
+            c = d->make<COMMANDskip>();
+            tag = "skip";
+            break;
+        case COMMAND_PLAYER:
+            c = d->make<COMMANDplayer>();
+            tag = "player";
+            break;
+        case COMMAND_NPC:
+            c = d->make<COMMANDnpc>();
+            tag = "npc";
+            break;
+        case COMMAND_REMARK:
+            c = d->make<COMMANDremark>();
+            tag = "remark";
+            break;
+        case COMMAND_LOG:
+            c = d->make<COMMANDlog>();
+            tag = "log";
+            break;
+        case COMMAND_SUSPEND:
+            c = d->make<COMMANDsuspend>();
+            tag = "suspend";
+            break;
+        case COMMAND_GOTO:
+            c = d->make<COMMANDgoto>();
+            tag = "goto";
+            break;
+        case COMMAND_QUERY:
+            c = d->make<COMMANDquery>();
+            tag = "query";
+            break;
+        case COMMAND_CYCLE:
+            c = d->make<COMMANDcycle>();
+            tag = "cycle";
+            break;
+        case COMMAND_RANDOM:
+            c = d->make<COMMANDrandom>();
+            tag = "random";
+            break;
+        case COMMAND_IFELSE:
+            c = d->make<COMMANDifelse>();
+            tag = "ifelse";
+            break;
+        case COMMAND_WHILE:
+            c = d->make<COMMANDwhile>();
+            tag = "while";
+            break;
+        case COMMAND_COMPOUND:
+            c = d->make<COMMANDcompound>();
+            tag = "compound";
+            break;
+        case COMMAND_SETQUEST:
+            c = d->make<COMMANDsetquest>();
+            tag = "setquest";
+            break;
+        case COMMAND_EXECUTESCRIPT:
+            c = d->make<COMMANDexecutescript>();
+            tag = "executescript";
+            break;
+        case COMMAND_ADDITEM:
+            c = d->make<COMMANDadditem>();
+            tag = "additem";
+            break;
+        case COMMAND_REMOVEITEM:
+            c = d->make<COMMANDremoveitem>();
+            tag = "removeitem";
+            break;
+        default: DialogError("Error @ %s : Invalid command type %d.", kFn, (int)type); return false;
         }
         DialogTrace("  *%s", tag);
         if (last)
@@ -379,7 +431,8 @@ bool COMMANDquery::load(DialogFile* f) {
         return false;
     }
     if (numberOfOptions < 0) {
-        DialogError("Error @ COMMANDquery::load(dialogFile) : Invalid numberOfOptions: %d.", (int)numberOfOptions);
+        DialogError("Error @ COMMANDquery::load(dialogFile) : Invalid numberOfOptions: %d.",
+                    (int)numberOfOptions);
         return false;
     }
     DIALOG* d = f->owner;
@@ -402,14 +455,12 @@ bool COMMANDquery::load(DialogFile* f) {
             return false;
         }
         options.push_back(option);
-        if (!option->load(f))
-            return false;
+        if (!option->load(f)) return false;
         if (type == OPTION_COMMANDS) {
             // the chosen commands continue after the query
             COMMAND* back = d->make<COMMANDgoto_pc_next>(this);
             COMMAND** link = &static_cast<OPTIONcommands*>(option)->commands;
-            while (*link)
-                link = &(*link)->next;
+            while (*link) link = &(*link)->next;
             *link = back;
         }
         DialogTrace("\n");
@@ -646,8 +697,8 @@ bool DIALOG::loadBytes(const unsigned char* data, size_t size, const char* name,
         return false;
     }
     if (high != 0 || low != 6) {
-        DialogError("Error @ %s : Invalid dialog file version. File version: %d.%d. Expected version: 0.6.", kFn,
-                    (int)high, (int)low);
+        DialogError("Error @ %s : Invalid dialog file version. File version: %d.%d. Expected version: 0.6.",
+                    kFn, (int)high, (int)low);
         return false;
     }
     if (!readShort(f, &parameterCount)) {
@@ -675,8 +726,7 @@ bool DIALOG::loadBytes(const unsigned char* data, size_t size, const char* name,
             return false;
         }
         parameters.push_back(p);
-        if (!p->load(f))
-            return false;
+        if (!p->load(f)) return false;
         DialogTrace("Parameter #%d: %s %s\n", i, type == 0 ? "npc" : "string", p->name.c_str());
     }
     if (!readShort(f, &stateCount)) {
@@ -701,8 +751,7 @@ bool DIALOG::loadBytes(const unsigned char* data, size_t size, const char* name,
         return false;
     }
     trailer.assign(data + f->position(), data + size);
-    if (!checkReferences())
-        return false;
+    if (!checkReferences()) return false;
     DialogTrace("Dialog %s (%s) has been loaded.\n", name, path);
     DialogTrace("%d parameter(s), %d state(s).\n", (int)parameterCount, (int)stateCount);
     return true;
@@ -718,11 +767,13 @@ struct ReferenceCheck {
     int state = 0;
 
     bool fail(const char* what, int index, const char* count, int n) {
-        DialogError("Error @ DIALOG::load(dialog) : State %d refers to %s %d, out of range (%s=%d).", state, what,
-                    index, count, n);
+        DialogError("Error @ DIALOG::load(dialog) : State %d refers to %s %d, out of range (%s=%d).", state,
+                    what, index, count, n);
         return false;
     }
-    bool stateIndex(int i) { return (i >= 0 && i < d->stateCount) || fail("state", i, "stateCount", d->stateCount); }
+    bool stateIndex(int i) {
+        return (i >= 0 && i < d->stateCount) || fail("state", i, "stateCount", d->stateCount);
+    }
     bool parameter(int i) {
         return (i >= 0 && i < d->parameterCount) || fail("parameter", i, "parameterCount", d->parameterCount);
     }
@@ -748,8 +799,7 @@ struct ReferenceCheck {
     }
     bool list(const COMMAND* c) {
         for (; c && !c->isContinuation(); c = c->next)
-            if (!command(c))
-                return false;
+            if (!command(c)) return false;
         return true;
     }
     bool command(const COMMAND* c) {
@@ -767,8 +817,7 @@ struct ReferenceCheck {
         case COMMAND_GOTO: return stateIndex(static_cast<const COMMANDgoto*>(c)->stateIndex);
         case COMMAND_QUERY:
             for (const OPTION* o : static_cast<const COMMANDquery*>(c)->options) {
-                if (!strings(o->strings))
-                    return false;
+                if (!strings(o->strings)) return false;
                 if (o->code() == OPTION_GOTO ? !stateIndex(static_cast<const OPTIONgoto*>(o)->stateIndex)
                                              : !list(static_cast<const OPTIONcommands*>(o)->commands))
                     return false;
@@ -779,8 +828,10 @@ struct ReferenceCheck {
             auto a = static_cast<const COMMANDalternatives*>(c);
             const char* kind = c->code() == COMMAND_CYCLE ? "cycle" : "random";
             if (a->numberOfCommands <= 0) {
-                DialogError("Error @ DIALOG::load(dialog) : State %d has a %s without alternatives "
-                            "(numberOfCommands=%d).", state, kind, (int)a->numberOfCommands);
+                DialogError(
+                    "Error @ DIALOG::load(dialog) : State %d has a %s without alternatives "
+                    "(numberOfCommands=%d).",
+                    state, kind, (int)a->numberOfCommands);
                 return false;
             }
             if (c->code() == COMMAND_CYCLE) {
@@ -789,8 +840,7 @@ struct ReferenceCheck {
                     return fail("cycle", index, "numberOfCycles", d->numberOfCycles);
             }
             for (const COMMAND* alt : a->alternatives)
-                if (!command(alt))
-                    return false;
+                if (!command(alt)) return false;
             return list(a->ignored);
         }
         case COMMAND_IFELSE: {
@@ -813,8 +863,7 @@ bool DIALOG::checkReferences() {
     ReferenceCheck check{this};
     for (int i = 0; i < stateSlots(); ++i) {
         check.state = i;
-        if (!check.condition(states[i]->condition) || !check.list(states[i]->commands))
-            return false;
+        if (!check.condition(states[i]->condition) || !check.list(states[i]->commands)) return false;
     }
     return true;
 }
@@ -864,8 +913,7 @@ struct Writer {
         }
     }
     void list(const COMMAND* c) {
-        for (; c && !c->isContinuation(); c = c->next)
-            command(c);
+        for (; c && !c->isContinuation(); c = c->next) command(c);
         i16(-1);
     }
     void command(const COMMAND* c) {
@@ -904,10 +952,8 @@ struct Writer {
         case COMMAND_RANDOM: {
             auto a = static_cast<const COMMANDalternatives*>(c);
             i16(a->numberOfCommands);
-            if (c->code() == COMMAND_CYCLE)
-                i16(static_cast<const COMMANDcycle*>(c)->cycleIndex);
-            for (const COMMAND* alt : a->alternatives)
-                command(alt);
+            if (c->code() == COMMAND_CYCLE) i16(static_cast<const COMMANDcycle*>(c)->cycleIndex);
+            for (const COMMAND* alt : a->alternatives) command(alt);
             list(a->ignored);
             break;
         }
@@ -940,8 +986,7 @@ struct Writer {
 std::vector<unsigned char> writeDialog(const DIALOG& d) {
     Writer w;
     w.out.reserve(64);
-    for (char c : {'D', 'L', 'G'})
-        w.out.push_back((unsigned char)c);
+    for (char c : {'D', 'L', 'G'}) w.out.push_back((unsigned char)c);
     w.i16(0);
     w.i16(6);
     w.i16(d.parameterCount);

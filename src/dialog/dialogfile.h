@@ -4,7 +4,8 @@
 // Every object a load creates is owned by the DIALOG's node pool, so a
 // failed load (or a dialog that is dropped) frees everything in one go even
 // though continuation commands point backwards into their owners.
-#pragma once
+#ifndef ZENDAR_DIALOG_DIALOGFILE_H
+#define ZENDAR_DIALOG_DIALOGFILE_H
 
 #include <cstddef>
 #include <memory>
@@ -49,7 +50,11 @@ public:
 
 // ---------------------------------------------------------------------------
 // Parameters. Run-time type numbers: 0 error, 1 npc, 2 string.
-enum { PARAMETER_ERROR = 0, PARAMETER_NPC = 1, PARAMETER_STRING = 2 };
+enum {
+    PARAMETER_ERROR = 0,
+    PARAMETER_NPC = 1,
+    PARAMETER_STRING = 2
+};
 
 class PARAMETER : public DialogNode {
 public:
@@ -99,13 +104,24 @@ std::string instantiateStrings(const STRING* list, ParameterValue** values);
 // ---------------------------------------------------------------------------
 // Conditions (file codes 0..9).
 enum {
-    CONDITION_TRUE, CONDITION_FALSE, CONDITION_AND, CONDITION_OR, CONDITION_NOT,
-    CONDITION_ENABLED, CONDITION_DISABLED, CONDITION_HEARDABOUT, CONDITION_QUEST, CONDITION_HASITEM
+    CONDITION_TRUE,
+    CONDITION_FALSE,
+    CONDITION_AND,
+    CONDITION_OR,
+    CONDITION_NOT,
+    CONDITION_ENABLED,
+    CONDITION_DISABLED,
+    CONDITION_HEARDABOUT,
+    CONDITION_QUEST,
+    CONDITION_HASITEM
 };
 
 class CONDITION : public DialogNode {
 public:
-    virtual bool load(DialogFile* f) { (void)f; return true; }
+    virtual bool load(DialogFile* f) {
+        (void)f;
+        return true;
+    }
     virtual bool evaluate(ExecEnv* env) = 0;
     virtual int code() const = 0;
     static CONDITION* loadTree(DialogFile* f);
@@ -124,6 +140,7 @@ class CONDITIONbinary : public CONDITION {
 public:
     CONDITION* left = nullptr;
     CONDITION* right = nullptr;
+
 protected:
     bool loadSides(DialogFile* f, const char* function);
 };
@@ -188,16 +205,33 @@ public:
 // Commands (file codes 0..17, 15 unused). Continuations have code -2: they
 // are never in a file and mark the end of a nested list in memory.
 enum {
-    COMMAND_SKIP = 0, COMMAND_PLAYER, COMMAND_NPC, COMMAND_REMARK, COMMAND_LOG, COMMAND_SUSPEND,
-    COMMAND_GOTO, COMMAND_QUERY, COMMAND_CYCLE, COMMAND_RANDOM, COMMAND_IFELSE, COMMAND_WHILE,
-    COMMAND_COMPOUND, COMMAND_SETQUEST, COMMAND_EXECUTESCRIPT, COMMAND_ADDITEM = 16,
-    COMMAND_REMOVEITEM = 17, COMMAND_CONTINUATION = -2
+    COMMAND_SKIP = 0,
+    COMMAND_PLAYER,
+    COMMAND_NPC,
+    COMMAND_REMARK,
+    COMMAND_LOG,
+    COMMAND_SUSPEND,
+    COMMAND_GOTO,
+    COMMAND_QUERY,
+    COMMAND_CYCLE,
+    COMMAND_RANDOM,
+    COMMAND_IFELSE,
+    COMMAND_WHILE,
+    COMMAND_COMPOUND,
+    COMMAND_SETQUEST,
+    COMMAND_EXECUTESCRIPT,
+    COMMAND_ADDITEM = 16,
+    COMMAND_REMOVEITEM = 17,
+    COMMAND_CONTINUATION = -2
 };
 
 class COMMAND : public DialogNode {
 public:
     COMMAND* next = nullptr;
-    virtual bool load(DialogFile* f) { (void)f; return true; }
+    virtual bool load(DialogFile* f) {
+        (void)f;
+        return true;
+    }
     virtual Action* execute(ExecEnv* env, COMMAND*& PC) = 0;
     virtual int code() const = 0;
     bool isContinuation() const { return code() == COMMAND_CONTINUATION; }
@@ -275,6 +309,7 @@ public:
     short numberOfCommands = 0;
     std::vector<COMMAND*> alternatives;
     COMMAND* ignored = nullptr;
+
 protected:
     bool loadAlternatives(DialogFile* f, const char* function);
 };
@@ -333,6 +368,7 @@ class COMMANDitem : public COMMAND {
 public:
     short itemCount = 0;
     std::string itemName;
+
 protected:
     bool loadItem(DialogFile* f, const char* function);
 };
@@ -367,7 +403,10 @@ public:
 
 // ---------------------------------------------------------------------------
 // Options of a query.
-enum { OPTION_GOTO = 0, OPTION_COMMANDS = 1 };
+enum {
+    OPTION_GOTO = 0,
+    OPTION_COMMANDS = 1
+};
 
 class OPTION : public DialogNode {
 public:
@@ -445,3 +484,5 @@ private:
 // Writes a dialog back into the file layout, byte for byte what the loader
 // read (alternatives, their unused tail and the trailer included).
 std::vector<unsigned char> writeDialog(const DIALOG& dialog);
+
+#endif

@@ -1,6 +1,7 @@
 // A running conversation: an instance of a loaded DIALOG with its own program
 // counter, heard flags and cycle counters, stepped one action at a time.
-#pragma once
+#ifndef ZENDAR_DIALOG_DIALOGINSTANCE_H
+#define ZENDAR_DIALOG_DIALOGINSTANCE_H
 
 #include <vector>
 
@@ -37,8 +38,16 @@ void SetEnvironmentProxy(EnvironmentProxy* proxy);
 // ---------------------------------------------------------------------------
 // Actions: the result of one step. The receiver owns them.
 enum {
-    ACTION_PLAYER = 1, ACTION_NPC, ACTION_REMARK, ACTION_LOG, ACTION_SUSPEND, ACTION_QUERY,
-    ACTION_SETQUEST, ACTION_EXECUTESCRIPT, ACTION_ADDITEM, ACTION_REMOVEITEM
+    ACTION_PLAYER = 1,
+    ACTION_NPC,
+    ACTION_REMARK,
+    ACTION_LOG,
+    ACTION_SUSPEND,
+    ACTION_QUERY,
+    ACTION_SETQUEST,
+    ACTION_EXECUTESCRIPT,
+    ACTION_ADDITEM,
+    ACTION_REMOVEITEM
 };
 
 class Action {
@@ -90,7 +99,8 @@ public:
 };
 class ActionItem : public Action {
 public:
-    ActionItem(unsigned char k, short count, const String& name) : Action(k), itemCount(count), itemName(name) {}
+    ActionItem(unsigned char k, short count, const String& name)
+        : Action(k), itemCount(count), itemName(name) {}
     short itemCount;
     String itemName;
 };
@@ -162,3 +172,5 @@ public:
     std::vector<int> cycleCounters;
     ExecEnv execEnv;
 };
+
+#endif

@@ -10,7 +10,19 @@ namespace {
 
 // ---------------------------------------------------------------------------
 // Lexer
-enum TokenKind { T_END, T_IDENT, T_INT, T_STRING, T_AT, T_DOLLAR, T_LBRACE, T_RBRACE, T_LPAREN, T_RPAREN, T_COMMA };
+enum TokenKind {
+    T_END,
+    T_IDENT,
+    T_INT,
+    T_STRING,
+    T_AT,
+    T_DOLLAR,
+    T_LBRACE,
+    T_RBRACE,
+    T_LPAREN,
+    T_RPAREN,
+    T_COMMA
+};
 
 struct Token {
     TokenKind kind = T_END;
@@ -44,13 +56,11 @@ public:
             char c = src_[pos_];
             if (isIdentStart(c)) {
                 t.kind = T_IDENT;
-                while (pos_ < src_.size() && isIdentChar(src_[pos_]))
-                    t.text += take();
+                while (pos_ < src_.size() && isIdentChar(src_[pos_])) t.text += take();
             } else if (isDigit(c) || (c == '-' && pos_ + 1 < src_.size() && isDigit(src_[pos_ + 1]))) {
                 t.kind = T_INT;
                 std::string digits(1, take());
-                while (pos_ < src_.size() && isDigit(src_[pos_]))
-                    digits += take();
+                while (pos_ < src_.size() && isDigit(src_[pos_])) digits += take();
                 if (digits.size() > 7)
                     throw CompileFailure{t.line, t.column, "number '" + digits + "' is too large"};
                 t.value = std::strtol(digits.c_str(), nullptr, 10);
@@ -103,8 +113,7 @@ private:
             if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
                 take();
             } else if (c == '#') {
-                while (pos_ < src_.size() && src_[pos_] != '\n')
-                    take();
+                while (pos_ < src_.size() && src_[pos_] != '\n') take();
             } else {
                 break;
             }
@@ -125,14 +134,12 @@ private:
                 throw CompileFailure{t->line, t->column, "unterminated string"};
             int line = line_, column = column_;
             char c = take();
-            if (c == '"')
-                return;
+            if (c == '"') return;
             if (c != '\\') {
                 t->text += c;
                 continue;
             }
-            if (pos_ >= src_.size())
-                throw CompileFailure{t->line, t->column, "unterminated string"};
+            if (pos_ >= src_.size()) throw CompileFailure{t->line, t->column, "unterminated string"};
             char e = take();
             switch (e) {
             case 'n': t->text += '\n'; break;
@@ -143,15 +150,13 @@ private:
             case 'x': {
                 int hi = pos_ < src_.size() ? hexValue(src_[pos_]) : -1;
                 int lo = pos_ + 1 < src_.size() ? hexValue(src_[pos_ + 1]) : -1;
-                if (hi < 0 || lo < 0)
-                    throw CompileFailure{line, column, "\\x needs two hexadecimal digits"};
+                if (hi < 0 || lo < 0) throw CompileFailure{line, column, "\\x needs two hexadecimal digits"};
                 take();
                 take();
                 t->text += (char)(hi * 16 + lo);
                 break;
             }
-            default:
-                throw CompileFailure{line, column, std::string("unknown escape '\\") + e + "'"};
+            default: throw CompileFailure{line, column, std::string("unknown escape '\\") + e + "'"};
             }
         }
     }
@@ -188,8 +193,7 @@ public:
         bool trailerGiven = false;
         while (peek().kind != T_END) {
             Token t = next();
-            if (t.kind != T_IDENT)
-                fail(t, "expected 'npc', 'string', 'state', 'cycles' or 'trailer'");
+            if (t.kind != T_IDENT) fail(t, "expected 'npc', 'string', 'state', 'cycles' or 'trailer'");
             if (t.text == "npc" || t.text == "string") {
                 PARAMETER* p = t.text == "npc" ? (PARAMETER*)d_->make<PARAMETERnpc>()
                                                : (PARAMETER*)d_->make<PARAMETERstring>();
@@ -199,14 +203,12 @@ public:
             } else if (t.text == "state") {
                 parseState();
             } else if (t.text == "cycles") {
-                if (cyclesGiven)
-                    fail(t, "'cycles' is given twice");
+                if (cyclesGiven) fail(t, "'cycles' is given twice");
                 cyclesGiven = true;
                 cyclesToken = t;
                 d_->numberOfCycles = (short)parseInt("number of cycles", SHRT_MIN, SHRT_MAX);
             } else if (t.text == "trailer") {
-                if (trailerGiven)
-                    fail(t, "'trailer' is given twice");
+                if (trailerGiven) fail(t, "'trailer' is given twice");
                 trailerGiven = true;
                 std::string bytes = expectString("trailer bytes");
                 d_->trailer.assign(bytes.begin(), bytes.end());
@@ -214,10 +216,8 @@ public:
                 fail(t, "expected 'npc', 'string', 'state', 'cycles' or 'trailer', found '" + t.text + "'");
             }
         }
-        if (d_->parameters.size() > (size_t)SHRT_MAX)
-            fail(paramTokens_.back(), "too many parameters");
-        if (d_->states.size() > (size_t)SHRT_MAX)
-            fail(stateTokens_.back(), "too many states");
+        if (d_->parameters.size() > (size_t)SHRT_MAX) fail(paramTokens_.back(), "too many parameters");
+        if (d_->states.size() > (size_t)SHRT_MAX) fail(stateTokens_.back(), "too many states");
         d_->parameterCount = (short)d_->parameters.size();
         d_->stateCount = (short)d_->states.size();
         resolve();
@@ -234,8 +234,7 @@ private:
     }
     Token next() {
         Token t = peek();
-        if (pos_ < toks_.size() - 1)
-            ++pos_;
+        if (pos_ < toks_.size() - 1) ++pos_;
         return t;
     }
     [[noreturn]] void fail(const Token& t, const std::string& message) {
@@ -265,17 +264,15 @@ private:
     bool atIdent(const char* word) const { return peek().kind == T_IDENT && peek().text == word; }
     long parseInt(const char* what, long lo, long hi) {
         Token t = peek();
-        if (t.kind != T_INT)
-            fail(t, std::string("expected ") + what + ", found " + describe(t));
+        if (t.kind != T_INT) fail(t, std::string("expected ") + what + ", found " + describe(t));
         next();
         if (t.value < lo || t.value > hi)
-            fail(t, std::string(what) + " " + std::to_string(t.value) + " is out of range (" + std::to_string(lo) +
-                        ".." + std::to_string(hi) + ")");
+            fail(t, std::string(what) + " " + std::to_string(t.value) + " is out of range (" +
+                        std::to_string(lo) + ".." + std::to_string(hi) + ")");
         return t.value;
     }
     std::string checkedText(const Token& t) {
-        if (t.text.size() > (size_t)SHRT_MAX)
-            fail(t, "string longer than 32767 bytes");
+        if (t.text.size() > (size_t)SHRT_MAX) fail(t, "string longer than 32767 bytes");
         return t.text;
     }
     std::string expectString(const char* what) {
@@ -335,14 +332,12 @@ private:
     }
 
     COMMAND* parseBlock() {
-        if (++blockDepth_ > kMaxDialogNesting)
-            fail(peek(), "blocks nested too deeply");
+        if (++blockDepth_ > kMaxDialogNesting) fail(peek(), "blocks nested too deeply");
         expect(T_LBRACE, "'{'");
         COMMAND* head = nullptr;
         COMMAND** link = &head;
         while (peek().kind != T_RBRACE) {
-            if (peek().kind == T_END)
-                fail(peek(), "missing '}'");
+            if (peek().kind == T_END) fail(peek(), "missing '}'");
             COMMAND* c = parseCommand();
             *link = c;
             link = &c->next;
@@ -374,21 +369,17 @@ private:
     }
 
     short parseCount() {
-        if (peek().kind == T_INT)
-            return (short)parseInt("item count", SHRT_MIN, SHRT_MAX);
+        if (peek().kind == T_INT) return (short)parseInt("item count", SHRT_MIN, SHRT_MAX);
         return 1;
     }
 
     COMMAND* parseCommand() {
         Token t = peek();
-        if (t.kind != T_IDENT)
-            fail(t, "expected a command, found " + describe(t));
+        if (t.kind != T_IDENT) fail(t, "expected a command, found " + describe(t));
         next();
         const std::string& w = t.text;
-        if (w == "skip")
-            return d_->make<COMMANDskip>();
-        if (w == "suspend")
-            return d_->make<COMMANDsuspend>();
+        if (w == "skip") return d_->make<COMMANDskip>();
+        if (w == "suspend") return d_->make<COMMANDsuspend>();
         if (w == "player") {
             auto* c = d_->make<COMMANDplayer>();
             c->strings = parseText();
@@ -422,8 +413,7 @@ private:
             stateRef(&c->stateIndex, "state");
             return c;
         }
-        if (w == "query")
-            return parseQuery(t);
+        if (w == "query") return parseQuery(t);
         if (w == "cycle" || w == "random") {
             COMMANDalternatives* c;
             if (w == "cycle") {
@@ -443,10 +433,8 @@ private:
                 c->alternatives.push_back(alt);
                 alt = following;
             }
-            if (c->alternatives.empty())
-                fail(t, "'" + w + "' needs at least one alternative");
-            if (c->alternatives.size() > (size_t)SHRT_MAX)
-                fail(t, "too many alternatives");
+            if (c->alternatives.empty()) fail(t, "'" + w + "' needs at least one alternative");
+            if (c->alternatives.size() > (size_t)SHRT_MAX) fail(t, "too many alternatives");
             c->numberOfCommands = (short)c->alternatives.size();
             if (atIdent("ignored")) {
                 next();
@@ -502,8 +490,7 @@ private:
         auto* q = d_->make<COMMANDquery>();
         expect(T_LBRACE, "'{'");
         while (peek().kind != T_RBRACE) {
-            if (!atIdent("option"))
-                fail(peek(), "expected 'option' or '}', found " + describe(peek()));
+            if (!atIdent("option")) fail(peek(), "expected 'option' or '}', found " + describe(peek()));
             next();
             STRING* text = parseText();
             if (atIdent("goto")) {
@@ -522,8 +509,7 @@ private:
             }
         }
         next();
-        if (q->options.size() > (size_t)SHRT_MAX)
-            fail(at, "too many options");
+        if (q->options.size() > (size_t)SHRT_MAX) fail(at, "too many options");
         q->numberOfOptions = (short)q->options.size();
         return q;
     }
@@ -552,8 +538,7 @@ private:
         return left;
     }
     CONDITION* parseUnary() {
-        if (++depth_ > kMaxDialogNesting)
-            fail(peek(), "condition nested too deeply");
+        if (++depth_ > kMaxDialogNesting) fail(peek(), "condition nested too deeply");
         CONDITION* result;
         if (atIdent("not")) {
             next();
@@ -574,14 +559,11 @@ private:
             expect(T_RPAREN, "')'");
             return c;
         }
-        if (t.kind != T_IDENT)
-            fail(t, "expected a condition, found " + describe(t));
+        if (t.kind != T_IDENT) fail(t, "expected a condition, found " + describe(t));
         next();
         const std::string& w = t.text;
-        if (w == "true")
-            return d_->make<CONDITIONtrue>();
-        if (w == "false")
-            return d_->make<CONDITIONfalse>();
+        if (w == "true") return d_->make<CONDITIONtrue>();
+        if (w == "false") return d_->make<CONDITIONfalse>();
         if (w == "enabled" || w == "disabled" || w == "heard") {
             CONDITIONstate* c;
             if (w == "enabled")
@@ -624,32 +606,29 @@ private:
     short lookup(const std::vector<T*>& items, const Reference& r, const char* kind) {
         if (r.byIndex) {
             if (r.index >= (long)items.size())
-                note(r.line, r.column, std::string(kind) + " @" + std::to_string(r.index) +
-                                           " does not exist (there are " + std::to_string(items.size()) + ")");
+                note(r.line, r.column,
+                     std::string(kind) + " @" + std::to_string(r.index) + " does not exist (there are " +
+                         std::to_string(items.size()) + ")");
             return (short)r.index;
         }
         int found = -1;
         for (size_t i = 0; i < items.size(); ++i)
             if (items[i]->name == r.name) {
                 if (found >= 0) {
-                    note(r.line, r.column, std::string(kind) + " name '" + r.name + "' is ambiguous (@" +
-                                               std::to_string(found) + " and @" + std::to_string(i) +
-                                               "); use @index");
+                    note(r.line, r.column,
+                         std::string(kind) + " name '" + r.name + "' is ambiguous (@" +
+                             std::to_string(found) + " and @" + std::to_string(i) + "); use @index");
                     return 0;
                 }
                 found = (int)i;
             }
-        if (found < 0)
-            note(r.line, r.column, std::string("unknown ") + kind + " '" + r.name + "'");
+        if (found < 0) note(r.line, r.column, std::string("unknown ") + kind + " '" + r.name + "'");
         return (short)(found < 0 ? 0 : found);
     }
     void resolve() {
-        for (Fixup& f : paramFixups_)
-            *f.field = lookup(d_->parameters, f.ref, "parameter");
-        for (Fixup& f : stateFixups_)
-            *f.field = lookup(d_->states, f.ref, "state");
-        for (COMMANDnpc* c : sameFixups_)
-            c->toNPCIndex = c->fromNPCIndex;
+        for (Fixup& f : paramFixups_) *f.field = lookup(d_->parameters, f.ref, "parameter");
+        for (Fixup& f : stateFixups_) *f.field = lookup(d_->states, f.ref, "state");
+        for (COMMANDnpc* c : sameFixups_) c->toNPCIndex = c->fromNPCIndex;
     }
     void assignCycles(bool given, const Token& cyclesToken) {
         int highest = -1;
@@ -657,8 +636,7 @@ private:
             if (std::find(autoCycles_.begin(), autoCycles_.end(), c.first) == autoCycles_.end())
                 highest = std::max(highest, (int)c.first->cycleIndex);
         for (COMMANDcycle* c : autoCycles_) {
-            if (highest + 1 > SHRT_MAX)
-                fail(cyclesToken, "too many cycles");
+            if (highest + 1 > SHRT_MAX) fail(cyclesToken, "too many cycles");
             c->cycleIndex = (short)++highest;
         }
         if (!given) {
@@ -692,15 +670,13 @@ void report(const CompileFailure& f, DialogCompileError* first, std::vector<Dial
     e.line = f.line;
     e.column = f.column;
     e.message = f.message;
-    if (first && (!all || all->empty()))
-        *first = e;
-    if (all)
-        all->push_back(e);
+    if (first && (!all || all->empty())) *first = e;
+    if (all) all->push_back(e);
 }
 }  // namespace
 
-bool CompileDialogSource(const std::string& source, std::vector<unsigned char>* bytes, DialogCompileError* error,
-                         std::vector<DialogCompileError>* all) {
+bool CompileDialogSource(const std::string& source, std::vector<unsigned char>* bytes,
+                         DialogCompileError* error, std::vector<DialogCompileError>* all) {
     try {
         DIALOG dialog;
         Parser parser(Lexer(source).run(), &dialog);
@@ -709,11 +685,11 @@ bool CompileDialogSource(const std::string& source, std::vector<unsigned char>* 
             *bytes = writeDialog(dialog);
             return true;
         }
-        std::stable_sort(parser.late_.begin(), parser.late_.end(), [](const CompileFailure& a, const CompileFailure& b) {
-            return a.line != b.line ? a.line < b.line : a.column < b.column;
-        });
-        for (const CompileFailure& f : parser.late_)
-            report(f, error, all);
+        std::stable_sort(parser.late_.begin(), parser.late_.end(),
+                         [](const CompileFailure& a, const CompileFailure& b) {
+                             return a.line != b.line ? a.line < b.line : a.column < b.column;
+                         });
+        for (const CompileFailure& f : parser.late_) report(f, error, all);
         return false;
     } catch (const CompileFailure& f) {
         report(f, error, all);
@@ -748,13 +724,11 @@ std::string quote(const std::string& s) {
 }
 
 bool isIdentifier(const std::string& s) {
-    if (s.empty())
-        return false;
+    if (s.empty()) return false;
     for (size_t i = 0; i < s.size(); ++i) {
         char c = s[i];
         bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-        if (!letter && !(i > 0 && c >= '0' && c <= '9'))
-            return false;
+        if (!letter && !(i > 0 && c >= '0' && c <= '9')) return false;
     }
     return true;
 }
@@ -762,10 +736,8 @@ bool isIdentifier(const std::string& s) {
 class Printer {
 public:
     explicit Printer(const DIALOG& d) : d_(d) {
-        for (const PARAMETER* p : d.parameters)
-            paramNames_.push_back(p->name);
-        for (const STATE* s : d.states)
-            stateNames_.push_back(s->name);
+        for (const PARAMETER* p : d.parameters) paramNames_.push_back(p->name);
+        for (const STATE* s : d.states) stateNames_.push_back(s->name);
     }
 
     std::string run() {
@@ -774,10 +746,8 @@ public:
         out_ += "cycles " + std::to_string(d_.numberOfCycles) + "\n";
         for (const STATE* s : d_.states) {
             out_ += "\nstate " + name(s->name);
-            if (s->repeatable)
-                out_ += " repeatable";
-            if (s->condition->code() != CONDITION_TRUE)
-                out_ += " when " + condition(s->condition);
+            if (s->repeatable) out_ += " repeatable";
+            if (s->condition->code() != CONDITION_TRUE) out_ += " when " + condition(s->condition);
             out_ += " {\n";
             list(s->commands, 1);
             out_ += "}\n";
@@ -791,10 +761,8 @@ private:
     static std::string name(const std::string& n) { return isIdentifier(n) ? n : quote(n); }
     static std::string ref(const std::vector<std::string>& names, int index) {
         int same = 0;
-        for (const std::string& n : names)
-            same += n == names[index];
-        if (same != 1)
-            return "@" + std::to_string(index);
+        for (const std::string& n : names) same += n == names[index];
+        if (same != 1) return "@" + std::to_string(index);
         return name(names[index]);
     }
     std::string param(int i) const { return ref(paramNames_, i); }
@@ -825,7 +793,8 @@ private:
             return operand(b->left) + (c->code() == CONDITION_AND ? " and " : " or ") + operand(b->right);
         }
         case CONDITION_NOT: return "not " + operand(static_cast<const CONDITIONnot*>(c)->condition);
-        case CONDITION_ENABLED: return "enabled(" + state(static_cast<const CONDITIONstate*>(c)->stateIndex) + ")";
+        case CONDITION_ENABLED:
+            return "enabled(" + state(static_cast<const CONDITIONstate*>(c)->stateIndex) + ")";
         case CONDITION_DISABLED:
             return "disabled(" + state(static_cast<const CONDITIONstate*>(c)->stateIndex) + ")";
         case CONDITION_HEARDABOUT:
@@ -843,8 +812,7 @@ private:
     void line(int depth, const std::string& s) { out_ += std::string(depth * 4, ' ') + s + "\n"; }
 
     void list(const COMMAND* c, int depth) {
-        for (; c && !c->isContinuation(); c = c->next)
-            command(c, depth);
+        for (; c && !c->isContinuation(); c = c->next) command(c, depth);
     }
 
     void block(const std::string& head, const COMMAND* body, int depth) {
@@ -856,13 +824,14 @@ private:
         switch (c->code()) {
         case COMMAND_SKIP: line(depth, "skip"); break;
         case COMMAND_SUSPEND: line(depth, "suspend"); break;
-        case COMMAND_PLAYER: line(depth, "player" + text(static_cast<const COMMANDplayer*>(c)->strings)); break;
+        case COMMAND_PLAYER:
+            line(depth, "player" + text(static_cast<const COMMANDplayer*>(c)->strings));
+            break;
         case COMMAND_LOG: line(depth, "log" + text(static_cast<const COMMANDlog*>(c)->strings)); break;
         case COMMAND_NPC: {
             auto n = static_cast<const COMMANDnpc*>(c);
             std::string s = "npc " + param(n->fromNPCIndex);
-            if (n->toNPCIndex != n->fromNPCIndex)
-                s += " to " + param(n->toNPCIndex);
+            if (n->toNPCIndex != n->fromNPCIndex) s += " to " + param(n->toNPCIndex);
             line(depth, s + text(n->strings));
             break;
         }
@@ -871,7 +840,9 @@ private:
             line(depth, "remark " + param(r->fromNPCIndex) + text(r->strings));
             break;
         }
-        case COMMAND_GOTO: line(depth, "goto " + state(static_cast<const COMMANDgoto*>(c)->stateIndex)); break;
+        case COMMAND_GOTO:
+            line(depth, "goto " + state(static_cast<const COMMANDgoto*>(c)->stateIndex));
+            break;
         case COMMAND_QUERY: {
             line(depth, "query {");
             for (const OPTION* o : static_cast<const COMMANDquery*>(c)->options) {
@@ -889,12 +860,12 @@ private:
         case COMMAND_CYCLE:
         case COMMAND_RANDOM: {
             auto a = static_cast<const COMMANDalternatives*>(c);
-            std::string head = c->code() == COMMAND_CYCLE
-                                   ? "cycle " + std::to_string(static_cast<const COMMANDcycle*>(c)->cycleIndex)
-                                   : std::string("random");
+            std::string head =
+                c->code() == COMMAND_CYCLE
+                    ? "cycle " + std::to_string(static_cast<const COMMANDcycle*>(c)->cycleIndex)
+                    : std::string("random");
             line(depth, head + " {");
-            for (const COMMAND* alt : a->alternatives)
-                command(alt, depth + 1);
+            for (const COMMAND* alt : a->alternatives) command(alt, depth + 1);
             if (a->ignored) {
                 line(depth, "} ignored {");
                 list(a->ignored, depth + 1);

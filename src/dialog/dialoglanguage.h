@@ -3,7 +3,8 @@
 // writer; decompiling prints a loaded dialog so that compiling the print
 // gives back the same bytes. The language is described in
 // docs/dialog-language.md.
-#pragma once
+#ifndef ZENDAR_DIALOG_DIALOGLANGUAGE_H
+#define ZENDAR_DIALOG_DIALOGLANGUAGE_H
 
 #include <string>
 #include <vector>
@@ -20,8 +21,10 @@ struct DialogCompileError {
 // false with the first one's position (1-based line and byte column) and
 // message in error; all collects every mistake found (a syntax mistake ends
 // the search, name mistakes are all reported).
-bool CompileDialogSource(const std::string& source, std::vector<unsigned char>* bytes, DialogCompileError* error,
-                         std::vector<DialogCompileError>* all = nullptr);
+bool CompileDialogSource(const std::string& source, std::vector<unsigned char>* bytes,
+                         DialogCompileError* error, std::vector<DialogCompileError>* all = nullptr);
 
 // The text form of a loaded dialog.
 std::string DecompileDialog(const DIALOG& dialog);
+
+#endif

@@ -18,8 +18,9 @@ DialogTextBox* DialogPresentation::CreateTextBox(int x, int y) {
 }
 
 void DialogPresentation::PlaceConversationCamera(const float eye[3], const float target[3]) {
-    LogLine("DialogPresentation: no conversation camera installed (eye %.1f %.1f %.1f, target %.1f %.1f %.1f)",
-            eye[0], eye[1], eye[2], target[0], target[1], target[2]);
+    LogLine(
+        "DialogPresentation: no conversation camera installed (eye %.1f %.1f %.1f, target %.1f %.1f %.1f)",
+        eye[0], eye[1], eye[2], target[0], target[1], target[2]);
 }
 
 bool DialogPresentation::QuestFlagDefined(const char* questFlag) {
@@ -82,14 +83,12 @@ struct DialogCache {
 
     static uint32_t hash(const char* name) {
         uint32_t h = 0;
-        for (const unsigned char* p = (const unsigned char*)name; *p; ++p)
-            h = 2 * h + *p;
+        for (const unsigned char* p = (const unsigned char*)name; *p; ++p) h = 2 * h + *p;
         return h;
     }
     DIALOG* find(const char* name) const {
         for (CacheNode* n = buckets[hash(name) % buckets.size()]; n; n = n->next)
-            if (n->key == name)
-                return n->dialog;
+            if (n->key == name) return n->dialog;
         return nullptr;
     }
     void insert(const char* name, DIALOG* dialog) {
@@ -131,8 +130,7 @@ DialogCache& Cache() {
 
 DIALOG* getDialog(const char* dialogName) {
     DIALOG* d = Cache().find(dialogName);
-    if (d)
-        return d;
+    if (d) return d;
     d = new DIALOG();
     if (!d->load(dialogName)) {
         delete d;
@@ -154,8 +152,7 @@ ArraySequence<unsigned char>* getParameterTypes(const char* dialogName) {
         return nullptr;
     }
     auto* types = new ArraySequence<unsigned char>(d->parameterSlots());
-    for (int i = 0; i < d->parameterSlots(); ++i)
-        (*types)[i] = (unsigned char)d->parameters[i]->getType();
+    for (int i = 0; i < d->parameterSlots(); ++i) (*types)[i] = (unsigned char)d->parameters[i]->getType();
     return types;
 }
 
@@ -166,24 +163,24 @@ ArraySequence<String>* getParameterNames(const char* dialogName) {
         return nullptr;
     }
     auto* names = new ArraySequence<String>(d->parameterSlots());
-    for (int i = 0; i < d->parameterSlots(); ++i)
-        (*names)[i] = String(d->parameters[i]->name.c_str());
+    for (int i = 0; i < d->parameterSlots(); ++i) (*names)[i] = String(d->parameters[i]->name.c_str());
     return names;
 }
 
-void setDialogPath(int, const char**) { DialogError("Error @ setDialogPath(pathCount, dialogPath) : Not yet implemented."); }
+void setDialogPath(int, const char**) {
+    DialogError("Error @ setDialogPath(pathCount, dialogPath) : Not yet implemented.");
+}
 void preloadDialog(const char*) { DialogError("Error @ preloadDialog(dialogName) : Not yet implemented."); }
 
 // ---------------------------------------------------------------------------
-DialogBinding::DialogBinding(const char* name, DialogCharacter* c) : dialogName(new String(name)), character(c) {}
+DialogBinding::DialogBinding(const char* name, DialogCharacter* c)
+    : dialogName(new String(name)), character(c) {}
 
 DialogBinding::~DialogBinding() {
-    if (DialogManager::Active() == this)
-        DialogManager::SetActive(nullptr);
+    if (DialogManager::Active() == this) DialogManager::SetActive(nullptr);
     delete instance;
     for (ParameterValue* v : parameterValues) {
-        if (v)
-            delete v->name;
+        if (v) delete v->name;
         delete v;
     }
     delete dialogName;
@@ -198,19 +195,16 @@ Action* g_currentAction = nullptr;
 const char* const kParamString = "PARAM_STRING";
 
 void replaceCurrentAction(Action* action) {
-    if (g_currentAction != action)
-        delete g_currentAction;
+    if (g_currentAction != action) delete g_currentAction;
     g_currentAction = action;
 }
 }  // namespace
 
 void DialogManager::Initialise() {
-    if (g_initialised)
-        return;
+    if (g_initialised) return;
     g_initialised = true;
     g_dialogLog = std::fopen("Dialog.log", "w");
-    if (g_dialogLog)
-        SetDialogErrorStream(g_dialogLog);
+    if (g_dialogLog) SetDialogErrorStream(g_dialogLog);
     SetDialogTraceStream(nullptr);
     SetEnvironmentProxy(&g_gameProxy);
 }
@@ -305,8 +299,7 @@ void DialogManager::Answer(int selection) {
 namespace {
 
 void placeCamera(DialogCharacter* character) {
-    if (!character)
-        return;
+    if (!character) return;
     float p[3], x[3], z[3];
     character->GetConversationFrame(p, x, z);
     float eye[3] = {p[0] - 120.0f * z[0], p[1] - 120.0f * z[1] + 190.0f, p[2] - 120.0f * z[2]};
@@ -317,8 +310,7 @@ void placeCamera(DialogCharacter* character) {
 }  // namespace
 
 DialogTextBox* DialogManager::NextTextBox() {
-    if (!g_active || !g_active->instance)
-        return nullptr;
+    if (!g_active || !g_active->instance) return nullptr;
     const char* white = "white";
     const char* yellow = "yellow";
     DialogCharacter* character = g_active->character;
@@ -332,8 +324,7 @@ DialogTextBox* DialogManager::NextTextBox() {
         }
         Action* action = g_active->instance->nextAction();
         replaceCurrentAction(action);
-        if (!action)
-            return nullptr;
+        if (!action) return nullptr;
         switch (action->kind) {
         case ACTION_PLAYER:
             placeCamera(character);
@@ -345,8 +336,7 @@ DialogTextBox* DialogManager::NextTextBox() {
             auto* line = static_cast<ActionNpcLine*>(action);
             placeCamera(character);
             box = g_presentation->CreateTextBox(50, 50);
-            if (character)
-                character->StartTalking((float)line->text.Length() / 25.0f);
+            if (character) character->StartTalking((float)line->text.Length() / 25.0f);
             String own = character ? String(character->GetConversationName()) : line->speaker;
             String header = line->listener ? own + " to " + *line->listener + ":" : own + ":";
             box->AddLine(yellow, header.c_str(), 0);

@@ -6,7 +6,8 @@
 // object and script start-up) is reached through the small interfaces
 // below; their default implementations only write a log line, so a missing
 // piece shows in the log instead of passing silently.
-#pragma once
+#ifndef ZENDAR_DIALOG_DIALOGMANAGER_H
+#define ZENDAR_DIALOG_DIALOGMANAGER_H
 
 #include <vector>
 
@@ -100,9 +101,9 @@ public:
     DialogBinding(const DialogBinding&) = delete;
     DialogBinding& operator=(const DialogBinding&) = delete;
 
-    String* dialogName;            // "dialogs\" + the character's dialog name
-    String* reserved = nullptr;    // always null
-    DialogCharacter* character;    // borrowed
+    String* dialogName;          // "dialogs\" + the character's dialog name
+    String* reserved = nullptr;  // always null
+    DialogCharacter* character;  // borrowed
     std::vector<ParameterValue*> parameterValues;
     DialogInstanceImplementation* instance = nullptr;
 };
@@ -126,3 +127,5 @@ public:
     static void Answer(int selection);
     static Action* CurrentAction();
 };
+
+#endif

@@ -25,12 +25,10 @@ void DialogError(const char* format, ...) {
 }
 
 void DialogTrace(const char* format, ...) {
-    if (!g_traceStream)
-        return;
+    if (!g_traceStream) return;
     va_list args;
     va_start(args, format);
     std::vfprintf(g_traceStream, format, args);
     va_end(args);
-    if (std::strchr(format, '\n'))
-        std::fflush(g_traceStream);
+    if (std::strchr(format, '\n')) std::fflush(g_traceStream);
 }

@@ -1,7 +1,8 @@
 // The dialog module's two diagnostic streams. Errors go to standard error
 // until the dialog manager is initialised, then to "Dialog.log"; the trace
 // (load and execution detail) is discarded unless a stream is given.
-#pragma once
+#ifndef ZENDAR_DIALOG_DIALOGSTREAMS_H
+#define ZENDAR_DIALOG_DIALOGSTREAMS_H
 
 #include <cstdio>
 
@@ -22,3 +23,5 @@ void DialogError(const char* format, ...) DIALOG_PRINTF(1, 2);
 // Text on the trace stream, exactly as given (callers add newlines).
 void DialogTrace(const char* format, ...) DIALOG_PRINTF(1, 2);
 bool DialogTracing();
+
+#endif

@@ -113,8 +113,10 @@ void AreaEditor::LinkAndMove(Entity* parent) {
 }
 
 void AreaEditor::InsertCopy(Entity* copy) {
-    if (area->AddToSceneTree(copy)) area->Register(copy);
-    else LogLine("Error - could not insert copy");
+    if (area->AddToSceneTree(copy))
+        area->Register(copy);
+    else
+        LogLine("Error - could not insert copy");
     for (Entity* c = copy->firstChild; c; c = c->nextSibling) InsertCopy(c);
 }
 

@@ -41,8 +41,8 @@ const char* const kModelExtension = "z1";
 
 // The spawn dialog's type list: display names and their entity type codes.
 const char* const kSpawnTypeNames[] = {"Object", "Light", "Camera", "Particle", "Door", "NPC"};
-const uint8_t kSpawnTypeCodes[] = {ENTITY_OBJECT, ENTITY_LIGHT, ENTITY_CAMERA, ENTITY_PARTICLE, ENTITY_DOOR,
-                                   ENTITY_NPC};
+const uint8_t kSpawnTypeCodes[] = {ENTITY_OBJECT,   ENTITY_LIGHT, ENTITY_CAMERA,
+                                   ENTITY_PARTICLE, ENTITY_DOOR,  ENTITY_NPC};
 const int kSpawnTypeCount = 6;
 const char* const kParticleSystems[] = {"Torch", "Smoke", "Camp Fire"};
 
@@ -208,8 +208,8 @@ void Editor::Frame(PlayerCamera* camera) {
             held[b] = in->IsMouseButtonDown(b);
         }
         const int mode = g_settings ? g_settings->editor_selection_mode : 0;
-        const bool drags = mode == EDIT_MOVE || mode == EDIT_ROTATE || mode == EDIT_ROTATE_WORLD ||
-                           mode == EDIT_SCALE;
+        const bool drags =
+            mode == EDIT_MOVE || mode == EDIT_ROTATE || mode == EDIT_ROTATE_WORLD || mode == EDIT_SCALE;
         Area* a = EditedArea();
         if (drags && a && a->selected && camera) {
             // The mouse drags the selection, not the view: the camera keeps
@@ -243,30 +243,29 @@ void Editor::MouseStep(PlayerCamera* camera, const bool pressed[3], const bool h
     if (camera && g_gfxdriver && (pressed[0] || pressed[1])) g_gfxdriver->SetViewMatrix(&camera->view);
     const int mode = g_settings ? g_settings->editor_selection_mode : 0;
     switch (mode) {
-        case EDIT_SELECT:
-            if (pressed[0]) ops.Select(eye, kEditorPickDistance);
-            if (pressed[1]) ops.MoveToPick(eye, kEditorPickDistance);
-            break;
-        case EDIT_LINK:
-        case EDIT_LINK_MOVE:
-            if (pressed[0] && ops.Selected()) {
-                Entity* parent = ops.Pick(eye, kEditorPickDistance, nullptr);
-                if (mode == EDIT_LINK) ops.Link(parent);
-                else ops.LinkAndMove(parent);
-            }
-            break;
-        case EDIT_COPY:
-            if (pressed[0]) ops.Copy();
-            if (pressed[1]) ops.CopyAtPick(eye, kEditorPickDistance);
-            break;
-        case EDIT_MOVE:
-        case EDIT_ROTATE:
-        case EDIT_ROTATE_WORLD:
-        case EDIT_SCALE:
-            Drag(mode, camera, held, motion);
-            break;
-        default:
-            break;
+    case EDIT_SELECT:
+        if (pressed[0]) ops.Select(eye, kEditorPickDistance);
+        if (pressed[1]) ops.MoveToPick(eye, kEditorPickDistance);
+        break;
+    case EDIT_LINK:
+    case EDIT_LINK_MOVE:
+        if (pressed[0] && ops.Selected()) {
+            Entity* parent = ops.Pick(eye, kEditorPickDistance, nullptr);
+            if (mode == EDIT_LINK)
+                ops.Link(parent);
+            else
+                ops.LinkAndMove(parent);
+        }
+        break;
+    case EDIT_COPY:
+        if (pressed[0]) ops.Copy();
+        if (pressed[1]) ops.CopyAtPick(eye, kEditorPickDistance);
+        break;
+    case EDIT_MOVE:
+    case EDIT_ROTATE:
+    case EDIT_ROTATE_WORLD:
+    case EDIT_SCALE: Drag(mode, camera, held, motion); break;
+    default: break;
     }
 }
 
@@ -288,39 +287,48 @@ void Editor::Drag(int mode, PlayerCamera* camera, const bool held[3], const Edit
     VECTOR forward, right, up;
     CameraAxes(camera, &forward, &right, &up);
     switch (mode) {
-        case EDIT_MOVE: {
-            // Left button: up and down instead of along the ground.
-            VECTOR ahead = forward;
-            if (!held[0]) {
-                ahead.y = 0.0f;
-                if (VectorLength(ahead) < 0.000001f) ahead = VectorCross(right, VECTOR(0.0f, 1.0f, 0.0f));
-                VectorNormalize(ahead);
-            }
-            VECTOR second = held[0] ? up : ahead;
-            VECTOR offset = (right * rx + second * ry) * (kEditorMoveFactor * factor);
-            ops.MoveBy(offset.x, offset.y, offset.z);
-            break;
+    case EDIT_MOVE: {
+        // Left button: up and down instead of along the ground.
+        VECTOR ahead = forward;
+        if (!held[0]) {
+            ahead.y = 0.0f;
+            if (VectorLength(ahead) < 0.000001f) ahead = VectorCross(right, VECTOR(0.0f, 1.0f, 0.0f));
+            VectorNormalize(ahead);
         }
-        case EDIT_ROTATE:
-            if (held[0]) ops.RotateWorld(forward, rx * kEditorRotateFactor * factor);
-            else if (held[1]) ops.RotateWorld(right, ry * kEditorRotateFactor * factor);
-            else ops.RotateWorld(up, rx * kEditorRotateFactor * factor);
-            break;
-        case EDIT_ROTATE_WORLD:
-            if (held[0]) ops.RotateWorld(VECTOR(0.0f, 0.0f, 1.0f), rx * kEditorRotateFactor * factor);
-            else if (held[1]) ops.RotateWorld(VECTOR(1.0f, 0.0f, 0.0f), ry * kEditorRotateFactor * factor);
-            else ops.RotateWorld(VECTOR(0.0f, 1.0f, 0.0f), rx * kEditorRotateFactor * factor);
-            break;
-        case EDIT_SCALE: {
-            const float d = (rx + ry) * kEditorScaleFactor * factor;
-            if (held[0]) ops.Scale(d, 0.0f, 0.0f);
-            else if (held[1]) ops.Scale(0.0f, d, 0.0f);
-            else if (held[2]) ops.Scale(0.0f, 0.0f, d);
-            else ops.Scale(d, d, d);
-            break;
-        }
-        default:
-            break;
+        VECTOR second = held[0] ? up : ahead;
+        VECTOR offset = (right * rx + second * ry) * (kEditorMoveFactor * factor);
+        ops.MoveBy(offset.x, offset.y, offset.z);
+        break;
+    }
+    case EDIT_ROTATE:
+        if (held[0])
+            ops.RotateWorld(forward, rx * kEditorRotateFactor * factor);
+        else if (held[1])
+            ops.RotateWorld(right, ry * kEditorRotateFactor * factor);
+        else
+            ops.RotateWorld(up, rx * kEditorRotateFactor * factor);
+        break;
+    case EDIT_ROTATE_WORLD:
+        if (held[0])
+            ops.RotateWorld(VECTOR(0.0f, 0.0f, 1.0f), rx * kEditorRotateFactor * factor);
+        else if (held[1])
+            ops.RotateWorld(VECTOR(1.0f, 0.0f, 0.0f), ry * kEditorRotateFactor * factor);
+        else
+            ops.RotateWorld(VECTOR(0.0f, 1.0f, 0.0f), rx * kEditorRotateFactor * factor);
+        break;
+    case EDIT_SCALE: {
+        const float d = (rx + ry) * kEditorScaleFactor * factor;
+        if (held[0])
+            ops.Scale(d, 0.0f, 0.0f);
+        else if (held[1])
+            ops.Scale(0.0f, d, 0.0f);
+        else if (held[2])
+            ops.Scale(0.0f, 0.0f, d);
+        else
+            ops.Scale(d, d, d);
+        break;
+    }
+    default: break;
     }
 }
 
@@ -405,26 +413,24 @@ void Editor::SpawnDialog() {
             argument = arg->choices[arg->choice];
     const VECTOR p = a->lookPoint;
     switch (type) {
-        case ENTITY_OBJECT:
-        case ENTITY_DOOR:
-        case ENTITY_NPC:
-            if (argument.empty()) return;  // no model chosen: nothing to place
-            if (type == ENTITY_OBJECT) a->AddObject(argument.c_str(), name.c_str(), p.x, p.y, p.z, nullptr);
-            else if (type == ENTITY_DOOR) a->AddDoor(argument.c_str(), name.c_str(), p.x, p.y, p.z, nullptr);
-            else a->AddNPC(argument.c_str(), name.c_str(), p.x, p.y, p.z, nullptr);
-            break;
-        case ENTITY_PARTICLE:
-            if (argument.empty()) return;
-            a->AddParticle(name.c_str(), argument.c_str(), p.x, p.y, p.z, nullptr);
-            break;
-        case ENTITY_LIGHT:
-            a->AddLight(name.c_str(), p.x, p.y, p.z, nullptr);
-            break;
-        case ENTITY_CAMERA:
-            a->AddCamera(name.c_str(), p.x, p.y, p.z, nullptr);
-            break;
-        default:
-            break;
+    case ENTITY_OBJECT:
+    case ENTITY_DOOR:
+    case ENTITY_NPC:
+        if (argument.empty()) return;  // no model chosen: nothing to place
+        if (type == ENTITY_OBJECT)
+            a->AddObject(argument.c_str(), name.c_str(), p.x, p.y, p.z, nullptr);
+        else if (type == ENTITY_DOOR)
+            a->AddDoor(argument.c_str(), name.c_str(), p.x, p.y, p.z, nullptr);
+        else
+            a->AddNPC(argument.c_str(), name.c_str(), p.x, p.y, p.z, nullptr);
+        break;
+    case ENTITY_PARTICLE:
+        if (argument.empty()) return;
+        a->AddParticle(name.c_str(), argument.c_str(), p.x, p.y, p.z, nullptr);
+        break;
+    case ENTITY_LIGHT: a->AddLight(name.c_str(), p.x, p.y, p.z, nullptr); break;
+    case ENTITY_CAMERA: a->AddCamera(name.c_str(), p.x, p.y, p.z, nullptr); break;
+    default: break;
     }
 }
 

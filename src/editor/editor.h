@@ -58,7 +58,8 @@ public:
 
     // The mouse work of a frame, given the buttons that were pressed this
     // frame, the buttons held, and the frame's motion (tests drive this).
-    void MouseStep(PlayerCamera* camera, const bool pressed[3], const bool held[3], const EditorMotion& motion);
+    void MouseStep(PlayerCamera* camera, const bool pressed[3], const bool held[3],
+                   const EditorMotion& motion);
 
     // A drag mode was entered: its summed values start again.
     void EnterEditMode(int mode);

@@ -29,7 +29,8 @@ void CameraEntity::Render(CPlane* frustum) {
     driver->GetWorldMatrix(&saved);
     MatrixTranslation(world, position);
     driver->SetWorldMatrix(&world);
-    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model) ModelDraw(model, frustum, position, nullptr);
+    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model)
+        ModelDraw(model, frustum, position, nullptr);
     driver->SetWorldMatrix(&saved);
 }
 

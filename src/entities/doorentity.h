@@ -5,7 +5,10 @@
 
 #include "entities/objectentity.h"
 
-enum : uint8_t { DOOR_SWINGING = 0, DOOR_SLIDING = 1 };
+enum : uint8_t {
+    DOOR_SWINGING = 0,
+    DOOR_SLIDING = 1
+};
 
 class DoorEntity : public ObjectEntity {
 public:

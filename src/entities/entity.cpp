@@ -34,7 +34,7 @@ char* CopyText(const char* text) {
 
 void SetText(char** slot, const char* text) {
     char* copy = CopyText(text);
-    delete[] *slot;
+    delete[] * slot;
     *slot = copy;
 }
 

@@ -51,19 +51,19 @@ void SetText(char** slot, const char* text);
 class Entity {
 public:
     Entity(uint8_t type, Z1Model* model, float x, float y, float z, const char* name);
-    virtual ~Entity();                                    // 0
+    virtual ~Entity();  // 0
 
-    virtual void UpdateBounds() = 0;                      // 1
-    virtual void Render(CPlane* frustum) = 0;             // 2
-    virtual Entity* Clone() = 0;                          // 3
-    virtual void Save(DataFile* file) = 0;                // 4
-    virtual void Load(DataFile* file, int version) = 0;   // 5
+    virtual void UpdateBounds() = 0;                     // 1
+    virtual void Render(CPlane* frustum) = 0;            // 2
+    virtual Entity* Clone() = 0;                         // 3
+    virtual void Save(DataFile* file) = 0;               // 4
+    virtual void Load(DataFile* file, int version) = 0;  // 5
     // Box pick: the entity's box is a coarse target and the nearest position wins.
-    virtual void RayTest(RayQuery* query);                // 6
-    virtual void Collide(CollisionPacket* packet);        // 7
+    virtual void RayTest(RayQuery* query);          // 6
+    virtual void Collide(CollisionPacket* packet);  // 7
     // Shows the class's property dialog; true when it was closed with OK.
-    virtual bool EditProperties();                        // 8
-    virtual void Activate();                              // 9
+    virtual bool EditProperties();  // 8
+    virtual void Activate();        // 9
 
     // The editable fields as a property sheet (empty title: no dialog), and
     // writing a confirmed sheet back.

@@ -33,7 +33,8 @@ LightEntity::LightEntity(Z1Model* marker, const char* name_, float x, float y, f
     desc.position = position;
 }
 
-LightEntity::LightEntity(Z1Model* marker, const char* name_, float x, float y, float z, const LightDesc& spawn)
+LightEntity::LightEntity(Z1Model* marker, const char* name_, float x, float y, float z,
+                         const LightDesc& spawn)
     : LightEntity(marker, name_, x, y, z) {
     desc.type = spawn.type;
     desc.direction = spawn.direction;
@@ -134,7 +135,8 @@ void LightEntity::Render(CPlane* frustum) {
     driver->GetWorldMatrix(&saved);
     MatrixTranslation(world, position);
     driver->SetWorldMatrix(&world);
-    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model) ModelDraw(model, frustum, position, nullptr);
+    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model)
+        ModelDraw(model, frustum, position, nullptr);
     driver->SetWorldMatrix(&saved);
     if (on && glows && glow && g_area && VectorLength(g_area->cameraPosition - position) <= kGlowDistance)
         g_effectsLink->CollectGlow(glow);
@@ -179,7 +181,7 @@ void LightEntity::Save(DataFile* file) {
 
 static void ReadText(DataFile* file, char** slot) {
     char* text = file->ReadString();
-    delete[] *slot;
+    delete[] * slot;
     *slot = text ? text : CopyText("");
 }
 

@@ -8,7 +8,11 @@
 
 class LensGlow;
 
-enum : uint8_t { LIGHT_ACTIVE_ALWAYS = 0, LIGHT_ACTIVE_DAY = 1, LIGHT_ACTIVE_NIGHT = 2 };
+enum : uint8_t {
+    LIGHT_ACTIVE_ALWAYS = 0,
+    LIGHT_ACTIVE_DAY = 1,
+    LIGHT_ACTIVE_NIGHT = 2
+};
 
 // Beyond range + back plane + this many units a light is switched off in the driver.
 constexpr float kLightReachMargin = 1000.0f;

@@ -44,7 +44,6 @@ std::vector<ModelSpawn> ModelLightSpawns(const Z1Model* model);
 std::vector<ModelSpawn> ModelCameraSpawns(const Z1Model* model);
 
 
-
 // The frame's alpha list (transparent model pieces, drawn after the opaque
 // scene, farthest first).
 class ModelAlphaList;

@@ -118,7 +118,7 @@ void ObjectEntity::SaveObject(DataFile* file) {
 // A text read as stored; null from a failed read becomes the empty text.
 static void ReadText(DataFile* file, char** slot) {
     char* text = file->ReadString();
-    delete[] *slot;
+    delete[] * slot;
     *slot = text ? text : CopyText("");
 }
 

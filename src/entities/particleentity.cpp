@@ -69,13 +69,15 @@ void ParticleEntity::Render(CPlane* frustum) {
     driver->GetWorldMatrix(&saved);
     MatrixTranslation(world, position);
     driver->SetWorldMatrix(&world);
-    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model) ModelDraw(model, frustum, position, nullptr);
+    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model)
+        ModelDraw(model, frustum, position, nullptr);
     if (system) g_effectsLink->DrawSystem(system, frustum);
     driver->SetWorldMatrix(&saved);
 }
 
 Entity* ParticleEntity::Clone() {
-    return new ParticleEntity(model, nullptr, systemName ? systemName : "", position.x, position.y, position.z);
+    return new ParticleEntity(model, nullptr, systemName ? systemName : "", position.x, position.y,
+                              position.z);
 }
 
 void ParticleEntity::Save(DataFile* file) {

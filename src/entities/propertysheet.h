@@ -28,7 +28,7 @@ public:
     std::vector<Field> fields;
 
     void AddText(const char* label, const char* text);
-    void AddNumber(const char* label, float value);   // shown with %f
+    void AddNumber(const char* label, float value);  // shown with %f
     void AddInteger(const char* label, int value);
     void AddReadOnly(const char* label, const char* text);
     void AddCheck(const char* label, bool checked);

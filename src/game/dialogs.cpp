@@ -16,35 +16,34 @@ bool SetSheetField(PropertySheet* sheet, const std::string& label, const std::st
         return false;
     }
     switch (f->kind) {
-        case PropertySheet::FIELD_TEXT:
-            f->text = value;
-            return true;
-        case PropertySheet::FIELD_CHECK:
-            if (value == "1" || value == "yes" || value == "on" || value == "true") f->checked = true;
-            else if (value == "0" || value == "no" || value == "off" || value == "false") f->checked = false;
-            else {
-                *error = "field '" + label + "' is a check box: '" + value + "' is not 1 or 0";
-                return false;
-            }
-            return true;
-        case PropertySheet::FIELD_CHOICE: {
-            int found = -1;
-            for (size_t i = 0; i < f->choices.size() && found < 0; ++i)
-                if (f->choices[i] == value) found = static_cast<int>(i);
-            if (found < 0 && !value.empty() && value.size() < 9 &&
-                value.find_first_not_of("0123456789") == std::string::npos) {
-                long i = std::strtol(value.c_str(), nullptr, 10);
-                if (i < static_cast<long>(f->choices.size())) found = static_cast<int>(i);
-            }
-            if (found < 0) {
-                *error = "field '" + label + "' has no item '" + value + "'";
-                return false;
-            }
-            f->choice = found;
-            return true;
+    case PropertySheet::FIELD_TEXT: f->text = value; return true;
+    case PropertySheet::FIELD_CHECK:
+        if (value == "1" || value == "yes" || value == "on" || value == "true")
+            f->checked = true;
+        else if (value == "0" || value == "no" || value == "off" || value == "false")
+            f->checked = false;
+        else {
+            *error = "field '" + label + "' is a check box: '" + value + "' is not 1 or 0";
+            return false;
         }
-        case PropertySheet::FIELD_READONLY:
-            break;
+        return true;
+    case PropertySheet::FIELD_CHOICE: {
+        int found = -1;
+        for (size_t i = 0; i < f->choices.size() && found < 0; ++i)
+            if (f->choices[i] == value) found = static_cast<int>(i);
+        if (found < 0 && !value.empty() && value.size() < 9 &&
+            value.find_first_not_of("0123456789") == std::string::npos) {
+            long i = std::strtol(value.c_str(), nullptr, 10);
+            if (i < static_cast<long>(f->choices.size())) found = static_cast<int>(i);
+        }
+        if (found < 0) {
+            *error = "field '" + label + "' has no item '" + value + "'";
+            return false;
+        }
+        f->choice = found;
+        return true;
+    }
+    case PropertySheet::FIELD_READONLY: break;
     }
     *error = "field '" + label + "' cannot be set";
     return false;
@@ -72,14 +71,12 @@ const ReplayAnswer* TakeAnswer(const char* what, bool (*fits)(const ReplayAnswer
 char g_open_path[512];
 char g_save_path[512];
 
-const char* RunFileDialog(bool save, const char* title, const char* description,
-                          const char* extension) {
+const char* RunFileDialog(bool save, const char* title, const char* description, const char* extension) {
     char* buffer = save ? g_save_path : g_open_path;
     if (g_replay) {
-        const ReplayAnswer* a = TakeAnswer(save ? "a save dialog" : "an open dialog",
-                                           [](const ReplayAnswer& r) {
-                                               return r.type == ANSWER_FILE || r.type == ANSWER_CANCEL;
-                                           });
+        const ReplayAnswer* a = TakeAnswer(
+            save ? "a save dialog" : "an open dialog",
+            [](const ReplayAnswer& r) { return r.type == ANSWER_FILE || r.type == ANSWER_CANCEL; });
         if (!a || a->type == ANSWER_CANCEL) return nullptr;
         std::snprintf(buffer, 512, "%s", a->path.c_str());
         return buffer;
@@ -102,8 +99,10 @@ void ErrorBox(const char* caption, const char* text) {
         std::fprintf(stderr, "replay: error box '%s': %s\n", caption, text);
         return;
     }
-    if (g_dialogs) g_dialogs->ErrorBox(caption, text);
-    else std::fprintf(stderr, "%s: %s\n", caption, text);
+    if (g_dialogs)
+        g_dialogs->ErrorBox(caption, text);
+    else
+        std::fprintf(stderr, "%s: %s\n", caption, text);
 }
 
 bool YesNoBox(const char* caption, const char* text) {
@@ -118,9 +117,8 @@ bool YesNoBox(const char* caption, const char* text) {
 
 bool RunDialog(PropertySheet* sheet, SheetChanged on_change, void* user) {
     if (g_replay) {
-        const ReplayAnswer* a = TakeAnswer("a dialog", [](const ReplayAnswer& r) {
-            return r.type == ANSWER_OK || r.type == ANSWER_CANCEL;
-        });
+        const ReplayAnswer* a = TakeAnswer(
+            "a dialog", [](const ReplayAnswer& r) { return r.type == ANSWER_OK || r.type == ANSWER_CANCEL; });
         if (!a || a->type == ANSWER_CANCEL) return false;
         for (const auto& field : a->fields) {
             std::string error;

@@ -11,7 +11,8 @@
 //
 // Callers pause the graphics driver around every box or dialog (Pause(true)
 // before, Pause(false) after), as the driver needs to know.
-#pragma once
+#ifndef ZENDAR_GAME_DIALOGS_H
+#define ZENDAR_GAME_DIALOGS_H
 
 #include <string>
 #include <vector>
@@ -41,8 +42,8 @@ public:
     // File dialog: filter shown as "%s (*.%s)" from description and extension,
     // pattern "*." + extension. On OK copies the chosen path into path (size
     // bytes, terminated) and returns true; false when cancelled.
-    virtual bool FileDialog(bool save, const char* title, const char* description,
-                            const char* extension, char* path, int size) = 0;
+    virtual bool FileDialog(bool save, const char* title, const char* description, const char* extension,
+                            char* path, int size) = 0;
 };
 
 // The platform's dialogs; null in tools and tests.
@@ -59,3 +60,5 @@ bool RunDialog(PropertySheet* sheet, SheetChanged on_change = nullptr, void* use
 // save), or null when cancelled.
 const char* OpenFileDialog(const char* title, const char* description, const char* extension);
 const char* SaveFileDialog(const char* title, const char* description, const char* extension);
+
+#endif

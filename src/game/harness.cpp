@@ -49,8 +49,7 @@ bool EndsWithPng(const std::string& name) {
 
 }  // namespace
 
-bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* options,
-                         std::string* error) {
+bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* options, std::string* error) {
     *options = HarnessOptions();
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i] ? argv[i] : "";
@@ -71,8 +70,8 @@ bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* opti
             options->editor = true;
             continue;
         }
-        static const char* const known[] = {"--frames", "--fixed-step", "--seed",
-                                            "--screenshot", "--replay", "--base"};
+        static const char* const known[] = {"--frames",     "--fixed-step", "--seed",
+                                            "--screenshot", "--replay",     "--base"};
         bool is_known = false;
         for (const char* k : known) is_known = is_known || name == k;
         if (!is_known) {
@@ -98,8 +97,7 @@ bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* opti
             errno = 0;
             char* end = nullptr;
             double v = value.empty() ? 0.0 : std::strtod(value.c_str(), &end);
-            if (value.empty() || errno != 0 || *end != '\0' || !std::isfinite(v) || v <= 0.0 ||
-                v > 3600.0) {
+            if (value.empty() || errno != 0 || *end != '\0' || !std::isfinite(v) || v <= 0.0 || v > 3600.0) {
                 *error = "--fixed-step: " + Quote(value) + " is not a positive number of seconds";
                 return false;
             }
@@ -115,8 +113,7 @@ bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* opti
         } else if (name == "--screenshot") {
             size_t colon = value.find(':');
             long long frame;
-            if (colon == std::string::npos ||
-                !ParseWhole(value.substr(0, colon), 0, 1000000000LL, &frame) ||
+            if (colon == std::string::npos || !ParseWhole(value.substr(0, colon), 0, 1000000000LL, &frame) ||
                 !EndsWithPng(value.substr(colon + 1))) {
                 *error = "--screenshot: " + Quote(value) + " is not FRAME:FILE.png";
                 return false;
@@ -150,9 +147,7 @@ bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* opti
 FixedStepClock::FixedStepClock(double step_seconds, double start_seconds)
     : step(step_seconds), start(start_seconds) {}
 
-float FixedStepClock::Seconds() {
-    return static_cast<float>(start + static_cast<double>(steps) * step);
-}
+float FixedStepClock::Seconds() { return static_cast<float>(start + static_cast<double>(steps) * step); }
 
 uint32_t FixedStepClock::Milliseconds() {
     long long ms = std::llround((start + static_cast<double>(steps) * step) * 1000.0);

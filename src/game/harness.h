@@ -8,7 +8,8 @@
 // runs. Frames are numbered from 0: frame N is the (N+1)-th frame the main loop
 // runs. Input events of a replay marked with frame N are delivered before frame
 // N runs; a screenshot at frame N shows the image frame N drew.
-#pragma once
+#ifndef ZENDAR_GAME_HARNESS_H
+#define ZENDAR_GAME_HARNESS_H
 
 #include <cstdint>
 #include <string>
@@ -22,22 +23,21 @@ struct ScreenshotRequest {
 };
 
 struct HarnessOptions {
-    int frames = -1;             // --frames N: stop after N frames; -1 runs until the window closes
-    double fixed_step = 0.0;     // --fixed-step S: both clocks advance S seconds per frame; 0 = real time
-    bool seeded = false;         // --seed N given
+    int frames = -1;          // --frames N: stop after N frames; -1 runs until the window closes
+    double fixed_step = 0.0;  // --fixed-step S: both clocks advance S seconds per frame; 0 = real time
+    bool seeded = false;      // --seed N given
     unsigned seed = 0;
     std::vector<ScreenshotRequest> screenshots;  // --screenshot FRAME:FILE.png, repeatable
-    std::string replay;          // --replay FILE
-    std::string base;            // --base DIR
-    bool editor = false;         // --editor: start in editor mode
+    std::string replay;                          // --replay FILE
+    std::string base;                            // --base DIR
+    bool editor = false;                         // --editor: start in editor mode
 
     bool Any() const;
 };
 
 // Parses argv[1] .. argv[argc-1]. On failure returns false with a one-line
 // message (no trailing newline) in *error; *options is then unspecified.
-bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* options,
-                         std::string* error);
+bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* options, std::string* error);
 
 // The option summary printed with a usage error.
 const char* HarnessUsage();
@@ -90,3 +90,5 @@ std::vector<ScreenshotRequest> HarnessMissedScreenshots();
 
 // Forgets the options and restores the real-time clock (tests).
 void ResetHarness();
+
+#endif

@@ -10,11 +10,11 @@ Replay* g_replay = nullptr;
 
 const char* ReplayAnswerName(ReplayAnswerType type) {
     switch (type) {
-        case ANSWER_YES: return "yes";
-        case ANSWER_NO: return "no";
-        case ANSWER_OK: return "ok";
-        case ANSWER_CANCEL: return "cancel";
-        case ANSWER_FILE: return "file";
+    case ANSWER_YES: return "yes";
+    case ANSWER_NO: return "no";
+    case ANSWER_OK: return "ok";
+    case ANSWER_CANCEL: return "cancel";
+    case ANSWER_FILE: return "file";
     }
     return "?";
 }
@@ -52,9 +52,12 @@ bool ToInt(const std::string& text, long min, long max, int* out) {
 std::string Q(const std::string& s) { return "'" + s + "'"; }
 
 bool ParseUpDown(const std::string& word, bool* pressed) {
-    if (word == "down") *pressed = true;
-    else if (word == "up") *pressed = false;
-    else return false;
+    if (word == "down")
+        *pressed = true;
+    else if (word == "up")
+        *pressed = false;
+    else
+        return false;
     return true;
 }
 
@@ -81,7 +84,8 @@ bool Replay::Parse(const std::string& text, std::string* error) {
         std::vector<std::string> w = Words(line);
 
         if (w[0] == "answer") {
-            if (w.size() < 2) return fail("answer needs yes, no, ok, cancel, file PATH or field LABEL = VALUE");
+            if (w.size() < 2)
+                return fail("answer needs yes, no, ok, cancel, file PATH or field LABEL = VALUE");
             ReplayAnswer a;
             a.line = line_no;
             const std::string& kind = w[1];
@@ -91,8 +95,7 @@ bool Replay::Parse(const std::string& text, std::string* error) {
                 std::string rest = line.substr(start);
                 size_t eq = rest.find('=');
                 std::string label = eq == std::string::npos ? "" : Trim(rest.substr(0, eq));
-                if (eq == std::string::npos || label.empty())
-                    return fail("answer field needs LABEL = VALUE");
+                if (eq == std::string::npos || label.empty()) return fail("answer field needs LABEL = VALUE");
                 if (pending_fields.empty()) pending_fields_line = line_no;
                 pending_fields.emplace_back(label, Trim(rest.substr(eq + 1)));
                 continue;
@@ -104,16 +107,20 @@ bool Replay::Parse(const std::string& text, std::string* error) {
                 if (a.path.empty()) return fail("answer file needs a path");
             } else {
                 if (w.size() != 2) return fail("unexpected text after " + Q("answer " + kind));
-                if (kind == "yes") a.type = ANSWER_YES;
-                else if (kind == "no") a.type = ANSWER_NO;
-                else if (kind == "ok") a.type = ANSWER_OK;
-                else if (kind == "cancel") a.type = ANSWER_CANCEL;
-                else return fail("unknown answer " + Q(kind) + " (yes, no, ok, cancel, file, field)");
+                if (kind == "yes")
+                    a.type = ANSWER_YES;
+                else if (kind == "no")
+                    a.type = ANSWER_NO;
+                else if (kind == "ok")
+                    a.type = ANSWER_OK;
+                else if (kind == "cancel")
+                    a.type = ANSWER_CANCEL;
+                else
+                    return fail("unknown answer " + Q(kind) + " (yes, no, ok, cancel, file, field)");
             }
             if (!pending_fields.empty()) {
                 if (a.type != ANSWER_OK)
-                    return fail("field answers must be followed by 'answer ok', not " +
-                                Q("answer " + kind));
+                    return fail("field answers must be followed by 'answer ok', not " + Q("answer " + kind));
                 a.fields.swap(pending_fields);
             }
             new_answers.push_back(a);

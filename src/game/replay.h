@@ -14,7 +14,8 @@
 //
 // The input driver takes the events due at the frame it is reading (see
 // harness.h for the frame numbers); the dialog calls take the answers.
-#pragma once
+#ifndef ZENDAR_GAME_REPLAY_H
+#define ZENDAR_GAME_REPLAY_H
 
 #include <cstdint>
 #include <string>
@@ -30,10 +31,10 @@ enum ReplayEventType {
 struct ReplayEvent {
     int frame = 0;
     ReplayEventType type = REPLAY_KEY;
-    int code = 0;          // key: DirectInput code; mouse button: 0..3
-    bool pressed = false;  // key and mouse button
+    int code = 0;                // key: DirectInput code; mouse button: 0..3
+    bool pressed = false;        // key and mouse button
     int dx = 0, dy = 0, dz = 0;  // mouse move
-    int line = 0;          // line in the replay file
+    int line = 0;                // line in the replay file
 };
 
 enum ReplayAnswerType {
@@ -89,3 +90,5 @@ private:
 // The replay of this run; null when the program runs without one. Set by the
 // platform layer before the services are created.
 extern Replay* g_replay;
+
+#endif

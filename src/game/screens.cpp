@@ -45,14 +45,14 @@ void ShowImage(const char* name, bool shown) { SetInterfaceImageShown(name, show
 
 // The loading pictures (shown by the scene load) and the two pointers.
 void RegisterIntroImages() {
-    RegisterInterfaceImage("load1", "textures\\interface\\loading\\loading01.bmp", nullptr, 128, 176, 128, 128,
-                           false);
-    RegisterInterfaceImage("load2", "textures\\interface\\loading\\loading02.bmp", nullptr, 256, 176, 128, 128,
-                           false);
-    RegisterInterfaceImage("load3", "textures\\interface\\loading\\loading03.bmp", nullptr, 384, 176, 128, 128,
-                           false);
-    RegisterInterfaceImage("cursor", "textures\\interface\\pointer01.bmp", "textures\\interface\\pointer01a.bmp", 315,
-                           235, 10, 10, true);
+    RegisterInterfaceImage("load1", "textures\\interface\\loading\\loading01.bmp", nullptr, 128, 176, 128,
+                           128, false);
+    RegisterInterfaceImage("load2", "textures\\interface\\loading\\loading02.bmp", nullptr, 256, 176, 128,
+                           128, false);
+    RegisterInterfaceImage("load3", "textures\\interface\\loading\\loading03.bmp", nullptr, 384, 176, 128,
+                           128, false);
+    RegisterInterfaceImage("cursor", "textures\\interface\\pointer01.bmp",
+                           "textures\\interface\\pointer01a.bmp", 315, 235, 10, 10, true);
     RegisterInterfaceImage("crosshair", "textures\\interface\\crosshair.bmp",
                            "textures\\interface\\crosshair_alpha.bmp", 315, 235, 10, 10, true);
 }
@@ -129,10 +129,12 @@ String JoinedInventory() {
 void TraceGameState() {
     if (!g_game) return;
     const List<String>& quests = g_game->QuestLog();
-    for (int i = g_trace.quests; i < quests.Size(); ++i) LogLine("GAME - quest flag '%s' set", quests[i].c_str());
+    for (int i = g_trace.quests; i < quests.Size(); ++i)
+        LogLine("GAME - quest flag '%s' set", quests[i].c_str());
     g_trace.quests = quests.Size();
     String inventory = JoinedInventory();
-    if (g_game->Inventory().Size() != g_trace.items || strcmp(inventory.c_str(), g_trace.inventory.c_str()) != 0) {
+    if (g_game->Inventory().Size() != g_trace.items ||
+        strcmp(inventory.c_str(), g_trace.inventory.c_str()) != 0) {
         LogLine("GAME - inventory (%d): %s", g_game->Inventory().Size(), inventory.c_str());
         g_trace.items = g_game->Inventory().Size();
         g_trace.inventory = inventory;
@@ -205,8 +207,10 @@ void GameFrame(PlayerCamera* camera) {
     RunScriptScheduler();
 
     const int mode = g_world ? g_world->mouseMode : GetMouseMode();
-    if (mode == MOUSE_POINTER) ConversationStep();
-    else if (mode == MOUSE_LOOK) WalkStep(camera, now);
+    if (mode == MOUSE_POINTER)
+        ConversationStep();
+    else if (mode == MOUSE_LOOK)
+        WalkStep(camera, now);
 
     if (g_world && g_gfxdriver && camera) {
         const int frames = g_gfxdriver->frames;
@@ -234,8 +238,10 @@ void Overlay(PlayerCamera* camera) {
             d->SetViewMatrix(&eye->view);
         }
         const float before = ClockSeconds();
-        if (g_world && eye) g_world->RenderWorld(eye->position, eye->direction, eye->frustum);
-        else d->Clear(PackColor(255, 0, 0, 0));
+        if (g_world && eye)
+            g_world->RenderWorld(eye->position, eye->direction, eye->frustum);
+        else
+            d->Clear(PackColor(255, 0, 0, 0));
         g_frameClock.worldRenderTime = ClockSeconds() - before;
 
         if (talking) {
@@ -262,8 +268,10 @@ void EditorOverlay(PlayerCamera* camera, const char* selection) {
         d->SetProjection(camera->fieldOfView, camera->aspect, camera->nearPlane, camera->farPlane);
         d->SetViewMatrix(&camera->view);
     }
-    if (g_world && camera) g_world->RenderWorld(camera->position, camera->direction, camera->frustum);
-    else d->Clear(PackColor(255, 0, 0, 0));
+    if (g_world && camera)
+        g_world->RenderWorld(camera->position, camera->direction, camera->frustum);
+    else
+        d->Clear(PackColor(255, 0, 0, 0));
     if (g_settings && g_settings->show_interface) DrawInterface();
     if (g_settings && g_settings->show_debug_text && g_font) {
         g_font->SelectSkin("white");
@@ -323,11 +331,8 @@ const CreditLine kScripters[] = {
 };
 
 const CreditRole kRoles[] = {
-    {"Programmers:", 80, kProgrammers, 3},
-    {"Artists:", 150, kArtists, 3},
-    {"Sound:", 239, kSound, 1},
-    {"Writers:", 280, kWriters, 1},
-    {"Scripters:", 321, kScripters, 2},
+    {"Programmers:", 80, kProgrammers, 3}, {"Artists:", 150, kArtists, 3},     {"Sound:", 239, kSound, 1},
+    {"Writers:", 280, kWriters, 1},        {"Scripters:", 321, kScripters, 2},
 };
 
 const char* const kThanks[] = {

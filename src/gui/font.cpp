@@ -151,7 +151,8 @@ int Font::AdvanceAt(unsigned char c, int x, int startX) const {
 int Font::TextWidth(const char* text, int startX) const {
     if (!text) return 0;
     int x = startX;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) x += AdvanceAt(*p, x, startX);
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
+        x += AdvanceAt(*p, x, startX);
     return x - startX;
 }
 

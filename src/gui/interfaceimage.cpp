@@ -24,8 +24,8 @@ StringHashTable& ImageTable() {
 
 }  // namespace
 
-InterfaceImage::InterfaceImage(const char* imageName, const char* textureName, const char* alphaMap, int px, int py,
-                               int w, int h, bool show)
+InterfaceImage::InterfaceImage(const char* imageName, const char* textureName, const char* alphaMap, int px,
+                               int py, int w, int h, bool show)
     : x(px), y(py), width(w), height(h), name(CopyText(imageName)), texture(CopyText(textureName)) {
     shown = show ? 1 : 0;
     std::memset(quad, 0, sizeof quad);
@@ -78,8 +78,8 @@ void InterfaceImage::Draw() {
     g_gfxdriver->DrawStrip(quad, 4);
 }
 
-InterfaceImage* RegisterInterfaceImage(const char* name, const char* texture, const char* alphaMap, int x, int y,
-                                       int width, int height, bool shown) {
+InterfaceImage* RegisterInterfaceImage(const char* name, const char* texture, const char* alphaMap, int x,
+                                       int y, int width, int height, bool shown) {
     if (!name) return nullptr;
     if (InterfaceImage* existing = FindInterfaceImage(name)) return existing;
     InterfaceImage* image = new InterfaceImage(name, texture, alphaMap, x, y, width, height, shown);

@@ -42,8 +42,8 @@ private:
 
 // The process-wide list. Registering a name that exists does nothing (the
 // existing image is returned).
-InterfaceImage* RegisterInterfaceImage(const char* name, const char* texture, const char* alphaMap, int x, int y,
-                                       int width, int height, bool shown);
+InterfaceImage* RegisterInterfaceImage(const char* name, const char* texture, const char* alphaMap, int x,
+                                       int y, int width, int height, bool shown);
 InterfaceImage* FindInterfaceImage(const char* name);
 // The image, or null when no image has that name.
 InterfaceImage* SetInterfaceImageShown(const char* name, bool shown);

@@ -32,7 +32,7 @@ extern const char* const kTextBoxFrameAlpha;
 
 struct TextEntry {
     bool selectable = false;
-    int32_t top = 0;     // relative to the box's y
+    int32_t top = 0;  // relative to the box's y
     int32_t bottom = 0;
     int32_t lineCount = 0;
     String skin;

@@ -66,8 +66,8 @@ void BufferedInputDriver::SetMousePosition(double x, double y, double z) {
     position[2] = z;
 }
 
-void BufferedInputDriver::GetMouseRange(double* minX, double* maxX, double* minY, double* maxY,
-                                        double* minZ, double* maxZ) {
+void BufferedInputDriver::GetMouseRange(double* minX, double* maxX, double* minY, double* maxY, double* minZ,
+                                        double* maxZ) {
     if (minX) *minX = range[0][0];
     if (maxX) *maxX = range[0][1];
     if (minY) *minY = range[1][0];
@@ -199,34 +199,30 @@ bool BufferedInputDriver::UpdateMouse(void* context) {
     for (uint32_t i = 0; i < count; ++i) {
         const DeviceRecord& r = mouse_events[i];
         switch (r.offset) {
-            case MOUSE_OFFSET_X:
-            case MOUSE_OFFSET_Y:
-            case MOUSE_OFFSET_Z:
-                MoveAxis(static_cast<int>(r.offset / 4), static_cast<int32_t>(r.data));
-                break;
-            case MOUSE_OFFSET_BUTTON0:
-            case MOUSE_OFFSET_BUTTON0 + 1:
-            case MOUSE_OFFSET_BUTTON0 + 2:
-            case MOUSE_OFFSET_BUTTON3: {
-                int b = static_cast<int>(r.offset - MOUSE_OFFSET_BUTTON0);
-                uint8_t pressed = (r.data & kDevicePressed) ? 1 : 0;
-                button_down[b] = pressed;
-                button_latch[b] = pressed;
-                if (MouseCallback callback = mouse_bindings[b]) {
-                    MouseButtonEvent event;
-                    event.button = b;
-                    event.timestamp = r.timestamp;
-                    event.pressed = pressed;
-                    event.x = position[0];
-                    event.y = position[1];
-                    event.z = position[2];
-                    callback(&event);
-                }
-                break;
+        case MOUSE_OFFSET_X:
+        case MOUSE_OFFSET_Y:
+        case MOUSE_OFFSET_Z: MoveAxis(static_cast<int>(r.offset / 4), static_cast<int32_t>(r.data)); break;
+        case MOUSE_OFFSET_BUTTON0:
+        case MOUSE_OFFSET_BUTTON0 + 1:
+        case MOUSE_OFFSET_BUTTON0 + 2:
+        case MOUSE_OFFSET_BUTTON3: {
+            int b = static_cast<int>(r.offset - MOUSE_OFFSET_BUTTON0);
+            uint8_t pressed = (r.data & kDevicePressed) ? 1 : 0;
+            button_down[b] = pressed;
+            button_latch[b] = pressed;
+            if (MouseCallback callback = mouse_bindings[b]) {
+                MouseButtonEvent event;
+                event.button = b;
+                event.timestamp = r.timestamp;
+                event.pressed = pressed;
+                event.x = position[0];
+                event.y = position[1];
+                event.z = position[2];
+                callback(&event);
             }
-            default:
-                LogLine("WARNING: Invalid mousebutton %i!", static_cast<int>(r.offset));
-                break;
+            break;
+        }
+        default: LogLine("WARNING: Invalid mousebutton %i!", static_cast<int>(r.offset)); break;
         }
     }
     return true;

@@ -32,8 +32,7 @@ public:
     void SetMousePosition(double x, double y, double z) override;
     void GetMouseRange(double* minX, double* maxX, double* minY, double* maxY, double* minZ,
                        double* maxZ) override;
-    void SetMouseRange(double minX, double maxX, double minY, double maxY, double minZ,
-                       double maxZ) override;
+    void SetMouseRange(double minX, double maxX, double minY, double maxY, double minZ, double maxZ) override;
     void GetMouseScale(double* x, double* y, double* z) override;
     void SetMouseScale(double x, double y, double z) override;
     void AcquireKeyboard() override;

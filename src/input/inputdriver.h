@@ -14,18 +14,18 @@
 
 // Handed to a key callback for every buffered key event.
 struct KeyEvent {
-    int32_t code;         // DIK_* key code
-    uint32_t timestamp;   // milliseconds, the device's stamp
-    uint8_t pressed;      // 1 went down, 0 went up
-    void* context;        // the value given to UpdateKeyboard / Update
+    int32_t code;        // DIK_* key code
+    uint32_t timestamp;  // milliseconds, the device's stamp
+    uint8_t pressed;     // 1 went down, 0 went up
+    void* context;       // the value given to UpdateKeyboard / Update
 };
 
 // Handed to a mouse-button callback for every buffered button event.
 struct MouseButtonEvent {
-    int32_t button;       // 0 left, 1 right, 2 middle, 3 fourth
+    int32_t button;  // 0 left, 1 right, 2 middle, 3 fourth
     uint32_t timestamp;
     uint8_t pressed;
-    double x, y, z;       // the mouse position after this event
+    double x, y, z;  // the mouse position after this event
 };
 
 typedef void (*KeyCallback)(KeyEvent* event);

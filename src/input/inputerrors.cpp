@@ -28,8 +28,9 @@ const ErrorText kErrorTexts[] = {
     {0x80040205u, "The operation cannot be performed unless the device is acquired in DISCL_EXCLUSIVE mode"},
     {0x80040206u, "The effect could not be downloaded because essential information is missing"},
     {0x80040207u, "The device is not buffered. Set the DIPROP_BUFFERSIZE property to enable buffering"},
-    {0x80040208u, "The parameters were updated in memory but were not downloaded to the device because the "
-                  "device does not support updating an effect while it is still playing"},
+    {0x80040208u,
+     "The parameters were updated in memory but were not downloaded to the device because the "
+     "device does not support updating an effect while it is still playing"},
     {0x80040209u, "The operation could not be completed because the device is not plugged in"},
     {0x8004020Au, "More information was requested to be sent than can be sent to the device"},
     {0x80070002u, "The requested object does not exist"},
@@ -38,10 +39,12 @@ const ErrorText kErrorTexts[] = {
     {0x8007000Eu, "The DirectInput subsystem could not allocate sufficient memory to complete the call"},
     {0x80070015u, "This object has not been initialized"},
     {0x8007001Eu, "Access to the input device has been lost. It must be reacquired"},
-    {0x80070057u, "An invalid parameter was passed to the returning function, or the object was not in a "
-                  "state that permitted the function to be called"},
-    {0x80070077u, "The object could not be created due to an incompatible driver version or mismatched or "
-                  "incomplete driver components"},
+    {0x80070057u,
+     "An invalid parameter was passed to the returning function, or the object was not in a "
+     "state that permitted the function to be called"},
+    {0x80070077u,
+     "The object could not be created due to an incompatible driver version or mismatched or "
+     "incomplete driver components"},
     {0x800700AAu, "The operation cannot be performed while the device is acquired"},
     {0x8007047Eu, "The application requires a newer version of DirectInput"},
     {0x80070481u, "The application was written for an unsupported prerelease version of DirectInput"},

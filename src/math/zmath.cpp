@@ -29,8 +29,7 @@ bool IsShort(float len) {
 
 void VectorNormalize(VECTOR& v) {
     float len = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    if (IsShort(len) || len == 1.0f)
-        return;
+    if (IsShort(len) || len == 1.0f) return;
     v.x /= len;
     v.y /= len;
     v.z /= len;
@@ -40,8 +39,7 @@ void VectorSetLength(VECTOR& v, float len) {
     float current = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
     // A zero vector has no direction to keep; leave it as it is instead of
     // filling it with NaNs that would spread through every later transform.
-    if (current == 0.0f)
-        return;
+    if (current == 0.0f) return;
     float k = len / current;
     v.x *= k;
     v.y *= k;
@@ -154,11 +152,9 @@ void MatrixFromQuaternion(MATRIX& m, const QUATERNION& q) {
 }
 
 bool MatrixPerspective(MATRIX& m, float fov, float aspect, float znear, float zfar) {
-    if (std::fabs(zfar - znear) < 0.01f)
-        return false;
+    if (std::fabs(zfar - znear) < 0.01f) return false;
     float s = std::sin(fov * 0.5f);
-    if (std::fabs(s) < 0.01f)
-        return false;
+    if (std::fabs(s) < 0.01f) return false;
     float c = std::cos(fov * 0.5f);
     float q = zfar / (zfar - znear);
     std::memset(m.m, 0, sizeof m.m);
@@ -173,8 +169,7 @@ bool MatrixPerspective(MATRIX& m, float fov, float aspect, float znear, float zf
 bool MatrixLookAt(MATRIX& m, const VECTOR& eye, const VECTOR& at, const VECTOR& up) {
     VECTOR view = at - eye;
     float len = VectorLength(view);
-    if (len < 1e-6f)
-        return false;
+    if (len < 1e-6f) return false;
     view *= 1.0f / len;
 
     VECTOR u = up - view * VectorDot(up, view);
@@ -185,8 +180,7 @@ bool MatrixLookAt(MATRIX& m, const VECTOR& eye, const VECTOR& at, const VECTOR& 
         if (len < 1e-6f) {
             u = VECTOR{0.0f, 0.0f, 1.0f} - view * view.z;
             len = VectorLength(u);
-            if (len < 1e-6f)
-                return false;
+            if (len < 1e-6f) return false;
         }
     }
     u *= 1.0f / len;
@@ -240,8 +234,7 @@ void MatrixMultiply(MATRIX& out, const MATRIX& a, const MATRIX& b) {
     float r[16] = {};
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
-            for (int k = 0; k < 4; ++k)
-                r[i * 4 + j] += a.m[i * 4 + k] * b.m[k * 4 + j];
+            for (int k = 0; k < 4; ++k) r[i * 4 + j] += a.m[i * 4 + k] * b.m[k * 4 + j];
     std::memcpy(out.m, r, sizeof r);
 }
 
@@ -255,10 +248,8 @@ bool MatrixIsIdentity(const MATRIX& m) {
 }
 
 bool MatrixInvertAffine(MATRIX& out, const MATRIX& m) {
-    if (std::fabs(m.m[15] - 1.0f) > 0.001f)
-        return false;
-    if (std::fabs(m.m[3]) > 0.001f || std::fabs(m.m[7]) > 0.001f || std::fabs(m.m[11]) > 0.001f)
-        return false;
+    if (std::fabs(m.m[15] - 1.0f) > 0.001f) return false;
+    if (std::fabs(m.m[3]) > 0.001f || std::fabs(m.m[7]) > 0.001f || std::fabs(m.m[11]) > 0.001f) return false;
 
     const float* a = m.m;
     // Cofactors of the upper 3x3, already transposed into the inverse's layout.
@@ -274,8 +265,7 @@ bool MatrixInvertAffine(MATRIX& out, const MATRIX& m) {
     r[8] = a[0] * a[5] - a[1] * a[4];
     float det = a[0] * r[0] + a[1] * r[3] + a[2] * r[6];
     float inv = 1.0f / det;
-    for (float& v : r)
-        v *= inv;
+    for (float& v : r) v *= inv;
 
     float tx = a[12], ty = a[13], tz = a[14];
     MATRIX o;
@@ -300,15 +290,13 @@ bool MatrixInvertAffine(MATRIX& out, const MATRIX& m) {
 }
 
 void TransformPoint(const MATRIX& m, const VECTOR& p, VECTOR& out) {
-    if (!TransformPointChecked(out, p, m))
-        out = VECTOR{0.0f, 0.0f, 0.0f};
+    if (!TransformPointChecked(out, p, m)) out = VECTOR{0.0f, 0.0f, 0.0f};
 }
 
 bool TransformPointChecked(VECTOR& out, const VECTOR& p, const MATRIX& m) {
     const float* a = m.m;
     float w = p.x * a[3] + p.y * a[7] + p.z * a[11] + a[15];
-    if (std::fabs(w) < 1e-5f)
-        return false;
+    if (std::fabs(w) < 1e-5f) return false;
     float x = (p.x * a[0] + p.y * a[4] + p.z * a[8] + a[12]) / w;
     float y = (p.x * a[1] + p.y * a[5] + p.z * a[9] + a[13]) / w;
     float z = (p.x * a[2] + p.y * a[6] + p.z * a[10] + a[14]) / w;
@@ -411,18 +399,15 @@ void QuaternionFromEuler(QUATERNION& q, float ax, float ay, float az) {
 
 int ClassifyPoint(const VECTOR& p, const VECTOR& planeOrigin, const VECTOR& planeNormal) {
     float d = VectorDot(planeOrigin - p, planeNormal);
-    if (d > 1e-5f)
-        return POINT_BEHIND_PLANE;
-    if (d < -1e-5f)
-        return POINT_IN_FRONT_OF_PLANE;
+    if (d > 1e-5f) return POINT_BEHIND_PLANE;
+    if (d < -1e-5f) return POINT_IN_FRONT_OF_PLANE;
     return POINT_ON_PLANE;
 }
 
 double RayPlaneDistance(const VECTOR& rayOrigin, const VECTOR& rayDir, const VECTOR& planeOrigin,
                         const VECTOR& planeNormal) {
     double denom = VectorDot(planeNormal, rayDir);
-    if (std::fabs(denom) < 1e-5)
-        return -1.0;
+    if (std::fabs(denom) < 1e-5) return -1.0;
     double numer = VectorDot(planeNormal, rayOrigin) - VectorDot(planeNormal, planeOrigin);
     return -(numer / denom);
 }
@@ -432,19 +417,16 @@ double RaySphereDistance(const VECTOR& rayOrigin, const VECTOR& rayDir, const VE
     double c = VectorLength(q);
     double v = VectorDot(q, rayDir);
     double d = (double)radius * radius - (c * c - v * v);
-    if (d < 0.0)
-        return -1.0;
+    if (d < 0.0) return -1.0;
     return v - std::sqrt(d);
 }
 
 bool PointInBox(const VECTOR& p, const float box[6]) {
-    return p.x >= box[0] && p.x <= box[3] && p.y >= box[1] && p.y <= box[4] && p.z >= box[2] &&
-           p.z <= box[5];
+    return p.x >= box[0] && p.x <= box[3] && p.y >= box[1] && p.y <= box[4] && p.z >= box[2] && p.z <= box[5];
 }
 
 bool SphereIntersectsBox(const VECTOR& centre, float radius, const float box[6]) {
-    if (PointInBox(centre, box))
-        return true;
+    if (PointInBox(centre, box)) return true;
     const float c[3] = {centre.x, centre.y, centre.z};
     float sum = 0.0f;
     for (int i = 0; i < 3; ++i) {
@@ -459,7 +441,11 @@ bool SphereIntersectsBox(const VECTOR& centre, float radius, const float box[6])
 }
 
 bool RayIntersectsBox(const float box[6], const VECTOR& origin, const VECTOR& dir) {
-    enum { kLeft, kRight, kMiddle };
+    enum {
+        kLeft,
+        kRight,
+        kMiddle
+    };
     const float o[3] = {origin.x, origin.y, origin.z};
     const float d[3] = {dir.x, dir.y, dir.z};
     int side[3];
@@ -478,8 +464,7 @@ bool RayIntersectsBox(const float box[6], const VECTOR& origin, const VECTOR& di
             side[i] = kMiddle;
         }
     }
-    if (inside)
-        return true;
+    if (inside) return true;
 
     float t[3];
     for (int i = 0; i < 3; ++i)
@@ -487,17 +472,13 @@ bool RayIntersectsBox(const float box[6], const VECTOR& origin, const VECTOR& di
 
     int axis = 0;
     for (int i = 1; i < 3; ++i)
-        if (t[i] > t[axis])
-            axis = i;
-    if (t[axis] < 0.0f)
-        return false;
+        if (t[i] > t[axis]) axis = i;
+    if (t[axis] < 0.0f) return false;
 
     for (int i = 0; i < 3; ++i) {
-        if (i == axis)
-            continue;
+        if (i == axis) continue;
         float at = o[i] + t[axis] * d[i];
-        if (at < box[i] || at > box[i + 3])
-            return false;
+        if (at < box[i] || at > box[i + 3]) return false;
     }
     return true;
 }

@@ -26,9 +26,24 @@ struct VECTOR {
     VECTOR operator-(const VECTOR& o) const { return VECTOR{x - o.x, y - o.y, z - o.z}; }
     VECTOR operator-() const { return VECTOR{-x, -y, -z}; }
     VECTOR operator*(float s) const { return VECTOR{x * s, y * s, z * s}; }
-    VECTOR& operator+=(const VECTOR& o) { x += o.x; y += o.y; z += o.z; return *this; }
-    VECTOR& operator-=(const VECTOR& o) { x -= o.x; y -= o.y; z -= o.z; return *this; }
-    VECTOR& operator*=(float s) { x *= s; y *= s; z *= s; return *this; }
+    VECTOR& operator+=(const VECTOR& o) {
+        x += o.x;
+        y += o.y;
+        z += o.z;
+        return *this;
+    }
+    VECTOR& operator-=(const VECTOR& o) {
+        x -= o.x;
+        y -= o.y;
+        z -= o.z;
+        return *this;
+    }
+    VECTOR& operator*=(float s) {
+        x *= s;
+        y *= s;
+        z *= s;
+        return *this;
+    }
     bool operator==(const VECTOR& o) const { return x == o.x && y == o.y && z == o.z; }
     bool operator!=(const VECTOR& o) const { return !(*this == o); }
 };

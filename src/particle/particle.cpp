@@ -226,7 +226,8 @@ CSmoke::CSmoke(int capacity_, int spread_)
 
 // --- stars ----------------------------------------------------------------
 
-CStars::CStars(int count) : ParticleSystem(count, 0, "textures\\lens_fx\\star01.bmp", "textures\\lens_fx\\star01alpha.bmp") {
+CStars::CStars(int count)
+    : ParticleSystem(count, 0, "textures\\lens_fx\\star01.bmp", "textures\\lens_fx\\star01alpha.bmp") {
     Emit(count);
 }
 
@@ -360,9 +361,9 @@ public:
     ParticleSystem* CreateSystem(ParticleKind kind, int maxParticles, float spread) override {
         int s = static_cast<int>(spread);
         switch (kind) {
-            case PARTICLE_TORCH: return new CTorch(maxParticles, s);
-            case PARTICLE_SMOKE: return new CSmoke(maxParticles, s);
-            case PARTICLE_CAMPFIRE: return new CCampfire(maxParticles, s);
+        case PARTICLE_TORCH: return new CTorch(maxParticles, s);
+        case PARTICLE_SMOKE: return new CSmoke(maxParticles, s);
+        case PARTICLE_CAMPFIRE: return new CCampfire(maxParticles, s);
         }
         return nullptr;
     }

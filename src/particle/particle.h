@@ -66,7 +66,7 @@ protected:
     float sizeLimit = 0.0f;         // growth stops at this size (0: no limit)
     float emissionInterval = 0.0f;  // seconds
     int emissionCount = 0;
-    float birthVelocity = 0.0f;     // upwards
+    float birthVelocity = 0.0f;  // upwards
     float birthSize = 0.0f;
 
 private:

@@ -82,7 +82,8 @@ InterfaceImage* Game::Icon(const char* name) {
         icons.RemoveAt(i);
         break;
     }
-    InterfaceImage* icon = new InterfaceImage("an item", texture.c_str(), nullptr, 0, 0, kIconSize, kIconSize, true);
+    InterfaceImage* icon =
+        new InterfaceImage("an item", texture.c_str(), nullptr, 0, 0, kIconSize, kIconSize, true);
     icons.Add(icon);
     return icon;
 }
@@ -98,28 +99,17 @@ void Game::DrawInventory() {
 void Game::ScriptCall(int code, const char* text, int value) {
     if (!text) text = "";
     switch (code) {
-        case 0:
-            spare = value;
-            break;
-        case 1:
-            LogLine("setting info string..");
-            ShowMessage(text, static_cast<float>(value));
-            break;
-        case 2:
-            LoadScene(text);
-            break;
-        case 3:
-        case 4:
-            ApplyScriptSettingsCall(code, value);
-            break;
-        case 5:
-            AddItem(text);
-            break;
-        case 6:
-            SetQuestFlag(text);
-            break;
-        default:
-            break;
+    case 0: spare = value; break;
+    case 1:
+        LogLine("setting info string..");
+        ShowMessage(text, static_cast<float>(value));
+        break;
+    case 2: LoadScene(text); break;
+    case 3:
+    case 4: ApplyScriptSettingsCall(code, value); break;
+    case 5: AddItem(text); break;
+    case 6: SetQuestFlag(text); break;
+    default: break;
     }
 }
 

@@ -51,7 +51,8 @@ public:
         camera->UpdateFrustum();
         if (g_gfxdriver) {
             g_gfxdriver->SetViewMatrix(&camera->view);
-            g_gfxdriver->SetProjection(camera->fieldOfView, camera->aspect, camera->nearPlane, camera->farPlane);
+            g_gfxdriver->SetProjection(camera->fieldOfView, camera->aspect, camera->nearPlane,
+                                       camera->farPlane);
         }
     }
 
@@ -62,16 +63,22 @@ public:
         return g_game ? g_game->HasItem(item) : DialogPresentation::HasItem(item);
     }
     void SetQuestFlag(const char* flag) override {
-        if (g_game) g_game->SetQuestFlag(flag);
-        else DialogPresentation::SetQuestFlag(flag);
+        if (g_game)
+            g_game->SetQuestFlag(flag);
+        else
+            DialogPresentation::SetQuestFlag(flag);
     }
     void AddItem(const char* item) override {
-        if (g_game) g_game->AddItem(item);
-        else DialogPresentation::AddItem(item);
+        if (g_game)
+            g_game->AddItem(item);
+        else
+            DialogPresentation::AddItem(item);
     }
     void RemoveItem(const char* item) override {
-        if (g_game) g_game->RemoveItem(item);
-        else DialogPresentation::RemoveItem(item);
+        if (g_game)
+            g_game->RemoveItem(item);
+        else
+            DialogPresentation::RemoveItem(item);
     }
     void StartScript(const char* name) override { StartScriptByName(name); }
 };
@@ -79,21 +86,29 @@ public:
 class GameScriptCalls : public ScriptGame {
 public:
     void ScriptCall(int code, const char* text, int value) override {
-        if (g_game) g_game->ScriptCall(code, text, value);
-        else ScriptGame::ScriptCall(code, text, value);
+        if (g_game)
+            g_game->ScriptCall(code, text, value);
+        else
+            ScriptGame::ScriptCall(code, text, value);
     }
     void ScriptVectorCall(int code, const char* text, const VECTOR& v) override {
-        if (g_game) g_game->ScriptVectorCall(code, text, v);
-        else ScriptGame::ScriptVectorCall(code, text, v);
+        if (g_game)
+            g_game->ScriptVectorCall(code, text, v);
+        else
+            ScriptGame::ScriptVectorCall(code, text, v);
     }
 };
 
 class GameWorldLink : public GameLink {
 public:
-    bool HasItem(const char* item) override { return g_game ? g_game->HasItem(item) : GameLink::HasItem(item); }
+    bool HasItem(const char* item) override {
+        return g_game ? g_game->HasItem(item) : GameLink::HasItem(item);
+    }
     void ShowMessage(const char* text, float seconds) override {
-        if (g_game) g_game->ShowMessage(text, seconds);
-        else GameLink::ShowMessage(text, seconds);
+        if (g_game)
+            g_game->ShowMessage(text, seconds);
+        else
+            GameLink::ShowMessage(text, seconds);
     }
     void SetPointerMode() override { SetMouseMode(MOUSE_POINTER); }
 };

@@ -110,7 +110,12 @@ void Settings::Parse(DataFile& file) {
 }
 
 void Settings::ApplyNumericKey(const char* key, DataFile& file) {
-    enum Kind { kBool, kInt, kRenderer, kFov };
+    enum Kind {
+        kBool,
+        kInt,
+        kRenderer,
+        kFov
+    };
     struct Key {
         const char* name;
         Kind kind;
@@ -139,13 +144,13 @@ void Settings::ApplyNumericKey(const char* key, DataFile& file) {
         int32_t value = SettingsInteger(text);
         delete[] text;
         switch (k.kind) {
-            case kBool: *static_cast<uint8_t*>(k.field) = value != 0; break;
-            case kInt: *static_cast<int32_t*>(k.field) = value; break;
-            case kRenderer: *static_cast<uint8_t*>(k.field) = value == 1 ? 1 : 0; break;
-            case kFov:
-                player_fov = static_cast<float>(value);
-                fov_radians = player_fov * kSettingsDegToRad;
-                break;
+        case kBool: *static_cast<uint8_t*>(k.field) = value != 0; break;
+        case kInt: *static_cast<int32_t*>(k.field) = value; break;
+        case kRenderer: *static_cast<uint8_t*>(k.field) = value == 1 ? 1 : 0; break;
+        case kFov:
+            player_fov = static_cast<float>(value);
+            fov_radians = player_fov * kSettingsDegToRad;
+            break;
         }
         return;
     }

@@ -1,7 +1,8 @@
 // Settings: the one process-wide record of configuration and run-time
 // switches. The shell constructs it (defaults and base path) and parses
 // "z1.ini" into it; every subsystem reads its fields directly.
-#pragma once
+#ifndef ZENDAR_SETTINGS_SETTINGS_H
+#define ZENDAR_SETTINGS_SETTINGS_H
 
 #include <cstdint>
 
@@ -29,62 +30,61 @@ private:
     void ApplyNumericKey(const char* key, DataFile& file);
 
 public:
-
     char* texture_folder = nullptr;   // "textures"
     char* model_extension = nullptr;  // "z1"
     char* area_extension = nullptr;   // "area"
     char* base_path = nullptr;        // copy of GetBasePath() at construction; ends with the separator
 
-    uint8_t show_interface = 0;       // "*show_interface"
+    uint8_t show_interface = 0;  // "*show_interface"
     uint8_t show_debug_text = 0;
-    uint8_t clock = 0;                // "*clock"
+    uint8_t clock = 0;  // "*clock"
     uint8_t show_helper_objects = 0;
     uint8_t editor = 0;
-    uint8_t write_log = 0;            // "*write_log": the log gate
+    uint8_t write_log = 0;  // "*write_log": the log gate
     uint8_t collision_on = 0;
     uint8_t confirm_quit = 0;
 
-    int32_t collider_count = 0;       // run time, last collision query
+    int32_t collider_count = 0;  // run time, last collision query
 
-    int32_t back_plane = 0;           // "*back_plane"
-    int32_t dungeon_back_plane = 0;   // "*dungeon_back_plane"
-    int32_t tuning_a = 0;             // culling
-    int32_t tuning_b = 0;             // culling, model runtime
-    int32_t tuning_c = 0;             // model runtime, entity factory
-    int32_t tuning_d = 0;             // scene tree
+    int32_t back_plane = 0;          // "*back_plane"
+    int32_t dungeon_back_plane = 0;  // "*dungeon_back_plane"
+    int32_t tuning_a = 0;            // culling
+    int32_t tuning_b = 0;            // culling, model runtime
+    int32_t tuning_c = 0;            // model runtime, entity factory
+    int32_t tuning_d = 0;            // scene tree
 
-    float player_fov = 0;             // "*player_fov", degrees
-    float fov_radians = 0;            // player_fov * 0.017453292
-    int32_t texture_bit = 0;          // "*texture_bit"
-    int32_t light_update = 0;         // "*light_update"
+    float player_fov = 0;      // "*player_fov", degrees
+    float fov_radians = 0;     // player_fov * 0.017453292
+    int32_t texture_bit = 0;   // "*texture_bit"
+    int32_t light_update = 0;  // "*light_update"
 
-    uint8_t light_glows = 0;          // "*light_glows"
-    uint8_t blinding_lights = 0;      // "*blinding_lights"
-    uint8_t fog = 0;                  // "*fog"
+    uint8_t light_glows = 0;      // "*light_glows"
+    uint8_t blinding_lights = 0;  // "*blinding_lights"
+    uint8_t fog = 0;              // "*fog"
     uint8_t full_shading = 0;
-    uint8_t renderer = 0;             // "*renderer": 0 DirectX 7, 1 OpenGL
+    uint8_t renderer = 0;  // "*renderer": 0 DirectX 7, 1 OpenGL
     uint8_t active = 0;
 
-    float editor_step_factor = 0;     // within [0.05, 1.0]
+    float editor_step_factor = 0;  // within [0.05, 1.0]
     int32_t editor_step_direction = 0;
 
-    String script;                    // "*script"
+    String script;  // "*script"
 
-    uint8_t inverted_mouse = 0;       // "*inverted_mouse"
-    int32_t mouse_speed_x = 0;        // "*mouse_speed_x"
-    int32_t mouse_speed_y = 0;        // "*mouse_speed_y"
+    uint8_t inverted_mouse = 0;  // "*inverted_mouse"
+    int32_t mouse_speed_x = 0;   // "*mouse_speed_x"
+    int32_t mouse_speed_y = 0;   // "*mouse_speed_y"
 
-    float sway_amplitude = 0;         // radians
-    float sway_frequency = 0;         // phase advance per second
-    float sway_return = 0;            // return rate factor
-    float movement_speed = 0;         // world units per second
+    float sway_amplitude = 0;  // radians
+    float sway_frequency = 0;  // phase advance per second
+    float sway_return = 0;     // return rate factor
+    float movement_speed = 0;  // world units per second
 
-    int32_t seconds_per_day = 0;      // set from the sky file
+    int32_t seconds_per_day = 0;            // set from the sky file
     int32_t start_clock[4] = {0, 0, 0, 0};  // time of day, day, month, year
 
     uint8_t editor_selection_mode = 0;
 
-    int32_t vm_word = 0;              // run-time word of the script machine
+    int32_t vm_word = 0;  // run-time word of the script machine
 };
 
 // The process-wide record; null until the shell creates it.
@@ -96,3 +96,5 @@ int32_t SettingsInteger(const char* text);
 
 // Degrees to radians as the settings record computes it.
 constexpr float kSettingsDegToRad = 0.017453292f;
+
+#endif

@@ -1,7 +1,8 @@
 // ArraySequence<T>: the conversation system's array: one block of `used`
 // valid elements, sized when it is filled. Element access is bounds-checked
 // and a bad index is fatal.
-#pragma once
+#ifndef ZENDAR_UTILITY_ARRAYSEQUENCE_H
+#define ZENDAR_UTILITY_ARRAYSEQUENCE_H
 
 #include "utility/zassert.h"
 
@@ -83,3 +84,5 @@ private:
         }
     }
 };
+
+#endif

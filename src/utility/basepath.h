@@ -1,7 +1,8 @@
 // The base path: the folder of the running executable, ending with the
 // separator. Every data path is relative to it. Lives with the file layer so
 // that the readers need not link the settings module; settings.h re-exports it.
-#pragma once
+#ifndef ZENDAR_UTILITY_BASEPATH_H
+#define ZENDAR_UTILITY_BASEPATH_H
 
 // Computed on first use (POSIX: /proc/self/exe) unless SetBasePath was called.
 const char* GetBasePath();
@@ -14,3 +15,5 @@ void SetBasePath(const char* path);
 // closing quote, or a colon found from index 3 on, or the end). Returns a new[]'d
 // string exactly as long as that prefix.
 char* BasePathFromCommandLine(const char* command_line);
+
+#endif

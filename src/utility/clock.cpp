@@ -12,7 +12,8 @@ public:
         return static_cast<float>(d.count());
     }
     uint32_t Milliseconds() override {
-        auto d = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        auto d =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         return static_cast<uint32_t>(d.count());
     }
 

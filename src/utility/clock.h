@@ -13,7 +13,8 @@
 //   UseRealTimeClock()                  back to the real-time source
 //                                       (std::chrono::steady_clock, counted from
 //                                       the first clock read of the process).
-#pragma once
+#ifndef ZENDAR_UTILITY_CLOCK_H
+#define ZENDAR_UTILITY_CLOCK_H
 
 #include <cstdint>
 
@@ -34,3 +35,5 @@ void UseRealTimeClock();
 void UseFixedClock(uint32_t step_ms, uint32_t start_ms = 0);
 // Advances the fixed-step source by one step (no effect on other sources).
 void AdvanceFixedClock();
+
+#endif

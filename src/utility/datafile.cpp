@@ -160,7 +160,8 @@ char* DataFile::ReadSymbol() {
     }
     TextBuffer text(&g_symbol_capacity);
     if (c == '"') {
-        for (c = GetByte(); c >= 0 && c != '"' && c != 10 && c != 13; c = GetByte()) text.Push(static_cast<char>(c));
+        for (c = GetByte(); c >= 0 && c != '"' && c != 10 && c != 13; c = GetByte())
+            text.Push(static_cast<char>(c));
         return text.Release();
     }
     text.Push(static_cast<char>(c));

@@ -3,7 +3,8 @@
 // symbols, lines and little-endian binary values; a failed read yields 0 /
 // false / null and sets AtEnd() instead of throwing. Text results are new[]'d
 // and the caller delete[]s them.
-#pragma once
+#ifndef ZENDAR_UTILITY_DATAFILE_H
+#define ZENDAR_UTILITY_DATAFILE_H
 
 #include <cstdint>
 #include <cstdio>
@@ -29,8 +30,8 @@ public:
     bool IsWriting() const { return writing != 0; }
     const char* Path() const { return path; }
 
-    long Size();              // file length; the read position is kept
-    bool Seek(long offset);   // absolute
+    long Size();             // file length; the read position is kept
+    bool Seek(long offset);  // absolute
     long Tell();
 
     // Text reads.
@@ -75,3 +76,5 @@ private:
     FILE* stream = nullptr;
     char* path = nullptr;
 };
+
+#endif

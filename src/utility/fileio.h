@@ -2,7 +2,8 @@
 // backslashes and data made on Windows mixes letter case, so on POSIX the path
 // is mapped to '/' and, when the exact path does not exist, each component is
 // looked up ignoring ASCII letter case. Every reader opens files through it.
-#pragma once
+#ifndef ZENDAR_UTILITY_FILEIO_H
+#define ZENDAR_UTILITY_FILEIO_H
 
 #include <cstdio>
 #include <string>
@@ -18,3 +19,5 @@ std::string ResolvePath(const char* path);
 
 // True when the path (resolved as above) names an existing regular file.
 bool FileExists(const char* path);
+
+#endif

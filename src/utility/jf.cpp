@@ -120,7 +120,8 @@ void JfInitialize(const char* archive_name) {
     char magic[4] = {0, 0, 0, 0};
     errno = 0;
     if (std::fread(magic, 1, 4, f) != 4) LogReadError(archive_name);
-    if (std::memcmp(magic, "KVJF", 4) != 0) LogLine("ERROR - The JF-file '%s' is an invalid file-type!\n", archive_name);
+    if (std::memcmp(magic, "KVJF", 4) != 0)
+        LogLine("ERROR - The JF-file '%s' is an invalid file-type!\n", archive_name);
 
     uint32_t directory = 0;
     errno = 0;
@@ -222,10 +223,10 @@ int JfSeek(FILE* stream, long offset, int origin) {
     if (!r) return -1;
     long base;
     switch (origin) {
-        case SEEK_SET: base = offset; break;
-        case SEEK_CUR: base = (std::ftell(stream) - r->start) + offset; break;
-        case SEEK_END: base = r->size + offset; break;
-        default: return -1;
+    case SEEK_SET: base = offset; break;
+    case SEEK_CUR: base = (std::ftell(stream) - r->start) + offset; break;
+    case SEEK_END: base = r->size + offset; break;
+    default: return -1;
     }
     if (base < 0 || base > r->size) return -1;
     return std::fseek(stream, r->start + base, SEEK_SET);
@@ -281,7 +282,8 @@ bool JfWriteArchive(const char* out_path, const std::vector<JfPackInput>& files,
     uint64_t total = 8;
     for (const JfPackInput& in : files) {
         if (in.name.size() > 254 || in.name.find('\0') != std::string::npos) {
-            why = "entry name '" + in.name.substr(0, 60) + "' is longer than 254 characters or holds a zero byte";
+            why = "entry name '" + in.name.substr(0, 60) +
+                  "' is longer than 254 characters or holds a zero byte";
             break;
         }
         total += in.data.size();

@@ -3,7 +3,8 @@
 // or -1) when it is not loaded or does not hold the stream/name; the File*
 // calls try the archive first and fall back to the plain C library calls, so
 // loaders work unchanged with loose files.
-#pragma once
+#ifndef ZENDAR_UTILITY_JF_H
+#define ZENDAR_UTILITY_JF_H
 
 #include <cstddef>
 #include <cstdint>
@@ -49,3 +50,5 @@ struct JfPackInput {
     std::vector<uint8_t> data;
 };
 bool JfWriteArchive(const char* out_path, const std::vector<JfPackInput>& files, std::string* error);
+
+#endif

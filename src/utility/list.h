@@ -1,12 +1,16 @@
 // List<T>: the engine's growable, unsorted array. Capacity starts at 16 on the
 // first Add and doubles; Reserve allocates exactly what is asked, so Compact
 // and SetSize can shrink the block. Broken preconditions are fatal.
-#pragma once
+#ifndef ZENDAR_UTILITY_LIST_H
+#define ZENDAR_UTILITY_LIST_H
 
 #include <new>
 
 #include "utility/zassert.h"
 
+// The assertion messages are the expressions as written, spaces and all:
+// the formatter must not touch them.
+// clang-format off
 template <class T>
 class List {
 public:
@@ -145,3 +149,6 @@ private:
         }
     }
 };
+// clang-format on
+
+#endif

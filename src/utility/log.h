@@ -1,7 +1,8 @@
 // The engine's plain-text log. One Log per process (the shell creates it on
 // "demo2.txt"); everything else writes through LogLine(), which checks the
 // "*write_log" gate in the settings record.
-#pragma once
+#ifndef ZENDAR_UTILITY_LOG_H
+#define ZENDAR_UTILITY_LOG_H
 
 #include <cstdio>
 
@@ -49,3 +50,5 @@ void LogLine(const char* format, ...)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+
+#endif

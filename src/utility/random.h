@@ -1,7 +1,10 @@
 // All chance in the engine comes from here, so that a seeded run repeats
 // exactly. A thin wrapper over the C library's rand/srand.
-#pragma once
+#ifndef ZENDAR_UTILITY_RANDOM_H
+#define ZENDAR_UTILITY_RANDOM_H
 
 // 0..32767.
 int Z1Rand();
 void Z1SeedRandom(unsigned seed);
+
+#endif

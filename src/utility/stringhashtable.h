@@ -2,11 +2,14 @@
 // functions, interface images). 317 chained buckets, no resizing; keys are
 // copied, values are borrowed. Newest entry first in its bucket, so a key
 // inserted twice finds the later value until that entry is removed.
-#pragma once
+#ifndef ZENDAR_UTILITY_STRINGHASHTABLE_H
+#define ZENDAR_UTILITY_STRINGHASHTABLE_H
 
 class StringHashTable {
 public:
-    enum { kBuckets = 317 };
+    enum {
+        kBuckets = 317
+    };
 
     StringHashTable();
     ~StringHashTable();
@@ -17,10 +20,10 @@ public:
     // A null key is bucket 0.
     static unsigned int Hash(const char* key);
 
-    void Insert(const char* key, void* value);      // duplicates allowed
-    void* Find(const char* key) const;              // null when absent or key null
-    void* Remove(const char* key);                  // first match; its value or null
-    void* Remove(const char* key, void* value);     // by value within the key's bucket
+    void Insert(const char* key, void* value);   // duplicates allowed
+    void* Find(const char* key) const;           // null when absent or key null
+    void* Remove(const char* key);               // first match; its value or null
+    void* Remove(const char* key, void* value);  // by value within the key's bucket
 
     // Visits every entry (bucket order, newest first in a bucket).
     template <class Fn>
@@ -37,3 +40,5 @@ private:
     };
     Entry** buckets;
 };
+
+#endif

@@ -1,6 +1,7 @@
 // String: a plain owning string (the settings record and the conversation
 // system hold names in it). Never null inside: an empty String holds "".
-#pragma once
+#ifndef ZENDAR_UTILITY_ZSTRING_H
+#define ZENDAR_UTILITY_ZSTRING_H
 
 class String {
 public:
@@ -39,3 +40,5 @@ private:
     char* text;
     int length;
 };
+
+#endif

@@ -14,10 +14,10 @@ struct RayQuery {
     Entity* currentEntity = nullptr;
     VECTOR start;
     VECTOR end;
-    VECTOR direction;          // end - start, normalised
-    bool pickMode = false;     // entities without a mesh are hit by their boxes
+    VECTOR direction;       // end - start, normalised
+    bool pickMode = false;  // entities without a mesh are hit by their boxes
     bool stopAtFirstHit = false;
-    VECTOR modelStart;         // filled by each model while it is tested
+    VECTOR modelStart;  // filled by each model while it is tested
     VECTOR modelEnd;
     Entity* hitEntity = nullptr;
     int hitCount = 0;

@@ -14,9 +14,12 @@
 #include "world/rayquery.h"
 #include "world/worldlinks.h"
 
-static float TuningD() { return g_settings && g_settings->tuning_d > 0 ? static_cast<float>(g_settings->tuning_d) : 5000.0f; }
+static float TuningD() {
+    return g_settings && g_settings->tuning_d > 0 ? static_cast<float>(g_settings->tuning_d) : 5000.0f;
+}
 
-SceneNode::SceneNode(const float nodeBox[6]) : children{nullptr, nullptr, nullptr, nullptr}, entities(nullptr) {
+SceneNode::SceneNode(const float nodeBox[6])
+    : children{nullptr, nullptr, nullptr, nullptr}, entities(nullptr) {
     for (int i = 0; i < 6; ++i) box[i] = nodeBox[i];
     size = std::max(box[3] - box[0], box[5] - box[2]);
     centre = BoxCenter(box);
@@ -46,7 +49,8 @@ static void Split(SceneNode* node, int depth) {
     };
     for (int i = 0; i < 4; ++i) {
         node->children[i] = new SceneNode(quads[i]);
-        if (node->children[i]->size > TuningD() && depth + 1 < kMaxSceneDepth) Split(node->children[i], depth + 1);
+        if (node->children[i]->size > TuningD() && depth + 1 < kMaxSceneDepth)
+            Split(node->children[i], depth + 1);
     }
     node->isLeaf = false;
 }

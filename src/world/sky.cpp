@@ -103,17 +103,15 @@ Sky::Sky() : moonDirection(0.0f, 0.0f, 0.0f), sunDirection(0.0f, 0.0f, 0.0f) {
     for (int j = 0; j < kDomeSide - 1; ++j) {
         for (int i = 0; i < kDomeSide - 1; ++i) {
             uint16_t e = static_cast<uint16_t>(i + kDomeSide * j);
-            const uint16_t tri[6] = {static_cast<uint16_t>(e + 9), static_cast<uint16_t>(e + 10), e,
-                                     static_cast<uint16_t>(e + 10), static_cast<uint16_t>(e + 1), e};
+            const uint16_t tri[6] = {static_cast<uint16_t>(e + 9),  static_cast<uint16_t>(e + 10), e,
+                                     static_cast<uint16_t>(e + 10), static_cast<uint16_t>(e + 1),  e};
             for (uint16_t v : tri) indices[n++] = v;
         }
     }
     BuildDome();
 }
 
-Sky::~Sky() {
-    delete stars;
-}
+Sky::~Sky() { delete stars; }
 
 void Sky::BuildDome() {
     for (int layer = 0; layer < 2; ++layer) {
@@ -155,10 +153,14 @@ bool Sky::ParseFrame(DataFile& file, WeatherFrame& frame) {
         std::string key = token;
         delete[] token;
         std::string* path = nullptr;
-        if (key == "*TEXTURE1") path = &frame.texture1;
-        else if (key == "*ALPHAMAP1") path = &frame.alpha1;
-        else if (key == "*TEXTURE2") path = &frame.texture2;
-        else if (key == "*ALPHAMAP2") path = &frame.alpha2;
+        if (key == "*TEXTURE1")
+            path = &frame.texture1;
+        else if (key == "*ALPHAMAP1")
+            path = &frame.alpha1;
+        else if (key == "*TEXTURE2")
+            path = &frame.texture2;
+        else if (key == "*ALPHAMAP2")
+            path = &frame.alpha2;
         if (path) {
             char* line = file.ReadLine();
             if (!line) return false;
@@ -167,12 +169,18 @@ bool Sky::ParseFrame(DataFile& file, WeatherFrame& frame) {
             continue;
         }
         DayTrack* track = nullptr;
-        if (key == "*BGCOLOR") track = &frame.background;
-        else if (key == "*SUN_COLOR") track = &frame.sun;
-        else if (key == "*SUN_LIGHT") track = &frame.sunlight;
-        else if (key == "*FOG_COLOR") track = &frame.fog;
-        else if (key == "*AMBIENT") track = &frame.ambient;
-        else if (key == "*LAYER_COLOR") track = &frame.layer;
+        if (key == "*BGCOLOR")
+            track = &frame.background;
+        else if (key == "*SUN_COLOR")
+            track = &frame.sun;
+        else if (key == "*SUN_LIGHT")
+            track = &frame.sunlight;
+        else if (key == "*FOG_COLOR")
+            track = &frame.fog;
+        else if (key == "*AMBIENT")
+            track = &frame.ambient;
+        else if (key == "*LAYER_COLOR")
+            track = &frame.layer;
         if (track) {
             int32_t v[4];
             for (int32_t& x : v)

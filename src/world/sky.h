@@ -51,9 +51,9 @@ struct SkyColors {
     float sunPower = 0.0f;  // 0..1
 };
 
-constexpr int kDomeSide = 9;                       // vertices along each side
+constexpr int kDomeSide = 9;  // vertices along each side
 constexpr int kDomeVertices = kDomeSide * kDomeSide;
-constexpr int kDomeIndices = 8 * 8 * 6;            // 384
+constexpr int kDomeIndices = 8 * 8 * 6;  // 384
 constexpr int kMoonPhases = 28;
 
 class Sky {

@@ -186,12 +186,14 @@ void World::SwitchNightLights(const VECTOR& camera) {
     if (isDay && lightsOn) {
         LogLine("trying to turn texture off");
         if (a)
-            for (const NightLight& n : kNightLights) a->SwapModelTexture(n.model, n.nightTexture, n.dayTexture, 0);
+            for (const NightLight& n : kNightLights)
+                a->SwapModelTexture(n.model, n.nightTexture, n.dayTexture, 0);
         lightsOn = 0;
     } else if (!isDay && !lightsOn) {
         LogLine("trying to turn texture on");
         if (a)
-            for (const NightLight& n : kNightLights) a->SwapModelTexture(n.model, n.dayTexture, n.nightTexture, 1);
+            for (const NightLight& n : kNightLights)
+                a->SwapModelTexture(n.model, n.dayTexture, n.nightTexture, 1);
         lightsOn = 1;
     }
     if (a) a->UpdateLights(isDay, camera);

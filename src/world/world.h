@@ -88,7 +88,7 @@ public:
 
     Sky sky;
     Collider* collider = nullptr;
-    Area* area = nullptr;   // not owned
+    Area* area = nullptr;  // not owned
     // The font's text call for the clock display: (x, y, text) in the 640 x 480 screen.
     std::function<void(float, float, const char*)> drawText;
 

@@ -14,8 +14,8 @@ void GameLink::ShowMessage(const char* text, float seconds) {
 void GameLink::SetPointerMode() { LogLine("game not linked - mouse stays in look mode"); }
 
 ParticleSystem* EffectsLink::CreateSystem(ParticleKind kind, int maxParticles, float spread) {
-    LogLine("particle effects not linked - no system of kind %i (%i, %f)", static_cast<int>(kind), maxParticles,
-            spread);
+    LogLine("particle effects not linked - no system of kind %i (%i, %f)", static_cast<int>(kind),
+            maxParticles, spread);
     return nullptr;
 }
 

@@ -31,7 +31,11 @@ public:
 };
 
 // Particle systems and lens glows.
-enum ParticleKind { PARTICLE_TORCH, PARTICLE_SMOKE, PARTICLE_CAMPFIRE };
+enum ParticleKind {
+    PARTICLE_TORCH,
+    PARTICLE_SMOKE,
+    PARTICLE_CAMPFIRE
+};
 
 class EffectsLink {
 public:

@@ -116,9 +116,9 @@ const OpcodeTable& Table() {
 
 int OperandBytes(ScriptOperands o) {
     switch (o) {
-        case kOperandsNone: return 0;
-        case kOperandsLocalAndByte: return 2;
-        default: return 1;
+    case kOperandsNone: return 0;
+    case kOperandsLocalAndByte: return 2;
+    default: return 1;
     }
 }
 
@@ -128,19 +128,19 @@ std::string Quote(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20 || c >= 0x7F) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\x%02x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20 || c >= 0x7F) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\x%02x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
         }
     }
     return out + "\"";
@@ -195,22 +195,22 @@ bool Tokenize(const std::string& line, std::vector<Token>* tokens, std::string* 
                 if (i >= line.size()) break;
                 char e = line[i++];
                 switch (e) {
-                    case 'n': t.text += '\n'; break;
-                    case 'r': t.text += '\r'; break;
-                    case 't': t.text += '\t'; break;
-                    case '"': t.text += '"'; break;
-                    case '\\': t.text += '\\'; break;
-                    case 'x': {
-                        if (i + 2 > line.size() || !std::isxdigit(static_cast<unsigned char>(line[i])) ||
-                            !std::isxdigit(static_cast<unsigned char>(line[i + 1]))) {
-                            *error = "\\x needs two hexadecimal digits";
-                            return false;
-                        }
-                        t.text += static_cast<char>(std::strtol(line.substr(i, 2).c_str(), nullptr, 16));
-                        i += 2;
-                        break;
+                case 'n': t.text += '\n'; break;
+                case 'r': t.text += '\r'; break;
+                case 't': t.text += '\t'; break;
+                case '"': t.text += '"'; break;
+                case '\\': t.text += '\\'; break;
+                case 'x': {
+                    if (i + 2 > line.size() || !std::isxdigit(static_cast<unsigned char>(line[i])) ||
+                        !std::isxdigit(static_cast<unsigned char>(line[i + 1]))) {
+                        *error = "\\x needs two hexadecimal digits";
+                        return false;
                     }
-                    default: *error = std::string("unknown escape \\") + e; return false;
+                    t.text += static_cast<char>(std::strtol(line.substr(i, 2).c_str(), nullptr, 16));
+                    i += 2;
+                    break;
+                }
+                default: *error = std::string("unknown escape \\") + e; return false;
                 }
             }
             if (!closed) {
@@ -218,8 +218,8 @@ bool Tokenize(const std::string& line, std::vector<Token>* tokens, std::string* 
                 return false;
             }
         } else {
-            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != ';' &&
-                   line[i] != '"')
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
+                   line[i] != ';' && line[i] != '"')
                 t.text += line[i++];
         }
         tokens->push_back(t);
@@ -270,8 +270,8 @@ struct Pending {
     ScriptRecord record;
     std::map<std::string, int> constant_names;
     std::map<std::string, int> label_names;
-    std::vector<int> label_defined;       // -1: not yet placed
-    std::vector<bool> label_explicit;     // given with @
+    std::vector<int> label_defined;    // -1: not yet placed
+    std::vector<bool> label_explicit;  // given with @
     struct Fixup {
         size_t at;
         int label;
@@ -430,7 +430,8 @@ bool AssembleScript(const std::string& source, std::vector<ScriptRecord>* record
             } else if (kind == "float" && values == 1 && ParseFloat(tok[i].text, &c.number)) {
                 c.type = kScriptConstFloat;
             } else if (kind == "vector" && values == 3 && ParseFloat(tok[i].text, &c.vector[0]) &&
-                       ParseFloat(tok[i + 1].text, &c.vector[1]) && ParseFloat(tok[i + 2].text, &c.vector[2])) {
+                       ParseFloat(tok[i + 1].text, &c.vector[1]) &&
+                       ParseFloat(tok[i + 2].text, &c.vector[2])) {
                 c.type = kScriptConstVector;
             } else if (kind == "type" && values == 1 && ParseInt(tok[i].text, 4, 255, &v)) {
                 c.type = static_cast<uint8_t>(v);
@@ -445,7 +446,8 @@ bool AssembleScript(const std::string& source, std::vector<ScriptRecord>* record
             continue;
         }
         if (word == "label") {
-            if (tok.size() != 2 && !(tok.size() == 4 && tok[2].text == "@")) return fail("label NAME [@ OFFSET]");
+            if (tok.size() != 2 && !(tok.size() == 4 && tok[2].text == "@"))
+                return fail("label NAME [@ OFFSET]");
             const std::string& name = tok[1].text;
             if (p.label_names.count(name)) return fail("label '" + name + "' declared twice");
             int index = p.Label(name);
@@ -469,7 +471,8 @@ bool AssembleScript(const std::string& source, std::vector<ScriptRecord>* record
         if (!tok[0].quoted && word.size() > 1 && word.back() == ':') {
             std::string name = word.substr(0, word.size() - 1);
             int index = p.Label(name);
-            if (p.label_explicit[index] || p.label_defined[index] >= 0) return fail("label '" + name + "' placed twice");
+            if (p.label_explicit[index] || p.label_defined[index] >= 0)
+                return fail("label '" + name + "' placed twice");
             p.label_defined[index] = static_cast<int>(r.code.size());
             first = 1;
             if (tok.size() == 1) continue;
@@ -482,7 +485,8 @@ bool AssembleScript(const std::string& source, std::vector<ScriptRecord>* record
         size_t given = tok.size() - first - 1;
         size_t wanted = kind == kOperandsNone ? 0 : kind == kOperandsLocalAndByte ? 2 : 1;
         if (given != wanted)
-            return fail(std::string(Table().info[op].name) + " takes " + std::to_string(wanted) + " operand(s)");
+            return fail(std::string(Table().info[op].name) + " takes " + std::to_string(wanted) +
+                        " operand(s)");
         r.code.push_back(op);
         for (size_t i = 0; i < wanted; ++i) {
             const Token& a = tok[first + 1 + i];
@@ -504,7 +508,8 @@ bool AssembleScript(const std::string& source, std::vector<ScriptRecord>* record
                             break;
                         }
                     if (index < 0) {
-                        if (a.text.size() > kScriptMaxFileText) return fail("text longer than 254 characters");
+                        if (a.text.size() > kScriptMaxFileText)
+                            return fail("text longer than 254 characters");
                         ScriptConstantEntry c;
                         c.type = kScriptConstText;
                         c.text = a.text;
@@ -553,8 +558,10 @@ std::string DisassembleScript(const std::vector<ScriptRecord>& records) {
             out += "program " + Quote(r.name) + " locals=" + std::to_string(r.local_count);
             const char* t = TriggerWord(r.trigger);
             out += " trigger=" + (t ? std::string(t) : std::to_string(r.trigger));
-            if (r.synchronized == 1) out += " sync";
-            else if (r.synchronized) out += " sync=" + std::to_string(r.synchronized);
+            if (r.synchronized == 1)
+                out += " sync";
+            else if (r.synchronized)
+                out += " sync=" + std::to_string(r.synchronized);
         }
         if (r.reserved_short) out += " reserved16=" + std::to_string(r.reserved_short);
         out += "  ; code at " + std::to_string(segment_offset) + "\n";
@@ -565,14 +572,14 @@ std::string DisassembleScript(const std::vector<ScriptRecord>& records) {
             std::snprintf(buf, sizeof buf, "  const c%zu ", i);
             out += buf;
             switch (c.type) {
-                case kScriptConstInt: out += "int " + std::to_string(c.integer); break;
-                case kScriptConstText: out += "text " + Quote(c.text); break;
-                case kScriptConstFloat: out += "float " + FloatText(c.number); break;
-                case kScriptConstVector:
-                    out += "vector " + FloatText(c.vector[0]) + " " + FloatText(c.vector[1]) + " " +
-                           FloatText(c.vector[2]);
-                    break;
-                default: out += "type " + std::to_string(c.type); break;
+            case kScriptConstInt: out += "int " + std::to_string(c.integer); break;
+            case kScriptConstText: out += "text " + Quote(c.text); break;
+            case kScriptConstFloat: out += "float " + FloatText(c.number); break;
+            case kScriptConstVector:
+                out += "vector " + FloatText(c.vector[0]) + " " + FloatText(c.vector[1]) + " " +
+                       FloatText(c.vector[2]);
+                break;
+            default: out += "type " + std::to_string(c.type); break;
             }
             out += "\n";
         }
@@ -596,7 +603,8 @@ std::string DisassembleScript(const std::vector<ScriptRecord>& records) {
         std::multimap<size_t, size_t> placed;
         for (size_t i = 0; i < r.labels.size(); ++i) {
             int32_t l = r.labels[i];
-            if (l >= 0 && static_cast<size_t>(l) <= size && boundary[l] && !(l < static_cast<int32_t>(size) && raw[l])) {
+            if (l >= 0 && static_cast<size_t>(l) <= size && boundary[l] &&
+                !(l < static_cast<int32_t>(size) && raw[l])) {
                 std::snprintf(buf, sizeof buf, "  label L%zu\n", i);
                 placed.emplace(static_cast<size_t>(l), i);
             } else {
@@ -628,28 +636,33 @@ std::string DisassembleScript(const std::vector<ScriptRecord>& records) {
             std::string text = std::string("  ") + info.name;
             std::string note;
             switch (info.operands) {
-                case kOperandsNone: break;
-                case kOperandsLabel: {
-                    uint8_t L = r.code[at + 1];
-                    if (L < r.labels.size()) text += " L" + std::to_string(L);
-                    else text += " #" + std::to_string(L);
-                    break;
+            case kOperandsNone: break;
+            case kOperandsLabel: {
+                uint8_t L = r.code[at + 1];
+                if (L < r.labels.size())
+                    text += " L" + std::to_string(L);
+                else
+                    text += " #" + std::to_string(L);
+                break;
+            }
+            case kOperandsConstant: {
+                uint8_t k = r.code[at + 1];
+                text += " " + std::to_string(k);
+                if (k < r.constants.size()) {
+                    const ScriptConstantEntry& c = r.constants[k];
+                    if (c.type == kScriptConstText)
+                        note = Quote(c.text);
+                    else if (c.type == kScriptConstInt)
+                        note = std::to_string(c.integer);
+                    else if (c.type == kScriptConstFloat)
+                        note = FloatText(c.number);
                 }
-                case kOperandsConstant: {
-                    uint8_t k = r.code[at + 1];
-                    text += " " + std::to_string(k);
-                    if (k < r.constants.size()) {
-                        const ScriptConstantEntry& c = r.constants[k];
-                        if (c.type == kScriptConstText) note = Quote(c.text);
-                        else if (c.type == kScriptConstInt) note = std::to_string(c.integer);
-                        else if (c.type == kScriptConstFloat) note = FloatText(c.number);
-                    }
-                    break;
-                }
-                case kOperandsLocal: text += " " + std::to_string(r.code[at + 1]); break;
-                case kOperandsLocalAndByte:
-                    text += " " + std::to_string(r.code[at + 1]) + " " + std::to_string(r.code[at + 2]);
-                    break;
+                break;
+            }
+            case kOperandsLocal: text += " " + std::to_string(r.code[at + 1]); break;
+            case kOperandsLocalAndByte:
+                text += " " + std::to_string(r.code[at + 1]) + " " + std::to_string(r.code[at + 2]);
+                break;
             }
             std::snprintf(buf, sizeof buf, "%-24s ; %u", text.c_str(), static_cast<unsigned>(at));
             out += buf;

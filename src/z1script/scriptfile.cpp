@@ -4,12 +4,12 @@
 
 const char* TriggerName(int type) {
     switch (type) {
-        case kTriggerNever: return "trigger never";
-        case kTriggerInit: return "init";
-        case kTriggerClick: return "click";
-        case kTriggerCollision: return "collision";
-        case kTriggerPickup: return "pickup";
-        default: return "unknown triggertype";
+    case kTriggerNever: return "trigger never";
+    case kTriggerInit: return "init";
+    case kTriggerClick: return "click";
+    case kTriggerCollision: return "collision";
+    case kTriggerPickup: return "pickup";
+    default: return "unknown triggertype";
     }
 }
 
@@ -45,13 +45,13 @@ void ReadScriptRecordHeader(DataFile& file, ScriptRecord& r) {
 void ReadScriptConstant(DataFile& file, ScriptConstantEntry& c) {
     c.type = file.ReadByte();
     switch (c.type) {
-        case kScriptConstInt: c.integer = file.ReadInt(); break;
-        case kScriptConstText: c.text = ReadText(file); break;
-        case kScriptConstFloat: c.number = file.ReadFloat(); break;
-        case kScriptConstVector:
-            for (float& f : c.vector) f = file.ReadFloat();
-            break;
-        default: break;  // no payload; the slot stays unset
+    case kScriptConstInt: c.integer = file.ReadInt(); break;
+    case kScriptConstText: c.text = ReadText(file); break;
+    case kScriptConstFloat: c.number = file.ReadFloat(); break;
+    case kScriptConstVector:
+        for (float& f : c.vector) f = file.ReadFloat();
+        break;
+    default: break;  // no payload; the slot stays unset
     }
 }
 
@@ -107,13 +107,13 @@ bool WriteScriptFile(const char* path, const std::vector<ScriptRecord>& records,
         for (const ScriptConstantEntry& c : r.constants) {
             ok &= file.WriteByte(c.type);
             switch (c.type) {
-                case kScriptConstInt: ok &= file.WriteInt(c.integer); break;
-                case kScriptConstText: ok &= file.WriteString(c.text.c_str()); break;
-                case kScriptConstFloat: ok &= file.WriteFloat(c.number); break;
-                case kScriptConstVector:
-                    for (float f : c.vector) ok &= file.WriteFloat(f);
-                    break;
-                default: break;
+            case kScriptConstInt: ok &= file.WriteInt(c.integer); break;
+            case kScriptConstText: ok &= file.WriteString(c.text.c_str()); break;
+            case kScriptConstFloat: ok &= file.WriteFloat(c.number); break;
+            case kScriptConstVector:
+                for (float f : c.vector) ok &= file.WriteFloat(f);
+                break;
+            default: break;
             }
         }
         for (int32_t l : r.labels) ok &= file.WriteInt(l);

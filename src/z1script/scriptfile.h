@@ -12,7 +12,10 @@
 
 class DataFile;
 
-enum ScriptRecordType : uint8_t { kScriptFunctionRecord = 0, kScriptProgramRecord = 1 };
+enum ScriptRecordType : uint8_t {
+    kScriptFunctionRecord = 0,
+    kScriptProgramRecord = 1
+};
 
 enum ScriptConstantType : uint8_t {
     kScriptConstInt = 0,

@@ -57,13 +57,13 @@ void FillCode(ScriptCode& c, const ScriptRecord& r, uint32_t offset, ScriptTexts
         ScriptValue& v = c.constants[i];
         c.constant_types[i] = e.type;
         switch (e.type) {
-            case kScriptConstInt: v.w[0] = static_cast<uint32_t>(e.integer); break;
-            case kScriptConstText: v.w[0] = texts.Add(e.text.data(), e.text.size()); break;
-            case kScriptConstFloat: v.w[0] = FloatToWord(e.number); break;
-            case kScriptConstVector:
-                for (int k = 0; k < 3; ++k) v.w[k] = FloatToWord(e.vector[k]);
-                break;
-            default: break;
+        case kScriptConstInt: v.w[0] = static_cast<uint32_t>(e.integer); break;
+        case kScriptConstText: v.w[0] = texts.Add(e.text.data(), e.text.size()); break;
+        case kScriptConstFloat: v.w[0] = FloatToWord(e.number); break;
+        case kScriptConstVector:
+            for (int k = 0; k < 3; ++k) v.w[k] = FloatToWord(e.vector[k]);
+            break;
+        default: break;
         }
     }
     for (int i = 0; i < r.label_count; ++i) c.labels[i] = static_cast<uint32_t>(r.labels[i]) + offset;
@@ -91,8 +91,9 @@ void ScriptSystem::Load(const char* path) {
         if (!fits) {
             LogLine("ERROR - Code segment too small!!");
             if (type == kScriptFunctionRecord)
-                LogLine("max code : %i, current code %i, function size %i", static_cast<int>(kScriptCodeSegmentSize),
-                        static_cast<int>(code_used_), static_cast<int>(r.code_size));
+                LogLine("max code : %i, current code %i, function size %i",
+                        static_cast<int>(kScriptCodeSegmentSize), static_cast<int>(code_used_),
+                        static_cast<int>(r.code_size));
             return;
         }
         if (type == kScriptProgramRecord) {
@@ -218,15 +219,18 @@ void ScriptSystem::RunScheduler() {
     const uint64_t pass_start = vm_->InstructionCount();
     for (ScriptInstance* in = running_; in;) {
         // Wrap-safe: a wake time just past the 32-bit roll-over is still ahead.
-        if (in->waiting && in->wake_time != 0 && static_cast<int32_t>(now - in->wake_time) >= 0) in->waiting = 0;
+        if (in->waiting && in->wake_time != 0 && static_cast<int32_t>(now - in->wake_time) >= 0)
+            in->waiting = 0;
         if (vm_->InstructionCount() - pass_start >= kScriptPassBudget) break;
         if (!in->waiting) vm_->Run(in);
         ScriptInstance* next = in->next;
         if (in->finished) {
             LogLine("killing program %s", in->program->name.c_str());
             if (finished_observer_) finished_observer_(in, finished_context_);
-            if (in->prev) in->prev->next = in->next;
-            else running_ = in->next;
+            if (in->prev)
+                in->prev->next = in->next;
+            else
+                running_ = in->next;
             if (in->next) in->next->prev = in->prev;
             --*in->running;
             --running_count_;

@@ -80,10 +80,10 @@ int32_t TextToInt(const char* s) {
 // (message), 2 (scene), 5 (item) and 6 (quest flag). Every other call ignores it.
 bool EngineCallReadsText(uint8_t op, int32_t call) {
     switch (op) {
-        case 0x46: return call == 4 || call == 5;
-        case 0x4C: return call == 1 || call == 2;
-        case 0x48: return call == 1 || call == 2 || call == 5 || call == 6;
-        default: return false;
+    case 0x46: return call == 4 || call == 5;
+    case 0x4C: return call == 1 || call == 2;
+    case 0x48: return call == 1 || call == 2 || call == 5 || call == 6;
+    default: return false;
     }
 }
 
@@ -264,22 +264,22 @@ void ScriptVM::Run(ScriptInstance* in) {
     } while (0)
 // n values are needed on the stack (S[top - n + 1] .. S[top]).
 #define NEED(n) \
-    if (top < (n) - 1) FAULT("stack underflow")
+    if (top < (n)-1) FAULT("stack underflow")
 #define ROOM() \
     if (top >= kScriptStackSlots - 1) FAULT("stack overflow")
 #define OPERAND(n) \
     if (pc + (n) > end) FAULT("operand past the end of the code")
-#define LOCAL(k, idx)                                                       \
-    int32_t idx = base + (k);                                               \
+#define LOCAL(k, idx)         \
+    int32_t idx = base + (k); \
     if (idx < 0 || idx >= kScriptStackSlots) FAULT("local outside the stack")
 #define CONSTANT(k) \
     if ((k) >= unit->constant_count) FAULT("constant index out of range")
-#define TEXT(handle, var)                                       \
-    if (!texts_->Valid(handle)) FAULT("not a text");            \
+#define TEXT(handle, var)                            \
+    if (!texts_->Valid(handle)) FAULT("not a text"); \
     const char* var = texts_->Get(handle);
 // The name or text of an engine call is handed over unread; only the calls
 // that use it need it to be a text, the others take any word there.
-#define ENGINE_TEXT(handle, call, var)                                                   \
+#define ENGINE_TEXT(handle, call, var)                                                  \
     if (!texts_->Valid(handle) && EngineCallReadsText(op, (call))) FAULT("not a text"); \
     const char* var = texts_->Get(handle);
 #define JUMP_TO(L)                                                          \
@@ -289,21 +289,21 @@ void ScriptVM::Run(ScriptInstance* in) {
         if (target < start || target > end) FAULT("jump outside the code"); \
         pc = target;                                                        \
     } while (0)
-#define INT_OP(expr)                  \
-    do {                              \
-        NEED(2);                      \
-        int32_t a = S[top - 1].w[0];  \
-        int32_t b = S[top].w[0];      \
-        S[top - 1].w[0] = U(expr);    \
-        --top;                        \
+#define INT_OP(expr)                 \
+    do {                             \
+        NEED(2);                     \
+        int32_t a = S[top - 1].w[0]; \
+        int32_t b = S[top].w[0];     \
+        S[top - 1].w[0] = U(expr);   \
+        --top;                       \
     } while (0)
-#define FLOAT_OP(expr)                              \
-    do {                                            \
-        NEED(2);                                    \
-        float a = WordToFloat(S[top - 1].w[0]);     \
-        float b = WordToFloat(S[top].w[0]);         \
-        S[top - 1].w[0] = FloatToWord(expr);        \
-        --top;                                      \
+#define FLOAT_OP(expr)                          \
+    do {                                        \
+        NEED(2);                                \
+        float a = WordToFloat(S[top - 1].w[0]); \
+        float b = WordToFloat(S[top].w[0]);     \
+        S[top - 1].w[0] = FloatToWord(expr);    \
+        --top;                                  \
     } while (0)
 #define COMPARE_JUMP(cond)           \
     do {                             \
@@ -324,391 +324,406 @@ void ScriptVM::Run(ScriptInstance* in) {
 // Fetch and decode. With GCC and Clang every handler ends in its own
 // indirect jump (threaded code), which the branch predictor learns per
 // handler; elsewhere one switch does the same work.
-#define FETCH()                                  \
-    if (pc >= end) goto ran_off;                 \
-    if (++count > budget) goto over_budget;      \
-    op_at = pc;                                  \
+#define FETCH()                             \
+    if (pc >= end) goto ran_off;            \
+    if (++count > budget) goto over_budget; \
+    op_at = pc;                             \
     op = code[pc++];
 #if defined(__GNUC__) && !defined(Z1_SCRIPT_NO_THREADING)
     static const void* const kTargets[] = {
         &&op_K_NOP, &&op_K_01, &&op_K_02, &&op_K_03, &&op_K_04, &&op_K_05, &&op_K_06, &&op_K_07, &&op_K_08,
-        &&op_K_09, &&op_K_0A, &&op_K_0C, &&op_K_10, &&op_K_11, &&op_K_12, &&op_K_13, &&op_K_14, &&op_K_15,
-        &&op_K_16, &&op_K_19, &&op_K_1E, &&op_K_37, &&op_K_38, &&op_K_39, &&op_K_3A, &&op_K_40, &&op_K_43,
-        &&op_K_44, &&op_K_45, &&op_K_46, &&op_K_4C, &&op_K_51, &&op_K_52, &&op_K_56, &&op_K_57, &&op_K_58,
-        &&op_K_59, &&op_K_5A, &&op_K_5B, &&op_K_5C, &&op_K_5E, &&op_K_5F, &&op_K_61, &&op_K_62, &&op_K_67,
-        &&op_K_69, &&op_K_6A, &&op_K_6B, &&op_K_6C, &&op_K_6E, &&op_K_6F};
+        &&op_K_09,  &&op_K_0A, &&op_K_0C, &&op_K_10, &&op_K_11, &&op_K_12, &&op_K_13, &&op_K_14, &&op_K_15,
+        &&op_K_16,  &&op_K_19, &&op_K_1E, &&op_K_37, &&op_K_38, &&op_K_39, &&op_K_3A, &&op_K_40, &&op_K_43,
+        &&op_K_44,  &&op_K_45, &&op_K_46, &&op_K_4C, &&op_K_51, &&op_K_52, &&op_K_56, &&op_K_57, &&op_K_58,
+        &&op_K_59,  &&op_K_5A, &&op_K_5B, &&op_K_5C, &&op_K_5E, &&op_K_5F, &&op_K_61, &&op_K_62, &&op_K_67,
+        &&op_K_69,  &&op_K_6A, &&op_K_6B, &&op_K_6C, &&op_K_6E, &&op_K_6F};
     static_assert(sizeof kTargets / sizeof kTargets[0] == K_COUNT, "one handler per opcode class");
-#define CASE(k) case k: op_##k
-#define NEXT                                     \
-    do {                                         \
-        FETCH();                                 \
-        goto* kTargets[kOpClass.of[op]];         \
+#define CASE(k) \
+    case k:     \
+        op_##k
+#define NEXT                             \
+    do {                                 \
+        FETCH();                         \
+        goto* kTargets[kOpClass.of[op]]; \
     } while (0)
     NEXT;
     switch (0) {  // never taken: it only holds the handlers
 #else
 #define CASE(k) case k
-#define NEXT continue
+#define NEXT    continue
     for (;;) {
         FETCH();
         switch (kOpClass.of[op]) {
 #endif
-            CASE(K_01): {
-                NEED(1);
-                S[top].w[0] = U(static_cast<int32_t>(S[top].w[0]) % 255);
-                NEXT;
-            }
-            CASE(K_02): INT_OP(Wrap(U(a) * U(b))); NEXT;
-            CASE(K_03): {
-                NEED(1);
-                S[top].w[0] = 0u - S[top].w[0];
-                NEXT;
-            }
-            CASE(K_04): {
-                NEED(2);
-                int32_t a = S[top - 1].w[0];
-                int32_t b = S[top].w[0];
-                if (b == 0) FAULT("remainder by zero");
-                S[top - 1].w[0] = U(b == -1 ? 0 : a % b);
-                --top;
-                NEXT;
-            }
-            CASE(K_05): INT_OP(Wrap(U(a) - U(b))); NEXT;
-            CASE(K_06): {
-                NEED(2);
-                int32_t a = S[top - 1].w[0];
-                int32_t b = S[top].w[0];
-                if (b == 0) FAULT("division by zero");
-                S[top - 1].w[0] = b == -1 ? 0u - U(a) : U(a / b);
-                --top;
-                NEXT;
-            }
-            CASE(K_07): INT_OP(Wrap(U(a) + U(b))); NEXT;
-            CASE(K_08): {
-                OPERAND(2);
-                uint8_t k = code[pc];
-                uint8_t n = code[pc + 1];
-                pc += 2;
-                LOCAL(k, i);
-                S[i].w[0] += n;
-                NEXT;
-            }
-            CASE(K_09): {
-                OPERAND(1);
-                uint8_t L = code[pc++];
-                JUMP_TO(L);
-                NEXT;
-            }
-            CASE(K_0A): {
-                OPERAND(1);
-                uint8_t L = code[pc++];
-                NEED(1);
-                bool zero = S[top].w[0] == 0;
-                --top;
-                if (zero == (op == 0x0A || op == 0x0E)) JUMP_TO(L);
-                NEXT;
-            }
-            CASE(K_0C): {
-                OPERAND(1);
-                uint8_t L = code[pc++];
-                NEED(2);
-                TEXT(S[top - 1].w[0], ta);
-                TEXT(S[top].w[0], tb);
-                top -= 2;
-                // The null text compares as the empty one.
-                bool equal = std::strcmp(ta ? ta : "", tb ? tb : "") == 0;
-                if (equal == (op == 0x0C)) JUMP_TO(L);
-                NEXT;
-            }
-            CASE(K_10): COMPARE_JUMP(a == b); NEXT;
-            CASE(K_11): COMPARE_JUMP(a > b); NEXT;
-            CASE(K_12): COMPARE_JUMP(a < b); NEXT;
-            CASE(K_13): COMPARE_JUMP(a <= b); NEXT;
-            CASE(K_14): COMPARE_JUMP(a >= b); NEXT;
-            CASE(K_15): COMPARE_JUMP(a != b); NEXT;
-            CASE(K_16): {
-                if (in->frames.empty()) {
-                    LogLine("Return without any prog callstack");
-                    in->finished = 1;
-                    goto stop;
-                }
-                const ScriptFrame& f = in->frames.back();
-                if (op == 0x18) {
-                    int32_t t = f.top - f.param_count;
-                    if (t < -1 || t >= kScriptStackSlots) FAULT("return outside the stack");
-                    top = t;
-                } else {
-                    NEED(1);
-                    int32_t d = f.top - f.param_count + 1;
-                    if (d < 0 || d >= kScriptStackSlots) FAULT("return outside the stack");
-                    S[d].w[0] = S[top].w[0];
-                    top = d;
-                }
-                base = f.base;
-                pc = f.return_pc;
-                start = f.start;
-                end = f.end;
-                unit = f.code;
-                in->frames.pop_back();
-                NEXT;
-            }
-            CASE(K_19): {
-                OPERAND(1);
-                uint8_t k = code[pc++];
-                LOCAL(k, i);
-                ROOM();
-                uint32_t v = S[i].w[0];
-                S[++top].w[0] = v;
-                NEXT;
-            }
-            CASE(K_1E): {
-                OPERAND(1);
-                uint8_t k = code[pc++];
-                LOCAL(k, i);
-                NEED(1);
-                int word = op == 0x64 ? 1 : op == 0x65 ? 2 : 0;
-                S[i].w[word] = S[top].w[0];
-                --top;
-                NEXT;
-            }
-            CASE(K_37): {
-                NEED(1);
-                ROOM();
-                S[top + 1] = S[top];
-                ++top;
-                NEXT;
-            }
-            CASE(K_38): {
-                NEED(1);
-                --top;
-                NEXT;
-            }
-            CASE(K_39): {
-                NEED(2);
-                ScriptValue t = S[top];
-                S[top] = S[top - 1];
-                S[top - 1] = t;
-                NEXT;
-            }
-            CASE(K_3A): {
-                ROOM();
-                S[++top].w[0] = op - 0x3A;
-                NEXT;
-            }
-            CASE(K_40): {
-                OPERAND(1);
-                uint8_t k = code[pc++];
-                CONSTANT(k);
-                ROOM();
-                ++top;
-                if (op == 0x60)
-                    S[top] = unit->constants[k];
-                else
-                    S[top].w[0] = unit->constants[k].w[0];
-                NEXT;
-            }
-            CASE(K_43): {
-                ROOM();
-                S[++top].w[0] = 0;
-                NEXT;
-            }
-            CASE(K_44): {
-                OPERAND(1);
-                uint8_t k = code[pc++];
-                CONSTANT(k);
-                TEXT(unit->constants[k].w[0], name);
-                ScriptFunction* f = name ? FindFunction(name) : nullptr;
-                if (!f) {
-                    count += kScriptHeavyInstruction - 1;
-                    LogLine("ERROR - function %s was not found in VM", name ? name : "(null)");
-                    NEXT;
-                }
-                if (in->frames.size() >= static_cast<size_t>(kScriptMaxCallDepth)) FAULT("call depth exceeded");
-                int32_t new_base = top - f->param_count;
-                int32_t new_top = new_base + f->frame_size;
-                if (new_top < -1 || new_top >= kScriptStackSlots) FAULT("call frame outside the stack");
-                in->frames.push_back(ScriptFrame{pc, base, top, start, end, f->param_count, unit});
-                pc = f->code_start;
-                start = f->code_start;
-                end = f->code_end;
-                base = new_base;
-                top = new_top;
-                unit = f;
-                NEXT;
-            }
-            CASE(K_45): {
-                NEED(3);
-                top -= 3;
-                NEXT;
-            }
-            CASE(K_46): {
-                NEED(3);
-                int32_t call = S[top - 1].w[0];
-                ENGINE_TEXT(S[top - 2].w[0], call, text);
-                int32_t value = S[top].w[0];
-                top -= 3;
-                count += kScriptHeavyInstruction - 1;
-                // Sync the registers: the call may start or wake other instances.
-                in->pc = pc;
-                in->top = top;
-                if (op == 0x46)
-                    world_->ScriptCall(call, text ? text : "", value);
-                else
-                    game_->ScriptCall(call, text ? text : "", value);
-                NEXT;
-            }
-            CASE(K_4C): {
-                NEED(3);
-                int32_t call = S[top - 1].w[0];
-                ENGINE_TEXT(S[top - 2].w[0], call, text);
-                VECTOR v{WordToFloat(S[top].w[0]), WordToFloat(S[top].w[1]), WordToFloat(S[top].w[2])};
-                top -= 3;
-                count += kScriptHeavyInstruction - 1;
-                in->pc = pc;
-                in->top = top;
-                if (op == 0x4C) {
-                    LogLine("calling setVector on z1 object..");
-                    world_->ScriptVectorCall(call, text ? text : "", v);
-                } else {
-                    game_->ScriptVectorCall(call, text ? text : "", v);
-                }
-                NEXT;
-            }
-            CASE(K_51): {
-                NEED(1);
-                uint32_t n = S[top].w[0];
-                --top;
-                in->waiting = 1;
-                in->wake_time = ClockMilliseconds() + n;
-                // 0 means "until started by name"; a sleep must never become that.
-                if (in->wake_time == 0) in->wake_time = 1;
+        CASE(K_01) : {
+            NEED(1);
+            S[top].w[0] = U(static_cast<int32_t>(S[top].w[0]) % 255);
+            NEXT;
+        }
+        CASE(K_02) : INT_OP(Wrap(U(a) * U(b)));
+        NEXT;
+        CASE(K_03) : {
+            NEED(1);
+            S[top].w[0] = 0u - S[top].w[0];
+            NEXT;
+        }
+        CASE(K_04) : {
+            NEED(2);
+            int32_t a = S[top - 1].w[0];
+            int32_t b = S[top].w[0];
+            if (b == 0) FAULT("remainder by zero");
+            S[top - 1].w[0] = U(b == -1 ? 0 : a % b);
+            --top;
+            NEXT;
+        }
+        CASE(K_05) : INT_OP(Wrap(U(a) - U(b)));
+        NEXT;
+        CASE(K_06) : {
+            NEED(2);
+            int32_t a = S[top - 1].w[0];
+            int32_t b = S[top].w[0];
+            if (b == 0) FAULT("division by zero");
+            S[top - 1].w[0] = b == -1 ? 0u - U(a) : U(a / b);
+            --top;
+            NEXT;
+        }
+        CASE(K_07) : INT_OP(Wrap(U(a) + U(b)));
+        NEXT;
+        CASE(K_08) : {
+            OPERAND(2);
+            uint8_t k = code[pc];
+            uint8_t n = code[pc + 1];
+            pc += 2;
+            LOCAL(k, i);
+            S[i].w[0] += n;
+            NEXT;
+        }
+        CASE(K_09) : {
+            OPERAND(1);
+            uint8_t L = code[pc++];
+            JUMP_TO(L);
+            NEXT;
+        }
+        CASE(K_0A) : {
+            OPERAND(1);
+            uint8_t L = code[pc++];
+            NEED(1);
+            bool zero = S[top].w[0] == 0;
+            --top;
+            if (zero == (op == 0x0A || op == 0x0E)) JUMP_TO(L);
+            NEXT;
+        }
+        CASE(K_0C) : {
+            OPERAND(1);
+            uint8_t L = code[pc++];
+            NEED(2);
+            TEXT(S[top - 1].w[0], ta);
+            TEXT(S[top].w[0], tb);
+            top -= 2;
+            // The null text compares as the empty one.
+            bool equal = std::strcmp(ta ? ta : "", tb ? tb : "") == 0;
+            if (equal == (op == 0x0C)) JUMP_TO(L);
+            NEXT;
+        }
+        CASE(K_10) : COMPARE_JUMP(a == b);
+        NEXT;
+        CASE(K_11) : COMPARE_JUMP(a > b);
+        NEXT;
+        CASE(K_12) : COMPARE_JUMP(a < b);
+        NEXT;
+        CASE(K_13) : COMPARE_JUMP(a <= b);
+        NEXT;
+        CASE(K_14) : COMPARE_JUMP(a >= b);
+        NEXT;
+        CASE(K_15) : COMPARE_JUMP(a != b);
+        NEXT;
+        CASE(K_16) : {
+            if (in->frames.empty()) {
+                LogLine("Return without any prog callstack");
+                in->finished = 1;
                 goto stop;
             }
-            CASE(K_52): {
-                in->waiting = 1;
-                in->wake_time = 0;
-                goto stop;
-            }
-            CASE(K_56): {
+            const ScriptFrame& f = in->frames.back();
+            if (op == 0x18) {
+                int32_t t = f.top - f.param_count;
+                if (t < -1 || t >= kScriptStackSlots) FAULT("return outside the stack");
+                top = t;
+            } else {
                 NEED(1);
-                int32_t bound = S[top].w[0];
-                if (bound == 0) FAULT("random bound of zero");
-                S[top].w[0] = U(Z1Rand() % bound);
+                int32_t d = f.top - f.param_count + 1;
+                if (d < 0 || d >= kScriptStackSlots) FAULT("return outside the stack");
+                S[d].w[0] = S[top].w[0];
+                top = d;
+            }
+            base = f.base;
+            pc = f.return_pc;
+            start = f.start;
+            end = f.end;
+            unit = f.code;
+            in->frames.pop_back();
+            NEXT;
+        }
+        CASE(K_19) : {
+            OPERAND(1);
+            uint8_t k = code[pc++];
+            LOCAL(k, i);
+            ROOM();
+            uint32_t v = S[i].w[0];
+            S[++top].w[0] = v;
+            NEXT;
+        }
+        CASE(K_1E) : {
+            OPERAND(1);
+            uint8_t k = code[pc++];
+            LOCAL(k, i);
+            NEED(1);
+            int word = op == 0x64 ? 1 : op == 0x65 ? 2 : 0;
+            S[i].w[word] = S[top].w[0];
+            --top;
+            NEXT;
+        }
+        CASE(K_37) : {
+            NEED(1);
+            ROOM();
+            S[top + 1] = S[top];
+            ++top;
+            NEXT;
+        }
+        CASE(K_38) : {
+            NEED(1);
+            --top;
+            NEXT;
+        }
+        CASE(K_39) : {
+            NEED(2);
+            ScriptValue t = S[top];
+            S[top] = S[top - 1];
+            S[top - 1] = t;
+            NEXT;
+        }
+        CASE(K_3A) : {
+            ROOM();
+            S[++top].w[0] = op - 0x3A;
+            NEXT;
+        }
+        CASE(K_40) : {
+            OPERAND(1);
+            uint8_t k = code[pc++];
+            CONSTANT(k);
+            ROOM();
+            ++top;
+            if (op == 0x60)
+                S[top] = unit->constants[k];
+            else
+                S[top].w[0] = unit->constants[k].w[0];
+            NEXT;
+        }
+        CASE(K_43) : {
+            ROOM();
+            S[++top].w[0] = 0;
+            NEXT;
+        }
+        CASE(K_44) : {
+            OPERAND(1);
+            uint8_t k = code[pc++];
+            CONSTANT(k);
+            TEXT(unit->constants[k].w[0], name);
+            ScriptFunction* f = name ? FindFunction(name) : nullptr;
+            if (!f) {
+                count += kScriptHeavyInstruction - 1;
+                LogLine("ERROR - function %s was not found in VM", name ? name : "(null)");
                 NEXT;
             }
-            CASE(K_57): {
-                NEED(2);
-                int32_t a = S[top - 1].w[0];
-                int32_t span = Wrap(U(static_cast<int32_t>(S[top].w[0])) - U(a));
-                if (span == 0) FAULT("random range of zero");
-                S[top - 1].w[0] = U(a) + U(Z1Rand() % span);
-                --top;
-                NEXT;
+            if (in->frames.size() >= static_cast<size_t>(kScriptMaxCallDepth)) FAULT("call depth exceeded");
+            int32_t new_base = top - f->param_count;
+            int32_t new_top = new_base + f->frame_size;
+            if (new_top < -1 || new_top >= kScriptStackSlots) FAULT("call frame outside the stack");
+            in->frames.push_back(ScriptFrame{pc, base, top, start, end, f->param_count, unit});
+            pc = f->code_start;
+            start = f->code_start;
+            end = f->code_end;
+            base = new_base;
+            top = new_top;
+            unit = f;
+            NEXT;
+        }
+        CASE(K_45) : {
+            NEED(3);
+            top -= 3;
+            NEXT;
+        }
+        CASE(K_46) : {
+            NEED(3);
+            int32_t call = S[top - 1].w[0];
+            ENGINE_TEXT(S[top - 2].w[0], call, text);
+            int32_t value = S[top].w[0];
+            top -= 3;
+            count += kScriptHeavyInstruction - 1;
+            // Sync the registers: the call may start or wake other instances.
+            in->pc = pc;
+            in->top = top;
+            if (op == 0x46)
+                world_->ScriptCall(call, text ? text : "", value);
+            else
+                game_->ScriptCall(call, text ? text : "", value);
+            NEXT;
+        }
+        CASE(K_4C) : {
+            NEED(3);
+            int32_t call = S[top - 1].w[0];
+            ENGINE_TEXT(S[top - 2].w[0], call, text);
+            VECTOR v{WordToFloat(S[top].w[0]), WordToFloat(S[top].w[1]), WordToFloat(S[top].w[2])};
+            top -= 3;
+            count += kScriptHeavyInstruction - 1;
+            in->pc = pc;
+            in->top = top;
+            if (op == 0x4C) {
+                LogLine("calling setVector on z1 object..");
+                world_->ScriptVectorCall(call, text ? text : "", v);
+            } else {
+                game_->ScriptVectorCall(call, text ? text : "", v);
             }
-            CASE(K_58): FLOAT_OP(a + b); NEXT;
-            CASE(K_59): {
-                NEED(2);
-                TEXT(S[top - 1].w[0], ta);
-                TEXT(S[top].w[0], tb);
-                uint32_t result = 0;
-                if (ta || tb) {
-                    size_t la = ta ? std::strlen(ta) : 0;
-                    size_t lb = tb ? std::strlen(tb) : 0;
-                    if (la + lb > ScriptTexts::kMaxTextLength) FAULT("text too long");
-                    std::string joined;
-                    joined.reserve(la + lb);
-                    joined.append(ta ? ta : "", la).append(tb ? tb : "", lb);
-                    result = texts_->Add(joined.data(), joined.size());
-                    if (!result) FAULT("out of text space");
-                }
-                S[top - 1].w[0] = result;
-                --top;
-                NEXT;
+            NEXT;
+        }
+        CASE(K_51) : {
+            NEED(1);
+            uint32_t n = S[top].w[0];
+            --top;
+            in->waiting = 1;
+            in->wake_time = ClockMilliseconds() + n;
+            // 0 means "until started by name"; a sleep must never become that.
+            if (in->wake_time == 0) in->wake_time = 1;
+            goto stop;
+        }
+        CASE(K_52) : {
+            in->waiting = 1;
+            in->wake_time = 0;
+            goto stop;
+        }
+        CASE(K_56) : {
+            NEED(1);
+            int32_t bound = S[top].w[0];
+            if (bound == 0) FAULT("random bound of zero");
+            S[top].w[0] = U(Z1Rand() % bound);
+            NEXT;
+        }
+        CASE(K_57) : {
+            NEED(2);
+            int32_t a = S[top - 1].w[0];
+            int32_t span = Wrap(U(static_cast<int32_t>(S[top].w[0])) - U(a));
+            if (span == 0) FAULT("random range of zero");
+            S[top - 1].w[0] = U(a) + U(Z1Rand() % span);
+            --top;
+            NEXT;
+        }
+        CASE(K_58) : FLOAT_OP(a + b);
+        NEXT;
+        CASE(K_59) : {
+            NEED(2);
+            TEXT(S[top - 1].w[0], ta);
+            TEXT(S[top].w[0], tb);
+            uint32_t result = 0;
+            if (ta || tb) {
+                size_t la = ta ? std::strlen(ta) : 0;
+                size_t lb = tb ? std::strlen(tb) : 0;
+                if (la + lb > ScriptTexts::kMaxTextLength) FAULT("text too long");
+                std::string joined;
+                joined.reserve(la + lb);
+                joined.append(ta ? ta : "", la).append(tb ? tb : "", lb);
+                result = texts_->Add(joined.data(), joined.size());
+                if (!result) FAULT("out of text space");
             }
-            CASE(K_5A): {
-                NEED(1);
-                S[top].w[0] = FloatToWord(static_cast<float>(static_cast<int32_t>(S[top].w[0])));
-                NEXT;
-            }
-            CASE(K_5B): {
-                NEED(1);
-                int n = op == 0x5B ? std::snprintf(buffer, sizeof buffer, "%i", static_cast<int32_t>(S[top].w[0]))
-                                   : std::snprintf(buffer, sizeof buffer, "%f",
-                                                   static_cast<double>(WordToFloat(S[top].w[0])));
-                if (n < 0) n = 0;
-                if (n > 254) n = 254;
-                uint32_t h = texts_->Add(buffer, static_cast<size_t>(n));
-                if (!h) FAULT("out of text space");
-                S[top].w[0] = h;
-                NEXT;
-            }
-            CASE(K_5C): {
-                NEED(1);
-                S[top].w[0] = U(FloatToInt(WordToFloat(S[top].w[0])));
-                NEXT;
-            }
-            CASE(K_5E): {
-                NEED(1);
-                TEXT(S[top].w[0], t);
-                S[top].w[0] = U(TextToInt(t));
-                NEXT;
-            }
-            CASE(K_5F): {
-                NEED(1);
-                TEXT(S[top].w[0], t);
-                S[top].w[0] = FloatToWord(t ? std::strtof(t, nullptr) : 0.0f);
-                NEXT;
-            }
-            CASE(K_61): {
-                OPERAND(1);
-                uint8_t k = code[pc++];
-                LOCAL(k, i);
-                NEED(1);
-                S[i] = S[top];
-                --top;
-                NEXT;
-            }
-            CASE(K_62): {
-                OPERAND(1);
-                uint8_t k = code[pc++];
-                LOCAL(k, i);
-                ROOM();
-                ScriptValue v = S[i];
-                S[++top] = v;
-                NEXT;
-            }
-            CASE(K_67): {
-                OPERAND(1);
-                uint8_t k = code[pc++];
-                LOCAL(k, i);
-                ROOM();
-                uint32_t v = S[i].w[op - 0x66];
-                S[++top].w[0] = v;
-                NEXT;
-            }
-            CASE(K_69): {
-                NEED(3);
-                ScriptValue v = {{S[top - 2].w[0], S[top - 1].w[0], S[top].w[0]}};
-                top -= 2;
-                S[top] = v;
-                NEXT;
-            }
-            CASE(K_6A): FLOAT_OP(a * b); NEXT;
-            CASE(K_6B): FLOAT_OP(a - b); NEXT;
-            CASE(K_6C): FLOAT_OP(a / b); NEXT;
-            CASE(K_6E): {
-                ROOM();
-                S[++top].w[0] = in->start_argument;
-                NEXT;
-            }
-            CASE(K_6F): {
-                NEED(1);
-                S[top].w[0] ^= 0x80000000u;
-                NEXT;
-            }
-            CASE(K_NOP):
-                // 0x00 and every unassigned opcode: no operation, no operand.
-                NEXT;
+            S[top - 1].w[0] = result;
+            --top;
+            NEXT;
+        }
+        CASE(K_5A) : {
+            NEED(1);
+            S[top].w[0] = FloatToWord(static_cast<float>(static_cast<int32_t>(S[top].w[0])));
+            NEXT;
+        }
+        CASE(K_5B) : {
+            NEED(1);
+            int n = op == 0x5B ? std::snprintf(buffer, sizeof buffer, "%i", static_cast<int32_t>(S[top].w[0]))
+                               : std::snprintf(buffer, sizeof buffer, "%f",
+                                               static_cast<double>(WordToFloat(S[top].w[0])));
+            if (n < 0) n = 0;
+            if (n > 254) n = 254;
+            uint32_t h = texts_->Add(buffer, static_cast<size_t>(n));
+            if (!h) FAULT("out of text space");
+            S[top].w[0] = h;
+            NEXT;
+        }
+        CASE(K_5C) : {
+            NEED(1);
+            S[top].w[0] = U(FloatToInt(WordToFloat(S[top].w[0])));
+            NEXT;
+        }
+        CASE(K_5E) : {
+            NEED(1);
+            TEXT(S[top].w[0], t);
+            S[top].w[0] = U(TextToInt(t));
+            NEXT;
+        }
+        CASE(K_5F) : {
+            NEED(1);
+            TEXT(S[top].w[0], t);
+            S[top].w[0] = FloatToWord(t ? std::strtof(t, nullptr) : 0.0f);
+            NEXT;
+        }
+        CASE(K_61) : {
+            OPERAND(1);
+            uint8_t k = code[pc++];
+            LOCAL(k, i);
+            NEED(1);
+            S[i] = S[top];
+            --top;
+            NEXT;
+        }
+        CASE(K_62) : {
+            OPERAND(1);
+            uint8_t k = code[pc++];
+            LOCAL(k, i);
+            ROOM();
+            ScriptValue v = S[i];
+            S[++top] = v;
+            NEXT;
+        }
+        CASE(K_67) : {
+            OPERAND(1);
+            uint8_t k = code[pc++];
+            LOCAL(k, i);
+            ROOM();
+            uint32_t v = S[i].w[op - 0x66];
+            S[++top].w[0] = v;
+            NEXT;
+        }
+        CASE(K_69) : {
+            NEED(3);
+            ScriptValue v = {{S[top - 2].w[0], S[top - 1].w[0], S[top].w[0]}};
+            top -= 2;
+            S[top] = v;
+            NEXT;
+        }
+        CASE(K_6A) : FLOAT_OP(a * b);
+        NEXT;
+        CASE(K_6B) : FLOAT_OP(a - b);
+        NEXT;
+        CASE(K_6C) : FLOAT_OP(a / b);
+        NEXT;
+        CASE(K_6E) : {
+            ROOM();
+            S[++top].w[0] = in->start_argument;
+            NEXT;
+        }
+        CASE(K_6F) : {
+            NEED(1);
+            S[top].w[0] ^= 0x80000000u;
+            NEXT;
+        }
+        CASE(K_NOP)
+            :  // 0x00 and every unassigned opcode: no operation, no operand.
+              NEXT;
 #if defined(__GNUC__) && !defined(Z1_SCRIPT_NO_THREADING)
     }
 #else

@@ -17,7 +17,7 @@
 
 class StringHashTable;
 
-const int kScriptStackSlots = 1024;        // 12,288 bytes per template
+const int kScriptStackSlots = 1024;  // 12,288 bytes per template
 const int kScriptMaxCallDepth = 256;
 const uint32_t kScriptInstructionBudget = 1000000;  // per run of one instance
 // Engine calls and instructions that write a log line weigh this many
@@ -39,7 +39,7 @@ struct ScriptCode {
     uint32_t code_size = 0;
     ScriptValue constants[256];  // constant_count used; the rest stay zero
     uint8_t constant_types[256];
-    uint32_t labels[256];        // label_count used
+    uint32_t labels[256];  // label_count used
     uint32_t code_start = 0;
     uint32_t code_end = 0;
     ScriptCode();
@@ -57,8 +57,8 @@ struct ScriptTemplate : ScriptCode {
     uint16_t reserved_short = 0;
     uint8_t synchronized = 0;
     uint8_t trigger = 0;
-    int32_t running = 0;       // live instances, shared by all of them
-    ScriptValue* stack;        // kScriptStackSlots slots, shared by all instances
+    int32_t running = 0;             // live instances, shared by all of them
+    ScriptValue* stack;              // kScriptStackSlots slots, shared by all instances
     ScriptTemplate* next = nullptr;  // template list, front = last loaded
     ScriptTemplate();
     ~ScriptTemplate();
@@ -69,7 +69,7 @@ struct ScriptTemplate : ScriptCode {
 struct ScriptFrame {
     uint32_t return_pc;
     int32_t base;
-    int32_t top;          // at the call, arguments included
+    int32_t top;  // at the call, arguments included
     uint32_t start;
     uint32_t end;
     uint8_t param_count;
@@ -78,10 +78,10 @@ struct ScriptFrame {
 
 struct ScriptInstance {
     ScriptTemplate* program = nullptr;
-    int32_t* running = nullptr;   // the template's counter
-    ScriptValue* stack = nullptr; // the template's block
+    int32_t* running = nullptr;    // the template's counter
+    ScriptValue* stack = nullptr;  // the template's block
     uint32_t pc = 0;
-    uint32_t start = 0;           // code range being run (program or function)
+    uint32_t start = 0;  // code range being run (program or function)
     uint32_t end = 0;
     int32_t base = 0;
     int32_t top = 0;
@@ -89,8 +89,8 @@ struct ScriptInstance {
     std::vector<ScriptFrame> frames;   // newest last
     uint8_t waiting = 0;
     uint8_t finished = 0;
-    uint32_t wake_time = 0;        // 0: until started again by name or trigger
-    uint32_t start_argument = 0;   // text handle; 0 for init programs
+    uint32_t wake_time = 0;          // 0: until started again by name or trigger
+    uint32_t start_argument = 0;     // text handle; 0 for init programs
     ScriptInstance* prev = nullptr;  // running list, front = newest
     ScriptInstance* next = nullptr;
 

@@ -65,9 +65,9 @@ void ExpectNear(const VECTOR& got, const VECTOR& want, float tol) {
 TEST(TriangleTests, PointInTriangleCountsEdgesWithinEpsilonAsInside) {
     VECTOR a(0, 0, 0), b(0, 0, 10), c(10, 0, 0);
     EXPECT_TRUE(PointInTriangle(VECTOR(2, 0, 2), a, b, c));
-    EXPECT_TRUE(PointInTriangle(VECTOR(0, 0, 5), a, b, c));      // on edge AB
-    EXPECT_TRUE(PointInTriangle(VECTOR(5, 0, 5), a, b, c));      // on the hypotenuse
-    EXPECT_TRUE(PointInTriangle(VECTOR(-5e-6f, 0, 5), a, b, c)); // within 1e-5 of the edge plane
+    EXPECT_TRUE(PointInTriangle(VECTOR(0, 0, 5), a, b, c));       // on edge AB
+    EXPECT_TRUE(PointInTriangle(VECTOR(5, 0, 5), a, b, c));       // on the hypotenuse
+    EXPECT_TRUE(PointInTriangle(VECTOR(-5e-6f, 0, 5), a, b, c));  // within 1e-5 of the edge plane
     EXPECT_FALSE(PointInTriangle(VECTOR(-1e-3f, 0, 5), a, b, c));
     EXPECT_FALSE(PointInTriangle(VECTOR(6, 0, 6), a, b, c));
     // Same answers with the other winding.
@@ -84,9 +84,9 @@ TEST(TriangleTests, ClosestPointsClampToSegmentEndsAndPickTheNearestEdge) {
     ExpectNear(ClosestPointOnSegment(VECTOR(4, 4, 9), a, b), VECTOR(4, 0, 0), 1e-6f);
 
     VECTOR c(0, 10, 0);
-    ExpectNear(ClosestPointOnTriangle(VECTOR(5, -2, 0), a, b, c), VECTOR(5, 0, 0), 1e-5f);   // AB
-    ExpectNear(ClosestPointOnTriangle(VECTOR(8, 8, 0), a, b, c), VECTOR(5, 5, 0), 1e-5f);    // BC
-    ExpectNear(ClosestPointOnTriangle(VECTOR(-2, 5, 0), a, b, c), VECTOR(0, 5, 0), 1e-5f);   // CA
+    ExpectNear(ClosestPointOnTriangle(VECTOR(5, -2, 0), a, b, c), VECTOR(5, 0, 0), 1e-5f);  // AB
+    ExpectNear(ClosestPointOnTriangle(VECTOR(8, 8, 0), a, b, c), VECTOR(5, 5, 0), 1e-5f);   // BC
+    ExpectNear(ClosestPointOnTriangle(VECTOR(-2, 5, 0), a, b, c), VECTOR(0, 5, 0), 1e-5f);  // CA
     // Equally near AB and CA (both at the corner A): the earlier edge's answer.
     ExpectNear(ClosestPointOnTriangle(VECTOR(-1, -1, 0), a, b, c), a, 0);
 }

@@ -131,7 +131,8 @@ TEST_F(RoomTest, BodyStandsOnTheFloorAndStopsAtTheWall) {
 
 TEST_F(RoomTest, ToolWalkPrintsTheEnginesPositions) {
     std::vector<VECTOR> walk = Walk(path, VECTOR(0, 200, 0), VECTOR(50, 0, 10), 8, nullptr);
-    std::string cmd = std::string("'") + ZENDAR_BIN_DIR + "/z1tool' collide '" + path + "' 0 200 0 50 0 10 --frames 8";
+    std::string cmd =
+        std::string("'") + ZENDAR_BIN_DIR + "/z1tool' collide '" + path + "' 0 200 0 50 0 10 --frames 8";
     test_common::ProgramRun run = test_common::RunProgram(cmd);
     const std::string& out = run.out;
     EXPECT_EQ(run.status, 0);
@@ -150,6 +151,7 @@ TEST_F(RoomTest, ToolWalkPrintsTheEnginesPositions) {
     std::string tool = std::string("'") + ZENDAR_BIN_DIR + "/z1tool' collide ";
     EXPECT_EQ(test_common::RunProgram(tool + "'" + path + "' 0 0 0 1 1 >/dev/null 2>&1").status, 2);
     EXPECT_EQ(test_common::RunProgram(tool + "'" + path + "' 0 0 0 1 1 x >/dev/null 2>&1").status, 2);
-    EXPECT_EQ(test_common::RunProgram(tool + "'" + path + "' 0 0 0 1 1 1 --frames >/dev/null 2>&1").status, 2);
+    EXPECT_EQ(test_common::RunProgram(tool + "'" + path + "' 0 0 0 1 1 1 --frames >/dev/null 2>&1").status,
+              2);
     EXPECT_EQ(test_common::RunProgram(tool + "'" + dir + "/none.z1' 0 0 0 1 1 1 >/dev/null 2>&1").status, 1);
 }

@@ -49,8 +49,8 @@ inline void CompareFrameWithReference(const std::string& reference, const std::s
     if (bad > static_cast<long>(kGoldenMaxBadFraction * width * height)) {
         const std::string out = ::testing::TempDir() + actualLeaf;
         WritePNG(out.c_str(), width, height, actual.data());
-        ADD_FAILURE() << name << ": " << bad << " pixels differ by more than " << kGoldenTolerance << " (worst "
-                      << worst << "); frame written to " << out;
+        ADD_FAILURE() << name << ": " << bad << " pixels differ by more than " << kGoldenTolerance
+                      << " (worst " << worst << "); frame written to " << out;
     }
 }
 

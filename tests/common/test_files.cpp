@@ -41,7 +41,8 @@ std::string UniqueTempPath(const std::string& prefix, const std::string& leaf) {
     static int serial = 0;
     std::string base = ::testing::TempDir();
     if (!base.empty() && base.back() != '/') base += '/';
-    return base + prefix + std::to_string(static_cast<long>(getpid())) + "_" + std::to_string(++serial) + "_" + leaf;
+    return base + prefix + std::to_string(static_cast<long>(getpid())) + "_" + std::to_string(++serial) +
+           "_" + leaf;
 }
 
 TempDir::TempDir(const std::string& prefix, bool asBasePath) : base_path_(asBasePath) {

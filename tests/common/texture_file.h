@@ -15,7 +15,8 @@
 namespace test_common {
 
 // pixel(x, y) -> 0xRRGGBB, y from the top.
-inline void WriteTexture(const std::string& path, int w, int h, const std::function<uint32_t(int, int)>& pixel) {
+inline void WriteTexture(const std::string& path, int w, int h,
+                         const std::function<uint32_t(int, int)>& pixel) {
     Image image;
     image.width = w;
     image.height = h;

@@ -67,8 +67,10 @@ void ListFiles(const std::string& folder, std::vector<std::string>* out) {
         std::string rel = folder + "/" + name;
         struct stat st;
         if (stat((kGame + "/" + rel).c_str(), &st) != 0) continue;
-        if (S_ISDIR(st.st_mode)) ListFiles(rel, out);
-        else out->push_back(rel);
+        if (S_ISDIR(st.st_mode))
+            ListFiles(rel, out);
+        else
+            out->push_back(rel);
     }
     closedir(d);
 }
@@ -141,7 +143,8 @@ const Pair kFixedTextures[] = {
     {"textures\\sky\\sun\\sun.bmp", "textures\\sky\\sun\\sun_a.bmp"},
     {"textures\\lens_fx\\glow01.bmp", "textures\\lens_fx\\glow01_a.bmp"},
     {"textures\\lens_fx\\star01.bmp", "textures\\lens_fx\\star01alpha.bmp"},
-    {"textures\\effects\\particles\\particles01orange.bmp", "textures\\effects\\particles\\particles01orange_a.bmp"},
+    {"textures\\effects\\particles\\particles01orange.bmp",
+     "textures\\effects\\particles\\particles01orange_a.bmp"},
     {"textures\\effects\\particles\\smoke02.bmp", "textures\\effects\\particles\\smoke02_a.bmp"},
 };
 
@@ -163,7 +166,8 @@ TEST_F(GameFolder, FixedTexturesLoadWithTheirAlphaMaps) {
     for (const Pair& p : kFixedTextures) EXPECT_EQ(LoadTexture(p.colour, p.alpha), "") << p.colour;
     // One moon alpha map per day of the month, each the moon's size.
     for (int day = 0; day < kMoonPhases; ++day)
-        EXPECT_EQ(LoadTexture("textures\\sky\\moon\\moon01.bmp", kMoonAlphaMaps[day]), "") << kMoonAlphaMaps[day];
+        EXPECT_EQ(LoadTexture("textures\\sky\\moon\\moon01.bmp", kMoonAlphaMaps[day]), "")
+            << kMoonAlphaMaps[day];
     // Both states of every night light (the swap registers them without alpha).
     std::set<std::string> swapped;
     for (int i = 0; i < kNightLightCount; ++i) {
@@ -295,7 +299,7 @@ TEST_F(GameFolder, VillageLoadsWithItsModelsMarkersAndConversations) {
     EXPECT_NE(LogText().find("Loading area from file 'area\\village.z1a'"), std::string::npos);
     EXPECT_EQ(area.models.Size(), 15);
     EXPECT_GE(area.entities.Size(), 40);
-    EXPECT_EQ(area.lights.Size(), 7);  // six lamps and the camp fire
+    EXPECT_EQ(area.lights.Size(), 7);     // six lamps and the camp fire
     EXPECT_EQ(area.particles.Size(), 6);  // fire, three smokes, two torches
     for (const char* npcName : {"guard", "innkeeper", "storyteller"}) {
         Entity* e = area.FindEntity(npcName);
@@ -342,7 +346,8 @@ TEST_F(GameFolder, GateIsLockedUntilThePlayerHoldsTheGuardsKey) {
 
 TEST_F(GameFolder, GuardsConversationGivesTheKeyAndSetsTheQuestFlag) {
     int status = 0;
-    std::string out = RunCommand("'" + kGame + "/z1tool' dlg run '" + kGame + "/dialogs/gatekeeper.dlg' --choose 1,0", &status);
+    std::string out = RunCommand(
+        "'" + kGame + "/z1tool' dlg run '" + kGame + "/dialogs/gatekeeper.dlg' --choose 1,0", &status);
     ASSERT_EQ(status, 0) << out;
     size_t key = out.find("additem 1 gatekey\n");
     size_t flag = out.find("setquest gate_key_given\n");
@@ -350,8 +355,8 @@ TEST_F(GameFolder, GuardsConversationGivesTheKeyAndSetsTheQuestFlag) {
     EXPECT_NE(flag, std::string::npos) << out;
     // Asked again, the guard has nothing more to give.
     out = RunCommand("'" + kGame + "/z1tool' dlg run '" + kGame +
-                  "/dialogs/gatekeeper.dlg' --choose 0 --quest gate_key_given --steps 6",
-              &status);
+                         "/dialogs/gatekeeper.dlg' --choose 0 --quest gate_key_given --steps 6",
+                     &status);
     EXPECT_EQ(out.find("additem"), std::string::npos) << out;
     // Every item a conversation hands out has its inventory icon.
     for (const char* item : {"gatekey", "roomkey", "charm", "barrel"})
@@ -361,9 +366,9 @@ TEST_F(GameFolder, GuardsConversationGivesTheKeyAndSetsTheQuestFlag) {
 TEST_F(GameFolder, ScriptLoadsTheVillageAndPlacesThePlayerOnTheGround) {
     settings_.Parse("z1.ini");
     int status = 0;
-    std::string out = RunCommand("'" + kGame + "/z1tool' script run '" + kGame + "/" + settings_.script.c_str() +
-                              "' --frames 3",
-                          &status);
+    std::string out = RunCommand(
+        "'" + kGame + "/z1tool' script run '" + kGame + "/" + settings_.script.c_str() + "' --frames 3",
+        &status);
     ASSERT_EQ(status, 0) << out;
     const std::string load = "game 2 village.z1a 0\n";
     ASSERT_NE(out.find(load), std::string::npos) << out;
@@ -394,12 +399,14 @@ TEST_F(GameFolder, ScriptLoadsTheVillageAndPlacesThePlayerOnTheGround) {
 // Walks the MPEG audio frames of a file; the play time in seconds, or -1
 // when a frame header is broken or the frames do not end with the file.
 double Mp3Seconds(const std::string& bytes, int* rate) {
-    static const int kBitrates[2][16] = {{0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},
-                                         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}};
+    static const int kBitrates[2][16] = {
+        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}};
     static const int kRates[3][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
     size_t p = 0;
     if (bytes.compare(0, 3, "ID3") == 0 && bytes.size() > 10)
-        p = 10 + ((bytes[6] & 0x7F) << 21 | (bytes[7] & 0x7F) << 14 | (bytes[8] & 0x7F) << 7 | (bytes[9] & 0x7F));
+        p = 10 +
+            ((bytes[6] & 0x7F) << 21 | (bytes[7] & 0x7F) << 14 | (bytes[8] & 0x7F) << 7 | (bytes[9] & 0x7F));
     double seconds = 0;
     int frames = 0;
     while (p + 4 <= bytes.size()) {

@@ -1,6 +1,7 @@
 // Helpers of the dialog tests: dialog bytes built field by field, capture of
 // the dialog module's error stream, and dialogs written to temporary files.
-#pragma once
+#ifndef ZENDAR_TESTS_DIALOG_DIALOG_TEST_UTIL_H
+#define ZENDAR_TESTS_DIALOG_DIALOG_TEST_UTIL_H
 
 #include <gtest/gtest.h>
 
@@ -46,11 +47,9 @@ inline Bytes OneState(const Bytes& commands, bool terminate = true, int cycles =
     Bytes d;
     d.header().i16(2).i16(0).str("A").i16(1).str("S").i16(stateCount);
     d.i16(0).i16(0).str("first").i16(0).add(commands);
-    if (!terminate)
-        return d;
+    if (!terminate) return d;
     d.i16(-1);
-    for (int i = 1; i < stateCount; ++i)
-        d.i16(0).i16(1).str("s" + std::to_string(i)).i16(0).i16(-1);
+    for (int i = 1; i < stateCount; ++i) d.i16(0).i16(1).str("s" + std::to_string(i)).i16(0).i16(-1);
     return d.i16(cycles);
 }
 
@@ -78,14 +77,12 @@ public:
                 lines.push_back(all.substr(start, i - start));
                 start = i + 1;
             }
-        if (start < all.size())
-            lines.push_back(all.substr(start));
+        if (start < all.size()) lines.push_back(all.substr(start));
         return lines;
     }
     std::string Text() const {
         std::string s;
-        for (const std::string& l : Lines())
-            s += l + "\n";
+        for (const std::string& l : Lines()) s += l + "\n";
         return s;
     }
 
@@ -96,8 +93,7 @@ private:
 inline std::string TempPath(const std::string& leaf) {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string base = ::testing::TempDir();
-    if (!base.empty() && base.back() != '/')
-        base += '/';
+    if (!base.empty() && base.back() != '/') base += '/';
     return base + "zdlg_" + std::to_string((long)getpid()) + "_" + info->test_suite_name() + "_" +
            info->name() + "_" + leaf;
 }
@@ -109,3 +105,5 @@ std::string CompileToFile(const std::string& leaf, const std::string& source);
 std::vector<unsigned char> Compile(const std::string& source);
 
 }  // namespace dlgtest
+
+#endif

@@ -65,8 +65,7 @@ std::string Bench(const std::string& source, const DialogBenchOptions& options) 
     std::rewind(out);
     std::string text;
     char buf[512];
-    while (std::fgets(buf, sizeof buf, out))
-        text += buf;
+    while (std::fgets(buf, sizeof buf, out)) text += buf;
     std::fclose(out);
     return text;
 }
@@ -88,21 +87,24 @@ TEST(DialogExec, RunningOffTheEndSuspendsEveryLaterStep) {
     EXPECT_EQ(c.Step(), "player: only");
     EXPECT_EQ(c.Step(), "suspend");
     EXPECT_EQ(c.Step(), "suspend");
-    const std::string line = "Error @ DialogInstanceImplementation::nextAction() : Unexpected end of command-list. "
-                             "Suspending.";
+    const std::string line =
+        "Error @ DialogInstanceImplementation::nextAction() : Unexpected end of command-list. "
+        "Suspending.";
     EXPECT_EQ(errors.Lines(), (std::vector<std::string>{line, line}));
 
     ErrorCapture errors2;
     Conversation skip(R"(state s0 { skip })", "skip");
     EXPECT_EQ(skip.Step(), "suspend");
-    EXPECT_EQ(errors2.Lines(), std::vector<std::string>{"Error @ COMMAND::executeNext(parameterValue, PC) : Unexpected "
-                                                        "end of command-list. Suspending."});
+    EXPECT_EQ(errors2.Lines(),
+              std::vector<std::string>{"Error @ COMMAND::executeNext(parameterValue, PC) : Unexpected "
+                                       "end of command-list. Suspending."});
 
     ErrorCapture errors3;
     Conversation empty(R"(state s0 { goto s1 } state s1 { })", "empty");
     EXPECT_EQ(empty.Step(), "suspend");
-    EXPECT_EQ(errors3.Lines(), std::vector<std::string>{"Error @ executeCommands(execEnv, PC, commands) : Unexpected "
-                                                        "end of command-list. Suspending."});
+    EXPECT_EQ(errors3.Lines(),
+              std::vector<std::string>{"Error @ executeCommands(execEnv, PC, commands) : Unexpected "
+                                       "end of command-list. Suspending."});
 }
 
 TEST(DialogExec, CyclesAdvancePerInstance) {
@@ -126,8 +128,7 @@ TEST(DialogExec, RandomPicksEveryAlternativeAndNothingElse) {
     Z1SeedRandom(7);
     Conversation c(R"(state s0 { random { player "a" player "b" player "c" } goto s0 })");
     std::set<std::string> seen;
-    for (int i = 0; i < 60; ++i)
-        seen.insert(c.Step());
+    for (int i = 0; i < 60; ++i) seen.insert(c.Step());
     EXPECT_EQ(seen, (std::set<std::string>{"player: a", "player: b", "player: c"}));
 }
 
@@ -164,11 +165,11 @@ TEST(DialogExec, NpcLinesRemarksAndParameterParts) {
     std::rewind(trace);
     std::string text;
     char buf[256];
-    while (std::fgets(buf, sizeof buf, trace))
-        text += buf;
+    while (std::fgets(buf, sizeof buf, trace)) text += buf;
     std::fclose(trace);
-    EXPECT_NE(text.find("Warning @ STRINGparameter::instantiate(parameterValue) : Invalid parameter type 1.\n"),
-              std::string::npos);
+    EXPECT_NE(
+        text.find("Warning @ STRINGparameter::instantiate(parameterValue) : Invalid parameter type 1.\n"),
+        std::string::npos);
     EXPECT_TRUE(errors.Lines().empty());  // the warning is trace only
 }
 
@@ -185,10 +186,11 @@ TEST(DialogExec, NpcAndRemarkFromStringParametersAreSkipped) {
         }
     )");
     EXPECT_EQ(c.Step(), "player: after");
-    EXPECT_EQ(errors.Lines(), (std::vector<std::string>{
-                                  "Error @ COMMANDnpc::execute(execEnv, PC) : From-parameter is not an NPC.",
-                                  "Error @ COMMANDnpc::execute(execEnv, PC) : To-parameter is not an NPC.",
-                                  "Error @ COMMANDremark::execute(execEnv, PC) : From-parameter is not an NPC."}));
+    EXPECT_EQ(errors.Lines(),
+              (std::vector<std::string>{
+                  "Error @ COMMANDnpc::execute(execEnv, PC) : From-parameter is not an NPC.",
+                  "Error @ COMMANDnpc::execute(execEnv, PC) : To-parameter is not an NPC.",
+                  "Error @ COMMANDremark::execute(execEnv, PC) : From-parameter is not an NPC."}));
 }
 
 TEST(DialogExec, QueryOffersEnabledOptionsAndSelectMovesOn) {
@@ -235,8 +237,9 @@ TEST(DialogExec, SelectionOutOfRangeTakesTheFirstOption) {
     )");
     EXPECT_EQ(c.Step(), "query: one | two | three");
     c.Select(5);
-    EXPECT_EQ(errors.Lines(), std::vector<std::string>{"Error @ ActionQueryImplementation::select(selection) : "
-                                                       "Selected option out of range (selected=5, max=3)."});
+    EXPECT_EQ(errors.Lines(),
+              std::vector<std::string>{"Error @ ActionQueryImplementation::select(selection) : "
+                                       "Selected option out of range (selected=5, max=3)."});
     EXPECT_EQ(c.Step(), "player: first");
 }
 
@@ -258,18 +261,22 @@ TEST(DialogExec, QueryWithNothingToOfferSuspendsAndStaysOnTheQuery) {
         EXPECT_EQ(c.Step(), "suspend");
         std::vector<std::string> lines = errors.Lines();
         ASSERT_EQ(lines.size(), 3u);
-        EXPECT_EQ(lines[0].rfind("Error @ ActionQueryImplementation::ActionQueryImplementation(numberOfOptions, "
-                                 "option, execEnv, PC) : Invalid parameters (numberOfOptions=0, option=", 0),
-                  0u)
+        EXPECT_EQ(
+            lines[0].rfind("Error @ ActionQueryImplementation::ActionQueryImplementation(numberOfOptions, "
+                           "option, execEnv, PC) : Invalid parameters (numberOfOptions=0, option=",
+                           0),
+            0u)
             << lines[0];
         // pointers in stream notation: the missing option array is "0", the others hexadecimal
         EXPECT_NE(lines[0].find("(numberOfOptions=0, option=0, execEnv=0x"), std::string::npos) << lines[0];
         EXPECT_NE(lines[0].find(", PC=0x"), std::string::npos) << lines[0];
         EXPECT_EQ(lines[0].back(), '.') << lines[0];
-        EXPECT_EQ(lines[1], "Error @ COMMANDquery::execute(execEnv, PC) : Failed ActionQueryImplementation "
-                            "construction.");
-        EXPECT_EQ(lines[2], "Error @ DialogInstanceImplementation::nextAction() : Failed command execution. "
-                            "Suspending.");
+        EXPECT_EQ(lines[1],
+                  "Error @ COMMANDquery::execute(execEnv, PC) : Failed ActionQueryImplementation "
+                  "construction.");
+        EXPECT_EQ(lines[2],
+                  "Error @ DialogInstanceImplementation::nextAction() : Failed command execution. "
+                  "Suspending.");
     }
 }
 
@@ -296,11 +303,12 @@ TEST(DialogExec, DefaultProxyAnswersFalseWithALine) {
     SetEnvironmentProxy(nullptr);
     Conversation c(R"(state s0 { if quest("q") or hasitem("i") { player "yes" } else { player "no" } })");
     EXPECT_EQ(c.Step(), "player: no");
-    EXPECT_EQ(errors.Lines(), (std::vector<std::string>{
-                                  "Error @ DefaultEnvironmentProxy::questFlagDefined(questFlag) : No environment "
-                                  "proxy has been specified.",
-                                  "Error @ DefaultEnvironmentProxy::hasItem(itemCount, itemName) : No environment "
-                                  "proxy has been specified."}));
+    EXPECT_EQ(errors.Lines(),
+              (std::vector<std::string>{
+                  "Error @ DefaultEnvironmentProxy::questFlagDefined(questFlag) : No environment "
+                  "proxy has been specified.",
+                  "Error @ DefaultEnvironmentProxy::hasItem(itemCount, itemName) : No environment "
+                  "proxy has been specified."}));
 }
 
 TEST(DialogExec, StateConditionsOnceOnlyAndHeard) {
@@ -338,7 +346,9 @@ TEST(DialogExec, WhileLoopsUntilItsConditionFails) {
             player "after"
             suspend
         }
-    )", options), "player: loop\nsetquest done\nplayer: after\nsuspend\n");
+    )",
+                    options),
+              "player: loop\nsetquest done\nplayer: after\nsuspend\n");
 }
 
 TEST(DialogExec, InvalidInstancesReportAndReturnNull) {
@@ -350,20 +360,23 @@ TEST(DialogExec, InvalidInstancesReportAndReturnNull) {
     DialogInstanceImplementation bad(name.c_str(), values);
     EXPECT_FALSE(bad.valid);
     EXPECT_EQ(bad.nextAction(), nullptr);
-    EXPECT_EQ(errors.Lines(), (std::vector<std::string>{
-                                  "Error @ DialogInstanceImplementation::DialogInstanceImplementation(dialogName, "
-                                  "parameters) : Parameter mismatch. #1: 1 != 2.",
-                                  "Error @ DialogInstanceImplementation::nextAction() : Invalid object."}));
+    EXPECT_EQ(errors.Lines(),
+              (std::vector<std::string>{
+                  "Error @ DialogInstanceImplementation::DialogInstanceImplementation(dialogName, "
+                  "parameters) : Parameter mismatch. #1: 1 != 2.",
+                  "Error @ DialogInstanceImplementation::nextAction() : Invalid object."}));
 
     ErrorCapture errors2;
     std::string absent = dlgtest::TempPath("absent");
     DialogInstanceImplementation missing(absent.c_str(), nullptr);
     EXPECT_FALSE(missing.valid);
-    EXPECT_EQ(errors2.Lines(), (std::vector<std::string>{
-                                   "Error @ DIALOG::load(dialog) : Could not open file '" + absent + ".dlg'.",
-                                   "Error @ getDialog(dialogName) : Failed to load the dialog '" + absent + "'.",
-                                   "Error @ DialogInstanceImplementation::DialogInstanceImplementation(dialogName, "
-                                   "parameters) : Failed to load the dialog '" + absent + "'."}));
+    EXPECT_EQ(errors2.Lines(),
+              (std::vector<std::string>{
+                  "Error @ DIALOG::load(dialog) : Could not open file '" + absent + ".dlg'.",
+                  "Error @ getDialog(dialogName) : Failed to load the dialog '" + absent + "'.",
+                  "Error @ DialogInstanceImplementation::DialogInstanceImplementation(dialogName, "
+                  "parameters) : Failed to load the dialog '" +
+                      absent + "'."}));
 }
 
 TEST(DialogExec, NpcValueWithoutANameTakesTheParameterName) {
@@ -394,8 +407,9 @@ TEST(DialogGuards, EndlessLoopWithoutActionsEndsTheStep) {
     Conversation c(R"(state s0 { while true { skip } })");
     EXPECT_EQ(c.Step(), "suspend");
     EXPECT_EQ(c.Step(), "suspend");
-    const std::string line = "Error @ DialogInstanceImplementation::nextAction() : 10000 commands ran without an "
-                             "action. Suspending.";
+    const std::string line =
+        "Error @ DialogInstanceImplementation::nextAction() : 10000 commands ran without an "
+        "action. Suspending.";
     EXPECT_EQ(errors.Lines(), (std::vector<std::string>{line, line}));
 
     ErrorCapture errors2;
@@ -415,17 +429,20 @@ TEST(DialogGuards, ConditionsThatReachTheirOwnStateEndTheStep) {
         state c repeatable { player "fine" }
     )");
     EXPECT_EQ(c.Step(), "suspend");
-    EXPECT_EQ(errors.Lines(), std::vector<std::string>{"Error @ stateEnabled(execEnv, stateIndex) : The condition of "
-                                                       "state 1 depends on its own enablement. Suspending."});
+    EXPECT_EQ(errors.Lines(),
+              std::vector<std::string>{"Error @ stateEnabled(execEnv, stateIndex) : The condition of "
+                                       "state 1 depends on its own enablement. Suspending."});
     ErrorCapture errors2;
     EXPECT_EQ(c.Step(), "suspend");  // the same again, never a hang
     EXPECT_EQ(errors2.Lines().size(), 1u);
 
     ErrorCapture errors3;
-    Conversation self(R"(state s0 repeatable when enabled(s0) { if enabled(s0) { player "x" } player "y" })", "self");
+    Conversation self(R"(state s0 repeatable when enabled(s0) { if enabled(s0) { player "x" } player "y" })",
+                      "self");
     EXPECT_EQ(self.Step(), "suspend");
-    EXPECT_EQ(errors3.Lines(), std::vector<std::string>{"Error @ stateEnabled(execEnv, stateIndex) : The condition of "
-                                                        "state 0 depends on its own enablement. Suspending."});
+    EXPECT_EQ(errors3.Lines(),
+              std::vector<std::string>{"Error @ stateEnabled(execEnv, stateIndex) : The condition of "
+                                       "state 0 depends on its own enablement. Suspending."});
 }
 
 TEST(DialogBench, SeededQuestsItemsChoicesAndSteps) {
@@ -450,18 +467,20 @@ TEST(DialogBench, SeededQuestsItemsChoicesAndSteps) {
     DialogBenchOptions options;
     options.items = {"pass"};
     options.choices = {1, 0};
-    EXPECT_EQ(Bench(source, options),
-              "query: I have the pass.\n> 1\n"
-              "Error @ ActionQueryImplementation::select(selection) : Selected option out of range (selected=1, "
-              "max=1).\n"
-              "removeitem 1 pass\nnpc Guard: Very well.\nadditem 2 stamp\nsetquest friend\n"
-              "query: Let me in.\n> 0\nnpc Guard to Hero: Go ahead, friend.\nsuspend\nquery: Let me in.\n");
+    EXPECT_EQ(
+        Bench(source, options),
+        "query: I have the pass.\n> 1\n"
+        "Error @ ActionQueryImplementation::select(selection) : Selected option out of range (selected=1, "
+        "max=1).\n"
+        "removeitem 1 pass\nnpc Guard: Very well.\nadditem 2 stamp\nsetquest friend\n"
+        "query: Let me in.\n> 0\nnpc Guard to Hero: Go ahead, friend.\nsuspend\nquery: Let me in.\n");
 
     DialogBenchOptions seeded;
     seeded.quests = {"friend"};
     seeded.steps = 3;
     seeded.choices = {0, 0, 0};
-    EXPECT_EQ(Bench(source, seeded), "query: Let me in.\n> 0\nnpc Guard to Hero: Go ahead, friend.\nsuspend\n");
+    EXPECT_EQ(Bench(source, seeded),
+              "query: Let me in.\n> 0\nnpc Guard to Hero: Go ahead, friend.\nsuspend\n");
 }
 
 }  // namespace

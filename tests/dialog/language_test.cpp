@@ -30,7 +30,9 @@ void ExpectRoundTrip(const std::vector<unsigned char>& bytes, const std::string&
     std::vector<unsigned char> again;
     DialogCompileError error;
     ASSERT_TRUE(CompileDialogSource(text, &again, &error))
-        << what << "\n" << error.line << ":" << error.column << ": " << error.message << "\n" << text;
+        << what << "\n"
+        << error.line << ":" << error.column << ": " << error.message << "\n"
+        << text;
     EXPECT_EQ(again, bytes) << what << "\n" << text;
     EXPECT_EQ(DecompileDialog(*Load(again)), text) << what;
 }
@@ -168,7 +170,7 @@ TEST(DialogLanguage, ConstructsMeanWhatTheFileHolds) {
 
     std::unique_ptr<DIALOG> chained = Load(dlgtest::Compile("state s when true and false and true { }"));
     auto* andTop = static_cast<CONDITIONbinary*>(chained->states[0]->condition);
-    EXPECT_EQ(andTop->left->code(), CONDITION_AND);   // groups to the left
+    EXPECT_EQ(andTop->left->code(), CONDITION_AND);  // groups to the left
     EXPECT_EQ(andTop->right->code(), CONDITION_TRUE);
 }
 
@@ -196,8 +198,10 @@ TEST(DialogLanguage, MistakesAreReportedWithLineAndColumn) {
         {"cycles 1\nstate s { cycle 1 { skip } }", 2, 11, "cycle index 1 is outside 'cycles 1'"},
         {"state s { additem 40000 \"x\" }", 1, 19, "item count 40000 is out of range (-32768..32767)"},
         {"state s { query { player } }", 1, 19, "expected 'option' or '}', found 'player'"},
-        {"state s { query { option \"x\" } }", 1, 30, "expected 'goto' or '{' after the option text, found '}'"},
-        {"state s { } banana", 1, 13, "expected 'npc', 'string', 'state', 'cycles' or 'trailer', found 'banana'"},
+        {"state s { query { option \"x\" } }", 1, 30,
+         "expected 'goto' or '{' after the option text, found '}'"},
+        {"state s { } banana", 1, 13,
+         "expected 'npc', 'string', 'state', 'cycles' or 'trailer', found 'banana'"},
         {"state s { player ; }", 1, 18, "unexpected character ';'"},
         {"cycles 1 cycles 2", 1, 10, "'cycles' is given twice"},
         {"state s { goto }", 1, 16, "expected state (a name or @index), found '}'"},
@@ -216,9 +220,10 @@ TEST(DialogLanguage, EveryNameMistakeIsReported) {
     std::vector<unsigned char> bytes;
     DialogCompileError first;
     std::vector<DialogCompileError> all;
-    EXPECT_FALSE(CompileDialogSource("npc A\nstate s {\n  goto x npc B \"hi\"\n  cycle 3 { skip }\n}\ncycles 2\n"
-                                     "state t when heard(y) { }",
-                                     &bytes, &first, &all));
+    EXPECT_FALSE(
+        CompileDialogSource("npc A\nstate s {\n  goto x npc B \"hi\"\n  cycle 3 { skip }\n}\ncycles 2\n"
+                            "state t when heard(y) { }",
+                            &bytes, &first, &all));
     std::vector<std::string> seen;
     for (const DialogCompileError& e : all)
         seen.push_back(std::to_string(e.line) + ":" + std::to_string(e.column) + ": " + e.message);
@@ -233,10 +238,21 @@ TEST(DialogLanguage, OddFilesRoundTrip) {
     Bytes d;
     d.header().i16(3).i16(0).str("Bob").i16(1).str("gold").i16(0).str("Bob");  // a name used twice
     d.i16(3);
-    d.i16(0).i16(1).str("").i16(2).i16(9).i16(-4).str(std::string("it\0em", 5)).i16(3).i16(7).i16(1).i16(6).i16(0);
+    d.i16(0)
+        .i16(1)
+        .str("")
+        .i16(2)
+        .i16(9)
+        .i16(-4)
+        .str(std::string("it\0em", 5))
+        .i16(3)
+        .i16(7)
+        .i16(1)
+        .i16(6)
+        .i16(0);
     d.i16(2).i16(0).i16(2).i16(0).i16(1).i16(1).str("x").i16(1).str("").i16(-1);
-    d.i16(2).i16(2).i16(2).i16(-1);           // npc @2 to @2: no listener
-    d.i16(7).i16(0);                           // query without options
+    d.i16(2).i16(2).i16(2).i16(-1);  // npc @2 to @2: no listener
+    d.i16(7).i16(0);                 // query without options
     d.i16(9).i16(1).i16(5).i16(3).i16(1).i16(-1).i16(-1);
     d.i16(6).i16(2);
     d.i16(-1);
@@ -246,8 +262,7 @@ TEST(DialogLanguage, OddFilesRoundTrip) {
     ExpectRoundTrip(d.b, "odd file");
 
     std::string every;
-    for (int c = 0; c < 256; ++c)
-        every += (char)c;
+    for (int c = 0; c < 256; ++c) every += (char)c;
     Bytes all = dlgtest::OneState(Bytes().i16(1).i16(1).str(every).i16(-1));
     ExpectRoundTrip(all.b, "every byte value");
 }
@@ -262,8 +277,7 @@ public:
         d.header();
         params_ = Pick(0, 3);
         d.i16(params_);
-        for (int i = 0; i < params_; ++i)
-            d.i16(Pick(0, 1)).str(Name());
+        for (int i = 0; i < params_; ++i) d.i16(Pick(0, 1)).str(Name());
         states_ = Pick(1, 4);
         cycles_ = Pick(0, 3);
         d.i16(states_);
@@ -273,18 +287,17 @@ public:
             List(d, 0);
         }
         d.i16(cycles_);
-        for (int i = Pick(0, 2); i > 0; --i)
-            d.raw(std::string(1, (char)Pick(0, 255)));
+        for (int i = Pick(0, 2); i > 0; --i) d.raw(std::string(1, (char)Pick(0, 255)));
         return d;
     }
 
 private:
     int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
     std::string Text() {
-        static const char kBytes[] = {'a', 'Z', ' ', '"', '\\', '\n', '\t', '\0', '$', '#', '{', '@', (char)0xe9};
+        static const char kBytes[] = {'a',  'Z', ' ', '"', '\\', '\n',      '\t',
+                                      '\0', '$', '#', '{', '@',  (char)0xe9};
         std::string s;
-        for (int i = Pick(0, 5); i > 0; --i)
-            s += kBytes[Pick(0, (int)sizeof kBytes - 1)];
+        for (int i = Pick(0, 5); i > 0; --i) s += kBytes[Pick(0, (int)sizeof kBytes - 1)];
         return s;
     }
     std::string Name() {
@@ -302,12 +315,14 @@ private:
     }
     void Condition(Bytes& d, int depth) {
         int code = Pick(0, depth > 3 ? 1 : 9);
-        if (depth > 3 && code == 1)
-            code = Pick(5, 9);
+        if (depth > 3 && code == 1) code = Pick(5, 9);
         d.i16(code);
         switch (code) {
         case 2:
-        case 3: Condition(d, depth + 1); Condition(d, depth + 1); break;
+        case 3:
+            Condition(d, depth + 1);
+            Condition(d, depth + 1);
+            break;
         case 4: Condition(d, depth + 1); break;
         case 5:
         case 6:
@@ -318,25 +333,27 @@ private:
         }
     }
     void List(Bytes& d, int depth) {
-        for (int i = Pick(0, depth > 2 ? 1 : 4); i > 0; --i)
-            Command(d, depth);
+        for (int i = Pick(0, depth > 2 ? 1 : 4); i > 0; --i) Command(d, depth);
         d.i16(-1);
     }
     void Command(Bytes& d, int depth) {
         static const int kCodes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16, 17};
         int code = kCodes[Pick(0, 16)];
-        if (depth > 2 && (code >= 7 && code <= 12))
-            code = 5;
-        if (params_ == 0 && (code == 2 || code == 3))
-            code = 4;
-        if (cycles_ == 0 && code == 8)
-            code = 9;
+        if (depth > 2 && (code >= 7 && code <= 12)) code = 5;
+        if (params_ == 0 && (code == 2 || code == 3)) code = 4;
+        if (cycles_ == 0 && code == 8) code = 9;
         d.i16(code);
         switch (code) {
         case 1:
         case 4: Strings(d); break;
-        case 2: d.i16(Pick(0, params_ - 1)).i16(Pick(0, params_ - 1)); Strings(d); break;
-        case 3: d.i16(Pick(0, params_ - 1)); Strings(d); break;
+        case 2:
+            d.i16(Pick(0, params_ - 1)).i16(Pick(0, params_ - 1));
+            Strings(d);
+            break;
+        case 3:
+            d.i16(Pick(0, params_ - 1));
+            Strings(d);
+            break;
         case 6: d.i16(Pick(0, states_ - 1)); break;
         case 7: {
             int n = Pick(0, 3);
@@ -356,15 +373,20 @@ private:
         case 9: {
             int n = Pick(1, 3);
             d.i16(n);
-            if (code == 8)
-                d.i16(Pick(0, cycles_ - 1));
-            for (int i = n + Pick(0, 2); i > 0; --i)
-                Command(d, depth + 1);
+            if (code == 8) d.i16(Pick(0, cycles_ - 1));
+            for (int i = n + Pick(0, 2); i > 0; --i) Command(d, depth + 1);
             d.i16(-1);
             break;
         }
-        case 10: Condition(d, 1); List(d, depth + 1); List(d, depth + 1); break;
-        case 11: Condition(d, 1); List(d, depth + 1); break;
+        case 10:
+            Condition(d, 1);
+            List(d, depth + 1);
+            List(d, depth + 1);
+            break;
+        case 11:
+            Condition(d, 1);
+            List(d, depth + 1);
+            break;
         case 12: List(d, depth + 1); break;
         case 13:
         case 14: d.str(Text()); break;
@@ -382,8 +404,7 @@ TEST(DialogLanguage, RandomDialogsRoundTrip) {
     for (unsigned seed = 1; seed <= 300; ++seed) {
         Bytes d = RandomDialog(seed).Make();
         ExpectRoundTrip(d.b, "seed " + std::to_string(seed));
-        if (HasFailure())
-            return;
+        if (HasFailure()) return;
     }
 }
 
@@ -394,8 +415,7 @@ TEST(DialogLanguage, SampleDialogsCompileLoadAndRoundTrip) {
     int samples = 0;
     while (dirent* entry = readdir(folder)) {
         std::string leaf = entry->d_name;
-        if (leaf.size() < 6 || leaf.compare(leaf.size() - 5, 5, ".dtxt") != 0)
-            continue;
+        if (leaf.size() < 6 || leaf.compare(leaf.size() - 5, 5, ".dtxt") != 0) continue;
         std::ifstream in(dir + "/" + leaf, std::ios::binary);
         std::stringstream source;
         source << in.rdbuf();
@@ -450,8 +470,7 @@ TEST(DialogRobustness, MutatedFilesNeverCrashOrHang) {
                 bytes.resize(at);
         }
         DIALOG d;
-        if (!d.loadBytes(bytes.data(), bytes.size(), "t", "t.dlg"))
-            continue;
+        if (!d.loadBytes(bytes.data(), bytes.size(), "t", "t.dlg")) continue;
         ++loaded;
         ExpectRoundTrip(bytes, "round " + std::to_string(round));
         std::string name = dlgtest::WriteDialogFile("m" + std::to_string(round), bytes);
@@ -469,12 +488,10 @@ TEST(DialogRobustness, MutatedFilesNeverCrashOrHang) {
         for (int step = 0; step < 40; ++step) {
             std::unique_ptr<Action> a(instance.nextAction());
             ASSERT_NE(a, nullptr);
-            if (a->kind == ACTION_QUERY)
-                static_cast<ActionQuery*>(a.get())->select(step % 3);
+            if (a->kind == ACTION_QUERY) static_cast<ActionQuery*>(a.get())->select(step % 3);
         }
         std::remove((name + ".dlg").c_str());
-        if (HasFailure())
-            return;
+        if (HasFailure()) return;
     }
     EXPECT_GT(loaded, 100);
 }

@@ -14,13 +14,15 @@ namespace {
 
 const std::string RS0 = "Error @ readShort(f): fread failed (0).";
 const std::string LEN = "Error @ readString(f): Invalid length: -1.";
-const std::string C1 = "Error @ COMMAND::loadList(dialogFile, listHead, append) : Failed loading command specifics.";
+const std::string C1 =
+    "Error @ COMMAND::loadList(dialogFile, listHead, append) : Failed loading command specifics.";
 const std::string S1 = "Error @ STATE::load(dialogFile) : Failed loading command list.";
 const std::string D0 = "Error @ DIALOG::load(dialog) : Failed loading state 0.";
 const std::string CT = "Error @ CONDITION::loadTree(dialogFile) : Failed reading conditionType.";
 const std::string CS = "Error @ CONDITION::loadTree(dialogFile) : Failed loading condition specifics.";
 const std::string SC = "Error @ STATE::load(dialogFile) : Failed reading condition tree.";
-const std::string LT = "Error @ COMMAND::loadList(dialogFile, listHead, append) : Failed reading commandType.";
+const std::string LT =
+    "Error @ COMMAND::loadList(dialogFile, listHead, append) : Failed reading commandType.";
 const std::string ST = "Error @ STRING::loadList(dialogFile, listHead): Failed reading stringType.";
 
 std::string D(const std::string& m) { return "Error @ DIALOG::load(dialog) : " + m; }
@@ -52,66 +54,88 @@ std::vector<Case> FileCases() {
         {"short hallmark", Bytes().raw("DL"), {D("fread failed when loading hallmark.")}},
         {"wrong hallmark", Bytes().raw("DLX").i16(0).i16(6), {D("Hallmark not recognized.")}},
         {"no versionHigh", Bytes().raw("DLG"), {RS0, D("Failed reading versionHigh.")}},
-        {"half versionHigh", Bytes().raw("DLG\x01"), {"Error @ readShort(f): fread failed (0).",
-                                                      D("Failed reading versionHigh.")}},
+        {"half versionHigh",
+         Bytes().raw("DLG\x01"),
+         {"Error @ readShort(f): fread failed (0).", D("Failed reading versionHigh.")}},
         {"no versionLow", Bytes().raw("DLG").i16(0), {RS0, D("Failed reading versionLow.")}},
-        {"version 1.6", Bytes().raw("DLG").i16(1).i16(6),
+        {"version 1.6",
+         Bytes().raw("DLG").i16(1).i16(6),
          {D("Invalid dialog file version. File version: 1.6. Expected version: 0.6.")}},
-        {"version 0.5", Bytes().raw("DLG").i16(0).i16(5),
+        {"version 0.5",
+         Bytes().raw("DLG").i16(0).i16(5),
          {D("Invalid dialog file version. File version: 0.5. Expected version: 0.6.")}},
         {"no parameterCount", h, {RS0, D("Failed reading parameterCount.")}},
         {"no parameterType", Bytes(h).i16(1), {RS0, D("Failed reading parameterType.")}},
         {"parameter type 2", Bytes(h).i16(1).i16(2), {D("Invalid parameter type 2.")}},
         {"parameter type -1", Bytes(h).i16(1).i16(-1), {D("Invalid parameter type -1.")}},
-        {"no parameter name", Bytes(h).i16(1).i16(0),
+        {"no parameter name",
+         Bytes(h).i16(1).i16(0),
          {RS0, LEN, "Error @ PARAMETER::load(dialogFile) : Failed to read parameter name."}},
         {"no stateCount", Bytes(h).i16(0), {RS0, D("Failed reading stateCount.")}},
         {"negative parameterCount", Bytes(h).i16(-2), {D("Invalid parameterCount: -2.")}},
         {"negative stateCount", Bytes(h).i16(0).i16(-254), {D("Invalid stateCount: -254.")}},
-        {"no token", Bytes(h).i16(0).i16(1), {RS0, "Error @ STATE::load(dialogFile) : Failed reading token.", D0}},
-        {"token 1", Bytes(h).i16(0).i16(1).i16(1), {"Error @ STATE::load(dialogFile) : Expecting state token.", D0}},
-        {"no modifiers", Bytes(h).i16(0).i16(1).i16(0),
+        {"no token",
+         Bytes(h).i16(0).i16(1),
+         {RS0, "Error @ STATE::load(dialogFile) : Failed reading token.", D0}},
+        {"token 1",
+         Bytes(h).i16(0).i16(1).i16(1),
+         {"Error @ STATE::load(dialogFile) : Expecting state token.", D0}},
+        {"no modifiers",
+         Bytes(h).i16(0).i16(1).i16(0),
          {RS0, "Error @ STATE::load(dialogFile) : Failed reading modifiers.", D0}},
-        {"modifiers 2", Bytes(h).i16(0).i16(1).i16(0).i16(2),
+        {"modifiers 2",
+         Bytes(h).i16(0).i16(1).i16(0).i16(2),
          {"Error @ STATE::load(dialogFile) : Invalid modifiers: 2.", D0}},
-        {"no state name", Bytes(h).i16(0).i16(1).i16(0).i16(1),
+        {"no state name",
+         Bytes(h).i16(0).i16(1).i16(0).i16(1),
          {RS0, LEN, "Error @ STATE::load(dialogFile) : Failed to read state name.", D0}},
         {"no condition", Cond(Bytes()), {RS0, CT, SC, D0}},
         {"no command list", Cond(Bytes().i16(0)), {RS0, LT, S1, D0}},
         {"no numberOfCycles", Bytes(h).i16(0).i16(0), {RS0, D("Failed reading numberOfCycles.")}},
-        {"second state fails", Bytes(h).i16(0).i16(2).i16(0).i16(0).str("a").i16(0).i16(-1).i16(0).i16(3),
+        {"second state fails",
+         Bytes(h).i16(0).i16(2).i16(0).i16(0).str("a").i16(0).i16(-1).i16(0).i16(3),
          {"Error @ STATE::load(dialogFile) : Invalid modifiers: 3.", D("Failed loading state 1.")}},
     };
 }
 
 std::vector<Case> ConditionCases() {
     return {
-        {"condition type 10", Cond(Bytes().i16(10)),
+        {"condition type 10",
+         Cond(Bytes().i16(10)),
          {"Error @ CONDITION::loadTree(dialogFile) : Invalid condition type 10.", SC, D0}},
-        {"condition type -3", Cond(Bytes().i16(-3)),
+        {"condition type -3",
+         Cond(Bytes().i16(-3)),
          {"Error @ CONDITION::loadTree(dialogFile) : Invalid condition type -3.", SC, D0}},
         {"and left", Cond(Bytes().i16(2)),
-         InCondition({RS0, CT, "Error @ CONDITIONand::load(dialogFile) : Failed reading left condition tree."})},
+         InCondition(
+             {RS0, CT, "Error @ CONDITIONand::load(dialogFile) : Failed reading left condition tree."})},
         {"and right", Cond(Bytes().i16(2).i16(0)),
-         InCondition({RS0, CT, "Error @ CONDITIONand::load(dialogFile) : Failed reading right condition tree."})},
+         InCondition(
+             {RS0, CT, "Error @ CONDITIONand::load(dialogFile) : Failed reading right condition tree."})},
         {"or left", Cond(Bytes().i16(3)),
-         InCondition({RS0, CT, "Error @ CONDITIONor::load(dialogFile) : Failed reading left condition tree."})},
+         InCondition(
+             {RS0, CT, "Error @ CONDITIONor::load(dialogFile) : Failed reading left condition tree."})},
         {"or right", Cond(Bytes().i16(3).i16(1)),
-         InCondition({RS0, CT, "Error @ CONDITIONor::load(dialogFile) : Failed reading right condition tree."})},
+         InCondition(
+             {RS0, CT, "Error @ CONDITIONor::load(dialogFile) : Failed reading right condition tree."})},
         {"not", Cond(Bytes().i16(4)),
          InCondition({RS0, CT, "Error @ CONDITIONnot::load(dialogFile) : Failed reading condition tree."})},
         {"enabled", Cond(Bytes().i16(5)),
          InCondition({RS0, "Error @ CONDITIONenabled::load(dialogFile) : Failed reading stateIndex."})},
         {"disabled", Cond(Bytes().i16(6)),
-         InCondition({RS0, "Error @ CONDITIONdisabled::load(FILE *dialogFile) : Failed reading stateIndex."})},
+         InCondition(
+             {RS0, "Error @ CONDITIONdisabled::load(FILE *dialogFile) : Failed reading stateIndex."})},
         {"heardabout", Cond(Bytes().i16(7)),
-         InCondition({RS0, "Error @ CONDITIONheardabout::load(FILE *dialogFile) : Failed reading stateIndex."})},
+         InCondition(
+             {RS0, "Error @ CONDITIONheardabout::load(FILE *dialogFile) : Failed reading stateIndex."})},
         {"quest", Cond(Bytes().i16(8)),
-         InCondition({RS0, LEN, "Error @ CONDITIONquest::load(FILE *dialogFile) : Failed to read quest flag string."})},
+         InCondition({RS0, LEN,
+                      "Error @ CONDITIONquest::load(FILE *dialogFile) : Failed to read quest flag string."})},
         {"hasitem count", Cond(Bytes().i16(9)),
          InCondition({RS0, "Error @ CONDITIONhasitem::load(FILE *dialogFile) : Failed reading item count."})},
         {"hasitem name", Cond(Bytes().i16(9).i16(2)),
-         InCondition({RS0, LEN, "Error @ CONDITIONhasitem::load(FILE *dialogFile) : Failed to read item name."})},
+         InCondition(
+             {RS0, LEN, "Error @ CONDITIONhasitem::load(FILE *dialogFile) : Failed to read item name."})},
         // and(true, not(<code 12>)): each enclosing tree adds its own lines
         {"nested condition", Cond(Bytes().i16(2).i16(0).i16(4).i16(12)),
          InCondition({"Error @ CONDITION::loadTree(dialogFile) : Invalid condition type 12.",
@@ -122,10 +146,12 @@ std::vector<Case> ConditionCases() {
 
 std::vector<Case> CommandCases() {
     const std::string PL = "Error @ COMMANDplayer::load(dialogFile): Failed loading string list.";
-    const std::string SP = "Error @ STRING::loadList(dialogFile, listHead): Failed doing string-specific loading.";
+    const std::string SP =
+        "Error @ STRING::loadList(dialogFile, listHead): Failed doing string-specific loading.";
     auto invalid = [](int t) {
         return std::vector<std::string>{
-            "Error @ COMMAND::loadList(dialogFile, listHead, append) : Invalid command type " + std::to_string(t) + ".",
+            "Error @ COMMAND::loadList(dialogFile, listHead, append) : Invalid command type " +
+                std::to_string(t) + ".",
             S1, D0};
     };
     return {
@@ -140,15 +166,18 @@ std::vector<Case> CommandCases() {
         {"constant part", Cmd(Bytes().i16(1).i16(1)),
          InCommand({RS0, LEN, "Error @ STRINGconst::load(dialogFile): Failed to read string.", SP, PL})},
         {"parameter part", Cmd(Bytes().i16(1).i16(0)),
-         InCommand({RS0, "Error @ STRINGparameter::load(dialogFile): Failed to read parameterIndex.", SP, PL})},
+         InCommand(
+             {RS0, "Error @ STRINGparameter::load(dialogFile): Failed to read parameterIndex.", SP, PL})},
         {"truncated inside a string", Cmd(Bytes().i16(1).i16(1).i16(5).raw("abc")),
          InCommand({"Error @ readString(f): fread failed (3).",
                     "Error @ STRINGconst::load(dialogFile): Failed to read string.", SP, PL})},
         {"negative string length", Cmd(Bytes().i16(1).i16(1).i16(-2).raw("ab")),
          InCommand({"Error @ readString(f): Invalid length: -2.",
                     "Error @ STRINGconst::load(dialogFile): Failed to read string.", SP, PL})},
-        {"npc from", Cmd(Bytes().i16(2)), InCommand({RS0, "Error @ COMMANDnpc::load(dialogFile) : Failed reading fromNPCIndex."})},
-        {"npc to", Cmd(Bytes().i16(2).i16(0)), InCommand({RS0, "Error @ COMMANDnpc::load(dialogFile) : Failed reading toNPCIndex."})},
+        {"npc from", Cmd(Bytes().i16(2)),
+         InCommand({RS0, "Error @ COMMANDnpc::load(dialogFile) : Failed reading fromNPCIndex."})},
+        {"npc to", Cmd(Bytes().i16(2).i16(0)),
+         InCommand({RS0, "Error @ COMMANDnpc::load(dialogFile) : Failed reading toNPCIndex."})},
         {"npc strings", Cmd(Bytes().i16(2).i16(0).i16(0)),
          InCommand({RS0, ST, "Error @ COMMANDnpc::load(dialogFile) : Failed loading string list."})},
         {"remark from", Cmd(Bytes().i16(3)),
@@ -160,7 +189,8 @@ std::vector<Case> CommandCases() {
                     "Error @ COMMANDremark::load(dialogFile) : Failed loading string list."})},
         {"log strings", Cmd(Bytes().i16(4)),
          InCommand({RS0, ST, "Error @ COMMANDlog::load(dialogFile) : Failed loading string list."})},
-        {"goto", Cmd(Bytes().i16(6)), InCommand({RS0, "Error @ COMMANDgoto::load(dialogFile) : Failed reading stateIndex."})},
+        {"goto", Cmd(Bytes().i16(6)),
+         InCommand({RS0, "Error @ COMMANDgoto::load(dialogFile) : Failed reading stateIndex."})},
         {"query count", Cmd(Bytes().i16(7)),
          InCommand({RS0, "Error @ COMMANDquery::load(dialogFile) : Failed reading numberOfOptions."})},
         {"negative numberOfOptions", Cmd(Bytes().i16(7).i16(-1)),
@@ -184,19 +214,23 @@ std::vector<Case> CommandCases() {
         {"cycle list", Cmd(Bytes().i16(8).i16(1).i16(0)),
          InCommand({RS0, LT, "Error @ COMMANDcycle::load(dialogFile) : Failed loading command list."})},
         {"cycle too short", Cmd(Bytes().i16(8).i16(3).i16(0).i16(0).i16(5).i16(-1)),
-         InCommand({"Error @ COMMANDcycle::load(dialogFile) : Command list too short (i=2, numberOfCommands=3)."})},
+         InCommand(
+             {"Error @ COMMANDcycle::load(dialogFile) : Command list too short (i=2, numberOfCommands=3)."})},
         {"random count", Cmd(Bytes().i16(9)),
          InCommand({RS0, "Error @ COMMANDrandom::load(dialogFile) : Failed reading numberOfCommands."})},
         {"random list", Cmd(Bytes().i16(9).i16(2)),
          InCommand({RS0, LT, "Error @ COMMANDrandom::load(dialogFile) : Failed loading command list."})},
         {"random too short", Cmd(Bytes().i16(9).i16(2).i16(-1)),
-         InCommand({"Error @ COMMANDrandom::load(dialogFile) : Command list too short (i=0, numberOfCommands=2)."})},
+         InCommand({"Error @ COMMANDrandom::load(dialogFile) : Command list too short (i=0, "
+                    "numberOfCommands=2)."})},
         {"ifelse condition", Cmd(Bytes().i16(10)),
          InCommand({RS0, CT, "Error @ COMMANDifelse::load(dialogFile) : Failed reading condition tree."})},
         {"ifelse then", Cmd(Bytes().i16(10).i16(0)),
-         InCommand({RS0, LT, "Error @ COMMANDifelse::load(dialogFile) : Failed loading thenpart command list."})},
+         InCommand(
+             {RS0, LT, "Error @ COMMANDifelse::load(dialogFile) : Failed loading thenpart command list."})},
         {"ifelse else", Cmd(Bytes().i16(10).i16(0).i16(-1)),
-         InCommand({RS0, LT, "Error @ COMMANDifelse::load(dialogFile) : Failed loading elsepart command list."})},
+         InCommand(
+             {RS0, LT, "Error @ COMMANDifelse::load(dialogFile) : Failed loading elsepart command list."})},
         {"while condition", Cmd(Bytes().i16(11)),
          InCommand({RS0, CT, "Error @ COMMANDwhile::load(dialogFile) : Failed reading condition tree."})},
         {"while list", Cmd(Bytes().i16(11).i16(1)),
@@ -206,7 +240,8 @@ std::vector<Case> CommandCases() {
         {"setquest", Cmd(Bytes().i16(13)),
          InCommand({RS0, LEN, "Error @ COMMANDsetquest::load(dialogFile) : Failed to read quest string."})},
         {"executescript", Cmd(Bytes().i16(14)),
-         InCommand({RS0, LEN, "Error @ COMMANDexecutescript::load(dialogFile) : Failed to read script name."})},
+         InCommand(
+             {RS0, LEN, "Error @ COMMANDexecutescript::load(dialogFile) : Failed to read script name."})},
         {"additem count", Cmd(Bytes().i16(16)),
          InCommand({RS0, "Error @ COMMANDadditem::load(dialogFile) : Failed reading item count."})},
         {"additem name", Cmd(Bytes().i16(16).i16(1)),
@@ -240,16 +275,15 @@ TEST(DialogLoadMessages, CommandsOptionsAndStrings) { ExpectCases(CommandCases()
 TEST(DialogLoadMessages, BadStringPartInNpcOfStateThree) {
     Bytes d;
     d.header().i16(1).i16(0).str("A").i16(4);
-    for (int i = 0; i < 3; ++i)
-        d.i16(0).i16(0).str("s").i16(0).i16(-1);
+    for (int i = 0; i < 3; ++i) d.i16(0).i16(0).str("s").i16(0).i16(-1);
     d.i16(0).i16(0).str("s3").i16(0).i16(2).i16(0).i16(0).i16(1).str("hi").i16(4);
     ErrorCapture errors;
     DIALOG dialog;
     EXPECT_FALSE(dialog.loadBytes(d.b.data(), d.b.size(), "t", "t.dlg"));
-    EXPECT_EQ(errors.Lines(), (std::vector<std::string>{
-                                  "Error @ COMMANDnpc::load(dialogFile): Invalid string type 4.",
-                                  "Error @ COMMANDnpc::load(dialogFile) : Failed loading string list.", C1, S1,
-                                  "Error @ DIALOG::load(dialog) : Failed loading state 3."}));
+    EXPECT_EQ(errors.Lines(),
+              (std::vector<std::string>{"Error @ COMMANDnpc::load(dialogFile): Invalid string type 4.",
+                                        "Error @ COMMANDnpc::load(dialogFile) : Failed loading string list.",
+                                        C1, S1, "Error @ DIALOG::load(dialog) : Failed loading state 3."}));
 }
 
 TEST(DialogLoad, FileOfOnlyHeaderAndZeroCountsLoads) {
@@ -354,15 +388,24 @@ TEST(DialogLoadGuards, ReferencesOutsideTheirArraysAreRefused) {
     std::vector<Guard> guards = {
         {Bytes().i16(6).i16(1), 0, D("State 0 refers to state 1, out of range (stateCount=1).")},
         {Bytes().i16(6).i16(-1), 0, D("State 0 refers to state -1, out of range (stateCount=1).")},
-        {Bytes().i16(2).i16(0).i16(2).i16(-1), 0, D("State 0 refers to parameter 2, out of range (parameterCount=2).")},
-        {Bytes().i16(3).i16(5).i16(-1), 0, D("State 0 refers to parameter 5, out of range (parameterCount=2).")},
-        {Bytes().i16(1).i16(0).i16(-7).i16(-1), 0, D("State 0 refers to parameter -7, out of range (parameterCount=2).")},
-        {Bytes().i16(8).i16(1).i16(0).i16(0).i16(-1), 0, D("State 0 refers to cycle 0, out of range (numberOfCycles=0).")},
-        {Bytes().i16(8).i16(1).i16(2).i16(0).i16(-1), 2, D("State 0 refers to cycle 2, out of range (numberOfCycles=2).")},
-        {Bytes().i16(8).i16(0).i16(0).i16(-1), 1, D("State 0 has a cycle without alternatives (numberOfCommands=0).")},
-        {Bytes().i16(9).i16(-1).i16(-1), 0, D("State 0 has a random without alternatives (numberOfCommands=-1).")},
-        {Bytes().i16(10).i16(5).i16(3).i16(-1).i16(-1), 0, D("State 0 refers to state 3, out of range (stateCount=1).")},
-        {Bytes().i16(7).i16(1).i16(0).i16(-1).i16(4), 0, D("State 0 refers to state 4, out of range (stateCount=1).")},
+        {Bytes().i16(2).i16(0).i16(2).i16(-1), 0,
+         D("State 0 refers to parameter 2, out of range (parameterCount=2).")},
+        {Bytes().i16(3).i16(5).i16(-1), 0,
+         D("State 0 refers to parameter 5, out of range (parameterCount=2).")},
+        {Bytes().i16(1).i16(0).i16(-7).i16(-1), 0,
+         D("State 0 refers to parameter -7, out of range (parameterCount=2).")},
+        {Bytes().i16(8).i16(1).i16(0).i16(0).i16(-1), 0,
+         D("State 0 refers to cycle 0, out of range (numberOfCycles=0).")},
+        {Bytes().i16(8).i16(1).i16(2).i16(0).i16(-1), 2,
+         D("State 0 refers to cycle 2, out of range (numberOfCycles=2).")},
+        {Bytes().i16(8).i16(0).i16(0).i16(-1), 1,
+         D("State 0 has a cycle without alternatives (numberOfCommands=0).")},
+        {Bytes().i16(9).i16(-1).i16(-1), 0,
+         D("State 0 has a random without alternatives (numberOfCommands=-1).")},
+        {Bytes().i16(10).i16(5).i16(3).i16(-1).i16(-1), 0,
+         D("State 0 refers to state 3, out of range (stateCount=1).")},
+        {Bytes().i16(7).i16(1).i16(0).i16(-1).i16(4), 0,
+         D("State 0 refers to state 4, out of range (stateCount=1).")},
         {Bytes().i16(7).i16(1).i16(1).i16(-1).i16(6).i16(9).i16(-1), 0,
          D("State 0 refers to state 9, out of range (stateCount=1).")},
     };
@@ -377,27 +420,27 @@ TEST(DialogLoadGuards, ReferencesOutsideTheirArraysAreRefused) {
 
 TEST(DialogLoadGuards, NestingDeeperThanTheLimitIsRefused) {
     Bytes deep;
-    for (int i = 0; i < kMaxDialogNesting + 5; ++i)
-        deep.i16(12);  // compound { compound { ...
+    for (int i = 0; i < kMaxDialogNesting + 5; ++i) deep.i16(12);  // compound { compound { ...
     Bytes d = OneState(deep, false);
     ErrorCapture errors;
     DIALOG dialog;
     EXPECT_FALSE(dialog.loadBytes(d.b.data(), d.b.size(), "t", "t.dlg"));
     std::vector<std::string> lines = errors.Lines();
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[0], "Error @ COMMAND::loadList(dialogFile, listHead, append) : Command lists nested deeper than "
-                        "100 levels.");
+    EXPECT_EQ(lines[0],
+              "Error @ COMMAND::loadList(dialogFile, listHead, append) : Command lists nested deeper than "
+              "100 levels.");
     EXPECT_EQ(lines.back(), D0);
 
     Bytes nots;
-    for (int i = 0; i < 3 * kMaxDialogNesting; ++i)
-        nots.i16(4);
+    for (int i = 0; i < 3 * kMaxDialogNesting; ++i) nots.i16(4);
     Bytes c = Cond(nots);
     ErrorCapture errors2;
     EXPECT_FALSE(dialog.loadBytes(c.b.data(), c.b.size(), "t", "t.dlg"));
     lines = errors2.Lines();
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[0], "Error @ CONDITION::loadTree(dialogFile) : Conditions nested deeper than 100 levels.");
+    EXPECT_EQ(lines[0],
+              "Error @ CONDITION::loadTree(dialogFile) : Conditions nested deeper than 100 levels.");
 }
 
 TEST(DialogLoadGuards, TruncationAtEveryByteNeverLoadsAndNeverCrashes) {
@@ -428,10 +471,21 @@ TEST(DialogWriter, WritesBackEveryByteTheLoaderRead) {
     Bytes d;
     d.header().i16(3).i16(0).str("Bob").i16(1).str("gold").i16(0).str("Bob");  // duplicate names
     d.i16(2);
-    d.i16(0).i16(1).str("").i16(2).i16(9).i16(-4).str(std::string("it\0em", 5)).i16(3).i16(7).i16(1).i16(6).i16(0);
+    d.i16(0)
+        .i16(1)
+        .str("")
+        .i16(2)
+        .i16(9)
+        .i16(-4)
+        .str(std::string("it\0em", 5))
+        .i16(3)
+        .i16(7)
+        .i16(1)
+        .i16(6)
+        .i16(0);
     d.i16(2).i16(0).i16(2).i16(0).i16(1).i16(1).str("x").i16(1).str("").i16(-1);
-    d.i16(7).i16(0);                                                       // query without options
-    d.i16(9).i16(1).i16(5).i16(3).i16(1).i16(-1).i16(-1);                  // random with an unused tail
+    d.i16(7).i16(0);                                       // query without options
+    d.i16(9).i16(1).i16(5).i16(3).i16(1).i16(-1).i16(-1);  // random with an unused tail
     d.i16(-1);
     d.i16(0).i16(0).str("b").i16(8).str("q").i16(-1);
     d.i16(-3).raw("trailing bytes");
@@ -464,11 +518,12 @@ TEST(DialogLoad, TraceNamesWhatWasLoaded) {
         lines.push_back(l.substr(0, l.size() - 1));
     }
     std::fclose(trace);
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         "Opening dialog file '" + name + ".dlg'.", "Parameter #0: npc Guard",
-                         "Parameter #1: string pass", "Number of states = 1", "State name: 'gate'.",
-                         "(*quest(\"q\")) and (*not(*heardabout(0)))", "  *npc \"Halt.\"",
-                         "Dialog " + name + " (" + name + ".dlg) has been loaded.", "2 parameter(s), 1 state(s)."}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{
+                  "Opening dialog file '" + name + ".dlg'.", "Parameter #0: npc Guard",
+                  "Parameter #1: string pass", "Number of states = 1", "State name: 'gate'.",
+                  "(*quest(\"q\")) and (*not(*heardabout(0)))", "  *npc \"Halt.\"",
+                  "Dialog " + name + " (" + name + ".dlg) has been loaded.", "2 parameter(s), 1 state(s)."}));
 }
 
 }  // namespace

@@ -30,20 +30,18 @@ public:
     }
     void PlaceConversationCamera(const float eye[3], const float target[3]) override {
         char buf[160];
-        std::snprintf(buf, sizeof buf, "camera %g %g %g -> %g %g %g", eye[0], eye[1], eye[2], target[0], target[1],
-                      target[2]);
+        std::snprintf(buf, sizeof buf, "camera %g %g %g -> %g %g %g", eye[0], eye[1], eye[2], target[0],
+                      target[1], target[2]);
         calls.push_back(buf);
     }
     bool QuestFlagDefined(const char* q) override {
         for (auto& e : quests)
-            if (e == q)
-                return true;
+            if (e == q) return true;
         return false;
     }
     bool HasItem(const char* i) override {
         for (auto& e : items)
-            if (e == i)
-                return true;
+            if (e == i) return true;
         return false;
     }
     void SetQuestFlag(const char* q) override {
@@ -64,9 +62,15 @@ public:
     const char* GetConversationName() override { return "Gus"; }
     void StartTalking(float seconds) override { talks.push_back(seconds); }
     void GetConversationFrame(float p[3], float x[3], float z[3]) override {
-        p[0] = 10; p[1] = 5; p[2] = 20;
-        x[0] = 0; x[1] = 0; x[2] = -1;  // turned a quarter: local X is world -Z
-        z[0] = 1; z[1] = 0; z[2] = 0;
+        p[0] = 10;
+        p[1] = 5;
+        p[2] = 20;
+        x[0] = 0;
+        x[1] = 0;
+        x[2] = -1;  // turned a quarter: local X is world -Z
+        z[0] = 1;
+        z[1] = 0;
+        z[2] = 0;
     }
 };
 
@@ -115,23 +119,21 @@ TEST(DialogManagerApi, ParameterTypesAndNames) {
     preloadDialog("x");
     const std::string open = "Error @ DIALOG::load(dialog) : Could not open file '" + absent + ".dlg'.";
     const std::string get = "Error @ getDialog(dialogName) : Failed to load the dialog '" + absent + "'.";
-    EXPECT_EQ(errors.Lines(), (std::vector<std::string>{
-                                  open, get,
-                                  "Error @ getParameterTypes(dialogName) : Failed to load the dialog '" + absent + "'.",
-                                  open, get,
-                                  "Error @ getParameterNames(dialogName) : Failed to load the dialog '" + absent + "'.",
-                                  "Error @ setDialogPath(pathCount, dialogPath) : Not yet implemented.",
-                                  "Error @ preloadDialog(dialogName) : Not yet implemented."}));
+    EXPECT_EQ(
+        errors.Lines(),
+        (std::vector<std::string>{
+            open, get, "Error @ getParameterTypes(dialogName) : Failed to load the dialog '" + absent + "'.",
+            open, get, "Error @ getParameterNames(dialogName) : Failed to load the dialog '" + absent + "'.",
+            "Error @ setDialogPath(pathCount, dialogPath) : Not yet implemented.",
+            "Error @ preloadDialog(dialogName) : Not yet implemented."}));
 }
 
 TEST(DialogManagerCache, GrowsFrom29To87BucketsBeforeTheSixtiethDialog) {
     ClearDialogCache();
     std::vector<unsigned char> bytes = dlgtest::Compile("state s { }");
     std::vector<std::string> names;
-    for (int i = 0; i < 60; ++i)
-        names.push_back(dlgtest::WriteDialogFile("n" + std::to_string(i), bytes));
-    for (int i = 0; i < 59; ++i)
-        ASSERT_NE(getDialog(names[i].c_str()), nullptr);
+    for (int i = 0; i < 60; ++i) names.push_back(dlgtest::WriteDialogFile("n" + std::to_string(i), bytes));
+    for (int i = 0; i < 59; ++i) ASSERT_NE(getDialog(names[i].c_str()), nullptr);
     EXPECT_EQ(DialogCacheCount(), 59);
     EXPECT_EQ(DialogCacheBucketCount(), 29);
     DIALOG* first = getDialog(names[0].c_str());
@@ -140,8 +142,7 @@ TEST(DialogManagerCache, GrowsFrom29To87BucketsBeforeTheSixtiethDialog) {
     EXPECT_EQ(DialogCacheCount(), 60);
     // every entry is still found after the re-link, as the same object
     EXPECT_EQ(getDialog(names[0].c_str()), first);
-    for (const std::string& n : names)
-        EXPECT_NE(getDialog(n.c_str()), nullptr);
+    for (const std::string& n : names) EXPECT_NE(getDialog(n.c_str()), nullptr);
     EXPECT_EQ(DialogCacheCount(), 60);
     ClearDialogCache();
 }
@@ -157,7 +158,8 @@ TEST(DialogManagerCache, FailedLoadsAreNotCachedAndAreRetried) {
 }
 
 TEST(DialogManagerBind, TwoCharactersShareOneDialogButNotTheirInstances) {
-    std::string name = dlgtest::CompileToFile("shared", "npc A state s repeatable { cycle { player \"0\" player \"1\" } }");
+    std::string name =
+        dlgtest::CompileToFile("shared", "npc A state s repeatable { cycle { player \"0\" player \"1\" } }");
     FILE* trace = std::tmpfile();
     SetDialogTraceStream(trace);
     DialogBinding one(name.c_str(), nullptr), two(name.c_str(), nullptr);
@@ -226,23 +228,28 @@ TEST(DialogManagerView, EveryActionKindBecomesItsTextBoxOrGameCall) {
     EXPECT_EQ(DialogManager::NextTextBox(), nullptr);  // nothing active
     DialogManager::SetActive(&binding);
     auto& calls = scope.presentation.calls;
-    const std::string camera = "camera -110 195 20 -> 10 195 80";  // eye P-120Z, target P-60X, both raised 190
+    const std::string camera =
+        "camera -110 195 20 -> 10 195 80";  // eye P-120Z, target P-60X, both raised 190
 
-    EXPECT_EQ(Lines(DialogManager::NextTextBox()), (std::vector<std::string>{"yellow You:", "white Hello PARAM_STRING"}));
+    EXPECT_EQ(Lines(DialogManager::NextTextBox()),
+              (std::vector<std::string>{"yellow You:", "white Hello PARAM_STRING"}));
     EXPECT_EQ(calls, (std::vector<std::string>{"setquest met", camera, "textbox 50 50"}));
     calls.clear();
 
     EXPECT_EQ(Lines(DialogManager::NextTextBox()),
               (std::vector<std::string>{"yellow Gus to Player:", "white Twenty-five characters!!!"}));
     EXPECT_EQ(Lines(DialogManager::NextTextBox()),
-              (std::vector<std::string>{"yellow Gus:", "white Fifty characters, said to nobody in particular...."}));
+              (std::vector<std::string>{"yellow Gus:",
+                                        "white Fifty characters, said to nobody in particular...."}));
     ASSERT_EQ(gus.talks.size(), 2u);
     EXPECT_FLOAT_EQ(gus.talks[0], 1.0f);
     EXPECT_FLOAT_EQ(gus.talks[1], 2.0f);
-    EXPECT_EQ(Lines(DialogManager::NextTextBox()), (std::vector<std::string>{"yellow Remark - Player:", "white coughs"}));
+    EXPECT_EQ(Lines(DialogManager::NextTextBox()),
+              (std::vector<std::string>{"yellow Remark - Player:", "white coughs"}));
     calls.clear();
 
-    EXPECT_EQ(Lines(DialogManager::NextTextBox()), (std::vector<std::string>{"yellow [x] * Yes", "yellow [x] * No"}));
+    EXPECT_EQ(Lines(DialogManager::NextTextBox()),
+              (std::vector<std::string>{"yellow [x] * Yes", "yellow [x] * No"}));
     EXPECT_EQ(calls, (std::vector<std::string>{"script wave", "additem apple", "removeitem pear", camera,
                                                "textbox 50 50"}));
     ASSERT_NE(DialogManager::CurrentAction(), nullptr);
@@ -252,9 +259,10 @@ TEST(DialogManagerView, EveryActionKindBecomesItsTextBoxOrGameCall) {
     DialogManager::Answer(7);  // out of range: the first option
     EXPECT_EQ(errors.Lines().size(), 1u);
     EXPECT_EQ(Lines(DialogManager::NextTextBox()), (std::vector<std::string>{"yellow You:", "white yes"}));
-    DialogManager::Answer(1);  // not a query: nothing happens
+    DialogManager::Answer(1);                          // not a query: nothing happens
     EXPECT_EQ(DialogManager::NextTextBox(), nullptr);  // a log entry ends the view
-    EXPECT_EQ(Lines(DialogManager::NextTextBox()), (std::vector<std::string>{"yellow You:", "white after log"}));
+    EXPECT_EQ(Lines(DialogManager::NextTextBox()),
+              (std::vector<std::string>{"yellow You:", "white after log"}));
     EXPECT_EQ(DialogManager::NextTextBox(), nullptr);  // suspend
     EXPECT_EQ(DialogManager::CurrentAction()->kind, ACTION_SUSPEND);
 }
@@ -267,8 +275,9 @@ TEST(DialogManagerView, EndlessGameActionsEndTheViewInsteadOfTheFrame) {
     DialogManager::SetActive(&binding);
     ErrorCapture errors;
     EXPECT_EQ(DialogManager::NextTextBox(), nullptr);
-    EXPECT_EQ(errors.Lines(), std::vector<std::string>{"Error @ DialogManager::NextTextBox() : 1000 actions without "
-                                                       "a text box. Suspending."});
+    EXPECT_EQ(errors.Lines(),
+              std::vector<std::string>{"Error @ DialogManager::NextTextBox() : 1000 actions without "
+                                       "a text box. Suspending."});
     EXPECT_EQ(scope.presentation.items.size(), 1000u);
 }
 
@@ -292,8 +301,9 @@ TEST(DialogManagerView, InitialiseOpensDialogLogOnceAndInstallsTheGameProxy) {
     std::ifstream in(dir + "/Dialog.log");
     std::stringstream all;
     all << in.rdbuf();
-    EXPECT_EQ(all.str(), "Error @ preloadDialog(dialogName) : Not yet implemented.\n"
-                         "Error @ preloadDialog(dialogName) : Not yet implemented.\n");
+    EXPECT_EQ(all.str(),
+              "Error @ preloadDialog(dialogName) : Not yet implemented.\n"
+              "Error @ preloadDialog(dialogName) : Not yet implemented.\n");
 }
 
 }  // namespace

@@ -24,8 +24,7 @@ Result Tool(const std::string& args) {
     Result r{run.status, run.out};
     std::istringstream err(run.err);
     std::string line;
-    while (std::getline(err, line))
-        r.output += "stderr: " + line + "\n";
+    while (std::getline(err, line)) r.output += "stderr: " + line + "\n";
     return r;
 }
 
@@ -63,12 +62,13 @@ TEST_F(DialogTool, CompileDecompileAndRunAsAWriterWould) {
 
     Result run = Tool("dlg run '" + out + "' --choose 0,1,7 --item pass --steps 8");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output,
-              "query: Where am I? | Open up.\n> 0\nnpc Guard to Hero: In PARAM_STRING.\n"
-              "query: Where am I? | Open up.\n> 1\nremoveitem 1 pass\nsetquest inside\nquery: Where am I?\n> 7\n"
-              "npc Guard to Hero: In PARAM_STRING.\nquery: Where am I?\n"
-              "stderr: Error @ ActionQueryImplementation::select(selection) : Selected option out of range "
-              "(selected=7, max=1).\n");
+    EXPECT_EQ(
+        run.output,
+        "query: Where am I? | Open up.\n> 0\nnpc Guard to Hero: In PARAM_STRING.\n"
+        "query: Where am I? | Open up.\n> 1\nremoveitem 1 pass\nsetquest inside\nquery: Where am I?\n> 7\n"
+        "npc Guard to Hero: In PARAM_STRING.\nquery: Where am I?\n"
+        "stderr: Error @ ActionQueryImplementation::select(selection) : Selected option out of range "
+        "(selected=7, max=1).\n");
 
     Result text = Tool("dlg decompile '" + out + "'");
     EXPECT_EQ(text.status, 0);
@@ -93,12 +93,18 @@ TEST_F(DialogTool, MistakesAndBrokenFiles) {
     Result run = Tool("dlg run '" + broken + "'");
     EXPECT_EQ(run.status, 1);
     std::string name = broken.substr(0, broken.size() - 4);
-    EXPECT_EQ(run.output,
-              "stderr: Error @ DIALOG::load(dialog) : Invalid dialog file version. File version: 0.5. Expected "
-              "version: 0.6.\n"
-              "stderr: Error @ getDialog(dialogName) : Failed to load the dialog '" + name + "'.\n"
-              "stderr: Error @ getParameterTypes(dialogName) : Failed to load the dialog '" + name + "'.\n"
-              "stderr: z1tool: cannot bind the dialog '" + broken + "'\n");
+    EXPECT_EQ(
+        run.output,
+        "stderr: Error @ DIALOG::load(dialog) : Invalid dialog file version. File version: 0.5. Expected "
+        "version: 0.6.\n"
+        "stderr: Error @ getDialog(dialogName) : Failed to load the dialog '" +
+            name +
+            "'.\n"
+            "stderr: Error @ getParameterTypes(dialogName) : Failed to load the dialog '" +
+            name +
+            "'.\n"
+            "stderr: z1tool: cannot bind the dialog '" +
+            broken + "'\n");
 
     Result usage = Tool("dlg run");
     EXPECT_EQ(usage.status, 2);

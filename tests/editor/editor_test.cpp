@@ -44,13 +44,19 @@ namespace {
 class ScriptedDialogs : public Dialogs {
 public:
     struct Answer {
-        enum Kind { YES, NO, OK, CANCEL, FILE } kind;
+        enum Kind {
+            YES,
+            NO,
+            OK,
+            CANCEL,
+            FILE
+        } kind;
         std::vector<std::pair<std::string, std::string>> fields;  // OK: set before closing
-        std::string path;                                          // FILE
+        std::string path;                                         // FILE
     };
     std::deque<Answer> answers;
-    std::vector<std::string> asked;           // "yesno Warning!: ...", "dialog Edit Object", "open T|D|E"
-    std::vector<PropertySheet> shown;         // sheets as they were opened
+    std::vector<std::string> asked;    // "yesno Warning!: ...", "dialog Edit Object", "open T|D|E"
+    std::vector<PropertySheet> shown;  // sheets as they were opened
 
     void Yes() { answers.push_back({Answer::YES, {}, ""}); }
     void No() { answers.push_back({Answer::NO, {}, ""}); }

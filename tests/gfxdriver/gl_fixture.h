@@ -19,13 +19,13 @@
 
 // Installs a log on a temporary file with the write gate on; Lines() reads it.
 class CapturedLog {
- public:
-  std::vector<std::string> Lines() const;
-  bool Contains(const std::string& line) const;
-  int Count(const std::string& prefix) const;
+public:
+    std::vector<std::string> Lines() const;
+    bool Contains(const std::string& line) const;
+    int Count(const std::string& prefix) const;
 
- private:
-  test_common::LogCapture capture_;
+private:
+    test_common::LogCapture capture_;
 };
 
 // The test window (created hidden once; Init shows it).
@@ -37,7 +37,7 @@ std::unique_ptr<OpenGLDriverSDL> MakeGLDriver();
 
 // RGB of the pixel at (x, y) from the top-left corner of the back buffer.
 struct Rgb {
-  int r, g, b;
+    int r, g, b;
 };
 Rgb PixelAt(int x, int y);
 
@@ -50,13 +50,13 @@ void WriteBmpBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 // A unique folder under the test temp dir (path ends with '/'), removed
 // with everything in it when the object goes.
 class TempFolder {
- public:
-  explicit TempFolder(const std::string& tag);
-  const std::string& path() const { return path_; }
+public:
+    explicit TempFolder(const std::string& tag);
+    const std::string& path() const { return path_; }
 
- private:
-  test_common::TempDir dir_;
-  std::string path_;
+private:
+    test_common::TempDir dir_;
+    std::string path_;
 };
 
 MATRIX Identity();
@@ -66,36 +66,36 @@ MATRIX Translation(float x, float y, float z);
 
 template <class F>
 void WriteBmp24(const std::string& path, int w, int h, F pixel) {
-  const int stride = (w * 3 + 3) & ~3;
-  const uint32_t dataSize = stride * h;
-  std::vector<uint8_t> b(54 + dataSize, 0);
-  auto put16 = [&](int at, uint32_t v) {
-    b[at] = v & 0xFF;
-    b[at + 1] = (v >> 8) & 0xFF;
-  };
-  auto put32 = [&](int at, uint32_t v) {
-    for (int k = 0; k < 4; ++k) b[at + k] = (v >> (8 * k)) & 0xFF;
-  };
-  b[0] = 'B';
-  b[1] = 'M';
-  put32(2, 54 + dataSize);
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, w);
-  put32(22, h);
-  put16(26, 1);
-  put16(28, 24);
-  put32(34, dataSize);
-  for (int y = 0; y < h; ++y) {
-    uint8_t* row = &b[54 + (h - 1 - y) * stride];
-    for (int x = 0; x < w; ++x) {
-      uint32_t c = pixel(x, y);
-      row[x * 3 + 0] = c & 0xFF;
-      row[x * 3 + 1] = (c >> 8) & 0xFF;
-      row[x * 3 + 2] = (c >> 16) & 0xFF;
+    const int stride = (w * 3 + 3) & ~3;
+    const uint32_t dataSize = stride * h;
+    std::vector<uint8_t> b(54 + dataSize, 0);
+    auto put16 = [&](int at, uint32_t v) {
+        b[at] = v & 0xFF;
+        b[at + 1] = (v >> 8) & 0xFF;
+    };
+    auto put32 = [&](int at, uint32_t v) {
+        for (int k = 0; k < 4; ++k) b[at + k] = (v >> (8 * k)) & 0xFF;
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(2, 54 + dataSize);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, w);
+    put32(22, h);
+    put16(26, 1);
+    put16(28, 24);
+    put32(34, dataSize);
+    for (int y = 0; y < h; ++y) {
+        uint8_t* row = &b[54 + (h - 1 - y) * stride];
+        for (int x = 0; x < w; ++x) {
+            uint32_t c = pixel(x, y);
+            row[x * 3 + 0] = c & 0xFF;
+            row[x * 3 + 1] = (c >> 8) & 0xFF;
+            row[x * 3 + 2] = (c >> 16) & 0xFF;
+        }
     }
-  }
-  WriteBmpBytes(path, b);
+    WriteBmpBytes(path, b);
 }
 
 #endif  // ZENDAR_TESTS_GFXDRIVER_GL_FIXTURE_H

@@ -107,9 +107,9 @@ TEST(FontFile, DamagedFilesNeverCrash) {
         for (int e = 0; e < edits; ++e) {
             size_t at = static_cast<size_t>(rand()) % damaged.size();
             switch (rand() % 3) {
-                case 0: damaged[at] = static_cast<char>(rand() % 256); break;
-                case 1: damaged.erase(at, 1 + rand() % 20); break;
-                default: damaged.resize(at); break;
+            case 0: damaged[at] = static_cast<char>(rand() % 256); break;
+            case 1: damaged.erase(at, 1 + rand() % 20); break;
+            default: damaged.resize(at); break;
             }
             if (damaged.empty()) damaged = "[";
         }
@@ -173,7 +173,7 @@ TEST(FontAdvances, TabsGoToTheNextStopFromTheTextsStart) {
     Font font(file.path().c_str());
     EXPECT_EQ(font.AdvanceAt('\t', 0, 0), 20);
     EXPECT_EQ(font.AdvanceAt('\t', 12, 0), 8);
-    EXPECT_EQ(font.AdvanceAt('\t', 20, 0), 20);   // on a stop: the next one
+    EXPECT_EQ(font.AdvanceAt('\t', 20, 0), 20);  // on a stop: the next one
     EXPECT_EQ(font.AdvanceAt('\t', 39, 0), 1);
     EXPECT_EQ(font.AdvanceAt('\t', 112, 100), 8);  // stops count from the start
     EXPECT_EQ(font.AdvanceAt('a', 13, 0), 12);

@@ -16,7 +16,9 @@ const char* const kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 using test_common::FileExists;
 
-int Bake(const std::string& arguments) { return test_common::RunProgram(kTool + " " + arguments + " >/dev/null 2>&1").status; }
+int Bake(const std::string& arguments) {
+    return test_common::RunProgram(kTool + " " + arguments + " >/dev/null 2>&1").status;
+}
 
 class FontBake : public ::testing::Test {
 protected:
@@ -85,9 +87,11 @@ TEST_F(FontBake, TheBakedFontLoadsAndDrawsEveryPrintableCharacter) {
 }
 
 TEST_F(FontBake, OwnSkinsCellsAndPaths) {
-    ASSERT_EQ(Bake(std::string("--ttf ") + kDejaVu + " --out " + out +
-                  " --ini fonts/small.ini --prefix textures\\\\tiny\\\\f --cell 16 --outline 0 --skin red=200,0,0"),
-              0);
+    ASSERT_EQ(
+        Bake(
+            std::string("--ttf ") + kDejaVu + " --out " + out +
+            " --ini fonts/small.ini --prefix textures\\\\tiny\\\\f --cell 16 --outline 0 --skin red=200,0,0"),
+        0);
     RecordingDriver driver(640, 480);
     ScopedDriver scope(&driver);
     Font font((out + "/fonts/small.ini").c_str());

@@ -17,8 +17,9 @@ protected:
 };
 
 TEST_F(InterfaceImageTest, RegisteringBuildsTheScaledQuad) {
-    InterfaceImage* cursor = RegisterInterfaceImage("cursor", "textures\\interface\\pointer01.bmp",
-                                                    "textures\\interface\\pointer01a.bmp", 315, 235, 10, 10, true);
+    InterfaceImage* cursor =
+        RegisterInterfaceImage("cursor", "textures\\interface\\pointer01.bmp",
+                               "textures\\interface\\pointer01a.bmp", 315, 235, 10, 10, true);
     ASSERT_NE(cursor, nullptr);
     ASSERT_EQ(driver.generated.size(), 1u);
     EXPECT_EQ(driver.generated[0].first, "textures\\interface\\pointer01.bmp");
@@ -43,8 +44,8 @@ TEST_F(InterfaceImageTest, RegisteringBuildsTheScaledQuad) {
     EXPECT_EQ(FindInterfaceImage("Cursor"), nullptr);
 
     // Loading pictures have no alpha map.
-    RegisterInterfaceImage("load1", "textures\\interface\\loading\\loading01.bmp", nullptr, 128, 176, 128, 128,
-                           false);
+    RegisterInterfaceImage("load1", "textures\\interface\\loading\\loading01.bmp", nullptr, 128, 176, 128,
+                           128, false);
     EXPECT_EQ(driver.generated[1].second, "");
 }
 
@@ -89,9 +90,9 @@ TEST_F(InterfaceImageTest, TheInterfacePassDrawsShownImagesNewestFirst) {
     RegisterInterfaceImage("c", "c.bmp", nullptr, 0, 0, 10, 10, true);
     driver.ResetLog();
     DrawInterface();
-    EXPECT_EQ(driver.calls,
-              (std::vector<std::string>{"SetAlphaBlending(1)", "SetTexture(c.bmp)", "DrawStrip(TLVERTEX,4)",
-                                        "SetTexture(a.bmp)", "DrawStrip(TLVERTEX,4)", "SetAlphaBlending(0)"}));
+    EXPECT_EQ(driver.calls, (std::vector<std::string>{"SetAlphaBlending(1)", "SetTexture(c.bmp)",
+                                                      "DrawStrip(TLVERTEX,4)", "SetTexture(a.bmp)",
+                                                      "DrawStrip(TLVERTEX,4)", "SetAlphaBlending(0)"}));
     driver.ResetLog();
     DrawInterfaceImage(FindInterfaceImage("b"));  // drawing one ignores its shown flag
     EXPECT_EQ(driver.calls, (std::vector<std::string>{"SetTexture(b.bmp)", "DrawStrip(TLVERTEX,4)"}));

@@ -15,7 +15,8 @@ namespace {
 // Letters are 12 units wide at size 12, a space 4, tab stops every 20.
 class TextBoxTest : public ::testing::Test {
 protected:
-    TextBoxTest() : driver(640, 480), scope(&driver), file("font.ini", LetterFontText()), font(file.path().c_str()) {}
+    TextBoxTest()
+        : driver(640, 480), scope(&driver), file("font.ini", LetterFontText()), font(file.path().c_str()) {}
     RecordingDriver driver;
     ScopedDriver scope;
     TempFile file;
@@ -68,7 +69,8 @@ TEST_F(TextBoxTest, LeadingBlanksAreKeptAndLineFeedsBreak) {
     TextBox tabs(&font, 100, 0);
     tabs.AddEntry("aaaaaaaa\taaaaaaaaaaaaaaaaaaaaaaaa\tb", "white", false);
     // 96 + 4 (to 100) then 288 makes 388 > 320: the long word wraps.
-    EXPECT_EQ(Lines(tabs.entries[0]), (std::vector<std::string>{"aaaaaaaa\t", "aaaaaaaaaaaaaaaaaaaaaaaa\tb"}));
+    EXPECT_EQ(Lines(tabs.entries[0]),
+              (std::vector<std::string>{"aaaaaaaa\t", "aaaaaaaaaaaaaaaaaaaaaaaa\tb"}));
     EXPECT_EQ(tabs.width, 288 + 12 + 12);
 
     int widest = 0;
@@ -111,8 +113,8 @@ TEST_F(TextBoxTest, TheHundredAndFirstEntryIsRefused) {
 
 TEST_F(TextBoxTest, HoverLightsTheAnswerUnderTheMouse) {
     TextBox box(&font, 50, 50);
-    box.AddEntry("header", "yellow", false);  // band 0..12
-    box.AddEntry("* first", "yellow", true);  // 12..24
+    box.AddEntry("header", "yellow", false);   // band 0..12
+    box.AddEntry("* first", "yellow", true);   // 12..24
     box.AddEntry("* second", "yellow", true);  // 24..36
     box.Hover(60, 50 + 18);
     EXPECT_EQ(box.Highlighted(), 1);
@@ -218,8 +220,10 @@ TEST_F(TextBoxTest, DrawingBackgroundFrameThenTheLinesInTheirSkins) {
             ASSERT_LT(frame.indices[t + k], 16);
             v[k] = &frame.tlvertex[frame.indices[t + k]];
         }
-        float minX = std::min({v[0]->sx, v[1]->sx, v[2]->sx}), maxX = std::max({v[0]->sx, v[1]->sx, v[2]->sx});
-        float minY = std::min({v[0]->sy, v[1]->sy, v[2]->sy}), maxY = std::max({v[0]->sy, v[1]->sy, v[2]->sy});
+        float minX = std::min({v[0]->sx, v[1]->sx, v[2]->sx}),
+              maxX = std::max({v[0]->sx, v[1]->sx, v[2]->sx});
+        float minY = std::min({v[0]->sy, v[1]->sy, v[2]->sy}),
+              maxY = std::max({v[0]->sy, v[1]->sy, v[2]->sy});
         EXPECT_FALSE(minX < cx && cx < maxX && minY < cy && cy < maxY) << "triangle " << t / 3;
         EXPECT_GE(minX, (50 - kTextFrameWidth) * 2.0f);
         EXPECT_LE(maxX, (50 + 320 + kTextFrameWidth) * 2.0f);

@@ -1,6 +1,7 @@
 // Shared pieces of the input and player tests: a log captured into a file of
 // its own with a settings record that lets it write, and the line counts.
-#pragma once
+#ifndef ZENDAR_TESTS_INPUT_INPUT_HELPERS_H
+#define ZENDAR_TESTS_INPUT_INPUT_HELPERS_H
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -35,3 +36,5 @@ private:
 };
 
 }  // namespace input_test
+
+#endif

@@ -386,7 +386,7 @@ TEST_F(InputDriverTest, MouseDeltaReadsUnclampedAndRestoresClamping) {
     EXPECT_EQ(dx, 50.0);
     EXPECT_EQ(dy, 30.0);
     EXPECT_EQ(dz, 120.0);
-    EXPECT_EQ(X(), 680.0);  // read past the range...
+    EXPECT_EQ(X(), 680.0);                 // read past the range...
     EXPECT_TRUE(driver.IsAxisClamped(0));  // ...but the clamping is back
     EXPECT_TRUE(driver.IsAxisClamped(1));
     EXPECT_TRUE(driver.IsKeyDown(DIK_G));
@@ -415,8 +415,9 @@ TEST(InputDriverErrors, FailedAcquireIsLoggedWithTheDescription) {
     RefusingDriver driver;
     driver.AcquireKeyboard();
     driver.AcquireMouse();
-    EXPECT_TRUE(log.Has("Error - could not reaquire kbd (Another application has a higher priority level, "
-                        "preventing this call from succeeding).\n"));
+    EXPECT_TRUE(
+        log.Has("Error - could not reaquire kbd (Another application has a higher priority level, "
+                "preventing this call from succeeding).\n"));
     EXPECT_TRUE(log.Has("Error - could not reaquire mouse (N/A -8765ABCD).\n"));
 }
 
@@ -425,7 +426,8 @@ TEST(InputDriverErrors, ResultCodeTexts) {
                  "Access to the input device has been lost. It must be reacquired");
     EXPECT_STREQ(InputErrorText(DIERR_NOTACQUIRED).c_str(),
                  "The operation cannot be performed unless the device is acquired");
-    EXPECT_STREQ(InputErrorText(DI_BUFFEROVERFLOW).c_str(), "The device buffer overflowed and some input was lost");
+    EXPECT_STREQ(InputErrorText(DI_BUFFEROVERFLOW).c_str(),
+                 "The device buffer overflowed and some input was lost");
     EXPECT_STREQ(InputErrorText(0x2A).c_str(), "N/A -0000002A");
     EXPECT_STREQ(InputErrorText(-1).c_str(), "N/A -FFFFFFFF");
 }

@@ -10,8 +10,7 @@ namespace {
 const float kPi = 3.14159265358979f;
 
 void ExpectMatrixNear(const MATRIX& a, const MATRIX& b, float tol = 1e-5f) {
-    for (int i = 0; i < 16; ++i)
-        EXPECT_NEAR(a.m[i], b.m[i], tol) << "element " << i;
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(a.m[i], b.m[i], tol) << "element " << i;
 }
 
 void ExpectVectorNear(const VECTOR& a, const VECTOR& b, float tol = 1e-5f) {
@@ -23,8 +22,7 @@ void ExpectVectorNear(const VECTOR& a, const VECTOR& b, float tol = 1e-5f) {
 MATRIX Make(std::initializer_list<float> v) {
     MATRIX m;
     int i = 0;
-    for (float f : v)
-        m.m[i++] = f;
+    for (float f : v) m.m[i++] = f;
     return m;
 }
 
@@ -254,8 +252,7 @@ TEST(Matrix, TransformBoxTakesAllCorners) {
     float out[6];
     TransformBox(out, box, m);
     const float want[6] = {7, -2, -1, 13, 2, 1};
-    for (int i = 0; i < 6; ++i)
-        EXPECT_NEAR(out[i], want[i], 1e-5f) << i;
+    for (int i = 0; i < 6; ++i) EXPECT_NEAR(out[i], want[i], 1e-5f) << i;
 
     // 45 degrees grows the box to hold the rotated corners.
     MatrixRotationZ(r, kPi / 4);
@@ -275,8 +272,7 @@ TEST(Matrix, PerspectiveNumbers) {
     EXPECT_NEAR(m.m[10], 101.0f / 100.0f, 1e-6f);
     EXPECT_EQ(m.m[11], 1.0f);
     EXPECT_NEAR(m.m[14], -1.01f, 1e-6f);
-    for (int i : {1, 2, 3, 4, 6, 7, 8, 9, 12, 13, 15})
-        EXPECT_EQ(m.m[i], 0.0f) << i;
+    for (int i : {1, 2, 3, 4, 6, 7, 8, 9, 12, 13, 15}) EXPECT_EQ(m.m[i], 0.0f) << i;
 
     // Depth maps near to 0 and far to 1 after the divide.
     VECTOR p;
@@ -313,7 +309,7 @@ TEST(Matrix, LookAtNumbers) {
     ASSERT_TRUE(MatrixLookAt(m, VECTOR{0, 0, 0}, VECTOR{0, 0, 4}, VECTOR{0, 0, 1}));
     EXPECT_NEAR(m.m[5], 1.0f, 1e-6f);
     ASSERT_TRUE(MatrixLookAt(m, VECTOR{0, 0, 0}, VECTOR{0, -3, 0}, VECTOR{0, 1, 0}));
-    EXPECT_NEAR(m.m[9], 1.0f, 1e-6f);  // u = +z
+    EXPECT_NEAR(m.m[9], 1.0f, 1e-6f);   // u = +z
     EXPECT_NEAR(m.m[6], -1.0f, 1e-6f);  // view = -y
 
     EXPECT_FALSE(MatrixLookAt(m, eye, eye, VECTOR{0, 1, 0}));
@@ -426,7 +422,7 @@ TEST(Box, PointAndSphere) {
     EXPECT_FALSE(PointInBox(VECTOR{0.5f, 1, -0.001f}, box));
 
     EXPECT_TRUE(SphereIntersectsBox(VECTOR{0.5f, 1, 1}, 0.0f, box));
-    EXPECT_TRUE(SphereIntersectsBox(VECTOR{3, 1, 1}, 2.0f, box));   // touches the face
+    EXPECT_TRUE(SphereIntersectsBox(VECTOR{3, 1, 1}, 2.0f, box));  // touches the face
     EXPECT_FALSE(SphereIntersectsBox(VECTOR{3, 1, 1}, 1.99f, box));
     // Corner distance: sqrt(1 + 1 + 1).
     EXPECT_TRUE(SphereIntersectsBox(VECTOR{2, 3, 4}, 1.7321f, box));

@@ -55,7 +55,17 @@ std::string FullModel(bool filler) {
     b.T(131).V(1, 0.5f, 0).T(133).V(0, 0, 2).Close();
     b.T(9).Open().T(82).S16(2);
     b.T(81).S16(0).Open().T(86).Str("multi").T(87).Str("Multi/Sub-Object").T(84).S16(2);
-    b.T(85).S16(0).Open().T(86).Str("wood").T(87).Str("Standard").T(89).V(0.5f, 0.25f, 0.125f).T(88).V(0.1f, 0.2f, 0.3f);
+    b.T(85)
+        .S16(0)
+        .Open()
+        .T(86)
+        .Str("wood")
+        .T(87)
+        .Str("Standard")
+        .T(89)
+        .V(0.5f, 0.25f, 0.125f)
+        .T(88)
+        .V(0.1f, 0.2f, 0.3f);
     Map(b, 109, "Map #1", "C:\\walls\\wood.bmp", 0);
     b.Close();
     b.T(85).S16(1).Open().T(86).Str("glass").T(87).Str("Standard").T(93).T(92).F(1.0f).T(91).F(7.0f);
@@ -293,7 +303,8 @@ TEST_F(ModelFormat, TextFormIsRefusedWithTheBox) {
     EXPECT_EQ(Read(bytes, s), Z1_READ_TEXT_FORM);
     Z1SetErrorBox(nullptr);
     EXPECT_EQ(g_box_caption, "Error!");
-    EXPECT_EQ(g_box_text, "Z1 ASCII format is for debugging only. Please use a binary export for the engine.");
+    EXPECT_EQ(g_box_text,
+              "Z1 ASCII format is for debugging only. Please use a binary export for the engine.");
     // The driver is paused around the box and resumed after it.
     EXPECT_EQ(driver.pause_count, 0);
     int paused = driver.FindCall("Pause(1)");
@@ -355,7 +366,8 @@ TEST_F(ModelFormat, AllMinusOneBoneArrayIsDropped) {
 
 TEST_F(ModelFormat, ExtraSettingsFile) {
     WriteFile(dir / "z1/test.ex",
-              "*MATERIAL \"glass\"\n{\n  *MATERIAL_U_ANIMATION 2000\n  { nested words } *MATERIAL_V_ANIMATION 500\n}\n"
+              "*MATERIAL \"glass\"\n{\n  *MATERIAL_U_ANIMATION 2000\n  { nested words } "
+              "*MATERIAL_V_ANIMATION 500\n}\n"
               "stray words *MATERIAL \"nothing\" { *MATERIAL_U_ANIMATION 10 }\n"
               "*MATERIAL \"chrome\" { *MATERIAL_V_ANIMATION 750 }\n");
     Z1Scene s;
@@ -367,9 +379,10 @@ TEST_F(ModelFormat, ExtraSettingsFile) {
     EXPECT_TRUE(s.materials[1].has_extra);
     EXPECT_EQ(s.materials[1].scroll_v, 750);
     EXPECT_FALSE(s.materials[0].submaterials[0].has_extra);
-    EXPECT_TRUE(log.Has("------------------ Extra settings file detected ------------------------\n"
-                        "Error - could not find material nothing\n"
-                        "-------------end of extra settings ------------------\n"));
+    EXPECT_TRUE(
+        log.Has("------------------ Extra settings file detected ------------------------\n"
+                "Error - could not find material nothing\n"
+                "-------------end of extra settings ------------------\n"));
     EXPECT_EQ(Z1ExtraSettingsPath("z1\\hut.z1"), "z1\\hut.ex");
 
     // The writer's settings file says the same.
@@ -425,7 +438,8 @@ TEST_F(ModelFormat, DamagedFilesNeverHurt) {
         loaded++;
         for (ModelFrame* f : model.frames)
             for (Z1SubMesh* sm : f->submeshes)
-                for (int i = 0; i < sm->face_count * 3; i++) ASSERT_LT(sm->indices[i], sm->vertex_count) << round;
+                for (int i = 0; i < sm->face_count * 3; i++)
+                    ASSERT_LT(sm->indices[i], sm->vertex_count) << round;
         driver.BeginScene();
         model.Draw(nullptr, VECTOR{0, 0, 0});
         float weights[kMorphWeights] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1};

@@ -43,9 +43,12 @@ void MakeTextures(const std::string& folder) {
     // map keeps the frame solid and lets 40 % of the pane through, so the
     // alpha is not binary and the panes are blended.
     auto frame = [](int x, int y) { return x < 3 || y < 3 || x > 28 || y > 28; };
-    WriteTexture(folder + "red.bmp", 32, 32, [frame](int x, int y) { return frame(x, y) ? 0x402010u : 0xFF3030u; });
-    WriteTexture(folder + "cyan.bmp", 32, 32, [frame](int x, int y) { return frame(x, y) ? 0x402010u : 0x30E0FFu; });
-    WriteTexture(folder + "pane_a.bmp", 32, 32, [frame](int x, int y) { return frame(x, y) ? 0xFFFFFFu : 0x666666u; });
+    WriteTexture(folder + "red.bmp", 32, 32,
+                 [frame](int x, int y) { return frame(x, y) ? 0x402010u : 0xFF3030u; });
+    WriteTexture(folder + "cyan.bmp", 32, 32,
+                 [frame](int x, int y) { return frame(x, y) ? 0x402010u : 0x30E0FFu; });
+    WriteTexture(folder + "pane_a.bmp", 32, 32,
+                 [frame](int x, int y) { return frame(x, y) ? 0xFFFFFFu : 0x666666u; });
     // Reflection: sky fading to a horizon, a sun, green ground below.
     WriteTexture(folder + "sky.bmp", 64, 64, [](int x, int y) -> uint32_t {
         float dx = x - 20.0f, dy = y - 16.0f;
@@ -72,7 +75,8 @@ void AddQuad(Z1Mesh& m, VECTOR a, VECTOR b, VECTOR c, VECTOR d, VECTOR n, float 
     const VECTOR p[4] = {a, b, c, d};
     const float uv[4][2] = {{0, 1}, {1, 1}, {1, 0}, {0, 0}};
     for (int i = 0; i < 4; ++i)
-        m.vertices.push_back(VERTEX{p[i].x, p[i].y, p[i].z, n.x, n.y, n.z, uv[i][0] * repeat, uv[i][1] * repeat});
+        m.vertices.push_back(
+            VERTEX{p[i].x, p[i].y, p[i].z, n.x, n.y, n.z, uv[i][0] * repeat, uv[i][1] * repeat});
     AddTriangle(m, base, base + 1, base + 2, n);
     AddTriangle(m, base, base + 2, base + 3, n);
 }
@@ -105,13 +109,16 @@ Z1Mesh Sphere(float r, int rings, int segments) {
         for (int j = 0; j <= segments; ++j) {
             float theta = pi * i / rings, phi = 2 * pi * j / segments;
             VECTOR n{std::sin(theta) * std::cos(phi), std::cos(theta), std::sin(theta) * std::sin(phi)};
-            m.vertices.push_back(VERTEX{n.x * r, n.y * r, n.z * r, n.x, n.y, n.z, float(j) / segments, float(i) / rings});
+            m.vertices.push_back(
+                VERTEX{n.x * r, n.y * r, n.z * r, n.x, n.y, n.z, float(j) / segments, float(i) / rings});
         }
     auto index = [segments](int i, int j) { return static_cast<uint16_t>(i * (segments + 1) + j); };
     for (int i = 0; i < rings; ++i)
         for (int j = 0; j < segments; ++j) {
             uint16_t a = index(i, j), b = index(i, j + 1), c = index(i + 1, j + 1), d = index(i + 1, j);
-            auto normal = [&m](uint16_t k) { return VECTOR{m.vertices[k].nx, m.vertices[k].ny, m.vertices[k].nz}; };
+            auto normal = [&m](uint16_t k) {
+                return VECTOR{m.vertices[k].nx, m.vertices[k].ny, m.vertices[k].nz};
+            };
             if (i > 0) AddTriangle(m, a, b, c, normal(a) + normal(b) + normal(c));
             if (i < rings - 1) AddTriangle(m, a, c, d, normal(a) + normal(c) + normal(d));
         }
@@ -154,7 +161,8 @@ Z1Scene CrateScene() {
     Z1Material wood = Material("checker", 0.8f);
     SetMap(wood, Z1_SLOT_TEXTURE, "checker.bmp");
     s.materials = {wood};
-    s.objects.push_back(Object("crate", 0, Crate(VECTOR{-3.2f, 0.0f, 0.0f}, 1.0f, 0.6f), VECTOR{-3.2f, 0, 0}));
+    s.objects.push_back(
+        Object("crate", 0, Crate(VECTOR{-3.2f, 0.0f, 0.0f}, 1.0f, 0.6f), VECTOR{-3.2f, 0, 0}));
     Z1Mesh wall;
     AddQuad(wall, {-13, -1, 5}, {13, -1, 5}, {13, 7, 5}, {-13, 7, 5}, {0, 0, -1}, 6.0f);
     AddQuad(wall, {-13, -1, -6}, {13, -1, -6}, {13, -1, 5}, {-13, -1, 5}, {0, 1, 0}, 6.0f);
@@ -196,8 +204,9 @@ public:
 };
 
 void CompareWithReference(const std::string& name, int width, int height) {
-    test_common::CompareFrameWithReference(std::string(ZENDAR_SOURCE_DIR) + "/tests/data/models/" + name + ".png",
-                                           name, "models_" + name + "_actual.png", width, height);
+    test_common::CompareFrameWithReference(
+        std::string(ZENDAR_SOURCE_DIR) + "/tests/data/models/" + name + ".png", name,
+        "models_" + name + "_actual.png", width, height);
 }
 
 MATRIX Translation(float x, float y, float z) {

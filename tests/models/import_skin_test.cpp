@@ -79,10 +79,13 @@ struct Expect {
     std::vector<std::vector<std::pair<int, aiVector3D>>> pieces;  // per drawn piece: vertex, position
 };
 
-void Collect(const aiScene* sc, const aiNode* n, const std::map<std::string, aiMatrix4x4>& globals, Expect& e) {
+void Collect(const aiScene* sc, const aiNode* n, const std::map<std::string, aiMatrix4x4>& globals,
+             Expect& e) {
     for (unsigned i = 0; i < n->mNumMeshes; i++) {
         const aiMesh* m = sc->mMeshes[n->mMeshes[i]];
-        if (!(m->mPrimitiveTypes & aiPrimitiveType_TRIANGLE) || m->mNumVertices == 0 || m->mNumVertices > 65535) continue;
+        if (!(m->mPrimitiveTypes & aiPrimitiveType_TRIANGLE) || m->mNumVertices == 0 ||
+            m->mNumVertices > 65535)
+            continue;
         bool faces = false;
         for (unsigned f = 0; f < m->mNumFaces; f++) faces = faces || m->mFaces[f].mNumIndices == 3;
         if (!faces) continue;
@@ -114,22 +117,23 @@ TEST(ImportedSkin, FramesMatchTheSource) {
     if (::stat((std::string(kCorpus) + "X/anim_test.x").c_str(), &st) != 0)
         GTEST_SKIP() << "assimp-testmodels is not installed";
     int checked = 0;
-    for (const char* model : {"X/anim_test.x", "X/Testwuson.X", "X/BCN_Epileptic.X", "FBX/animation_with_skeleton.fbx",
-                              "MD5/SimpleCube.md5mesh"}) {
+    for (const char* model : {"X/anim_test.x", "X/Testwuson.X", "X/BCN_Epileptic.X",
+                              "FBX/animation_with_skeleton.fbx", "MD5/SimpleCube.md5mesh"}) {
         TempDir dir;
-        std::string cmd = std::string("cd '") + dir.path() + "' && '" ZENDAR_BIN_DIR "/z1tool' model import '" + kCorpus +
-                          model + "' z1/s.z1 > /dev/null 2>&1";
+        std::string cmd = std::string("cd '") + dir.path() +
+                          "' && '" ZENDAR_BIN_DIR "/z1tool' model import '" + kCorpus + model +
+                          "' z1/s.z1 > /dev/null 2>&1";
         ASSERT_EQ(std::system(cmd.c_str()), 0) << model;
 
         Assimp::Importer importer;
         importer.SetPropertyInteger(AI_CONFIG_PP_SLM_VERTEX_LIMIT, 65535);
         importer.SetPropertyInteger(AI_CONFIG_PP_SLM_TRIANGLE_LIMIT, 65535);
         importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
-        const aiScene* sc = importer.ReadFile(std::string(kCorpus) + model,
-                                              aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
-                                                  aiProcess_GenSmoothNormals | aiProcess_SortByPType |
-                                                  aiProcess_SplitLargeMeshes | aiProcess_FlipUVs |
-                                                  aiProcess_ValidateDataStructure | aiProcess_LimitBoneWeights);
+        const aiScene* sc = importer.ReadFile(
+            std::string(kCorpus) + model, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
+                                              aiProcess_GenSmoothNormals | aiProcess_SortByPType |
+                                              aiProcess_SplitLargeMeshes | aiProcess_FlipUVs |
+                                              aiProcess_ValidateDataStructure | aiProcess_LimitBoneWeights);
         ASSERT_NE(sc, nullptr) << model;
         RecordingDriver driver;
         ScopedDriver scoped(&driver);
@@ -155,9 +159,12 @@ TEST(ImportedSkin, FramesMatchTheSource) {
                 for (const auto& v : e.pieces[k]) {
                     const VERTEX& got = draws[k]->vertex[v.first];
                     // The engine's frame mirrors z.
-                    EXPECT_NEAR(got.x, v.second.x, size * 1e-3f) << model << " frame " << frame << " vertex " << v.first;
-                    EXPECT_NEAR(got.y, v.second.y, size * 1e-3f) << model << " frame " << frame << " vertex " << v.first;
-                    EXPECT_NEAR(got.z, -v.second.z, size * 1e-3f) << model << " frame " << frame << " vertex " << v.first;
+                    EXPECT_NEAR(got.x, v.second.x, size * 1e-3f)
+                        << model << " frame " << frame << " vertex " << v.first;
+                    EXPECT_NEAR(got.y, v.second.y, size * 1e-3f)
+                        << model << " frame " << frame << " vertex " << v.first;
+                    EXPECT_NEAR(got.z, -v.second.z, size * 1e-3f)
+                        << model << " frame " << frame << " vertex " << v.first;
                     checked++;
                 }
         }

@@ -1,5 +1,6 @@
 // Temp folders, a captured log and a byte builder for the model tests.
-#pragma once
+#ifndef ZENDAR_TESTS_MODELS_MODEL_HELPERS_H
+#define ZENDAR_TESTS_MODELS_MODEL_HELPERS_H
 
 #include <gtest/gtest.h>
 
@@ -88,3 +89,5 @@ inline std::string Canon(const Z1Scene& s, const std::string& tmpFile) {
 }
 
 }  // namespace model_test
+
+#endif

@@ -57,7 +57,8 @@ Z1Material Glass(const char* name) {
     return m;
 }
 
-Z1GeomObject Object(const char* name, int16_t material, std::vector<Z1Mesh> meshes, VECTOR pivot = {0, 0, 0}) {
+Z1GeomObject Object(const char* name, int16_t material, std::vector<Z1Mesh> meshes,
+                    VECTOR pivot = {0, 0, 0}) {
     Z1GeomObject o;
     o.name = name;
     o.material = material;
@@ -350,7 +351,7 @@ TEST_F(ModelRuntime, SkinningFromTheBonePose) {
     // Frame 0: the arm bone turned a quarter round z; frame 1: straight.
     const float q = 1.5707964f;
     WriteAnm(dir / "anims/arm.anm", 2, 2, {0, 0, 0, 0, 0, 0, 10, 0, 0, 0, 0, q,  //
-                                          0, 0, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0});
+                                           0, 0, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0});
     Z1Model model;
     Load(model, SkinnedArm(), "arm.z1");
     ASSERT_NE(model.skeleton, nullptr);
@@ -384,7 +385,8 @@ TEST_F(ModelRuntime, AnimationThatDoesNotFitKeepsTheBindPose) {
     WriteAnm(dir / "anims/arm.anm", 1, 3, std::vector<float>(18, 1.0f));
     Z1Model model;
     Load(model, SkinnedArm(), "arm.z1");
-    EXPECT_TRUE(log.Has("cannot load anims\\arm.anm into animation because the animation does not fit the biped\n"));
+    EXPECT_TRUE(
+        log.Has("cannot load anims\\arm.anm into animation because the animation does not fit the biped\n"));
     EXPECT_TRUE(log.Has("Cannot start animation because none is loaded\n"));
     driver.BeginScene();
     model.Draw(nullptr, VECTOR{0, 0, 0});
@@ -540,19 +542,22 @@ TEST_F(ModelRuntime, MissingModelSpawnPointsAndTextureSwap) {
     EXPECT_TRUE(log.Has("Error - could not find spawnpoint chimney\n"));
 
     // Night: the lit window, drawn unlit; day: back to the material.
-    EXPECT_TRUE(model.SwapTexture("TEXTURES\\base_windows\\window03a.bmp", "textures\\base_windows\\window03c.bmp", true));
+    EXPECT_TRUE(model.SwapTexture("TEXTURES\\base_windows\\window03a.bmp",
+                                  "textures\\base_windows\\window03c.bmp", true));
     driver.ResetLog();
     model.Draw(nullptr, VECTOR{0, 0, 0});
     EXPECT_EQ(Draws()[0]->texture, "textures\\base_windows\\window03c.bmp");
     EXPECT_FALSE(Draws()[0]->lighting);
-    EXPECT_TRUE(model.SwapTexture("textures\\base_windows\\window03c.bmp", "textures\\base_windows\\window03a.bmp", false));
+    EXPECT_TRUE(model.SwapTexture("textures\\base_windows\\window03c.bmp",
+                                  "textures\\base_windows\\window03a.bmp", false));
     EXPECT_FALSE(model.SwapTexture("textures\\nothing.bmp", "textures\\x.bmp", true));
     driver.ResetLog();
     model.Draw(nullptr, VECTOR{0, 0, 0});
     EXPECT_EQ(Draws()[0]->texture, "textures\\base_windows\\window03a.bmp");
     EXPECT_TRUE(Draws()[0]->lighting);
     // Each texture is handed to the driver once: the loaded one never again.
-    EXPECT_TRUE(model.SwapTexture("textures\\base_windows\\window03a.bmp", "textures\\base_windows\\window03c.bmp", true));
+    EXPECT_TRUE(model.SwapTexture("textures\\base_windows\\window03a.bmp",
+                                  "textures\\base_windows\\window03c.bmp", true));
     auto generated = [this](const char* name) {
         int n = 0;
         for (const auto& g : driver.generated) n += g.first == name;
@@ -695,7 +700,8 @@ TEST_F(NodeTrack, BipedRepeatsEvery400msAndKeepsBoneLengths) {
     // An animation that does not fit leaves no frames, even after one that did.
     WriteAnm(dir / "anims/three.anm", 1, 3, std::vector<float>(18, 1.0f));
     EXPECT_FALSE(b.LoadAnm("three.anm"));
-    EXPECT_TRUE(log.Has("cannot load anims\\three.anm into animation because the animation does not fit the biped\n"));
+    EXPECT_TRUE(log.Has(
+        "cannot load anims\\three.anm into animation because the animation does not fit the biped\n"));
     EXPECT_EQ(b.frame_count, 0);
     for (int i = 0; i < 16; i++) EXPECT_FLOAT_EQ(b.Pose()[1][i], b.BindMatrices()[1][i]) << i;
     b.Start();

@@ -48,7 +48,8 @@ Z1Scene SmallScene() {
     o.name = "walls";
     o.material = 0;
     Z1Mesh m;
-    for (int i = 0; i < 4; i++) m.vertices.push_back(VERTEX{static_cast<float>(i % 2), static_cast<float>(i / 2), 0, 0, 0, -1, 0, 0});
+    for (int i = 0; i < 4; i++)
+        m.vertices.push_back(VERTEX{static_cast<float>(i % 2), static_cast<float>(i / 2), 0, 0, 0, -1, 0, 0});
     m.indices = {0, 1, 2, 1, 3, 2};
     Z1MeshList list;
     list.meshes = {m};
@@ -78,9 +79,11 @@ TEST_F(ModelTool, InfoPrintsTheSummary) {
     ToolRun r = Tool("model info z1/hut.z1", dir);
     ASSERT_EQ(r.status, 0) << r.err;
     for (const char* part :
-         {"\"frames\": [", "{\"name\": \"walls\"", "{\"vertices\": 4, \"faces\": 2, \"texture\": \"textures\\\\hut\\\\wood.bmp\"}",
+         {"\"frames\": [", "{\"name\": \"walls\"",
+          "{\"vertices\": 4, \"faces\": 2, \"texture\": \"textures\\\\hut\\\\wood.bmp\"}",
           "{\"name\": \"hut\", \"class\": \"Multi/Sub-Object\", \"kind\": \"Multi/Sub-Object\"",
-          "{\"name\": \"wood\", \"class\": \"Standard\"", "\"lights\": [\n    {\"name\": \"lamp\", \"type\": \"point\"",
+          "{\"name\": \"wood\", \"class\": \"Standard\"",
+          "\"lights\": [\n    {\"name\": \"lamp\", \"type\": \"point\"",
           "\"cameras\": [\n    {\"name\": \"view\"", "{\"name\": \"door\", \"position\": [1, 2, 3]}",
           "{\"name\": \"root\", \"parent\": -1", "\"box\": [[0, 0, 0], [1, 1, 0]]"})
         EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
@@ -91,7 +94,8 @@ TEST_F(ModelTool, RefusedAndBrokenFilesExitOne) {
     WriteFile(dir / "text.z1", std::string("\0\x8A\0\0", 4));
     ToolRun r = Tool("model info text.z1", dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "z1tool: Z1 ASCII format is for debugging only. Please use a binary export for the engine.\n");
+    EXPECT_EQ(r.err,
+              "z1tool: Z1 ASCII format is for debugging only. Please use a binary export for the engine.\n");
     WriteFile(dir / "marker.z1", std::string("\x01\x8B\0\0", 4));
     r = Tool("model info marker.z1", dir);
     EXPECT_EQ(r.status, 1);
@@ -130,7 +134,9 @@ TEST_F(ModelTool, AnmInfo) {
     ASSERT_TRUE(Z1WriteFile((dir / "z1/two.z1").c_str(), two));
     r = Tool("anm info anims/walk.anm z1/two.z1", dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "z1tool: cannot load anims/walk.anm into animation because the animation does not fit the biped\n");
+    EXPECT_EQ(
+        r.err,
+        "z1tool: cannot load anims/walk.anm into animation because the animation does not fit the biped\n");
     WriteFile(dir / "anims/short.anm", std::string("\x0a\0\x01\0\0\0", 6));
     r = Tool("anm info anims/short.anm", dir);
     EXPECT_EQ(r.status, 1);
@@ -142,20 +148,38 @@ const char* const kCorpus = "/usr/share/assimp/models/";
 // Five formats and more, with textures (files and embedded), hierarchies,
 // bones and morph targets among them.
 const char* const kModels[] = {
-    "OBJ/spider.obj", "OBJ/box.obj", "OBJ/WusonOBJ.obj",
-    "3DS/test1.3ds", "3DS/cube_with_diffuse_texture.3DS", "3DS/cubes_with_alpha.3DS",
-    "Collada/duck.dae", "Collada/teapots.DAE", "Collada/lights.dae", "Collada/cameras.dae",
-    "glTF/BoxTextured-glTF/BoxTextured.gltf", "glTF/CesiumMilkTruck/CesiumMilkTruck.gltf",
+    "OBJ/spider.obj",
+    "OBJ/box.obj",
+    "OBJ/WusonOBJ.obj",
+    "3DS/test1.3ds",
+    "3DS/cube_with_diffuse_texture.3DS",
+    "3DS/cubes_with_alpha.3DS",
+    "Collada/duck.dae",
+    "Collada/teapots.DAE",
+    "Collada/lights.dae",
+    "Collada/cameras.dae",
+    "glTF/BoxTextured-glTF/BoxTextured.gltf",
+    "glTF/CesiumMilkTruck/CesiumMilkTruck.gltf",
     "glTF2/glTF-Sample-Models/AnimatedMorphCube-glTF/AnimatedMorphCube.gltf",
-    "FBX/animation_with_skeleton.fbx", "FBX/embedded_ascii/box.FBX",
-    "X/BCN_Epileptic.X", "X/Testwuson.X",
-    "PLY/cube_uv.ply", "STL/Spider_binary.stl", "MS3D/jeep1.ms3d", "SMD/holy_grailref.smd",
-    "LWO/LWO2/boxuv.lwo", "ASE/ThreeCubesGreen_UTF16LE.ASE", "AC/SphereWithLight.ac",
-    "BLEND/CubeHierarchy_248.blend", "MD5/SimpleCube.md5mesh", "NFF/NFF/spheres.nff",
+    "FBX/animation_with_skeleton.fbx",
+    "FBX/embedded_ascii/box.FBX",
+    "X/BCN_Epileptic.X",
+    "X/Testwuson.X",
+    "PLY/cube_uv.ply",
+    "STL/Spider_binary.stl",
+    "MS3D/jeep1.ms3d",
+    "SMD/holy_grailref.smd",
+    "LWO/LWO2/boxuv.lwo",
+    "ASE/ThreeCubesGreen_UTF16LE.ASE",
+    "AC/SphereWithLight.ac",
+    "BLEND/CubeHierarchy_248.blend",
+    "MD5/SimpleCube.md5mesh",
+    "NFF/NFF/spheres.nff",
 };
 
 TEST_F(ModelTool, ImportsTheTestModelsWhichLoadAndDraw) {
-    if (!FileExists(std::string(kCorpus) + "OBJ/spider.obj")) GTEST_SKIP() << "assimp-testmodels is not installed";
+    if (!FileExists(std::string(kCorpus) + "OBJ/spider.obj"))
+        GTEST_SKIP() << "assimp-testmodels is not installed";
     int textures = 0, bones = 0, morphs = 0, imported = 0;
     std::set<std::string> formats;
     for (const char* model : kModels) {
@@ -193,7 +217,8 @@ TEST_F(ModelTool, ImportsTheTestModelsWhichLoadAndDraw) {
         // Indices stay inside their vertex arrays.
         for (ModelFrame* f : m.frames)
             for (Z1SubMesh* s : f->submeshes)
-                for (int i = 0; i < s->face_count * 3; i++) ASSERT_LT(s->indices[i], s->vertex_count) << model;
+                for (int i = 0; i < s->face_count * 3; i++)
+                    ASSERT_LT(s->indices[i], s->vertex_count) << model;
     }
     EXPECT_GE(imported, 20);
     EXPECT_GE(formats.size(), 5u);
@@ -203,7 +228,8 @@ TEST_F(ModelTool, ImportsTheTestModelsWhichLoadAndDraw) {
 }
 
 TEST_F(ModelTool, ImportKeepsAxesWindingAndMaterials) {
-    if (!FileExists(std::string(kCorpus) + "OBJ/box.obj")) GTEST_SKIP() << "assimp-testmodels is not installed";
+    if (!FileExists(std::string(kCorpus) + "OBJ/box.obj"))
+        GTEST_SKIP() << "assimp-testmodels is not installed";
     ToolRun r = Tool(std::string("model import ") + kCorpus + "OBJ/box.obj z1/box.z1", dir);
     ASSERT_EQ(r.status, 0) << r.err;
     Z1Scene s;
@@ -232,9 +258,10 @@ TEST_F(ModelTool, ImportKeepsAxesWindingAndMaterials) {
 }
 
 TEST_F(ModelTool, BrokenSourcesExitOneWithAMessage) {
-    if (!FileExists(std::string(kCorpus) + "invalid/empty.obj")) GTEST_SKIP() << "assimp-testmodels is not installed";
-    for (const char* bad : {"invalid/empty.obj", "invalid/malformed.obj", "invalid/empty.3ds", "invalid/OutOfMemory.off",
-                            "invalid/empty.x", "glTF2/wrongTypes/badUint.gltf"}) {
+    if (!FileExists(std::string(kCorpus) + "invalid/empty.obj"))
+        GTEST_SKIP() << "assimp-testmodels is not installed";
+    for (const char* bad : {"invalid/empty.obj", "invalid/malformed.obj", "invalid/empty.3ds",
+                            "invalid/OutOfMemory.off", "invalid/empty.x", "glTF2/wrongTypes/badUint.gltf"}) {
         ToolRun r = Tool(std::string("model import '") + kCorpus + bad + "' z1/bad.z1", dir);
         EXPECT_EQ(r.status, 1) << bad << ": " << r.err;
         EXPECT_EQ(r.err.rfind("z1tool: ", 0), 0u) << bad << ": " << r.err;

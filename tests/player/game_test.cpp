@@ -107,7 +107,7 @@ TEST_F(GameTest, AMessageLastsItsSecondsThenStaysEmpty) {
         AdvanceFixedClock();
     }
     EXPECT_STREQ(game.CurrentMessage().c_str(), "You unlock the door.");  // 7.9 s
-    AdvanceFixedClock();                                                   // 8.0 s
+    AdvanceFixedClock();                                                  // 8.0 s
     EXPECT_STREQ(game.CurrentMessage().c_str(), "");
     EXPECT_STREQ(game.messageText.c_str(), "");
     AdvanceFixedClock();
@@ -210,12 +210,12 @@ TEST_F(GameTest, LoadingASceneShowsTheLoadingFrameThenReturnsToWalking) {
 
     game.LoadScene("village.z1a");
 
-    EXPECT_EQ(driver.calls,
-              (std::vector<std::string>{"SetTextureWrapU(0)", "SetTextureWrapV(0)", "BeginScene()", "Clear(FF000000)",
-                                        "SetAlphaBlending(1)", "SetTexture(l3.bmp)", "DrawStrip(TLVERTEX,4)",
-                                        "SetTexture(l2.bmp)", "DrawStrip(TLVERTEX,4)", "SetTexture(l1.bmp)",
-                                        "DrawStrip(TLVERTEX,4)", "SetAlphaBlending(0)", "EndScene()", "ShowFrame()",
-                                        "SetTextureWrapU(1)", "SetTextureWrapV(1)"}));
+    EXPECT_EQ(driver.calls, (std::vector<std::string>{
+                                "SetTextureWrapU(0)", "SetTextureWrapV(0)", "BeginScene()", "Clear(FF000000)",
+                                "SetAlphaBlending(1)", "SetTexture(l3.bmp)", "DrawStrip(TLVERTEX,4)",
+                                "SetTexture(l2.bmp)", "DrawStrip(TLVERTEX,4)", "SetTexture(l1.bmp)",
+                                "DrawStrip(TLVERTEX,4)", "SetAlphaBlending(0)", "EndScene()", "ShowFrame()",
+                                "SetTextureWrapU(1)", "SetTextureWrapV(1)"}));
     std::string text = log.Text();
     size_t scene = text.find("Loading scene 'village.z1a'\n");
     size_t area_line = text.find("Loading area from file 'area\\village.z1a'");

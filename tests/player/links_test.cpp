@@ -27,7 +27,10 @@ namespace {
 class LinksTest : public ::testing::Test {
 protected:
     LinksTest()
-        : driver(640, 480), scope(&driver), fontFile("font.ini", LetterFontText()), font(fontFile.path().c_str()) {
+        : driver(640, 480),
+          scope(&driver),
+          fontFile("font.ini", LetterFontText()),
+          font(fontFile.path().c_str()) {
         g_game = &game;
         g_font = &font;
         InstallGameLinks();

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "gfxdriver/opengldriver/screenshot.h"
-#include "platform/xrun.h"
+#include "os/xrun.h"
 
 namespace {
 
@@ -79,15 +79,16 @@ protected:
         if (!xrun::CanRunUnderX()) GTEST_SKIP() << "no X display and no xvfb-run";
         ASSERT_TRUE(FileExists(kGame)) << kGame << " is not built";
         for (const char* file : {"/z1.ini", "/village.scr", "/area/village.z1a", "/dialogs/gatekeeper.dlg"})
-            ASSERT_TRUE(FileExists(kBin + file)) << "the game folder lacks " << file << " (build the game data)";
+            ASSERT_TRUE(FileExists(kBin + file))
+                << "the game folder lacks " << file << " (build the game data)";
         work = xrun::MakeDir("playthrough");
         ASSERT_FALSE(work.empty());
     }
 
     GameRun Play(const std::string& replay, const std::vector<int>& shots) {
         WriteFile(work + "replay.txt", replay);
-        std::vector<std::string> command = {kGame,         "--frames", "420", "--fixed-step", "0.02",
-                                            "--seed",      "5",        "--replay", work + "replay.txt"};
+        std::vector<std::string> command = {kGame,    "--frames", "420",      "--fixed-step",     "0.02",
+                                            "--seed", "5",        "--replay", work + "replay.txt"};
         for (int frame : shots) {
             command.push_back("--screenshot");
             command.push_back(std::to_string(frame) + ":" + Shot(frame));
@@ -117,7 +118,8 @@ protected:
 
 TEST_F(Playthrough, KeyFromTheGuardOpensTheGateToTheTower) {
     // The last click, from inside the yard, lands on the tower.
-    std::string replay = std::string(kWalkToGuard) + TalkToGuard() + OpenGateAndWalkThrough() + Click(354) + kQuit;
+    std::string replay =
+        std::string(kWalkToGuard) + TalkToGuard() + OpenGateAndWalkThrough() + Click(354) + kQuit;
     GameRun run = Play(replay, {0, 100, 168, 200, 300, 352, 366});
     EXPECT_EQ(run.exit_code, 1) << run.err;
     const std::vector<std::string>& log = run.log;
@@ -161,7 +163,8 @@ TEST_F(Playthrough, KeyFromTheGuardOpensTheGateToTheTower) {
     int close = Find(log, "MESSAGE - WM close", credits);
     EXPECT_GT(close, credits);
     EXPECT_EQ(log.back(), "MESSAGE - destroy");
-    EXPECT_EQ(run.err.find("was not reached"), std::string::npos) << "every screenshot frame ran\n" << run.err;
+    EXPECT_EQ(run.err.find("was not reached"), std::string::npos) << "every screenshot frame ran\n"
+                                                                  << run.err;
 
     // Pictures: the loading screen, the square, the conversation camera on
     // the guard, the gate, the yard, and the credits page on black.
@@ -209,16 +212,17 @@ TEST_F(Playthrough, BarrelErrandForTheInnkeeper) {
     // "I brought your barrel.", his thanks with the room key, "Goodbye.",
     // "Safe roads.". Answers are the second line of the question box
     // (y = 68); every other box is dismissed at the same point.
-    std::string replay = "20 key down 200\n"
-                         "102 key up 200\n"
-                         "110 mouse move -746 61\n" +
-                         Click(116) + "125 mouse move 119 -29\n" + Click(130) +
-                         "140 mouse move -2000 -2000\n"
-                         "141 mouse move 250 92\n" +
-                         Click(145) + Click(151) + "156 mouse move 0 22\n" + Click(157) + Click(163) + Click(169) +
-                         Click(175) + Click(181) + Click(187) +
-                         // Walking again: a click reaches the innkeeper anew.
-                         Click(194) + "200 key down 1\n200 key up 1\nanswer yes\n" + Click(210);
+    std::string replay =
+        "20 key down 200\n"
+        "102 key up 200\n"
+        "110 mouse move -746 61\n" +
+        Click(116) + "125 mouse move 119 -29\n" + Click(130) +
+        "140 mouse move -2000 -2000\n"
+        "141 mouse move 250 92\n" +
+        Click(145) + Click(151) + "156 mouse move 0 22\n" + Click(157) + Click(163) + Click(169) +
+        Click(175) + Click(181) + Click(187) +
+        // Walking again: a click reaches the innkeeper anew.
+        Click(194) + "200 key down 1\n200 key up 1\nanswer yes\n" + Click(210);
     GameRun run = Play(replay, {150, 180});
     EXPECT_EQ(run.exit_code, 1) << run.err;
     const std::vector<std::string>& log = run.log;
@@ -241,7 +245,8 @@ TEST_F(Playthrough, BarrelErrandForTheInnkeeper) {
     EXPECT_NE(handed, -1) << "the barrel was removed\n" << Joined(log);
     EXPECT_NE(script, -1) << Joined(log);
     EXPECT_NE(key, -1) << Joined(log);
-    EXPECT_NE(Find(log, "GAME - message 'The best room is upstairs. Sleep well.'", script), -1) << Joined(log);
+    EXPECT_NE(Find(log, "GAME - message 'The best room is upstairs. Sleep well.'", script), -1)
+        << Joined(log);
 
     // "Safe roads." ended the conversation: the next click is a look-mode
     // click on the innkeeper again.

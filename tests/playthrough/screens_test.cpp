@@ -116,7 +116,8 @@ TEST_F(Screens, PlayerMovesThirtyFiveTimesASecondAtAHundredFrames) {
         FrameAt(0.01f * i);
         if (g_frameClock.playerStep.lastUpdate != last) {
             // Each movement is one interval long, however the frames fall.
-            EXPECT_NEAR(g_frameClock.playerStep.lastUpdate - last, kPlayerUpdateInterval, 1e-4f) << "frame " << i;
+            EXPECT_NEAR(g_frameClock.playerStep.lastUpdate - last, kPlayerUpdateInterval, 1e-4f)
+                << "frame " << i;
             last = g_frameClock.playerStep.lastUpdate;
             ++moves;
         }
@@ -167,7 +168,7 @@ TEST_F(Screens, NightLightsSwitchOnTheFirstFrameAndEveryLightUpdateFrames) {
         int frames;
         bool switched;
     };
-    const Case cases[] = {{10, 1, true}, {10, 5, false}, {10, 20, true}, {1, 7, true},
+    const Case cases[] = {{10, 1, true},  {10, 5, false}, {10, 20, true}, {1, 7, true},
                           {0, 20, false}, {0, 1, true},   {-3, 6, false}};
     float t = 0.0f;
     for (const Case& c : cases) {
@@ -180,7 +181,8 @@ TEST_F(Screens, NightLightsSwitchOnTheFirstFrameAndEveryLightUpdateFrames) {
 }
 
 TEST_F(Screens, OverlayDrawsTheWorldThenTheInterfaceAndRecordsItsTimes) {
-    RegisterInterfaceImage("crosshair", "textures\\interface\\crosshair.bmp", nullptr, 315, 235, 10, 10, true);
+    RegisterInterfaceImage("crosshair", "textures\\interface\\crosshair.bmp", nullptr, 315, 235, 10, 10,
+                           true);
     g_world = nullptr;  // no sky or area: the frame is cleared instead
     clock.stepPerReading = 0.001f;
     settings.show_interface = 1;
@@ -237,7 +239,8 @@ TEST_F(Screens, WithTheInterfaceOffTheConversationIsStillDrawnButNoPointer) {
 
 TEST_F(Screens, PointerModeWithoutAConversationGoesBackToWalking) {
     RegisterInterfaceImage("cursor", "textures\\interface\\pointer01.bmp", nullptr, 315, 235, 10, 10, false);
-    RegisterInterfaceImage("crosshair", "textures\\interface\\crosshair.bmp", nullptr, 315, 235, 10, 10, false);
+    RegisterInterfaceImage("crosshair", "textures\\interface\\crosshair.bmp", nullptr, 315, 235, 10, 10,
+                           false);
     SetMouseMode(MOUSE_POINTER);
     ASSERT_EQ(world.mouseMode, MOUSE_POINTER);
     input.PushMouseMotion(100, 50, 0);  // 0.4 and 0.6 units per count

@@ -112,11 +112,12 @@ TEST_F(SettingsTest, BasePathLineIsDroppedUntilTheGateIsOpen) {
 
 TEST_F(SettingsTest, EveryKeyOfTheExampleFile) {
     Settings s;
-    ParseText(s,
-              "*renderer 1\r\n*player_fov 60\r\n*back_plane 7000\r\n*inverted_mouse 1\r\n*mouse_speed_x 4\r\n"
-              "*mouse_speed_y 5\r\n*fog 0\r\n*show_interface 0\r\n*light_update 3\r\n*dungeon_back_plane 9\r\n"
-              "*texture_bit 16\r\n*light_glows 0\r\n*blinding_lights 0\r\n*clock 0\r\n*script intro.z1s\r\n"
-              "*write_log\r\n");
+    ParseText(
+        s,
+        "*renderer 1\r\n*player_fov 60\r\n*back_plane 7000\r\n*inverted_mouse 1\r\n*mouse_speed_x 4\r\n"
+        "*mouse_speed_y 5\r\n*fog 0\r\n*show_interface 0\r\n*light_update 3\r\n*dungeon_back_plane 9\r\n"
+        "*texture_bit 16\r\n*light_glows 0\r\n*blinding_lights 0\r\n*clock 0\r\n*script intro.z1s\r\n"
+        "*write_log\r\n");
     EXPECT_EQ(s.renderer, 1);
     EXPECT_EQ(s.player_fov, 60.0f);
     EXPECT_EQ(s.fov_radians, 60.0f * 0.017453292f);
@@ -140,8 +141,9 @@ TEST_F(SettingsTest, EveryKeyOfTheExampleFile) {
 
 TEST_F(SettingsTest, ValueRules) {
     Settings s;
-    ParseText(s, "*renderer 2 *fog 7 *inverted_mouse -1 *back_plane 90.5 *mouse_speed_x abc *mouse_speed_y +12x "
-                 "*light_update 99999999999 *texture_bit -99999999999");
+    ParseText(s,
+              "*renderer 2 *fog 7 *inverted_mouse -1 *back_plane 90.5 *mouse_speed_x abc *mouse_speed_y +12x "
+              "*light_update 99999999999 *texture_bit -99999999999");
     EXPECT_EQ(s.renderer, 0);  // only 1 selects OpenGL
     EXPECT_EQ(s.fog, 1);
     EXPECT_EQ(s.inverted_mouse, 1);
@@ -156,7 +158,9 @@ TEST_F(SettingsTest, ValueRules) {
 
 TEST_F(SettingsTest, KeysAreCaseSensitiveAndNeedTheirStar) {
     Settings s;
-    ParseText(s, "*Fog 0\nfog 0\nback_plane 3\nrenderer 1\n*unknown *mouse_speed_x 9\nheading text *mouse_speed_y 8");
+    ParseText(
+        s,
+        "*Fog 0\nfog 0\nback_plane 3\nrenderer 1\n*unknown *mouse_speed_x 9\nheading text *mouse_speed_y 8");
     EXPECT_EQ(s.fog, 1);
     EXPECT_EQ(s.back_plane, 5000);
     EXPECT_EQ(s.renderer, 0);

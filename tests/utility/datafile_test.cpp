@@ -91,7 +91,8 @@ TEST_F(DataFileTest, TextBuffersDoubleAndStayDoubled) {
     std::string longLine(90, 'l');
     std::string longSymbol(30, 's');
     ASSERT_TRUE(f.Open(Make("b.txt", longToken + " " + longSymbol + "\n" + longLine + "\n").c_str()));
-    int token = DataFile::TokenCapacity(), symbol = DataFile::SymbolCapacity(), line = DataFile::LineCapacity();
+    int token = DataFile::TokenCapacity(), symbol = DataFile::SymbolCapacity(),
+        line = DataFile::LineCapacity();
     EXPECT_GE(token, 20);
     EXPECT_EQ(Take(f.ReadToken()), longToken);
     EXPECT_EQ(Take(f.ReadSymbol()), longSymbol);
@@ -126,8 +127,8 @@ TEST_F(DataFileTest, BinaryValuesAreLittleEndianFieldByField) {
         EXPECT_TRUE(w.WriteString("Z1A"));
         EXPECT_TRUE(w.WriteInt(-1));
     }
-    const unsigned char expected[] = {0xAB, 0x01, 0xFE, 0xFF, 0x78, 0x56, 0x34, 0x12, 0x00, 0x00, 0x80,
-                                      0x3F, 'Z',  '1',  'A',  0x00, 0xFF, 0xFF, 0xFF, 0xFF};
+    const unsigned char expected[] = {0xAB, 0x01, 0xFE, 0xFF, 0x78, 0x56, 0x34, 0x12, 0x00, 0x00,
+                                      0x80, 0x3F, 'Z',  '1',  'A',  0x00, 0xFF, 0xFF, 0xFF, 0xFF};
     EXPECT_EQ(ReadFile(p), std::string(reinterpret_cast<const char*>(expected), sizeof expected));
 
     DataFile r;

@@ -1,5 +1,6 @@
 // Temp folders, byte files and a captured log for the foundation tests.
-#pragma once
+#ifndef ZENDAR_TESTS_UTILITY_FOUNDATION_HELPERS_H
+#define ZENDAR_TESTS_UTILITY_FOUNDATION_HELPERS_H
 
 #include <gtest/gtest.h>
 
@@ -46,3 +47,5 @@ public:
 };
 
 }  // namespace found_test
+
+#endif

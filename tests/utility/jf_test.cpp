@@ -51,8 +51,9 @@ protected:
 
 TEST_F(JfTest, WriterLayoutByteByByte) {
     std::string path = Pack({{"textures\\a.bmp", Bytes("AAAA")}, {"b", Bytes("BB")}});
-    std::string expected = std::string("KVJF") + Word(14) + "AAAA" + "BB" + "textures\\a.bmp" + std::string(1, '\0') +
-                           Word(8) + Word(4) + "b" + std::string(1, '\0') + Word(12) + Word(2);
+    std::string expected = std::string("KVJF") + Word(14) + "AAAA" + "BB" + "textures\\a.bmp" +
+                           std::string(1, '\0') + Word(8) + Word(4) + "b" + std::string(1, '\0') + Word(12) +
+                           Word(2);
     EXPECT_EQ(ReadFile(path), expected);
 
     std::string error;
@@ -184,7 +185,8 @@ TEST_F(JfTest, ArchiveThatCannotBeReopenedFallsBack) {
     JfInitialize(path.c_str());
     SetBasePath("/nonexistent-base");
     EXPECT_EQ(FileOpen("packed", "rb"), nullptr);  // no loose file of that name either
-    EXPECT_EQ(Log(), "JF initialized\nError in JfOpen - cannot open JF file /nonexistent-base/" + path + "\n");
+    EXPECT_EQ(Log(),
+              "JF initialized\nError in JfOpen - cannot open JF file /nonexistent-base/" + path + "\n");
 }
 
 TEST_F(JfTest, NoArchiveMeansLooseFilesAndOneLogLine) {
@@ -240,7 +242,8 @@ TEST_F(JfTest, DamagedArchivesAreLoggedNeverFatal) {
 
     // Entries pointing past the end of the archive read nothing.
     std::string beyond = dir / "beyond.jf";
-    WriteFile(beyond, std::string("KVJF") + Word(8) + "far" + std::string(1, '\0') + Word(1000000) + Word(50));
+    WriteFile(beyond,
+              std::string("KVJF") + Word(8) + "far" + std::string(1, '\0') + Word(1000000) + Word(50));
     JfInitialize(beyond.c_str());
     FILE* f = FileOpen("far", "rb");
     ASSERT_NE(f, nullptr);

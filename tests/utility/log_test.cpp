@@ -28,7 +28,8 @@ TEST(Log, BannersFramePlainLinesAndANewRunTruncates) {
         log.Write("%s", "then");
         log.NewLine();
     }
-    EXPECT_EQ(ReadFile(file), std::string(kStartBanner) + "Loaded 3 models from z1\\\nno newline then\n" + kEndBanner);
+    EXPECT_EQ(ReadFile(file),
+              std::string(kStartBanner) + "Loaded 3 models from z1\\\nno newline then\n" + kEndBanner);
 }
 
 TEST(Log, NullNameWritesLogTxtInTheWorkingFolder) {

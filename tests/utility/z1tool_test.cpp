@@ -20,7 +20,8 @@ ToolRun Tool(const std::string& args, const TempDir& dir) { return test_common::
 class Z1toolFoundation : public test_common::Z1toolTest<TempDir> {};
 
 TEST_F(Z1toolFoundation, IniPrintsTheParsedRecord) {
-    WriteFile(dir / "z1.ini", "*renderer 2\n*player_fov 60\n*Fog 0\n*script \"say \\\"hi\\\" now\" x\n*write_log\n");
+    WriteFile(dir / "z1.ini",
+              "*renderer 2\n*player_fov 60\n*Fog 0\n*script \"say \\\"hi\\\" now\" x\n*write_log\n");
     ToolRun r = Tool("ini z1.ini", dir);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
@@ -50,7 +51,8 @@ TEST_F(Z1toolFoundation, JfPackListCatRoundTrip) {
     EXPECT_EQ(r.status, 0) << r.err;
     std::string archive = ReadFile(dir / "out.jf");
     EXPECT_EQ(archive.substr(0, 8), std::string("KVJF\x15\0\0\0", 8));
-    EXPECT_NE(archive.find(std::string("Textures\\Sky\\Moon.bmp\0\x0d\0\0\0\x08\0\0\0", 30)), std::string::npos);
+    EXPECT_NE(archive.find(std::string("Textures\\Sky\\Moon.bmp\0\x0d\0\0\0\x08\0\0\0", 30)),
+              std::string::npos);
     r = Tool("jf list out.jf", dir);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "a.txt\t8\t5\nTextures\\Sky\\Moon.bmp\t13\t8\n");

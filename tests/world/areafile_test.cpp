@@ -28,7 +28,9 @@ namespace {
 
 struct BoxRecorder : MessageBoxLink {
     std::vector<std::string> shown;
-    void ShowError(const char* caption, const char* text) override { shown.push_back(std::string(caption) + "|" + text); }
+    void ShowError(const char* caption, const char* text) override {
+        shown.push_back(std::string(caption) + "|" + text);
+    }
 };
 
 class AreaFile : public ::testing::Test {
@@ -44,8 +46,23 @@ std::string Version5File() {
     b.Header(5, 1, 6).S("hut.z1");
     b.U8(ENTITY_OBJECT).Common("hut", 10, 0, 20).I32(0).U8(0).F(2).F(3).F(4);
     b.U8(ENTITY_DOOR).Common("door", 30, 0, 0).I32(0).U8(1).F(1).F(1).F(1).U8(1).U8(2).F(90).F(45).U8(1);
-    b.U8(ENTITY_LIGHT).Common("lamp", 0, 50, 0).U8(0).F(0).F(50).F(0).F(0).F(-1).F(0).F(1).F(0.5f).F(0.25f).F(300)
-        .U8(1).I32(64).S("glow.bmp").S("glow_a.bmp");
+    b.U8(ENTITY_LIGHT)
+        .Common("lamp", 0, 50, 0)
+        .U8(0)
+        .F(0)
+        .F(50)
+        .F(0)
+        .F(0)
+        .F(-1)
+        .F(0)
+        .F(1)
+        .F(0.5f)
+        .F(0.25f)
+        .F(300)
+        .U8(1)
+        .I32(64)
+        .S("glow.bmp")
+        .S("glow_a.bmp");
     b.U8(ENTITY_NPC).Common("bob", 5, 0, 5).I32(0).U8(1).F(1).F(1).F(1).S("bob");
     b.U8(ENTITY_PARTICLE).Common("fire", 0, 0, 40).S("Campfire");
     b.U8(ENTITY_CAMERA).Common("cam", 1, 2, 3);
@@ -57,13 +74,15 @@ TEST_F(AreaFile, AnEmptyAreaIsFourteenBytesAndLoadsAsNothing) {
     area.Save("empty.z1a");
     std::string bytes = ReadFile(dir / "area/empty.z1a");
     EXPECT_EQ(bytes, std::string("Z1A\0\x08\x00\0\0\0\0\0\0\0\0", 14));
-    EXPECT_TRUE(log.Has("Saving area to file 'area\\empty.z1a'\nready for write\nScene contains 0 models\n"
-                        "Scene contains 0 entities\ndumping 0 models\ndumping 0 entities\ndone saving\n"));
+    EXPECT_TRUE(
+        log.Has("Saving area to file 'area\\empty.z1a'\nready for write\nScene contains 0 models\n"
+                "Scene contains 0 entities\ndumping 0 models\ndumping 0 entities\ndone saving\n"));
     area.Load("empty.z1a");
     EXPECT_EQ(area.entities.Size(), 0);
     EXPECT_EQ(area.root, nullptr);
-    EXPECT_TRUE(log.Has("Loading area from file 'area\\empty.z1a'\nLoading file version 8\nLoading 0 models\n"
-                        "Loading 0 ents\n"));
+    EXPECT_TRUE(
+        log.Has("Loading area from file 'area\\empty.z1a'\nLoading file version 8\nLoading 0 models\n"
+                "Loading 0 ents\n"));
 }
 
 TEST_F(AreaFile, Version5LoadsWithTheDefaultsOfTheMissingFields) {
@@ -331,8 +350,25 @@ TEST_F(AreaFile, ScriptHooksRotateMoveTriggerAndUnlock) {
     g_gameLink = &game;
     Bytes b;
     b.Header(8, 0, 2);
-    b.U8(ENTITY_DOOR).Common("gate", 0, 0, 0).I32(-1).U8(1).F(1).F(1).F(1).U8(0).S("").S("").U8(0)
-        .U8(DOOR_SWINGING).U8(1).F(90).F(45).U8(0).U8(0).S("gatekey").U8(1);
+    b.U8(ENTITY_DOOR)
+        .Common("gate", 0, 0, 0)
+        .I32(-1)
+        .U8(1)
+        .F(1)
+        .F(1)
+        .F(1)
+        .U8(0)
+        .S("")
+        .S("")
+        .U8(0)
+        .U8(DOOR_SWINGING)
+        .U8(1)
+        .F(90)
+        .F(45)
+        .U8(0)
+        .U8(0)
+        .S("gatekey")
+        .U8(1);
     b.U8(ENTITY_CAMERA).Common("mark", 0, 0, 0);
     WriteFile(dir / "area/hooks.z1a", b.b);
     Area area;
@@ -358,7 +394,8 @@ TEST_F(AreaFile, ScriptHooksRotateMoveTriggerAndUnlock) {
     EXPECT_NE(mark->sceneNode, nullptr);
 
     area.ScriptHook(1, "mark", 0, 1.5707964f, 0);
-    EXPECT_TRUE(log.Has("script wants to rotate object mark\nfound... rotating (0.000000,1.570796,0.000000)\n"));
+    EXPECT_TRUE(
+        log.Has("script wants to rotate object mark\nfound... rotating (0.000000,1.570796,0.000000)\n"));
     EXPECT_NEAR(mark->transform[0], 0.0f, 1e-6f);
 
     area.ScriptHook(1, "nobody", 1, 1, 1);

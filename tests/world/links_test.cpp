@@ -28,7 +28,9 @@ struct FakeCollision : CollisionLink {
     bool TouchesBox(CollisionPacket*, const float box[6]) override {
         return SphereIntersectsBox(VECTOR(0, 0, 0), reach, box);
     }
-    void SetCurrentEntity(CollisionPacket*, Entity* e) override { calls.push_back(std::string("current ") + e->Name()); }
+    void SetCurrentEntity(CollisionPacket*, Entity* e) override {
+        calls.push_back(std::string("current ") + e->Name());
+    }
     void CollideModel(CollisionPacket*, Z1Model*, const MATRIX&) override { calls.push_back("model"); }
     void CollideBox(CollisionPacket*, const float*, const MATRIX&) override { calls.push_back("box"); }
 };

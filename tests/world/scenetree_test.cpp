@@ -178,7 +178,7 @@ TEST_F(SceneTree, PickingPrefersTheNearestAndMeshesAreHitByTheirTriangles) {
     delete q;
     // Line of sight is blocked by meshes only.
     EXPECT_FALSE(area.LineOfSight(VECTOR(0, 0, 0), VECTOR(0, 0, 400)));
-    EXPECT_TRUE(area.LineOfSight(VECTOR(0, 0, 0), VECTOR(0, 0, 150)));  // through the near marker
+    EXPECT_TRUE(area.LineOfSight(VECTOR(0, 0, 0), VECTOR(0, 0, 150)));    // through the near marker
     EXPECT_TRUE(area.LineOfSight(VECTOR(50, 0, 0), VECTOR(50, 0, 400)));  // beside the cube
     // The cube is picked by its faces when looking past the markers.
     area.ScriptHook(2, "near", 500, 0, 0);

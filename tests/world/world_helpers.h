@@ -1,6 +1,7 @@
 // Shared pieces of the world tests: a temporary game folder as base path, a
 // captured log, little-endian area bytes.
-#pragma once
+#ifndef ZENDAR_TESTS_WORLD_WORLD_HELPERS_H
+#define ZENDAR_TESTS_WORLD_WORLD_HELPERS_H
 
 #include <ftw.h>
 #include <gtest/gtest.h>
@@ -109,7 +110,11 @@ public:
         if (parentType) I32(parentIndex);
         return *this;
     }
-    Bytes& Header(int version, int models, int entities) { return S("Z1A").I16(static_cast<int16_t>(version)).I32(models).I32(entities); }
+    Bytes& Header(int version, int models, int entities) {
+        return S("Z1A").I16(static_cast<int16_t>(version)).I32(models).I32(entities);
+    }
 };
 
 }  // namespace world_test
+
+#endif

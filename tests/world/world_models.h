@@ -1,6 +1,7 @@
 // Model files for the world tests, written with the engine's model writer:
 // a cube (twelve triangles) and a post carrying light and camera spawn points.
-#pragma once
+#ifndef ZENDAR_TESTS_WORLD_WORLD_MODELS_H
+#define ZENDAR_TESTS_WORLD_WORLD_MODELS_H
 
 #include <string>
 
@@ -70,3 +71,5 @@ inline Z1Scene PostScene() {
 }
 
 }  // namespace world_test
+
+#endif

@@ -46,7 +46,10 @@ TEST_F(AreaTool, BuildThenDumpThenBuildIsByteForByte) {
     EXPECT_EQ(a, ReadFile(dir / "b.z1a"));
     EXPECT_EQ(a.substr(0, 14), std::string("Z1A\0\x08\x00\x02\0\0\0\x06\0\0\0", 14));
     // The non-ASCII model name is one byte in the file.
-    EXPECT_NE(a.find(std::string("d\xe9" "cor.z1\0", 8)), std::string::npos);
+    EXPECT_NE(a.find(std::string("d\xe9"
+                                 "cor.z1\0",
+                                 8)),
+              std::string::npos);
     // The dump names the types and shows the fields.
     EXPECT_NE(dumped.out.find("\"type_name\": \"Door\""), std::string::npos);
     EXPECT_NE(dumped.out.find("\"key\": \"gatekey\", \"door_locked\": true"), std::string::npos);
@@ -59,15 +62,31 @@ TEST_F(AreaTool, DumpShowsTheLoaderDefaultsOfAVersion5File) {
     Bytes b;
     b.Header(5, 1, 2).S("hut.z1");
     b.U8(ENTITY_DOOR).Common("door", 30, 0, 0).I32(0).U8(1).F(1).F(1).F(1).U8(1).U8(2).F(90).F(45).U8(1);
-    b.U8(ENTITY_LIGHT).Common("lamp", 0, 50, 0).U8(0).F(0).F(50).F(0).F(0).F(-1).F(0).F(1).F(1).F(1).F(300)
-        .U8(0).I32(0).S("").S("");
+    b.U8(ENTITY_LIGHT)
+        .Common("lamp", 0, 50, 0)
+        .U8(0)
+        .F(0)
+        .F(50)
+        .F(0)
+        .F(0)
+        .F(-1)
+        .F(0)
+        .F(1)
+        .F(1)
+        .F(1)
+        .F(300)
+        .U8(0)
+        .I32(0)
+        .S("")
+        .S("");
     WriteFile(dir / "v5.z1a", b.b);
     ToolRun r = Tool("area dump v5.z1a", dir);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"version\": 5"), std::string::npos);
-    EXPECT_NE(r.out.find("\"indoor_lighting\": false, \"on_click_script\": \"\", \"on_collide_script\": \"\", "
-                         "\"collide_with_box\": false"),
-              std::string::npos);
+    EXPECT_NE(
+        r.out.find("\"indoor_lighting\": false, \"on_click_script\": \"\", \"on_collide_script\": \"\", "
+                   "\"collide_with_box\": false"),
+        std::string::npos);
     EXPECT_NE(r.out.find("\"open\": false, \"key\": \"\", \"door_locked\": false"), std::string::npos);
     EXPECT_NE(r.out.find("\"reverse_direction\": true"), std::string::npos);
     EXPECT_NE(r.out.find("\"active\": 0"), std::string::npos);
@@ -94,7 +113,9 @@ TEST_F(AreaTool, RefusedFilesExitOneWithTheEnginesMessage) {
 }
 
 TEST_F(AreaTool, BuildRejectsWhatCannotBeWritten) {
-    WriteFile(dir / "cycle.json", R"({"entities": [{"type": 3, "name": "a", "parent": 1}, {"type": 3, "name": "b", "parent": 0}]})");
+    WriteFile(
+        dir / "cycle.json",
+        R"({"entities": [{"type": 3, "name": "a", "parent": 1}, {"type": 3, "name": "b", "parent": 0}]})");
     ToolRun r = Tool("area build cycle.json out.z1a", dir);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("parent links form a cycle"), std::string::npos) << r.err;

@@ -20,9 +20,12 @@ TEST_F(ScriptTest, EveryOpcodeHasItsOwnMnemonic) {
         const ScriptOpcodeInfo& info = ScriptOpcode(static_cast<uint8_t>(op));
         EXPECT_TRUE(names.insert(info.name).second) << info.name;
         std::string src = std::string("function f params=0 frame=0\n  label l\nl:\n  ") + info.name;
-        if (info.operands == kOperandsLabel) src += " l";
-        else if (info.operands == kOperandsLocalAndByte) src += " 3 200";
-        else if (info.operands != kOperandsNone) src += " 7";
+        if (info.operands == kOperandsLabel)
+            src += " l";
+        else if (info.operands == kOperandsLocalAndByte)
+            src += " 3 200";
+        else if (info.operands != kOperandsNone)
+            src += " 7";
         std::vector<ScriptRecord> r = Assemble(src + "\nend\n");
         ASSERT_EQ(r.size(), 1u);
         ASSERT_EQ(r[0].code.size(), static_cast<size_t>(ScriptOpcodeLength(static_cast<uint8_t>(op))));
@@ -191,7 +194,8 @@ TEST_F(ScriptTest, AssemblerReportsErrorsWithTheirLine) {
 
 TEST_F(ScriptTest, TextOperandsReuseOrAddTextConstants) {
     std::vector<ScriptRecord> r = Assemble(
-        "function f\n  const int 1\n  const t text \"x\"\n  pushc \"x\"\n  call \"g\"\n  pushc \"g\"\n  pushc t\nend\n");
+        "function f\n  const int 1\n  const t text \"x\"\n  pushc \"x\"\n  call \"g\"\n  pushc \"g\"\n  "
+        "pushc t\nend\n");
     ASSERT_EQ(r[0].constants.size(), 3u);
     EXPECT_EQ(r[0].constants[2].text, "g");
     EXPECT_EQ(r[0].code, (std::vector<uint8_t>{0x40, 1, 0x44, 2, 0x40, 2, 0x40, 1}));

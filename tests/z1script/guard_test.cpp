@@ -67,24 +67,28 @@ TEST_F(ScriptTest, StackOverflowIsCaught) {
 TEST_F(ScriptTest, LocalsOutsideTheStackAreCaught) {
     // A function with more parameters than there are values puts its frame
     // base below slot 0.
-    Load("function f params=5 frame=5\n  pushl 0\n  retv\nend\n"
-         "program bad locals=0 trigger=init\n  call \"f\"\nend\n");
+    Load(
+        "function f params=5 frame=5\n  pushl 0\n  retv\nend\n"
+        "program bad locals=0 trigger=init\n  call \"f\"\nend\n");
     Pass();
     EXPECT_TRUE(Logged("ERROR - program bad stopped at code offset 0: local outside the stack"));
     // A frame base high in the stack with a large local index (the function
     // is first in the segment, so the offset is 0).
     std::string pushes;
     for (int i = 0; i < 1000; ++i) pushes += "  push1\n";
-    Load("function g params=0 frame=0\n  storel 200\n  ret\nend\n"
-         "program bad2 locals=0 trigger=init\n" + pushes + "  call \"g\"\nend\n");
+    Load(
+        "function g params=0 frame=0\n  storel 200\n  ret\nend\n"
+        "program bad2 locals=0 trigger=init\n" +
+        pushes + "  call \"g\"\nend\n");
     Pass();
     EXPECT_EQ(CountLogged("ERROR - program bad2 stopped at code offset"), 1);
     EXPECT_TRUE(Logged("ERROR - program bad2 stopped at code offset 0: local outside the stack")) << AllLog();
 }
 
 TEST_F(ScriptTest, CallDepthIsBounded) {
-    Load("function f params=0 frame=0\n  call \"f\"\nend\n"
-         "program bad locals=0 trigger=init\n  call \"f\"\nend\n");
+    Load(
+        "function f params=0 frame=0\n  call \"f\"\nend\n"
+        "program bad locals=0 trigger=init\n  call \"f\"\nend\n");
     Pass();
     EXPECT_EQ(CountLogged("ERROR - program bad stopped at code offset 0: call depth exceeded"), 1);
     EXPECT_EQ(scripts_->RunningCount(), 0);
@@ -94,21 +98,25 @@ TEST_F(ScriptTest, AFrameThatWouldLeaveTheStackIsRefused) {
     std::string pushes;
     for (int i = 0; i < 1020; ++i) pushes += "  push1\n";
     // The program's code follows the function's two bytes.
-    Load("function f params=0 frame=200\n  push1\n  retv\nend\n"
-         "program bad locals=0 trigger=init\n" + pushes + "  call \"f\"\nend\n");
+    Load(
+        "function f params=0 frame=200\n  push1\n  retv\nend\n"
+        "program bad locals=0 trigger=init\n" +
+        pushes + "  call \"f\"\nend\n");
     Pass();
-    EXPECT_EQ(CountLogged("ERROR - program bad stopped at code offset 1022: call frame outside the stack"), 1) << AllLog();
+    EXPECT_EQ(CountLogged("ERROR - program bad stopped at code offset 1022: call frame outside the stack"), 1)
+        << AllLog();
 }
 
 TEST_F(ScriptTest, BudgetIsPerRunSoLongWorkCanSpreadOverFrames) {
     // 600,000 loop rounds of 4 instructions each exceed one run's budget, but
     // a sleep every 100,000 rounds gives the machine back in time.
-    Load("program worker locals=1 trigger=init\n"
-         "  const int 100000\n  const int 6\n"
-         "outer:\n  push0\n  storel 0\n"
-         "inner:\n  addl 0 1\n  pushl 0\n  pushc 0\n  jlt inner\n"
-         "  push0\n  sleep\n  pushl 1\n  push1\n  add\n  dup\n  storel 1\n  pushc 1\n  jlt outer\n"
-         "  pushl 1\nend\n");
+    Load(
+        "program worker locals=1 trigger=init\n"
+        "  const int 100000\n  const int 6\n"
+        "outer:\n  push0\n  storel 0\n"
+        "inner:\n  addl 0 1\n  pushl 0\n  pushc 0\n  jlt inner\n"
+        "  push0\n  sleep\n  pushl 1\n  push1\n  add\n  dup\n  storel 1\n  pushc 1\n  jlt outer\n"
+        "  pushl 1\nend\n");
     for (int i = 0; i < 10 && finished_.empty(); ++i) {
         clock_.ms += 16;
         Pass();
@@ -119,8 +127,9 @@ TEST_F(ScriptTest, BudgetIsPerRunSoLongWorkCanSpreadOverFrames) {
 
 TEST_F(ScriptTest, RunawayTextsFailTheirInstruction) {
     // Doubling a text exceeds the longest text before it can eat the heap.
-    Load("program bad locals=1 trigger=init\n  const text \"abcdefghijklmnop\"\n  pushc 0\n  storel 0\n"
-         "top:\n  pushl 0\n  pushl 0\n  concat\n  storel 0\n  jmp top\nend\n");
+    Load(
+        "program bad locals=1 trigger=init\n  const text \"abcdefghijklmnop\"\n  pushc 0\n  storel 0\n"
+        "top:\n  pushl 0\n  pushl 0\n  concat\n  storel 0\n  jmp top\nend\n");
     Pass();
     EXPECT_EQ(CountLogged("ERROR - program bad stopped at code offset"), 1);
     EXPECT_EQ(CountLogged("ERROR - program bad stopped at code offset 8: text too long"), 1) << AllLog();
@@ -152,7 +161,8 @@ TEST_F(ScriptTest, RandomBytecodeNeverCrashesOrHangs) {
             }
             int code_size = 1 + rng() % 300;
             int labels = rng() % 6;
-            for (int l = 0; l < labels; ++l) rec.labels.push_back(static_cast<int32_t>(rng() % (code_size + 20)) - 10);
+            for (int l = 0; l < labels; ++l)
+                rec.labels.push_back(static_cast<int32_t>(rng() % (code_size + 20)) - 10);
             for (int b = 0; b < code_size; ++b) {
                 // Bias toward opcodes that do something.
                 rec.code.push_back(static_cast<uint8_t>(rng() % 3 ? rng() % 0x70 : rng() % 256));
@@ -180,7 +190,8 @@ TEST_F(ScriptTest, LoopsOfLoggingOrEngineCallsStopEarly) {
     EXPECT_GE(lines, 900);
     EXPECT_LE(lines, 1000);
     EXPECT_EQ(CountLogged("ERROR - program bad stopped at code offset"), 1);
-    EXPECT_TRUE(Logged("ERROR - program bad stopped at code offset 2: instruction budget exhausted without waiting"));
+    EXPECT_TRUE(
+        Logged("ERROR - program bad stopped at code offset 2: instruction budget exhausted without waiting"));
 }
 
 TEST_F(ScriptTest, LiveInstancesAreBounded) {
@@ -215,7 +226,8 @@ TEST_F(ScriptTest, RandomFilesLoadAndRunSafely) {
         int overflows = CountLogged("ERROR - Code segment too small!!");
         LoadFile(WriteBytes(bytes));
         // No machine only after a capacity failure, never silently.
-        EXPECT_EQ(scripts_->VM() == nullptr, CountLogged("ERROR - Code segment too small!!") == overflows + 1);
+        EXPECT_EQ(scripts_->VM() == nullptr,
+                  CountLogged("ERROR - Code segment too small!!") == overflows + 1);
         EXPECT_LT(scripts_->CodeUsed(), kScriptCodeSegmentSize);
         for (int pass = 0; pass < 3; ++pass) {
             clock_.ms += 100;

@@ -58,16 +58,16 @@ TEST_F(ScriptTest, WriterLaysOutFunctionAndProgramRecordsFieldByField) {
     stray.type = 7;
     std::vector<uint8_t> bytes = ReadAll(WriteRecords({stray, f, p}));
     std::vector<uint8_t> expected = {
-        7,                                  // stray record type
-        0, 'a', 'b', 0, 2, 9, 3, 0x34, 0x12, 5, 2, 2, 0, 0, 0,
-        0, 0xFE, 0xFF, 0xFF, 0xFF,          // int -2
-        1, 'x', 0,                          // text
-        2, 0x00, 0x00, 0x80, 0x3F,          // float 1.0
-        3, 0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x80, 0xBF,
-        9,                                  // unknown type: no payload
-        5, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, // labels
-        0x3C, 0x16,                         // code
-        1, 'p', 0, 4, 0xEF, 0xBE, 1, 2, 0, 0, 1, 0, 0, 0, 0x00};
+        7,  // stray record type
+        0,    'a',  'b',  0,    2,    9,    3,    0x34, 0x12, 5,    2,    2,    0,    0, 0,
+        0,    0xFE, 0xFF, 0xFF, 0xFF,  // int -2
+        1,    'x',  0,                 // text
+        2,    0x00, 0x00, 0x80, 0x3F,  // float 1.0
+        3,    0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x80, 0xBF,
+        9,                                               // unknown type: no payload
+        5,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF,  // labels
+        0x3C, 0x16,                                      // code
+        1,    'p',  0,    4,    0xEF, 0xBE, 1,    2,    0,    0,    1,    0,    0,    0, 0x00};
     EXPECT_EQ(bytes, expected);
 }
 
@@ -127,7 +127,8 @@ TEST_F(ScriptTest, CodeIsCopiedBackToBackAndLabelsBecomeAbsolute) {
 TEST_F(ScriptTest, ConstantsLoadIntoTypedSlots) {
     ScriptSystem& s = Load(
         "function f params=1 frame=2 reserved=7 reserved16=513\n"
-        "  const int -5\n  const text \"hello\"\n  const float 2.5\n  const vector 1 -2 3.5\n  const type 9\nend\n");
+        "  const int -5\n  const text \"hello\"\n  const float 2.5\n  const vector 1 -2 3.5\n  const type "
+        "9\nend\n");
     ScriptFunction* f = s.FindFunction("f");
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->param_count, 1);

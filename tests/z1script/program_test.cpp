@@ -6,14 +6,15 @@ TEST_F(ScriptTest, CallPutsArgumentsInLocalsAndReturnReplacesThem) {
     // Caller: 9 below, pushes 10 and 20, calls; the function checks its
     // locals and returns 7. The caller's stack is then one slot higher than
     // before the pushes, holding 7, and 9 is still below it.
-    Load("function f params=2 frame=3\n"
-         "  pushl 1\n  const int 10\n  pushc 0\n  jne bad\n"
-         "  pushl 2\n  const int 20\n  pushc 1\n  jne bad\n"
-         "  const int 7\n  pushc 2\n  retv\n"
-         "bad:\n  push0\n  retv\nend\n"
-         "program main locals=0 trigger=init\n"
-         "  const int 9\n  const int 10\n  const int 20\n"
-         "  pushc 0\n  pushc 1\n  pushc 2\n  call \"f\"\n  wait\nend\n");
+    Load(
+        "function f params=2 frame=3\n"
+        "  pushl 1\n  const int 10\n  pushc 0\n  jne bad\n"
+        "  pushl 2\n  const int 20\n  pushc 1\n  jne bad\n"
+        "  const int 7\n  pushc 2\n  retv\n"
+        "bad:\n  push0\n  retv\nend\n"
+        "program main locals=0 trigger=init\n"
+        "  const int 9\n  const int 10\n  const int 20\n"
+        "  pushc 0\n  pushc 1\n  pushc 2\n  call \"f\"\n  wait\nend\n");
     Pass();
     ScriptInstance* in = scripts_->Running();
     ASSERT_NE(in, nullptr);
@@ -35,8 +36,9 @@ TEST_F(ScriptTest, AllReturnWithValueOpcodesAndReturnWithoutValue) {
         EXPECT_EQ(finished_[0].top, 5) << ret;
     }
     // ret drops the arguments: top goes back to below them.
-    Load("function g params=2 frame=4\n push5\n ret\nend\n"
-         "program main locals=0 trigger=init\n push3\n push1\n push2\n call \"g\"\nend\n");
+    Load(
+        "function g params=2 frame=4\n push5\n ret\nend\n"
+        "program main locals=0 trigger=init\n push3\n push1\n push2\n call \"g\"\nend\n");
     finished_.clear();
     Pass();
     ASSERT_EQ(finished_.size(), 1u);
@@ -45,11 +47,12 @@ TEST_F(ScriptTest, AllReturnWithValueOpcodesAndReturnWithoutValue) {
 
 TEST_F(ScriptTest, RecursionKeepsFramesStraight) {
     // fact(n) = n <= 1 ? 1 : n * fact(n - 1), with a frame of its own local.
-    Load("function fact params=1 frame=2\n"
-         "  pushl 1\n  push1\n  jgt more\n  push1\n  retv\n"
-         "more:\n  pushl 1\n  push1\n  sub\n  call \"fact\"\n  storel 2\n"
-         "  pushl 1\n  pushl 2\n  mul\n  retv\nend\n"
-         "program main locals=0 trigger=init\n  const int 10\n  pushc 0\n  call \"fact\"\nend\n");
+    Load(
+        "function fact params=1 frame=2\n"
+        "  pushl 1\n  push1\n  jgt more\n  push1\n  retv\n"
+        "more:\n  pushl 1\n  push1\n  sub\n  call \"fact\"\n  storel 2\n"
+        "  pushl 1\n  pushl 2\n  mul\n  retv\nend\n"
+        "program main locals=0 trigger=init\n  const int 10\n  pushc 0\n  call \"fact\"\nend\n");
     finished_.clear();
     Pass();
     ASSERT_EQ(finished_.size(), 1u);
@@ -68,8 +71,9 @@ TEST_F(ScriptTest, ReturnAtProgramLevelEndsTheInstance) {
 }
 
 TEST_F(ScriptTest, RunningOffTheEndOfAFunctionEndsTheWholeInstance) {
-    Load("function f params=0 frame=0\n push2\nend\n"
-         "program main locals=0 trigger=init\n call \"f\"\n push5\nend\n");
+    Load(
+        "function f params=0 frame=0\n push2\nend\n"
+        "program main locals=0 trigger=init\n call \"f\"\n push5\nend\n");
     Pass();
     ASSERT_EQ(finished_.size(), 1u);
     EXPECT_EQ(finished_[0].top, 2);
@@ -188,15 +192,18 @@ TEST_F(ScriptTest, NameMatchingWithTheStarSuffix) {
     EXPECT_EQ(scripts_->RunningCount(), 1);
     // The checking lines come from the template front (last loaded first).
     std::vector<std::string> lines = LogLines();
-    auto gate = std::find(lines.begin(), lines.end(), "checking if program name 'gate' is match for 'guard2'");
-    auto guard = std::find(lines.begin(), lines.end(), "checking if program name 'guard*' is match for 'guard2'");
+    auto gate =
+        std::find(lines.begin(), lines.end(), "checking if program name 'gate' is match for 'guard2'");
+    auto guard =
+        std::find(lines.begin(), lines.end(), "checking if program name 'guard*' is match for 'guard2'");
     EXPECT_LT(gate, guard);
 }
 
 TEST_F(ScriptTest, FiredTriggersMatchTheTriggerPatternOfTheirType) {
-    Load("program onclick locals=0 trigger=click\n  const text \"door*\"\n  pusharg\n  wait\nend\n"
-         "program oncollide locals=0 trigger=collision\n  const text \"door*\"\n  push2\nend\n"
-         "program door1 locals=0 trigger=pickup\n  const int 5\n  push3\nend\n");
+    Load(
+        "program onclick locals=0 trigger=click\n  const text \"door*\"\n  pusharg\n  wait\nend\n"
+        "program oncollide locals=0 trigger=collision\n  const text \"door*\"\n  push2\nend\n"
+        "program door1 locals=0 trigger=pickup\n  const int 5\n  push3\nend\n");
     int checks = CountLogged("checking");
     scripts_->FireClick("door7");
     EXPECT_EQ(scripts_->RunningCount(), 1);
@@ -313,7 +320,8 @@ TEST_F(ScriptTest, ProcessWideRuntimeTakesEngineCallsBeforeLoading) {
     } game;
     SetScriptGame(&game);
     ASSERT_NE(g_scripts, nullptr);
-    std::string path = WriteRecords(Assemble("program p locals=0 trigger=init\n  pushnull\n  push0\n  push0\n  game\nend\n"));
+    std::string path = WriteRecords(
+        Assemble("program p locals=0 trigger=init\n  pushnull\n  push0\n  push0\n  game\nend\n"));
     LoadScriptFile(String(path.c_str()));
     RunScriptScheduler();
     EXPECT_EQ(game.calls, 1);

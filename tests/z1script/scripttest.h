@@ -1,7 +1,8 @@
 // Shared set-up for the script runtime tests: a settings record with the log
 // gate on, a log file that can be read back, a clock the test moves by hand,
 // and helpers that assemble a source into a compiled file and load it.
-#pragma once
+#ifndef ZENDAR_TESTS_Z1SCRIPT_SCRIPTTEST_H
+#define ZENDAR_TESTS_Z1SCRIPT_SCRIPTTEST_H
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -94,7 +95,8 @@ protected:
     }
     std::string WriteBytes(const std::vector<uint8_t>& bytes) {
         std::string path = TempFile(std::to_string(files_.size()) + ".bin");
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         return path;
     }
     std::vector<ScriptRecord> Assemble(const std::string& source) {
@@ -167,3 +169,5 @@ private:
     Settings* saved_settings_ = nullptr;
     Log* saved_log_ = nullptr;
 };
+
+#endif

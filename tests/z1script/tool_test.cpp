@@ -46,9 +46,9 @@ TEST_F(ScriptToolTest, RunPrintsLogLinesEngineCallsAndFinishedInstances) {
     std::string out;
     ASSERT_EQ(Shell(kTool + " script asm " + kSample + " " + file, &out), 0);
     ASSERT_EQ(Shell(kTool + " script run " + file +
-                      " --fire click:door3@2 --start lever1@3 --start lever2@3 --fire click:door3@5"
-                      " --frames 200 --ms-per-frame 16",
-                  &out),
+                        " --fire click:door3@2 --start lever1@3 --start lever2@3 --fire click:door3@5"
+                        " --frames 200 --ms-per-frame 16",
+                    &out),
               0);
     EXPECT_EQ(out,
               "log: Valid script file, now parsing.:\n"
@@ -108,8 +108,10 @@ TEST_F(ScriptToolTest, ErrorsAndUsage) {
     std::ofstream(src) << "program p locals=0 trigger=init\ntop:\n  jmp top\nend\n";
     ASSERT_EQ(Shell(kTool + " script asm " + src + " " + file, &out), 0);
     ASSERT_EQ(Shell(kTool + " script run " + file + " --frames 2", &out), 0);
-    EXPECT_NE(out.find("log: ERROR - program p stopped at code offset 0: instruction budget exhausted without waiting\n"
-                       "log: killing program p\nfinished p top=0\n"),
-              std::string::npos)
+    EXPECT_NE(
+        out.find(
+            "log: ERROR - program p stopped at code offset 0: instruction budget exhausted without waiting\n"
+            "log: killing program p\nfinished p top=0\n"),
+        std::string::npos)
         << out;
 }

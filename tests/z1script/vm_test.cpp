@@ -114,8 +114,8 @@ TEST_F(ScriptTest, JumpsPopTheirOperands) {
         const char* jump;
         int32_t expect;
     } cases[] = {
-        {"push0", "jz", 1},        {"push1", "jz", 2},        {"push0", "jz.0e", 1},
-        {"push1", "jnz", 1},       {"push0", "jnz", 2},       {"push1", "jnz.0f", 1},
+        {"push0", "jz", 1},         {"push1", "jz", 2},         {"push0", "jz.0e", 1},
+        {"push1", "jnz", 1},        {"push0", "jnz", 2},        {"push1", "jnz.0f", 1},
         {"push2\npush2", "jeq", 1}, {"push2\npush3", "jeq", 2}, {"push3\npush2", "jgt", 1},
         {"push2\npush3", "jgt", 2}, {"push2\npush3", "jlt", 1}, {"push3\npush3", "jle", 1},
         {"push4\npush3", "jle", 2}, {"push3\npush3", "jge", 1}, {"push2\npush3", "jge", 2},
@@ -185,7 +185,9 @@ TEST_F(ScriptTest, TextsMadeAtRunTime) {
 TEST_F(ScriptTest, VectorsMoveWholeSlotsAndSingleWords) {
     std::string k = "  const vector 1 2 3\n  const float 7\n";
     const ScriptValue* S =
-        RunMainWaiting(k + "pushcv 0\nstorelv 0\npushc 1\nstorely 0\npushc 1\nstorelz 1\npushlv 0", "locals=2")->stack;
+        RunMainWaiting(k + "pushcv 0\nstorelv 0\npushc 1\nstorely 0\npushc 1\nstorelz 1\npushlv 0",
+                       "locals=2")
+            ->stack;
     EXPECT_EQ(WordToFloat(S[0].w[0]), 1.0f);
     EXPECT_EQ(WordToFloat(S[0].w[1]), 7.0f);
     EXPECT_EQ(WordToFloat(S[0].w[2]), 3.0f);
@@ -252,8 +254,9 @@ TEST_F(ScriptTest, EngineCallsReachTheWorldAndTheGame) {
 TEST_F(ScriptTest, DefaultEngineCallsLogAndApplySettings) {
     settings_.movement_speed = 1050.0f;
     settings_.collision_on = 0;
-    RunMain("  const int 600\n  const text \"x\"\npushc 1\npush4\npushc 0\ngame\npushc 1\npush3\npush1\ngame\n"
-            "pushc 1\npush5\npush0\nworld");
+    RunMain(
+        "  const int 600\n  const text \"x\"\npushc 1\npush4\npushc 0\ngame\npushc 1\npush3\npush1\ngame\n"
+        "pushc 1\npush5\npush0\nworld");
     EXPECT_EQ(settings_.movement_speed, 600.0f);
     EXPECT_EQ(settings_.collision_on, 1);
     EXPECT_TRUE(Logged("script game call 4 'x' (600)"));
@@ -267,10 +270,10 @@ TEST_F(ScriptTest, EngineCallsThatIgnoreTheirTextTakeAnyWordThere) {
     settings_.collision_on = 0;
     const std::string body =
         "  const int 99999\n  const int 600\n  const float 1.0\n"
-        "pushc 0\npush4\npushc 1\ngame\n"           // movement speed
-        "pushc 0\npush3\npush1\ngame\n"             // collision on
-        "pushc 0\npush0\npush2\ngame\n"             // spare integer
-        "pushc 0\npush0\npush0\nworld\n"            // world code 0: nothing
+        "pushc 0\npush4\npushc 1\ngame\n"                             // movement speed
+        "pushc 0\npush3\npush1\ngame\n"                               // collision on
+        "pushc 0\npush0\npush2\ngame\n"                               // spare integer
+        "pushc 0\npush0\npush0\nworld\n"                              // world code 0: nothing
         "pushc 0\npush3\npushc 2\npushc 2\npushc 2\nvec\nworldvec\n"  // world vector code 3: nothing
         "pushc 0\npush0\npushc 2\npushc 2\npushc 2\nvec\ngamevec\n"   // camera move
         "push5";

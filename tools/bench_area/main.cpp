@@ -95,7 +95,8 @@ int main(int argc, char** argv) {
     int propTriangles = 0;
     for (int i = 0; i < kModels; ++i) {
         int k = 1 + i % 4;
-        Z1Scene s = bench::PropScene("prop" + std::to_string(i), 10.0f + i, 15.0f + 2 * (i % 5), 12.0f + (i % 7), k);
+        Z1Scene s =
+            bench::PropScene("prop" + std::to_string(i), 10.0f + i, 15.0f + 2 * (i % 5), 12.0f + (i % 7), k);
         propTriangles += 12 * k * k;
         if (!Z1WriteFile((dir / ("z1/" + ModelName(i))).c_str(), s)) {
             std::fprintf(stderr, "bench_area: cannot write %s\n", ModelName(i).c_str());
@@ -116,7 +117,8 @@ int main(int argc, char** argv) {
             char name[32];
             std::snprintf(name, sizeof name, "obj%06d", n);
             int model = (col * 7 + row * 3) % kModels;
-            if (!area.AddObject(ModelName(model).c_str(), name, col * kSpacing, 0.0f, row * kSpacing, nullptr)) {
+            if (!area.AddObject(ModelName(model).c_str(), name, col * kSpacing, 0.0f, row * kSpacing,
+                                nullptr)) {
                 std::fprintf(stderr, "bench_area: cannot place %s\n", name);
                 return 1;
             }
@@ -148,9 +150,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_area: the area was not written\n");
         return 1;
     }
-    std::printf("area: %d entities on a %d x %d grid (spacing %.0f), %d models (%d triangles together), %zu bytes;"
-                " %d runs each\n",
-                entities, side, side, kSpacing, kModels, propTriangles, size, runs);
+    std::printf(
+        "area: %d entities on a %d x %d grid (spacing %.0f), %d models (%d triangles together), %zu bytes;"
+        " %d runs each\n",
+        entities, side, side, kSpacing, kModels, propTriangles, size, runs);
 
     std::vector<bench::Times> readRuns, loadRuns, cornerRuns;
     int loadedEntities = 0, loadedModels = 0, depth = 0;
@@ -183,7 +186,8 @@ int main(int argc, char** argv) {
     bench::PrintTimes("read bytes (fread)", read);
     bench::PrintTimes("load (Area::Load, models included)", load);
     std::printf("load / read bytes: %.0fx wall, %.0fx cpu; %.2f us cpu a entity; scene tree depth %d\n",
-                load.wall / read.wall, read.cpu > 0 ? load.cpu / read.cpu : 0.0, load.cpu * 1e6 / entities, depth);
+                load.wall / read.wall, read.cpu > 0 ? load.cpu / read.cpu : 0.0, load.cpu * 1e6 / entities,
+                depth);
     bench::Times corners = bench::Best(cornerRuns);
     bench::PrintTimes("load, far corners first (no tree rebuilds)", corners);
 

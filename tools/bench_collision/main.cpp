@@ -80,8 +80,9 @@ WalkResult WalkZendar(World& world, const VECTOR& start, const Course& course, i
     return r;
 }
 
-WalkResult WalkIrrlicht(irr::scene::ISceneCollisionManager* collision, irr::scene::ITriangleSelector* selector,
-                        const VECTOR& start, const Course& course, int calls) {
+WalkResult WalkIrrlicht(irr::scene::ISceneCollisionManager* collision,
+                        irr::scene::ITriangleSelector* selector, const VECTOR& start, const Course& course,
+                        int calls) {
     using irr::core::vector3df;
     WalkResult r;
     vector3df p(start.x, start.y, start.z);
@@ -106,10 +107,11 @@ WalkResult WalkIrrlicht(irr::scene::ISceneCollisionManager* collision, irr::scen
 }
 
 void PrintWalk(const char* what, const WalkResult& r) {
-    std::printf("%-34s %7d calls  wall %8.1f ms  cpu %8.1f ms  %9.0f calls/s (cpu)  %7.1f us/call\n", what, r.calls,
-                r.time.wall * 1e3, r.time.cpu * 1e3, r.calls / r.time.cpu, r.time.cpu * 1e6 / r.calls);
-    std::printf("%-34s end (%.0f, %.0f, %.0f), returned point above ground: mean %.1f, lowest %.1f\n", "", r.end.x,
-                r.end.y, r.end.z, r.clearance, r.minClearance);
+    std::printf("%-34s %7d calls  wall %8.1f ms  cpu %8.1f ms  %9.0f calls/s (cpu)  %7.1f us/call\n", what,
+                r.calls, r.time.wall * 1e3, r.time.cpu * 1e3, r.calls / r.time.cpu,
+                r.time.cpu * 1e6 / r.calls);
+    std::printf("%-34s end (%.0f, %.0f, %.0f), returned point above ground: mean %.1f, lowest %.1f\n", "",
+                r.end.x, r.end.y, r.end.z, r.clearance, r.minClearance);
 }
 
 // Best of several walks by CPU time (the end point is the same every time).
@@ -181,7 +183,7 @@ int main(int argc, char** argv) {
     const Z1Mesh& mesh = scene.objects[0].mesh_lists[0].meshes[0];
     for (const VERTEX& v : mesh.vertices)
         buffer->Vertices.push_back(irr::video::S3DVertex(v.x, v.y, v.z, v.nx, v.ny, v.nz,
-                                                          irr::video::SColor(255, 255, 255, 255), v.tu, v.tv));
+                                                         irr::video::SColor(255, 255, 255, 255), v.tu, v.tv));
     for (uint16_t i : mesh.indices) buffer->Indices.push_back(i);
     buffer->recalculateBoundingBox();
     irr::scene::SMesh* irrMesh = new irr::scene::SMesh();
@@ -201,24 +203,29 @@ int main(int argc, char** argv) {
     const float radius = course.radius;
     VECTOR start = course.Point(0);
     start.y = bench::TerrainGrid::Height(start.x, start.z) + kRadii.y + 60.0f;
-    std::printf("terrain: %d triangles (%d x %d quads of %.0f units); ellipsoid (%.0f, %.0f, %.0f), gravity %.0f a"
-                " call, moves of %.0f units steered round a circle of radius %.0f; best of %d runs\n",
-                grid.Triangles(), grid.columns, grid.rows, grid.spacing, kRadii.x, kRadii.y, kRadii.z, -kGravity.y,
-                kStep, radius, runs);
+    std::printf(
+        "terrain: %d triangles (%d x %d quads of %.0f units); ellipsoid (%.0f, %.0f, %.0f), gravity %.0f a"
+        " call, moves of %.0f units steered round a circle of radius %.0f; best of %d runs\n",
+        grid.Triangles(), grid.columns, grid.rows, grid.spacing, kRadii.x, kRadii.y, kRadii.z, -kGravity.y,
+        kStep, radius, runs);
 
     settings.collider_count = 0;
     WalkResult ours = BestOf(runs, [&] { return WalkZendar(world, start, course, calls); });
-    double trianglesPerCall = static_cast<double>(settings.collider_count) / (static_cast<double>(calls) * runs);
-    WalkResult irrOctree = BestOf(runs, [&] { return WalkIrrlicht(collision, octree, start, course, calls); });
+    double trianglesPerCall =
+        static_cast<double>(settings.collider_count) / (static_cast<double>(calls) * runs);
+    WalkResult irrOctree =
+        BestOf(runs, [&] { return WalkIrrlicht(collision, octree, start, course, calls); });
     // The plain selector hands every triangle to every call: a shorter walk.
     const int plainCalls = calls / 50 > 0 ? calls / 50 : 1;
-    WalkResult irrPlain = BestOf(1, [&] { return WalkIrrlicht(collision, plain, start, course, plainCalls); });
+    WalkResult irrPlain =
+        BestOf(1, [&] { return WalkIrrlicht(collision, plain, start, course, plainCalls); });
 
     PrintWalk("Zendar World::CheckCollision", ours);
     std::printf("%-34s %.0f triangles tested a call (both passes)\n", "", trianglesPerCall);
     PrintWalk("Irrlicht, octree selector", irrOctree);
     PrintWalk("Irrlicht, plain selector", irrPlain);
-    std::printf("ratio Zendar / Irrlicht octree: %.2fx (cpu), %.2fx (wall)\n", irrOctree.time.cpu / ours.time.cpu * ours.calls / irrOctree.calls,
+    std::printf("ratio Zendar / Irrlicht octree: %.2fx (cpu), %.2fx (wall)\n",
+                irrOctree.time.cpu / ours.time.cpu * ours.calls / irrOctree.calls,
                 irrOctree.time.wall / ours.time.wall * ours.calls / irrOctree.calls);
     std::printf("ratio Zendar / Irrlicht plain:  %.2fx (cpu)\n",
                 (irrPlain.time.cpu / irrPlain.calls) / (ours.time.cpu / ours.calls));

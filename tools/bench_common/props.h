@@ -23,9 +23,9 @@ inline Z1Scene PropScene(const std::string& texture, float hx, float hy, float h
     // Outward normal n, and axes u, v with v x u = n, so that the triangle
     // (P(i,j), P(i,j+1), P(i+1,j)) faces out.
     const VECTOR faces[6][3] = {
-        {{0, 1, 0}, {1, 0, 0}, {0, 0, 1}},  {{0, -1, 0}, {0, 0, 1}, {1, 0, 0}},
-        {{1, 0, 0}, {0, 0, 1}, {0, 1, 0}},  {{-1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
-        {{0, 0, 1}, {0, 1, 0}, {1, 0, 0}},  {{0, 0, -1}, {1, 0, 0}, {0, 1, 0}},
+        {{0, 1, 0}, {1, 0, 0}, {0, 0, 1}}, {{0, -1, 0}, {0, 0, 1}, {1, 0, 0}},
+        {{1, 0, 0}, {0, 0, 1}, {0, 1, 0}}, {{-1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
+        {{0, 0, 1}, {0, 1, 0}, {1, 0, 0}}, {{0, 0, -1}, {1, 0, 0}, {0, 1, 0}},
     };
     const VECTOR half{hx, hy, hz};
     auto scale = [&half](const VECTOR& a) { return VECTOR{a.x * half.x, a.y * half.y, a.z * half.z}; };
@@ -35,7 +35,14 @@ inline Z1Scene PropScene(const std::string& texture, float hx, float hy, float h
             for (int i = 0; i <= k; ++i) {
                 float si = 2.0f * i / k - 1.0f, tj = 2.0f * j / k - 1.0f;
                 VECTOR p = scale(f[0] + f[1] * si + f[2] * tj);
-                VERTEX v{p.x, p.y, p.z, f[0].x, f[0].y, f[0].z, static_cast<float>(i) / k, static_cast<float>(j) / k};
+                VERTEX v{p.x,
+                         p.y,
+                         p.z,
+                         f[0].x,
+                         f[0].y,
+                         f[0].z,
+                         static_cast<float>(i) / k,
+                         static_cast<float>(j) / k};
                 mesh.vertices.push_back(v);
             }
         for (int j = 0; j < k; ++j)

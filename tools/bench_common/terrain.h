@@ -13,8 +13,8 @@
 namespace bench {
 
 struct TerrainGrid {
-    int columns = 250;   // quads along x
-    int rows = 200;      // quads along z: 250 x 200 x 2 = 100,000 triangles
+    int columns = 250;  // quads along x
+    int rows = 200;     // quads along z: 250 x 200 x 2 = 100,000 triangles
     float spacing = 20.0f;
 
     int Triangles() const { return columns * rows * 2; }

@@ -36,7 +36,8 @@ void Observe(const FrameClock& clock) {
     float end = ShellSeconds();
     ++g_seen;
     if (g_seen > g_warmup && g_lastEnd >= 0.0f)
-        g_samples.push_back(Sample{end - g_lastEnd, clock.gameFrameWorkTime, clock.worldRenderTime, clock.drawTime});
+        g_samples.push_back(
+            Sample{end - g_lastEnd, clock.gameFrameWorkTime, clock.worldRenderTime, clock.drawTime});
     g_lastEnd = end;
 }
 

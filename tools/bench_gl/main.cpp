@@ -27,173 +27,180 @@ const int kColumns = 25;  // quads per mesh row
 const int kRows = 20;     // 25 x 20 quads = 1,000 triangles
 
 struct Mesh {
-  std::vector<VERTEX> vertices;
-  std::vector<uint16_t> indices;
-  std::vector<VERTEX> expanded;
-  MATRIX world;
+    std::vector<VERTEX> vertices;
+    std::vector<uint16_t> indices;
+    std::vector<VERTEX> expanded;
+    MATRIX world;
 };
 
 Mesh MakeMesh(int n) {
-  Mesh m;
-  const float phase = n * 0.37f;
-  for (int r = 0; r <= kRows; ++r)
-    for (int c = 0; c <= kColumns; ++c) {
-      float x = c * 0.2f, z = r * 0.2f;
-      float y = 0.3f * std::sin(x * 2 + phase) * std::cos(z * 2 - phase);
-      // Normal of the height field.
-      float dx = 0.6f * std::cos(x * 2 + phase) * std::cos(z * 2 - phase);
-      float dz = -0.6f * std::sin(x * 2 + phase) * std::sin(z * 2 - phase);
-      VECTOR normal{-dx, 1, -dz};
-      VectorNormalize(normal);
-      m.vertices.push_back(VERTEX{x, y, z, normal.x, normal.y, normal.z, c / 5.0f, r / 5.0f});
-    }
-  for (int r = 0; r < kRows; ++r)
-    for (int c = 0; c < kColumns; ++c) {
-      uint16_t a = static_cast<uint16_t>(r * (kColumns + 1) + c);
-      uint16_t b = static_cast<uint16_t>(a + 1);
-      uint16_t d = static_cast<uint16_t>(a + kColumns + 1);
-      uint16_t e = static_cast<uint16_t>(d + 1);
-      // Clockwise seen from above (the camera looks down on the patches).
-      const uint16_t tri[6] = {a, d, b, b, d, e};
-      m.indices.insert(m.indices.end(), tri, tri + 6);
-    }
-  for (uint16_t i : m.indices) m.expanded.push_back(m.vertices[i]);
-  MatrixTranslation(m.world, (n % 10) * 5.2f - 26.0f, 0, (n / 10) * 4.2f);
-  return m;
+    Mesh m;
+    const float phase = n * 0.37f;
+    for (int r = 0; r <= kRows; ++r)
+        for (int c = 0; c <= kColumns; ++c) {
+            float x = c * 0.2f, z = r * 0.2f;
+            float y = 0.3f * std::sin(x * 2 + phase) * std::cos(z * 2 - phase);
+            // Normal of the height field.
+            float dx = 0.6f * std::cos(x * 2 + phase) * std::cos(z * 2 - phase);
+            float dz = -0.6f * std::sin(x * 2 + phase) * std::sin(z * 2 - phase);
+            VECTOR normal{-dx, 1, -dz};
+            VectorNormalize(normal);
+            m.vertices.push_back(VERTEX{x, y, z, normal.x, normal.y, normal.z, c / 5.0f, r / 5.0f});
+        }
+    for (int r = 0; r < kRows; ++r)
+        for (int c = 0; c < kColumns; ++c) {
+            uint16_t a = static_cast<uint16_t>(r * (kColumns + 1) + c);
+            uint16_t b = static_cast<uint16_t>(a + 1);
+            uint16_t d = static_cast<uint16_t>(a + kColumns + 1);
+            uint16_t e = static_cast<uint16_t>(d + 1);
+            // Clockwise seen from above (the camera looks down on the patches).
+            const uint16_t tri[6] = {a, d, b, b, d, e};
+            m.indices.insert(m.indices.end(), tri, tri + 6);
+        }
+    for (uint16_t i : m.indices) m.expanded.push_back(m.vertices[i]);
+    MatrixTranslation(m.world, (n % 10) * 5.2f - 26.0f, 0, (n / 10) * 4.2f);
+    return m;
 }
 
 void SetupScene(OpenGLDriver* d) {
-  MATRIX view;
-  MatrixLookAt(view, VECTOR{0, 30, -12}, VECTOR{0, 0, 20}, VECTOR{0, 1, 0});
-  d->SetViewMatrix(&view);
-  d->SetProjection(1.0f, 0.75f, 1.0f, 200.0f);
-  const MaterialColors material = {{1, 1, 1, 1}, {1, 1, 1, 1}, {0, 0, 0, 1}};
-  d->SetMaterial(&material);
-  d->SetAmbientColor(0xFF303030);
-  LightDesc sun{};
-  sun.type = LIGHT_DIRECTIONAL;
-  sun.direction = VECTOR{0.3f, 1, -0.4f};
-  sun.r = sun.g = sun.b = 0.9f;
-  d->CreateLight(sun);
-  std::vector<uint8_t> pixels(64 * 64 * 4);
-  for (int y = 0; y < 64; ++y)
-    for (int x = 0; x < 64; ++x) {
-      uint8_t* p = &pixels[(y * 64 + x) * 4];
-      bool check = ((x / 8) + (y / 8)) % 2 != 0;
-      p[0] = check ? 40 : 200;
-      p[1] = check ? 160 : 220;
-      p[2] = check ? 60 : 240;
-      p[3] = 255;
-    }
-  d->UploadTexture("bench", pixels.data(), 64, 64, false);
-  d->SetTexture("bench");
+    MATRIX view;
+    MatrixLookAt(view, VECTOR{0, 30, -12}, VECTOR{0, 0, 20}, VECTOR{0, 1, 0});
+    d->SetViewMatrix(&view);
+    d->SetProjection(1.0f, 0.75f, 1.0f, 200.0f);
+    const MaterialColors material = {{1, 1, 1, 1}, {1, 1, 1, 1}, {0, 0, 0, 1}};
+    d->SetMaterial(&material);
+    d->SetAmbientColor(0xFF303030);
+    LightDesc sun{};
+    sun.type = LIGHT_DIRECTIONAL;
+    sun.direction = VECTOR{0.3f, 1, -0.4f};
+    sun.r = sun.g = sun.b = 0.9f;
+    d->CreateLight(sun);
+    std::vector<uint8_t> pixels(64 * 64 * 4);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            uint8_t* p = &pixels[(y * 64 + x) * 4];
+            bool check = ((x / 8) + (y / 8)) % 2 != 0;
+            p[0] = check ? 40 : 200;
+            p[1] = check ? 160 : 220;
+            p[2] = check ? 60 : 240;
+            p[3] = 255;
+        }
+    d->UploadTexture("bench", pixels.data(), 64, 64, false);
+    d->SetTexture("bench");
 }
 
-enum Mode { kImmediate, kDriverIndexed, kDriverList, kArrays, kModes };
+enum Mode {
+    kImmediate,
+    kDriverIndexed,
+    kDriverList,
+    kArrays,
+    kModes
+};
 
 void DrawFrame(OpenGLDriver* d, const std::vector<Mesh>& meshes, Mode mode) {
-  d->use_vertex_arrays = mode != kImmediate;
-  d->BeginScene();
-  d->Clear(0xFF203040);
-  for (const Mesh& m : meshes) {
-    d->SetWorldMatrix(&m.world);
-    switch (mode) {
-      case kImmediate:
-      case kDriverIndexed:
-        d->DrawIndexedList(m.vertices.data(), static_cast<int>(m.vertices.size()),
-                           m.indices.data(), static_cast<int>(m.indices.size()));
-        break;
-      case kDriverList:
-        d->DrawList(m.expanded.data(), static_cast<int>(m.expanded.size()));
-        break;
-      default: {
-        const VERTEX* v = m.vertices.data();
-        glEnableClientState(GL_VERTEX_ARRAY);
-        glEnableClientState(GL_NORMAL_ARRAY);
-        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glVertexPointer(3, GL_FLOAT, sizeof(VERTEX), &v->x);
-        glNormalPointer(GL_FLOAT, sizeof(VERTEX), &v->nx);
-        glTexCoordPointer(2, GL_FLOAT, sizeof(VERTEX), &v->tu);
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(m.indices.size()), GL_UNSIGNED_SHORT,
-                       m.indices.data());
-        glDisableClientState(GL_VERTEX_ARRAY);
-        glDisableClientState(GL_NORMAL_ARRAY);
-        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-        break;
-      }
+    d->use_vertex_arrays = mode != kImmediate;
+    d->BeginScene();
+    d->Clear(0xFF203040);
+    for (const Mesh& m : meshes) {
+        d->SetWorldMatrix(&m.world);
+        switch (mode) {
+        case kImmediate:
+        case kDriverIndexed:
+            d->DrawIndexedList(m.vertices.data(), static_cast<int>(m.vertices.size()), m.indices.data(),
+                               static_cast<int>(m.indices.size()));
+            break;
+        case kDriverList: d->DrawList(m.expanded.data(), static_cast<int>(m.expanded.size())); break;
+        default: {
+            const VERTEX* v = m.vertices.data();
+            glEnableClientState(GL_VERTEX_ARRAY);
+            glEnableClientState(GL_NORMAL_ARRAY);
+            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+            glVertexPointer(3, GL_FLOAT, sizeof(VERTEX), &v->x);
+            glNormalPointer(GL_FLOAT, sizeof(VERTEX), &v->nx);
+            glTexCoordPointer(2, GL_FLOAT, sizeof(VERTEX), &v->tu);
+            glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(m.indices.size()), GL_UNSIGNED_SHORT,
+                           m.indices.data());
+            glDisableClientState(GL_VERTEX_ARRAY);
+            glDisableClientState(GL_NORMAL_ARRAY);
+            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+            break;
+        }
+        }
     }
-  }
-  d->EndScene();
-  d->ShowFrame();
+    d->EndScene();
+    d->ShowFrame();
 }
 
 struct Result {
-  double wall = 0;  // seconds
-  double cpu = 0;   // process CPU seconds (every thread, the rasteriser's included)
-  int frames = 0;
-  int faces = 0;
+    double wall = 0;  // seconds
+    double cpu = 0;   // process CPU seconds (every thread, the rasteriser's included)
+    int frames = 0;
+    int faces = 0;
 };
 
 // One round: a few frames of one mode, timed on the wall clock and in CPU
 // time (the machine may be shared, so CPU time per frame is the steadier figure).
-void Measure(OpenGLDriver* d, const std::vector<Mesh>& meshes, Mode mode, double seconds,
-             Result* result) {
-  DrawFrame(d, meshes, mode);
-  glFinish();
-  const Uint64 frequency = SDL_GetPerformanceFrequency();
-  const Uint64 start = SDL_GetPerformanceCounter();
-  const std::clock_t cpuStart = std::clock();
-  double elapsed = 0;
-  do {
+void Measure(OpenGLDriver* d, const std::vector<Mesh>& meshes, Mode mode, double seconds, Result* result) {
     DrawFrame(d, meshes, mode);
     glFinish();
-    ++result->frames;
-    elapsed = static_cast<double>(SDL_GetPerformanceCounter() - start) / frequency;
-  } while (elapsed < seconds);
-  result->wall += elapsed;
-  result->cpu += static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-  result->faces = d->faces;
+    const Uint64 frequency = SDL_GetPerformanceFrequency();
+    const Uint64 start = SDL_GetPerformanceCounter();
+    const std::clock_t cpuStart = std::clock();
+    double elapsed = 0;
+    do {
+        DrawFrame(d, meshes, mode);
+        glFinish();
+        ++result->frames;
+        elapsed = static_cast<double>(SDL_GetPerformanceCounter() - start) / frequency;
+    } while (elapsed < seconds);
+    result->wall += elapsed;
+    result->cpu += static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    result->faces = d->faces;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
-  if (!(seconds > 0)) seconds = 3.0;
-  SDL_Window* window = OpenGLDriverSDLCreateWindow("bench_gl", false);
-  if (!window) {
-    std::fprintf(stderr, "bench_gl: no window: %s\n", SDL_GetError());
-    return 1;
-  }
-  OpenGLDriverSDL driver;
-  if (!driver.Init(nullptr, window)) return 1;
-  std::vector<Mesh> meshes;
-  for (int i = 0; i < kMeshes; ++i) meshes.push_back(MakeMesh(i));
-  SetupScene(&driver);
-  std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
+    if (!(seconds > 0)) seconds = 3.0;
+    SDL_Window* window = OpenGLDriverSDLCreateWindow("bench_gl", false);
+    if (!window) {
+        std::fprintf(stderr, "bench_gl: no window: %s\n", SDL_GetError());
+        return 1;
+    }
+    OpenGLDriverSDL driver;
+    if (!driver.Init(nullptr, window)) return 1;
+    std::vector<Mesh> meshes;
+    for (int i = 0; i < kMeshes; ++i) meshes.push_back(MakeMesh(i));
+    SetupScene(&driver);
+    std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
 
-  const char* names[] = {"immediate", "driver-indexed", "driver-list", "arrays"};
-  Result results[kModes];
-  // Modes take turns so that a busy moment of the machine hits all of them.
-  const int rounds = 4;
-  for (int round = 0; round < rounds; ++round)
-    for (int mode = 0; mode < kModes; ++mode)
-      Measure(&driver, meshes, static_cast<Mode>(mode), seconds / rounds, &results[mode]);
-  double cpuPerFrame[kModes];
-  for (int mode = 0; mode < kModes; ++mode) {
-    const Result& r = results[mode];
-    cpuPerFrame[mode] = 1000.0 * r.cpu / r.frames;
-    std::printf("%-15s %7.2f fps  %8.1f ms CPU per frame  (%d triangles per frame)\n", names[mode],
-                r.frames / r.wall, cpuPerFrame[mode], mode == kArrays ? 100 * 2 * kRows * kColumns : r.faces);
-  }
-  std::printf("CPU per frame, immediate / arrays:      %.2f\n", cpuPerFrame[kImmediate] / cpuPerFrame[kArrays]);
-  std::printf("CPU per frame, driver-indexed / arrays: %.2f\n", cpuPerFrame[kDriverIndexed] / cpuPerFrame[kArrays]);
-  std::printf("CPU per frame, driver-list / arrays:    %.2f\n", cpuPerFrame[kDriverList] / cpuPerFrame[kArrays]);
-  if (argc > 2) {
-    OpenGLDriverSDLRequestScreenshot(argv[2]);
-    DrawFrame(&driver, meshes, kDriverIndexed);
-  }
-  SDL_DestroyWindow(window);
-  SDL_Quit();
-  return 0;
+    const char* names[] = {"immediate", "driver-indexed", "driver-list", "arrays"};
+    Result results[kModes];
+    // Modes take turns so that a busy moment of the machine hits all of them.
+    const int rounds = 4;
+    for (int round = 0; round < rounds; ++round)
+        for (int mode = 0; mode < kModes; ++mode)
+            Measure(&driver, meshes, static_cast<Mode>(mode), seconds / rounds, &results[mode]);
+    double cpuPerFrame[kModes];
+    for (int mode = 0; mode < kModes; ++mode) {
+        const Result& r = results[mode];
+        cpuPerFrame[mode] = 1000.0 * r.cpu / r.frames;
+        std::printf("%-15s %7.2f fps  %8.1f ms CPU per frame  (%d triangles per frame)\n", names[mode],
+                    r.frames / r.wall, cpuPerFrame[mode],
+                    mode == kArrays ? 100 * 2 * kRows * kColumns : r.faces);
+    }
+    std::printf("CPU per frame, immediate / arrays:      %.2f\n",
+                cpuPerFrame[kImmediate] / cpuPerFrame[kArrays]);
+    std::printf("CPU per frame, driver-indexed / arrays: %.2f\n",
+                cpuPerFrame[kDriverIndexed] / cpuPerFrame[kArrays]);
+    std::printf("CPU per frame, driver-list / arrays:    %.2f\n",
+                cpuPerFrame[kDriverList] / cpuPerFrame[kArrays]);
+    if (argc > 2) {
+        OpenGLDriverSDLRequestScreenshot(argv[2]);
+        DrawFrame(&driver, meshes, kDriverIndexed);
+    }
+    SDL_DestroyWindow(window);
+    SDL_Quit();
+    return 0;
 }

@@ -99,7 +99,8 @@ int main(int argc, char** argv) {
                 faces = sm->face_count;
                 ok = sm->quadtree != nullptr;
                 bench::Stopwatch t;
-                QuadTree* tree = new QuadTree(sm->vertices, sm->vertex_count, sm->indices, sm->face_count, sm->box);
+                QuadTree* tree =
+                    new QuadTree(sm->vertices, sm->vertex_count, sm->indices, sm->face_count, sm->box);
                 tree->Build();
                 treeRuns.push_back(t.Elapsed());
                 nodes = tree->NodeCount();
@@ -121,7 +122,8 @@ int main(int argc, char** argv) {
     bench::PrintTimes("parse (Z1ReadFile)", parse);
     bench::PrintTimes("load (Z1Model::Load, quadtree included)", load);
     bench::PrintTimes("quadtree build alone", tree);
-    std::printf("piece: %d faces, quadtree %d nodes, %d texture(s) handed to the driver\n", faces, nodes, textures);
+    std::printf("piece: %d faces, quadtree %d nodes, %d texture(s) handed to the driver\n", faces, nodes,
+                textures);
     std::printf("quadtree memory %.1f MB for a mesh of %.1f MB (vertices and indices)\n", treeBytes / 1e6,
                 meshBytes / 1e6);
     std::printf("load / read bytes: %.1fx wall, %.1fx cpu; load MB/s %.1f; bytes MB/s %.1f\n",

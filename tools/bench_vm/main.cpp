@@ -37,7 +37,9 @@ int main(int argc, char** argv) {
     // 8 instructions a round: addl, pushl, pushl, add, storel, pushl, pushc, jlt.
     std::string source =
         "program sum locals=2 trigger=init\n"
-        "  const n int " + std::to_string(n) + "\n"
+        "  const n int " +
+        std::to_string(n) +
+        "\n"
         "loop:\n"
         "  addl 0 1\n  pushl 1\n  pushl 0\n  add\n  storel 1\n"
         "  pushl 0\n  pushc n\n  jlt loop\n"
@@ -62,9 +64,9 @@ int main(int argc, char** argv) {
     uint64_t instructions = 0;
     for (int run = 0; run < kRuns; ++run) {
         ScriptSystem scripts;
-        scripts.SetFinishedObserver(
-            [](const ScriptInstance* in, void* out) { *static_cast<int32_t*>(out) = in->stack[in->top].w[0]; },
-            &vm_sum);
+        scripts.SetFinishedObserver([](const ScriptInstance* in,
+                                       void* out) { *static_cast<int32_t*>(out) = in->stack[in->top].w[0]; },
+                                    &vm_sum);
         scripts.Load(path.c_str());
         if (!scripts.VM()) {
             std::fprintf(stderr, "bench_vm: the program did not load\n");
@@ -79,11 +81,11 @@ int main(int argc, char** argv) {
     }
     std::remove(path.c_str());
 
-    std::string lua =
-        "local n = " + std::to_string(n) + "\n"
-        "local i, s = 0, 0\n"
-        "repeat i = i + 1; s = s + i until not (i < n)\n"
-        "return s\n";
+    std::string lua = "local n = " + std::to_string(n) +
+                      "\n"
+                      "local i, s = 0, 0\n"
+                      "repeat i = i + 1; s = s + i until not (i < n)\n"
+                      "return s\n";
     double lua_seconds = 1e30;
     long long lua_sum = 0;
     for (int run = 0; run < kRuns; ++run) {
@@ -107,7 +109,8 @@ int main(int argc, char** argv) {
     bool same = static_cast<int32_t>(static_cast<uint32_t>(lua_sum)) == vm_sum;
     std::printf("rounds: %ld (sum %lld; the machine's 32-bit sum %s)\n", n, lua_sum,
                 same ? "agrees modulo 2^32" : "DIFFERS");
-    std::printf("script machine: best %.3f s, %" PRIu64 " instructions, %.1f M instructions/s, %.1f M rounds/s\n",
+    std::printf("script machine: best %.3f s, %" PRIu64
+                " instructions, %.1f M instructions/s, %.1f M rounds/s\n",
                 vm_seconds, instructions, instructions / vm_seconds / 1e6, n / vm_seconds / 1e6);
     std::printf("lua 5.4:        best %.3f s, %.1f M rounds/s\n", lua_seconds, n / lua_seconds / 1e6);
     std::printf("ratio (lua time / machine time): %.2f\n", lua_seconds / vm_seconds);

@@ -63,9 +63,10 @@ struct Options {
 
 [[noreturn]] void Usage(const char* message) {
     if (message) std::fprintf(stderr, "fontbake: %s\n", message);
-    std::fprintf(stderr,
-                 "usage: fontbake --ttf FILE --out DIR [--ini NAME] [--prefix PATH] [--cell PX] [--outline PX]\n"
-                 "                [--skin NAME=R,G,B]... [--preview PNG] [--text TEXT]\n");
+    std::fprintf(
+        stderr,
+        "usage: fontbake --ttf FILE --out DIR [--ini NAME] [--prefix PATH] [--cell PX] [--outline PX]\n"
+        "                [--skin NAME=R,G,B]... [--preview PNG] [--text TEXT]\n");
     std::exit(2);
 }
 
@@ -101,17 +102,28 @@ Options ParseArguments(int argc, char** argv) {
             if (i + 1 >= argc) Usage((arg + " needs a value").c_str());
             return argv[++i];
         };
-        if (arg == "--ttf") o.ttf = value();
-        else if (arg == "--out") o.out = value();
-        else if (arg == "--ini") o.ini = value();
-        else if (arg == "--prefix") o.prefix = value();
-        else if (arg == "--cell") o.cell = Number(value(), 8, 256, "cell size");
-        else if (arg == "--outline") o.outline = Number(value(), 0, 8, "outline");
-        else if (arg == "--skin") o.skins.push_back(ParseSkin(value()));
-        else if (arg == "--preview") o.preview = value();
-        else if (arg == "--text") o.text = value();
-        else if (arg == "--help" || arg == "-h") Usage(nullptr);
-        else Usage(("unknown option " + arg).c_str());
+        if (arg == "--ttf")
+            o.ttf = value();
+        else if (arg == "--out")
+            o.out = value();
+        else if (arg == "--ini")
+            o.ini = value();
+        else if (arg == "--prefix")
+            o.prefix = value();
+        else if (arg == "--cell")
+            o.cell = Number(value(), 8, 256, "cell size");
+        else if (arg == "--outline")
+            o.outline = Number(value(), 0, 8, "outline");
+        else if (arg == "--skin")
+            o.skins.push_back(ParseSkin(value()));
+        else if (arg == "--preview")
+            o.preview = value();
+        else if (arg == "--text")
+            o.text = value();
+        else if (arg == "--help" || arg == "-h")
+            Usage(nullptr);
+        else
+            Usage(("unknown option " + arg).c_str());
     }
     if (o.ttf.empty() || o.out.empty()) Usage("--ttf and --out are needed");
     if (o.prefix.empty() || o.ini.empty()) Usage("empty --prefix or --ini");
@@ -175,7 +187,8 @@ void BakeGlyphs(const Options& o, Sheet* sheet) {
         int shift = std::max(0, -slot->bitmap_left);
         // The left outline is inside the advance's start; the right one may
         // run into the next glyph's room (the quad clips it there).
-        int needed = std::max(advance, shift + slot->bitmap_left + static_cast<int>(bitmap.width)) + o.outline;
+        int needed =
+            std::max(advance, shift + slot->bitmap_left + static_cast<int>(bitmap.width)) + o.outline;
         int width = (needed * 16 + o.cell - 1) / o.cell;
         sheet->widths[c] = std::min(16, std::max(1, width));
 
@@ -207,7 +220,8 @@ void BakeGlyphs(const Options& o, Sheet* sheet) {
                     int sx = x + dx, sy = y + dy;
                     if (sx < cx0 || sx >= cx0 + o.cell || sy < cy0 || sy >= cy0 + o.cell) continue;
                     float weight = std::min(1.0f, r + 0.5f - d + 0.5f);
-                    best = std::max(best, sheet->coverage[static_cast<size_t>(sy) * sheet->width + sx] * weight);
+                    best =
+                        std::max(best, sheet->coverage[static_cast<size_t>(sy) * sheet->width + sx] * weight);
                 }
             }
             sheet->outline[static_cast<size_t>(y) * sheet->width + x] = best;
@@ -256,8 +270,8 @@ void WriteFont(const Options& o, const Sheet& sheet) {
     FILE* f = std::fopen(iniPath.c_str(), "wb");
     if (!f) Fail("cannot write " + iniPath);
     const char* base = std::strrchr(o.ttf.c_str(), '/');
-    std::fprintf(f, "Bitmap font baked by fontbake from %s, %d pixel cells\r\n", base ? base + 1 : o.ttf.c_str(),
-                 o.cell);
+    std::fprintf(f, "Bitmap font baked by fontbake from %s, %d pixel cells\r\n",
+                 base ? base + 1 : o.ttf.c_str(), o.cell);
     std::fprintf(f, "[skins]\r\n");
     for (const Skin& skin : o.skins)
         std::fprintf(f, "%s\r\n%s_%s.bmp\r\n%s\r\n", skin.name.c_str(), o.prefix.c_str(), skin.name.c_str(),

@@ -9,7 +9,9 @@ V3 operator*(const V3& a, float s) { return V3{a.x * s, a.y * s, a.z * s}; }
 
 namespace {
 
-V3 Cross(const V3& a, const V3& b) { return V3{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+V3 Cross(const V3& a, const V3& b) {
+    return V3{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 float Dot(const V3& a, const V3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 float Length(const V3& a) { return std::sqrt(Dot(a, a)); }
 
@@ -107,7 +109,8 @@ void ModelBuilder::Box(int material, V3 a, V3 b, float tile, bool bottom) {
     TiledQuad(material, {b.x, b.y, a.z}, {b.x, b.y, b.z}, {b.x, a.y, b.z}, {b.x, a.y, a.z}, {1, 0, 0}, tile);
     TiledQuad(material, {a.x, b.y, b.z}, {b.x, b.y, b.z}, {b.x, b.y, a.z}, {a.x, b.y, a.z}, {0, 1, 0}, tile);
     if (bottom)
-        TiledQuad(material, {a.x, a.y, a.z}, {b.x, a.y, a.z}, {b.x, a.y, b.z}, {a.x, a.y, b.z}, {0, -1, 0}, tile);
+        TiledQuad(material, {a.x, a.y, a.z}, {b.x, a.y, a.z}, {b.x, a.y, b.z}, {a.x, a.y, b.z}, {0, -1, 0},
+                  tile);
 }
 
 void ModelBuilder::Pyramid(int material, V3 a, V3 b, float top, float tile) {

@@ -59,7 +59,7 @@ void Ground() {
 struct HouseStyle {
     float width, depth, wall, ridge;  // x size, z size, wall height, roof ridge height
     int storeys;
-    const char* window;               // the night-lit texture the model is made with
+    const char* window;  // the night-lit texture the model is made with
     float windowW, windowH;
     bool chimney;
 };
@@ -103,10 +103,10 @@ void House(const std::string& file, const HouseStyle& s) {
     m.Quad(wood, ridgeL, ridgeR, {hx + o, s.wall - 15, -hz - o}, {-hx - o, s.wall - 15, -hz - o}, {0, -1, 1});
     m.Quad(wood, ridgeR, ridgeL, {-hx - o, s.wall - 15, hz + o}, {hx + o, s.wall - 15, hz + o}, {0, -1, -1});
     float gv = (s.ridge - s.wall) / 140;
-    m.Triangle(plaster, {-hx, s.wall, -hz}, {-hx, s.wall, hz}, {-hx, s.ridge, 0}, kLeft, 0, gv, s.depth / 140, gv,
-               s.depth / 280, 0);
-    m.Triangle(plaster, {hx, s.wall, hz}, {hx, s.wall, -hz}, {hx, s.ridge, 0}, kRight, 0, gv, s.depth / 140, gv,
-               s.depth / 280, 0);
+    m.Triangle(plaster, {-hx, s.wall, -hz}, {-hx, s.wall, hz}, {-hx, s.ridge, 0}, kLeft, 0, gv, s.depth / 140,
+               gv, s.depth / 280, 0);
+    m.Triangle(plaster, {hx, s.wall, hz}, {hx, s.wall, -hz}, {hx, s.ridge, 0}, kRight, 0, gv, s.depth / 140,
+               gv, s.depth / 280, 0);
 
     // Door in the middle of the front, windows beside it and on every side.
     m.Box(wood, {-55, 30, -hz - 4}, {55, 230, -hz}, 110, false);
@@ -239,14 +239,14 @@ void Villager(const std::string& file, const char* tunic, bool helmet) {
     int face = m.Texture("characters\\face.bmp");
     int skin = m.Colour(0.84f, 0.67f, 0.53f);
     int iron = m.Texture("village\\iron.bmp");
-    m.Box(leather, {-22, 0, -12}, {-4, 85, 10}, 40);   // legs
+    m.Box(leather, {-22, 0, -12}, {-4, 85, 10}, 40);  // legs
     m.Box(leather, {4, 0, -12}, {22, 85, 10}, 40);
     m.Box(cloth, {-26, 80, -14}, {26, 150, 14}, 60);   // body
     m.Box(cloth, {-38, 95, -10}, {-26, 148, 10}, 60);  // arms
     m.Box(cloth, {26, 95, -10}, {38, 148, 10}, 60);
-    m.Box(skin, {-38, 80, -8}, {-27, 95, 8}, 60);      // hands
+    m.Box(skin, {-38, 80, -8}, {-27, 95, 8}, 60);  // hands
     m.Box(skin, {27, 80, -8}, {38, 95, 8}, 60);
-    m.Box(skin, {-6, 150, -6}, {6, 155, 6}, 60);       // neck
+    m.Box(skin, {-6, 150, -6}, {6, 155, 6}, 60);  // neck
     // Head: the face looks forward; the other sides are hair and skin.
     m.Quad(face, {-14, 182, -15}, {14, 182, -15}, {14, 155, -15}, {-14, 155, -15}, kFront);
     m.Box(skin, {-14, 155, -14}, {14, 182, 14}, 40, true);
@@ -287,7 +287,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     g_folder = std::string(argv[1]) + "/z1";
-    if ((mkdir(argv[1], 0755) != 0 && errno != EEXIST) || (mkdir(g_folder.c_str(), 0755) != 0 && errno != EEXIST)) {
+    if ((mkdir(argv[1], 0755) != 0 && errno != EEXIST) ||
+        (mkdir(g_folder.c_str(), 0755) != 0 && errno != EEXIST)) {
         std::fprintf(stderr, "modelgen: cannot make %s\n", g_folder.c_str());
         return 1;
     }

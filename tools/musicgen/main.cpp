@@ -80,8 +80,8 @@ std::vector<float> Loop() {
     Noise noise;
     noise.state = 777;
     // One melody note per beat (0 = rest), over two rounds of the chords.
-    const int melody[bars * 4] = {76, 0, 74, 72, 72, 0, 69, 72, 67, 69, 72, 76, 74, 0, 71, 67,
-                                  76, 77, 76, 74, 72, 74, 72, 69, 67, 64, 67, 72, 71, 0, 0, 0};
+    const int melody[bars * 4] = {76, 0,  74, 72, 72, 0,  69, 72, 67, 69, 72, 76, 74, 0, 71, 67,
+                                  76, 77, 76, 74, 72, 74, 72, 69, 67, 64, 67, 72, 71, 0, 0,  0};
     for (int bar = 0; bar < bars; ++bar) {
         const std::vector<int>& chord = kChords[bar % 4];
         float t = bar * beat * 4;
@@ -138,7 +138,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string folder = std::string(argv[1]) + "/music";
-    if ((mkdir(argv[1], 0755) != 0 && errno != EEXIST) || (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST)) {
+    if ((mkdir(argv[1], 0755) != 0 && errno != EEXIST) ||
+        (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST)) {
         std::fprintf(stderr, "musicgen: cannot make %s\n", folder.c_str());
         return 1;
     }

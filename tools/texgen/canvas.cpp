@@ -21,7 +21,9 @@ float Smooth(float edge0, float edge1, float v) {
 }
 
 Canvas::Canvas(int width, int height)
-    : w(width), h(height), colour(static_cast<size_t>(width) * height, Rgb{0, 0, 0}),
+    : w(width),
+      h(height),
+      colour(static_cast<size_t>(width) * height, Rgb{0, 0, 0}),
       alpha(static_cast<size_t>(width) * height, 1.0f) {}
 
 void Canvas::Fill(const Rgb& c, float a) {
@@ -55,7 +57,8 @@ void Canvas::Disc(float cx, float cy, float r, const Rgb& c, float t, bool raise
         }
 }
 
-void Canvas::Line(float x0, float y0, float x1, float y1, float width, const Rgb& c, float t, bool raiseAlpha) {
+void Canvas::Line(float x0, float y0, float x1, float y1, float width, const Rgb& c, float t,
+                  bool raiseAlpha) {
     float dx = x1 - x0, dy = y1 - y0;
     float len2 = dx * dx + dy * dy;
     int bx0 = static_cast<int>(std::floor(std::min(x0, x1) - width - 1));
@@ -154,7 +157,8 @@ bool Canvas::Save(const std::string& folder, const std::string& name, const std:
 namespace {
 
 uint32_t Hash(int x, int y, uint32_t seed) {
-    uint32_t h = static_cast<uint32_t>(x) * 374761393u + static_cast<uint32_t>(y) * 668265263u + seed * 2246822519u;
+    uint32_t h =
+        static_cast<uint32_t>(x) * 374761393u + static_cast<uint32_t>(y) * 668265263u + seed * 2246822519u;
     h = (h ^ (h >> 13)) * 1274126177u;
     return h ^ (h >> 16);
 }

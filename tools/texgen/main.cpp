@@ -16,7 +16,8 @@ std::string g_root;
 int g_written = 0;
 bool g_failed = false;
 
-void Save(const Canvas& c, const std::string& folder, const std::string& name, const std::string& alphaName = "") {
+void Save(const Canvas& c, const std::string& folder, const std::string& name,
+          const std::string& alphaName = "") {
     std::string dir = g_root + "/textures" + (folder.empty() ? "" : "/" + folder);
     if (!c.Save(dir, name, alphaName)) {
         std::fprintf(stderr, "texgen: cannot write %s/%s\n", dir.c_str(), name.c_str());
@@ -67,7 +68,8 @@ void Cobbles() {
                 }
         }
     for (int y = 0; y < c.h; ++y)
-        for (int x = 0; x < c.w; ++x) c.At(x, y) = Mix(c.At(x, y), C(40, 38, 34), Fbm(x / 128.0f, y / 128.0f, 8, 3, 24) * 0.3f);
+        for (int x = 0; x < c.w; ++x)
+            c.At(x, y) = Mix(c.At(x, y), C(40, 38, 34), Fbm(x / 128.0f, y / 128.0f, 8, 3, 24) * 0.3f);
     Save(c, "village", "cobbles.bmp");
 }
 
@@ -130,8 +132,10 @@ void Roof() {
             float n = ValueNoise((x + shift) / 16.0f / 8.0f, row / 8.0f, 8, 61);
             Rgb tile = Mix(C(120, 46, 32), C(168, 72, 44), n);
             int ty = y % 16;
-            if (ty >= 14 || (x + shift) % 16 == 0) tile = Mix(tile, C(40, 18, 12), 0.7f);
-            else tile = Mix(tile, C(70, 26, 18), ty / 32.0f);
+            if (ty >= 14 || (x + shift) % 16 == 0)
+                tile = Mix(tile, C(40, 18, 12), 0.7f);
+            else
+                tile = Mix(tile, C(70, 26, 18), ty / 32.0f);
             c.At(x, y) = tile;
         }
     Save(c, "village", "roof.bmp");
@@ -140,7 +144,8 @@ void Roof() {
 void Iron() {
     Canvas c(32, 32);
     for (int y = 0; y < c.h; ++y)
-        for (int x = 0; x < c.w; ++x) c.At(x, y) = Mix(C(30, 30, 34), C(62, 62, 70), Fbm(x / 32.0f, y / 32.0f, 4, 3, 71));
+        for (int x = 0; x < c.w; ++x)
+            c.At(x, y) = Mix(C(30, 30, 34), C(62, 62, 70), Fbm(x / 32.0f, y / 32.0f, 4, 3, 71));
     Save(c, "village", "iron.bmp");
 }
 
@@ -158,13 +163,13 @@ void Cloth(const char* name, Rgb a, Rgb b, uint32_t seed) {
 void Face() {
     Canvas c(64, 64);
     c.Fill(C(214, 170, 136));
-    c.Rect(0, 0, 64, 14, C(70, 44, 26));                   // hair
-    c.Disc(20, 28, 4, C(250, 250, 250));                     // eyes
+    c.Rect(0, 0, 64, 14, C(70, 44, 26));  // hair
+    c.Disc(20, 28, 4, C(250, 250, 250));  // eyes
     c.Disc(44, 28, 4, C(250, 250, 250));
     c.Disc(20, 28, 2, C(40, 60, 90));
     c.Disc(44, 28, 2, C(40, 60, 90));
-    c.Line(32, 30, 30, 40, 2, C(170, 120, 96));             // nose
-    c.Line(22, 48, 42, 48, 3, C(140, 60, 50));              // mouth
+    c.Line(32, 30, 30, 40, 2, C(170, 120, 96));  // nose
+    c.Line(22, 48, 42, 48, 3, C(140, 60, 50));   // mouth
     Save(c, "characters", "face.bmp");
 }
 
@@ -182,7 +187,8 @@ void Window(const char* name, bool lit, bool tavern) {
             for (int y = y0; y < y0 + 26; ++y)
                 for (int x = x0; x < x0 + size; ++x) {
                     float n = ValueNoise(x / 64.0f, y / 64.0f, 8, lit ? 81 : 82);
-                    Rgb p = lit ? Mix(glass, C(255, 240, 190), n * 0.6f) : Mix(glass, C(90, 110, 130), n * 0.4f);
+                    Rgb p =
+                        lit ? Mix(glass, C(255, 240, 190), n * 0.6f) : Mix(glass, C(90, 110, 130), n * 0.4f);
                     // A reflection streak on dark glass, a warm centre on lit.
                     if (!lit && (x - y) % 20 == 0) p = Mix(p, C(160, 180, 200), 0.5f);
                     c.At(x, y) = p;
@@ -196,7 +202,8 @@ void LampGlass(const char* name, bool lit) {
     for (int y = 0; y < c.h; ++y)
         for (int x = 0; x < c.w; ++x) {
             float d = std::hypot(x - 15.5f, y - 15.5f) / 22.0f;
-            c.At(x, y) = lit ? Mix(C(255, 250, 220), C(255, 170, 60), Clamp01(d)) : Mix(C(150, 160, 150), C(70, 80, 78), Clamp01(d));
+            c.At(x, y) = lit ? Mix(C(255, 250, 220), C(255, 170, 60), Clamp01(d))
+                             : Mix(C(150, 160, 150), C(70, 80, 78), Clamp01(d));
         }
     c.Rect(0, 0, 32, 2, C(30, 30, 34));
     c.Rect(0, 30, 32, 32, C(30, 30, 34));
@@ -248,7 +255,8 @@ void Moon() {
                 float half = std::sqrt(std::max(0.0f, 1.0f - py * py));
                 float edge = std::cos(theta) * half;
                 // Waxing: lit right of the terminator; waning: left of it.
-                float lit = theta <= kPi ? Clamp01((px - edge) * 20.0f + 0.5f) : Clamp01((-edge - px) * 20.0f + 0.5f);
+                float lit =
+                    theta <= kPi ? Clamp01((px - edge) * 20.0f + 0.5f) : Clamp01((-edge - px) * 20.0f + 0.5f);
                 float level = disc * (0.12f + 0.88f * lit);  // a faint earthshine on the dark side
                 a.At(x, y) = Rgb{level, level, level};
             }
@@ -298,7 +306,8 @@ void Particles() {
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) {
             float r = std::hypot(x + 0.5f - 16, y + 0.5f - 16) / 16.0f;
-            fire.At(x, y) = Mix(C(220, 110, 10), C(140, 30, 0), Clamp01(r * 1.3f));  // no blue: many additive quads stay orange
+            fire.At(x, y) = Mix(C(220, 110, 10), C(140, 30, 0),
+                                Clamp01(r * 1.3f));  // no blue: many additive quads stay orange
             float a = Clamp01(1.0f - r);
             fire.AlphaAt(x, y) = a * a;
         }
@@ -390,9 +399,14 @@ void TextBox() {
             if (d >= 16) continue;
             Rgb c = C(58, 36, 20);
             float a = 1.0f;
-            if (d < 2) c = C(24, 14, 8);
-            else if (d >= 6 && d < 10) c = Mix(C(200, 160, 70), C(250, 220, 130), ((x + y) % 6) / 6.0f);
-            else if (d >= 13) { c = C(24, 14, 8); a = 0.9f - (d - 13) * 0.2f; }
+            if (d < 2)
+                c = C(24, 14, 8);
+            else if (d >= 6 && d < 10)
+                c = Mix(C(200, 160, 70), C(250, 220, 130), ((x + y) % 6) / 6.0f);
+            else if (d >= 13) {
+                c = C(24, 14, 8);
+                a = 0.9f - (d - 13) * 0.2f;
+            }
             edge.At(x, y) = c;
             edge.AlphaAt(x, y) = a;
         }

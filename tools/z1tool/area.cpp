@@ -36,14 +36,15 @@ std::string DumpEntity(const Entity* e, int type) {
         return o.str();
     }
     o << ",\n     \"name\": " << Text(e->name) << ", \"locked\": " << Bool(e->locked)
-      << ", \"parent\": " << (e->parentType ? e->parentIndex : -1) << ",\n     \"position\": " << Vec(e->position)
-      << ",\n     \"transform\": [";
+      << ", \"parent\": " << (e->parentType ? e->parentIndex : -1)
+      << ",\n     \"position\": " << Vec(e->position) << ",\n     \"transform\": [";
     for (int i = 0; i < 16; ++i) o << (i ? ", " : "") << Float(e->transform[i]);
     o << "]";
     if (IsModelEntityType(type)) {
         const ObjectEntity* ob = static_cast<const ObjectEntity*>(e);
-        o << ",\n     \"model_index\": " << ob->modelIndex << ", \"check_collision\": " << Bool(ob->checkCollision)
-          << ", \"scale\": " << Vec(ob->scale) << ",\n     \"indoor_lighting\": " << Bool(ob->indoorLighting)
+        o << ",\n     \"model_index\": " << ob->modelIndex
+          << ", \"check_collision\": " << Bool(ob->checkCollision) << ", \"scale\": " << Vec(ob->scale)
+          << ",\n     \"indoor_lighting\": " << Bool(ob->indoorLighting)
           << ", \"on_click_script\": " << Text(ob->onClickScript)
           << ", \"on_collide_script\": " << Text(ob->onCollideScript)
           << ", \"collide_with_box\": " << Bool(ob->collideWithBox);
@@ -52,18 +53,20 @@ std::string DumpEntity(const Entity* e, int type) {
         o << ",\n     \"dialog_file\": " << Text(static_cast<const NPCEntity*>(e)->dialogFile);
     } else if (type == ENTITY_DOOR) {
         const DoorEntity* d = static_cast<const DoorEntity*>(e);
-        o << ",\n     \"door_type\": " << static_cast<int>(d->doorType) << ", \"axis\": " << static_cast<int>(d->axis)
-          << ", \"displacement\": " << Float(d->displacement) << ", \"speed\": " << Float(d->speed)
-          << ", \"reverse_direction\": " << Bool(d->reverseDirection) << ",\n     \"open\": " << Bool(d->open)
-          << ", \"key\": " << Text(d->key) << ", \"door_locked\": " << Bool(d->doorLocked);
+        o << ",\n     \"door_type\": " << static_cast<int>(d->doorType)
+          << ", \"axis\": " << static_cast<int>(d->axis) << ", \"displacement\": " << Float(d->displacement)
+          << ", \"speed\": " << Float(d->speed) << ", \"reverse_direction\": " << Bool(d->reverseDirection)
+          << ",\n     \"open\": " << Bool(d->open) << ", \"key\": " << Text(d->key)
+          << ", \"door_locked\": " << Bool(d->doorLocked);
     } else if (type == ENTITY_LIGHT) {
         const LightEntity* l = static_cast<const LightEntity*>(e);
         o << ",\n     \"light_type\": " << l->desc.type << ", \"light_position\": " << Vec(l->desc.position)
-          << ", \"direction\": " << Vec(l->desc.direction) << ",\n     \"colour\": ["
-          << Float(l->desc.r) << ", " << Float(l->desc.g) << ", " << Float(l->desc.b) << "], \"range\": "
-          << Float(l->desc.range) << ", \"glows\": " << Bool(l->glows) << ", \"glow_size\": " << l->glowSize
-          << ",\n     \"glow_texture\": " << Text(l->glowTexture) << ", \"glow_alpha_map\": "
-          << Text(l->glowAlphaMap) << ", \"active\": " << static_cast<int>(l->active);
+          << ", \"direction\": " << Vec(l->desc.direction) << ",\n     \"colour\": [" << Float(l->desc.r)
+          << ", " << Float(l->desc.g) << ", " << Float(l->desc.b) << "], \"range\": " << Float(l->desc.range)
+          << ", \"glows\": " << Bool(l->glows) << ", \"glow_size\": " << l->glowSize
+          << ",\n     \"glow_texture\": " << Text(l->glowTexture)
+          << ", \"glow_alpha_map\": " << Text(l->glowAlphaMap)
+          << ", \"active\": " << static_cast<int>(l->active);
     } else if (type == ENTITY_PARTICLE) {
         o << ",\n     \"system\": " << Text(static_cast<const ParticleEntity*>(e)->systemName);
     }
@@ -125,7 +128,8 @@ struct Builder {
         const json::Value* a = Get(o, key);
         if (!a) return true;
         std::string e;
-        if (a->kind != json::Value::ARRAY || a->items.size() != 3) return Fail(where + "." + key, "expected 3 numbers");
+        if (a->kind != json::Value::ARRAY || a->items.size() != 3)
+            return Fail(where + "." + key, "expected 3 numbers");
         if (!json::FloatOf(a->items[0], v.x, &e) || !json::FloatOf(a->items[1], v.y, &e) ||
             !json::FloatOf(a->items[2], v.z, &e))
             return Fail(where + "." + key, e);
@@ -139,7 +143,8 @@ struct Builder {
         return true;
     }
 
-    bool Int(const json::Value& o, const char* key, const std::string& where, int64_t lo, int64_t hi, int64_t& out) {
+    bool Int(const json::Value& o, const char* key, const std::string& where, int64_t lo, int64_t hi,
+             int64_t& out) {
         const json::Value* v = Get(o, key);
         std::string e;
         if (v && !json::IntOf(*v, lo, hi, out, &e)) return Fail(where + "." + key, e);
@@ -199,7 +204,8 @@ struct Builder {
             if (m->kind != json::Value::ARRAY || m->items.size() != 16)
                 return Fail(where + ".transform", "expected 16 numbers");
             for (int i = 0; i < 16; ++i)
-                if (!json::FloatOf(m->items[i], ent->transform[i], &error)) return Fail(where + ".transform", error);
+                if (!json::FloatOf(m->items[i], ent->transform[i], &error))
+                    return Fail(where + ".transform", error);
         } else {
             // Without a transform the entity stands unrotated at its position.
             ent->transform[12] = ent->position.x;
@@ -229,8 +235,9 @@ struct Builder {
             if (!Int(o, "axis", where, 0, 255, n)) return false;
             d->axis = static_cast<uint8_t>(n);
             if (!Flt(o, "displacement", where, d->displacement) || !Flt(o, "speed", where, d->speed) ||
-                !Flag(o, "reverse_direction", where, d->reverseDirection) || !Flag(o, "open", where, d->open) ||
-                !Txt(o, "key", where, &d->key) || !Flag(o, "door_locked", where, d->doorLocked))
+                !Flag(o, "reverse_direction", where, d->reverseDirection) ||
+                !Flag(o, "open", where, d->open) || !Txt(o, "key", where, &d->key) ||
+                !Flag(o, "door_locked", where, d->doorLocked))
                 return false;
         } else if (ent->type == ENTITY_LIGHT) {
             LightEntity* l = static_cast<LightEntity*>(ent);
@@ -250,7 +257,8 @@ struct Builder {
             n = l->glowSize;
             if (!Int(o, "glow_size", where, INT32_MIN, INT32_MAX, n)) return false;
             l->glowSize = static_cast<int>(n);
-            if (!Txt(o, "glow_texture", where, &l->glowTexture) || !Txt(o, "glow_alpha_map", where, &l->glowAlphaMap))
+            if (!Txt(o, "glow_texture", where, &l->glowTexture) ||
+                !Txt(o, "glow_alpha_map", where, &l->glowAlphaMap))
                 return false;
             n = l->active;
             if (!Int(o, "active", where, 0, 255, n)) return false;
@@ -334,5 +342,5 @@ int RunBuild(const std::vector<std::string>& args) {
 }  // namespace
 
 Z1TOOL_COMMAND("area dump", "FILE.z1a", "print an area file (versions 5 to 8) as JSON", RunDump);
-Z1TOOL_COMMAND("area build", "FILE.json OUT.z1a", "write an area JSON (as area dump prints it) as a version-8 area file",
-               RunBuild);
+Z1TOOL_COMMAND("area build", "FILE.json OUT.z1a",
+               "write an area JSON (as area dump prints it) as a version-8 area file", RunBuild);

@@ -1,6 +1,7 @@
 // z1tool subcommand registry. Each subsystem's tool file registers its
 // commands statically; main() dispatches on the first one or two words.
-#pragma once
+#ifndef ZENDAR_TOOLS_Z1TOOL_COMMAND_H
+#define ZENDAR_TOOLS_Z1TOOL_COMMAND_H
 
 #include <string>
 #include <vector>
@@ -8,7 +9,11 @@
 namespace z1tool {
 
 // Exit codes shared by every subcommand.
-enum { kOk = 0, kFailed = 1, kUsage = 2 };
+enum {
+    kOk = 0,
+    kFailed = 1,
+    kUsage = 2
+};
 
 // args holds the words after the command's own name.
 using CommandFn = int (*)(const std::vector<std::string>& args);
@@ -31,6 +36,8 @@ int Fail(const std::string& message);
 }  // namespace z1tool
 
 #define Z1TOOL_CAT2(a, b) a##b
-#define Z1TOOL_CAT(a, b) Z1TOOL_CAT2(a, b)
+#define Z1TOOL_CAT(a, b)  Z1TOOL_CAT2(a, b)
 #define Z1TOOL_COMMAND(name, usage, help, fn) \
     static const bool Z1TOOL_CAT(z1tool_reg_, __LINE__) = ::z1tool::RegisterCommand({name, usage, help, fn})
+
+#endif

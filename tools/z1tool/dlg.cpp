@@ -16,18 +16,15 @@ namespace {
 
 bool ReadWholeFile(const std::string& path, std::string* out) {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
+    if (!in) return false;
     out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
 }
 
 int DlgCompile(const std::vector<std::string>& args) {
-    if (args.size() != 2)
-        return z1tool::Usage("dlg compile");
+    if (args.size() != 2) return z1tool::Usage("dlg compile");
     std::string source;
-    if (!ReadWholeFile(args[0], &source))
-        return z1tool::Fail("cannot read '" + args[0] + "'");
+    if (!ReadWholeFile(args[0], &source)) return z1tool::Fail("cannot read '" + args[0] + "'");
     std::vector<unsigned char> bytes;
     DialogCompileError first;
     std::vector<DialogCompileError> mistakes;
@@ -43,17 +40,14 @@ int DlgCompile(const std::vector<std::string>& args) {
     std::ofstream out(args[1], std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), (std::streamsize)bytes.size());
     out.close();
-    if (!out)
-        return z1tool::Fail("cannot write '" + args[1] + "'");
+    if (!out) return z1tool::Fail("cannot write '" + args[1] + "'");
     return z1tool::kOk;
 }
 
 int DlgDecompile(const std::vector<std::string>& args) {
-    if (args.size() != 1)
-        return z1tool::Usage("dlg decompile");
+    if (args.size() != 1) return z1tool::Usage("dlg decompile");
     std::string bytes;
-    if (!ReadWholeFile(args[0], &bytes))
-        return z1tool::Fail("cannot read '" + args[0] + "'");
+    if (!ReadWholeFile(args[0], &bytes)) return z1tool::Fail("cannot read '" + args[0] + "'");
     DIALOG dialog;
     if (!dialog.loadBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), args[0].c_str(),
                           args[0].c_str()))
@@ -69,8 +63,7 @@ bool ParseChoices(const std::string& text, std::vector<int>* out) {
     while (std::getline(in, part, ',')) {
         char* end = nullptr;
         long v = std::strtol(part.c_str(), &end, 10);
-        if (part.empty() || *end)
-            return false;
+        if (part.empty() || *end) return false;
         out->push_back((int)v);
     }
     return true;
@@ -83,8 +76,7 @@ int DlgRun(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         bool hasValue = i + 1 < args.size();
         if (a == "--choose" && hasValue) {
-            if (!ParseChoices(args[++i], &options.choices))
-                return z1tool::Usage("dlg run");
+            if (!ParseChoices(args[++i], &options.choices)) return z1tool::Usage("dlg run");
         } else if (a == "--quest" && hasValue) {
             options.quests.push_back(args[++i]);
         } else if (a == "--item" && hasValue) {
@@ -92,8 +84,7 @@ int DlgRun(const std::vector<std::string>& args) {
         } else if (a == "--steps" && hasValue) {
             char* end = nullptr;
             options.steps = std::strtol(args[++i].c_str(), &end, 10);
-            if (*end || options.steps < 0)
-                return z1tool::Usage("dlg run");
+            if (*end || options.steps < 0) return z1tool::Usage("dlg run");
         } else if (a.size() > 1 && a[0] == '-') {
             return z1tool::Usage("dlg run");
         } else if (file.empty()) {
@@ -102,12 +93,10 @@ int DlgRun(const std::vector<std::string>& args) {
             return z1tool::Usage("dlg run");
         }
     }
-    if (file.empty())
-        return z1tool::Usage("dlg run");
+    if (file.empty()) return z1tool::Usage("dlg run");
     // The loader adds the extension, as it does for "dialogs\" + name.
     std::string name = file;
-    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dlg") == 0)
-        name.resize(name.size() - 4);
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dlg") == 0) name.resize(name.size() - 4);
 
     if (!RunDialogBench(name.c_str(), options, stdout))
         return z1tool::Fail("cannot bind the dialog '" + file + "'");

@@ -89,9 +89,9 @@ int RunIni(const std::vector<std::string>& args) {
         "\"light_glows\": %s, \"show_interface\": %s, \"blinding_lights\": %s, \"fog\": %s, \"clock\": %s, "
         "\"light_update\": %d, \"script\": %s, \"write_log\": %s, \"fov_radians\": %s}\n",
         Bool(s.inverted_mouse), s.mouse_speed_x, s.mouse_speed_y, s.back_plane, s.dungeon_back_plane,
-        FloatText(s.player_fov).c_str(), s.texture_bit, s.renderer, Bool(s.light_glows), Bool(s.show_interface),
-        Bool(s.blinding_lights), Bool(s.fog), Bool(s.clock), s.light_update, JsonString(s.script.c_str()).c_str(),
-        Bool(s.write_log), FloatText(s.fov_radians).c_str());
+        FloatText(s.player_fov).c_str(), s.texture_bit, s.renderer, Bool(s.light_glows),
+        Bool(s.show_interface), Bool(s.blinding_lights), Bool(s.fog), Bool(s.clock), s.light_update,
+        JsonString(s.script.c_str()).c_str(), Bool(s.write_log), FloatText(s.fov_radians).c_str());
     return z1tool::kOk;
 }
 
@@ -145,7 +145,8 @@ bool LoadArchive(const std::string& path, std::string* error) {
         *error = "'" + path + "' is not a joined-file archive (no KVJF header)";
         return false;
     }
-    uint32_t directory = header[4] | (header[5] << 8) | (header[6] << 16) | (static_cast<uint32_t>(header[7]) << 24);
+    uint32_t directory =
+        header[4] | (header[5] << 8) | (header[6] << 16) | (static_cast<uint32_t>(header[7]) << 24);
     if (directory < 8 || directory > static_cast<uint32_t>(size)) {
         *error = "'" + path + "': directory offset " + std::to_string(directory) + " lies outside the file";
         return false;
@@ -173,8 +174,9 @@ int RunList(const std::vector<std::string>& args) {
         std::printf("%s\t%u\t%u\n", e.name.c_str(), e.offset, e.size);
         if (static_cast<uint64_t>(e.offset) + e.size > static_cast<uint64_t>(size)) ++bad;
     }
-    if (bad) return z1tool::Fail(std::to_string(bad) + " entr" + (bad == 1 ? "y lies" : "ies lie") +
-                                 " beyond the end of '" + args[0] + "'");
+    if (bad)
+        return z1tool::Fail(std::to_string(bad) + " entr" + (bad == 1 ? "y lies" : "ies lie") +
+                            " beyond the end of '" + args[0] + "'");
     return z1tool::kOk;
 }
 
@@ -219,9 +221,10 @@ int RunHash(const std::vector<std::string>& args) {
 
 }  // namespace
 
-Z1TOOL_COMMAND("ini", "FILE", "parse a settings file as the engine does and print the record as JSON", RunIni);
-Z1TOOL_COMMAND("jf pack", "OUT FILE...", "pack files into a joined-file archive (names as given, '/' stored as '\\')",
-               RunPack);
+Z1TOOL_COMMAND("ini", "FILE", "parse a settings file as the engine does and print the record as JSON",
+               RunIni);
+Z1TOOL_COMMAND("jf pack", "OUT FILE...",
+               "pack files into a joined-file archive (names as given, '/' stored as '\\')", RunPack);
 Z1TOOL_COMMAND("jf list", "ARCHIVE", "list a joined-file archive: name, offset, size", RunList);
 Z1TOOL_COMMAND("jf cat", "ARCHIVE NAME", "write one packed file to standard output", RunCat);
 Z1TOOL_COMMAND("hash", "KEY", "print the name table's bucket index of KEY", RunHash);

@@ -66,10 +66,14 @@ struct Parser {
         for (int i = 0; i < 4; ++i) {
             char c = s[pos++];
             out <<= 4;
-            if (c >= '0' && c <= '9') out |= c - '0';
-            else if (c >= 'a' && c <= 'f') out |= c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F') out |= c - 'A' + 10;
-            else return Fail("bad \\u escape");
+            if (c >= '0' && c <= '9')
+                out |= c - '0';
+            else if (c >= 'a' && c <= 'f')
+                out |= c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                out |= c - 'A' + 10;
+            else
+                return Fail("bad \\u escape");
         }
         return true;
     }

@@ -6,7 +6,8 @@
 // byte. Floats are written with the fewest digits that read back to the same
 // float; values JSON cannot hold (infinities, NaN) are written as the text
 // "0x" + the eight hex digits of their bits, which FloatOf also accepts.
-#pragma once
+#ifndef ZENDAR_TOOLS_Z1TOOL_JSON_H
+#define ZENDAR_TOOLS_Z1TOOL_JSON_H
 
 #include <cstdint>
 #include <map>
@@ -16,7 +17,14 @@
 namespace json {
 
 struct Value {
-    enum Kind { NUL, BOOL, NUMBER, STRING, ARRAY, OBJECT };
+    enum Kind {
+        NUL,
+        BOOL,
+        NUMBER,
+        STRING,
+        ARRAY,
+        OBJECT
+    };
     Kind kind = NUL;
     bool boolean = false;
     std::string text;  // STRING: the bytes; NUMBER: the literal as written
@@ -41,3 +49,5 @@ std::string Float(float v);
 std::string Bool(bool v);
 
 }  // namespace json
+
+#endif

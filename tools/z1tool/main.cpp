@@ -17,8 +17,7 @@ void PrintHelp(FILE* out) {
     std::vector<Command> sorted = Registry();
     std::sort(sorted.begin(), sorted.end(),
               [](const Command& a, const Command& b) { return std::strcmp(a.name, b.name) < 0; });
-    for (const Command& c : sorted)
-        std::fprintf(out, "  %s %s\n      %s\n", c.name, c.usage, c.help);
+    for (const Command& c : sorted) std::fprintf(out, "  %s %s\n      %s\n", c.name, c.usage, c.help);
 }
 
 }  // namespace

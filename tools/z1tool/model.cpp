@@ -31,7 +31,8 @@ void DumpMaterial(std::ostringstream& o, const Z1Material& m, const std::string&
     static const char* kSlots[Z1_SLOT_COUNT] = {"texture", "opacity", "environment", "other"};
     for (int s = 0; s < Z1_SLOT_COUNT; s++)
         if (m.maps[s].present && m.maps[s].has_bitmap)
-            o << ", \"" << kSlots[s] << "\": " << Quote(s == Z1_SLOT_OTHER ? m.maps[s].bitmap_raw : m.maps[s].bitmap);
+            o << ", \"" << kSlots[s]
+              << "\": " << Quote(s == Z1_SLOT_OTHER ? m.maps[s].bitmap_raw : m.maps[s].bitmap);
     if (m.two_sided) o << ", \"two_sided\": true";
     if (m.self_illumination > 0) o << ", \"self_illumination\": " << Float(m.self_illumination);
     if (m.has_extra) o << ", \"scroll_u_ms\": " << m.scroll_u << ", \"scroll_v_ms\": " << m.scroll_v;
@@ -56,8 +57,8 @@ void DumpFrame(std::ostringstream& o, const ModelFrame* f, const std::string& in
     o << ",\n" << indent << " \"submeshes\": [";
     for (size_t i = 0; i < f->submeshes.size(); i++) {
         const Z1SubMesh* s = f->submeshes[i];
-        o << (i ? ",\n" : "\n") << indent << "  {\"vertices\": " << s->vertex_count << ", \"faces\": " << s->face_count
-          << ", \"texture\": " << Quote(s->texture_name);
+        o << (i ? ",\n" : "\n") << indent << "  {\"vertices\": " << s->vertex_count
+          << ", \"faces\": " << s->face_count << ", \"texture\": " << Quote(s->texture_name);
         if (!s->alpha_name.empty()) o << ", \"alpha\": " << Quote(s->alpha_name);
         if (!s->envmap_name.empty()) o << ", \"environment\": " << Quote(s->envmap_name);
         if (s->transparent) o << ", \"transparent\": true";
@@ -80,10 +81,10 @@ void DumpFrame(std::ostringstream& o, const ModelFrame* f, const std::string& in
 
 std::string ReadFailure(Z1ReadResult r, const std::string& path) {
     switch (r) {
-        case Z1_READ_OPEN_FAILED: return "ERROR - Could not open Z1 file " + path;
-        case Z1_READ_TEXT_FORM:
-            return "Z1 ASCII format is for debugging only. Please use a binary export for the engine.";
-        default: return "Not a valid Z1-file (" + path + ")";
+    case Z1_READ_OPEN_FAILED: return "ERROR - Could not open Z1 file " + path;
+    case Z1_READ_TEXT_FORM:
+        return "Z1 ASCII format is for debugging only. Please use a binary export for the engine.";
+    default: return "Not a valid Z1-file (" + path + ")";
     }
 }
 
@@ -104,9 +105,10 @@ int ModelInfo(const std::vector<std::string>& args) {
 
     std::ostringstream o;
     o << "{\n  \"file\": " << Quote(args[0]) << ",\n";
-    o << "  \"scene\": {\"name\": " << Quote(s.scene.file_name) << ", \"first_frame\": " << s.scene.first_frame
-      << ", \"last_frame\": " << s.scene.last_frame << ", \"frame_speed\": " << s.scene.frame_speed
-      << ", \"ticks_per_frame\": " << s.scene.ticks_per_frame << "},\n";
+    o << "  \"scene\": {\"name\": " << Quote(s.scene.file_name)
+      << ", \"first_frame\": " << s.scene.first_frame << ", \"last_frame\": " << s.scene.last_frame
+      << ", \"frame_speed\": " << s.scene.frame_speed << ", \"ticks_per_frame\": " << s.scene.ticks_per_frame
+      << "},\n";
     o << "  \"vertices\": " << s.vertex_total << ", \"faces\": " << s.face_total << ",\n";
     o << "  \"box\": [" << Vec(VECTOR{model.box[0], model.box[1], model.box[2]}) << ", "
       << Vec(VECTOR{model.box[3], model.box[4], model.box[5]}) << "],\n";
@@ -123,15 +125,18 @@ int ModelInfo(const std::vector<std::string>& args) {
     o << "  ],\n  \"lights\": [";
     for (size_t i = 0; i < s.lights.size(); i++) {
         const Z1Light& l = s.lights[i];
-        o << (i ? ",\n" : "\n") << "    {\"name\": " << Quote(l.name) << ", \"type\": "
-          << Quote(l.desc.type == LIGHT_DIRECTIONAL ? "directional" : "point") << ", \"position\": " << Vec(l.desc.position)
-          << ", \"direction\": " << Vec(l.desc.direction) << ", \"color\": " << Vec(VECTOR{l.desc.r, l.desc.g, l.desc.b})
-          << ", \"range\": " << Float(l.desc.range) << (l.animations.empty() ? "" : ", \"animated\": true") << "}";
+        o << (i ? ",\n" : "\n") << "    {\"name\": " << Quote(l.name)
+          << ", \"type\": " << Quote(l.desc.type == LIGHT_DIRECTIONAL ? "directional" : "point")
+          << ", \"position\": " << Vec(l.desc.position) << ", \"direction\": " << Vec(l.desc.direction)
+          << ", \"color\": " << Vec(VECTOR{l.desc.r, l.desc.g, l.desc.b})
+          << ", \"range\": " << Float(l.desc.range) << (l.animations.empty() ? "" : ", \"animated\": true")
+          << "}";
     }
     o << (s.lights.empty() ? "],\n" : "\n  ],\n") << "  \"cameras\": [";
     for (size_t i = 0; i < s.cameras.size(); i++) {
         const Z1Camera& c = s.cameras[i];
-        o << (i ? ",\n" : "\n") << "    {\"name\": " << Quote(c.name) << ", \"position\": " << Vec(c.position);
+        o << (i ? ",\n" : "\n") << "    {\"name\": " << Quote(c.name)
+          << ", \"position\": " << Vec(c.position);
         if (c.targeted) o << ", \"target\": " << Vec(c.target);
         if (c.has_settings) o << ", \"fov\": " << Float(c.fov);
         o << "}";
@@ -142,8 +147,9 @@ int ModelInfo(const std::vector<std::string>& args) {
           << ", \"position\": " << Vec(s.spawn_points[i].position) << "}";
     o << (s.spawn_points.empty() ? "],\n" : "\n  ],\n") << "  \"bones\": [";
     for (size_t i = 0; i < s.bones.size(); i++)
-        o << (i ? ",\n" : "\n") << "    {\"name\": " << Quote(s.bones[i].name) << ", \"parent\": " << s.bones[i].parent
-          << ", \"position\": " << Vec(s.bones[i].first) << ", \"rotation\": " << Vec(s.bones[i].second) << "}";
+        o << (i ? ",\n" : "\n") << "    {\"name\": " << Quote(s.bones[i].name)
+          << ", \"parent\": " << s.bones[i].parent << ", \"position\": " << Vec(s.bones[i].first)
+          << ", \"rotation\": " << Vec(s.bones[i].second) << "}";
     o << (s.bones.empty() ? "]\n" : "\n  ]\n") << "}\n";
     std::fputs(o.str().c_str(), stdout);
     return z1tool::kOk;
@@ -166,7 +172,8 @@ int AnmInfo(const std::vector<std::string>& args) {
         Z1ReadResult r = Z1ReadPath(args[1].c_str(), scene);
         if (r != Z1_READ_OK) return z1tool::Fail(ReadFailure(r, args[1]));
         std::vector<BipedBone> list;
-        for (const Z1Bone& b : scene.bones) list.push_back(BipedBone{b.name, b.parent, b.first, b.second, b.length});
+        for (const Z1Bone& b : scene.bones)
+            list.push_back(BipedBone{b.name, b.parent, b.first, b.second, b.length});
         Biped biped(list);
         if (!biped.LoadAnmPath(args[0].c_str())) {
             if (bones != biped.BoneCount())
@@ -175,10 +182,11 @@ int AnmInfo(const std::vector<std::string>& args) {
             return z1tool::Fail("ERROR - ANM file " + args[0] + " is too short");
         }
     }
-    std::printf("{\n  \"file\": %s,\n  \"frames\": %d,\n  \"bones\": %d,\n  \"frames_per_second\": %d,\n"
-                "  \"duration_ms\": %d,\n  \"bytes\": %ld,\n  \"extra_bytes\": %ld\n}\n",
-                Quote(args[0]).c_str(), frames, bones, Biped::kFramesPerSecond,
-                frames * (1000 / Biped::kFramesPerSecond), size, size - expected);
+    std::printf(
+        "{\n  \"file\": %s,\n  \"frames\": %d,\n  \"bones\": %d,\n  \"frames_per_second\": %d,\n"
+        "  \"duration_ms\": %d,\n  \"bytes\": %ld,\n  \"extra_bytes\": %ld\n}\n",
+        Quote(args[0]).c_str(), frames, bones, Biped::kFramesPerSecond,
+        frames * (1000 / Biped::kFramesPerSecond), size, size - expected);
     return z1tool::kOk;
 }
 
@@ -187,18 +195,23 @@ int ModelImport(const std::vector<std::string>& args) {
     std::string error;
     ImportReport report;
     if (!ImportModel(args[0], args[1], report, &error)) return z1tool::Fail(error);
-    std::printf("%s: %d objects, %d meshes, %d materials, %d textures, %d bones, %d morph targets, %d animation frames\n",
-                args[1].c_str(), report.objects, report.meshes, report.materials, report.textures, report.bones,
-                report.morph_targets, report.anm_frames);
+    std::printf(
+        "%s: %d objects, %d meshes, %d materials, %d textures, %d bones, %d morph targets, %d animation "
+        "frames\n",
+        args[1].c_str(), report.objects, report.meshes, report.materials, report.textures, report.bones,
+        report.morph_targets, report.anm_frames);
     for (const std::string& w : report.warnings) std::fprintf(stderr, "z1tool: warning: %s\n", w.c_str());
     return z1tool::kOk;
 }
 
 }  // namespace
 
-Z1TOOL_COMMAND("model info", "FILE.z1", "print a model file's frames, materials, lights, cameras, spawn points and bones as JSON",
+Z1TOOL_COMMAND("model info", "FILE.z1",
+               "print a model file's frames, materials, lights, cameras, spawn points and bones as JSON",
                ModelInfo);
-Z1TOOL_COMMAND("model import", "SOURCE OUT.z1",
-               "convert a model in any format assimp reads into a model file, textures as BMP under textures\\",
-               ModelImport);
-Z1TOOL_COMMAND("anm info", "FILE.anm [MODEL.z1]", "print an animation file's frame and bone counts as JSON", AnmInfo);
+Z1TOOL_COMMAND(
+    "model import", "SOURCE OUT.z1",
+    "convert a model in any format assimp reads into a model file, textures as BMP under textures\\",
+    ModelImport);
+Z1TOOL_COMMAND("anm info", "FILE.anm [MODEL.z1]", "print an animation file's frame and bone counts as JSON",
+               AnmInfo);

@@ -195,7 +195,8 @@ VECTOR Direction(const MATRIX& m, const VECTOR& v) {
 VECTOR EulerOf(const MATRIX& in) {
     MATRIX m = in;
     for (int r = 0; r < 3; r++) {
-        float len = std::sqrt(m[r * 4] * m[r * 4] + m[r * 4 + 1] * m[r * 4 + 1] + m[r * 4 + 2] * m[r * 4 + 2]);
+        float len =
+            std::sqrt(m[r * 4] * m[r * 4] + m[r * 4 + 1] * m[r * 4 + 1] + m[r * 4 + 2] * m[r * 4 + 2]);
         if (len > 0)
             for (int c = 0; c < 3; c++) m[r * 4 + c] /= len;
     }
@@ -290,7 +291,8 @@ bool Importer::Texture(const aiMaterial* m, Z1Material& zm) {
         bool ok = false;
         if (const aiTexture* emb = sc->GetEmbeddedTexture(p.c_str())) {
             if (emb->mHeight == 0) {
-                ok = Decode(reinterpret_cast<const unsigned char*>(emb->pcData), static_cast<int>(emb->mWidth), img);
+                ok = Decode(reinterpret_cast<const unsigned char*>(emb->pcData),
+                            static_cast<int>(emb->mWidth), img);
             } else if (emb->mWidth > 0 && emb->mWidth < 32768 && emb->mHeight < 32768) {
                 img.w = static_cast<int>(emb->mWidth);
                 img.h = static_cast<int>(emb->mHeight);
@@ -391,7 +393,8 @@ void Importer::Material(const aiMaterial* m, int index, Z1Material& zm) {
     Texture(m, zm);
 }
 
-void Importer::Node(const aiNode* node, const std::string& parent, const aiMatrix4x4& parentGlobal, Z1Scene& z) {
+void Importer::Node(const aiNode* node, const std::string& parent, const aiMatrix4x4& parentGlobal,
+                    Z1Scene& z) {
     aiMatrix4x4 global = parentGlobal * node->mTransformation;
     MATRIX g = Convert(global);
     Z1GeomObject o;
@@ -412,7 +415,8 @@ void Importer::Node(const aiNode* node, const std::string& parent, const aiMatri
             am->mNumVertices > 65535)
             continue;
         Z1Mesh mesh;
-        mesh.submaterial = static_cast<int16_t>(am->mMaterialIndex < sc->mNumMaterials ? am->mMaterialIndex : 0);
+        mesh.submaterial =
+            static_cast<int16_t>(am->mMaterialIndex < sc->mNumMaterials ? am->mMaterialIndex : 0);
         mesh.vertices.resize(am->mNumVertices);
         for (unsigned v = 0; v < am->mNumVertices; v++) {
             VERTEX& out = mesh.vertices[v];
@@ -434,8 +438,10 @@ void Importer::Node(const aiNode* node, const std::string& parent, const aiMatri
                 o.box_max = o.box_min;
                 any = true;
             }
-            o.box_min = VECTOR{std::min(o.box_min.x, p.x), std::min(o.box_min.y, p.y), std::min(o.box_min.z, p.z)};
-            o.box_max = VECTOR{std::max(o.box_max.x, p.x), std::max(o.box_max.y, p.y), std::max(o.box_max.z, p.z)};
+            o.box_min =
+                VECTOR{std::min(o.box_min.x, p.x), std::min(o.box_min.y, p.y), std::min(o.box_min.z, p.z)};
+            o.box_max =
+                VECTOR{std::max(o.box_max.x, p.x), std::max(o.box_max.y, p.y), std::max(o.box_max.z, p.z)};
         }
         for (unsigned f = 0; f < am->mNumFaces; f++) {
             const aiFace& face = am->mFaces[f];
@@ -467,7 +473,8 @@ void Importer::Node(const aiNode* node, const std::string& parent, const aiMatri
                     }
                 }
             }
-            if (std::all_of(mesh.bones.begin(), mesh.bones.end(), [](int16_t b) { return b == -1; })) mesh.bones.clear();
+            if (std::all_of(mesh.bones.begin(), mesh.bones.end(), [](int16_t b) { return b == -1; }))
+                mesh.bones.clear();
         }
         for (unsigned a = 0; a < am->mNumAnimMeshes && a < 10; a++) {
             const aiAnimMesh* anim = am->mAnimMeshes[a];
@@ -486,7 +493,8 @@ void Importer::Node(const aiNode* node, const std::string& parent, const aiMatri
                 }
                 target.entries.push_back(Z1MorphEntry{static_cast<int16_t>(v), d});
             }
-            if (dropped) report.warnings.push_back("morph target entries past vertex 32767 dropped in " + o.name);
+            if (dropped)
+                report.warnings.push_back("morph target entries past vertex 32767 dropped in " + o.name);
             mesh.morph_targets.push_back(target);
             report.morph_targets++;
         }
@@ -507,7 +515,8 @@ void Importer::Node(const aiNode* node, const std::string& parent, const aiMatri
 void Importer::Bones(Z1Scene& z) {
     std::set<std::string> names;
     for (unsigned i = 0; i < sc->mNumMeshes; i++)
-        for (unsigned b = 0; b < sc->mMeshes[i]->mNumBones; b++) names.insert(sc->mMeshes[i]->mBones[b]->mName.C_Str());
+        for (unsigned b = 0; b < sc->mMeshes[i]->mNumBones; b++)
+            names.insert(sc->mMeshes[i]->mBones[b]->mName.C_Str());
     if (names.empty() || !sc->mRootNode) return;
     // Parents before children: the order of a walk through the node tree.
     struct Walk {
@@ -538,7 +547,8 @@ void Importer::Bones(Z1Scene& z) {
                 const aiMesh* m = sc->mMeshes[n->mMeshes[i]];
                 for (unsigned b = 0; b < m->mNumBones; b++) {
                     aiMatrix4x4 offset = m->mBones[b]->mOffsetMatrix;
-                    if (!bind.count(m->mBones[b]->mName.C_Str())) bind[m->mBones[b]->mName.C_Str()] = g * offset.Inverse();
+                    if (!bind.count(m->mBones[b]->mName.C_Str()))
+                        bind[m->mBones[b]->mName.C_Str()] = g * offset.Inverse();
                 }
             }
             for (unsigned i = 0; i < n->mNumChildren; i++) Go(n->mChildren[i], g);
@@ -699,7 +709,8 @@ bool Importer::WriteAnimation(const std::string& path, int& frames) {
     double tps = 25.0, duration = 0.0;
     if (sc->mNumAnimations > 0 && sc->mAnimations[0]) {
         const aiAnimation* a = sc->mAnimations[0];
-        for (unsigned i = 0; i < a->mNumChannels; i++) channels[a->mChannels[i]->mNodeName.C_Str()] = a->mChannels[i];
+        for (unsigned i = 0; i < a->mNumChannels; i++)
+            channels[a->mChannels[i]->mNodeName.C_Str()] = a->mChannels[i];
         tps = a->mTicksPerSecond > 0 ? a->mTicksPerSecond : 25.0;
         duration = a->mDuration > 0 ? a->mDuration : 0.0;
     }
@@ -710,7 +721,8 @@ bool Importer::WriteAnimation(const std::string& path, int& frames) {
     frames = std::max(1, std::min(frames, 25 * 120));
     DataFile f;
     if (!MakeDirs(DirOf(path)) || !f.Open(path.c_str(), true)) return false;
-    bool ok = f.WriteShort(static_cast<int16_t>(frames)) && f.WriteShort(static_cast<int16_t>(bone_nodes.size()));
+    bool ok =
+        f.WriteShort(static_cast<int16_t>(frames)) && f.WriteShort(static_cast<int16_t>(bone_nodes.size()));
     std::vector<aiMatrix4x4> globals(bone_nodes.size());
     for (int fr = 0; fr < frames && ok; fr++) {
         if (channels.empty()) {
@@ -798,7 +810,8 @@ bool Import(const std::string& source, const std::string& out, ImportReport& rep
 
 }  // namespace
 
-bool ImportModel(const std::string& source, const std::string& out, ImportReport& report, std::string* error) {
+bool ImportModel(const std::string& source, const std::string& out, ImportReport& report,
+                 std::string* error) {
     BoundMemory();
     try {
         return Import(source, out, report, error);
@@ -817,9 +830,9 @@ bool Import(const std::string& source, const std::string& out, ImportReport& rep
     importer.SetPropertyInteger(AI_CONFIG_PP_SLM_VERTEX_LIMIT, 65535);
     importer.SetPropertyInteger(AI_CONFIG_PP_SLM_TRIANGLE_LIMIT, 65535);
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
-    const unsigned flags = aiProcess_Triangulate | aiProcess_JoinIdenticalVertices | aiProcess_GenSmoothNormals |
-                           aiProcess_SortByPType | aiProcess_SplitLargeMeshes | aiProcess_FlipUVs |
-                           aiProcess_ValidateDataStructure | aiProcess_LimitBoneWeights;
+    const unsigned flags = aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
+                           aiProcess_GenSmoothNormals | aiProcess_SortByPType | aiProcess_SplitLargeMeshes |
+                           aiProcess_FlipUVs | aiProcess_ValidateDataStructure | aiProcess_LimitBoneWeights;
     const aiScene* scene = importer.ReadFile(source.c_str(), flags);
     if (!scene) {
         std::string why = importer.GetErrorString();

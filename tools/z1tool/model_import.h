@@ -1,6 +1,7 @@
 // Converts a model in any format assimp reads into the engine's model file,
 // with its textures as bitmaps under the game folder's textures\.
-#pragma once
+#ifndef ZENDAR_TOOLS_Z1TOOL_MODEL_IMPORT_H
+#define ZENDAR_TOOLS_Z1TOOL_MODEL_IMPORT_H
 
 #include <string>
 #include <vector>
@@ -19,3 +20,5 @@ struct ImportReport {
 // out: the model file to write; the game folder is the folder above it when
 // that one is called z1, else its own folder. False with a one-line message.
 bool ImportModel(const std::string& source, const std::string& out, ImportReport& report, std::string* error);
+
+#endif

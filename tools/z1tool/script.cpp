@@ -125,7 +125,8 @@ public:
 void PrintFinished(const ScriptInstance* in, void*) {
     g_echo->Drain();
     if (in->top >= 0 && in->top < kScriptStackSlots)
-        std::printf("finished %s top=%d\n", in->program->name.c_str(), static_cast<int32_t>(in->stack[in->top].w[0]));
+        std::printf("finished %s top=%d\n", in->program->name.c_str(),
+                    static_cast<int32_t>(in->stack[in->top].w[0]));
     else
         std::printf("finished %s top=none\n", in->program->name.c_str());
 }
@@ -177,10 +178,14 @@ int RunRun(const std::vector<std::string>& args) {
             if (colon == std::string::npos) return z1tool::Usage(usage);
             std::string type = v.substr(0, colon);
             Action act;
-            if (type == "click" || type == "2") act.trigger = kTriggerClick;
-            else if (type == "collision" || type == "3") act.trigger = kTriggerCollision;
-            else if (type == "pickup" || type == "4") act.trigger = kTriggerPickup;
-            else return z1tool::Fail("unknown trigger type '" + type + "' (click, collision or pickup)");
+            if (type == "click" || type == "2")
+                act.trigger = kTriggerClick;
+            else if (type == "collision" || type == "3")
+                act.trigger = kTriggerCollision;
+            else if (type == "pickup" || type == "4")
+                act.trigger = kTriggerPickup;
+            else
+                return z1tool::Fail("unknown trigger type '" + type + "' (click, collision or pickup)");
             if (!ParseTarget(v.substr(colon + 1), &act)) return z1tool::Usage(usage);
             actions.push_back(act);
         } else if (a == "--frames" && has_value) {
@@ -194,8 +199,10 @@ int RunRun(const std::vector<std::string>& args) {
         }
     }
     if (file.empty()) return z1tool::Usage(usage);
-    if (std::FILE* probe = std::fopen(file.c_str(), "rb")) std::fclose(probe);
-    else return z1tool::Fail("cannot open " + file);
+    if (std::FILE* probe = std::fopen(file.c_str(), "rb"))
+        std::fclose(probe);
+    else
+        return z1tool::Fail("cannot open " + file);
 
     Settings settings;
     Settings* old_settings = g_settings;
@@ -223,8 +230,10 @@ int RunRun(const std::vector<std::string>& args) {
             clock.ms = static_cast<uint32_t>(pass * ms_per_frame);
             for (const Action& act : actions) {
                 if (act.pass != pass) continue;
-                if (act.trigger < 0) scripts.StartByName(act.name.c_str());
-                else scripts.FireTrigger(act.name.c_str(), act.trigger);
+                if (act.trigger < 0)
+                    scripts.StartByName(act.name.c_str());
+                else
+                    scripts.FireTrigger(act.name.c_str(), act.trigger);
                 echo.Drain();
             }
             scripts.RunScheduler();
@@ -243,5 +252,6 @@ int RunRun(const std::vector<std::string>& args) {
 
 Z1TOOL_COMMAND("script asm", "SRC OUT", "assemble script assembly text into a compiled script file", RunAsm);
 Z1TOOL_COMMAND("script disasm", "FILE", "print a compiled script file as assembly text", RunDisasm);
-Z1TOOL_COMMAND("script run", "FILE [--start NAME[@PASS]]... [--fire TYPE:NAME[@PASS]]... [--frames N] [--ms-per-frame N]",
+Z1TOOL_COMMAND("script run",
+               "FILE [--start NAME[@PASS]]... [--fire TYPE:NAME[@PASS]]... [--frames N] [--ms-per-frame N]",
                "load a compiled script file and run scheduler passes on a virtual clock", RunRun);

@@ -63,7 +63,8 @@ int RunCollide(const std::vector<std::string>& args) {
     int frames = 1;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--frames") {
-            if (i + 1 >= args.size() || !ParseInt(args[i + 1], 0, 1000000, frames)) return z1tool::Usage(name);
+            if (i + 1 >= args.size() || !ParseInt(args[i + 1], 0, 1000000, frames))
+                return z1tool::Usage(name);
             ++i;
         } else {
             words.push_back(args[i]);
@@ -123,7 +124,8 @@ int RunSky(const std::vector<std::string>& args) {
     const char* name = "sky";
     if (args.size() != 3) return z1tool::Usage(name);
     int time, weather;
-    if (!ParseInt(args[1], -1000000000L, 1000000000L, time) || !ParseInt(args[2], -1000000000L, 1000000000L, weather))
+    if (!ParseInt(args[1], -1000000000L, 1000000000L, time) ||
+        !ParseInt(args[2], -1000000000L, 1000000000L, weather))
         return z1tool::Usage(name);
     ToolSettings settings;
     Sky sky;
@@ -131,19 +133,22 @@ int RunSky(const std::vector<std::string>& args) {
     if (!file.Open(args[0].c_str())) return z1tool::Fail("cannot open " + args[0]);
     sky.Parse(file);
     SkyColors c = sky.ColorsAt(time, weather);
-    std::printf("{\"background\": %s, \"fog\": %s, \"ambient\": %s, \"layer\": %s, \"sun\": %s, \"sunlight\": %s, "
-                "\"sun_direction\": %s, \"moon_direction\": %s}\n",
-                Triple(c.background).c_str(), Triple(c.fog).c_str(), Triple(c.ambient).c_str(),
-                Triple(c.layer).c_str(), Triple(c.sun).c_str(), Triple(c.sunlight).c_str(),
-                Triple(Sky::SunDirection(time)).c_str(), Triple(Sky::MoonDirection(time)).c_str());
+    std::printf(
+        "{\"background\": %s, \"fog\": %s, \"ambient\": %s, \"layer\": %s, \"sun\": %s, \"sunlight\": %s, "
+        "\"sun_direction\": %s, \"moon_direction\": %s}\n",
+        Triple(c.background).c_str(), Triple(c.fog).c_str(), Triple(c.ambient).c_str(),
+        Triple(c.layer).c_str(), Triple(c.sun).c_str(), Triple(c.sunlight).c_str(),
+        Triple(Sky::SunDirection(time)).c_str(), Triple(Sky::MoonDirection(time)).c_str());
     return z1tool::kOk;
 }
 
 }  // namespace
 
-Z1TOOL_COMMAND("collide", "MODEL.z1 X Y Z DX DY DZ [--frames N]",
-               "move a body by (DX, DY, DZ) per frame against the model placed at the origin; prints x y z per frame",
-               RunCollide);
-Z1TOOL_COMMAND("sky", "DAYCYCLE.ini TIME WEATHER",
-               "print the sky colours (0-255) and the sun and moon directions at a time of day and weather as JSON",
-               RunSky);
+Z1TOOL_COMMAND(
+    "collide", "MODEL.z1 X Y Z DX DY DZ [--frames N]",
+    "move a body by (DX, DY, DZ) per frame against the model placed at the origin; prints x y z per frame",
+    RunCollide);
+Z1TOOL_COMMAND(
+    "sky", "DAYCYCLE.ini TIME WEATHER",
+    "print the sky colours (0-255) and the sun and moon directions at a time of day and weather as JSON",
+    RunSky);

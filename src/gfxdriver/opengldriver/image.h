@@ -5,7 +5,8 @@
 // After a successful load the pixels are top-down and tightly packed:
 //   24: blue, green, red              32: blue, green, red, 0
 //   15: 16-bit word 0RRRRRGGGGGBBBBB  16: 16-bit word RRRRRGGGGGGBBBBB
-#pragma once
+#ifndef ZENDAR_GFXDRIVER_OPENGLDRIVER_IMAGE_H
+#define ZENDAR_GFXDRIVER_OPENGLDRIVER_IMAGE_H
 
 #include <cstdint>
 #include <vector>
@@ -16,26 +17,26 @@
 #endif
 
 class Image {
- public:
-  Image() = default;
-  ~Image();
-  Image(const Image&) = delete;
-  Image& operator=(const Image&) = delete;
+public:
+    Image() = default;
+    ~Image();
+    Image(const Image&) = delete;
+    Image& operator=(const Image&) = delete;
 
-  // Frees the pixels and the error text and zeroes every field.
-  void Clear();
-  // Frees only the pixels (the image becomes invalid, the error text stays).
-  void FreePixels();
-  // Stores an owned copy of the message and marks the image invalid.
-  void SetError(const char* message);
+    // Frees the pixels and the error text and zeroes every field.
+    void Clear();
+    // Frees only the pixels (the image becomes invalid, the error text stays).
+    void FreePixels();
+    // Stores an owned copy of the message and marks the image invalid.
+    void SetError(const char* message);
 
-  int32_t width = 0;
-  int32_t height = 0;
-  int32_t bpp = 0;          // 8 or 24 while reading; 15, 16, 24 or 32 after a load
-  int32_t size = 0;         // bytes of pixel data
-  uint8_t* data = nullptr;  // new[]'d, owned
-  uint8_t valid = 0;        // 1 after a successful load
-  char* error = nullptr;    // new[]'d copy of the last failure's message, or null
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t bpp = 0;          // 8 or 24 while reading; 15, 16, 24 or 32 after a load
+    int32_t size = 0;         // bytes of pixel data
+    uint8_t* data = nullptr;  // new[]'d, owned
+    uint8_t valid = 0;        // 1 after a successful load
+    char* error = nullptr;    // new[]'d copy of the last failure's message, or null
 };
 
 // Fills the image from a bitmap file converted to depth (15, 16, 24 or 32).
@@ -45,14 +46,14 @@ bool LoadImage(Image* image, const char* fileName, int depth);
 
 // What the headers of a bitmap file say, as the reader checks them.
 struct BitmapInfo {
-  int32_t width = 0;
-  int32_t height = 0;
-  int32_t bit_count = 0;
-  uint32_t compression = 0;
-  uint32_t colors_used = 0;  // 0 means 256 for 8-bit files
-  uint32_t data_offset = 0;
-  uint32_t file_size = 0;
-  uint32_t image_size = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t bit_count = 0;
+    uint32_t compression = 0;
+    uint32_t colors_used = 0;  // 0 means 256 for 8-bit files
+    uint32_t data_offset = 0;
+    uint32_t file_size = 0;
+    uint32_t image_size = 0;
 };
 
 // Reads and checks the two headers. Returns null when they are usable (the
@@ -87,9 +88,9 @@ bool WriteBitmap(const Image& image, const char* fileName);
 
 // One level of a mipmap chain: tightly packed pixels of the source's format.
 struct MipLevel {
-  int32_t width = 0;
-  int32_t height = 0;
-  std::vector<uint8_t> pixels;
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> pixels;
 };
 
 // The full chain of a valid 24- or 32-bit image, as a mipmapping upload
@@ -98,3 +99,5 @@ struct MipLevel {
 // (never below 1) averaging 2x2 (or 2x1) blocks, down to 1 x 1. Returns false
 // for 15/16-bit or invalid images.
 bool BuildMipmapChain(const Image& image, std::vector<MipLevel>* levels);
+
+#endif

@@ -17,12 +17,11 @@ namespace {
 const int kMaxGLLights = 8;
 
 void Identity(MATRIX* m) {
-  for (int i = 0; i < 16; ++i) m->m[i] = (i % 5 == 0) ? 1.0f : 0.0f;
+    for (int i = 0; i < 16; ++i) m->m[i] = (i % 5 == 0) ? 1.0f : 0.0f;
 }
 
 inline void Color(PackedColor c) {
-  glColor4f(ColorRed(c) / 255.0f, ColorGreen(c) / 255.0f, ColorBlue(c) / 255.0f,
-            ColorAlpha(c) / 255.0f);
+    glColor4f(ColorRed(c) / 255.0f, ColorGreen(c) / 255.0f, ColorBlue(c) / 255.0f, ColorAlpha(c) / 255.0f);
 }
 
 inline bool Empty(const void* v, int count) { return v == nullptr || count <= 0; }
@@ -30,61 +29,61 @@ inline bool Empty(const void* v, int count) { return v == nullptr || count <= 0;
 }  // namespace
 
 OpenGLDriver::OpenGLDriver() {
-  std::memset(projection.m, 0, sizeof(projection.m));
-  Identity(&world);
-  Identity(&view);
+    std::memset(projection.m, 0, sizeof(projection.m));
+    Identity(&world);
+    Identity(&view);
 }
 
 OpenGLDriver::~OpenGLDriver() {}
 
 void OpenGLDriver::CheckError(const char* where) {
-  GLenum error = glGetError();
-  if (error != GL_NO_ERROR) {
-    const GLubyte* text = gluErrorString(error);
-    LogLine("OpenGL Error in %s: %s", where,
-            text ? reinterpret_cast<const char*>(text) : "unknown error");
-  }
+    GLenum error = glGetError();
+    if (error != GL_NO_ERROR) {
+        const GLubyte* text = gluErrorString(error);
+        LogLine("OpenGL Error in %s: %s", where,
+                text ? reinterpret_cast<const char*>(text) : "unknown error");
+    }
 }
 
 void OpenGLDriver::InitState(int w, int h) {
-  if (h == 0) h = 1;
-  width = w;
-  height = h;
-  glViewport(0, 0, w, h);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  const GLubyte* version = glGetString(GL_VERSION);
-  LogLine("OpenGL version %s", version ? reinterpret_cast<const char*>(version) : "");
-  CheckError("resize()");
+    if (h == 0) h = 1;
+    width = w;
+    height = h;
+    glViewport(0, 0, w, h);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    const GLubyte* version = glGetString(GL_VERSION);
+    LogLine("OpenGL version %s", version ? reinterpret_cast<const char*>(version) : "");
+    CheckError("resize()");
 
-  glFogi(GL_FOG_MODE, GL_LINEAR);
-  // The engine's front faces are clockwise, as in Direct3D.
-  glFrontFace(GL_CW);
-  glCullFace(GL_BACK);
-  glEnable(GL_CULL_FACE);
-  glShadeModel(GL_SMOOTH);
-  glEnable(GL_DEPTH_TEST);
-  glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
-  glHint(GL_FOG_HINT, GL_NICEST);
-  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-  GLint maxLights = 0;
-  glGetIntegerv(GL_MAX_LIGHTS, &maxLights);
-  LogLine("Lights supported: %i", static_cast<int>(maxLights));
-  glEnable(GL_NORMALIZE);
+    glFogi(GL_FOG_MODE, GL_LINEAR);
+    // The engine's front faces are clockwise, as in Direct3D.
+    glFrontFace(GL_CW);
+    glCullFace(GL_BACK);
+    glEnable(GL_CULL_FACE);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_DEPTH_TEST);
+    glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
+    glHint(GL_FOG_HINT, GL_NICEST);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    GLint maxLights = 0;
+    glGetIntegerv(GL_MAX_LIGHTS, &maxLights);
+    LogLine("Lights supported: %i", static_cast<int>(maxLights));
+    glEnable(GL_NORMALIZE);
 
-  // Preset the cache to the opposite values so that every setter reaches OpenGL.
-  lighting = 0;
-  alpha_blending = 1;
-  zbuffer_mode = 1;
-  wrap_u = 0;
-  wrap_v = 0;
-  SetLighting(true);
-  SetAlphaBlending(false);
-  SetZBufferMode(ZBUFFER_ON);
-  SetTextureWrapU(true);
-  SetTextureWrapV(true);
+    // Preset the cache to the opposite values so that every setter reaches OpenGL.
+    lighting = 0;
+    alpha_blending = 1;
+    zbuffer_mode = 1;
+    wrap_u = 0;
+    wrap_v = 0;
+    SetLighting(true);
+    SetAlphaBlending(false);
+    SetZBufferMode(ZBUFFER_ON);
+    SetTextureWrapU(true);
+    SetTextureWrapV(true);
 }
 
 // ---------------------------------------------------------------------------
@@ -102,30 +101,30 @@ void OpenGLDriver::Pause(bool) {}
 // Frame.
 
 bool OpenGLDriver::BeginScene() {
-  ++frames;
-  faces = 0;
-  vertices = 0;
-  return true;
+    ++frames;
+    faces = 0;
+    vertices = 0;
+    return true;
 }
 
 void OpenGLDriver::Clear(PackedColor color) {
-  // Errors left by the last operation of the previous frame show up here.
-  CheckError("first in Clear");
-  glClearColor(ColorRed(color) / 255.0f, ColorGreen(color) / 255.0f, ColorBlue(color) / 255.0f,
-               ColorAlpha(color) / 255.0f);
-  glClearDepth(1.0);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  CheckError("Clear");
+    // Errors left by the last operation of the previous frame show up here.
+    CheckError("first in Clear");
+    glClearColor(ColorRed(color) / 255.0f, ColorGreen(color) / 255.0f, ColorBlue(color) / 255.0f,
+                 ColorAlpha(color) / 255.0f);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    CheckError("Clear");
 }
 
 bool OpenGLDriver::EndScene() {
-  CheckError("EndScene");
-  return true;
+    CheckError("EndScene");
+    return true;
 }
 
 void OpenGLDriver::Count(int vertexCount, int faceCount) {
-  vertices += vertexCount;
-  faces += faceCount;
+    vertices += vertexCount;
+    faces += faceCount;
 }
 
 // ---------------------------------------------------------------------------
@@ -134,216 +133,215 @@ void OpenGLDriver::Count(int vertexCount, int faceCount) {
 namespace {
 
 void EmitVertices(GLenum mode, const VERTEX* v, int count) {
-  glBegin(mode);
-  for (int i = 0; i < count; ++i) {
-    glTexCoord2f(v[i].tu, v[i].tv);
-    glNormal3f(v[i].nx, v[i].ny, v[i].nz);
-    glVertex3f(v[i].x, v[i].y, v[i].z);
-  }
-  glEnd();
+    glBegin(mode);
+    for (int i = 0; i < count; ++i) {
+        glTexCoord2f(v[i].tu, v[i].tv);
+        glNormal3f(v[i].nx, v[i].ny, v[i].nz);
+        glVertex3f(v[i].x, v[i].y, v[i].z);
+    }
+    glEnd();
 }
 
 void EmitVertices(GLenum mode, const LVERTEX* v, int count) {
-  glBegin(mode);
-  for (int i = 0; i < count; ++i) {
-    glTexCoord2f(v[i].tu, v[i].tv);
-    Color(v[i].color);
-    glVertex3f(v[i].x, v[i].y, v[i].z);
-  }
-  glEnd();
+    glBegin(mode);
+    for (int i = 0; i < count; ++i) {
+        glTexCoord2f(v[i].tu, v[i].tv);
+        Color(v[i].color);
+        glVertex3f(v[i].x, v[i].y, v[i].z);
+    }
+    glEnd();
 }
 
 void EmitVertices(GLenum mode, const TLVERTEX* v, int count, float top) {
-  glBegin(mode);
-  for (int i = 0; i < count; ++i) {
-    glTexCoord2f(v[i].tu, v[i].tv);
-    Color(v[i].color);
-    glVertex2f(v[i].sx, top - v[i].sy);
-  }
-  glEnd();
+    glBegin(mode);
+    for (int i = 0; i < count; ++i) {
+        glTexCoord2f(v[i].tu, v[i].tv);
+        Color(v[i].color);
+        glVertex2f(v[i].sx, top - v[i].sy);
+    }
+    glEnd();
 }
 
 // Indices that point past the vertex array are skipped together with the
 // rest of their triangle, so a damaged mesh cannot read outside the array.
 template <class V, class Emit>
 void EmitIndexed(const V* v, int vertexCount, const uint16_t* indices, int indexCount, Emit emit) {
-  glBegin(GL_TRIANGLES);
-  for (int i = 0; i + 2 < indexCount; i += 3) {
-    if (indices[i] >= vertexCount || indices[i + 1] >= vertexCount ||
-        indices[i + 2] >= vertexCount)
-      continue;
-    emit(v[indices[i]]);
-    emit(v[indices[i + 1]]);
-    emit(v[indices[i + 2]]);
-  }
-  glEnd();
+    glBegin(GL_TRIANGLES);
+    for (int i = 0; i + 2 < indexCount; i += 3) {
+        if (indices[i] >= vertexCount || indices[i + 1] >= vertexCount || indices[i + 2] >= vertexCount)
+            continue;
+        emit(v[indices[i]]);
+        emit(v[indices[i + 1]]);
+        emit(v[indices[i + 2]]);
+    }
+    glEnd();
 }
 
 // True when every index of the complete triangles names a vertex of the array.
 bool IndicesInRange(const uint16_t* indices, int indexCount, int vertexCount) {
-  const int n = indexCount - indexCount % 3;
-  // A running maximum without early exit: the compiler vectorises it.
-  uint16_t highest = 0;
-  for (int i = 0; i < n; ++i) highest = indices[i] > highest ? indices[i] : highest;
-  return highest < vertexCount;
+    const int n = indexCount - indexCount % 3;
+    // A running maximum without early exit: the compiler vectorises it.
+    uint16_t highest = 0;
+    for (int i = 0; i < n; ++i) highest = indices[i] > highest ? indices[i] : highest;
+    return highest < vertexCount;
 }
 
 }  // namespace
 
-void OpenGLDriver::DrawArrays(unsigned int mode, const VERTEX* v, int count,
-                              const uint16_t* indices, int indexCount) {
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_NORMAL_ARRAY);
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  glVertexPointer(3, GL_FLOAT, sizeof(VERTEX), &v->x);
-  glNormalPointer(GL_FLOAT, sizeof(VERTEX), &v->nx);
-  glTexCoordPointer(2, GL_FLOAT, sizeof(VERTEX), &v->tu);
-  if (indices)
-    glDrawElements(GL_TRIANGLES, indexCount - indexCount % 3, GL_UNSIGNED_SHORT, indices);
-  else
-    glDrawArrays(mode, 0, count);
-  glDisableClientState(GL_VERTEX_ARRAY);
-  glDisableClientState(GL_NORMAL_ARRAY);
-  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+void OpenGLDriver::DrawArrays(unsigned int mode, const VERTEX* v, int count, const uint16_t* indices,
+                              int indexCount) {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_FLOAT, sizeof(VERTEX), &v->x);
+    glNormalPointer(GL_FLOAT, sizeof(VERTEX), &v->nx);
+    glTexCoordPointer(2, GL_FLOAT, sizeof(VERTEX), &v->tu);
+    if (indices)
+        glDrawElements(GL_TRIANGLES, indexCount - indexCount % 3, GL_UNSIGNED_SHORT, indices);
+    else
+        glDrawArrays(mode, 0, count);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
 }
 
-void OpenGLDriver::DrawArrays(unsigned int mode, const LVERTEX* v, int count,
-                              const uint16_t* indices, int indexCount) {
-  // Packed ARGB is blue, green, red, alpha in memory; OpenGL 1.1 wants red first.
-  if (colors.array_size < count) colors.Reserve(count);
-  colors.size = count;
-  uint8_t* rgba = reinterpret_cast<uint8_t*>(colors.element);
-  for (int i = 0; i < count; ++i) {
-    const PackedColor c = v[i].color;
-    rgba[i * 4 + 0] = static_cast<uint8_t>(ColorRed(c));
-    rgba[i * 4 + 1] = static_cast<uint8_t>(ColorGreen(c));
-    rgba[i * 4 + 2] = static_cast<uint8_t>(ColorBlue(c));
-    rgba[i * 4 + 3] = static_cast<uint8_t>(ColorAlpha(c));
-  }
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_COLOR_ARRAY);
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  glVertexPointer(3, GL_FLOAT, sizeof(LVERTEX), &v->x);
-  glColorPointer(4, GL_UNSIGNED_BYTE, 0, rgba);
-  glTexCoordPointer(2, GL_FLOAT, sizeof(LVERTEX), &v->tu);
-  if (indices)
-    glDrawElements(GL_TRIANGLES, indexCount - indexCount % 3, GL_UNSIGNED_SHORT, indices);
-  else
-    glDrawArrays(mode, 0, count);
-  glDisableClientState(GL_VERTEX_ARRAY);
-  glDisableClientState(GL_COLOR_ARRAY);
-  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-  // Immediate mode leaves the last vertex's colour current; keep it so.
-  Color(v[indices ? indices[indexCount - indexCount % 3 - 1] : count - 1].color);
+void OpenGLDriver::DrawArrays(unsigned int mode, const LVERTEX* v, int count, const uint16_t* indices,
+                              int indexCount) {
+    // Packed ARGB is blue, green, red, alpha in memory; OpenGL 1.1 wants red first.
+    if (colors.array_size < count) colors.Reserve(count);
+    colors.size = count;
+    uint8_t* rgba = reinterpret_cast<uint8_t*>(colors.element);
+    for (int i = 0; i < count; ++i) {
+        const PackedColor c = v[i].color;
+        rgba[i * 4 + 0] = static_cast<uint8_t>(ColorRed(c));
+        rgba[i * 4 + 1] = static_cast<uint8_t>(ColorGreen(c));
+        rgba[i * 4 + 2] = static_cast<uint8_t>(ColorBlue(c));
+        rgba[i * 4 + 3] = static_cast<uint8_t>(ColorAlpha(c));
+    }
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_FLOAT, sizeof(LVERTEX), &v->x);
+    glColorPointer(4, GL_UNSIGNED_BYTE, 0, rgba);
+    glTexCoordPointer(2, GL_FLOAT, sizeof(LVERTEX), &v->tu);
+    if (indices)
+        glDrawElements(GL_TRIANGLES, indexCount - indexCount % 3, GL_UNSIGNED_SHORT, indices);
+    else
+        glDrawArrays(mode, 0, count);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    // Immediate mode leaves the last vertex's colour current; keep it so.
+    Color(v[indices ? indices[indexCount - indexCount % 3 - 1] : count - 1].color);
 }
 
 bool OpenGLDriver::DrawStrip(const VERTEX* v, int count) {
-  if (Empty(v, count)) return true;
-  if (use_vertex_arrays)
-    DrawArrays(GL_TRIANGLE_STRIP, v, count, nullptr, 0);
-  else
-    EmitVertices(GL_TRIANGLE_STRIP, v, count);
-  Count(count, count / 3);
-  CheckError("drawVERTICES");
-  return true;
+    if (Empty(v, count)) return true;
+    if (use_vertex_arrays)
+        DrawArrays(GL_TRIANGLE_STRIP, v, count, nullptr, 0);
+    else
+        EmitVertices(GL_TRIANGLE_STRIP, v, count);
+    Count(count, count / 3);
+    CheckError("drawVERTICES");
+    return true;
 }
 
 bool OpenGLDriver::DrawList(const VERTEX* v, int count) {
-  if (Empty(v, count)) return true;
-  if (use_vertex_arrays)
-    DrawArrays(GL_TRIANGLES, v, count, nullptr, 0);
-  else
-    EmitVertices(GL_TRIANGLES, v, count);
-  Count(count, count / 3);
-  CheckError("drawVERTICES");
-  return true;
+    if (Empty(v, count)) return true;
+    if (use_vertex_arrays)
+        DrawArrays(GL_TRIANGLES, v, count, nullptr, 0);
+    else
+        EmitVertices(GL_TRIANGLES, v, count);
+    Count(count, count / 3);
+    CheckError("drawVERTICES");
+    return true;
 }
 
 bool OpenGLDriver::DrawLines(const VERTEX* v, int count) {
-  if (Empty(v, count)) return true;
-  if (use_vertex_arrays)
-    DrawArrays(GL_LINES, v, count, nullptr, 0);
-  else
-    EmitVertices(GL_LINES, v, count);
-  Count(count, 0);
-  CheckError("drawVERTICES");
-  return true;
+    if (Empty(v, count)) return true;
+    if (use_vertex_arrays)
+        DrawArrays(GL_LINES, v, count, nullptr, 0);
+    else
+        EmitVertices(GL_LINES, v, count);
+    Count(count, 0);
+    CheckError("drawVERTICES");
+    return true;
 }
 
 bool OpenGLDriver::DrawIndexedList(const VERTEX* v, int vertexCount, const uint16_t* indices,
                                    int indexCount) {
-  if (Empty(v, vertexCount) || Empty(indices, indexCount)) return true;
-  if (use_vertex_arrays && indexCount >= 3 && IndicesInRange(indices, indexCount, vertexCount)) {
-    DrawArrays(GL_TRIANGLES, v, vertexCount, indices, indexCount);
-  } else {
-    EmitIndexed(v, vertexCount, indices, indexCount, [](const VERTEX& p) {
-      glTexCoord2f(p.tu, p.tv);
-      glNormal3f(p.nx, p.ny, p.nz);
-      glVertex3f(p.x, p.y, p.z);
-    });
-  }
-  Count(vertexCount, indexCount / 3);
-  return true;
+    if (Empty(v, vertexCount) || Empty(indices, indexCount)) return true;
+    if (use_vertex_arrays && indexCount >= 3 && IndicesInRange(indices, indexCount, vertexCount)) {
+        DrawArrays(GL_TRIANGLES, v, vertexCount, indices, indexCount);
+    } else {
+        EmitIndexed(v, vertexCount, indices, indexCount, [](const VERTEX& p) {
+            glTexCoord2f(p.tu, p.tv);
+            glNormal3f(p.nx, p.ny, p.nz);
+            glVertex3f(p.x, p.y, p.z);
+        });
+    }
+    Count(vertexCount, indexCount / 3);
+    return true;
 }
 
 // ---------------------------------------------------------------------------
 // LVERTEX: own colour, lighting off for the call.
 
 bool OpenGLDriver::DrawStrip(const LVERTEX* v, int count) {
-  if (Empty(v, count)) return true;
-  bool previous = SetLighting(false);
-  if (use_vertex_arrays)
-    DrawArrays(GL_TRIANGLE_STRIP, v, count, nullptr, 0);
-  else
-    EmitVertices(GL_TRIANGLE_STRIP, v, count);
-  SetLighting(previous);
-  Count(count, count / 3);
-  CheckError("drawLVERTICES");
-  return true;
+    if (Empty(v, count)) return true;
+    bool previous = SetLighting(false);
+    if (use_vertex_arrays)
+        DrawArrays(GL_TRIANGLE_STRIP, v, count, nullptr, 0);
+    else
+        EmitVertices(GL_TRIANGLE_STRIP, v, count);
+    SetLighting(previous);
+    Count(count, count / 3);
+    CheckError("drawLVERTICES");
+    return true;
 }
 
 bool OpenGLDriver::DrawList(const LVERTEX* v, int count) {
-  if (Empty(v, count)) return true;
-  bool previous = SetLighting(false);
-  if (use_vertex_arrays)
-    DrawArrays(GL_TRIANGLES, v, count, nullptr, 0);
-  else
-    EmitVertices(GL_TRIANGLES, v, count);
-  SetLighting(previous);
-  Count(count, count / 3);
-  CheckError("drawLVERTICES");
-  return true;
+    if (Empty(v, count)) return true;
+    bool previous = SetLighting(false);
+    if (use_vertex_arrays)
+        DrawArrays(GL_TRIANGLES, v, count, nullptr, 0);
+    else
+        EmitVertices(GL_TRIANGLES, v, count);
+    SetLighting(previous);
+    Count(count, count / 3);
+    CheckError("drawLVERTICES");
+    return true;
 }
 
 bool OpenGLDriver::DrawLines(const LVERTEX* v, int count) {
-  if (Empty(v, count)) return true;
-  bool previous = SetLighting(false);
-  if (use_vertex_arrays)
-    DrawArrays(GL_LINES, v, count, nullptr, 0);
-  else
-    EmitVertices(GL_LINES, v, count);
-  SetLighting(previous);
-  Count(count, 0);
-  CheckError("drawLVERTICES");
-  return true;
+    if (Empty(v, count)) return true;
+    bool previous = SetLighting(false);
+    if (use_vertex_arrays)
+        DrawArrays(GL_LINES, v, count, nullptr, 0);
+    else
+        EmitVertices(GL_LINES, v, count);
+    SetLighting(previous);
+    Count(count, 0);
+    CheckError("drawLVERTICES");
+    return true;
 }
 
 bool OpenGLDriver::DrawIndexedList(const LVERTEX* v, int vertexCount, const uint16_t* indices,
                                    int indexCount) {
-  if (Empty(v, vertexCount) || Empty(indices, indexCount)) return true;
-  bool previous = SetLighting(false);
-  if (use_vertex_arrays && indexCount >= 3 && IndicesInRange(indices, indexCount, vertexCount)) {
-    DrawArrays(GL_TRIANGLES, v, vertexCount, indices, indexCount);
-  } else {
-    EmitIndexed(v, vertexCount, indices, indexCount, [](const LVERTEX& p) {
-      glTexCoord2f(p.tu, p.tv);
-      Color(p.color);
-      glVertex3f(p.x, p.y, p.z);
-    });
-  }
-  SetLighting(previous);
-  Count(vertexCount, indexCount / 3);
-  return true;
+    if (Empty(v, vertexCount) || Empty(indices, indexCount)) return true;
+    bool previous = SetLighting(false);
+    if (use_vertex_arrays && indexCount >= 3 && IndicesInRange(indices, indexCount, vertexCount)) {
+        DrawArrays(GL_TRIANGLES, v, vertexCount, indices, indexCount);
+    } else {
+        EmitIndexed(v, vertexCount, indices, indexCount, [](const LVERTEX& p) {
+            glTexCoord2f(p.tu, p.tv);
+            Color(p.color);
+            glVertex3f(p.x, p.y, p.z);
+        });
+    }
+    SetLighting(previous);
+    Count(vertexCount, indexCount / 3);
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -351,191 +349,185 @@ bool OpenGLDriver::DrawIndexedList(const LVERTEX* v, int vertexCount, const uint
 // lower than a plain flip would put it.
 
 void OpenGLDriver::BeginScreenSpace(bool* previousLighting) {
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0, width, 0, height, -1, 1);
-  glDisable(GL_CULL_FACE);
-  *previousLighting = SetLighting(false);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, width, 0, height, -1, 1);
+    glDisable(GL_CULL_FACE);
+    *previousLighting = SetLighting(false);
 }
 
 void OpenGLDriver::EndScreenSpace(bool previousLighting) {
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  glEnable(GL_CULL_FACE);
-  SetLighting(previousLighting);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glEnable(GL_CULL_FACE);
+    SetLighting(previousLighting);
 }
 
 bool OpenGLDriver::DrawStrip(const TLVERTEX* v, int count) {
-  if (Empty(v, count)) return true;
-  bool previous;
-  BeginScreenSpace(&previous);
-  EmitVertices(GL_TRIANGLE_STRIP, v, count, static_cast<float>(height - 20));
-  EndScreenSpace(previous);
-  Count(count, count / 3);
-  CheckError("drawTLVERTICES");
-  return true;
+    if (Empty(v, count)) return true;
+    bool previous;
+    BeginScreenSpace(&previous);
+    EmitVertices(GL_TRIANGLE_STRIP, v, count, static_cast<float>(height - 20));
+    EndScreenSpace(previous);
+    Count(count, count / 3);
+    CheckError("drawTLVERTICES");
+    return true;
 }
 
 bool OpenGLDriver::DrawList(const TLVERTEX* v, int count) {
-  if (Empty(v, count)) return true;
-  bool previous;
-  BeginScreenSpace(&previous);
-  EmitVertices(GL_TRIANGLES, v, count, static_cast<float>(height - 20));
-  EndScreenSpace(previous);
-  Count(count, count / 3);
-  CheckError("drawTLVERTICES");
-  return true;
+    if (Empty(v, count)) return true;
+    bool previous;
+    BeginScreenSpace(&previous);
+    EmitVertices(GL_TRIANGLES, v, count, static_cast<float>(height - 20));
+    EndScreenSpace(previous);
+    Count(count, count / 3);
+    CheckError("drawTLVERTICES");
+    return true;
 }
 
 bool OpenGLDriver::DrawLines(const TLVERTEX* v, int count) {
-  if (Empty(v, count)) return true;
-  bool previous;
-  BeginScreenSpace(&previous);
-  EmitVertices(GL_LINES, v, count, static_cast<float>(height - 20));
-  EndScreenSpace(previous);
-  Count(count, 0);
-  CheckError("drawTLVERTICES");
-  return true;
+    if (Empty(v, count)) return true;
+    bool previous;
+    BeginScreenSpace(&previous);
+    EmitVertices(GL_LINES, v, count, static_cast<float>(height - 20));
+    EndScreenSpace(previous);
+    Count(count, 0);
+    CheckError("drawTLVERTICES");
+    return true;
 }
 
 bool OpenGLDriver::DrawIndexedList(const TLVERTEX* v, int vertexCount, const uint16_t* indices,
                                    int indexCount) {
-  if (Empty(v, vertexCount) || Empty(indices, indexCount)) return true;
-  bool previous;
-  BeginScreenSpace(&previous);
-  const float top = static_cast<float>(height - 20);
-  EmitIndexed(v, vertexCount, indices, indexCount, [top](const TLVERTEX& p) {
-    glTexCoord2f(p.tu, p.tv);
-    Color(p.color);
-    glVertex2f(p.sx, top - p.sy);
-  });
-  EndScreenSpace(previous);
-  Count(vertexCount, indexCount / 3);
-  CheckError("DrawIndexedList(TLVERTEX)");
-  return true;
+    if (Empty(v, vertexCount) || Empty(indices, indexCount)) return true;
+    bool previous;
+    BeginScreenSpace(&previous);
+    const float top = static_cast<float>(height - 20);
+    EmitIndexed(v, vertexCount, indices, indexCount, [top](const TLVERTEX& p) {
+        glTexCoord2f(p.tu, p.tv);
+        Color(p.color);
+        glVertex2f(p.sx, top - p.sy);
+    });
+    EndScreenSpace(previous);
+    Count(vertexCount, indexCount / 3);
+    CheckError("DrawIndexedList(TLVERTEX)");
+    return true;
 }
 
 bool OpenGLDriver::DrawBox(const float* corners) {
-  if (!corners) return true;
-  VERTEX lines[24];
-  BoxEdgeLines(corners, lines);
-  SetTexture(nullptr);
-  return DrawLines(lines, 24);
+    if (!corners) return true;
+    VERTEX lines[24];
+    BoxEdgeLines(corners, lines);
+    SetTexture(nullptr);
+    return DrawLines(lines, 24);
 }
 
 // ---------------------------------------------------------------------------
 // Cached render state.
 
 bool OpenGLDriver::SetAlphaBlending(bool on) {
-  bool previous = alpha_blending != 0;
-  if (previous == on) return previous;
-  alpha_blending = on ? 1 : 0;
-  if (on) {
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  } else {
-    glDisable(GL_BLEND);
-  }
-  return previous;
+    bool previous = alpha_blending != 0;
+    if (previous == on) return previous;
+    alpha_blending = on ? 1 : 0;
+    if (on) {
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    } else {
+        glDisable(GL_BLEND);
+    }
+    return previous;
 }
 
 bool OpenGLDriver::SetLighting(bool on) {
-  bool previous = lighting != 0;
-  if (previous == on) return previous;
-  lighting = on ? 1 : 0;
-  if (on)
-    glEnable(GL_LIGHTING);
-  else
-    glDisable(GL_LIGHTING);
-  return previous;
+    bool previous = lighting != 0;
+    if (previous == on) return previous;
+    lighting = on ? 1 : 0;
+    if (on)
+        glEnable(GL_LIGHTING);
+    else
+        glDisable(GL_LIGHTING);
+    return previous;
 }
 
 uint8_t OpenGLDriver::SetZBufferMode(uint8_t mode) {
-  uint8_t previous = zbuffer_mode;
-  if (mode > ZBUFFER_NOWRITE || mode == previous) return previous;
-  zbuffer_mode = mode;
-  // The depth test stays on in every mode; only writes change.
-  glDepthMask(mode == ZBUFFER_ON ? GL_TRUE : GL_FALSE);
-  return previous;
+    uint8_t previous = zbuffer_mode;
+    if (mode > ZBUFFER_NOWRITE || mode == previous) return previous;
+    zbuffer_mode = mode;
+    // The depth test stays on in every mode; only writes change.
+    glDepthMask(mode == ZBUFFER_ON ? GL_TRUE : GL_FALSE);
+    return previous;
 }
 
 bool OpenGLDriver::SetTextureWrapU(bool wrap) {
-  bool previous = wrap_u != 0;
-  if (previous == wrap) return previous;
-  wrap_u = wrap ? 1 : 0;
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap ? GL_REPEAT : GL_CLAMP);
-  return previous;
+    bool previous = wrap_u != 0;
+    if (previous == wrap) return previous;
+    wrap_u = wrap ? 1 : 0;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap ? GL_REPEAT : GL_CLAMP);
+    return previous;
 }
 
 bool OpenGLDriver::SetTextureWrapV(bool wrap) {
-  bool previous = wrap_v != 0;
-  if (previous == wrap) return previous;
-  wrap_v = wrap ? 1 : 0;
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap ? GL_REPEAT : GL_CLAMP);
-  return previous;
+    bool previous = wrap_v != 0;
+    if (previous == wrap) return previous;
+    wrap_v = wrap ? 1 : 0;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap ? GL_REPEAT : GL_CLAMP);
+    return previous;
 }
 
 void OpenGLDriver::SetBlendMode(uint8_t mode) {
-  if (mode == BLEND_ALPHA)
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  else if (mode == BLEND_ADDITIVE)
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    if (mode == BLEND_ALPHA)
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    else if (mode == BLEND_ADDITIVE)
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
 }
 
 void OpenGLDriver::SetTextureFilter(uint8_t) {}
 
 void OpenGLDriver::SetCullMode(uint8_t mode) {
-  switch (mode) {
-    case CULL_NONE:
-      glDisable(GL_CULL_FACE);
-      break;
+    switch (mode) {
+    case CULL_NONE: glDisable(GL_CULL_FACE); break;
     case CULL_CW:
-      glEnable(GL_CULL_FACE);
-      glCullFace(GL_FRONT);
-      break;
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_FRONT);
+        break;
     case CULL_CCW:
-      glEnable(GL_CULL_FACE);
-      glCullFace(GL_BACK);
-      break;
-    default:
-      return;
-  }
-  CheckError("SetCullMode");
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_BACK);
+        break;
+    default: return;
+    }
+    CheckError("SetCullMode");
 }
 
 void OpenGLDriver::SetAlphaTestMode(uint8_t mode) {
-  switch (mode) {
+    switch (mode) {
     case ALPHATEST_OPAQUE:
-      glEnable(GL_ALPHA_TEST);
-      glAlphaFunc(GL_EQUAL, 1.0f);
-      break;
+        glEnable(GL_ALPHA_TEST);
+        glAlphaFunc(GL_EQUAL, 1.0f);
+        break;
     case ALPHATEST_NONZERO:
-      glEnable(GL_ALPHA_TEST);
-      glAlphaFunc(GL_GREATER, 0.0f);
-      break;
-    case ALPHATEST_OFF:
-      glDisable(GL_ALPHA_TEST);
-      break;
-    default:
-      return;
-  }
-  CheckError("SetAlphaTestMode");
+        glEnable(GL_ALPHA_TEST);
+        glAlphaFunc(GL_GREATER, 0.0f);
+        break;
+    case ALPHATEST_OFF: glDisable(GL_ALPHA_TEST); break;
+    default: return;
+    }
+    CheckError("SetAlphaTestMode");
 }
 
 void OpenGLDriver::SetRenderMode(uint8_t mode) {
-  if (mode == RENDER_WIREFRAME)
-    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-  else if (mode == RENDER_SOLID)
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  else
-    return;
-  CheckError("SetRenderMode");
+    if (mode == RENDER_WIREFRAME)
+        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    else if (mode == RENDER_SOLID)
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    else
+        return;
+    CheckError("SetRenderMode");
 }
 
 void OpenGLDriver::UseTextureFactorAlpha() {}
@@ -545,48 +537,46 @@ void OpenGLDriver::SetTextureFactor(PackedColor) {}
 // ---------------------------------------------------------------------------
 // Textures.
 
-unsigned int OpenGLDriver::UploadTexture(const char* name, const uint8_t* bgra, int w, int h,
-                                         bool hasAlpha) {
-  if (!name || !bgra || w <= 0 || h <= 0) return 0;
-  glEnable(GL_TEXTURE_2D);
-  GLuint id = 0;
-  glGenTextures(1, &id);
-  glBindTexture(GL_TEXTURE_2D, id);
-  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  gluBuild2DMipmaps(GL_TEXTURE_2D, hasAlpha ? GL_RGBA : GL_RGB, w, h, GL_BGRA_EXT,
-                    GL_UNSIGNED_BYTE, bgra);
-  textures.Insert(name, reinterpret_cast<void*>(static_cast<uintptr_t>(id)));
-  LogLine("Generated texture: %s with ID: %i", name, static_cast<int>(id));
-  return id;
+unsigned int OpenGLDriver::UploadTexture(const char* name, const uint8_t* bgra, int w, int h, bool hasAlpha) {
+    if (!name || !bgra || w <= 0 || h <= 0) return 0;
+    glEnable(GL_TEXTURE_2D);
+    GLuint id = 0;
+    glGenTextures(1, &id);
+    glBindTexture(GL_TEXTURE_2D, id);
+    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, hasAlpha ? GL_RGBA : GL_RGB, w, h, GL_BGRA_EXT, GL_UNSIGNED_BYTE, bgra);
+    textures.Insert(name, reinterpret_cast<void*>(static_cast<uintptr_t>(id)));
+    LogLine("Generated texture: %s with ID: %i", name, static_cast<int>(id));
+    return id;
 }
 
 unsigned int OpenGLDriver::TextureObject(const char* name) const {
-  if (!name) return 0;
-  return static_cast<unsigned int>(reinterpret_cast<uintptr_t>(textures.Find(name)));
+    if (!name) return 0;
+    return static_cast<unsigned int>(reinterpret_cast<uintptr_t>(textures.Find(name)));
 }
 
 bool OpenGLDriver::SetTexture(const char* name) {
-  if (!name) {
-    glDisable(GL_TEXTURE_2D);
-  } else {
-    glEnable(GL_TEXTURE_2D);
-    // A name never generated binds object 0, which has no image: untextured.
-    glBindTexture(GL_TEXTURE_2D, TextureObject(name));
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap_u ? GL_REPEAT : GL_CLAMP);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap_v ? GL_REPEAT : GL_CLAMP);
-  }
-  CheckError("SetTexture");
-  return true;
+    if (!name) {
+        glDisable(GL_TEXTURE_2D);
+    } else {
+        glEnable(GL_TEXTURE_2D);
+        // A name never generated binds object 0, which has no image: untextured.
+        glBindTexture(GL_TEXTURE_2D, TextureObject(name));
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap_u ? GL_REPEAT : GL_CLAMP);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap_v ? GL_REPEAT : GL_CLAMP);
+    }
+    CheckError("SetTexture");
+    return true;
 }
 
 bool OpenGLDriver::SetTextureFrame(const char*, int) {
-  LogLine("Warning: called unimplemented funtion SetTexture(char*, int)");
-  return true;
+    LogLine("Warning: called unimplemented funtion SetTexture(char*, int)");
+    return true;
 }
 
 bool OpenGLDriver::TextureHasBinaryAlpha(const char*) { return false; }
@@ -595,174 +585,173 @@ bool OpenGLDriver::TextureHasBinaryAlpha(const char*) { return false; }
 // Lights and material.
 
 void OpenGLDriver::SetAmbientLight(float r, float g, float b) {
-  const GLfloat ambient[4] = {r, g, b, 1.0f};
-  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
-  CheckError("SetAmbientLight");
+    const GLfloat ambient[4] = {r, g, b, 1.0f};
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+    CheckError("SetAmbientLight");
 }
 
 void OpenGLDriver::SetAmbientColor(PackedColor color) {
-  SetAmbientLight(ColorRed(color) / 255.0f, ColorGreen(color) / 255.0f,
-                  ColorBlue(color) / 255.0f);
+    SetAmbientLight(ColorRed(color) / 255.0f, ColorGreen(color) / 255.0f, ColorBlue(color) / 255.0f);
 }
 
 int OpenGLDriver::CreateLight(LightDesc desc) {
-  OpenGLLight entry;
-  std::memset(&entry, 0, sizeof(entry));
-  lights.Add(entry);
-  int index = lights.Size() - 1;
-  SetLight(index, desc);
-  LogLine("Created light no %i (color %f, %f, %f)", index, desc.r, desc.g, desc.b);
-  return index;
+    OpenGLLight entry;
+    std::memset(&entry, 0, sizeof(entry));
+    lights.Add(entry);
+    int index = lights.Size() - 1;
+    SetLight(index, desc);
+    LogLine("Created light no %i (color %f, %f, %f)", index, desc.r, desc.g, desc.b);
+    return index;
 }
 
 bool OpenGLDriver::SetLight(int index, LightDesc desc) {
-  OpenGLLight& light = lights[index];
-  light.diffuse[0] = desc.r;
-  light.diffuse[1] = desc.g;
-  light.diffuse[2] = desc.b;
-  light.diffuse[3] = 1.0f;
-  if (desc.type == LIGHT_DIRECTIONAL) {
-    light.position[0] = desc.direction.x;
-    light.position[1] = desc.direction.y;
-    light.position[2] = desc.direction.z;
-    light.position[3] = 0.0f;
-  } else if (desc.type == LIGHT_POINT) {
-    light.position[0] = desc.position.x;
-    light.position[1] = desc.position.y;
-    light.position[2] = desc.position.z;
-    light.position[3] = 1.0f;
-  }
-  light.range = desc.range;
-  light.enabled = 1;
-  RenderLights();
-  return true;
+    OpenGLLight& light = lights[index];
+    light.diffuse[0] = desc.r;
+    light.diffuse[1] = desc.g;
+    light.diffuse[2] = desc.b;
+    light.diffuse[3] = 1.0f;
+    if (desc.type == LIGHT_DIRECTIONAL) {
+        light.position[0] = desc.direction.x;
+        light.position[1] = desc.direction.y;
+        light.position[2] = desc.direction.z;
+        light.position[3] = 0.0f;
+    } else if (desc.type == LIGHT_POINT) {
+        light.position[0] = desc.position.x;
+        light.position[1] = desc.position.y;
+        light.position[2] = desc.position.z;
+        light.position[3] = 1.0f;
+    }
+    light.range = desc.range;
+    light.enabled = 1;
+    RenderLights();
+    return true;
 }
 
 void OpenGLDriver::EnableLight(int index, bool on) {
-  lights[index].enabled = on ? 1 : 0;
-  RenderLights();
+    lights[index].enabled = on ? 1 : 0;
+    RenderLights();
 }
 
 bool OpenGLDriver::SetMaterial(const MaterialColors* material) {
-  if (!material) return true;
-  glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material->diffuse);
-  glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material->ambient);
-  glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material->specular);
-  CheckError("SetMaterial");
-  return true;
+    if (!material) return true;
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material->diffuse);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material->ambient);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material->specular);
+    CheckError("SetMaterial");
+    return true;
 }
 
 void OpenGLDriver::RenderLights() {
-  // Positions and directions are in world space: view transform alone.
-  float flipped[16];
-  FlippedView(flipped);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadMatrixf(flipped);
-  int used = 0;
-  for (int i = 0; i < lights.Size() && used < kMaxGLLights; ++i) {
-    const OpenGLLight& light = lights[i];
-    if (!light.enabled) continue;
-    GLenum id = GL_LIGHT0 + used;
-    glEnable(id);
-    glLightfv(id, GL_DIFFUSE, light.diffuse);
-    glLightfv(id, GL_POSITION, light.position);
-    glLightf(id, GL_CONSTANT_ATTENUATION, 1.0f);
-    glLightf(id, GL_LINEAR_ATTENUATION, 0.0f);
-    glLightf(id, GL_QUADRATIC_ATTENUATION, 0.0f);
-    ++used;
-  }
-  for (int k = used; k < kMaxGLLights; ++k) glDisable(GL_LIGHT0 + k);
-  glPopMatrix();
-  CheckError("renderLights");
+    // Positions and directions are in world space: view transform alone.
+    float flipped[16];
+    FlippedView(flipped);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadMatrixf(flipped);
+    int used = 0;
+    for (int i = 0; i < lights.Size() && used < kMaxGLLights; ++i) {
+        const OpenGLLight& light = lights[i];
+        if (!light.enabled) continue;
+        GLenum id = GL_LIGHT0 + used;
+        glEnable(id);
+        glLightfv(id, GL_DIFFUSE, light.diffuse);
+        glLightfv(id, GL_POSITION, light.position);
+        glLightf(id, GL_CONSTANT_ATTENUATION, 1.0f);
+        glLightf(id, GL_LINEAR_ATTENUATION, 0.0f);
+        glLightf(id, GL_QUADRATIC_ATTENUATION, 0.0f);
+        ++used;
+    }
+    for (int k = used; k < kMaxGLLights; ++k) glDisable(GL_LIGHT0 + k);
+    glPopMatrix();
+    CheckError("renderLights");
 }
 
 // ---------------------------------------------------------------------------
 // Matrices.
 
 void OpenGLDriver::FlippedView(float out[16]) const {
-  // Negating the third column turns the engine's left-handed camera space
-  // into OpenGL's right-handed one.
-  std::memcpy(out, view.m, sizeof(view.m));
-  out[2] = -out[2];
-  out[6] = -out[6];
-  out[10] = -out[10];
-  out[14] = -out[14];
+    // Negating the third column turns the engine's left-handed camera space
+    // into OpenGL's right-handed one.
+    std::memcpy(out, view.m, sizeof(view.m));
+    out[2] = -out[2];
+    out[6] = -out[6];
+    out[10] = -out[10];
+    out[14] = -out[14];
 }
 
 void OpenGLDriver::ApplyModelView() {
-  float flipped[16];
-  FlippedView(flipped);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadMatrixf(flipped);
-  glMultMatrixf(world.m);
-  CheckError("SetModelViewMatrix");
-  RenderLights();
+    float flipped[16];
+    FlippedView(flipped);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(flipped);
+    glMultMatrixf(world.m);
+    CheckError("SetModelViewMatrix");
+    RenderLights();
 }
 
 void OpenGLDriver::SetWorldMatrix(const MATRIX* m) {
-  if (!m) return;
-  world = *m;
-  ApplyModelView();
+    if (!m) return;
+    world = *m;
+    ApplyModelView();
 }
 
 void OpenGLDriver::SetViewMatrix(const MATRIX* m) {
-  if (!m) return;
-  view = *m;
-  ApplyModelView();
+    if (!m) return;
+    view = *m;
+    ApplyModelView();
 }
 
 void OpenGLDriver::SetProjection(float fov, float aspect, float nearPlane, float farPlane) {
-  const float k = std::cos(fov / 2) / std::sin(fov / 2);
-  const float q = farPlane / (farPlane - nearPlane);
-  std::memset(projection.m, 0, sizeof(projection.m));
-  projection.m[0] = aspect * k;
-  projection.m[5] = k;
-  projection.m[10] = q;
-  projection.m[11] = 1.0f;
-  projection.m[14] = -q * nearPlane;
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(fov * 57.2958, 1.0 / aspect, nearPlane, farPlane);
-  CheckError("SetProjection");
+    const float k = std::cos(fov / 2) / std::sin(fov / 2);
+    const float q = farPlane / (farPlane - nearPlane);
+    std::memset(projection.m, 0, sizeof(projection.m));
+    projection.m[0] = aspect * k;
+    projection.m[5] = k;
+    projection.m[10] = q;
+    projection.m[11] = 1.0f;
+    projection.m[14] = -q * nearPlane;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(fov * 57.2958, 1.0 / aspect, nearPlane, farPlane);
+    CheckError("SetProjection");
 }
 
 void OpenGLDriver::GetWorldMatrix(MATRIX* out) {
-  if (out) *out = world;
+    if (out) *out = world;
 }
 
 void OpenGLDriver::GetViewMatrix(MATRIX* out) {
-  if (out) *out = view;
+    if (out) *out = view;
 }
 
 void OpenGLDriver::GetProjectionMatrix(MATRIX* out) {
-  if (out) *out = projection;
+    if (out) *out = projection;
 }
 
 // ---------------------------------------------------------------------------
 // Fog.
 
 void OpenGLDriver::SetFogging(bool on) {
-  if (on)
-    glEnable(GL_FOG);
-  else
-    glDisable(GL_FOG);
-  CheckError("SetFogging");
+    if (on)
+        glEnable(GL_FOG);
+    else
+        glDisable(GL_FOG);
+    CheckError("SetFogging");
 }
 
 void OpenGLDriver::SetFogColor(PackedColor color) {
-  float rgba[4];
-  ColorToFloats(color, rgba);
-  glFogfv(GL_FOG_COLOR, rgba);
-  CheckError("SetFogColor");
+    float rgba[4];
+    ColorToFloats(color, rgba);
+    glFogfv(GL_FOG_COLOR, rgba);
+    CheckError("SetFogColor");
 }
 
 void OpenGLDriver::SetFogBegin(float distance) {
-  glFogf(GL_FOG_START, distance);
-  CheckError("SetFogBegin");
+    glFogf(GL_FOG_START, distance);
+    CheckError("SetFogBegin");
 }
 
 void OpenGLDriver::SetFogEnd(float distance) {
-  glFogf(GL_FOG_END, distance);
-  CheckError("SetFogEnd");
+    glFogf(GL_FOG_END, distance);
+    CheckError("SetFogEnd");
 }

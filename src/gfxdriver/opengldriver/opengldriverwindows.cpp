@@ -20,58 +20,58 @@ OpenGLDriverWindows::OpenGLDriverWindows() {}
 OpenGLDriverWindows::~OpenGLDriverWindows() {}
 
 bool OpenGLDriverWindows::Init(void*, void* window) {
-  HWND hwnd = static_cast<HWND>(window);
+    HWND hwnd = static_cast<HWND>(window);
 
-  // Windowed, a 1024 x 768 client area at the top-left corner.
-  const DWORD style = WS_OVERLAPPEDWINDOW;
-  const DWORD exStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
-  RECT rect = {0, 0, kClientWidth, kClientHeight};
-  AdjustWindowRectEx(&rect, style, FALSE, exStyle);
-  SetWindowLongA(hwnd, GWL_STYLE, static_cast<LONG>(style));
-  SetWindowLongA(hwnd, GWL_EXSTYLE, static_cast<LONG>(exStyle));
-  SetWindowPos(hwnd, HWND_TOP, 0, 0, rect.right - rect.left, rect.bottom - rect.top, 0);
+    // Windowed, a 1024 x 768 client area at the top-left corner.
+    const DWORD style = WS_OVERLAPPEDWINDOW;
+    const DWORD exStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
+    RECT rect = {0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+    SetWindowLongA(hwnd, GWL_STYLE, static_cast<LONG>(style));
+    SetWindowLongA(hwnd, GWL_EXSTYLE, static_cast<LONG>(exStyle));
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, rect.right - rect.left, rect.bottom - rect.top, 0);
 
-  PIXELFORMATDESCRIPTOR pfd;
-  ZeroMemory(&pfd, sizeof(pfd));
-  pfd.nSize = sizeof(PIXELFORMATDESCRIPTOR);
-  pfd.nVersion = 1;
-  pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-  pfd.iPixelType = PFD_TYPE_RGBA;
-  pfd.cColorBits = 32;
-  pfd.cDepthBits = 16;
+    PIXELFORMATDESCRIPTOR pfd;
+    ZeroMemory(&pfd, sizeof(pfd));
+    pfd.nSize = sizeof(PIXELFORMATDESCRIPTOR);
+    pfd.nVersion = 1;
+    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    pfd.iPixelType = PFD_TYPE_RGBA;
+    pfd.cColorBits = 32;
+    pfd.cDepthBits = 16;
 
-  const char* failure = nullptr;
-  HGLRC context = nullptr;
-  int format = 0;
-  dc = GetDC(hwnd);
-  if (!dc) {
-    failure = "Can't Create A GL Device Context.";
-  } else if ((format = ChoosePixelFormat(dc, &pfd)) == 0) {
-    failure = "Can't Find A Suitable PixelFormat.";
-  } else if (!SetPixelFormat(dc, format, &pfd)) {
-    failure = "Can't Set The PixelFormat.";
-  } else if ((context = wglCreateContext(dc)) == nullptr) {
-    failure = "Can't Create A GL Rendering Context.";
-  } else if (!wglMakeCurrent(dc, context)) {
-    failure = "Can't Activate The GL Rendering Context.";
-  }
-  if (failure) {
-    Shutdown();
-    MessageBoxA(nullptr, failure, "ERROR", MB_OK | MB_ICONEXCLAMATION);
-    return false;
-  }
+    const char* failure = nullptr;
+    HGLRC context = nullptr;
+    int format = 0;
+    dc = GetDC(hwnd);
+    if (!dc) {
+        failure = "Can't Create A GL Device Context.";
+    } else if ((format = ChoosePixelFormat(dc, &pfd)) == 0) {
+        failure = "Can't Find A Suitable PixelFormat.";
+    } else if (!SetPixelFormat(dc, format, &pfd)) {
+        failure = "Can't Set The PixelFormat.";
+    } else if ((context = wglCreateContext(dc)) == nullptr) {
+        failure = "Can't Create A GL Rendering Context.";
+    } else if (!wglMakeCurrent(dc, context)) {
+        failure = "Can't Activate The GL Rendering Context.";
+    }
+    if (failure) {
+        Shutdown();
+        MessageBoxA(nullptr, failure, "ERROR", MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
 
-  ShowWindow(hwnd, SW_SHOW);
-  SetForegroundWindow(hwnd);
-  SetFocus(hwnd);
-  InitState(kClientWidth, kClientHeight);
-  return true;
+    ShowWindow(hwnd, SW_SHOW);
+    SetForegroundWindow(hwnd);
+    SetFocus(hwnd);
+    InitState(kClientWidth, kClientHeight);
+    return true;
 }
 
 bool OpenGLDriverWindows::ShowFrame() {
-  if (dc) SwapBuffers(dc);
-  CheckError("ShowFrame");
-  return true;
+    if (dc) SwapBuffers(dc);
+    CheckError("ShowFrame");
+    return true;
 }
 
 #endif  // _WIN32

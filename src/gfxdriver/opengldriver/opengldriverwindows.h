@@ -17,16 +17,16 @@
 #include "gfxdriver/opengldriver/opengldriver.h"
 
 class OpenGLDriverWindows : public OpenGLDriver {
- public:
-  OpenGLDriverWindows();
-  ~OpenGLDriverWindows() override;
+public:
+    OpenGLDriverWindows();
+    ~OpenGLDriverWindows() override;
 
-  // instance is unused; window is the HWND.
-  bool Init(void* instance, void* window) override;
-  bool ShowFrame() override;
+    // instance is unused; window is the HWND.
+    bool Init(void* instance, void* window) override;
+    bool ShowFrame() override;
 
- private:
-  HDC dc = nullptr;
+private:
+    HDC dc = nullptr;
 };
 
 GfxDriver* CreateOpenGLDriverWindows();

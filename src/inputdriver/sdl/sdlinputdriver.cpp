@@ -52,31 +52,28 @@ bool SdlInputDriver::HasFocus() const {
 void SdlInputDriver::HandleEvent(const SDL_Event& e) {
     if (replay) return;
     switch (e.type) {
-        case SDL_KEYDOWN:
-        case SDL_KEYUP: {
-            // DirectInput reports a key once when it goes down, not its repeats.
-            if (e.key.repeat) return;
-            int code = DikFromScancode(e.key.keysym.scancode);
-            if (code) PushKey(code, e.type == SDL_KEYDOWN);
-            return;
-        }
-        case SDL_MOUSEMOTION:
-            PushMouseMotion(e.motion.xrel, e.motion.yrel, 0);
-            return;
-        case SDL_MOUSEWHEEL: {
-            int notches = e.wheel.y;
-            if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
-            if (notches) PushMouseMotion(0, 0, notches * kWheelStep);
-            return;
-        }
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP: {
-            int button = MouseButtonFromSdl(e.button.button);
-            if (button >= 0) PushMouseButton(button, e.type == SDL_MOUSEBUTTONDOWN);
-            return;
-        }
-        default:
-            return;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        // DirectInput reports a key once when it goes down, not its repeats.
+        if (e.key.repeat) return;
+        int code = DikFromScancode(e.key.keysym.scancode);
+        if (code) PushKey(code, e.type == SDL_KEYDOWN);
+        return;
+    }
+    case SDL_MOUSEMOTION: PushMouseMotion(e.motion.xrel, e.motion.yrel, 0); return;
+    case SDL_MOUSEWHEEL: {
+        int notches = e.wheel.y;
+        if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+        if (notches) PushMouseMotion(0, 0, notches * kWheelStep);
+        return;
+    }
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+        int button = MouseButtonFromSdl(e.button.button);
+        if (button >= 0) PushMouseButton(button, e.type == SDL_MOUSEBUTTONDOWN);
+        return;
+    }
+    default: return;
     }
 }
 
@@ -85,16 +82,12 @@ void SdlInputDriver::PumpEvents() {
     ReplayEvent e;
     while (replay->NextInputEvent(HarnessFrame(), &e)) {
         switch (e.type) {
-            case REPLAY_KEY:
-                if (!PushKey(e.code, e.pressed) && (e.code < 0 || e.code >= INPUT_KEY_COUNT))
-                    LogLine("WARNING: Key %i is invalid.", e.code);
-                break;
-            case REPLAY_MOUSE_MOVE:
-                PushMouseMotion(e.dx, e.dy, e.dz);
-                break;
-            case REPLAY_MOUSE_BUTTON:
-                PushMouseButton(e.code, e.pressed);
-                break;
+        case REPLAY_KEY:
+            if (!PushKey(e.code, e.pressed) && (e.code < 0 || e.code >= INPUT_KEY_COUNT))
+                LogLine("WARNING: Key %i is invalid.", e.code);
+            break;
+        case REPLAY_MOUSE_MOVE: PushMouseMotion(e.dx, e.dy, e.dz); break;
+        case REPLAY_MOUSE_BUTTON: PushMouseButton(e.code, e.pressed); break;
         }
     }
 }

@@ -26,8 +26,10 @@ uint32_t PackSceneColor(const float c[3]) {
     for (int i = 0; i < 3; i++) {
         float v = c[i] * 255.0f;
         uint32_t b = 0;
-        if (v >= 255.0f) b = 255;
-        else if (v > 0.0f) b = static_cast<uint32_t>(v);
+        if (v >= 255.0f)
+            b = 255;
+        else if (v > 0.0f)
+            b = static_cast<uint32_t>(v);
         out = (out << 8) | b;
     }
     return out;
@@ -113,22 +115,22 @@ void Reader::ReadTopLevel() {
         uint8_t tag = f.ReadByte();
         if (End() || tag == Z1_END) return;
         switch (tag) {
-            case Z1_SCENE: ReadScene(); break;
-            case Z1_GEOMOBJECT:
-            case Z1_GEOMOBJECT2: ReadGeomObject(tag); break;
-            case Z1_CAMERAOBJECT: ReadCamera(); break;
-            case Z1_LIGHTOBJECT: ReadLight(); break;
-            case Z1_MATERIAL_LIST: ReadMaterialList(); break;
-            case Z1_SPAWNPOINT: {
-                Z1SpawnPoint p;
-                p.name = Str();
-                p.position = Vec();
-                s.spawn_points.push_back(p);
-                break;
-            }
-            case Z1_BONE_LIST: ReadBoneList(); break;
-            case Z1_FILLER: break;
-            default: LogLine("Unknown binary short int %i", tag); break;
+        case Z1_SCENE: ReadScene(); break;
+        case Z1_GEOMOBJECT:
+        case Z1_GEOMOBJECT2: ReadGeomObject(tag); break;
+        case Z1_CAMERAOBJECT: ReadCamera(); break;
+        case Z1_LIGHTOBJECT: ReadLight(); break;
+        case Z1_MATERIAL_LIST: ReadMaterialList(); break;
+        case Z1_SPAWNPOINT: {
+            Z1SpawnPoint p;
+            p.name = Str();
+            p.position = Vec();
+            s.spawn_points.push_back(p);
+            break;
+        }
+        case Z1_BONE_LIST: ReadBoneList(); break;
+        case Z1_FILLER: break;
+        default: LogLine("Unknown binary short int %i", tag); break;
         }
     }
 }
@@ -138,20 +140,20 @@ void Reader::ReadScene() {
     Z1SceneInfo& sc = s.scene;
     Block([&](uint8_t tag) {
         switch (tag) {
-            case Z1_SCENE_FILENAME: sc.file_name = Str(); break;
-            case Z1_SCENE_FIRSTFRAME: sc.first_frame = f.ReadShort(); break;
-            case Z1_SCENE_LASTFRAME: sc.last_frame = f.ReadShort(); break;
-            case Z1_SCENE_FRAMESPEED: sc.frame_speed = f.ReadShort(); break;
-            case Z1_SCENE_TICKSPERFRAME: sc.ticks_per_frame = f.ReadShort(); break;
-            case Z1_SCENE_COLOR1:
-                Color(sc.color1_raw);
-                sc.color1 = PackSceneColor(sc.color1_raw);
-                break;
-            case Z1_SCENE_COLOR2:
-                Color(sc.color2_raw);
-                sc.color2 = PackSceneColor(sc.color2_raw);
-                break;
-            default: break;
+        case Z1_SCENE_FILENAME: sc.file_name = Str(); break;
+        case Z1_SCENE_FIRSTFRAME: sc.first_frame = f.ReadShort(); break;
+        case Z1_SCENE_LASTFRAME: sc.last_frame = f.ReadShort(); break;
+        case Z1_SCENE_FRAMESPEED: sc.frame_speed = f.ReadShort(); break;
+        case Z1_SCENE_TICKSPERFRAME: sc.ticks_per_frame = f.ReadShort(); break;
+        case Z1_SCENE_COLOR1:
+            Color(sc.color1_raw);
+            sc.color1 = PackSceneColor(sc.color1_raw);
+            break;
+        case Z1_SCENE_COLOR2:
+            Color(sc.color2_raw);
+            sc.color2 = PackSceneColor(sc.color2_raw);
+            break;
+        default: break;
         }
     });
 }
@@ -186,47 +188,49 @@ void Reader::ReadMaterial(Z1Material& m, int depth) {
     }
     Block([&](uint8_t tag) {
         switch (tag) {
-            case Z1_SUBMATERIAL_COUNT: {
-                int n = f.ReadShort();
-                if (n < 0) n = 0;
-                if (n > Remaining()) n = static_cast<int>(Remaining());
-                m.submaterials.clear();
-                m.submaterials.resize(n);
-                break;
+        case Z1_SUBMATERIAL_COUNT: {
+            int n = f.ReadShort();
+            if (n < 0) n = 0;
+            if (n > Remaining()) n = static_cast<int>(Remaining());
+            m.submaterials.clear();
+            m.submaterials.resize(n);
+            break;
+        }
+        case Z1_SUBMATERIAL: {
+            int index = f.ReadShort();
+            if (index >= 0 && index < static_cast<int>(m.submaterials.size())) {
+                ReadMaterial(m.submaterials[index], depth + 1);
+            } else {
+                Z1Material scratch;
+                ReadMaterial(scratch, depth + 1);
             }
-            case Z1_SUBMATERIAL: {
-                int index = f.ReadShort();
-                if (index >= 0 && index < static_cast<int>(m.submaterials.size())) {
-                    ReadMaterial(m.submaterials[index], depth + 1);
-                } else {
-                    Z1Material scratch;
-                    ReadMaterial(scratch, depth + 1);
-                }
-                break;
-            }
-            case Z1_MATERIAL_NAME: m.name = Str(); break;
-            case Z1_MATERIAL_CLASS:
-                m.class_name = Str();
-                if (m.class_name == "Multi/Sub-Object") m.material_class = Z1_CLASS_MULTI;
-                else if (m.class_name == "Standard") m.material_class = Z1_CLASS_STANDARD;
-                break;
-            case Z1_MATERIAL_COLOR2: Color(m.color2); break;
-            case Z1_MATERIAL_COLOR1: Color(m.color1); break;
-            case Z1_MATERIAL_COLOR3: Color(m.color3); break;
-            case Z1_MATERIAL_FLOAT: m.value91 = f.ReadFloat(); break;
-            case Z1_MATERIAL_SELFILLUM: m.self_illumination = f.ReadFloat(); break;
-            case Z1_MATERIAL_TWOSIDED: m.two_sided = true; break;
-            case Z1_MAP_DIFFUSE:
-                m.white = true;
-                ReadMap(m.maps[Z1_SLOT_TEXTURE], Z1_SLOT_TEXTURE, m);
-                break;
-            case Z1_MAP_SLOT3:
-                m.white = true;
-                ReadMap(m.maps[Z1_SLOT_OTHER], Z1_SLOT_OTHER, m);
-                break;
-            case Z1_MAP_OPACITY: ReadMap(m.maps[Z1_SLOT_OPACITY], Z1_SLOT_OPACITY, m); break;
-            case Z1_MAP_REFLECT: ReadMap(m.maps[Z1_SLOT_ENVIRONMENT], Z1_SLOT_ENVIRONMENT, m); break;
-            default: break;
+            break;
+        }
+        case Z1_MATERIAL_NAME: m.name = Str(); break;
+        case Z1_MATERIAL_CLASS:
+            m.class_name = Str();
+            if (m.class_name == "Multi/Sub-Object")
+                m.material_class = Z1_CLASS_MULTI;
+            else if (m.class_name == "Standard")
+                m.material_class = Z1_CLASS_STANDARD;
+            break;
+        case Z1_MATERIAL_COLOR2: Color(m.color2); break;
+        case Z1_MATERIAL_COLOR1: Color(m.color1); break;
+        case Z1_MATERIAL_COLOR3: Color(m.color3); break;
+        case Z1_MATERIAL_FLOAT: m.value91 = f.ReadFloat(); break;
+        case Z1_MATERIAL_SELFILLUM: m.self_illumination = f.ReadFloat(); break;
+        case Z1_MATERIAL_TWOSIDED: m.two_sided = true; break;
+        case Z1_MAP_DIFFUSE:
+            m.white = true;
+            ReadMap(m.maps[Z1_SLOT_TEXTURE], Z1_SLOT_TEXTURE, m);
+            break;
+        case Z1_MAP_SLOT3:
+            m.white = true;
+            ReadMap(m.maps[Z1_SLOT_OTHER], Z1_SLOT_OTHER, m);
+            break;
+        case Z1_MAP_OPACITY: ReadMap(m.maps[Z1_SLOT_OPACITY], Z1_SLOT_OPACITY, m); break;
+        case Z1_MAP_REFLECT: ReadMap(m.maps[Z1_SLOT_ENVIRONMENT], Z1_SLOT_ENVIRONMENT, m); break;
+        default: break;
         }
     });
 }
@@ -258,11 +262,16 @@ void Reader::ReadMap(Z1Map& map, int slot, Z1Material& m) {
 
 void Reader::ReadTransform(Z1NodeTransform& t) {
     Block([&](uint8_t tag) {
-        if (tag == Z1_NODE_NAME) t.name = Str();
-        else if (tag >= Z1_TM_ROW0 && tag <= Z1_TM_ROW0 + 3) t.rows[tag - Z1_TM_ROW0] = Vec();
-        else if (tag == Z1_TM_POS) t.pivot = Vec();
-        else if (tag == Z1_TM_ROTAXIS) t.axis = Vec();
-        else if (tag == Z1_TM_ROTANGLE) t.angle = f.ReadFloat();
+        if (tag == Z1_NODE_NAME)
+            t.name = Str();
+        else if (tag >= Z1_TM_ROW0 && tag <= Z1_TM_ROW0 + 3)
+            t.rows[tag - Z1_TM_ROW0] = Vec();
+        else if (tag == Z1_TM_POS)
+            t.pivot = Vec();
+        else if (tag == Z1_TM_ROTAXIS)
+            t.axis = Vec();
+        else if (tag == Z1_TM_ROTANGLE)
+            t.angle = f.ReadFloat();
     });
 }
 
@@ -272,40 +281,40 @@ void Reader::ReadGeomObject(uint8_t objectTag) {
     o.tag = objectTag;
     Block([&](uint8_t tag) {
         switch (tag) {
-            case Z1_NODE_NAME: o.name = Str(); break;
-            case Z1_NODE_PARENT: o.parent = Str(); break;
-            case Z1_NODE_TM:
-                o.has_transform = true;
-                ReadTransform(o.transform);
-                break;
-            case Z1_MATERIAL_REF: o.material = f.ReadShort(); break;
-            case Z1_MESH_LIST:
-                o.mesh_lists.emplace_back();
-                o.mesh_list_wrapped.push_back(false);
-                ReadMeshList(o.mesh_lists.back());
-                break;
-            case Z1_MESH_LISTS:
-                Block([&](uint8_t inner) {
-                    if (inner == Z1_MESH_LIST) {
-                        o.mesh_lists.emplace_back();
-                        o.mesh_list_wrapped.push_back(true);
-                        ReadMeshList(o.mesh_lists.back());
-                    }
-                });
-                break;
-            case Z1_TM_ANIMATION:
-                o.animations.emplace_back();
-                ReadAnimation(o.animations.back());
-                break;
-            case Z1_BOX_MIN:
-                o.has_box_min = true;
-                o.box_min = Vec();
-                break;
-            case Z1_BOX_MAX:
-                o.has_box_max = true;
-                o.box_max = Vec();
-                break;
-            default: break;
+        case Z1_NODE_NAME: o.name = Str(); break;
+        case Z1_NODE_PARENT: o.parent = Str(); break;
+        case Z1_NODE_TM:
+            o.has_transform = true;
+            ReadTransform(o.transform);
+            break;
+        case Z1_MATERIAL_REF: o.material = f.ReadShort(); break;
+        case Z1_MESH_LIST:
+            o.mesh_lists.emplace_back();
+            o.mesh_list_wrapped.push_back(false);
+            ReadMeshList(o.mesh_lists.back());
+            break;
+        case Z1_MESH_LISTS:
+            Block([&](uint8_t inner) {
+                if (inner == Z1_MESH_LIST) {
+                    o.mesh_lists.emplace_back();
+                    o.mesh_list_wrapped.push_back(true);
+                    ReadMeshList(o.mesh_lists.back());
+                }
+            });
+            break;
+        case Z1_TM_ANIMATION:
+            o.animations.emplace_back();
+            ReadAnimation(o.animations.back());
+            break;
+        case Z1_BOX_MIN:
+            o.has_box_min = true;
+            o.box_min = Vec();
+            break;
+        case Z1_BOX_MAX:
+            o.has_box_max = true;
+            o.box_max = Vec();
+            break;
+        default: break;
         }
     });
 }
@@ -337,70 +346,70 @@ void Reader::ReadMeshList(Z1MeshList& list) {
 void Reader::ReadMesh(Z1Mesh& mesh) {
     Block([&](uint8_t tag) {
         switch (tag) {
-            case Z1_MESH_SUBMATERIAL: mesh.submaterial = f.ReadShort(); break;
-            case Z1_MESH_NUMVERTEX:
-                mesh.vertex_count = f.ReadInt();
-                s.vertex_total += mesh.vertex_count;
-                break;
-            case Z1_MESH_NUMFACES:
-                mesh.face_count = f.ReadInt();
-                s.face_total += mesh.face_count;
-                break;
-            case Z1_MESH_VERTICES: {
-                f.ReadByte();
-                long n = mesh.vertex_count < 0 ? 0 : mesh.vertex_count;
-                // Never allocate beyond what the file can still hold; the
-                // reads past its end would all be zero anyway.
-                long fits = Remaining() / 32;
-                if (n > fits) n = fits + 1;
-                mesh.vertices.resize(n);
-                for (long i = 0; i < n && !End(); i++) {
-                    VERTEX& v = mesh.vertices[i];
-                    v.x = f.ReadFloat();
-                    v.y = f.ReadFloat();
-                    v.z = f.ReadFloat();
-                    v.nx = f.ReadFloat();
-                    v.ny = f.ReadFloat();
-                    v.nz = f.ReadFloat();
-                    v.tu = f.ReadFloat();
-                    v.tv = f.ReadFloat();
-                }
-                f.ReadByte();
-                break;
+        case Z1_MESH_SUBMATERIAL: mesh.submaterial = f.ReadShort(); break;
+        case Z1_MESH_NUMVERTEX:
+            mesh.vertex_count = f.ReadInt();
+            s.vertex_total += mesh.vertex_count;
+            break;
+        case Z1_MESH_NUMFACES:
+            mesh.face_count = f.ReadInt();
+            s.face_total += mesh.face_count;
+            break;
+        case Z1_MESH_VERTICES: {
+            f.ReadByte();
+            long n = mesh.vertex_count < 0 ? 0 : mesh.vertex_count;
+            // Never allocate beyond what the file can still hold; the
+            // reads past its end would all be zero anyway.
+            long fits = Remaining() / 32;
+            if (n > fits) n = fits + 1;
+            mesh.vertices.resize(n);
+            for (long i = 0; i < n && !End(); i++) {
+                VERTEX& v = mesh.vertices[i];
+                v.x = f.ReadFloat();
+                v.y = f.ReadFloat();
+                v.z = f.ReadFloat();
+                v.nx = f.ReadFloat();
+                v.ny = f.ReadFloat();
+                v.nz = f.ReadFloat();
+                v.tu = f.ReadFloat();
+                v.tv = f.ReadFloat();
             }
-            case Z1_MESH_FACES: {
-                f.ReadByte();
-                long n = mesh.face_count < 0 ? 0 : static_cast<long>(mesh.face_count) * 3;
-                long fits = Remaining() / 2;
-                if (n > fits) n = fits + 1;
-                mesh.indices.resize(n);
-                for (long i = 0; i < n && !End(); i++) mesh.indices[i] = static_cast<uint16_t>(f.ReadShort());
-                f.ReadByte();
-                break;
+            f.ReadByte();
+            break;
+        }
+        case Z1_MESH_FACES: {
+            f.ReadByte();
+            long n = mesh.face_count < 0 ? 0 : static_cast<long>(mesh.face_count) * 3;
+            long fits = Remaining() / 2;
+            if (n > fits) n = fits + 1;
+            mesh.indices.resize(n);
+            for (long i = 0; i < n && !End(); i++) mesh.indices[i] = static_cast<uint16_t>(f.ReadShort());
+            f.ReadByte();
+            break;
+        }
+        case Z1_MESH_BONES: {
+            f.ReadByte();
+            long n = mesh.vertex_count < 0 ? 0 : mesh.vertex_count;
+            long fits = Remaining() / 2;
+            if (n > fits) n = fits + 1;
+            mesh.bones.resize(n);
+            bool any = false;
+            for (long i = 0; i < n; i++) {
+                mesh.bones[i] = End() ? -1 : f.ReadShort();
+                if (mesh.bones[i] != -1) any = true;
             }
-            case Z1_MESH_BONES: {
-                f.ReadByte();
-                long n = mesh.vertex_count < 0 ? 0 : mesh.vertex_count;
-                long fits = Remaining() / 2;
-                if (n > fits) n = fits + 1;
-                mesh.bones.resize(n);
-                bool any = false;
-                for (long i = 0; i < n; i++) {
-                    mesh.bones[i] = End() ? -1 : f.ReadShort();
-                    if (mesh.bones[i] != -1) any = true;
-                }
-                f.ReadByte();
-                if (!any) {
-                    mesh.bones.clear();
-                    LogLine("no skinning after all");
-                }
-                break;
+            f.ReadByte();
+            if (!any) {
+                mesh.bones.clear();
+                LogLine("no skinning after all");
             }
-            case Z1_MORPH_TARGET:
-                mesh.morph_targets.emplace_back();
-                ReadMorphTarget(mesh.morph_targets.back());
-                break;
-            default: break;
+            break;
+        }
+        case Z1_MORPH_TARGET:
+            mesh.morph_targets.emplace_back();
+            ReadMorphTarget(mesh.morph_targets.back());
+            break;
+        default: break;
         }
     });
 }
@@ -419,53 +428,53 @@ void Reader::ReadMorphTarget(Z1MorphTarget& target) {
 void Reader::ReadAnimation(Z1Animation& a) {
     Block([&](uint8_t tag) {
         switch (tag) {
-            case Z1_NODE_NAME: a.node_name = Str(); break;
-            case Z1_CONTROL_POS_TRACK:
-                a.order.push_back(tag);
-                Block([&](uint8_t k) {
-                    if (k != Z1_POS_SAMPLE) return;
-                    Z1PosKey key;
-                    key.time = f.ReadInt();
-                    key.p = Vec();
-                    a.pos_linear.push_back(key);
-                });
-                break;
-            case Z1_CONTROL_POS_TCB:
-                a.order.push_back(tag);
-                Block([&](uint8_t k) {
-                    if (k != Z1_POS_TCB_KEY) return;
-                    Z1PosKey key;
-                    key.time = f.ReadInt();
-                    key.p = Vec();
-                    key.extra1 = Vec();
-                    key.extra2 = Vec();
-                    a.pos_spline.push_back(key);
-                });
-                break;
-            case Z1_CONTROL_ROT_TRACK:
-                a.order.push_back(tag);
-                Block([&](uint8_t k) {
-                    if (k != Z1_ROT_SAMPLE) return;
-                    Z1RotKey key;
-                    key.time = f.ReadInt();
-                    key.axis = Vec();
-                    key.angle = f.ReadFloat();
-                    a.rot_linear.push_back(key);
-                });
-                break;
-            case Z1_CONTROL_ROT_TCB:
-                a.order.push_back(tag);
-                Block([&](uint8_t k) {
-                    if (k != Z1_ROT_TCB_KEY) return;
-                    Z1RotKey key;
-                    key.time = f.ReadInt();
-                    key.axis = Vec();
-                    key.angle = f.ReadFloat();
-                    for (int i = 0; i < 5; i++) key.params[i] = f.ReadFloat();
-                    a.rot_spline.push_back(key);
-                });
-                break;
-            default: break;
+        case Z1_NODE_NAME: a.node_name = Str(); break;
+        case Z1_CONTROL_POS_TRACK:
+            a.order.push_back(tag);
+            Block([&](uint8_t k) {
+                if (k != Z1_POS_SAMPLE) return;
+                Z1PosKey key;
+                key.time = f.ReadInt();
+                key.p = Vec();
+                a.pos_linear.push_back(key);
+            });
+            break;
+        case Z1_CONTROL_POS_TCB:
+            a.order.push_back(tag);
+            Block([&](uint8_t k) {
+                if (k != Z1_POS_TCB_KEY) return;
+                Z1PosKey key;
+                key.time = f.ReadInt();
+                key.p = Vec();
+                key.extra1 = Vec();
+                key.extra2 = Vec();
+                a.pos_spline.push_back(key);
+            });
+            break;
+        case Z1_CONTROL_ROT_TRACK:
+            a.order.push_back(tag);
+            Block([&](uint8_t k) {
+                if (k != Z1_ROT_SAMPLE) return;
+                Z1RotKey key;
+                key.time = f.ReadInt();
+                key.axis = Vec();
+                key.angle = f.ReadFloat();
+                a.rot_linear.push_back(key);
+            });
+            break;
+        case Z1_CONTROL_ROT_TCB:
+            a.order.push_back(tag);
+            Block([&](uint8_t k) {
+                if (k != Z1_ROT_TCB_KEY) return;
+                Z1RotKey key;
+                key.time = f.ReadInt();
+                key.axis = Vec();
+                key.angle = f.ReadFloat();
+                for (int i = 0; i < 5; i++) key.params[i] = f.ReadFloat();
+                a.rot_spline.push_back(key);
+            });
+            break;
+        default: break;
         }
     });
 }
@@ -478,51 +487,55 @@ void Reader::ReadLight() {
     float range = 500.0f;
     Block([&](uint8_t tag) {
         switch (tag) {
-            case Z1_NODE_NAME: l.name = Str(); break;
-            case Z1_NODE_TM: {
-                l.transforms.emplace_back();
-                Z1NodeTransform& t = l.transforms.back();
-                ReadTransform(t);
-                if (EndsWithTarget(t.name) && directional) l.target = t.pivot;
-                else l.position = t.pivot;
-                break;
-            }
-            case Z1_LIGHT_TYPE:
-                l.has_type = true;
-                l.type_byte = f.ReadByte();
-                if (l.type_byte == Z1_LIGHT_TARGETED) directional = true;
-                else if (l.type_byte == Z1_LIGHT_OMNI) directional = false;
-                break;
-            case Z1_LIGHT_SETTINGS:
-                l.has_settings = true;
-                Block([&](uint8_t k) {
-                    if (k == Z1_LIGHT_COLOR) {
-                        l.has_color = true;
-                        Color(l.color_raw);
-                        for (int i = 0; i < 3; i++) color[i] = l.color_raw[i];
-                    } else if (k == Z1_LIGHT_INTENS) {
-                        l.has_intensity = true;
-                        l.intensity = f.ReadFloat();
-                        for (int i = 0; i < 3; i++) color[i] *= l.intensity;
-                    } else if (k == Z1_LIGHT_ASPECT) {
-                        l.has_aspect = true;
-                        l.aspect = f.ReadFloat();
-                    } else if (k == Z1_LIGHT_RANGE) {
-                        l.has_range = true;
-                        l.range_raw = f.ReadFloat();
-                        range = l.range_raw;
-                    }
-                });
-                break;
-            case Z1_LIGHT_FLAG:
-                l.has_flag = true;
-                l.flag = f.ReadByte();
-                break;
-            case Z1_TM_ANIMATION:
-                l.animations.emplace_back();
-                ReadAnimation(l.animations.back());
-                break;
-            default: break;
+        case Z1_NODE_NAME: l.name = Str(); break;
+        case Z1_NODE_TM: {
+            l.transforms.emplace_back();
+            Z1NodeTransform& t = l.transforms.back();
+            ReadTransform(t);
+            if (EndsWithTarget(t.name) && directional)
+                l.target = t.pivot;
+            else
+                l.position = t.pivot;
+            break;
+        }
+        case Z1_LIGHT_TYPE:
+            l.has_type = true;
+            l.type_byte = f.ReadByte();
+            if (l.type_byte == Z1_LIGHT_TARGETED)
+                directional = true;
+            else if (l.type_byte == Z1_LIGHT_OMNI)
+                directional = false;
+            break;
+        case Z1_LIGHT_SETTINGS:
+            l.has_settings = true;
+            Block([&](uint8_t k) {
+                if (k == Z1_LIGHT_COLOR) {
+                    l.has_color = true;
+                    Color(l.color_raw);
+                    for (int i = 0; i < 3; i++) color[i] = l.color_raw[i];
+                } else if (k == Z1_LIGHT_INTENS) {
+                    l.has_intensity = true;
+                    l.intensity = f.ReadFloat();
+                    for (int i = 0; i < 3; i++) color[i] *= l.intensity;
+                } else if (k == Z1_LIGHT_ASPECT) {
+                    l.has_aspect = true;
+                    l.aspect = f.ReadFloat();
+                } else if (k == Z1_LIGHT_RANGE) {
+                    l.has_range = true;
+                    l.range_raw = f.ReadFloat();
+                    range = l.range_raw;
+                }
+            });
+            break;
+        case Z1_LIGHT_FLAG:
+            l.has_flag = true;
+            l.flag = f.ReadByte();
+            break;
+        case Z1_TM_ANIMATION:
+            l.animations.emplace_back();
+            ReadAnimation(l.animations.back());
+            break;
+        default: break;
         }
     });
     LightDesc& d = l.desc;
@@ -541,32 +554,36 @@ void Reader::ReadCamera() {
     Z1Camera& c = s.cameras.back();
     Block([&](uint8_t tag) {
         switch (tag) {
-            case Z1_NODE_NAME: c.name = Str(); break;
-            case Z1_CAMERA_TYPE:
-                c.has_type = true;
-                c.type_byte = f.ReadByte();
-                c.targeted = c.type_byte == Z1_CAMERA_TARGETED;
-                break;
-            case Z1_NODE_TM: {
-                c.transforms.emplace_back();
-                Z1NodeTransform& t = c.transforms.back();
-                ReadTransform(t);
-                if (EndsWithTarget(t.name) && c.targeted) c.target = t.pivot;
-                else c.position = t.pivot;
-                break;
-            }
-            case Z1_CAMERA_SETTINGS:
-                c.has_settings = true;
-                Block([&](uint8_t k) {
-                    if (k == Z1_CAMERA_FOV) c.fov = f.ReadFloat();
-                    else if (k == Z1_LIST_ID) c.settings_id = f.ReadShort();
-                });
-                break;
-            case Z1_TM_ANIMATION:
-                c.animations.emplace_back();
-                ReadAnimation(c.animations.back());
-                break;
-            default: break;
+        case Z1_NODE_NAME: c.name = Str(); break;
+        case Z1_CAMERA_TYPE:
+            c.has_type = true;
+            c.type_byte = f.ReadByte();
+            c.targeted = c.type_byte == Z1_CAMERA_TARGETED;
+            break;
+        case Z1_NODE_TM: {
+            c.transforms.emplace_back();
+            Z1NodeTransform& t = c.transforms.back();
+            ReadTransform(t);
+            if (EndsWithTarget(t.name) && c.targeted)
+                c.target = t.pivot;
+            else
+                c.position = t.pivot;
+            break;
+        }
+        case Z1_CAMERA_SETTINGS:
+            c.has_settings = true;
+            Block([&](uint8_t k) {
+                if (k == Z1_CAMERA_FOV)
+                    c.fov = f.ReadFloat();
+                else if (k == Z1_LIST_ID)
+                    c.settings_id = f.ReadShort();
+            });
+            break;
+        case Z1_TM_ANIMATION:
+            c.animations.emplace_back();
+            ReadAnimation(c.animations.back());
+            break;
+        default: break;
         }
     });
 }
@@ -606,8 +623,10 @@ void Z1SetErrorBox(Z1ErrorBoxFn fn) { g_error_box = fn; }
 
 void Z1ShowErrorBox(const char* caption, const char* text) {
     if (g_gfxdriver) g_gfxdriver->Pause(true);
-    if (g_error_box) g_error_box(caption, text);
-    else LogLine("%s %s", caption, text);
+    if (g_error_box)
+        g_error_box(caption, text);
+    else
+        LogLine("%s %s", caption, text);
     if (g_gfxdriver) g_gfxdriver->Pause(false);
 }
 
@@ -630,8 +649,10 @@ const Z1SpawnPoint* Z1Scene::FindSpawnPoint(const char* name) const {
 
 std::string Z1ExtraSettingsPath(const char* modelPath) {
     std::string p = modelPath ? modelPath : "";
-    if (p.size() >= 2) p.resize(p.size() - 2);
-    else p.clear();
+    if (p.size() >= 2)
+        p.resize(p.size() - 2);
+    else
+        p.clear();
     return p + "ex";
 }
 
@@ -643,7 +664,8 @@ Z1ReadResult Z1ReadStream(DataFile& file, const char* name, Z1Scene& out) {
         return Z1_READ_BAD_MARKER;
     }
     if (out.format == 0) {
-        Z1ShowErrorBox("Error!", "Z1 ASCII format is for debugging only. Please use a binary export for the engine.");
+        Z1ShowErrorBox("Error!",
+                       "Z1 ASCII format is for debugging only. Please use a binary export for the engine.");
         return Z1_READ_TEXT_FORM;
     }
     LogLine("LOADING Z1 FILE (%s)", name);
@@ -693,8 +715,10 @@ bool Z1ReadExtraSettings(const char* path, Z1Scene& scene) {
         if (level == 0 && std::strcmp(tok, "*MATERIAL") == 0) {
             char* name = f.ReadSymbol();
             current = scene.FindMaterial(name ? name : "");
-            if (!current) LogLine("Error - could not find material %s", name ? name : "");
-            else current->has_extra = true;
+            if (!current)
+                LogLine("Error - could not find material %s", name ? name : "");
+            else
+                current->has_extra = true;
             delete[] name;
         } else if (std::strcmp(tok, "{") == 0) {
             level++;
@@ -707,8 +731,10 @@ bool Z1ReadExtraSettings(const char* path, Z1Scene& scene) {
             int n = value ? std::atoi(value) : 0;
             delete[] value;
             if (current) {
-                if (u) current->scroll_u = n;
-                else current->scroll_v = n;
+                if (u)
+                    current->scroll_u = n;
+                else
+                    current->scroll_v = n;
             }
         }
         delete[] tok;

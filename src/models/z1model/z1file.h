@@ -110,7 +110,13 @@ enum Z1Tag : uint8_t {
 constexpr uint8_t kZ1Marker = 0x8A;
 
 // Map slots of a material.
-enum { Z1_SLOT_TEXTURE = 0, Z1_SLOT_OPACITY = 1, Z1_SLOT_ENVIRONMENT = 2, Z1_SLOT_OTHER = 3, Z1_SLOT_COUNT = 4 };
+enum {
+    Z1_SLOT_TEXTURE = 0,
+    Z1_SLOT_OPACITY = 1,
+    Z1_SLOT_ENVIRONMENT = 2,
+    Z1_SLOT_OTHER = 3,
+    Z1_SLOT_COUNT = 4
+};
 
 struct Z1Map {
     bool present = false;
@@ -119,29 +125,33 @@ struct Z1Map {
     std::string bitmap_raw;   // tag 98 as written by the exporter ("C:\wood.bmp")
     std::string bitmap;       // slots 0-2: texture folder + raw path less its drive ("textures\wood.bmp")
     float params[5] = {0, 0, 0, 0, 0};  // tags 102-106
-    uint8_t wrap_u = 1;       // tag 143: non-zero repeats
-    uint8_t wrap_v = 1;       // tag 144
+    uint8_t wrap_u = 1;                 // tag 143: non-zero repeats
+    uint8_t wrap_v = 1;                 // tag 144
 };
 
-enum Z1MaterialClass { Z1_CLASS_NONE = 0, Z1_CLASS_STANDARD = 1, Z1_CLASS_MULTI = 2 };
+enum Z1MaterialClass {
+    Z1_CLASS_NONE = 0,
+    Z1_CLASS_STANDARD = 1,
+    Z1_CLASS_MULTI = 2
+};
 
 struct Z1Material {
-    std::string name;                // tag 86
-    std::string class_name;          // tag 87 as written
+    std::string name;        // tag 86
+    std::string class_name;  // tag 87 as written
     int material_class = Z1_CLASS_NONE;
-    float color2[3] = {0, 0, 0};     // tag 88: the submesh's second colour
-    float color1[3] = {0, 0, 0};     // tag 89: the submesh's first colour
-    float color3[3] = {0, 0, 0};     // tag 90
-    float value91 = 0;               // tag 91
-    float self_illumination = 0;     // tag 92: above 0 draws unlit
-    bool two_sided = false;          // tag 93
-    bool textured = false;           // some map names a bitmap
-    bool white = false;              // a texture map (tags 108, 109) makes the colours white
+    float color2[3] = {0, 0, 0};  // tag 88: the submesh's second colour
+    float color1[3] = {0, 0, 0};  // tag 89: the submesh's first colour
+    float color3[3] = {0, 0, 0};  // tag 90
+    float value91 = 0;            // tag 91
+    float self_illumination = 0;  // tag 92: above 0 draws unlit
+    bool two_sided = false;       // tag 93
+    bool textured = false;        // some map names a bitmap
+    bool white = false;           // a texture map (tags 108, 109) makes the colours white
     Z1Map maps[Z1_SLOT_COUNT];
     std::vector<Z1Material> submaterials;  // tag 84 count, tag 85 entries
     // From the extra settings file.
     bool has_extra = false;
-    int32_t scroll_u = 0;            // ms per full repeat in U
+    int32_t scroll_u = 0;  // ms per full repeat in U
     int32_t scroll_v = 0;
 };
 
@@ -155,33 +165,33 @@ struct Z1MorphTarget {
 };
 
 struct Z1Mesh {
-    int16_t submaterial = 0;             // tag 18
-    int32_t vertex_count = 0;            // tag 20
-    int32_t face_count = 0;              // tag 21
-    std::vector<VERTEX> vertices;        // tag 16
-    std::vector<uint16_t> indices;       // tag 17, three per face
-    std::vector<int16_t> bones;          // tag 153, empty when not skinned
+    int16_t submaterial = 0;                   // tag 18
+    int32_t vertex_count = 0;                  // tag 20
+    int32_t face_count = 0;                    // tag 21
+    std::vector<VERTEX> vertices;              // tag 16
+    std::vector<uint16_t> indices;             // tag 17, three per face
+    std::vector<int16_t> bones;                // tag 153, empty when not skinned
     std::vector<Z1MorphTarget> morph_targets;  // tag 147
 };
 
 struct Z1MeshList {
-    int16_t id = 0;                      // tag 136
-    std::vector<Z1Mesh> meshes;          // tag 14 count, tag 15 entries
+    int16_t id = 0;              // tag 136
+    std::vector<Z1Mesh> meshes;  // tag 14 count, tag 15 entries
 };
 
 struct Z1NodeTransform {
-    std::string name;                    // tag 12
+    std::string name;                                               // tag 12
     VECTOR rows[4] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}};  // tags 119-122
-    VECTOR pivot = {0, 0, 0};            // tag 123
-    VECTOR axis = {0, 0, 0};             // tag 141
-    float angle = 0;                     // tag 142
+    VECTOR pivot = {0, 0, 0};                                       // tag 123
+    VECTOR axis = {0, 0, 0};                                        // tag 141
+    float angle = 0;                                                // tag 142
 };
 
 // Keys as the file holds them (times in ticks).
 struct Z1PosKey {
     int32_t time = 0;
     VECTOR p = {0, 0, 0};
-    VECTOR extra1 = {0, 0, 0};           // spline keys only
+    VECTOR extra1 = {0, 0, 0};  // spline keys only
     VECTOR extra2 = {0, 0, 0};
 };
 
@@ -189,68 +199,72 @@ struct Z1RotKey {
     int32_t time = 0;
     VECTOR axis = {0, 0, 0};
     float angle = 0;
-    float params[5] = {0, 0, 0, 0, 0};   // spline keys only
+    float params[5] = {0, 0, 0, 0, 0};  // spline keys only
 };
 
 // One animation block (tag 124). Linear and spline keys of one list are kept
 // apart, as their blocks are.
 struct Z1Animation {
-    std::string node_name;               // tag 12
-    std::vector<Z1PosKey> pos_linear;    // tag 52 / 55
-    std::vector<Z1PosKey> pos_spline;    // tag 74 / 70
-    std::vector<Z1RotKey> rot_linear;    // tag 53 / 56
-    std::vector<Z1RotKey> rot_spline;    // tag 76 / 66
+    std::string node_name;             // tag 12
+    std::vector<Z1PosKey> pos_linear;  // tag 52 / 55
+    std::vector<Z1PosKey> pos_spline;  // tag 74 / 70
+    std::vector<Z1RotKey> rot_linear;  // tag 53 / 56
+    std::vector<Z1RotKey> rot_spline;  // tag 76 / 66
     // Block order as read, so the writer can repeat it: 52, 74, 53, 76.
     std::vector<uint8_t> order;
 };
 
 struct Z1GeomObject {
-    uint8_t tag = Z1_GEOMOBJECT;         // 4 or 8
-    std::string name;                    // tag 12
-    std::string parent;                  // tag 13
+    uint8_t tag = Z1_GEOMOBJECT;  // 4 or 8
+    std::string name;             // tag 12
+    std::string parent;           // tag 13
     bool has_transform = false;
-    Z1NodeTransform transform;           // tag 11
-    int16_t material = -1;               // tag 83
-    std::vector<Z1MeshList> mesh_lists;  // tag 19 (and tag 22 wrapped)
-    std::vector<bool> mesh_list_wrapped; // true for lists that came inside tag 22
-    std::vector<Z1Animation> animations; // tag 124
+    Z1NodeTransform transform;            // tag 11
+    int16_t material = -1;                // tag 83
+    std::vector<Z1MeshList> mesh_lists;   // tag 19 (and tag 22 wrapped)
+    std::vector<bool> mesh_list_wrapped;  // true for lists that came inside tag 22
+    std::vector<Z1Animation> animations;  // tag 124
     bool has_box_min = false, has_box_max = false;
-    VECTOR box_min = {0, 0, 0};          // tag 139
-    VECTOR box_max = {0, 0, 0};          // tag 140
+    VECTOR box_min = {0, 0, 0};  // tag 139
+    VECTOR box_max = {0, 0, 0};  // tag 140
 };
 
-enum { Z1_LIGHT_TARGETED = 35, Z1_LIGHT_OMNI = 33, Z1_CAMERA_TARGETED = 41 };
+enum {
+    Z1_LIGHT_TARGETED = 35,
+    Z1_LIGHT_OMNI = 33,
+    Z1_CAMERA_TARGETED = 41
+};
 
 struct Z1Light {
-    std::string name;                    // tag 12
-    uint8_t type_byte = 0;               // tag 24 as read
+    std::string name;       // tag 12
+    uint8_t type_byte = 0;  // tag 24 as read
     bool has_type = false;
     std::vector<Z1NodeTransform> transforms;  // tag 11, in file order
-    bool has_settings = false;           // tag 23
+    bool has_settings = false;                // tag 23
     bool has_color = false, has_intensity = false, has_aspect = false, has_range = false;
-    float color_raw[3] = {1, 1, 1};      // tag 25
-    float intensity = 1;                 // tag 26
-    float aspect = 0;                    // tag 29
-    float range_raw = 500;               // tag 30
+    float color_raw[3] = {1, 1, 1};  // tag 25
+    float intensity = 1;             // tag 26
+    float aspect = 0;                // tag 29
+    float range_raw = 500;           // tag 30
     bool has_flag = false;
-    uint8_t flag = 0;                    // tag 31
-    std::vector<Z1Animation> animations; // tag 124
+    uint8_t flag = 0;                     // tag 31
+    std::vector<Z1Animation> animations;  // tag 124
     // Derived while reading.
     VECTOR position = {0, 0, 0};
     VECTOR target = {0, 0, 0};
-    LightDesc desc{};                    // what the engine hands the driver
+    LightDesc desc{};  // what the engine hands the driver
 };
 
 struct Z1Camera {
-    std::string name;                    // tag 12
+    std::string name;  // tag 12
     bool has_type = false;
-    uint8_t type_byte = 0;               // tag 40
+    uint8_t type_byte = 0;  // tag 40
     bool targeted = false;
     std::vector<Z1NodeTransform> transforms;  // tag 11
-    bool has_settings = false;           // tag 37: the camera object exists
-    float fov = 0;                       // tag 38
-    int16_t settings_id = 0;             // tag 136
-    std::vector<Z1Animation> animations; // tag 124
+    bool has_settings = false;                // tag 37: the camera object exists
+    float fov = 0;                            // tag 38
+    int16_t settings_id = 0;                  // tag 136
+    std::vector<Z1Animation> animations;      // tag 124
     VECTOR position = {0, 0, 0};
     VECTOR target = {0, 0, 0};
 };
@@ -262,29 +276,29 @@ struct Z1SpawnPoint {
 
 struct Z1Bone {
     std::string name;
-    int16_t parent = -1;                 // -1 = root
-    VECTOR first = {0, 0, 0};            // rest position relative to the parent
-    VECTOR second = {0, 0, 0};           // rest rotation angles
-    float length = 0;                    // |first|
+    int16_t parent = -1;        // -1 = root
+    VECTOR first = {0, 0, 0};   // rest position relative to the parent
+    VECTOR second = {0, 0, 0};  // rest rotation angles
+    float length = 0;           // |first|
 };
 
 struct Z1SceneInfo {
-    std::string file_name;               // tag 125
-    int16_t first_frame = 0;             // tag 126
-    int16_t last_frame = 0;              // tag 127
-    int16_t frame_speed = 0;             // tag 128
-    int16_t ticks_per_frame = 0;         // tag 129
-    float color1_raw[3] = {0, 0, 0};     // tag 131
-    float color2_raw[3] = {0, 0, 0};     // tag 133
-    uint32_t color1 = 0;                 // 0x00RRGGBB
+    std::string file_name;            // tag 125
+    int16_t first_frame = 0;          // tag 126
+    int16_t last_frame = 0;           // tag 127
+    int16_t frame_speed = 0;          // tag 128
+    int16_t ticks_per_frame = 0;      // tag 129
+    float color1_raw[3] = {0, 0, 0};  // tag 131
+    float color2_raw[3] = {0, 0, 0};  // tag 133
+    uint32_t color1 = 0;              // 0x00RRGGBB
     uint32_t color2 = 0;
 };
 
 // The whole file. Lists are in file order; spawn point lookup takes the last
 // one of a name.
 struct Z1Scene {
-    uint8_t format = 1;                  // byte 0 (0 is the refused text form)
-    uint8_t reserved = 0;                // byte 2
+    uint8_t format = 1;    // byte 0 (0 is the refused text form)
+    uint8_t reserved = 0;  // byte 2
     bool has_scene = false;
     Z1SceneInfo scene;
     bool has_materials = false;
@@ -307,9 +321,9 @@ struct Z1Scene {
 // Reasons a read gives up.
 enum Z1ReadResult {
     Z1_READ_OK = 0,
-    Z1_READ_OPEN_FAILED,   // "ERROR - Could not open Z1 file %s"
-    Z1_READ_TEXT_FORM,     // the refusal box
-    Z1_READ_BAD_MARKER,    // "Not a valid Z1-file (%s)"
+    Z1_READ_OPEN_FAILED,  // "ERROR - Could not open Z1 file %s"
+    Z1_READ_TEXT_FORM,    // the refusal box
+    Z1_READ_BAD_MARKER,   // "Not a valid Z1-file (%s)"
 };
 
 // Reads "z1\" + name (or, for tools, the exact path with Z1ReadPath) with the

@@ -24,7 +24,8 @@ bool SameTextIgnoringCase(const std::string& a, const char* b) {
     size_t n = std::strlen(b);
     if (a.size() != n) return false;
     for (size_t i = 0; i < n; i++)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
     return true;
 }
 
@@ -32,7 +33,8 @@ int TuningC() { return g_settings && g_settings->tuning_c > 0 ? g_settings->tuni
 
 // Direction through the upper 3x3 only.
 VECTOR TransformNormal(const MATRIX& m, float x, float y, float z) {
-    return VECTOR{x * m[0] + y * m[4] + z * m[8], x * m[1] + y * m[5] + z * m[9], x * m[2] + y * m[6] + z * m[10]};
+    return VECTOR{x * m[0] + y * m[4] + z * m[8], x * m[1] + y * m[5] + z * m[9],
+                  x * m[2] + y * m[6] + z * m[10]};
 }
 
 void BoxUnion(float out[6], const float in[6]) {
@@ -57,7 +59,8 @@ Z1SubMesh::Z1SubMesh(const Z1Mesh& mesh, const Z1Material* m, const VECTOR& fram
     face_count = static_cast<int>(mesh.indices.size() / 3);
     for (int i = 0; i < face_count * 3; i++) {
         if (mesh.indices[i] >= vertex_count) {
-            LogLine("ERROR - face index %i out of range (%i vertices) - mesh dropped", mesh.indices[i], vertex_count);
+            LogLine("ERROR - face index %i out of range (%i vertices) - mesh dropped", mesh.indices[i],
+                    vertex_count);
             face_count = 0;
             break;
         }
@@ -81,7 +84,8 @@ Z1SubMesh::Z1SubMesh(const Z1Mesh& mesh, const Z1Material* m, const VECTOR& fram
         box[1] = box[4] = vertices[0].y;
         box[2] = box[5] = vertices[0].z;
         for (int i = 1; i < vertex_count; i++) {
-            float p[6] = {vertices[i].x, vertices[i].y, vertices[i].z, vertices[i].x, vertices[i].y, vertices[i].z};
+            float p[6] = {vertices[i].x, vertices[i].y, vertices[i].z,
+                          vertices[i].x, vertices[i].y, vertices[i].z};
             BoxUnion(box, p);
         }
     }
@@ -275,7 +279,8 @@ void Z1SubMesh::Draw(const MATRIX* pose, int poseCount, const float* weights, CP
     }
 
     if (env_mapped) {
-        if (!d->SetTexture(envmap_name.c_str())) LogLine("ERROR setting environment map %s", envmap_name.c_str());
+        if (!d->SetTexture(envmap_name.c_str()))
+            LogLine("ERROR setting environment map %s", envmap_name.c_str());
         MATRIX world, view, m;
         d->GetWorldMatrix(&world);
         d->GetViewMatrix(&view);
@@ -338,8 +343,10 @@ bool AlphaList::Queue(Z1SubMesh* submesh, const VECTOR& position, const MATRIX* 
         return false;
     }
     AlphaItem& it = items[count++];
-    if (g_gfxdriver) g_gfxdriver->GetWorldMatrix(&it.world);
-    else MatrixIdentity(it.world);
+    if (g_gfxdriver)
+        g_gfxdriver->GetWorldMatrix(&it.world);
+    else
+        MatrixIdentity(it.world);
     it.position = position + VECTOR{it.world[12], it.world[13], it.world[14]};
     TransformPoint(it.world, submesh->pivot, it.centre);
     it.camera = it.centre;
@@ -353,10 +360,13 @@ bool AlphaList::Queue(Z1SubMesh* submesh, const VECTOR& position, const MATRIX* 
 
 void AlphaList::Sort() {
     MATRIX view;
-    if (g_gfxdriver) g_gfxdriver->GetViewMatrix(&view);
-    else MatrixIdentity(view);
+    if (g_gfxdriver)
+        g_gfxdriver->GetViewMatrix(&view);
+    else
+        MatrixIdentity(view);
     for (int i = 0; i < count; i++) TransformPoint(view, items[i].centre, items[i].camera);
-    std::sort(items, items + count, [](const AlphaItem& a, const AlphaItem& b) { return a.camera.z > b.camera.z; });
+    std::sort(items, items + count,
+              [](const AlphaItem& a, const AlphaItem& b) { return a.camera.z > b.camera.z; });
 }
 
 void AlphaList::Render() {
@@ -464,13 +474,15 @@ bool WidenBox(ModelFrame* f) {
     return f->has_box;
 }
 
-AnimTrack* MakeTrack(const Z1Scene& s, const Z1Animation& a, const VECTOR& pivot, const Z1GeomObject* parent) {
+AnimTrack* MakeTrack(const Z1Scene& s, const Z1Animation& a, const VECTOR& pivot,
+                     const Z1GeomObject* parent) {
     AnimTrack* t = new AnimTrack(s.scene.frame_speed, s.scene.ticks_per_frame, s.scene.last_frame);
     t->node_name = a.node_name;
     t->SetPivot(pivot);
     VECTOR parentPos = parent && parent->has_transform ? parent->transform.pivot : VECTOR{0, 0, 0};
     std::vector<uint8_t> order = a.order;
-    if (order.empty()) order = {Z1_CONTROL_POS_TRACK, Z1_CONTROL_POS_TCB, Z1_CONTROL_ROT_TRACK, Z1_CONTROL_ROT_TCB};
+    if (order.empty())
+        order = {Z1_CONTROL_POS_TRACK, Z1_CONTROL_POS_TCB, Z1_CONTROL_ROT_TRACK, Z1_CONTROL_ROT_TCB};
     bool done[256] = {false};
     for (uint8_t block : order) {
         if (done[block]) continue;
@@ -526,7 +538,8 @@ bool Z1Model::LoadScene(Z1Scene* scene, const char* fileName) {
             for (const Z1Mesh& mesh : o.mesh_lists[0].meshes) {
                 const Z1Material* m = objectMaterial;
                 if (objectMaterial && objectMaterial->material_class == Z1_CLASS_MULTI) {
-                    m = mesh.submaterial >= 0 && mesh.submaterial < static_cast<int>(objectMaterial->submaterials.size())
+                    m = mesh.submaterial >= 0 &&
+                                mesh.submaterial < static_cast<int>(objectMaterial->submaterials.size())
                             ? &objectMaterial->submaterials[mesh.submaterial]
                             : nullptr;
                 }
@@ -561,8 +574,10 @@ bool Z1Model::LoadScene(Z1Scene* scene, const char* fileName) {
             f->track = MakeTrack(s, o.animations[0], f->pivot, parent);
         }
         ModelFrame* parentFrame = o.parent.empty() ? nullptr : FindFrame(top_frames, o.parent);
-        if (parentFrame) parentFrame->children.push_back(f);
-        else top_frames.push_back(f);
+        if (parentFrame)
+            parentFrame->children.push_back(f);
+        else
+            top_frames.push_back(f);
         frames.push_back(f);
     }
 
@@ -605,7 +620,8 @@ bool Z1Model::LoadScene(Z1Scene* scene, const char* fileName) {
     // Skeleton and its animation file: hut.z1 plays hut.anm.
     if (s.has_bones) {
         std::vector<BipedBone> bones;
-        for (const Z1Bone& b : s.bones) bones.push_back(BipedBone{b.name, b.parent, b.first, b.second, b.length});
+        for (const Z1Bone& b : s.bones)
+            bones.push_back(BipedBone{b.name, b.parent, b.first, b.second, b.length});
         skeleton = new Biped(bones);
         std::string anim = name;
         if (anim.size() >= 2) anim.resize(anim.size() - 2);
@@ -614,7 +630,8 @@ bool Z1Model::LoadScene(Z1Scene* scene, const char* fileName) {
         skeleton->Start();
         bone_pose.assign(skeleton->BindMatrices(), skeleton->BindMatrices() + skeleton->BoneCount());
         for (ModelFrame* f : frames)
-            for (Z1SubMesh* sm : f->submeshes) sm->ToBoneSpace(skeleton->InverseBindMatrices(), skeleton->BoneCount());
+            for (Z1SubMesh* sm : f->submeshes)
+                sm->ToBoneSpace(skeleton->InverseBindMatrices(), skeleton->BoneCount());
     }
 
     for (ModelFrame* f : frames)
@@ -780,7 +797,8 @@ void Z1Model::Collide(CollisionPacket* packet) {
     TriangleTests* tests = GetTriangleTests();
     for (ModelFrame* f : frames)
         for (Z1SubMesh* sm : f->submeshes) {
-            if (sm->quadtree) sm->quadtree->Collide(packet);
+            if (sm->quadtree)
+                sm->quadtree->Collide(packet);
             else if (sm->face_count > 0 && tests->PacketTouchesBox(packet, sm->box))
                 tests->CollideTriangles(packet, sm->vertices, sm->indices, sm->face_count);
         }

@@ -48,16 +48,16 @@ public:
 
     bool IsSkinned() const { return bones != nullptr; }
 
-    std::string texture_name;      // empty: none
-    std::string alpha_name;        // the opacity map, the texture's alpha map
+    std::string texture_name;  // empty: none
+    std::string alpha_name;    // the opacity map, the texture's alpha map
     std::string envmap_name;
-    float colors[3][4];            // diffuse (tag 89), ambient (tag 88), specular (zero)
+    float colors[3][4];  // diffuse (tag 89), ambient (tag 88), specular (zero)
     int face_count = 0;
     int vertex_count = 0;
-    VERTEX* vertices = nullptr;    // the drawing copy
-    VERTEX* source = nullptr;      // as loaded (bone space for skinned vertices)
+    VERTEX* vertices = nullptr;  // the drawing copy
+    VERTEX* source = nullptr;    // as loaded (bone space for skinned vertices)
     uint16_t* indices = nullptr;
-    int16_t* bones = nullptr;      // per vertex, -1 = unskinned; null when not skinned
+    int16_t* bones = nullptr;  // per vertex, -1 = unskinned; null when not skinned
     float self_illumination = 0.0f;
     float material_self_illumination = 0.0f;
     uint8_t transparent = 0;
@@ -68,12 +68,12 @@ public:
     uint8_t wrap_v = 1;
     uint8_t binary_alpha_known = 0;
     uint8_t binary_alpha = 0;
-    int32_t scroll_u = 0;          // ms per full repeat
+    int32_t scroll_u = 0;  // ms per full repeat
     int32_t scroll_v = 0;
     float du = 0.0f;
     float dv = 0.0f;
     uint32_t last_draw = 0;
-    bool drawn_before = false;     // the clock may read 0 itself
+    bool drawn_before = false;  // the clock may read 0 itself
     std::vector<Z1MorphRuntime> morph_targets;
     VECTOR pivot = {0, 0, 0};
     float box[6] = {0, 0, 0, 0, 0, 0};
@@ -84,7 +84,7 @@ private:
     Z1SubMesh& operator=(const Z1SubMesh&) = delete;
     void Skin(const MATRIX* pose, int poseCount);
     void Morph(const float* weights);
-    VERTEX* skinned = nullptr;     // skinned positions, kept when morphs go on top
+    VERTEX* skinned = nullptr;  // skinned positions, kept when morphs go on top
     int32_t skinned_frame = -1;
     const MATRIX* skinned_pose = nullptr;
 };
@@ -114,14 +114,14 @@ private:
 // The transparent pieces of a frame, drawn after the opaque scene. A fixed
 // array (tuning value C): queueing never allocates.
 struct AlphaItem {
-    MATRIX world;                  // world matrix when queued
-    VECTOR position;               // caller's position plus the world translation
-    VECTOR centre;                 // the piece's pivot in world space
-    VECTOR camera;                 // centre in camera space, filled by the sort
-    const MATRIX* pose;            // first draw argument
+    MATRIX world;        // world matrix when queued
+    VECTOR position;     // caller's position plus the world translation
+    VECTOR centre;       // the piece's pivot in world space
+    VECTOR camera;       // centre in camera space, filled by the sort
+    const MATRIX* pose;  // first draw argument
     int pose_count;
-    uint8_t world_flag;            // the driver's indoor flag when queued
-    const float* weights;          // second draw argument
+    uint8_t world_flag;    // the driver's indoor flag when queued
+    const float* weights;  // second draw argument
     Z1SubMesh* submesh;
 };
 
@@ -202,10 +202,10 @@ public:
     std::string name;
     Biped* skeleton = nullptr;
     std::vector<MATRIX> bone_pose;
-    std::vector<ModelFrame*> frames;      // every frame, file order (owned)
+    std::vector<ModelFrame*> frames;  // every frame, file order (owned)
     std::vector<ModelFrame*> top_frames;
-    std::vector<AnimTrack*> light_tracks; // per light, null when not animated (owned)
-    std::vector<std::string> registered;  // textures this model has handed the driver
+    std::vector<AnimTrack*> light_tracks;  // per light, null when not animated (owned)
+    std::vector<std::string> registered;   // textures this model has handed the driver
 
 private:
     Z1Model(const Z1Model&) = delete;

@@ -295,45 +295,48 @@ void Writer::Animation(const Z1Animation& a) {
     // list writes its keys once.
     bool done[4] = {false, false, false, false};
     for (uint8_t tag : order) {
-        int slot = tag == Z1_CONTROL_POS_TRACK ? 0 : tag == Z1_CONTROL_POS_TCB ? 1 : tag == Z1_CONTROL_ROT_TRACK ? 2 : 3;
+        int slot = tag == Z1_CONTROL_POS_TRACK   ? 0
+                   : tag == Z1_CONTROL_POS_TCB   ? 1
+                   : tag == Z1_CONTROL_ROT_TRACK ? 2
+                                                 : 3;
         if (done[slot]) continue;
         done[slot] = true;
         Tag(tag);
         Open();
         switch (slot) {
-            case 0:
-                for (const Z1PosKey& k : a.pos_linear) {
-                    Tag(Z1_POS_SAMPLE);
-                    Int(k.time);
-                    Vec(k.p);
-                }
-                break;
-            case 1:
-                for (const Z1PosKey& k : a.pos_spline) {
-                    Tag(Z1_POS_TCB_KEY);
-                    Int(k.time);
-                    Vec(k.p);
-                    Vec(k.extra1);
-                    Vec(k.extra2);
-                }
-                break;
-            case 2:
-                for (const Z1RotKey& k : a.rot_linear) {
-                    Tag(Z1_ROT_SAMPLE);
-                    Int(k.time);
-                    Vec(k.axis);
-                    Float(k.angle);
-                }
-                break;
-            default:
-                for (const Z1RotKey& k : a.rot_spline) {
-                    Tag(Z1_ROT_TCB_KEY);
-                    Int(k.time);
-                    Vec(k.axis);
-                    Float(k.angle);
-                    for (int i = 0; i < 5; i++) Float(k.params[i]);
-                }
-                break;
+        case 0:
+            for (const Z1PosKey& k : a.pos_linear) {
+                Tag(Z1_POS_SAMPLE);
+                Int(k.time);
+                Vec(k.p);
+            }
+            break;
+        case 1:
+            for (const Z1PosKey& k : a.pos_spline) {
+                Tag(Z1_POS_TCB_KEY);
+                Int(k.time);
+                Vec(k.p);
+                Vec(k.extra1);
+                Vec(k.extra2);
+            }
+            break;
+        case 2:
+            for (const Z1RotKey& k : a.rot_linear) {
+                Tag(Z1_ROT_SAMPLE);
+                Int(k.time);
+                Vec(k.axis);
+                Float(k.angle);
+            }
+            break;
+        default:
+            for (const Z1RotKey& k : a.rot_spline) {
+                Tag(Z1_ROT_TCB_KEY);
+                Int(k.time);
+                Vec(k.axis);
+                Float(k.angle);
+                for (int i = 0; i < 5; i++) Float(k.params[i]);
+            }
+            break;
         }
         Close();
     }

@@ -55,9 +55,8 @@ void SplitMenuText(const char* text, std::string* label, std::string* shortcut) 
 // command in *command.
 bool DrawMenuBar(bool enabled, int* command, bool close = false) {
     bool open = false;
-    ImGui::PushStyleVar(ImGuiStyleVar_FramePadding,
-                        ImVec2(ImGui::GetStyle().FramePadding.x,
-                               (kMenuStripHeight - ImGui::GetFontSize()) * 0.5f));
+    ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(ImGui::GetStyle().FramePadding.x,
+                                                           (kMenuStripHeight - ImGui::GetFontSize()) * 0.5f));
     if (ImGui::BeginMainMenuBar()) {
         std::string title, unused;
         SplitMenuText(kFileMenuTitle, &title, &unused);
@@ -274,8 +273,7 @@ int RunOverlayLoop(const std::function<bool()>& body, bool menu_open) {
         while ((n = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_KEYDOWN, SDL_MOUSEWHEEL)) > 0) {
             for (int i = 0; i < n; ++i) {
                 Queue(events[i]);
-                if (events[i].type == SDL_KEYDOWN && events[i].key.keysym.sym == SDLK_ESCAPE)
-                    escape = true;
+                if (events[i].type == SDL_KEYDOWN && events[i].key.keysym.sym == SDLK_ESCAPE) escape = true;
             }
             any = true;
         }

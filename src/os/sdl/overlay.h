@@ -3,7 +3,8 @@
 // (where Windows keeps its menu) and modal loops drawn over the last frame,
 // the way a Win32 menu or dialog runs its own message loop while the program
 // waits.
-#pragma once
+#ifndef ZENDAR_OS_SDL_OVERLAY_H
+#define ZENDAR_OS_SDL_OVERLAY_H
 
 #include <SDL.h>
 
@@ -44,3 +45,5 @@ void OverlayPresentFrame(int width, int height, bool* opened);
 // loop. While `menu_open` is set the File menu is kept open and the chosen
 // command, if any, is returned; otherwise the menu bar is shown inactive.
 int RunOverlayLoop(const std::function<bool()>& body, bool menu_open);
+
+#endif

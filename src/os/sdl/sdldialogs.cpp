@@ -17,8 +17,7 @@
 
 std::string FileFilterText(const char* description, const char* extension) {
     char text[512];
-    std::snprintf(text, sizeof text, "%s (*.%s)", description ? description : "",
-                  extension ? extension : "");
+    std::snprintf(text, sizeof text, "%s (*.%s)", description ? description : "", extension ? extension : "");
     return text;
 }
 
@@ -53,13 +52,11 @@ SDL_Window* SdlDialogs::Owner() const {
 
 void SdlDialogs::MessageBox(Uint32 flags, const char* caption, const char* text) {
     InputReleased released;
-    SDL_MessageBoxButtonData ok = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT |
-                                       SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
-                                   1, "OK"};
+    SDL_MessageBoxButtonData ok = {
+        SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1, "OK"};
     SDL_MessageBoxData data = {flags, Owner(), caption, text, 1, &ok, nullptr};
     int button = 0;
-    if (SDL_ShowMessageBox(&data, &button) != 0)
-        std::fprintf(stderr, "%s: %s\n", caption, text);
+    if (SDL_ShowMessageBox(&data, &button) != 0) std::fprintf(stderr, "%s: %s\n", caption, text);
 }
 
 void SdlDialogs::ErrorBox(const char* caption, const char* text) { MessageBox(0, caption, text); }
@@ -70,8 +67,8 @@ bool SdlDialogs::YesNoBox(const char* caption, const char* text) {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
         {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
     };
-    SDL_MessageBoxData data = {SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT, Owner(), caption, text, 2,
-                               buttons, nullptr};
+    SDL_MessageBoxData data = {
+        SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT, Owner(), caption, text, 2, buttons, nullptr};
     int button = 0;
     if (SDL_ShowMessageBox(&data, &button) != 0) {
         // No box could be shown: nobody said Yes.
@@ -93,8 +90,7 @@ int OkCancelButtons() {
           ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_KeyPadEnter)))))
         return 1;
     ImGui::SameLine();
-    if (ImGui::Button("Cancel", ImVec2(90, 0)) ||
-        ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape)))
+    if (ImGui::Button("Cancel", ImVec2(90, 0)) || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape)))
         return 0;
     return -1;
 }
@@ -111,8 +107,8 @@ void Label(const std::string& label) {
 
 void CentreNextWindow() {
     ImGuiIO& io = ImGui::GetIO();
-    ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x * 0.5f, io.DisplaySize.y * 0.5f),
-                            ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
+    ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x * 0.5f, io.DisplaySize.y * 0.5f), ImGuiCond_Appearing,
+                            ImVec2(0.5f, 0.5f));
 }
 
 }  // namespace
@@ -141,38 +137,37 @@ bool SdlDialogs::RunDialog(PropertySheet* sheet, SheetChanged on_change, void* u
                 ImGui::PushID(static_cast<int>(i));
                 bool changed = false;
                 switch (f.kind) {
-                    case PropertySheet::FIELD_TEXT:
-                        Label(f.label);
-                        if (focus_pending) ImGui::SetKeyboardFocusHere();
-                        focus_pending = false;
-                        changed = ImGui::InputText("##value", &f.text);
-                        break;
-                    case PropertySheet::FIELD_READONLY:
-                        Label(f.label);
-                        ImGui::TextUnformatted(f.text.c_str());
-                        break;
-                    case PropertySheet::FIELD_CHECK:
-                        ImGui::SetCursorPosX(ImGui::GetCursorPosX() + kLabelWidth);
-                        changed = ImGui::Checkbox(f.label.c_str(), &f.checked);
-                        break;
-                    case PropertySheet::FIELD_CHOICE: {
-                        const char* preview =
-                            f.choice >= 0 && f.choice < static_cast<int>(f.choices.size())
-                                ? f.choices[f.choice].c_str()
-                                : "";
-                        Label(f.label);
-                        if (ImGui::BeginCombo("##value", preview)) {
-                            for (size_t c = 0; c < f.choices.size(); ++c) {
-                                bool selected = static_cast<int>(c) == f.choice;
-                                if (ImGui::Selectable(f.choices[c].c_str(), selected)) {
-                                    changed = f.choice != static_cast<int>(c);
-                                    f.choice = static_cast<int>(c);
-                                }
+                case PropertySheet::FIELD_TEXT:
+                    Label(f.label);
+                    if (focus_pending) ImGui::SetKeyboardFocusHere();
+                    focus_pending = false;
+                    changed = ImGui::InputText("##value", &f.text);
+                    break;
+                case PropertySheet::FIELD_READONLY:
+                    Label(f.label);
+                    ImGui::TextUnformatted(f.text.c_str());
+                    break;
+                case PropertySheet::FIELD_CHECK:
+                    ImGui::SetCursorPosX(ImGui::GetCursorPosX() + kLabelWidth);
+                    changed = ImGui::Checkbox(f.label.c_str(), &f.checked);
+                    break;
+                case PropertySheet::FIELD_CHOICE: {
+                    const char* preview = f.choice >= 0 && f.choice < static_cast<int>(f.choices.size())
+                                              ? f.choices[f.choice].c_str()
+                                              : "";
+                    Label(f.label);
+                    if (ImGui::BeginCombo("##value", preview)) {
+                        for (size_t c = 0; c < f.choices.size(); ++c) {
+                            bool selected = static_cast<int>(c) == f.choice;
+                            if (ImGui::Selectable(f.choices[c].c_str(), selected)) {
+                                changed = f.choice != static_cast<int>(c);
+                                f.choice = static_cast<int>(c);
                             }
-                            ImGui::EndCombo();
                         }
-                        break;
+                        ImGui::EndCombo();
                     }
+                    break;
+                }
                 }
                 ImGui::PopID();
                 if (changed && on_change) on_change(sheet, static_cast<int>(i), user);
@@ -187,8 +182,8 @@ bool SdlDialogs::RunDialog(PropertySheet* sheet, SheetChanged on_change, void* u
     return result == 1;
 }
 
-bool SdlDialogs::FileDialog(bool save, const char* title, const char* description,
-                            const char* extension, char* path, int size) {
+bool SdlDialogs::FileDialog(bool save, const char* title, const char* description, const char* extension,
+                            char* path, int size) {
     if (!OverlayReady() || size <= 0) return false;
     InputReleased released;
     namespace fs = std::filesystem;
@@ -228,8 +223,10 @@ bool SdlDialogs::FileDialog(bool save, const char* title, const char* descriptio
                 for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
                     std::string name = it->path().filename().string();
                     bool dir = it->is_directory(ec);
-                    if (dir) listing.push_back(name + "/");
-                    else if (MatchesExtension(name, extension)) listing.push_back(name);
+                    if (dir)
+                        listing.push_back(name + "/");
+                    else if (MatchesExtension(name, extension))
+                        listing.push_back(name);
                 }
                 std::sort(listing.begin() + 1, listing.end());
             }
@@ -238,8 +235,7 @@ bool SdlDialogs::FileDialog(bool save, const char* title, const char* descriptio
                 for (const std::string& name : listing) {
                     if (ImGui::Selectable(name.c_str(), false, ImGuiSelectableFlags_AllowDoubleClick)) {
                         text = prefix + name;
-                        if (!name.empty() && name.back() != '/' && ImGui::IsMouseDoubleClicked(0))
-                            result = 1;
+                        if (!name.empty() && name.back() != '/' && ImGui::IsMouseDoubleClicked(0)) result = 1;
                     }
                 }
                 ImGui::EndListBox();

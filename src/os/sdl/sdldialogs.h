@@ -1,7 +1,8 @@
 // The SDL build's message boxes and dialogs: SDL message boxes for the error
 // and yes/no boxes, ImGui modal windows drawn over the last frame for property
 // sheets and the open/save file dialogs.
-#pragma once
+#ifndef ZENDAR_OS_SDL_SDLDIALOGS_H
+#define ZENDAR_OS_SDL_SDLDIALOGS_H
 
 #include <SDL.h>
 
@@ -16,8 +17,8 @@ public:
     void ErrorBox(const char* caption, const char* text) override;
     bool YesNoBox(const char* caption, const char* text) override;
     bool RunDialog(PropertySheet* sheet, SheetChanged on_change, void* user) override;
-    bool FileDialog(bool save, const char* title, const char* description, const char* extension,
-                    char* path, int size) override;
+    bool FileDialog(bool save, const char* title, const char* description, const char* extension, char* path,
+                    int size) override;
 
     // A box with the given SDL icon flag, owned by the main window while it is
     // visible.
@@ -33,3 +34,5 @@ private:
 std::string FileFilterText(const char* description, const char* extension);
 // True when name ends with "." + extension (letter case ignored, as on Windows).
 bool MatchesExtension(const std::string& name, const char* extension);
+
+#endif

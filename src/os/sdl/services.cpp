@@ -52,8 +52,8 @@ void InitWorld() {
 }
 
 void RegisterStartupImages() {
-    RegisterInterfaceImage("cursor", "textures\\interface\\pointer01.bmp", "textures\\interface\\pointer01a.bmp",
-                           315, 235, 10, 10, true);
+    RegisterInterfaceImage("cursor", "textures\\interface\\pointer01.bmp",
+                           "textures\\interface\\pointer01a.bmp", 315, 235, 10, 10, true);
     RegisterInterfaceImage("crosshair", "textures\\interface\\crosshair.bmp",
                            "textures\\interface\\crosshair_alpha.bmp", 315, 235, 10, 10, true);
 }

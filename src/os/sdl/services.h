@@ -1,7 +1,8 @@
 // The engine's services as the shell creates and drives them: the one place
 // that names the input driver, sound driver, player camera, game object, font,
 // world, interface images, frame functions and editor commands.
-#pragma once
+#ifndef ZENDAR_OS_SDL_SERVICES_H
+#define ZENDAR_OS_SDL_SERVICES_H
 
 #include <SDL.h>
 
@@ -43,3 +44,5 @@ void EditorSaveArea();
 // Input driver calls of the window procedure (each pair keyboard first).
 void AcquireInput();
 void UnacquireInput();
+
+#endif

@@ -85,8 +85,10 @@ ShellClock g_shell_clock;
 
 // The OpenGL driver's own failure boxes ("ERROR", exclamation icon).
 void DriverMessageBox(const char* caption, const char* text) {
-    if (g_replay || !g.dialogs) ErrorBox(caption, text);
-    else g.dialogs->MessageBox(SDL_MESSAGEBOX_WARNING, caption, text);
+    if (g_replay || !g.dialogs)
+        ErrorBox(caption, text);
+    else
+        g.dialogs->MessageBox(SDL_MESSAGEBOX_WARNING, caption, text);
 }
 
 // ---------------------------------------------------------------------------
@@ -139,8 +141,7 @@ void OnSizeHide() {
 
 void OnSizeRestored(int width, int height) {
     LogLine("MESSAGE - size - restored (%i, %i)", width, height);
-    if (g_gfxdriver && g_gfxdriver->width == width && g_gfxdriver->height == height + 19)
-        SetActive(true);
+    if (g_gfxdriver && g_gfxdriver->width == width && g_gfxdriver->height == height + 19) SetActive(true);
 }
 
 void OnSizeRestoredNow() {
@@ -170,17 +171,14 @@ void ExitSequence();
 
 void OnCommand(int command) {
     switch (command) {
-        case MENU_EXIT:
-            ExitSequence();
-            break;
-        case MENU_SAVE_AREA:
-            if (g_settings && g_settings->editor) EditorSaveArea();
-            break;
-        case MENU_OPEN_AREA:
-            if (g_settings && g_settings->editor) EditorOpenArea();
-            break;
-        default:
-            break;
+    case MENU_EXIT: ExitSequence(); break;
+    case MENU_SAVE_AREA:
+        if (g_settings && g_settings->editor) EditorSaveArea();
+        break;
+    case MENU_OPEN_AREA:
+        if (g_settings && g_settings->editor) EditorOpenArea();
+        break;
+    default: break;
     }
 }
 
@@ -230,40 +228,27 @@ void WindowProc(const SDL_Event& e) {
     if (e.type != SDL_WINDOWEVENT || e.window.windowID != g.window_id) return;
     OverlayProcessEvent(e);
     switch (e.window.event) {
-        case SDL_WINDOWEVENT_EXPOSED:
-            if (g_gfxdriver) g_gfxdriver->Paint();
-            break;
-        case SDL_WINDOWEVENT_MOVED:
-            OnMove(e.window.data1, e.window.data2);
-            break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
-            if (SDL_GetWindowFlags(g.window) & SDL_WINDOW_MAXIMIZED) LogLine("MESSAGE - size - unknown");
-            else OnSizeRestored(e.window.data1, e.window.data2 - kMenuBarHeight);
-            break;
-        case SDL_WINDOWEVENT_MINIMIZED:
-            OnSizeHide();
-            break;
-        case SDL_WINDOWEVENT_MAXIMIZED:
+    case SDL_WINDOWEVENT_EXPOSED:
+        if (g_gfxdriver) g_gfxdriver->Paint();
+        break;
+    case SDL_WINDOWEVENT_MOVED: OnMove(e.window.data1, e.window.data2); break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+        if (SDL_GetWindowFlags(g.window) & SDL_WINDOW_MAXIMIZED)
             LogLine("MESSAGE - size - unknown");
-            break;
-        case SDL_WINDOWEVENT_RESTORED:
-            OnSizeRestoredNow();
-            break;
-        case SDL_WINDOWEVENT_ENTER:
-            OnSetCursor();
-            break;
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
-            OnActivate((SDL_GetMouseState(nullptr, nullptr) & (SDL_BUTTON_LMASK | SDL_BUTTON_RMASK |
-                                                               SDL_BUTTON_MMASK)) != 0);
-            break;
-        case SDL_WINDOWEVENT_FOCUS_LOST:
-            OnDeactivate();
-            break;
-        case SDL_WINDOWEVENT_CLOSE:
-            OnClose();
-            break;
-        default:
-            break;
+        else
+            OnSizeRestored(e.window.data1, e.window.data2 - kMenuBarHeight);
+        break;
+    case SDL_WINDOWEVENT_MINIMIZED: OnSizeHide(); break;
+    case SDL_WINDOWEVENT_MAXIMIZED: LogLine("MESSAGE - size - unknown"); break;
+    case SDL_WINDOWEVENT_RESTORED: OnSizeRestoredNow(); break;
+    case SDL_WINDOWEVENT_ENTER: OnSetCursor(); break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+        OnActivate((SDL_GetMouseState(nullptr, nullptr) &
+                    (SDL_BUTTON_LMASK | SDL_BUTTON_RMASK | SDL_BUTTON_MMASK)) != 0);
+        break;
+    case SDL_WINDOWEVENT_FOCUS_LOST: OnDeactivate(); break;
+    case SDL_WINDOWEVENT_CLOSE: OnClose(); break;
+    default: break;
     }
 }
 
@@ -286,8 +271,8 @@ void OnKeyDown(const SDL_KeyboardEvent& key) {
     Uint16 mod = key.keysym.mod;
     bool shift = (mod & KMOD_SHIFT) != 0;
     if (k == SDLK_APPLICATION || (k == SDLK_F10 && shift)) LogLine("MESSAGE - context menu");
-    int command = Accelerator(k == SDLK_ESCAPE, k == SDLK_o, k == SDLK_s, (mod & KMOD_CTRL) != 0,
-                              shift, (mod & KMOD_ALT) != 0);
+    int command = Accelerator(k == SDLK_ESCAPE, k == SDLK_o, k == SDLK_s, (mod & KMOD_CTRL) != 0, shift,
+                              (mod & KMOD_ALT) != 0);
     if (command != MENU_NONE) OnCommand(command);
 }
 
@@ -297,7 +282,8 @@ void InputEvent(const SDL_Event& e) {
     if (g.destroyed) return;
     OverlayProcessEvent(e);
     if (g.sink) g.sink(e);
-    if (e.type == SDL_KEYDOWN) OnKeyDown(e.key);
+    if (e.type == SDL_KEYDOWN)
+        OnKeyDown(e.key);
     else if (e.type == SDL_MOUSEBUTTONUP && e.button.button == SDL_BUTTON_RIGHT)
         LogLine("MESSAGE - context menu");
 }
@@ -320,8 +306,8 @@ void ReplayWindowKeys() {
         bool ctrl = g.replay_down[SHELL_DIK_LCONTROL] || g.replay_down[SHELL_DIK_RCONTROL];
         bool shift = g.replay_down[SHELL_DIK_LSHIFT] || g.replay_down[SHELL_DIK_RSHIFT];
         bool alt = g.replay_down[SHELL_DIK_LMENU] || g.replay_down[SHELL_DIK_RMENU];
-        int command = Accelerator(e.code == SHELL_DIK_ESCAPE, e.code == SHELL_DIK_O,
-                                  e.code == SHELL_DIK_S, ctrl, shift, alt);
+        int command = Accelerator(e.code == SHELL_DIK_ESCAPE, e.code == SHELL_DIK_O, e.code == SHELL_DIK_S,
+                                  ctrl, shift, alt);
         if (command != MENU_NONE) OnCommand(command);
     }
 }
@@ -364,8 +350,10 @@ int MainPass() {
     if (g_settings->editor != g.entered_mode) ModeSwitch();
     if (Active() && !g.destroyed) {
         g.frame_running = true;
-        if (g.entered_mode) RunEditorFrame();
-        else RunGameFrame();
+        if (g.entered_mode)
+            RunEditorFrame();
+        else
+            RunGameFrame();
         g.frame_running = false;
         // A frame that presented nothing still gets its screenshots.
         for (const std::string& file : HarnessScreenshotsDue())
@@ -424,8 +412,8 @@ int Run() {
     if (g.real_clock) SetClockSource(&g_shell_clock);
 
     OpenGLDriverSDLPrepareWindow();
-    g.window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                kWindowWidth, kWindowHeight,
+    g.window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kWindowWidth,
+                                kWindowHeight,
                                 OpenGLDriverSDLWindowFlags() | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     if (!g.window) {
         std::fprintf(stderr, "zendar1: cannot create the window: %s\n", SDL_GetError());

@@ -2,7 +2,8 @@
 // procedure's handling of window events, the exit sequence, the clocks and the
 // message boxes. The input driver of the SDL build (src/inputdriver/sdl) gets
 // the window here and the keyboard and mouse events through an input sink.
-#pragma once
+#ifndef ZENDAR_OS_SDL_SHELL_H
+#define ZENDAR_OS_SDL_SHELL_H
 
 #include <SDL.h>
 
@@ -63,3 +64,5 @@ enum : int {
     SHELL_DIK_LMENU = 0x38,
     SHELL_DIK_RMENU = 0xB8,
 };
+
+#endif

@@ -85,8 +85,9 @@ SoundStream* SdlSoundLibrary::StreamOpenFile(const char* path, int mode, int) {
         error = SOUND_ERR_FILE_NOT_FOUND;
         return nullptr;
     }
-    SDL_RWops* rw = stream->bytes.empty() ? nullptr
-                                          : SDL_RWFromConstMem(stream->bytes.data(), static_cast<int>(stream->bytes.size()));
+    SDL_RWops* rw = stream->bytes.empty()
+                        ? nullptr
+                        : SDL_RWFromConstMem(stream->bytes.data(), static_cast<int>(stream->bytes.size()));
     stream->music = rw ? Mix_LoadMUS_RW(rw, 1) : nullptr;
     if (!stream->music) {
         delete stream;

@@ -25,19 +25,19 @@
 #include "gfxdriver/opengldriver/opengldriver.h"
 
 class OpenGLDriverSDL : public OpenGLDriver {
- public:
-  OpenGLDriverSDL();
-  ~OpenGLDriverSDL() override;
+public:
+    OpenGLDriverSDL();
+    ~OpenGLDriverSDL() override;
 
-  // instance is unused; window is the SDL_Window*.
-  bool Init(void* instance, void* window) override;
-  bool ShowFrame() override;
+    // instance is unused; window is the SDL_Window*.
+    bool Init(void* instance, void* window) override;
+    bool ShowFrame() override;
 
-  SDL_Window* Window() const { return window; }
+    SDL_Window* Window() const { return window; }
 
- private:
-  SDL_Window* window = nullptr;
-  SDL_GLContext context = nullptr;
+private:
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
 };
 
 // The driver's factory for the platform layer.

@@ -9,7 +9,7 @@
 #include "culling/cplane.h"
 #include "culling/quadtree.h"
 #include "culling/triangletests.h"
-#include "model_helpers.h"
+#include "models/model_helpers.h"
 #include "models/z1model/z1model.h"
 #include "world/rayquery.h"
 
@@ -33,7 +33,8 @@ TEST(Frustum, ClassifiesBoxes) {
     EXPECT_EQ(f.ClassifyBox(outside), BOX_OUTSIDE);
     EXPECT_EQ(f.ClassifyBox(touching), BOX_INTERSECTING);
     for (int i = 0; i < 6; i++) {
-        float len = f.planes[i][0] * f.planes[i][0] + f.planes[i][1] * f.planes[i][1] + f.planes[i][2] * f.planes[i][2];
+        float len = f.planes[i][0] * f.planes[i][0] + f.planes[i][1] * f.planes[i][1] +
+                    f.planes[i][2] * f.planes[i][2];
         EXPECT_NEAR(len, 1.0f, 1e-6f);
     }
     // The object matrix moves the boxes before the test.
@@ -100,7 +101,8 @@ public:
     }
     static std::string Key(const VERTEX* v, const uint16_t* idx, int t) {
         std::string k;
-        for (int c = 0; c < 3; c++) k += std::to_string(v[idx[t * 3 + c]].x) + "," + std::to_string(v[idx[t * 3 + c]].z) + ";";
+        for (int c = 0; c < 3; c++)
+            k += std::to_string(v[idx[t * 3 + c]].x) + "," + std::to_string(v[idx[t * 3 + c]].z) + ";";
         return k;
     }
     std::map<std::string, int> seen;
@@ -175,7 +177,8 @@ TEST(MeshQuadTree, LargeNodesCompactTheirChildren) {
     SetTriangleTests(&counter);
     t.Collide(nullptr);
     SetTriangleTests(nullptr);
-    for (int i = 0; i < 600; i++) EXPECT_GE(counter.seen[CountingTests::Key(s.v.data(), s.idx.data(), i)], 1) << i;
+    for (int i = 0; i < 600; i++)
+        EXPECT_GE(counter.seen[CountingTests::Key(s.v.data(), s.idx.data(), i)], 1) << i;
 }
 
 TEST(MeshQuadTree, TrianglesOnABorderAreTestedByBothChildren) {

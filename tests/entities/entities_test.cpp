@@ -22,7 +22,7 @@
 #include "utility/random.h"
 #include "world/area.h"
 #include "world/worldlinks.h"
-#include "world_helpers.h"
+#include "world/world_helpers.h"
 
 using world_test::GameDir;
 using world_test::GameRecorder;
@@ -590,7 +590,7 @@ TEST_F(Faces, TalkingAlternatesMouthShapesAndEndsClosed) {
         EXPECT_LE(npc.morphWeights[npc.talkIndex], npc.talkPeak);
     }
     EXPECT_FALSE(npc.talkActive);
-    EXPECT_GE(t, 1.0f + 2.0f);  // not before the duration has passed
+    EXPECT_GE(t, 1.0f + 2.0f);         // not before the duration has passed
     EXPECT_LT(t, 1.0f + 2.0f + 0.7f);  // and within one more open-and-close
     EXPECT_EQ(npc.morphWeights[1], 0.0f);
     EXPECT_EQ(npc.morphWeights[2], 0.0f);

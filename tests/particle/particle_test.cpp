@@ -160,7 +160,8 @@ TEST(ParticleSystemTest, DrawFadesWithLifeFacesTheCameraAndRestoresState) {
     // The quad's plane faces the camera: the facing matrix's z row points from the camera to the particle.
     const MATRIX& m = strips[1]->world;
     VECTOR along(m.m[8], m.m[9], m.m[10]);
-    VECTOR want = VECTOR(torch.particles[1].x, torch.particles[1].y, torch.particles[1].z) - VECTOR(0, 0, -300);
+    VECTOR want =
+        VECTOR(torch.particles[1].x, torch.particles[1].y, torch.particles[1].z) - VECTOR(0, 0, -300);
     VectorNormalize(want);
     EXPECT_NEAR(VectorDot(along, want), 1.0f, 1e-5f);
     EXPECT_EQ(driver.zbuffer_mode, ZBUFFER_ON);

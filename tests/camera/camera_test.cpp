@@ -16,7 +16,7 @@
 #include "input/dikeys.h"
 #include "input/inputerrors.h"
 #include "input/queueinputdriver.h"
-#include "input_helpers.h"
+#include "input/input_helpers.h"
 #include "world/world.h"
 
 using input_test::DriverScope;
@@ -129,7 +129,7 @@ TEST_F(CameraTest, FirstFrameOnlyAims) {
     driver.SetMousePosition(0.5, 0.2, 0.0);
     Key(DIK_UP, true);
     camera.Update(0.0f);
-    EXPECT_EQ(camera.movement[MOVE_FORWARD], 1);  // the key was read...
+    EXPECT_EQ(camera.movement[MOVE_FORWARD], 1);      // the key was read...
     ExpectNear(camera.position, VECTOR(0, 0, 0), 0);  // ...but nothing moved
     ExpectNear(camera.velocity, VECTOR(0, 0, 0), 0);
     ExpectNear(camera.direction, VECTOR(std::cos(0.5f), -0.2f, std::sin(0.5f)), 1e-6f);
@@ -306,8 +306,9 @@ TEST(CameraInput, UnreadableDevicesLogAndKeepTheStaleState) {
     driver.Keyboard().Lose();
     camera.Update(kStep);
     EXPECT_EQ(log.Count("Error - could not update input devices!\n"), 1);
-    EXPECT_TRUE(log.Has("Error - could not reaquire kbd (Access to the input device has been lost. It must be "
-                        "reacquired).\n"));
+    EXPECT_TRUE(
+        log.Has("Error - could not reaquire kbd (Access to the input device has been lost. It must be "
+                "reacquired).\n"));
     // The forward flag from before the loss still walks the camera.
     EXPECT_GT(camera.velocity.x, kSpeed * 10.0f * kStep * 1.5f);
 }
@@ -560,7 +561,8 @@ TEST_F(EditorKeysTest, HeldEditModes) {
     const struct {
         int key;
         int mode;
-    } held[] = {{DIK_L, 4}, {DIK_A, 7}, {DIK_SPACE, 5}, {DIK_LSHIFT, 1}, {DIK_LCONTROL, 2}, {DIK_Z, 3}, {DIK_X, 6}};
+    } held[] = {{DIK_L, 4},        {DIK_A, 7}, {DIK_SPACE, 5}, {DIK_LSHIFT, 1},
+                {DIK_LCONTROL, 2}, {DIK_Z, 3}, {DIK_X, 6}};
     for (const auto& h : held) {
         Key(h.key, true);
         camera.Update(0.0f);

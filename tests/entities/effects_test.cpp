@@ -41,8 +41,10 @@ TEST_F(EffectsTest, ParticleEntitiesGetSystemsThatTheAreaAdvances) {
     World world;
     world.Initialise("no_daycycle_here.ini");
     Area area;
-    ParticleEntity* torch = static_cast<ParticleEntity*>(area.AddParticle("torch", "Torch", 100, 0, 50, nullptr));
-    ParticleEntity* smoke = static_cast<ParticleEntity*>(area.AddParticle("smoke", "Smoke", -100, 0, 50, nullptr));
+    ParticleEntity* torch =
+        static_cast<ParticleEntity*>(area.AddParticle("torch", "Torch", 100, 0, 50, nullptr));
+    ParticleEntity* smoke =
+        static_cast<ParticleEntity*>(area.AddParticle("smoke", "Smoke", -100, 0, 50, nullptr));
     ASSERT_NE(torch, nullptr);
     ASSERT_NE(smoke, nullptr);
     ASSERT_NE(torch->system, nullptr);
@@ -170,7 +172,7 @@ TEST_F(EffectsTest, NightLightsSwapTheLampAndWindowTextures) {
     EXPECT_EQ(PieceTexture(lamp), "textures\\Items\\lamp_post01\\lamp_glass02.bmp");
     EXPECT_EQ(PieceTexture(tavern), "textures\\base_windows\\window02c.bmp");
     EXPECT_EQ(PieceTexture(other), "textures\\base_windows\\window02a.bmp");  // not in the table
-    EXPECT_EQ(lamp->frames[0]->submeshes[0]->self_illumination, 1.0f);       // glows unlit
+    EXPECT_EQ(lamp->frames[0]->submeshes[0]->self_illumination, 1.0f);        // glows unlit
 
     world.timeOfDay = 6000;
     world.SwitchNightLights(VECTOR(0, 0, 0));

@@ -67,10 +67,8 @@ TEST(HarnessOptions, ErrorMessages) {
     EXPECT_EQ(ErrorOf({"--replay="}), "option --replay needs a value");
     EXPECT_EQ(ErrorOf({"--frames", "0"}), "--frames: '0' is not a whole number of at least 1");
     EXPECT_EQ(ErrorOf({"--frames", "12x"}), "--frames: '12x' is not a whole number of at least 1");
-    EXPECT_EQ(ErrorOf({"--fixed-step", "-0.5"}),
-              "--fixed-step: '-0.5' is not a positive number of seconds");
-    EXPECT_EQ(ErrorOf({"--fixed-step", "nan"}),
-              "--fixed-step: 'nan' is not a positive number of seconds");
+    EXPECT_EQ(ErrorOf({"--fixed-step", "-0.5"}), "--fixed-step: '-0.5' is not a positive number of seconds");
+    EXPECT_EQ(ErrorOf({"--fixed-step", "nan"}), "--fixed-step: 'nan' is not a positive number of seconds");
     EXPECT_EQ(ErrorOf({"--fixed-step", "0"}), "--fixed-step: '0' is not a positive number of seconds");
     EXPECT_EQ(ErrorOf({"--seed", "4294967296"}),
               "--seed: '4294967296' is not a whole number from 0 to 4294967295");
@@ -94,7 +92,8 @@ TEST(HarnessOptions, EditorSwitchTakesNoValue) {
 
 TEST(HarnessOptions, UsageNamesEveryOption) {
     std::string usage = HarnessUsage();
-    for (const char* o : {"--frames", "--fixed-step", "--seed", "--screenshot", "--replay", "--base", "--editor"})
+    for (const char* o :
+         {"--frames", "--fixed-step", "--seed", "--screenshot", "--replay", "--base", "--editor"})
         EXPECT_NE(usage.find(o), std::string::npos) << o;
 }
 

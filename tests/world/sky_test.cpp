@@ -475,7 +475,7 @@ TEST(SkyBodies, SunAtNoonAndMoonAtMidnightAreHighest) {
     EXPECT_NEAR(moonrise.x, 200.0f, 1e-3f);
     EXPECT_NEAR(moonrise.y, 0.0f, 1e-3f);
     EXPECT_NEAR(Sky::MoonDirection(17999).x, 200.0f, 0.1f);  // both angle rules meet at moonrise
-    EXPECT_LT(Sky::MoonDirection(12000).y, 0.0f);             // below the horizon at noon
+    EXPECT_LT(Sky::MoonDirection(12000).y, 0.0f);            // below the horizon at noon
     EXPECT_NEAR(Sky::MoonDirection(21000).y, Sky::MoonDirection(3000).y, 1e-3f);
 }
 
@@ -491,7 +491,7 @@ TEST_F(WorldTest, UpdateSetsAmbientSunLightLayerColourAndScrolls) {
     float u0 = sky.layers[0][0].tu, v0 = sky.layers[0][0].tv;
     float u1 = sky.layers[1][0].tu, v1 = sky.layers[1][0].tv;
     driver.ResetLog();
-    sky.Update(12000, 1, 0, 1500);  // 500 ms later
+    sky.Update(12000, 1, 0, 1500);                     // 500 ms later
     EXPECT_FLOAT_EQ(sky.layers[0][0].tu, u0 + 0.5f);   // 1000 ms per unit
     EXPECT_FLOAT_EQ(sky.layers[0][0].tv, v0);          // speed 0: still
     EXPECT_FLOAT_EQ(sky.layers[1][0].tu, u1);          // negative speed: still
@@ -542,7 +542,8 @@ TEST_F(WorldTest, LayersCrossFadeBetweenFramesWithDifferentTextures) {
     int tex2 = driver.FindCall("SetTexture(textures\\sky\\rain1.bmp)", second);
     int shared = driver.FindCall("SetTexture(textures\\sky\\shared.bmp)", tex2);
     int back = driver.FindCall("UseVertexAlpha()", shared);
-    EXPECT_TRUE(first >= 0 && tex1 > first && second > tex1 && tex2 > second && shared > tex2 && back > shared);
+    EXPECT_TRUE(first >= 0 && tex1 > first && second > tex1 && tex2 > second && shared > tex2 &&
+                back > shared);
     std::vector<const DrawRecord*> lv = driver.DrawsOf(VertexFormat::kLVertex);
     int grids = 0;
     for (const DrawRecord* d : lv)
@@ -573,9 +574,8 @@ TEST_F(WorldTest, MoonPhaseFollowsTheDay) {
     Sky sky;
     sky.Update(0, 5, 0, 0);
     sky.Draw(VECTOR(0, 0, 0));
-    EXPECT_EQ(driver.generated.back(),
-              std::make_pair(std::string("textures\\sky\\moon\\moon01.bmp"),
-                             std::string("textures\\sky\\moon\\moon05_alpha.bmp")));
+    EXPECT_EQ(driver.generated.back(), std::make_pair(std::string("textures\\sky\\moon\\moon01.bmp"),
+                                                      std::string("textures\\sky\\moon\\moon05_alpha.bmp")));
     size_t registered = driver.generated.size();
     sky.Draw(VECTOR(0, 0, 0));  // same day: no new registration
     EXPECT_EQ(driver.generated.size(), registered);

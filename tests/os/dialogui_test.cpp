@@ -79,10 +79,10 @@ protected:
         std::string script = work + "drive.sh";
         xrun::WriteFile(script, std::string("\"$@\" &\nCHILD=$!\n") +
                                     "xdotool search --sync --onlyvisible --name '" + kChildTitle +
-                                    "' >/dev/null\nsleep 1\n" + actions +
-                                    "\nwait $CHILD\n");
-        xrun::Result r = xrun::Run(work, {"bash", script, self, "--gtest_also_run_disabled_tests",
-                                          "--gtest_filter=DialogChild.DISABLED_Run"},
+                                    "' >/dev/null\nsleep 1\n" + actions + "\nwait $CHILD\n");
+        xrun::Result r = xrun::Run(work,
+                                   {"bash", script, self, "--gtest_also_run_disabled_tests",
+                                    "--gtest_filter=DialogChild.DISABLED_Run"},
                                    60);
         EXPECT_EQ(r.exit_code, 0) << r.err;
         return xrun::ReadFile(out);

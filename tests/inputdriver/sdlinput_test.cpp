@@ -11,7 +11,7 @@
 #include "game/harness.h"
 #include "game/replay.h"
 #include "input/dikeys.h"
-#include "input_helpers.h"
+#include "input/input_helpers.h"
 #include "inputdriver/sdl/sdlinputdriver.h"
 
 using input_test::LogCapture;
@@ -24,51 +24,99 @@ TEST(SdlKeyMap, EveryGroupOfKeys) {
         int dik;
     } const cases[] = {
         // Letters, digits, punctuation of the main block.
-        {SDL_SCANCODE_A, DIK_A}, {SDL_SCANCODE_M, DIK_M}, {SDL_SCANCODE_Q, DIK_Q}, {SDL_SCANCODE_Z, DIK_Z},
-        {SDL_SCANCODE_1, DIK_1}, {SDL_SCANCODE_9, DIK_9}, {SDL_SCANCODE_0, DIK_0},
-        {SDL_SCANCODE_MINUS, DIK_MINUS}, {SDL_SCANCODE_EQUALS, DIK_EQUALS},
-        {SDL_SCANCODE_LEFTBRACKET, DIK_LBRACKET}, {SDL_SCANCODE_RIGHTBRACKET, DIK_RBRACKET},
-        {SDL_SCANCODE_SEMICOLON, DIK_SEMICOLON}, {SDL_SCANCODE_APOSTROPHE, DIK_APOSTROPHE},
-        {SDL_SCANCODE_GRAVE, DIK_GRAVE}, {SDL_SCANCODE_BACKSLASH, DIK_BACKSLASH},
-        {SDL_SCANCODE_NONUSHASH, DIK_BACKSLASH}, {SDL_SCANCODE_NONUSBACKSLASH, DIK_OEM_102},
-        {SDL_SCANCODE_COMMA, DIK_COMMA}, {SDL_SCANCODE_PERIOD, DIK_PERIOD}, {SDL_SCANCODE_SLASH, DIK_SLASH},
+        {SDL_SCANCODE_A, DIK_A},
+        {SDL_SCANCODE_M, DIK_M},
+        {SDL_SCANCODE_Q, DIK_Q},
+        {SDL_SCANCODE_Z, DIK_Z},
+        {SDL_SCANCODE_1, DIK_1},
+        {SDL_SCANCODE_9, DIK_9},
+        {SDL_SCANCODE_0, DIK_0},
+        {SDL_SCANCODE_MINUS, DIK_MINUS},
+        {SDL_SCANCODE_EQUALS, DIK_EQUALS},
+        {SDL_SCANCODE_LEFTBRACKET, DIK_LBRACKET},
+        {SDL_SCANCODE_RIGHTBRACKET, DIK_RBRACKET},
+        {SDL_SCANCODE_SEMICOLON, DIK_SEMICOLON},
+        {SDL_SCANCODE_APOSTROPHE, DIK_APOSTROPHE},
+        {SDL_SCANCODE_GRAVE, DIK_GRAVE},
+        {SDL_SCANCODE_BACKSLASH, DIK_BACKSLASH},
+        {SDL_SCANCODE_NONUSHASH, DIK_BACKSLASH},
+        {SDL_SCANCODE_NONUSBACKSLASH, DIK_OEM_102},
+        {SDL_SCANCODE_COMMA, DIK_COMMA},
+        {SDL_SCANCODE_PERIOD, DIK_PERIOD},
+        {SDL_SCANCODE_SLASH, DIK_SLASH},
         // Control keys and modifiers.
-        {SDL_SCANCODE_ESCAPE, DIK_ESCAPE}, {SDL_SCANCODE_RETURN, DIK_RETURN}, {SDL_SCANCODE_BACKSPACE, DIK_BACK},
-        {SDL_SCANCODE_TAB, DIK_TAB}, {SDL_SCANCODE_SPACE, DIK_SPACE}, {SDL_SCANCODE_CAPSLOCK, DIK_CAPITAL},
-        {SDL_SCANCODE_LCTRL, DIK_LCONTROL}, {SDL_SCANCODE_RCTRL, DIK_RCONTROL},
-        {SDL_SCANCODE_LSHIFT, DIK_LSHIFT}, {SDL_SCANCODE_RSHIFT, DIK_RSHIFT},
-        {SDL_SCANCODE_LALT, DIK_LMENU}, {SDL_SCANCODE_RALT, DIK_RMENU},
-        {SDL_SCANCODE_LGUI, DIK_LWIN}, {SDL_SCANCODE_RGUI, DIK_RWIN}, {SDL_SCANCODE_APPLICATION, DIK_APPS},
+        {SDL_SCANCODE_ESCAPE, DIK_ESCAPE},
+        {SDL_SCANCODE_RETURN, DIK_RETURN},
+        {SDL_SCANCODE_BACKSPACE, DIK_BACK},
+        {SDL_SCANCODE_TAB, DIK_TAB},
+        {SDL_SCANCODE_SPACE, DIK_SPACE},
+        {SDL_SCANCODE_CAPSLOCK, DIK_CAPITAL},
+        {SDL_SCANCODE_LCTRL, DIK_LCONTROL},
+        {SDL_SCANCODE_RCTRL, DIK_RCONTROL},
+        {SDL_SCANCODE_LSHIFT, DIK_LSHIFT},
+        {SDL_SCANCODE_RSHIFT, DIK_RSHIFT},
+        {SDL_SCANCODE_LALT, DIK_LMENU},
+        {SDL_SCANCODE_RALT, DIK_RMENU},
+        {SDL_SCANCODE_LGUI, DIK_LWIN},
+        {SDL_SCANCODE_RGUI, DIK_RWIN},
+        {SDL_SCANCODE_APPLICATION, DIK_APPS},
         // Function keys.
-        {SDL_SCANCODE_F1, DIK_F1}, {SDL_SCANCODE_F5, DIK_F5}, {SDL_SCANCODE_F10, DIK_F10},
-        {SDL_SCANCODE_F11, DIK_F11}, {SDL_SCANCODE_F12, DIK_F12}, {SDL_SCANCODE_F13, DIK_F13},
+        {SDL_SCANCODE_F1, DIK_F1},
+        {SDL_SCANCODE_F5, DIK_F5},
+        {SDL_SCANCODE_F10, DIK_F10},
+        {SDL_SCANCODE_F11, DIK_F11},
+        {SDL_SCANCODE_F12, DIK_F12},
+        {SDL_SCANCODE_F13, DIK_F13},
         {SDL_SCANCODE_F15, DIK_F15},
         // System keys.
-        {SDL_SCANCODE_PRINTSCREEN, DIK_SYSRQ}, {SDL_SCANCODE_SCROLLLOCK, DIK_SCROLL},
-        {SDL_SCANCODE_PAUSE, DIK_PAUSE}, {SDL_SCANCODE_POWER, DIK_POWER}, {SDL_SCANCODE_SLEEP, DIK_SLEEP},
+        {SDL_SCANCODE_PRINTSCREEN, DIK_SYSRQ},
+        {SDL_SCANCODE_SCROLLLOCK, DIK_SCROLL},
+        {SDL_SCANCODE_PAUSE, DIK_PAUSE},
+        {SDL_SCANCODE_POWER, DIK_POWER},
+        {SDL_SCANCODE_SLEEP, DIK_SLEEP},
         // Navigation and arrows (the extended codes).
-        {SDL_SCANCODE_INSERT, DIK_INSERT}, {SDL_SCANCODE_DELETE, DIK_DELETE}, {SDL_SCANCODE_HOME, DIK_HOME},
-        {SDL_SCANCODE_END, DIK_END}, {SDL_SCANCODE_PAGEUP, DIK_PRIOR}, {SDL_SCANCODE_PAGEDOWN, DIK_NEXT},
-        {SDL_SCANCODE_UP, DIK_UP}, {SDL_SCANCODE_DOWN, DIK_DOWN}, {SDL_SCANCODE_LEFT, DIK_LEFT},
+        {SDL_SCANCODE_INSERT, DIK_INSERT},
+        {SDL_SCANCODE_DELETE, DIK_DELETE},
+        {SDL_SCANCODE_HOME, DIK_HOME},
+        {SDL_SCANCODE_END, DIK_END},
+        {SDL_SCANCODE_PAGEUP, DIK_PRIOR},
+        {SDL_SCANCODE_PAGEDOWN, DIK_NEXT},
+        {SDL_SCANCODE_UP, DIK_UP},
+        {SDL_SCANCODE_DOWN, DIK_DOWN},
+        {SDL_SCANCODE_LEFT, DIK_LEFT},
         {SDL_SCANCODE_RIGHT, DIK_RIGHT},
         // Keypad.
-        {SDL_SCANCODE_NUMLOCKCLEAR, DIK_NUMLOCK}, {SDL_SCANCODE_KP_0, DIK_NUMPAD0},
-        {SDL_SCANCODE_KP_5, DIK_NUMPAD5}, {SDL_SCANCODE_KP_9, DIK_NUMPAD9}, {SDL_SCANCODE_KP_PLUS, DIK_ADD},
-        {SDL_SCANCODE_KP_MINUS, DIK_SUBTRACT}, {SDL_SCANCODE_KP_MULTIPLY, DIK_MULTIPLY},
-        {SDL_SCANCODE_KP_DIVIDE, DIK_DIVIDE}, {SDL_SCANCODE_KP_PERIOD, DIK_DECIMAL},
-        {SDL_SCANCODE_KP_ENTER, DIK_NUMPADENTER}, {SDL_SCANCODE_KP_EQUALS, DIK_NUMPADEQUALS},
+        {SDL_SCANCODE_NUMLOCKCLEAR, DIK_NUMLOCK},
+        {SDL_SCANCODE_KP_0, DIK_NUMPAD0},
+        {SDL_SCANCODE_KP_5, DIK_NUMPAD5},
+        {SDL_SCANCODE_KP_9, DIK_NUMPAD9},
+        {SDL_SCANCODE_KP_PLUS, DIK_ADD},
+        {SDL_SCANCODE_KP_MINUS, DIK_SUBTRACT},
+        {SDL_SCANCODE_KP_MULTIPLY, DIK_MULTIPLY},
+        {SDL_SCANCODE_KP_DIVIDE, DIK_DIVIDE},
+        {SDL_SCANCODE_KP_PERIOD, DIK_DECIMAL},
+        {SDL_SCANCODE_KP_ENTER, DIK_NUMPADENTER},
+        {SDL_SCANCODE_KP_EQUALS, DIK_NUMPADEQUALS},
         {SDL_SCANCODE_KP_COMMA, DIK_ABNT_C2},
         // Japanese and Brazilian keys.
-        {SDL_SCANCODE_INTERNATIONAL1, DIK_ABNT_C1}, {SDL_SCANCODE_INTERNATIONAL2, DIK_KANA},
-        {SDL_SCANCODE_INTERNATIONAL3, DIK_YEN}, {SDL_SCANCODE_INTERNATIONAL4, DIK_CONVERT},
+        {SDL_SCANCODE_INTERNATIONAL1, DIK_ABNT_C1},
+        {SDL_SCANCODE_INTERNATIONAL2, DIK_KANA},
+        {SDL_SCANCODE_INTERNATIONAL3, DIK_YEN},
+        {SDL_SCANCODE_INTERNATIONAL4, DIK_CONVERT},
         {SDL_SCANCODE_INTERNATIONAL5, DIK_NOCONVERT},
         // Media and browser keys.
-        {SDL_SCANCODE_MUTE, DIK_MUTE}, {SDL_SCANCODE_VOLUMEUP, DIK_VOLUMEUP},
-        {SDL_SCANCODE_VOLUMEDOWN, DIK_VOLUMEDOWN}, {SDL_SCANCODE_AUDIOPLAY, DIK_PLAYPAUSE},
-        {SDL_SCANCODE_AUDIONEXT, DIK_NEXTTRACK}, {SDL_SCANCODE_AUDIOPREV, DIK_PREVTRACK},
-        {SDL_SCANCODE_AUDIOSTOP, DIK_MEDIASTOP}, {SDL_SCANCODE_MAIL, DIK_MAIL},
-        {SDL_SCANCODE_CALCULATOR, DIK_CALCULATOR}, {SDL_SCANCODE_COMPUTER, DIK_MYCOMPUTER},
-        {SDL_SCANCODE_AC_SEARCH, DIK_WEBSEARCH}, {SDL_SCANCODE_AC_BACK, DIK_WEBBACK},
+        {SDL_SCANCODE_MUTE, DIK_MUTE},
+        {SDL_SCANCODE_VOLUMEUP, DIK_VOLUMEUP},
+        {SDL_SCANCODE_VOLUMEDOWN, DIK_VOLUMEDOWN},
+        {SDL_SCANCODE_AUDIOPLAY, DIK_PLAYPAUSE},
+        {SDL_SCANCODE_AUDIONEXT, DIK_NEXTTRACK},
+        {SDL_SCANCODE_AUDIOPREV, DIK_PREVTRACK},
+        {SDL_SCANCODE_AUDIOSTOP, DIK_MEDIASTOP},
+        {SDL_SCANCODE_MAIL, DIK_MAIL},
+        {SDL_SCANCODE_CALCULATOR, DIK_CALCULATOR},
+        {SDL_SCANCODE_COMPUTER, DIK_MYCOMPUTER},
+        {SDL_SCANCODE_AC_SEARCH, DIK_WEBSEARCH},
+        {SDL_SCANCODE_AC_BACK, DIK_WEBBACK},
         {SDL_SCANCODE_AC_BOOKMARKS, DIK_WEBFAVORITES},
     };
     for (const auto& c : cases)
@@ -104,7 +152,8 @@ TEST(SdlKeyMap, MappedCodesAreNamedAndEveryKeyTheEngineBindsIsReachable) {
     int count = 0;
     for (bool r : reached) count += r;
     EXPECT_EQ(count, 136);
-    for (int dik : {DIK_AT, DIK_COLON, DIK_UNDERLINE, DIK_KANJI, DIK_AX, DIK_UNLABELED, DIK_NUMPADCOMMA, DIK_WAKE})
+    for (int dik :
+         {DIK_AT, DIK_COLON, DIK_UNDERLINE, DIK_KANJI, DIK_AX, DIK_UNLABELED, DIK_NUMPADCOMMA, DIK_WAKE})
         EXPECT_FALSE(reached[dik]) << dik;
 }
 
@@ -186,10 +235,12 @@ TEST_F(SdlEvents, WithoutFocusNothingIsAcquired) {
     bool ok = false;
     SdlInputDriver driver(&ok, window, nullptr);
     EXPECT_TRUE(ok);  // a driver without focus still exists, as DirectInput's does
-    EXPECT_TRUE(log.Has("Couldn't aquire keyboard (Another application has a higher priority level, "
-                        "preventing this call from succeeding)\n"));
-    EXPECT_TRUE(log.Has("Couldn't aquire mouse (Another application has a higher priority level, "
-                        "preventing this call from succeeding).\n"));
+    EXPECT_TRUE(
+        log.Has("Couldn't aquire keyboard (Another application has a higher priority level, "
+                "preventing this call from succeeding)\n"));
+    EXPECT_TRUE(
+        log.Has("Couldn't aquire mouse (Another application has a higher priority level, "
+                "preventing this call from succeeding).\n"));
     driver.HandleEvent(Key(SDL_KEYDOWN, SDL_SCANCODE_W));
     EXPECT_FALSE(driver.UpdateKeyboard(nullptr));
     driver.AcquireKeyboard();
@@ -278,11 +329,12 @@ TEST(SdlReplay, EventsAreFedWhenTheirFrameIsRead) {
     ResetHarness();
     Replay replay;
     std::string error;
-    ASSERT_TRUE(replay.Parse("0 key down 30\n"
-                             "0 mouse move 5 -3 120\n"
-                             "2 mouse button 0 down\n"
-                             "2 key up 30\n",
-                             &error))
+    ASSERT_TRUE(
+        replay.Parse("0 key down 30\n"
+                     "0 mouse move 5 -3 120\n"
+                     "2 mouse button 0 down\n"
+                     "2 key up 30\n",
+                     &error))
         << error;
     bool ok = false;
     SdlInputDriver driver(&ok, nullptr, &replay);
@@ -323,7 +375,8 @@ TEST(SdlReplay, FramesSkippedByTheReaderArriveTogether) {
     std::string text;
     // Twenty key events over frames 0..3, read only at frame 3: the first
     // fifteen fit the buffer, the rest are lost with one warning.
-    for (int i = 0; i < 20; ++i) text += std::to_string(i / 5) + " key down " + std::to_string(DIK_Q + i) + "\n";
+    for (int i = 0; i < 20; ++i)
+        text += std::to_string(i / 5) + " key down " + std::to_string(DIK_Q + i) + "\n";
     ASSERT_TRUE(replay.Parse(text, &error)) << error;
     bool ok = false;
     SdlInputDriver driver(&ok, nullptr, &replay);

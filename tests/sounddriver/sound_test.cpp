@@ -34,7 +34,8 @@ public:
     void Close() override { calls.push_back("Close()"); }
     int GetError() override { return error; }
     SoundStream* StreamOpenFile(const char* path, int mode, int length) override {
-        calls.push_back(std::string("Open(") + path + "," + std::to_string(mode) + "," + std::to_string(length) + ")");
+        calls.push_back(std::string("Open(") + path + "," + std::to_string(mode) + "," +
+                        std::to_string(length) + ")");
         if (openError) {
             error = openError;
             return nullptr;
@@ -232,9 +233,9 @@ std::string WriteWav(double seconds) {
         return b;
     };
     auto u16 = [](uint16_t v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; };
-    std::string wav = "RIFF" + u32(36 + static_cast<uint32_t>(data.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(1) +
-                      u32(rate) + u32(rate * 2) + u16(2) + u16(16) + "data" + u32(static_cast<uint32_t>(data.size())) +
-                      data;
+    std::string wav = "RIFF" + u32(36 + static_cast<uint32_t>(data.size())) + "WAVEfmt " + u32(16) + u16(1) +
+                      u16(1) + u32(rate) + u32(rate * 2) + u16(2) + u16(16) + "data" +
+                      u32(static_cast<uint32_t>(data.size())) + data;
     std::string path = guitest::TempPath("tone.wav");
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f) {
@@ -268,8 +269,10 @@ TEST(SdlSound, PlaysAStreamToItsEndOnTheDummyDevice) {
     bool wasPlaying = false;
     Uint32 start = SDL_GetTicks();
     while (SDL_GetTicks() - start < 3000) {
-        if (driver->IsPlaying()) wasPlaying = true;
-        else if (wasPlaying) break;
+        if (driver->IsPlaying())
+            wasPlaying = true;
+        else if (wasPlaying)
+            break;
         SDL_Delay(10);
     }
     EXPECT_TRUE(wasPlaying);

@@ -56,7 +56,8 @@ protected:
         std::vector<std::string> all;
         std::string line;
         while (std::getline(in, line)) all.push_back(line);
-        std::vector<std::string> fresh(all.begin() + static_cast<long>(std::min(seen, all.size())), all.end());
+        std::vector<std::string> fresh(all.begin() + static_cast<long>(std::min(seen, all.size())),
+                                       all.end());
         seen = all.size();
         return fresh;
     }
@@ -250,9 +251,10 @@ TEST_F(WindowProc, PumpingForTheDevicesHandlesNoAccelerator) {
 TEST_F(WindowProc, ReplayKeysAreWindowKeysAtTheirFrame) {
     HarnessOptions o;
     StartHarness(o);
-    UseReplay("0 key down 29\n0 key down 1\n0 key up 1\n0 key up 29\n"
-              "2 key down 1\n"
-              "answer no\n");
+    UseReplay(
+        "0 key down 29\n0 key down 1\n0 key up 1\n0 key up 29\n"
+        "2 key down 1\n"
+        "answer no\n");
     ShellReplayKeys();
     EXPECT_TRUE(Lines().empty()) << "Ctrl+Esc is not the exit key";
     HarnessEndFrame();

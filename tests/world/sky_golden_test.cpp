@@ -60,7 +60,8 @@ void MakeGameFolder(const std::string& base) {
     WriteTexture(sky + "sun/sun_a.bmp", 32, 32, [](int x, int y) { return Grey(Disk(x, y, 32, 0.8f)); });
     WriteTexture(sky + "sun/sun_white.bmp", 32, 32, [](int, int) { return 0xFFFFFFu; });
     WriteTexture(sky + "sun/sun_alpha.bmp", 32, 32, [](int x, int y) { return Grey(Disk(x, y, 32, 0.8f)); });
-    WriteTexture(sky + "moon/moon01.bmp", 32, 32, [](int x, int y) { return 0xD8D8C8u - ((x ^ y) & 8) * 0x020202u; });
+    WriteTexture(sky + "moon/moon01.bmp", 32, 32,
+                 [](int x, int y) { return 0xD8D8C8u - ((x ^ y) & 8) * 0x020202u; });
     WriteTexture(sky + "moon/moon15.bmp", 32, 32, [](int, int) { return 0xF0F0E0u; });
     for (int phase = 1; phase <= kMoonPhases; ++phase) {
         char name[64];
@@ -102,8 +103,9 @@ public:
 };
 
 void CompareWithReference(const std::string& name, int width, int height) {
-    test_common::CompareFrameWithReference(std::string(ZENDAR_SOURCE_DIR) + "/tests/data/sky/" + name + ".png", name,
-                                           "sky_" + name + "_actual.png", width, height);
+    test_common::CompareFrameWithReference(
+        std::string(ZENDAR_SOURCE_DIR) + "/tests/data/sky/" + name + ".png", name,
+        "sky_" + name + "_actual.png", width, height);
 }
 
 void RenderSkyAt(int timeOfDay, const char* name) {

@@ -13,7 +13,7 @@
 
 #include "common/run_program.h"
 #include "input/dikeys.h"
-#include "input_helpers.h"
+#include "input/input_helpers.h"
 #include "inputdriver/sdl/sdlinputdriver.h"
 
 using input_test::LogCapture;
@@ -49,12 +49,14 @@ TEST(SdlRealInput, TypedKeysArriveAsDirectInputCodes) {
         self[n] = '\0';
         std::string command = std::string(kChildFlag) + "=1 timeout 60 ";
         if (!HaveDisplay())
-            command += "xvfb-run -a -n " + std::to_string(900 + getpid() % 3000) +
-                       " -s '-screen 0 800x600x24' ";
-        command += std::string("'") + self + "' --gtest_filter=SdlRealInput.TypedKeysArriveAsDirectInputCodes";
+            command +=
+                "xvfb-run -a -n " + std::to_string(900 + getpid() % 3000) + " -s '-screen 0 800x600x24' ";
+        command +=
+            std::string("'") + self + "' --gtest_filter=SdlRealInput.TypedKeysArriveAsDirectInputCodes";
         command += " > " + ::testing::TempDir() + "zinput_x_" + std::to_string(getpid()) + ".txt 2>&1";
         int status = std::system(command.c_str());
-        std::string out = input_test::ReadFile(::testing::TempDir() + "zinput_x_" + std::to_string(getpid()) + ".txt");
+        std::string out =
+            input_test::ReadFile(::testing::TempDir() + "zinput_x_" + std::to_string(getpid()) + ".txt");
         EXPECT_EQ(status, 0) << out;
         EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
         return;
@@ -92,8 +94,8 @@ TEST(SdlRealInput, TypedKeysArriveAsDirectInputCodes) {
     ASSERT_TRUE(driver.Update(&context));
     std::vector<std::pair<int, int>> got;
     for (const KeyEvent& k : g_events) got.emplace_back(k.code, k.pressed);
-    std::vector<std::pair<int, int>> want = {{DIK_UP, 1},  {DIK_UP, 0},  {DIK_A, 1},   {DIK_A, 0},
-                                             {DIK_ADD, 1}, {DIK_ADD, 0}, {DIK_F12, 1}, {DIK_F12, 0},
+    std::vector<std::pair<int, int>> want = {{DIK_UP, 1},       {DIK_UP, 0},      {DIK_A, 1},   {DIK_A, 0},
+                                             {DIK_ADD, 1},      {DIK_ADD, 0},     {DIK_F12, 1}, {DIK_F12, 0},
                                              {DIK_RCONTROL, 1}, {DIK_RCONTROL, 0}};
     EXPECT_EQ(got, want);
     EXPECT_TRUE(driver.IsMouseButtonDown(0));

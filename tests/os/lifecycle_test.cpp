@@ -67,18 +67,19 @@ protected:
 
 TEST_F(GameRun, EscapeAndYesEndTheRun) {
     WriteFile(base + "z1.ini", "*renderer 1\n*write_log\n");
-    WriteFile(work + "replay.txt",
-              "# quit early\n5 key down 1\n5 key up 1\nanswer yes\n");
+    WriteFile(work + "replay.txt", "# quit early\n5 key down 1\n5 key up 1\nanswer yes\n");
     GameResult run = RunGame(work, {"--base", base, "--frames", "40", "--fixed-step", "0.02", "--seed", "7",
-                             "--screenshot", "2:" + work + "early.png", "--screenshot",
-                             "30:" + work + "late.png", "--replay", work + "replay.txt"});
+                                    "--screenshot", "2:" + work + "early.png", "--screenshot",
+                                    "30:" + work + "late.png", "--replay", work + "replay.txt"});
     EXPECT_EQ(run.exit_code, 1) << run.err;
     const std::vector<std::string>& log = run.log;
     ASSERT_FALSE(log.empty()) << "no demo2.txt in the working folder";
     EXPECT_EQ(log[0], "--** Started logging **-------------------------------------");
     EXPECT_NE(Find(log, "********* PARSING SETTINGS ***********"), -1)
-        << "z1.ini is read from the --base folder\n" << Joined(log);
-    EXPECT_EQ(Find(log, "Warning: the DirectX 7 driver is not part of this build - using the OpenGL driver"), -1)
+        << "z1.ini is read from the --base folder\n"
+        << Joined(log);
+    EXPECT_EQ(Find(log, "Warning: the DirectX 7 driver is not part of this build - using the OpenGL driver"),
+              -1)
         << "*renderer 1 selects OpenGL";
     int exit_line = Find(log, "MESSAGE - key/menu exit");
     ASSERT_NE(exit_line, -1) << Joined(log);
@@ -123,7 +124,7 @@ TEST_F(GameRun, EscapeAndNoKeepEverythingRunning) {
               "1 key down 29\n1 key down 1\n1 key up 1\n1 key up 29\n"
               "3 key down 1\n3 key up 1\nanswer no\n");
     GameResult run = RunGame(work, {"--base", base, "--frames", "12", "--fixed-step", "0.05", "--screenshot",
-                             "10:" + work + "after.png", "--replay", work + "replay.txt"});
+                                    "10:" + work + "after.png", "--replay", work + "replay.txt"});
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_EQ(CountOf(run.log, "MESSAGE - key/menu exit"), 1) << Joined(run.log);
     int exit_line = Find(run.log, "MESSAGE - key/menu exit");
@@ -138,7 +139,8 @@ TEST_F(GameRun, WithoutRendererKeyTheOpenGLDriverStandsIn) {
     WriteFile(base + "z1.ini", "*write_log\n*fog 0\n");
     GameResult run = RunGame(work, {"--base", base, "--frames", "3"});
     EXPECT_EQ(run.exit_code, 1) << run.err;
-    int fallback = Find(run.log, "Warning: the DirectX 7 driver is not part of this build - using the OpenGL driver");
+    int fallback =
+        Find(run.log, "Warning: the DirectX 7 driver is not part of this build - using the OpenGL driver");
     ASSERT_NE(fallback, -1) << Joined(run.log);
     bool gl = false;
     for (size_t i = static_cast<size_t>(fallback); i < run.log.size(); ++i)
@@ -177,11 +179,14 @@ TEST_F(GameRun, TheWindowHasTheEnginesClassName) {
               "\"$@\" &\n"
               "GAME=$!\n"
               "W=$(xdotool search --sync --onlyvisible --name 'Zendar1 - Showcase 2' | head -1)\n"
-              "xdotool search --onlyvisible --class '^D3D Window$' | grep -x \"$W\" > '" + work + "found.txt'\n"
-              "xdotool search --onlyvisible --classname '^D3D Window$' | grep -x \"$W\" >> '" + work +
+              "xdotool search --onlyvisible --class '^D3D Window$' | grep -x \"$W\" > '" +
+                  work +
                   "found.txt'\n"
-              "kill $GAME\n"
-              "wait $GAME\n");
+                  "xdotool search --onlyvisible --classname '^D3D Window$' | grep -x \"$W\" >> '" +
+                  work +
+                  "found.txt'\n"
+                  "kill $GAME\n"
+                  "wait $GAME\n");
     // The user's own class would win over the engine's.
     unsetenv("SDL_VIDEO_X11_WMCLASS");
     GameResult run = RunGameWith(work, {"bash", script}, {"--base", base}, 45);
@@ -207,7 +212,8 @@ TEST_F(GameRun, MenuExitRunsTheExitSequence) {
               "xdotool mousemove 30 76 click 1\n"
               "wait $GAME\n");
     // The game and the clicks share one X server.
-    GameResult run = RunGameWith(work, {"bash", script}, {"--base", base, "--replay", work + "replay.txt"}, 45);
+    GameResult run =
+        RunGameWith(work, {"bash", script}, {"--base", base, "--replay", work + "replay.txt"}, 45);
     EXPECT_EQ(run.exit_code, 1) << run.err;
     int enter = Find(run.log, "MESSAGE - enter menu loop");
     ASSERT_NE(enter, -1) << Joined(run.log);

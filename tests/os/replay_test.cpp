@@ -21,15 +21,16 @@ std::string ParseError(const std::string& text) {
 TEST(ReplayFormat, EveryEventKind) {
     Replay r;
     std::string error;
-    ASSERT_TRUE(r.Parse("# a walk\n"
-                        "\n"
-                        "  12 key down 200  \n"
-                        "12 mouse move -5 7\n"
-                        "13 mouse move 0 0 120\r\n"
-                        "14 mouse button 1 down\n"
-                        "15 mouse button 1 up\n"
-                        "16 key up 200\n",
-                        &error))
+    ASSERT_TRUE(
+        r.Parse("# a walk\n"
+                "\n"
+                "  12 key down 200  \n"
+                "12 mouse move -5 7\n"
+                "13 mouse move 0 0 120\r\n"
+                "14 mouse button 1 down\n"
+                "15 mouse button 1 up\n"
+                "16 key up 200\n",
+                &error))
         << error;
     const std::vector<ReplayEvent>& e = r.Events();
     ASSERT_EQ(e.size(), 6u);
@@ -54,8 +55,7 @@ TEST(ReplayFormat, EveryEventKind) {
 TEST(ReplayFormat, EventsComeOutByFrameThenFileOrder) {
     Replay r;
     std::string error;
-    ASSERT_TRUE(r.Parse("5 key down 30\n2 key down 1\n5 key up 30\n2 mouse move 1 1\n0 key up 1\n",
-                        &error));
+    ASSERT_TRUE(r.Parse("5 key down 30\n2 key down 1\n5 key up 30\n2 mouse move 1 1\n0 key up 1\n", &error));
     ReplayEvent e;
     EXPECT_TRUE(r.NextInputEvent(0, &e));
     EXPECT_EQ(e.line, 5);
@@ -93,15 +93,16 @@ TEST(ReplayFormat, WindowSeesTheSameKeysThroughItsOwnCursor) {
 TEST(ReplayFormat, AnswersInFileOrder) {
     Replay r;
     std::string error;
-    ASSERT_TRUE(r.Parse("answer yes\n"
-                        "3 key down 1\n"
-                        "answer file area\\my village.z1a\n"
-                        "answer field Symbolic Name: = lamp 01\n"
-                        "answer field Type: = Light\n"
-                        "answer ok\n"
-                        "answer cancel\n"
-                        "answer no\n",
-                        &error))
+    ASSERT_TRUE(
+        r.Parse("answer yes\n"
+                "3 key down 1\n"
+                "answer file area\\my village.z1a\n"
+                "answer field Symbolic Name: = lamp 01\n"
+                "answer field Type: = Light\n"
+                "answer ok\n"
+                "answer cancel\n"
+                "answer no\n",
+                &error))
         << error;
     ASSERT_EQ(r.AnswersLeft(), 5u);
     EXPECT_EQ(r.FrontAnswer()->type, ANSWER_YES);
@@ -193,8 +194,8 @@ public:
         sheet->fields[0].text = "typed";
         return true;
     }
-    bool FileDialog(bool save, const char* title, const char* description, const char* extension,
-                    char* path, int size) override {
+    bool FileDialog(bool save, const char* title, const char* description, const char* extension, char* path,
+                    int size) override {
         log += std::string(save ? "save " : "open ") + title + " " + description + " " + extension + "\n";
         std::snprintf(path, static_cast<size_t>(size), "%s", save ? "out.z1a" : "in.z1a");
         return true;
@@ -252,13 +253,14 @@ TEST(ScriptedAnswers, ErrorBoxTakesAQueuedOkOnly) {
 }
 
 TEST(ScriptedAnswers, DialogFieldsAreSetAndChangesReported) {
-    ReplayScope r("answer field Type: = Light\n"
-                  "answer field Symbolic Name: = lamp 01\n"
-                  "answer field Locked = 1\n"
-                  "answer ok\n"
-                  "answer field Type: = 2\n"
-                  "answer ok\n"
-                  "answer cancel\n");
+    ReplayScope r(
+        "answer field Type: = Light\n"
+        "answer field Symbolic Name: = lamp 01\n"
+        "answer field Locked = 1\n"
+        "answer ok\n"
+        "answer field Type: = 2\n"
+        "answer ok\n"
+        "answer cancel\n");
     PropertySheet s = SpawnLikeSheet();
     std::vector<int> changed;
     auto note = [](PropertySheet*, int index, void* user) {

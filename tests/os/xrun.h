@@ -1,7 +1,8 @@
 // Running programs under X for the platform tests: a fresh folder per run,
 // Xvfb (through xvfb-run) when no display is set, a time limit, the exit code
 // and what the program wrote on standard error.
-#pragma once
+#ifndef ZENDAR_TESTS_PLATFORM_XRUN_H
+#define ZENDAR_TESTS_PLATFORM_XRUN_H
 
 #include <fcntl.h>
 #include <signal.h>
@@ -54,8 +55,7 @@ inline Result Run(const std::string& work, const std::vector<std::string>& comma
     // Each test process starts its search for a free X server number at a
     // different place, so that tests run side by side do not race for one.
     if (!HaveDisplay())
-        argv = {"xvfb-run", "-a", "-n", std::to_string(100 + getpid() % 800), "-s",
-                "-screen 0 1280x1024x24"};
+        argv = {"xvfb-run", "-a", "-n", std::to_string(100 + getpid() % 800), "-s", "-screen 0 1280x1024x24"};
     argv.insert(argv.end(), command.begin(), command.end());
     std::string err_path = work + "stderr.txt";
 
@@ -137,3 +137,5 @@ inline GameResult RunGame(const std::string& work, const std::vector<std::string
 }
 
 }  // namespace xrun
+
+#endif
