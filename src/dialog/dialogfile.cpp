@@ -13,7 +13,9 @@ size_t DialogFile::read(void* out, size_t elementSize, size_t count) {
     if (elementSize == 0) return 0;
     size_t whole = (size_ - pos_) / elementSize;
     size_t n = count < whole ? count : whole;
-    std::memcpy(out, data_ + pos_, n * elementSize);
+    // An empty file has no buffer at all, and memcpy wants one even for
+    // nothing.
+    if (n) std::memcpy(out, data_ + pos_, n * elementSize);
     pos_ += n * elementSize;
     if (n < count) {
         // fread consumes a partial element too

@@ -51,6 +51,7 @@ Bytes Cond(const Bytes& conditionBytes) {
 std::vector<Case> FileCases() {
     Bytes h = Bytes().header();
     return {
+        {"empty file", Bytes(), {D("fread failed when loading hallmark.")}},
         {"short hallmark", Bytes().raw("DL"), {D("fread failed when loading hallmark.")}},
         {"wrong hallmark", Bytes().raw("DLX").i16(0).i16(6), {D("Hallmark not recognized.")}},
         {"no versionHigh", Bytes().raw("DLG"), {RS0, D("Failed reading versionHigh.")}},
@@ -303,6 +304,10 @@ TEST(DialogLoad, MissingFileAndFileOnDisk) {
     std::string name = dlgtest::TempPath("absent");
     EXPECT_FALSE(missing.load(name.c_str()));
     EXPECT_EQ(errors.Lines(), std::vector<std::string>{D("Could not open file '" + name + ".dlg'.")});
+
+    std::string empty = dlgtest::WriteDialogFile("empty", {});
+    DIALOG nothing;
+    EXPECT_FALSE(nothing.load(empty.c_str()));
 
     Bytes good = OneState(Bytes().i16(1).add(Text("hello")));
     std::string file = dlgtest::WriteDialogFile("good", good.b);

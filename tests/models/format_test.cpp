@@ -343,14 +343,21 @@ TEST_F(ModelFormat, EveryShortFileLoadsWithoutHarm) {
 }
 
 TEST_F(ModelFormat, HugeCountsDoNotAllocate) {
-    Bytes b;
-    b.U8(1).U8(0x8A).U8(0).T(4).Open().T(19).Open().T(14).S16(1).T(15).Open();
-    b.T(20).I32(0x7FFFFFFF).T(21).I32(0x7FFFFFF0).T(16).U8(0).V(1, 2, 3);
-    Z1Scene s;
-    EXPECT_EQ(Read(b.b, s), Z1_READ_OK);
-    ASSERT_EQ(s.objects.size(), 1u);
-    ASSERT_EQ(s.objects[0].mesh_lists[0].meshes.size(), 1u);
-    EXPECT_LT(s.objects[0].mesh_lists[0].meshes[0].vertices.size(), 4u);
+    // Two meshes whose counts overflow the model's totals: the totals stop at
+    // the end of their range, upwards and downwards.
+    for (int32_t count : {0x7FFFFFF0, -0x7FFFFFF0}) {
+        Bytes b;
+        b.U8(1).U8(0x8A).U8(0).T(4).Open().T(19).Open().T(14).S16(2);
+        b.T(15).Open().T(20).I32(count).T(21).I32(count).Close();
+        b.T(15).Open().T(20).I32(count).T(21).I32(count).T(16).U8(0).V(1, 2, 3);
+        Z1Scene s;
+        EXPECT_EQ(Read(b.b, s), Z1_READ_OK);
+        ASSERT_EQ(s.objects.size(), 1u);
+        ASSERT_EQ(s.objects[0].mesh_lists[0].meshes.size(), 2u);
+        EXPECT_LT(s.objects[0].mesh_lists[0].meshes[1].vertices.size(), 4u);
+        EXPECT_EQ(s.vertex_total, count > 0 ? INT32_MAX : INT32_MIN);
+        EXPECT_EQ(s.face_total, count > 0 ? INT32_MAX : INT32_MIN);
+    }
 }
 
 TEST_F(ModelFormat, AllMinusOneBoneArrayIsDropped) {

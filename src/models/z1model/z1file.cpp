@@ -343,17 +343,24 @@ void Reader::ReadMeshList(Z1MeshList& list) {
     if (static_cast<int>(list.meshes.size()) < declared) list.meshes.resize(declared);
 }
 
+// The counts come from the file as any 32-bit value: two large ones would
+// overflow the total, so it stops at the ends of its range instead.
+void AddToTotal(int32_t& total, int32_t count) {
+    int64_t sum = static_cast<int64_t>(total) + count;
+    total = static_cast<int32_t>(sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : sum);
+}
+
 void Reader::ReadMesh(Z1Mesh& mesh) {
     Block([&](uint8_t tag) {
         switch (tag) {
         case Z1_MESH_SUBMATERIAL: mesh.submaterial = f.ReadShort(); break;
         case Z1_MESH_NUMVERTEX:
             mesh.vertex_count = f.ReadInt();
-            s.vertex_total += mesh.vertex_count;
+            AddToTotal(s.vertex_total, mesh.vertex_count);
             break;
         case Z1_MESH_NUMFACES:
             mesh.face_count = f.ReadInt();
-            s.face_total += mesh.face_count;
+            AddToTotal(s.face_total, mesh.face_count);
             break;
         case Z1_MESH_VERTICES: {
             f.ReadByte();
