@@ -1,166 +1,14 @@
+// The assembler: script assembly text into the records of a compiled script
+// file.
 #include "z1script/scriptasm.h"
 
 #include <cctype>
 #include <cerrno>
-#include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 
 namespace {
-
-struct OpcodeTable {
-    ScriptOpcodeInfo info[256];
-    std::string names[256];
-
-    void Set(int op, const char* name, ScriptOperands operands) {
-        names[op] = name;
-        info[op] = {names[op].c_str(), operands};
-    }
-
-    OpcodeTable() {
-        // Opcodes without a meaning of their own are named after their value,
-        // so that every byte has exactly one mnemonic.
-        char buf[16];
-        for (int op = 0; op < 256; ++op) {
-            std::snprintf(buf, sizeof buf, "nop.%02x", op);
-            Set(op, buf, kOperandsNone);
-        }
-        Set(0x00, "nop", kOperandsNone);
-        Set(0x01, "mod255", kOperandsNone);
-        Set(0x02, "mul", kOperandsNone);
-        Set(0x03, "neg", kOperandsNone);
-        Set(0x04, "mod", kOperandsNone);
-        Set(0x05, "sub", kOperandsNone);
-        Set(0x06, "div", kOperandsNone);
-        Set(0x07, "add", kOperandsNone);
-        Set(0x08, "addl", kOperandsLocalAndByte);
-        Set(0x09, "jmp", kOperandsLabel);
-        Set(0x0A, "jz", kOperandsLabel);
-        Set(0x0B, "jnz", kOperandsLabel);
-        Set(0x0C, "jteq", kOperandsLabel);
-        Set(0x0D, "jtne", kOperandsLabel);
-        Set(0x0E, "jz.0e", kOperandsLabel);
-        Set(0x0F, "jnz.0f", kOperandsLabel);
-        Set(0x10, "jeq", kOperandsLabel);
-        Set(0x11, "jgt", kOperandsLabel);
-        Set(0x12, "jlt", kOperandsLabel);
-        Set(0x13, "jle", kOperandsLabel);
-        Set(0x14, "jge", kOperandsLabel);
-        Set(0x15, "jne", kOperandsLabel);
-        Set(0x16, "retv", kOperandsNone);
-        Set(0x17, "retv.17", kOperandsNone);
-        Set(0x6D, "retv.6d", kOperandsNone);
-        Set(0x18, "ret", kOperandsNone);
-        Set(0x19, "pushl", kOperandsLocal);
-        Set(0x23, "pushl.23", kOperandsLocal);
-        Set(0x2D, "pushl.2d", kOperandsLocal);
-        Set(0x1E, "storel", kOperandsLocal);
-        Set(0x28, "storel.28", kOperandsLocal);
-        Set(0x32, "storel.32", kOperandsLocal);
-        Set(0x63, "storel.63", kOperandsLocal);
-        Set(0x37, "dup", kOperandsNone);
-        Set(0x38, "pop", kOperandsNone);
-        Set(0x39, "swap", kOperandsNone);
-        for (int i = 0; i < 6; ++i) {
-            std::snprintf(buf, sizeof buf, "push%d", i);
-            Set(0x3A + i, buf, kOperandsNone);
-        }
-        Set(0x40, "pushc", kOperandsConstant);
-        Set(0x41, "pushc.41", kOperandsConstant);
-        Set(0x42, "pushc.42", kOperandsConstant);
-        Set(0x43, "pushnull", kOperandsNone);
-        Set(0x44, "call", kOperandsConstant);
-        for (int op : {0x45, 0x47, 0x49, 0x4A, 0x4B, 0x4D, 0x4F, 0x50, 0x53, 0x54, 0x55}) {
-            std::snprintf(buf, sizeof buf, "ecall.%02x", op);
-            Set(op, buf, kOperandsNone);
-        }
-        Set(0x46, "world", kOperandsNone);
-        Set(0x48, "game", kOperandsNone);
-        Set(0x4C, "worldvec", kOperandsNone);
-        Set(0x4E, "gamevec", kOperandsNone);
-        Set(0x51, "sleep", kOperandsNone);
-        Set(0x52, "wait", kOperandsNone);
-        Set(0x56, "rand", kOperandsNone);
-        Set(0x57, "randrange", kOperandsNone);
-        Set(0x58, "fadd", kOperandsNone);
-        Set(0x59, "concat", kOperandsNone);
-        Set(0x5A, "itof", kOperandsNone);
-        Set(0x5B, "itos", kOperandsNone);
-        Set(0x5C, "ftoi", kOperandsNone);
-        Set(0x5D, "ftos", kOperandsNone);
-        Set(0x5E, "stoi", kOperandsNone);
-        Set(0x5F, "stof", kOperandsNone);
-        Set(0x60, "pushcv", kOperandsConstant);
-        Set(0x61, "storelv", kOperandsLocal);
-        Set(0x62, "pushlv", kOperandsLocal);
-        Set(0x64, "storely", kOperandsLocal);
-        Set(0x65, "storelz", kOperandsLocal);
-        Set(0x66, "pushlx", kOperandsLocal);
-        Set(0x67, "pushly", kOperandsLocal);
-        Set(0x68, "pushlz", kOperandsLocal);
-        Set(0x69, "vec", kOperandsNone);
-        Set(0x6A, "fmul", kOperandsNone);
-        Set(0x6B, "fsub", kOperandsNone);
-        Set(0x6C, "fdiv", kOperandsNone);
-        Set(0x6E, "pusharg", kOperandsNone);
-        Set(0x6F, "fneg", kOperandsNone);
-    }
-};
-
-const OpcodeTable& Table() {
-    static const OpcodeTable table;
-    return table;
-}
-
-int OperandBytes(ScriptOperands o) {
-    switch (o) {
-    case kOperandsNone: return 0;
-    case kOperandsLocalAndByte: return 2;
-    default: return 1;
-    }
-}
-
-// ---------------------------------------------------------------- text form
-
-std::string Quote(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20 || c >= 0x7F) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\x%02x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
-
-// Shortest decimal that reads back to the same bits; raw bits otherwise.
-std::string FloatText(float f) {
-    char buf[48];
-    if (std::isfinite(f)) {
-        for (int precision = 6; precision <= 9; ++precision) {
-            std::snprintf(buf, sizeof buf, "%.*g", precision, static_cast<double>(f));
-            float back = std::strtof(buf, nullptr);
-            if (std::memcmp(&back, &f, 4) == 0) return buf;
-        }
-    }
-    uint32_t bits;
-    std::memcpy(&bits, &f, 4);
-    std::snprintf(buf, sizeof buf, "bits:0x%08x", bits);
-    return buf;
-}
 
 struct Token {
     std::string text;
@@ -252,17 +100,11 @@ bool ParseFloat(const std::string& s, float* out) {
 }
 
 int TriggerValue(const std::string& s) {
-    static const char* names[] = {"never", "init", "click", "collision", "pickup"};
-    for (int i = 0; i < 5; ++i)
-        if (s == names[i]) return i;
+    for (int i = 0; ScriptTriggerWord(i); ++i)
+        if (s == ScriptTriggerWord(i)) return i;
     long long v;
     if (ParseInt(s, 0, 255, &v)) return static_cast<int>(v);
     return -1;
-}
-
-const char* TriggerWord(int t) {
-    static const char* names[] = {"never", "init", "click", "collision", "pickup"};
-    return t >= 0 && t < 5 ? names[t] : nullptr;
 }
 
 // One record being assembled.
@@ -298,15 +140,13 @@ struct Pending {
 
 }  // namespace
 
-const ScriptOpcodeInfo& ScriptOpcode(uint8_t opcode) { return Table().info[opcode]; }
-
-int ScriptOpcodeLength(uint8_t opcode) { return 1 + OperandBytes(Table().info[opcode].operands); }
+const char* ScriptTriggerWord(int trigger) {
+    static const char* const kWords[] = {"never", "init", "click", "collision", "pickup"};
+    return trigger >= 0 && trigger < 5 ? kWords[trigger] : nullptr;
+}
 
 bool AssembleScript(const std::string& source, std::vector<ScriptRecord>* records, std::string* error) {
     records->clear();
-    std::map<std::string, int> mnemonics;
-    for (int op = 0; op < 256; ++op) mnemonics[Table().info[op].name] = op;
-
     int line_number = 0;
     std::string reason;
     auto fail = [&](const std::string& why) {
@@ -478,14 +318,14 @@ bool AssembleScript(const std::string& source, std::vector<ScriptRecord>* record
             if (tok.size() == 1) continue;
         }
         const Token& m = tok[first];
-        auto found = m.quoted ? mnemonics.end() : mnemonics.find(m.text);
-        if (found == mnemonics.end()) return fail("unknown instruction '" + m.text + "'");
-        uint8_t op = static_cast<uint8_t>(found->second);
-        ScriptOperands kind = Table().info[op].operands;
+        int found = m.quoted ? -1 : ScriptOpcodeByMnemonic(m.text);
+        if (found < 0) return fail("unknown instruction '" + m.text + "'");
+        uint8_t op = static_cast<uint8_t>(found);
+        ScriptOperands kind = ScriptOpcode(op).operands;
         size_t given = tok.size() - first - 1;
-        size_t wanted = kind == kOperandsNone ? 0 : kind == kOperandsLocalAndByte ? 2 : 1;
+        size_t wanted = static_cast<size_t>(ScriptOperandBytes(kind));
         if (given != wanted)
-            return fail(std::string(Table().info[op].name) + " takes " + std::to_string(wanted) +
+            return fail(std::string(ScriptOpcode(op).name) + " takes " + std::to_string(wanted) +
                         " operand(s)");
         r.code.push_back(op);
         for (size_t i = 0; i < wanted; ++i) {
@@ -536,142 +376,4 @@ bool AssembleScript(const std::string& source, std::vector<ScriptRecord>* record
         return fail("record '" + p.record.name + "' has no end");
     }
     return true;
-}
-
-std::string DisassembleScript(const std::vector<ScriptRecord>& records) {
-    std::string out;
-    char buf[512];
-    // Where each record's code lands in the loaded segment, so that the
-    // offsets in fault lines can be found here.
-    uint64_t segment_offset = 0;
-    for (const ScriptRecord& r : records) {
-        if (r.type != kScriptFunctionRecord && r.type != kScriptProgramRecord) {
-            std::snprintf(buf, sizeof buf, ".type %d\n\n", r.type);
-            out += buf;
-            continue;
-        }
-        if (r.type == kScriptFunctionRecord) {
-            std::snprintf(buf, sizeof buf, " params=%d frame=%d", r.param_count, r.frame_size);
-            out += "function " + Quote(r.name) + buf;
-            if (r.reserved_byte) out += " reserved=" + std::to_string(r.reserved_byte);
-        } else {
-            out += "program " + Quote(r.name) + " locals=" + std::to_string(r.local_count);
-            const char* t = TriggerWord(r.trigger);
-            out += " trigger=" + (t ? std::string(t) : std::to_string(r.trigger));
-            if (r.synchronized == 1)
-                out += " sync";
-            else if (r.synchronized)
-                out += " sync=" + std::to_string(r.synchronized);
-        }
-        if (r.reserved_short) out += " reserved16=" + std::to_string(r.reserved_short);
-        out += "  ; code at " + std::to_string(segment_offset) + "\n";
-        segment_offset += r.code.size();
-
-        for (size_t i = 0; i < r.constants.size(); ++i) {
-            const ScriptConstantEntry& c = r.constants[i];
-            std::snprintf(buf, sizeof buf, "  const c%zu ", i);
-            out += buf;
-            switch (c.type) {
-            case kScriptConstInt: out += "int " + std::to_string(c.integer); break;
-            case kScriptConstText: out += "text " + Quote(c.text); break;
-            case kScriptConstFloat: out += "float " + FloatText(c.number); break;
-            case kScriptConstVector:
-                out += "vector " + FloatText(c.vector[0]) + " " + FloatText(c.vector[1]) + " " +
-                       FloatText(c.vector[2]);
-                break;
-            default: out += "type " + std::to_string(c.type); break;
-            }
-            out += "\n";
-        }
-
-        // Instruction boundaries decide which labels can be placed in the
-        // code; the others keep their offset explicitly.
-        const size_t size = r.code.size();
-        std::vector<bool> boundary(size + 1, false);
-        std::vector<bool> raw(size, false);
-        for (size_t at = 0; at < size;) {
-            int length = ScriptOpcodeLength(r.code[at]);
-            boundary[at] = true;
-            if (at + length > size) {
-                for (size_t k = at; k < size; ++k) raw[k] = true;
-                at = size;
-            } else {
-                at += length;
-            }
-        }
-        boundary[size] = true;
-        std::multimap<size_t, size_t> placed;
-        for (size_t i = 0; i < r.labels.size(); ++i) {
-            int32_t l = r.labels[i];
-            if (l >= 0 && static_cast<size_t>(l) <= size && boundary[l] &&
-                !(l < static_cast<int32_t>(size) && raw[l])) {
-                std::snprintf(buf, sizeof buf, "  label L%zu\n", i);
-                placed.emplace(static_cast<size_t>(l), i);
-            } else {
-                std::snprintf(buf, sizeof buf, "  label L%zu @ %d\n", i, l);
-            }
-            out += buf;
-        }
-
-        auto place_labels = [&](size_t at) {
-            auto range = placed.equal_range(at);
-            for (auto it = range.first; it != range.second; ++it) {
-                std::snprintf(buf, sizeof buf, "L%zu:\n", it->second);
-                out += buf;
-            }
-        };
-        for (size_t at = 0; at < size;) {
-            place_labels(at);
-            uint8_t op = r.code[at];
-            if (raw[at]) {
-                out += "  .byte";
-                for (; at < size; ++at) {
-                    std::snprintf(buf, sizeof buf, " 0x%02x", r.code[at]);
-                    out += buf;
-                }
-                out += "\n";
-                break;
-            }
-            const ScriptOpcodeInfo& info = ScriptOpcode(op);
-            std::string text = std::string("  ") + info.name;
-            std::string note;
-            switch (info.operands) {
-            case kOperandsNone: break;
-            case kOperandsLabel: {
-                uint8_t L = r.code[at + 1];
-                if (L < r.labels.size())
-                    text += " L" + std::to_string(L);
-                else
-                    text += " #" + std::to_string(L);
-                break;
-            }
-            case kOperandsConstant: {
-                uint8_t k = r.code[at + 1];
-                text += " " + std::to_string(k);
-                if (k < r.constants.size()) {
-                    const ScriptConstantEntry& c = r.constants[k];
-                    if (c.type == kScriptConstText)
-                        note = Quote(c.text);
-                    else if (c.type == kScriptConstInt)
-                        note = std::to_string(c.integer);
-                    else if (c.type == kScriptConstFloat)
-                        note = FloatText(c.number);
-                }
-                break;
-            }
-            case kOperandsLocal: text += " " + std::to_string(r.code[at + 1]); break;
-            case kOperandsLocalAndByte:
-                text += " " + std::to_string(r.code[at + 1]) + " " + std::to_string(r.code[at + 2]);
-                break;
-            }
-            std::snprintf(buf, sizeof buf, "%-24s ; %u", text.c_str(), static_cast<unsigned>(at));
-            out += buf;
-            if (!note.empty()) out += "  " + note;
-            out += "\n";
-            at += ScriptOpcodeLength(op);
-        }
-        place_labels(size);
-        out += "end\n\n";
-    }
-    return out;
 }

@@ -1,3 +1,10 @@
+// The script machine's objects and its interpreter.
+//
+// Index of this file:
+// [SECTION] Code units, templates, instances and the machine
+// [SECTION] Value helpers
+// [SECTION] Dispatch table
+// [SECTION] Interpreter: checks, fetch and dispatch, handlers, exits
 #include "z1script/scriptvm.h"
 
 #include <cctype>
@@ -11,7 +18,11 @@
 #include "utility/log.h"
 #include "utility/random.h"
 #include "utility/stringhashtable.h"
+#include "z1script/enginecalls.h"
+#include "z1script/opcodes.h"
 
+// ---------------------------------------------------------------------------
+// [SECTION] Code units, templates, instances and the machine
 ScriptCode::ScriptCode() {
     std::memset(constants, 0, sizeof constants);
     std::memset(constant_types, 0, sizeof constant_types);
@@ -43,6 +54,8 @@ ScriptFunction* ScriptVM::FindFunction(const char* name) const {
     return functions_ ? static_cast<ScriptFunction*>(functions_->Find(name)) : nullptr;
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Value helpers
 namespace {
 
 // Integer arithmetic wraps as the 32-bit machine it was written for did,
@@ -75,172 +88,48 @@ int32_t TextToInt(const char* s) {
     return static_cast<int32_t>(v);
 }
 
-// Whether the receiver of an engine call reads its name or text: world 4
-// (trigger) and 5 (unlock), world vector 1 (rotate) and 2 (move), game 1
-// (message), 2 (scene), 5 (item) and 6 (quest flag). Every other call ignores it.
+// Whether the receiver of an engine call reads its name or text; every
+// other call ignores it.
 bool EngineCallReadsText(uint8_t op, int32_t call) {
     switch (op) {
-    case 0x46: return call == 4 || call == 5;
-    case 0x4C: return call == 1 || call == 2;
-    case 0x48: return call == 1 || call == 2 || call == 5 || call == 6;
+    case ScriptOp::world: return call == kWorldCallTrigger || call == kWorldCallUnlock;
+    case ScriptOp::worldvec: return call == kWorldVectorCallRotate || call == kWorldVectorCallMove;
+    case ScriptOp::game:
+        return call == kGameCallShowMessage || call == kGameCallLoadScene || call == kGameCallAddItem ||
+               call == kGameCallSetQuestFlag;
     default: return false;
     }
 }
 
-// Handler classes, each named after the lowest opcode it serves.
-enum OpClass : uint8_t {
-    K_NOP = 0,
-    K_01,
-    K_02,
-    K_03,
-    K_04,
-    K_05,
-    K_06,
-    K_07,
-    K_08,
-    K_09,
-    K_0A,
-    K_0C,
-    K_10,
-    K_11,
-    K_12,
-    K_13,
-    K_14,
-    K_15,
-    K_16,
-    K_19,
-    K_1E,
-    K_37,
-    K_38,
-    K_39,
-    K_3A,
-    K_40,
-    K_43,
-    K_44,
-    K_45,
-    K_46,
-    K_4C,
-    K_51,
-    K_52,
-    K_56,
-    K_57,
-    K_58,
-    K_59,
-    K_5A,
-    K_5B,
-    K_5C,
-    K_5E,
-    K_5F,
-    K_61,
-    K_62,
-    K_67,
-    K_69,
-    K_6A,
-    K_6B,
-    K_6C,
-    K_6E,
-    K_6F,
-    K_COUNT
+// ---------------------------------------------------------------------------
+// [SECTION] Dispatch table
+// One dense handler number per listed opcode, so that the dispatch is one
+// jump table; unlisted bytes go to nop, number 0. Opcodes that share a body
+// stack their labels on it.
+enum Handler : uint8_t {
+#define HANDLER_NUMBER(byte, name, operands) H_##name,
+    Z1_SCRIPT_OPCODES(HANDLER_NUMBER)
+#undef HANDLER_NUMBER
 };
+#define HANDLER_ONE(byte, name, operands) +1
+constexpr int kHandlerCount = 0 Z1_SCRIPT_OPCODES(HANDLER_ONE);
+#undef HANDLER_ONE
+static_assert(H_nop == 0, "unlisted bytes share the handler of 0x00");
 
-// Opcodes that share a body share a class; dense class numbers give the
-// compiler one jump table instead of a tree of range tests.
-struct OpClassTable {
+struct HandlerTable {
     uint8_t of[256] = {};
-    constexpr OpClassTable() {
-        of[0x01] = K_01;
-        of[0x02] = K_02;
-        of[0x03] = K_03;
-        of[0x04] = K_04;
-        of[0x05] = K_05;
-        of[0x06] = K_06;
-        of[0x07] = K_07;
-        of[0x08] = K_08;
-        of[0x09] = K_09;
-        of[0x0A] = K_0A;
-        of[0x0E] = K_0A;
-        of[0x0B] = K_0A;
-        of[0x0F] = K_0A;
-        of[0x0C] = K_0C;
-        of[0x0D] = K_0C;
-        of[0x10] = K_10;
-        of[0x11] = K_11;
-        of[0x12] = K_12;
-        of[0x13] = K_13;
-        of[0x14] = K_14;
-        of[0x15] = K_15;
-        of[0x16] = K_16;
-        of[0x17] = K_16;
-        of[0x6D] = K_16;
-        of[0x18] = K_16;
-        of[0x19] = K_19;
-        of[0x23] = K_19;
-        of[0x2D] = K_19;
-        of[0x66] = K_19;
-        of[0x1E] = K_1E;
-        of[0x28] = K_1E;
-        of[0x32] = K_1E;
-        of[0x63] = K_1E;
-        of[0x64] = K_1E;
-        of[0x65] = K_1E;
-        of[0x37] = K_37;
-        of[0x38] = K_38;
-        of[0x39] = K_39;
-        of[0x3A] = K_3A;
-        of[0x3B] = K_3A;
-        of[0x3C] = K_3A;
-        of[0x3D] = K_3A;
-        of[0x3E] = K_3A;
-        of[0x3F] = K_3A;
-        of[0x40] = K_40;
-        of[0x41] = K_40;
-        of[0x42] = K_40;
-        of[0x60] = K_40;
-        of[0x43] = K_43;
-        of[0x44] = K_44;
-        of[0x45] = K_45;
-        of[0x47] = K_45;
-        of[0x49] = K_45;
-        of[0x4A] = K_45;
-        of[0x4B] = K_45;
-        of[0x4D] = K_45;
-        of[0x4F] = K_45;
-        of[0x50] = K_45;
-        of[0x53] = K_45;
-        of[0x54] = K_45;
-        of[0x55] = K_45;
-        of[0x46] = K_46;
-        of[0x48] = K_46;
-        of[0x4C] = K_4C;
-        of[0x4E] = K_4C;
-        of[0x51] = K_51;
-        of[0x52] = K_52;
-        of[0x56] = K_56;
-        of[0x57] = K_57;
-        of[0x58] = K_58;
-        of[0x59] = K_59;
-        of[0x5A] = K_5A;
-        of[0x5B] = K_5B;
-        of[0x5D] = K_5B;
-        of[0x5C] = K_5C;
-        of[0x5E] = K_5E;
-        of[0x5F] = K_5F;
-        of[0x61] = K_61;
-        of[0x62] = K_62;
-        of[0x67] = K_67;
-        of[0x68] = K_67;
-        of[0x69] = K_69;
-        of[0x6A] = K_6A;
-        of[0x6B] = K_6B;
-        of[0x6C] = K_6C;
-        of[0x6E] = K_6E;
-        of[0x6F] = K_6F;
+    constexpr HandlerTable() {
+#define HANDLER_OF(byte, name, operands) of[byte] = H_##name;
+        Z1_SCRIPT_OPCODES(HANDLER_OF)
+#undef HANDLER_OF
     }
 };
-constexpr OpClassTable kOpClass;
+constexpr HandlerTable kHandler;
 
 }  // namespace
 
+// ---------------------------------------------------------------------------
+// [SECTION] Interpreter: checks, fetch and dispatch, handlers, exits
 void ScriptVM::Run(ScriptInstance* in) {
     const uint8_t* const code = code_;
     ScriptValue* const S = in->stack;
@@ -331,43 +220,41 @@ void ScriptVM::Run(ScriptInstance* in) {
     op = code[pc++];
 #if defined(__GNUC__) && !defined(Z1_SCRIPT_NO_THREADING)
     static const void* const kTargets[] = {
-        &&op_K_NOP, &&op_K_01, &&op_K_02, &&op_K_03, &&op_K_04, &&op_K_05, &&op_K_06, &&op_K_07, &&op_K_08,
-        &&op_K_09,  &&op_K_0A, &&op_K_0C, &&op_K_10, &&op_K_11, &&op_K_12, &&op_K_13, &&op_K_14, &&op_K_15,
-        &&op_K_16,  &&op_K_19, &&op_K_1E, &&op_K_37, &&op_K_38, &&op_K_39, &&op_K_3A, &&op_K_40, &&op_K_43,
-        &&op_K_44,  &&op_K_45, &&op_K_46, &&op_K_4C, &&op_K_51, &&op_K_52, &&op_K_56, &&op_K_57, &&op_K_58,
-        &&op_K_59,  &&op_K_5A, &&op_K_5B, &&op_K_5C, &&op_K_5E, &&op_K_5F, &&op_K_61, &&op_K_62, &&op_K_67,
-        &&op_K_69,  &&op_K_6A, &&op_K_6B, &&op_K_6C, &&op_K_6E, &&op_K_6F};
-    static_assert(sizeof kTargets / sizeof kTargets[0] == K_COUNT, "one handler per opcode class");
-#define CASE(k) \
-    case k:     \
-        op_##k
+#define HANDLER_TARGET(byte, name, operands) &&op_##name,
+        Z1_SCRIPT_OPCODES(HANDLER_TARGET)
+#undef HANDLER_TARGET
+    };
+    static_assert(sizeof kTargets / sizeof kTargets[0] == kHandlerCount, "one handler per opcode");
+#define CASE(name) \
+    case H_##name: \
+        op_##name
 #define NEXT                             \
     do {                                 \
         FETCH();                         \
-        goto* kTargets[kOpClass.of[op]]; \
+        goto* kTargets[kHandler.of[op]]; \
     } while (0)
     NEXT;
     switch (0) {  // never taken: it only holds the handlers
 #else
-#define CASE(k) case k
-#define NEXT    continue
+#define CASE(name) case H_##name
+#define NEXT       continue
     for (;;) {
         FETCH();
-        switch (kOpClass.of[op]) {
+        switch (static_cast<Handler>(kHandler.of[op])) {
 #endif
-        CASE(K_01) : {
+        CASE(mod255) : {
             NEED(1);
             S[top].w[0] = U(static_cast<int32_t>(S[top].w[0]) % 255);
             NEXT;
         }
-        CASE(K_02) : INT_OP(Wrap(U(a) * U(b)));
+        CASE(mul) : INT_OP(Wrap(U(a) * U(b)));
         NEXT;
-        CASE(K_03) : {
+        CASE(neg) : {
             NEED(1);
             S[top].w[0] = 0u - S[top].w[0];
             NEXT;
         }
-        CASE(K_04) : {
+        CASE(mod) : {
             NEED(2);
             int32_t a = S[top - 1].w[0];
             int32_t b = S[top].w[0];
@@ -376,9 +263,9 @@ void ScriptVM::Run(ScriptInstance* in) {
             --top;
             NEXT;
         }
-        CASE(K_05) : INT_OP(Wrap(U(a) - U(b)));
+        CASE(sub) : INT_OP(Wrap(U(a) - U(b)));
         NEXT;
-        CASE(K_06) : {
+        CASE(div) : {
             NEED(2);
             int32_t a = S[top - 1].w[0];
             int32_t b = S[top].w[0];
@@ -387,9 +274,9 @@ void ScriptVM::Run(ScriptInstance* in) {
             --top;
             NEXT;
         }
-        CASE(K_07) : INT_OP(Wrap(U(a) + U(b)));
+        CASE(add) : INT_OP(Wrap(U(a) + U(b)));
         NEXT;
-        CASE(K_08) : {
+        CASE(addl) : {
             OPERAND(2);
             uint8_t k = code[pc];
             uint8_t n = code[pc + 1];
@@ -398,22 +285,22 @@ void ScriptVM::Run(ScriptInstance* in) {
             S[i].w[0] += n;
             NEXT;
         }
-        CASE(K_09) : {
+        CASE(jmp) : {
             OPERAND(1);
             uint8_t L = code[pc++];
             JUMP_TO(L);
             NEXT;
         }
-        CASE(K_0A) : {
+        CASE(jz) : CASE(jnz) : CASE(jz_0e) : CASE(jnz_0f) : {
             OPERAND(1);
             uint8_t L = code[pc++];
             NEED(1);
             bool zero = S[top].w[0] == 0;
             --top;
-            if (zero == (op == 0x0A || op == 0x0E)) JUMP_TO(L);
+            if (zero == (op == ScriptOp::jz || op == ScriptOp::jz_0e)) JUMP_TO(L);
             NEXT;
         }
-        CASE(K_0C) : {
+        CASE(jteq) : CASE(jtne) : {
             OPERAND(1);
             uint8_t L = code[pc++];
             NEED(2);
@@ -422,29 +309,29 @@ void ScriptVM::Run(ScriptInstance* in) {
             top -= 2;
             // The null text compares as the empty one.
             bool equal = std::strcmp(ta ? ta : "", tb ? tb : "") == 0;
-            if (equal == (op == 0x0C)) JUMP_TO(L);
+            if (equal == (op == ScriptOp::jteq)) JUMP_TO(L);
             NEXT;
         }
-        CASE(K_10) : COMPARE_JUMP(a == b);
+        CASE(jeq) : COMPARE_JUMP(a == b);
         NEXT;
-        CASE(K_11) : COMPARE_JUMP(a > b);
+        CASE(jgt) : COMPARE_JUMP(a > b);
         NEXT;
-        CASE(K_12) : COMPARE_JUMP(a < b);
+        CASE(jlt) : COMPARE_JUMP(a < b);
         NEXT;
-        CASE(K_13) : COMPARE_JUMP(a <= b);
+        CASE(jle) : COMPARE_JUMP(a <= b);
         NEXT;
-        CASE(K_14) : COMPARE_JUMP(a >= b);
+        CASE(jge) : COMPARE_JUMP(a >= b);
         NEXT;
-        CASE(K_15) : COMPARE_JUMP(a != b);
+        CASE(jne) : COMPARE_JUMP(a != b);
         NEXT;
-        CASE(K_16) : {
+        CASE(retv) : CASE(retv_17) : CASE(retv_6d) : CASE(ret) : {
             if (in->frames.empty()) {
                 LogLine("Return without any prog callstack");
                 in->finished = 1;
                 goto stop;
             }
             const ScriptFrame& f = in->frames.back();
-            if (op == 0x18) {
+            if (op == ScriptOp::ret) {
                 int32_t t = f.top - f.param_count;
                 if (t < -1 || t >= kScriptStackSlots) FAULT("return outside the stack");
                 top = t;
@@ -463,7 +350,7 @@ void ScriptVM::Run(ScriptInstance* in) {
             in->frames.pop_back();
             NEXT;
         }
-        CASE(K_19) : {
+        CASE(pushl) : CASE(pushl_23) : CASE(pushl_2d) : {
             OPERAND(1);
             uint8_t k = code[pc++];
             LOCAL(k, i);
@@ -472,58 +359,58 @@ void ScriptVM::Run(ScriptInstance* in) {
             S[++top].w[0] = v;
             NEXT;
         }
-        CASE(K_1E) : {
+        CASE(storel) : CASE(storel_28) : CASE(storel_32) : CASE(storel_63) : CASE(storely) : CASE(storelz) : {
             OPERAND(1);
             uint8_t k = code[pc++];
             LOCAL(k, i);
             NEED(1);
-            int word = op == 0x64 ? 1 : op == 0x65 ? 2 : 0;
+            int word = op == ScriptOp::storely ? 1 : op == ScriptOp::storelz ? 2 : 0;
             S[i].w[word] = S[top].w[0];
             --top;
             NEXT;
         }
-        CASE(K_37) : {
+        CASE(dup) : {
             NEED(1);
             ROOM();
             S[top + 1] = S[top];
             ++top;
             NEXT;
         }
-        CASE(K_38) : {
+        CASE(pop) : {
             NEED(1);
             --top;
             NEXT;
         }
-        CASE(K_39) : {
+        CASE(swap) : {
             NEED(2);
             ScriptValue t = S[top];
             S[top] = S[top - 1];
             S[top - 1] = t;
             NEXT;
         }
-        CASE(K_3A) : {
+        CASE(push0) : CASE(push1) : CASE(push2) : CASE(push3) : CASE(push4) : CASE(push5) : {
             ROOM();
-            S[++top].w[0] = op - 0x3A;
+            S[++top].w[0] = op - ScriptOp::push0;
             NEXT;
         }
-        CASE(K_40) : {
+        CASE(pushc) : CASE(pushc_41) : CASE(pushc_42) : CASE(pushcv) : {
             OPERAND(1);
             uint8_t k = code[pc++];
             CONSTANT(k);
             ROOM();
             ++top;
-            if (op == 0x60)
+            if (op == ScriptOp::pushcv)
                 S[top] = unit->constants[k];
             else
                 S[top].w[0] = unit->constants[k].w[0];
             NEXT;
         }
-        CASE(K_43) : {
+        CASE(pushnull) : {
             ROOM();
             S[++top].w[0] = 0;
             NEXT;
         }
-        CASE(K_44) : {
+        CASE(call) : {
             OPERAND(1);
             uint8_t k = code[pc++];
             CONSTANT(k);
@@ -547,12 +434,15 @@ void ScriptVM::Run(ScriptInstance* in) {
             unit = f;
             NEXT;
         }
-        CASE(K_45) : {
+        // clang-format off
+        CASE(ecall_45) : CASE(ecall_47) : CASE(ecall_49) : CASE(ecall_4a) : CASE(ecall_4b) : CASE(ecall_4d) :
+        CASE(ecall_4f) : CASE(ecall_50) : CASE(ecall_53) : CASE(ecall_54) : CASE(ecall_55) : {
+            // clang-format on
             NEED(3);
             top -= 3;
             NEXT;
         }
-        CASE(K_46) : {
+        CASE(world) : CASE(game) : {
             NEED(3);
             int32_t call = S[top - 1].w[0];
             ENGINE_TEXT(S[top - 2].w[0], call, text);
@@ -562,13 +452,13 @@ void ScriptVM::Run(ScriptInstance* in) {
             // Sync the registers: the call may start or wake other instances.
             in->pc = pc;
             in->top = top;
-            if (op == 0x46)
+            if (op == ScriptOp::world)
                 world_->ScriptCall(call, text ? text : "", value);
             else
                 game_->ScriptCall(call, text ? text : "", value);
             NEXT;
         }
-        CASE(K_4C) : {
+        CASE(worldvec) : CASE(gamevec) : {
             NEED(3);
             int32_t call = S[top - 1].w[0];
             ENGINE_TEXT(S[top - 2].w[0], call, text);
@@ -577,7 +467,7 @@ void ScriptVM::Run(ScriptInstance* in) {
             count += kScriptHeavyInstruction - 1;
             in->pc = pc;
             in->top = top;
-            if (op == 0x4C) {
+            if (op == ScriptOp::worldvec) {
                 LogLine("calling setVector on z1 object..");
                 world_->ScriptVectorCall(call, text ? text : "", v);
             } else {
@@ -585,7 +475,7 @@ void ScriptVM::Run(ScriptInstance* in) {
             }
             NEXT;
         }
-        CASE(K_51) : {
+        CASE(sleep) : {
             NEED(1);
             uint32_t n = S[top].w[0];
             --top;
@@ -595,19 +485,19 @@ void ScriptVM::Run(ScriptInstance* in) {
             if (in->wake_time == 0) in->wake_time = 1;
             goto stop;
         }
-        CASE(K_52) : {
+        CASE(wait) : {
             in->waiting = 1;
             in->wake_time = 0;
             goto stop;
         }
-        CASE(K_56) : {
+        CASE(rand) : {
             NEED(1);
             int32_t bound = S[top].w[0];
             if (bound == 0) FAULT("random bound of zero");
             S[top].w[0] = U(Z1Rand() % bound);
             NEXT;
         }
-        CASE(K_57) : {
+        CASE(randrange) : {
             NEED(2);
             int32_t a = S[top - 1].w[0];
             int32_t span = Wrap(U(static_cast<int32_t>(S[top].w[0])) - U(a));
@@ -616,9 +506,9 @@ void ScriptVM::Run(ScriptInstance* in) {
             --top;
             NEXT;
         }
-        CASE(K_58) : FLOAT_OP(a + b);
+        CASE(fadd) : FLOAT_OP(a + b);
         NEXT;
-        CASE(K_59) : {
+        CASE(concat) : {
             NEED(2);
             TEXT(S[top - 1].w[0], ta);
             TEXT(S[top].w[0], tb);
@@ -637,16 +527,17 @@ void ScriptVM::Run(ScriptInstance* in) {
             --top;
             NEXT;
         }
-        CASE(K_5A) : {
+        CASE(itof) : {
             NEED(1);
             S[top].w[0] = FloatToWord(static_cast<float>(static_cast<int32_t>(S[top].w[0])));
             NEXT;
         }
-        CASE(K_5B) : {
+        CASE(itos) : CASE(ftos) : {
             NEED(1);
-            int n = op == 0x5B ? std::snprintf(buffer, sizeof buffer, "%i", static_cast<int32_t>(S[top].w[0]))
-                               : std::snprintf(buffer, sizeof buffer, "%f",
-                                               static_cast<double>(WordToFloat(S[top].w[0])));
+            int n = op == ScriptOp::itos
+                        ? std::snprintf(buffer, sizeof buffer, "%i", static_cast<int32_t>(S[top].w[0]))
+                        : std::snprintf(buffer, sizeof buffer, "%f",
+                                        static_cast<double>(WordToFloat(S[top].w[0])));
             if (n < 0) n = 0;
             if (n > 254) n = 254;
             uint32_t h = texts_->Add(buffer, static_cast<size_t>(n));
@@ -654,24 +545,24 @@ void ScriptVM::Run(ScriptInstance* in) {
             S[top].w[0] = h;
             NEXT;
         }
-        CASE(K_5C) : {
+        CASE(ftoi) : {
             NEED(1);
             S[top].w[0] = U(FloatToInt(WordToFloat(S[top].w[0])));
             NEXT;
         }
-        CASE(K_5E) : {
+        CASE(stoi) : {
             NEED(1);
             TEXT(S[top].w[0], t);
             S[top].w[0] = U(TextToInt(t));
             NEXT;
         }
-        CASE(K_5F) : {
+        CASE(stof) : {
             NEED(1);
             TEXT(S[top].w[0], t);
             S[top].w[0] = FloatToWord(t ? std::strtof(t, nullptr) : 0.0f);
             NEXT;
         }
-        CASE(K_61) : {
+        CASE(storelv) : {
             OPERAND(1);
             uint8_t k = code[pc++];
             LOCAL(k, i);
@@ -680,7 +571,7 @@ void ScriptVM::Run(ScriptInstance* in) {
             --top;
             NEXT;
         }
-        CASE(K_62) : {
+        CASE(pushlv) : {
             OPERAND(1);
             uint8_t k = code[pc++];
             LOCAL(k, i);
@@ -689,41 +580,40 @@ void ScriptVM::Run(ScriptInstance* in) {
             S[++top] = v;
             NEXT;
         }
-        CASE(K_67) : {
+        CASE(pushlx) : CASE(pushly) : CASE(pushlz) : {
             OPERAND(1);
             uint8_t k = code[pc++];
             LOCAL(k, i);
             ROOM();
-            uint32_t v = S[i].w[op - 0x66];
+            uint32_t v = S[i].w[op - ScriptOp::pushlx];
             S[++top].w[0] = v;
             NEXT;
         }
-        CASE(K_69) : {
+        CASE(vec) : {
             NEED(3);
             ScriptValue v = {{S[top - 2].w[0], S[top - 1].w[0], S[top].w[0]}};
             top -= 2;
             S[top] = v;
             NEXT;
         }
-        CASE(K_6A) : FLOAT_OP(a * b);
+        CASE(fmul) : FLOAT_OP(a * b);
         NEXT;
-        CASE(K_6B) : FLOAT_OP(a - b);
+        CASE(fsub) : FLOAT_OP(a - b);
         NEXT;
-        CASE(K_6C) : FLOAT_OP(a / b);
+        CASE(fdiv) : FLOAT_OP(a / b);
         NEXT;
-        CASE(K_6E) : {
+        CASE(pusharg) : {
             ROOM();
             S[++top].w[0] = in->start_argument;
             NEXT;
         }
-        CASE(K_6F) : {
+        CASE(fneg) : {
             NEED(1);
             S[top].w[0] ^= 0x80000000u;
             NEXT;
         }
-        CASE(K_NOP)
-            :  // 0x00 and every unassigned opcode: no operation, no operand.
-              NEXT;
+        // The bytes the list leaves out come here too.
+        CASE(nop) : NEXT;
 #if defined(__GNUC__) && !defined(Z1_SCRIPT_NO_THREADING)
     }
 #else
