@@ -1,3 +1,16 @@
+// The dialog loader: a dialog file's bytes into the dialog's objects. The
+// reference checks (dialogcheck.cpp) run at the end of every load; the
+// writer (dialogwriter.cpp) is its inverse.
+//
+// Index of this file:
+// [SECTION] Reading the file
+// [SECTION] Parameters
+// [SECTION] String parts
+// [SECTION] Conditions
+// [SECTION] Commands
+// [SECTION] Options
+// [SECTION] States
+// [SECTION] The dialog
 #include "dialog/dialogfile.h"
 
 #include <cstring>
@@ -6,6 +19,7 @@
 #include "utility/datafile.h"
 
 // ---------------------------------------------------------------------------
+// [SECTION] Reading the file
 DialogFile::DialogFile(const unsigned char* data, size_t size, DIALOG* o)
     : owner(o), data_(data), size_(size) {}
 
@@ -81,6 +95,7 @@ struct Nesting {
 }  // namespace
 
 // ---------------------------------------------------------------------------
+// [SECTION] Parameters
 bool PARAMETER::load(DialogFile* f) {
     if (!readString(f, &name)) {
         DialogError("Error @ PARAMETER::load(dialogFile) : Failed to read parameter name.");
@@ -90,6 +105,7 @@ bool PARAMETER::load(DialogFile* f) {
 }
 
 // ---------------------------------------------------------------------------
+// [SECTION] String parts
 bool STRING::loadList(DialogFile* f, STRING** listHead) {
     *listHead = nullptr;
     STRING* last = nullptr;
@@ -144,6 +160,7 @@ bool STRINGconst::load(DialogFile* f) {
 }
 
 // ---------------------------------------------------------------------------
+// [SECTION] Conditions
 CONDITION* CONDITION::loadTree(DialogFile* f) {
     static const char* kFn = "CONDITION::loadTree(dialogFile)";
     Nesting nesting(f);
@@ -257,6 +274,7 @@ bool CONDITIONhasitem::load(DialogFile* f) {
 }
 
 // ---------------------------------------------------------------------------
+// [SECTION] Commands
 bool COMMAND::loadList(DialogFile* f, COMMAND** listHead, COMMAND* append) {
     static const char* kFn = "COMMAND::loadList(dialogFile, listHead, append)";
     Nesting nesting(f);
@@ -596,6 +614,7 @@ bool COMMANDadditem::load(DialogFile* f) { return loadItem(f, "COMMANDadditem::l
 bool COMMANDremoveitem::load(DialogFile* f) { return loadItem(f, "COMMANDremoveitem::load(dialogFile)"); }
 
 // ---------------------------------------------------------------------------
+// [SECTION] Options
 bool OPTIONgoto::load(DialogFile* f) {
     if (!STRING::loadList(f, &strings)) {
         DialogError("Error @ OPTIONgoto::load(dialogFile) : Failed loading string list.");
@@ -624,6 +643,7 @@ bool OPTIONcommands::load(DialogFile* f) {
 }
 
 // ---------------------------------------------------------------------------
+// [SECTION] States
 bool STATE::load(DialogFile* f) {
     static const char* kFn = "STATE::load(dialogFile)";
     short token;
@@ -664,6 +684,7 @@ bool STATE::load(DialogFile* f) {
 }
 
 // ---------------------------------------------------------------------------
+// [SECTION] The dialog
 DIALOG::DIALOG() {}
 DIALOG::~DIALOG() {}
 
@@ -759,257 +780,6 @@ bool DIALOG::loadBytes(const unsigned char* data, size_t size, const char* name,
     return true;
 }
 
-// ---------------------------------------------------------------------------
-// Reference checks: an index outside its array would make the running
-// conversation read outside the dialog, so such files are refused whole.
-namespace {
-
-struct ReferenceCheck {
-    const DIALOG* d;
-    int state = 0;
-
-    bool fail(const char* what, int index, const char* count, int n) {
-        DialogError("Error @ DIALOG::load(dialog) : State %d refers to %s %d, out of range (%s=%d).", state,
-                    what, index, count, n);
-        return false;
-    }
-    bool stateIndex(int i) {
-        return (i >= 0 && i < d->stateCount) || fail("state", i, "stateCount", d->stateCount);
-    }
-    bool parameter(int i) {
-        return (i >= 0 && i < d->parameterCount) || fail("parameter", i, "parameterCount", d->parameterCount);
-    }
-    bool strings(const STRING* s) {
-        for (; s; s = s->next)
-            if (s->code() == 0 && !parameter(static_cast<const STRINGparameter*>(s)->parameterIndex))
-                return false;
-        return true;
-    }
-    bool condition(const CONDITION* c) {
-        switch (c->code()) {
-        case CONDITION_AND:
-        case CONDITION_OR: {
-            auto b = static_cast<const CONDITIONbinary*>(c);
-            return condition(b->left) && condition(b->right);
-        }
-        case CONDITION_NOT: return condition(static_cast<const CONDITIONnot*>(c)->condition);
-        case CONDITION_ENABLED:
-        case CONDITION_DISABLED:
-        case CONDITION_HEARDABOUT: return stateIndex(static_cast<const CONDITIONstate*>(c)->stateIndex);
-        default: return true;
-        }
-    }
-    bool list(const COMMAND* c) {
-        for (; c && !c->isContinuation(); c = c->next)
-            if (!command(c)) return false;
-        return true;
-    }
-    bool command(const COMMAND* c) {
-        switch (c->code()) {
-        case COMMAND_PLAYER: return strings(static_cast<const COMMANDplayer*>(c)->strings);
-        case COMMAND_LOG: return strings(static_cast<const COMMANDlog*>(c)->strings);
-        case COMMAND_NPC: {
-            auto n = static_cast<const COMMANDnpc*>(c);
-            return parameter(n->fromNPCIndex) && parameter(n->toNPCIndex) && strings(n->strings);
-        }
-        case COMMAND_REMARK: {
-            auto r = static_cast<const COMMANDremark*>(c);
-            return parameter(r->fromNPCIndex) && strings(r->strings);
-        }
-        case COMMAND_GOTO: return stateIndex(static_cast<const COMMANDgoto*>(c)->stateIndex);
-        case COMMAND_QUERY:
-            for (const OPTION* o : static_cast<const COMMANDquery*>(c)->options) {
-                if (!strings(o->strings)) return false;
-                if (o->code() == OPTION_GOTO ? !stateIndex(static_cast<const OPTIONgoto*>(o)->stateIndex)
-                                             : !list(static_cast<const OPTIONcommands*>(o)->commands))
-                    return false;
-            }
-            return true;
-        case COMMAND_CYCLE:
-        case COMMAND_RANDOM: {
-            auto a = static_cast<const COMMANDalternatives*>(c);
-            const char* kind = c->code() == COMMAND_CYCLE ? "cycle" : "random";
-            if (a->numberOfCommands <= 0) {
-                DialogError(
-                    "Error @ DIALOG::load(dialog) : State %d has a %s without alternatives "
-                    "(numberOfCommands=%d).",
-                    state, kind, (int)a->numberOfCommands);
-                return false;
-            }
-            if (c->code() == COMMAND_CYCLE) {
-                int index = static_cast<const COMMANDcycle*>(c)->cycleIndex;
-                if (index < 0 || index >= d->numberOfCycles)
-                    return fail("cycle", index, "numberOfCycles", d->numberOfCycles);
-            }
-            for (const COMMAND* alt : a->alternatives)
-                if (!command(alt)) return false;
-            return list(a->ignored);
-        }
-        case COMMAND_IFELSE: {
-            auto i = static_cast<const COMMANDifelse*>(c);
-            return condition(i->condition) && list(i->thenPart) && list(i->elsePart);
-        }
-        case COMMAND_WHILE: {
-            auto w = static_cast<const COMMANDwhile*>(c);
-            return condition(w->condition) && list(w->body);
-        }
-        case COMMAND_COMPOUND: return list(static_cast<const COMMANDcompound*>(c)->body);
-        default: return true;
-        }
-    }
-};
-
-}  // namespace
-
-bool DIALOG::checkReferences() {
-    ReferenceCheck check{this};
-    for (int i = 0; i < stateSlots(); ++i) {
-        check.state = i;
-        if (!check.condition(states[i]->condition) || !check.list(states[i]->commands)) return false;
-    }
-    return true;
-}
-
-// ---------------------------------------------------------------------------
-namespace {
-
-struct Writer {
-    std::vector<unsigned char> out;
-
-    void i16(int v) {
-        out.push_back((unsigned char)(v & 0xff));
-        out.push_back((unsigned char)((v >> 8) & 0xff));
-    }
-    void text(const std::string& s) {
-        i16((int)s.size());
-        out.insert(out.end(), s.begin(), s.end());
-    }
-    void strings(const STRING* s) {
-        for (; s; s = s->next) {
-            i16(s->code());
-            if (s->code() == 0)
-                i16(static_cast<const STRINGparameter*>(s)->parameterIndex);
-            else
-                text(static_cast<const STRINGconst*>(s)->text);
-        }
-        i16(-1);
-    }
-    void condition(const CONDITION* c) {
-        i16(c->code());
-        switch (c->code()) {
-        case CONDITION_AND:
-        case CONDITION_OR:
-            condition(static_cast<const CONDITIONbinary*>(c)->left);
-            condition(static_cast<const CONDITIONbinary*>(c)->right);
-            break;
-        case CONDITION_NOT: condition(static_cast<const CONDITIONnot*>(c)->condition); break;
-        case CONDITION_ENABLED:
-        case CONDITION_DISABLED:
-        case CONDITION_HEARDABOUT: i16(static_cast<const CONDITIONstate*>(c)->stateIndex); break;
-        case CONDITION_QUEST: text(static_cast<const CONDITIONquest*>(c)->questFlag); break;
-        case CONDITION_HASITEM:
-            i16(static_cast<const CONDITIONhasitem*>(c)->itemCount);
-            text(static_cast<const CONDITIONhasitem*>(c)->itemName);
-            break;
-        default: break;
-        }
-    }
-    void list(const COMMAND* c) {
-        for (; c && !c->isContinuation(); c = c->next) command(c);
-        i16(-1);
-    }
-    void command(const COMMAND* c) {
-        i16(c->code());
-        switch (c->code()) {
-        case COMMAND_PLAYER: strings(static_cast<const COMMANDplayer*>(c)->strings); break;
-        case COMMAND_LOG: strings(static_cast<const COMMANDlog*>(c)->strings); break;
-        case COMMAND_NPC: {
-            auto n = static_cast<const COMMANDnpc*>(c);
-            i16(n->fromNPCIndex);
-            i16(n->toNPCIndex);
-            strings(n->strings);
-            break;
-        }
-        case COMMAND_REMARK: {
-            auto r = static_cast<const COMMANDremark*>(c);
-            i16(r->fromNPCIndex);
-            strings(r->strings);
-            break;
-        }
-        case COMMAND_GOTO: i16(static_cast<const COMMANDgoto*>(c)->stateIndex); break;
-        case COMMAND_QUERY: {
-            auto q = static_cast<const COMMANDquery*>(c);
-            i16(q->numberOfOptions);
-            for (const OPTION* o : q->options) {
-                i16(o->code());
-                strings(o->strings);
-                if (o->code() == OPTION_GOTO)
-                    i16(static_cast<const OPTIONgoto*>(o)->stateIndex);
-                else
-                    list(static_cast<const OPTIONcommands*>(o)->commands);
-            }
-            break;
-        }
-        case COMMAND_CYCLE:
-        case COMMAND_RANDOM: {
-            auto a = static_cast<const COMMANDalternatives*>(c);
-            i16(a->numberOfCommands);
-            if (c->code() == COMMAND_CYCLE) i16(static_cast<const COMMANDcycle*>(c)->cycleIndex);
-            for (const COMMAND* alt : a->alternatives) command(alt);
-            list(a->ignored);
-            break;
-        }
-        case COMMAND_IFELSE: {
-            auto i = static_cast<const COMMANDifelse*>(c);
-            condition(i->condition);
-            list(i->thenPart);
-            list(i->elsePart);
-            break;
-        }
-        case COMMAND_WHILE:
-            condition(static_cast<const COMMANDwhile*>(c)->condition);
-            list(static_cast<const COMMANDwhile*>(c)->body);
-            break;
-        case COMMAND_COMPOUND: list(static_cast<const COMMANDcompound*>(c)->body); break;
-        case COMMAND_SETQUEST: text(static_cast<const COMMANDsetquest*>(c)->questFlag); break;
-        case COMMAND_EXECUTESCRIPT: text(static_cast<const COMMANDexecutescript*>(c)->scriptName); break;
-        case COMMAND_ADDITEM:
-        case COMMAND_REMOVEITEM:
-            i16(static_cast<const COMMANDitem*>(c)->itemCount);
-            text(static_cast<const COMMANDitem*>(c)->itemName);
-            break;
-        default: break;
-        }
-    }
-};
-
-}  // namespace
-
-std::vector<unsigned char> writeDialog(const DIALOG& d) {
-    Writer w;
-    w.out.reserve(64);
-    for (char c : {'D', 'L', 'G'}) w.out.push_back((unsigned char)c);
-    w.i16(0);
-    w.i16(6);
-    w.i16(d.parameterCount);
-    for (const PARAMETER* p : d.parameters) {
-        w.i16(p->getType() == PARAMETER_NPC ? 0 : 1);
-        w.text(p->name);
-    }
-    w.i16(d.stateCount);
-    for (const STATE* s : d.states) {
-        w.i16(0);
-        w.i16(s->repeatable);
-        w.text(s->name);
-        w.condition(s->condition);
-        w.list(s->commands);
-    }
-    w.i16(d.numberOfCycles);
-    w.out.insert(w.out.end(), d.trailer.begin(), d.trailer.end());
-    return w.out;
-}
-
-// ---------------------------------------------------------------------------
 bool DIALOG::load(const char* name) {
     std::string path = std::string(name) + ".dlg";
     DialogTrace("Opening dialog file '%s'.\n", path.c_str());
