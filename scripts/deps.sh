@@ -10,6 +10,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev assimp-testmodels
   xvfb xauth xdotool imagemagick
   libirrlicht-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -10,6 +10,32 @@ namespace {
 const int kClientWidth = 1024;
 const int kClientHeight = 768;
 
+// ChoosePixelFormat takes the 16 depth bits asked for literally where GLX (the
+// Linux build) and most Windows drivers hand out their deepest buffer; at 16
+// bits the window panes and doors drawn just in front of the walls fight with
+// them. Of the formats that differ from the chosen one only in depth, the
+// deepest is taken, so both builds draw the same pixels.
+int DeepestEquivalentFormat(HDC dc, int chosen) {
+    PIXELFORMATDESCRIPTOR want;
+    if (!DescribePixelFormat(dc, chosen, sizeof want, &want)) return chosen;
+    PIXELFORMATDESCRIPTOR candidate;
+    int count = DescribePixelFormat(dc, 1, sizeof candidate, &candidate);
+    int best = chosen;
+    BYTE bestDepth = want.cDepthBits;
+    for (int i = 1; i <= count; ++i) {
+        if (!DescribePixelFormat(dc, i, sizeof candidate, &candidate)) continue;
+        if (candidate.dwFlags != want.dwFlags || candidate.iPixelType != want.iPixelType ||
+            candidate.cColorBits != want.cColorBits || candidate.cAlphaBits != want.cAlphaBits ||
+            candidate.cStencilBits != want.cStencilBits || candidate.cAccumBits != want.cAccumBits)
+            continue;
+        if (candidate.cDepthBits > bestDepth) {
+            best = i;
+            bestDepth = candidate.cDepthBits;
+        }
+    }
+    return best;
+}
+
 }  // namespace
 
 GfxDriver* CreateOpenGLDriverWindows() { return new OpenGLDriverWindows(); }
@@ -48,7 +74,7 @@ bool OpenGLDriverWindows::Init(void*, void* window) {
         failure = "Can't Create A GL Device Context.";
     } else if ((format = ChoosePixelFormat(dc, &pfd)) == 0) {
         failure = "Can't Find A Suitable PixelFormat.";
-    } else if (!SetPixelFormat(dc, format, &pfd)) {
+    } else if (!SetPixelFormat(dc, format = DeepestEquivalentFormat(dc, format), &pfd)) {
         failure = "Can't Set The PixelFormat.";
     } else if ((context = wglCreateContext(dc)) == nullptr) {
         failure = "Can't Create A GL Rendering Context.";

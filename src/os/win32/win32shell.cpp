@@ -1,0 +1,506 @@
+#include "os/win32/win32shell.h"
+
+#include <mmsystem.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "camera/keybindings.h"
+#include "camera/mousemode.h"
+#include "camera/playercamera.h"
+#include "editor/editor.h"
+#include "game/dialogs.h"
+#include "game/harness.h"
+#include "game/replay.h"
+#include "game/screens.h"
+#include "gfxdriver/gfxdriver.h"
+#include "gfxdriver/opengldriver/opengldriverwindows.h"
+#include "gfxdriver/opengldriver/screenshot.h"
+#include "gui/font.h"
+#include "gui/interfaceimage.h"
+#include "input/dikeys.h"
+#include "input/inputdriver.h"
+#include "inputdriver/dx7driver/dx7inputdriver.h"
+#include "os/win32/resource.h"
+#include "os/win32/win32dialogs.h"
+#include "player/game.h"
+#include "game/importtable.h"
+#include "settings/settings.h"
+#include "sounddriver/win32/win32soundlibrary.h"
+#include "utility/basepath.h"
+#include "utility/clock.h"
+#include "utility/jf.h"
+#include "utility/log.h"
+#include "world/area.h"
+#include "world/world.h"
+
+namespace {
+
+const char kWindowClass[] = "D3D Window";
+const char kWindowTitle[] = "Zendar1 - Showcase 2";
+const int kWindowWidth = 800;
+const int kWindowHeight = 600;
+const int kMinTrackSize = 100;
+// A restore reactivates the engine when the driver's height is the client
+// height plus the menu bar's.
+const int kMenuBarHeight = 19;
+
+struct ShellState {
+    HINSTANCE instance = nullptr;
+    HWND window = nullptr;
+    HACCEL accelerators = nullptr;
+    uint8_t enteredMode = 0;
+    bool frameRunning = false;
+    bool replayHeld[256] = {};
+    LARGE_INTEGER perfOrigin = {};
+    bool perfStarted = false;
+    PlayerCamera* camera = nullptr;
+};
+
+ShellState g;
+
+void SetActive(bool on) {
+    if (g_settings) g_settings->active = on ? 1 : 0;
+}
+
+bool Active() { return g_settings && g_settings->active; }
+
+bool EditorMode() { return g_settings && g_settings->editor; }
+
+void AcquireInput() {
+    if (!g_inputdriver) return;
+    g_inputdriver->AcquireKeyboard();
+    g_inputdriver->AcquireMouse();
+}
+
+void UnacquireInput() {
+    if (!g_inputdriver) return;
+    g_inputdriver->UnacquireKeyboard();
+    g_inputdriver->UnacquireMouse();
+}
+
+// The rows of the frame the window shows: the driver draws 1024 x 768 into a
+// client area the menu bar makes lower, so the top rows are never seen.
+int VisibleHeight(int height) {
+    RECT client;
+    if (!g.window || !GetClientRect(g.window, &client)) return height;
+    int visible = client.bottom - client.top;
+    return visible > 0 && visible < height ? visible : height;
+}
+
+void SaveScreenshots(bool front) {
+    for (const std::string& file : HarnessScreenshotsDue())
+        if (!SaveScreenshot(file.c_str(), g_gfxdriver->width, VisibleHeight(g_gfxdriver->height), front))
+            std::fprintf(stderr, "zendar1: could not write screenshot '%s'\n", file.c_str());
+}
+
+// The driver as the shell uses it: the harness's screenshots are taken just
+// before the frame is presented.
+class ShellOpenGLDriver : public OpenGLDriverWindows {
+public:
+    bool ShowFrame() override {
+        if (g.frameRunning) SaveScreenshots(false);
+        return OpenGLDriverWindows::ShowFrame();
+    }
+};
+
+class ShellClock : public ClockSource {
+public:
+    float Seconds() override { return ShellSeconds(); }
+    uint32_t Milliseconds() override { return ShellMilliseconds(); }
+};
+
+ShellClock g_shellClock;
+
+// ---------------------------------------------------------------------------
+// Mode switch: both modes enter the same way, with their own key table.
+
+void EnterMode(bool editor) {
+    HideAllInterfaceImages();
+    SetInterfaceImageShown("cursor", false);
+    SetInterfaceImageShown("crosshair", true);
+    if (!InstallKeyBindings(g_inputdriver, editor)) LogLine("ERROR - could not initialize input devices");
+    SetMouseMode(MOUSE_LOOK);
+}
+
+void ModeSwitch() {
+    if (EditorMode()) {
+        EnterMode(true);
+        g.enteredMode = 1;
+    } else {
+        EnterMode(false);
+        g.enteredMode = 0;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The window procedure's handlers.
+
+// Returns true when the window was closed.
+bool ExitSequence(HWND window) {
+    LogLine("MESSAGE - key/menu exit");
+    bool yes = true;
+    if (g_settings && g_settings->confirm_quit) {
+        if (g_gfxdriver) g_gfxdriver->Pause(true);
+        yes = YesNoBox("Quit?", "Are you sure you want to Quit?");
+        if (g_gfxdriver) g_gfxdriver->Pause(false);
+    }
+    if (!yes) return false;
+    if (!EditorMode()) Credits(ShellPumpInput);
+    SetActive(false);
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    return true;
+}
+
+// WM_COMMAND: true when the command was handled and the result is 0.
+bool OnCommand(HWND window, int command) {
+    switch (command) {
+    case IDM_EXIT: return ExitSequence(window);
+    case IDM_SAVE_AREA:
+        if (EditorMode()) EditorSaveAreaCommand();
+        return false;
+    case IDM_OPEN_AREA:
+        if (EditorMode()) EditorOpenAreaCommand();
+        return false;
+    default: return false;
+    }
+}
+
+void OnSize(WPARAM type, LPARAM lparam) {
+    if (type == SIZE_MINIMIZED || type == SIZE_MAXHIDE) {
+        LogLine("MESSAGE - size - hide engine");
+        SetActive(false);
+    } else if (type == SIZE_RESTORED) {
+        int width = LOWORD(lparam), height = HIWORD(lparam);
+        LogLine("MESSAGE - size - restored (%i, %i)", width, height);
+        if (g_gfxdriver && g_gfxdriver->width == width && g_gfxdriver->height == height + kMenuBarHeight)
+            SetActive(true);
+    } else {
+        LogLine("MESSAGE - size - unknown");
+    }
+}
+
+LRESULT OnActivate(WPARAM wparam) {
+    switch (LOWORD(wparam)) {
+    case WA_ACTIVE:
+    case WA_CLICKACTIVE:
+        LogLine(LOWORD(wparam) == WA_ACTIVE ? "Window comes into focus. (keyboard)"
+                                            : "Window comes into focus. (click)");
+        SetActive(true);
+        AcquireInput();
+        break;
+    case WA_INACTIVE:
+        LogLine("loose focus - should unaquire");
+        SetActive(false);
+        UnacquireInput();
+        break;
+    default: LogLine("MESSAGE - Other activate message"); break;
+    }
+    return 0;
+}
+
+bool Fullscreen() { return g_gfxdriver && g_gfxdriver->fullscreen; }
+
+// ---------------------------------------------------------------------------
+// A replay's key presses as the window sees them: through the accelerators.
+
+void ReplayWindowKeys() {
+    if (!g_replay) return;
+    ReplayEvent e;
+    while (g.window && g_replay->NextWindowKey(HarnessFrame(), &e)) {
+        if (e.code < 0 || e.code > 255) continue;
+        g.replayHeld[e.code] = e.pressed;
+        if (!e.pressed) continue;
+        int command = ReplayAccelerator(e.code, g.replayHeld);
+        if (command) SendMessageA(g.window, WM_COMMAND, MAKEWPARAM(command, 1), 0);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Main loop.
+
+void RunFrame() {
+    g.frameRunning = true;
+    if (g.enteredMode) {
+        EditorFrame(g.camera);
+        EditorOverlay(g.camera, EditorSelectionLine());
+    } else {
+        GameFrame(g.camera);
+        Overlay(g.camera);
+    }
+    g.frameRunning = false;
+    // A frame that presented nothing still gets its screenshots.
+    SaveScreenshots(true);
+    if (HarnessEndFrame() && g.window) SendMessageA(g.window, WM_CLOSE, 0, 0);
+}
+
+int MainLoop() {
+    MSG msg;
+    for (;;) {
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) return 1;
+            if (!TranslateAcceleratorA(g.window, g.accelerators, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+        ReplayWindowKeys();
+        if (g_settings->editor != g.enteredMode) ModeSwitch();
+        if (Active() && g.window) RunFrame();
+    }
+}
+
+void ReportMissedScreenshots() {
+    for (const ScreenshotRequest& r : HarnessMissedScreenshots())
+        std::fprintf(stderr, "zendar1: frame %d was not reached: no screenshot '%s'\n", r.frame,
+                     r.file.c_str());
+}
+
+std::string ExecutableFolder() {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return std::string();
+    std::string p(path, n);
+    size_t cut = p.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : p.substr(0, cut + 1);
+}
+
+int Run(const HarnessOptions& options) {
+    // 1. The window class.
+    WNDCLASSA wc = {};
+    wc.style = 0;
+    wc.lpfnWndProc = ShellWindowProc;
+    wc.hInstance = g.instance;
+    wc.hIcon = LoadIconA(g.instance, MAKEINTRESOURCEA(IDI_ZENDAR));
+    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = kWindowClass;
+    RegisterClassA(&wc);
+
+    // 2. The window, hidden again at once: the driver shows it as it needs.
+    HMENU menu = LoadMenuA(g.instance, MAKEINTRESOURCEA(IDR_MENU));
+    g.window =
+        CreateWindowExA(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
+                        CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, menu, g.instance, nullptr);
+    if (!g.window) {
+        std::fprintf(stderr, "zendar1: cannot create the window (error %lu)\n", GetLastError());
+        return 1;
+    }
+    UpdateWindow(g.window);
+    ShowWindow(g.window, SW_HIDE);
+    // 3. The accelerators.
+    g.accelerators = LoadAcceleratorsA(nullptr, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    if (!g.accelerators) g.accelerators = LoadAcceleratorsA(g.instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+
+    static Win32Dialogs dialogs(g.instance);
+    g_dialogs = &dialogs;
+
+    // 4. The log. 5. The archive. 6. The settings.
+    g_log = new Log("demo2.txt");
+    JfInitialize("textures.jf");
+    static Settings settings;
+    g_settings = &settings;
+    settings.Parse("z1.ini");
+    if (HarnessStartsInEditor()) settings.editor = 1;
+
+    // 7. The graphics driver. 8. Its Init on the main window.
+    if (settings.renderer != 1)
+        LogLine("Warning: the DirectX 7 driver is not part of this build - using the OpenGL driver");
+    g_gfxdriver = new ShellOpenGLDriver();
+    if (!g_gfxdriver) {
+        LogLine("FATAL ERROR - Could not create a graphics driver...");
+        return 1;
+    }
+    if (!g_gfxdriver->Init(g.instance, g.window)) {
+        LogLine("FATAL ERROR - Could not initialize the graphics driver...");
+        return 1;
+    }
+
+    // 9. The input driver; under a replay its queues stand in for the devices.
+    if (!CreateDx7InputDriver(g.window, g.instance, !options.replay.empty())) {
+        ErrorBox("Error", "Cannot create an inputdriver");
+        return 1;
+    }
+    // 10. Sound. 11. Player camera. 12. Game object. 13. Font.
+    g_sounddriver = CreateWin32SoundDriver();
+    g.camera = new PlayerCamera(settings.fov_radians, settings.back_plane);
+    g_game = new Game(g.camera);
+    InstallGameImports();
+    g_font = new Font("font_herald.ini");
+    g_font->SelectSkin("white");
+    g_font->SetSize(12);
+    // 14. The world and its area.
+    static World world;
+    world.Initialise();
+    static Area* area = new Area();
+    world.area = area;
+    // 15. Fog.
+    g_gfxdriver->SetFogging(settings.fog != 0);
+    // 16. The interface images.
+    RegisterInterfaceImage("cursor", "textures\\interface\\pointer01.bmp",
+                           "textures\\interface\\pointer01a.bmp", 315, 235, 10, 10, true);
+    RegisterInterfaceImage("crosshair", "textures\\interface\\crosshair.bmp",
+                           "textures\\interface\\crosshair_alpha.bmp", 315, 235, 10, 10, true);
+    // 17. Intro. 18. Mode. 19. Main loop.
+    Intro();
+    ModeSwitch();
+    int result = MainLoop();
+    ReportMissedScreenshots();
+    return result;
+}
+
+}  // namespace
+
+int ReplayAccelerator(int code, const bool held[256]) {
+    bool ctrl = held[DIK_LCONTROL] || held[DIK_RCONTROL];
+    bool shift = held[DIK_LSHIFT] || held[DIK_RSHIFT];
+    bool alt = held[DIK_LMENU] || held[DIK_RMENU];
+    if (code == DIK_ESCAPE && !ctrl && !shift && !alt) return IDM_EXIT;
+    if (ctrl && !shift && !alt) {
+        if (code == DIK_O) return IDM_OPEN_AREA;
+        if (code == DIK_S) return IDM_SAVE_AREA;
+    }
+    return 0;
+}
+
+LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_DESTROY:
+        LogLine("MESSAGE - destroy");
+        SetActive(false);
+        if (g_gfxdriver) g_gfxdriver->Shutdown();
+        g.window = nullptr;
+        PostQuitMessage(0);
+        return 0;
+    case WM_MOVE:
+        LogLine("MESSAGE - move");
+        if (g_gfxdriver)
+            g_gfxdriver->Move(static_cast<int16_t>(LOWORD(lparam)), static_cast<int16_t>(HIWORD(lparam)));
+        break;
+    case WM_SIZE: OnSize(wparam, lparam); break;
+    case WM_ACTIVATE: return OnActivate(wparam);
+    case WM_PAINT:
+        if (g_gfxdriver) g_gfxdriver->Paint();
+        break;
+    case WM_CLOSE:
+        LogLine("MESSAGE - WM close");
+        SetActive(false);
+        DestroyWindow(window);
+        return 0;
+    case WM_SETCURSOR:
+        if (g_gfxdriver && Active() && g_gfxdriver->fullscreen) {
+            SetCursor(nullptr);
+            return 1;
+        }
+        break;
+    case WM_GETMINMAXINFO: {
+        MINMAXINFO* info = reinterpret_cast<MINMAXINFO*>(lparam);
+        info->ptMinTrackSize.x = kMinTrackSize;
+        info->ptMinTrackSize.y = kMinTrackSize;
+        break;
+    }
+    case WM_CONTEXTMENU: LogLine("MESSAGE - context menu"); break;
+    case WM_NCHITTEST:
+        if (Fullscreen()) return HTCLIENT;
+        break;
+    case WM_COMMAND:
+        if (OnCommand(window, LOWORD(wparam))) return 0;
+        break;
+    case WM_SYSCOMMAND:
+        switch (wparam & 0xFFF0) {
+        case SC_SIZE:
+        case SC_MOVE:
+        case SC_MAXIMIZE:
+        case SC_MONITORPOWER:
+            if (Fullscreen()) return 1;
+            break;
+        default: break;
+        }
+        break;
+    case WM_ENTERMENULOOP:
+        LogLine("MESSAGE - enter menu loop");
+        SetActive(false);
+        if (g_gfxdriver) g_gfxdriver->Pause(true);
+        UnacquireInput();
+        break;
+    case WM_EXITMENULOOP:
+        LogLine("MESSAGE - exit menu");
+        AcquireInput();
+        if (g_gfxdriver) g_gfxdriver->Pause(false);
+        SetActive(true);
+        break;
+    case WM_POWERBROADCAST:
+        if (wparam == PBT_APMQUERYSUSPEND) {
+            SetActive(false);
+            return 1;
+        }
+        if (wparam == PBT_APMRESUMESUSPEND) {
+            SetActive(true);
+            return 1;
+        }
+        break;
+    case WM_ENTERSIZEMOVE:
+        LogLine("MESSAGE - enter size/move");
+        SetActive(false);
+        UnacquireInput();
+        break;
+    case WM_EXITSIZEMOVE:
+        LogLine("MESSAGE - exit size/move");
+        AcquireInput();
+        SetActive(true);
+        break;
+    default: break;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+HWND ShellWindow() { return g.window; }
+
+float ShellSeconds() {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    if (!g.perfStarted) {
+        g.perfOrigin = now;
+        g.perfStarted = true;
+    }
+    int64_t ticks = now.QuadPart - g.perfOrigin.QuadPart;
+    return static_cast<float>(static_cast<double>(ticks) / static_cast<double>(frequency.QuadPart));
+}
+
+uint32_t ShellMilliseconds() { return timeGetTime(); }
+
+// DirectInput's devices take their events while the thread looks at its
+// queue; the keyboard and mouse messages themselves are dropped, so no
+// accelerator runs.
+void ShellPumpInput() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+    while (PeekMessageA(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
+}
+
+int ZendarMain(int argc, char** argv) {
+    HarnessOptions options;
+    std::string error;
+    if (!ParseHarnessOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "zendar1: %s\n%s\n", error.c_str(), HarnessUsage());
+        return 2;
+    }
+    static Replay replay;
+    if (!options.replay.empty()) {
+        if (!replay.Load(options.replay.c_str(), &error)) {
+            std::fprintf(stderr, "zendar1: %s\n", error.c_str());
+            return 2;
+        }
+        g_replay = &replay;
+    }
+    if (options.base.empty()) SetBasePath(ExecutableFolder().c_str());
+    StartHarness(options);
+    ShellSeconds();
+    if (options.fixed_step <= 0.0) SetClockSource(&g_shellClock);
+    g.instance = GetModuleHandleA(nullptr);
+    return Run(options);
+}
