@@ -9,6 +9,10 @@
 #include "utility/datafile.h"
 #include "utility/log.h"
 
+Settings* g_settings = nullptr;
+
+bool SettingsLogGate() { return g_settings && g_settings->write_log; }
+
 namespace {
 char* Copy(const char* s) {
     size_t n = std::strlen(s);
@@ -19,18 +23,18 @@ char* Copy(const char* s) {
 }  // namespace
 
 Settings::Settings() {
-    base_path = Copy(GetBasePath());
+    SetLogGate(SettingsLogGate);
+    base_path = GetBasePath();
     LogLine("Base path is %s", base_path);
     SetDefaults();
 }
 
 Settings::~Settings() {
-    // The three folder names and the base path live as long as the process in
-    // the original design; a Settings made by a tool or test releases them.
+    // The three folder names live as long as the process in the original
+    // design; a Settings made by a tool or test releases them.
     delete[] texture_folder;
     delete[] model_extension;
     delete[] area_extension;
-    delete[] base_path;
 }
 
 void Settings::SetDefaults() {

@@ -1,6 +1,8 @@
 // Settings: the one process-wide record of configuration and run-time
 // switches. The shell constructs it (defaults and base path) and parses
-// "z1.ini" into it; every subsystem reads its fields directly.
+// "z1.ini" into it; every subsystem reads its fields directly. The settings
+// sit above the utilities: they read the base path and open the log's gate,
+// and the utilities never look back at them.
 #ifndef ZENDAR_SETTINGS_SETTINGS_H
 #define ZENDAR_SETTINGS_SETTINGS_H
 
@@ -33,7 +35,7 @@ public:
     char* texture_folder = nullptr;   // "textures"
     char* model_extension = nullptr;  // "z1"
     char* area_extension = nullptr;   // "area"
-    char* base_path = nullptr;        // copy of GetBasePath() at construction; ends with the separator
+    const char* base_path = nullptr;  // GetBasePath(): follows every override; ends with the separator
 
     uint8_t show_interface = 0;  // "*show_interface"
     uint8_t show_debug_text = 0;
@@ -87,8 +89,11 @@ public:
     int32_t vm_word = 0;  // run-time word of the script machine
 };
 
-// The process-wide record; null until the shell creates it.
+// The process-wide record; null until the shell creates it. Its write_log is
+// the log's gate (utility/log.h): every Settings installs SettingsLogGate when
+// it is made, so the log writes exactly while g_settings->write_log is on.
 extern Settings* g_settings;
+bool SettingsLogGate();
 
 // A settings value as a C decimal integer: leading blanks, optional sign,
 // digits up to the first non-digit; no digits gives 0.

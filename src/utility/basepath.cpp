@@ -4,8 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "settings/settings.h"
-
 #if defined(_WIN32)
 #include <stdlib.h>
 #else
@@ -15,7 +13,15 @@
 namespace {
 
 bool g_computed = false;
-std::string g_base_path;
+// A fixed buffer rather than a string: its address never changes.
+char g_base_path[kBasePathCapacity];
+
+void Store(const std::string& path) {
+    size_t n = path.size() < sizeof g_base_path - 1 ? path.size() : sizeof g_base_path - 1;
+    std::memcpy(g_base_path, path.data(), n);
+    g_base_path[n] = '\0';
+    g_computed = true;
+}
 
 std::string ExecutableFolder() {
 #if defined(_WIN32)
@@ -34,36 +40,24 @@ std::string ExecutableFolder() {
     return p.substr(0, cut + 1);
 }
 
-void Publish() {
-    // The settings record keeps its own copy; keep it in step after an override.
-    if (g_settings && g_settings->base_path) {
-        delete[] g_settings->base_path;
-        g_settings->base_path = new char[g_base_path.size() + 1];
-        std::memcpy(g_settings->base_path, g_base_path.c_str(), g_base_path.size() + 1);
-    }
-}
-
 }  // namespace
 
 const char* GetBasePath() {
-    if (!g_computed) {
-        g_base_path = ExecutableFolder();
-        g_computed = true;
-    }
-    return g_base_path.c_str();
+    if (!g_computed) Store(ExecutableFolder());
+    return g_base_path;
 }
 
 void SetBasePath(const char* path) {
-    g_base_path = path ? path : "";
-    if (!g_base_path.empty() && g_base_path.back() != '/' && g_base_path.back() != '\\') {
+    std::string p = path ? path : "";
+    if (p.size() > sizeof g_base_path - 2) p.resize(sizeof g_base_path - 2);
+    if (!p.empty() && p.back() != '/' && p.back() != '\\') {
 #if defined(_WIN32)
-        g_base_path += '\\';
+        p += '\\';
 #else
-        g_base_path += '/';
+        p += '/';
 #endif
     }
-    g_computed = true;
-    Publish();
+    Store(p);
 }
 
 char* BasePathFromCommandLine(const char* command_line) {

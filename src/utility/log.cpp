@@ -3,14 +3,11 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "settings/settings.h"
-
 Log* g_log = nullptr;
-// Defined beside the log so that the gate can be read by every module that
-// links the utilities, with or without the settings parser.
-Settings* g_settings = nullptr;
 
 namespace {
+
+LogGate g_gate = nullptr;
 
 // The global call's formatting buffer (one thread, not re-entrant).
 char g_log_buffer[256];
@@ -75,8 +72,10 @@ void Log::NewLine() {
     std::fputc('\n', stream);
 }
 
+void SetLogGate(LogGate gate) { g_gate = gate; }
+
 void LogLine(const char* format, ...) {
-    if (!g_log || !g_settings || !g_settings->write_log) return;
+    if (!g_log || !g_gate || !g_gate()) return;
     va_list args;
     va_start(args, format);
     FormatInto(g_log_buffer, sizeof g_log_buffer, format, args);

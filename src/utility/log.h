@@ -1,6 +1,8 @@
 // The engine's plain-text log. One Log per process (the shell creates it on
-// "demo2.txt"); everything else writes through LogLine(), which checks the
-// "*write_log" gate in the settings record.
+// "demo2.txt"); everything else writes through LogLine(), which writes only
+// while the gate is open. The gate is the settings record's "*write_log" flag:
+// the settings install it (settings/settings.h), so the log itself knows
+// nothing of them and lines written before the record exists are dropped.
 #ifndef ZENDAR_UTILITY_LOG_H
 #define ZENDAR_UTILITY_LOG_H
 
@@ -42,9 +44,14 @@ private:
 // The process-wide log; null until the shell creates it.
 extern Log* g_log;
 
+// Answers whether LogLine may write now.
+typedef bool (*LogGate)();
+// Installs the gate; null (the start) closes it.
+void SetLogGate(LogGate gate);
+
 // printf-like, one line per call, at most 255 characters (longer text is cut).
-// Writes only while g_log exists and g_settings->write_log is on. The formatted
-// text is written literally: '%' in it is not interpreted again.
+// Writes only while g_log exists and the gate is open. The formatted text is
+// written literally: '%' in it is not interpreted again.
 void LogLine(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
