@@ -7,7 +7,10 @@
 #include <cstring>
 #include <memory>
 
+#include "game/replay.h"
 #include "utility/basepath.h"
+#include "utility/clock.h"
+#include "utility/log.h"
 #include "utility/random.h"
 
 bool HarnessOptions::Any() const {
@@ -144,14 +147,20 @@ bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* opti
 
 // ---------------------------------------------------------------------------
 
-FixedStepClock::FixedStepClock(double step_seconds, double start_seconds)
-    : step(step_seconds), start(start_seconds) {}
-
-float FixedStepClock::Seconds() { return static_cast<float>(start + static_cast<double>(steps) * step); }
-
-uint32_t FixedStepClock::Milliseconds() {
-    long long ms = std::llround((start + static_cast<double>(steps) * step) * 1000.0);
-    return static_cast<uint32_t>(static_cast<uint64_t>(ms) & 0xFFFFFFFFu);
+void ReplayInputFeed::Pump(DeviceQueue& keyboard, DeviceQueue& mouse) {
+    if (!replay_) return;
+    ReplayEvent e;
+    while (replay_->NextInputEvent(HarnessFrame(), &e)) {
+        uint32_t now = ClockMilliseconds();
+        switch (e.type) {
+        case REPLAY_KEY:
+            if (!PushKeyRecord(keyboard, e.code, e.pressed, now) && (e.code < 0 || e.code >= INPUT_KEY_COUNT))
+                LogLine("WARNING: Key %i is invalid.", e.code);
+            break;
+        case REPLAY_MOUSE_MOVE: PushMotionRecords(mouse, e.dx, e.dy, e.dz, now); break;
+        case REPLAY_MOUSE_BUTTON: PushButtonRecord(mouse, e.code, e.pressed, now); break;
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "utility/clock.h"
+#include "input/bufferedinputdriver.h"
+
+class Replay;
 
 struct ScreenshotRequest {
     int frame = 0;
@@ -42,26 +44,22 @@ bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* opti
 // The option summary printed with a usage error.
 const char* HarnessUsage();
 
-// Fixed-step clock source: both clocks stand at their start until Advance moves
-// them on by one step; the milliseconds follow the seconds (rounded), so the
-// two never drift apart however many frames run.
-class FixedStepClock : public ClockSource {
+// A replay's input events as the input driver's feed (input/bufferedinputdriver.h):
+// before each read of the devices, the events due at HarnessFrame() go into the
+// driver's queues, stamped with the milliseconds clock, in file order.
+class ReplayInputFeed : public InputFeed {
 public:
-    explicit FixedStepClock(double step_seconds, double start_seconds = 0.0);
-    float Seconds() override;
-    uint32_t Milliseconds() override;
-    void Advance() { ++steps; }
-    uint64_t Steps() const { return steps; }
+    explicit ReplayInputFeed(Replay* replay) : replay_(replay) {}
+    void Pump(DeviceQueue& keyboard, DeviceQueue& mouse) override;
 
 private:
-    double step;
-    double start;
-    uint64_t steps = 0;
+    Replay* replay_;
 };
 
 // Applies the options that act before the services are created: base path,
-// seed, fixed-step clock (installed with SetClockSource). The replay is loaded
-// by the caller (see replay.h). The options are kept for HarnessEndFrame.
+// seed, fixed-step clock (a FixedStepClock of utility/clock.h, installed with
+// SetClockSource). The replay is loaded by the caller (see replay.h). The
+// options are kept for HarnessEndFrame.
 void StartHarness(const HarnessOptions& options);
 
 // True when --editor was given: the start-up sets the settings' editor flag

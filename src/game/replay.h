@@ -12,8 +12,9 @@
 //   answer file PATH             the next file dialog returns PATH
 //   answer field LABEL = VALUE   sets a field of the next dialog before its 'answer ok'
 //
-// The input driver takes the events due at the frame it is reading (see
-// harness.h for the frame numbers); the dialog calls take the answers.
+// The input driver takes the events due at the frame it is reading, through
+// ReplayInputFeed (harness.h, also for the frame numbers); the dialog calls
+// take the answers.
 #ifndef ZENDAR_GAME_REPLAY_H
 #define ZENDAR_GAME_REPLAY_H
 

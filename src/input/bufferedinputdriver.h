@@ -3,6 +3,13 @@
 // binding tables and the dispatch of buffered events. A platform driver
 // derives from it and supplies the buffered reads and the acquire calls, in
 // DirectInput's result codes (input/inputerrors.h).
+//
+// Recorded input (the harness's replay) is played here, below every driver:
+// given an InputFeed, the driver reads the feed's events from two queues of
+// its own instead of the device, and acquiring and unacquiring act on those
+// queues alone. The devices are then never touched (no focus rule, no pointer
+// capture), so a replayed run is the same however the window manager behaves,
+// and each driver gets replays by passing the feed on to this constructor.
 #ifndef ZENDAR_INPUT_BUFFEREDINPUTDRIVER_H
 #define ZENDAR_INPUT_BUFFEREDINPUTDRIVER_H
 
@@ -16,9 +23,19 @@ enum {
     MOUSE_BUFFER_SIZE = 30,
 };
 
+// Recorded input played in place of the devices.
+class InputFeed {
+public:
+    virtual ~InputFeed() {}
+    // Called before every read: pushes the events due now into the queues, in
+    // their order (PushKeyRecord and its kin, input/devicequeue.h).
+    virtual void Pump(DeviceQueue& keyboard, DeviceQueue& mouse) = 0;
+};
+
 class BufferedInputDriver : public InputDriver {
 public:
-    BufferedInputDriver();
+    // feed: not owned; null reads the devices.
+    explicit BufferedInputDriver(InputFeed* feed = nullptr);
     ~BufferedInputDriver() override;
 
     void ClearKeyboard() override;
@@ -49,11 +66,18 @@ public:
     void GetMouseDelta(double* dx, double* dy, double* dz) override;
 
     // Largest number of records one read returned so far.
-    uint32_t KeyboardHighWater() const { return keyboard_high_water; }
-    uint32_t MouseHighWater() const { return mouse_high_water; }
-    bool IsAxisClamped(int axis) const { return axis >= 0 && axis < 3 && clamp[axis]; }
+    uint32_t KeyboardHighWater() const { return keyboardHighWater_; }
+    uint32_t MouseHighWater() const { return mouseHighWater_; }
+    bool IsAxisClamped(int axis) const { return axis >= 0 && axis < 3 && clamp_[axis]; }
+    // A feed stands in for the devices.
+    bool HasInputFeed() const { return feed_ != nullptr; }
 
 protected:
+    // Acquiring as the public calls do it, for a driver's construction (which
+    // logs its own lines): DI_OK under a feed, else the device's answer.
+    int32_t AcquireKeyboardSource();
+    int32_t AcquireMouseSource();
+
     // The device layer. Reads take up to *count records and set *count to
     // the number returned; acquire calls return DI_OK (or another success
     // code) or the failure.
@@ -70,21 +94,28 @@ protected:
 
 private:
     void MoveAxis(int axis, int32_t counts);
+    // The feed's queue or the device.
+    int32_t ReadKeyboard(DeviceRecord* records, uint32_t* count);
+    int32_t ReadMouse(DeviceRecord* records, uint32_t* count);
 
-    uint8_t key_down[INPUT_KEY_COUNT];
-    DeviceRecord keyboard_events[KEYBOARD_BUFFER_SIZE];
-    KeyCallback key_bindings[INPUT_KEY_COUNT];
-    uint32_t keyboard_high_water = 0;
+    uint8_t keyDown_[INPUT_KEY_COUNT];
+    DeviceRecord keyboardEvents_[KEYBOARD_BUFFER_SIZE];
+    KeyCallback keyBindings_[INPUT_KEY_COUNT];
+    uint32_t keyboardHighWater_ = 0;
 
-    uint8_t button_down[INPUT_MOUSE_BUTTONS];
-    uint8_t button_latch[INPUT_MOUSE_BUTTONS];
-    double position[3];
-    double range[3][2];
-    double scale[3];
-    DeviceRecord mouse_events[MOUSE_BUFFER_SIZE];
-    uint32_t mouse_high_water = 0;
-    uint8_t clamp[3];
-    MouseCallback mouse_bindings[INPUT_MOUSE_BUTTONS];
+    uint8_t buttonDown_[INPUT_MOUSE_BUTTONS];
+    uint8_t buttonLatch_[INPUT_MOUSE_BUTTONS];
+    double position_[3];
+    double range_[3][2];
+    double scale_[3];
+    DeviceRecord mouseEvents_[MOUSE_BUFFER_SIZE];
+    uint32_t mouseHighWater_ = 0;
+    uint8_t clamp_[3];
+    MouseCallback mouseBindings_[INPUT_MOUSE_BUTTONS];
+
+    InputFeed* feed_;
+    DeviceQueue fedKeyboard_;
+    DeviceQueue fedMouse_;
 };
 
 #endif

@@ -1,5 +1,6 @@
 #include "input/devicequeue.h"
 
+#include "input/inputdriver.h"
 #include "input/inputerrors.h"
 
 DeviceQueue::DeviceQueue(int capacity_) : capacity(capacity_ < 1 ? 1 : capacity_) {
@@ -65,4 +66,23 @@ int32_t DeviceQueue::Read(DeviceRecord* records, uint32_t* count) {
         return DI_BUFFEROVERFLOW;
     }
     return DI_OK;
+}
+
+bool PushKeyRecord(DeviceQueue& keyboard, int code, bool pressed, uint32_t timestamp) {
+    if (code < 0 || code >= INPUT_KEY_COUNT) return false;
+    return keyboard.Push(static_cast<uint32_t>(code), pressed ? kDevicePressed : 0, timestamp);
+}
+
+bool PushMotionRecords(DeviceQueue& mouse, int dx, int dy, int dz, uint32_t timestamp) {
+    bool all = true;
+    if (dx) all = mouse.Push(MOUSE_OFFSET_X, static_cast<uint32_t>(dx), timestamp) && all;
+    if (dy) all = mouse.Push(MOUSE_OFFSET_Y, static_cast<uint32_t>(dy), timestamp) && all;
+    if (dz) all = mouse.Push(MOUSE_OFFSET_Z, static_cast<uint32_t>(dz), timestamp) && all;
+    return all;
+}
+
+bool PushButtonRecord(DeviceQueue& mouse, int button, bool pressed, uint32_t timestamp) {
+    if (button < 0 || button >= INPUT_MOUSE_BUTTONS) return false;
+    return mouse.Push(MOUSE_OFFSET_BUTTON0 + static_cast<uint32_t>(button), pressed ? kDevicePressed : 0,
+                      timestamp);
 }

@@ -6,7 +6,9 @@
 //
 // Drivers without DirectInput (SDL) keep one queue per device and push their
 // platform's events into it; the engine's reads then see exactly what a
-// DirectInput device would hand them. Tests push events the same way.
+// DirectInput device would hand them. A replay is pushed the same way, into
+// queues of the buffered driver's own that stand in for any device
+// (input/bufferedinputdriver.h), and so are the tests' events.
 #ifndef ZENDAR_INPUT_DEVICEQUEUE_H
 #define ZENDAR_INPUT_DEVICEQUEUE_H
 
@@ -73,5 +75,12 @@ private:
     bool lost = false;
     bool overflowed = false;
 };
+
+// The records a device makes for a key, a mouse motion (one record per axis
+// that moved: x, y, then the wheel) and a mouse button. False when the queue
+// did not record them all (not acquired, full, a code out of range).
+bool PushKeyRecord(DeviceQueue& keyboard, int code, bool pressed, uint32_t timestamp);
+bool PushMotionRecords(DeviceQueue& mouse, int dx, int dy, int dz, uint32_t timestamp);
+bool PushButtonRecord(DeviceQueue& mouse, int button, bool pressed, uint32_t timestamp);
 
 #endif

@@ -2,8 +2,7 @@
 // whatever stands in for DirectInput pushes key, motion and button events,
 // and the buffered reads take them exactly as they would take a DirectInput
 // device's data, with the same buffer sizes and overflow behaviour. The SDL
-// driver feeds it from SDL's events and from the replay file; tests feed it
-// directly.
+// driver feeds it from SDL's events; tests feed it directly.
 #ifndef ZENDAR_INPUT_QUEUEINPUTDRIVER_H
 #define ZENDAR_INPUT_QUEUEINPUTDRIVER_H
 
@@ -14,8 +13,9 @@
 
 class QueueInputDriver : public BufferedInputDriver {
 public:
-    // Both devices start acquired, as a driver does when it is created.
-    QueueInputDriver();
+    // Both devices start acquired, as a driver does when it is created. feed:
+    // recorded input in place of the queues (input/bufferedinputdriver.h).
+    explicit QueueInputDriver(InputFeed* feed = nullptr);
     ~QueueInputDriver() override;
 
     // Events as the devices record them; the time stamp defaults to the
@@ -40,10 +40,6 @@ protected:
     int32_t AcquireMouseDevice() override;
     void UnacquireKeyboardDevice() override;
     void UnacquireMouseDevice() override;
-
-    // Called before each read: a chance to move pending platform events into
-    // the queues.
-    virtual void PumpEvents() {}
 
     DeviceQueue keyboard;
     DeviceQueue mouse;

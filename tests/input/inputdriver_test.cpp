@@ -432,6 +432,68 @@ TEST(InputDriverErrors, ResultCodeTexts) {
     EXPECT_STREQ(InputErrorText(-1).c_str(), "N/A -FFFFFFFF");
 }
 
+// --- recorded input in place of the devices --------------------------------
+
+// Hands out its events on the first pump only.
+struct OneBatchFeed : InputFeed {
+    void Pump(DeviceQueue& keyboard, DeviceQueue& mouse) override {
+        if (pumps++ > 0) return;
+        PushKeyRecord(keyboard, DIK_A, true, 5);
+        PushMotionRecords(mouse, 3, -2, 0, 5);
+        PushButtonRecord(mouse, 1, true, 6);
+    }
+    int pumps = 0;
+};
+
+// A device layer that notes every call the buffered driver makes to it.
+class NotingDriver : public QueueInputDriver {
+public:
+    explicit NotingDriver(InputFeed* feed) : QueueInputDriver(feed) {}
+    int calls = 0;
+
+protected:
+    int32_t ReadKeyboardData(DeviceRecord* r, uint32_t* n) override {
+        ++calls;
+        return QueueInputDriver::ReadKeyboardData(r, n);
+    }
+    int32_t ReadMouseData(DeviceRecord* r, uint32_t* n) override {
+        ++calls;
+        return QueueInputDriver::ReadMouseData(r, n);
+    }
+    int32_t AcquireKeyboardDevice() override {
+        ++calls;
+        return DIERR_OTHERAPPHASPRIO;
+    }
+    int32_t AcquireMouseDevice() override {
+        ++calls;
+        return DIERR_OTHERAPPHASPRIO;
+    }
+    void UnacquireKeyboardDevice() override { ++calls; }
+    void UnacquireMouseDevice() override { ++calls; }
+};
+
+TEST(InputFeed, StandsInForTheDevicesWhichAreNeverTouched) {
+    LogCapture log;
+    OneBatchFeed feed;
+    NotingDriver driver(&feed);
+    driver.PushKey(DIK_B, true);  // the device's own event
+    driver.UnacquireKeyboard();   // focus plays no part
+    driver.UnacquireMouse();
+    ASSERT_TRUE(driver.Update(nullptr));
+    EXPECT_EQ(feed.pumps, 2) << "the feed is pumped before each read";
+    EXPECT_TRUE(driver.IsKeyDown(DIK_A));
+    EXPECT_FALSE(driver.IsKeyDown(DIK_B));
+    double x, y;
+    driver.GetMousePosition(&x, &y, nullptr);
+    EXPECT_EQ(x, 3.0);
+    EXPECT_EQ(y, -2.0);
+    EXPECT_TRUE(driver.WasMouseButtonPressed(1));
+    driver.AcquireKeyboard();
+    driver.AcquireMouse();
+    EXPECT_EQ(driver.calls, 0);
+    EXPECT_FALSE(log.Has("Error"));
+}
+
 // --- device queue -----------------------------------------------------------
 
 TEST(DeviceQueue, BuffersOnlyWhileAcquired) {

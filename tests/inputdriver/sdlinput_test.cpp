@@ -1,6 +1,6 @@
 // The SDL input driver: SDL scancodes onto DirectInput key codes for every
 // group of keys, SDL's events turned into device records, focus-bound
-// acquiring, and the replay file fed as the device.
+// acquiring, and a replay fed in place of the devices.
 #include <gtest/gtest.h>
 
 #include <SDL.h>
@@ -337,7 +337,8 @@ TEST(SdlReplay, EventsAreFedWhenTheirFrameIsRead) {
                      &error))
         << error;
     bool ok = false;
-    SdlInputDriver driver(&ok, nullptr, &replay);
+    ReplayInputFeed feed(&replay);
+    SdlInputDriver driver(&ok, nullptr, &feed);
     ASSERT_TRUE(ok);
     ASSERT_TRUE(driver.Update(nullptr));  // frame 0
     EXPECT_TRUE(driver.IsKeyDown(DIK_A));
@@ -379,7 +380,8 @@ TEST(SdlReplay, FramesSkippedByTheReaderArriveTogether) {
         text += std::to_string(i / 5) + " key down " + std::to_string(DIK_Q + i) + "\n";
     ASSERT_TRUE(replay.Parse(text, &error)) << error;
     bool ok = false;
-    SdlInputDriver driver(&ok, nullptr, &replay);
+    ReplayInputFeed feed(&replay);
+    SdlInputDriver driver(&ok, nullptr, &feed);
     for (int f = 0; f < 3; ++f) HarnessEndFrame();
     ASSERT_TRUE(driver.UpdateKeyboard(nullptr));
     EXPECT_EQ(log.Count("WARNING: Keyboard buffer overflowed! (size 15, count 15)\n"), 1);

@@ -21,6 +21,19 @@ TEST(Clock, FixedStepMovesOnlyWhenAdvanced) {
     UseRealTimeClock();
 }
 
+TEST(FixedStepClock, MillisecondsFollowSecondsWithoutDrift) {
+    FixedStepClock clock(1.0 / 60.0);
+    EXPECT_EQ(clock.Milliseconds(), 0u);
+    clock.Advance();
+    EXPECT_EQ(clock.Milliseconds(), 17u);  // 16.67 rounded
+    clock.Advance();
+    EXPECT_EQ(clock.Milliseconds(), 33u);
+    for (int i = 2; i < 6000; ++i) clock.Advance();
+    // A whole-millisecond step would have drifted to 6000 * 17 = 102000.
+    EXPECT_EQ(clock.Milliseconds(), 100000u);
+    EXPECT_NEAR(clock.Seconds(), 100.0f, 1e-4f);
+}
+
 TEST(Clock, ReplaceableSourceAndRealTime) {
     struct Stub : ClockSource {
         float Seconds() override { return 12.5f; }

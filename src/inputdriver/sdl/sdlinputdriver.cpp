@@ -1,9 +1,6 @@
 #include "inputdriver/sdl/sdlinputdriver.h"
 
-#include "game/harness.h"
-#include "game/replay.h"
 #include "input/inputerrors.h"
-#include "os/sdl/shell.h"
 #include "utility/log.h"
 
 namespace {
@@ -11,30 +8,28 @@ namespace {
 // One notch of the wheel, in DirectInput's wheel counts.
 const int kWheelStep = 120;
 
-SdlInputDriver* g_sdl_input = nullptr;
-
 }  // namespace
 
-SdlInputDriver::SdlInputDriver(bool* ok, SDL_Window* window_, Replay* replay_)
-    : window(window_), replay(replay_) {
+SdlInputDriver::SdlInputDriver(bool* ok, SDL_Window* window, InputFeed* feed)
+    : QueueInputDriver(feed), window_(window) {
     if (ok) *ok = false;
     // The queues start acquired; the real devices only with the focus.
     keyboard.Unacquire();
     mouse.Unacquire();
-    // Under a replay the window is not needed: the replay is the device.
-    if (!window && !replay) {
+    // Under a feed the window is not needed: the feed is the device.
+    if (!window_ && !HasInputFeed()) {
         LogLine("Couldn't create keyboard device ");
         return;
     }
     // The window was just shown: let SDL take in the focus it may have got.
-    if (window) SDL_PumpEvents();
+    if (window_) SDL_PumpEvents();
     ClearKeyboard();
-    int32_t result = AcquireKeyboardDevice();
+    int32_t result = AcquireKeyboardSource();
     if (result < 0) LogLine("Couldn't aquire keyboard (%s)", InputErrorText(result).c_str());
     ClearMouse();
     SetMouseRange(0, 0, 0, 0, 0, 0);
     SetMouseScale(1.0, 1.0, 1.0);
-    result = AcquireMouseDevice();
+    result = AcquireMouseSource();
     if (result < 0) LogLine("Couldn't aquire mouse (%s).", InputErrorText(result).c_str());
     if (ok) *ok = true;
 }
@@ -42,15 +37,13 @@ SdlInputDriver::SdlInputDriver(bool* ok, SDL_Window* window_, Replay* replay_)
 SdlInputDriver::~SdlInputDriver() {
     UnacquireKeyboardDevice();
     UnacquireMouseDevice();
-    if (g_sdl_input == this) g_sdl_input = nullptr;
 }
 
 bool SdlInputDriver::HasFocus() const {
-    return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) != 0;
+    return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) != 0;
 }
 
 void SdlInputDriver::HandleEvent(const SDL_Event& e) {
-    if (replay) return;
     switch (e.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
@@ -77,21 +70,6 @@ void SdlInputDriver::HandleEvent(const SDL_Event& e) {
     }
 }
 
-void SdlInputDriver::PumpEvents() {
-    if (!replay) return;
-    ReplayEvent e;
-    while (replay->NextInputEvent(HarnessFrame(), &e)) {
-        switch (e.type) {
-        case REPLAY_KEY:
-            if (!PushKey(e.code, e.pressed) && (e.code < 0 || e.code >= INPUT_KEY_COUNT))
-                LogLine("WARNING: Key %i is invalid.", e.code);
-            break;
-        case REPLAY_MOUSE_MOVE: PushMouseMotion(e.dx, e.dy, e.dz); break;
-        case REPLAY_MOUSE_BUTTON: PushMouseButton(e.code, e.pressed); break;
-        }
-    }
-}
-
 void SdlInputDriver::ReleaseKeysLetGo() {
     // Called on a fresh acquire: the buffer is empty, the key states are
     // what the engine believes.
@@ -113,10 +91,6 @@ void SdlInputDriver::ReleaseButtonsLetGo() {
 }
 
 int32_t SdlInputDriver::AcquireKeyboardDevice() {
-    if (replay) {
-        keyboard.Acquire();
-        return DI_OK;
-    }
     if (!HasFocus()) return DIERR_OTHERAPPHASPRIO;
     bool again = !keyboard.Acquired();
     keyboard.Acquire();
@@ -125,15 +99,11 @@ int32_t SdlInputDriver::AcquireKeyboardDevice() {
 }
 
 int32_t SdlInputDriver::AcquireMouseDevice() {
-    if (replay) {
-        mouse.Acquire();
-        return DI_OK;
-    }
     if (!HasFocus()) return DIERR_OTHERAPPHASPRIO;
-    if (SDL_SetRelativeMouseMode(SDL_TRUE) != 0 && !relative_refused_noted) {
+    if (SDL_SetRelativeMouseMode(SDL_TRUE) != 0 && !relativeRefusedNoted_) {
         // The motion events still carry relative counts; only the pointer
         // stays free.
-        relative_refused_noted = true;
+        relativeRefusedNoted_ = true;
         LogLine("Warning: no relative mouse mode (%s) - the pointer stays visible", SDL_GetError());
     }
     bool again = !mouse.Acquired();
@@ -142,30 +112,9 @@ int32_t SdlInputDriver::AcquireMouseDevice() {
     return DI_OK;
 }
 
-void SdlInputDriver::UnacquireKeyboardDevice() {
-    if (replay) return;
-    keyboard.Unacquire();
-}
+void SdlInputDriver::UnacquireKeyboardDevice() { keyboard.Unacquire(); }
 
 void SdlInputDriver::UnacquireMouseDevice() {
-    if (replay) return;
     if (mouse.Acquired()) SDL_SetRelativeMouseMode(SDL_FALSE);
     mouse.Unacquire();
-}
-
-void SdlInputSink(const SDL_Event& event) {
-    if (g_sdl_input && g_inputdriver == g_sdl_input) g_sdl_input->HandleEvent(event);
-}
-
-bool CreateSdlInputDriver(SDL_Window* window, Replay* replay) {
-    bool ok = false;
-    SdlInputDriver* driver = new SdlInputDriver(&ok, window, replay);
-    if (!ok) {
-        delete driver;
-        return false;
-    }
-    g_sdl_input = driver;
-    g_inputdriver = driver;
-    SetShellInputSink(SdlInputSink);
-    return true;
 }

@@ -1,18 +1,19 @@
-// The input driver of the SDL build. SDL's keyboard and mouse events (handed
-// over by the shell's input sink) and the replay file's events become
-// DirectInput-style device records in two queues, which the engine's
-// buffered reads consume as they would a DirectInput device's data: SDL
-// scancodes are turned into DIK_* key codes, mouse motion into relative
-// counts, the wheel into steps of 120.
+// The input driver of the SDL build. SDL's keyboard and mouse events, handed
+// over by the platform's shell, become DirectInput-style device records in two
+// queues, which the engine's buffered reads consume as they would a
+// DirectInput device's data: SDL scancodes are turned into DIK_* key codes,
+// mouse motion into relative counts, the wheel into steps of 120.
 //
 // Acquiring follows DirectInput's foreground devices: a device can only be
 // acquired while the window has the input focus, and the mouse, acquired
 // exclusively, puts SDL into relative mouse mode (pointer hidden and held in
 // the window). Unlike DirectInput, acquiring again after the focus was away
 // releases the keys and buttons that were let go of meanwhile, so the player
-// does not walk on by himself after switching windows. Under a replay the devices belong to the replay: SDL's events
-// are ignored, focus plays no part and the pointer is left alone, so that a
-// run is the same however the window manager behaves.
+// does not walk on by himself after switching windows.
+//
+// Given an InputFeed (a replay), the buffered driver plays it in place of the
+// devices (input/bufferedinputdriver.h): SDL's events then go nowhere, since
+// the devices are never acquired, and focus and pointer are left alone.
 #ifndef ZENDAR_INPUTDRIVER_SDL_SDLINPUTDRIVER_H
 #define ZENDAR_INPUTDRIVER_SDL_SDLINPUTDRIVER_H
 
@@ -20,21 +21,18 @@
 
 #include "input/queueinputdriver.h"
 
-class Replay;
-
 class SdlInputDriver : public QueueInputDriver {
 public:
     // *ok says whether the driver can be used (false without a window,
-    // unless a replay stands in for the devices).
-    SdlInputDriver(bool* ok, SDL_Window* window, Replay* replay);
+    // unless a feed stands in for the devices). feed: not owned, may be null.
+    SdlInputDriver(bool* ok, SDL_Window* window, InputFeed* feed);
     ~SdlInputDriver() override;
 
     // One SDL event from the shell; anything but keyboard and mouse events is
-    // ignored, and so is everything under a replay.
+    // ignored.
     void HandleEvent(const SDL_Event& event);
 
 protected:
-    void PumpEvents() override;
     int32_t AcquireKeyboardDevice() override;
     int32_t AcquireMouseDevice() override;
     void UnacquireKeyboardDevice() override;
@@ -49,9 +47,8 @@ private:
     void ReleaseKeysLetGo();
     void ReleaseButtonsLetGo();
 
-    SDL_Window* window;
-    Replay* replay;
-    bool relative_refused_noted = false;
+    SDL_Window* window_;
+    bool relativeRefusedNoted_ = false;
 };
 
 // The DirectInput key code of an SDL scancode; 0 for keys DirectInput has no
@@ -61,13 +58,5 @@ int DikFromScancode(SDL_Scancode scancode);
 // The mouse button index (0 left, 1 right, 2 middle, 3 fourth) of an SDL
 // button, or -1.
 int MouseButtonFromSdl(Uint8 button);
-
-// For the shell's input sink: hands the event to g_inputdriver when that is
-// the SDL driver created by CreateSdlInputDriver.
-void SdlInputSink(const SDL_Event& event);
-
-// Creates the driver, publishes it in g_inputdriver and registers
-// SdlInputSink with the shell; false when it cannot be used.
-bool CreateSdlInputDriver(SDL_Window* window, Replay* replay);
 
 #endif

@@ -7,6 +7,7 @@
 #include "player/game.h"
 #include "player/gamelinks.h"
 #include "sounddriver/sdl/sdlsoundlibrary.h"
+#include "game/harness.h"
 #include "game/replay.h"
 #include "game/screens.h"
 #include "editor/editor.h"
@@ -20,7 +21,31 @@
 #include "settings/settings.h"
 #include "utility/log.h"
 
-bool CreateInputDriver(SDL_Window* window) { return CreateSdlInputDriver(window, g_replay); }
+namespace {
+
+// The driver the shell's input sink feeds.
+SdlInputDriver* s_sdl_input = nullptr;
+
+void SdlInputSink(const SDL_Event& event) {
+    if (s_sdl_input && g_inputdriver == s_sdl_input) s_sdl_input->HandleEvent(event);
+}
+
+}  // namespace
+
+bool CreateInputDriver(SDL_Window* window) {
+    // A replay stands in for the devices below the driver.
+    static ReplayInputFeed feed(g_replay);
+    bool ok = false;
+    SdlInputDriver* driver = new SdlInputDriver(&ok, window, g_replay ? &feed : nullptr);
+    if (!ok) {
+        delete driver;
+        return false;
+    }
+    s_sdl_input = driver;
+    g_inputdriver = driver;
+    SetShellInputSink(SdlInputSink);
+    return true;
+}
 
 void CreateSoundDriver() { g_sounddriver = CreateSdlSoundDriver(); }
 

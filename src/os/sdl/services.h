@@ -8,7 +8,8 @@
 
 // Start-up, in this order, after the graphics driver's Init. Each returns
 // false only when the program cannot go on.
-// Input driver on the main window; false when it cannot be created.
+// Input driver on the main window, fed by the replay when one runs, with the
+// shell's input sink pointed at it; false when it cannot be created.
 bool CreateInputDriver(SDL_Window* window);
 void CreateSoundDriver();
 // From the back-plane distance and the field of view in radians.

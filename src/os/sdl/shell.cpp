@@ -10,6 +10,7 @@
 #include "gfxdriver/gfxdriver.h"
 #include "gfxdriver/opengldriver/screenshot.h"
 #include "gfxdriver/opengldriver/sdl/opengldriversdl.h"
+#include "input/dikeys.h"
 #include "os/sdl/overlay.h"
 #include "os/sdl/sdldialogs.h"
 #include "os/sdl/services.h"
@@ -303,11 +304,10 @@ void ReplayWindowKeys() {
         if (e.code < 0 || e.code > 255) continue;
         g.replay_down[e.code] = e.pressed;
         if (!e.pressed) continue;
-        bool ctrl = g.replay_down[SHELL_DIK_LCONTROL] || g.replay_down[SHELL_DIK_RCONTROL];
-        bool shift = g.replay_down[SHELL_DIK_LSHIFT] || g.replay_down[SHELL_DIK_RSHIFT];
-        bool alt = g.replay_down[SHELL_DIK_LMENU] || g.replay_down[SHELL_DIK_RMENU];
-        int command = Accelerator(e.code == SHELL_DIK_ESCAPE, e.code == SHELL_DIK_O, e.code == SHELL_DIK_S,
-                                  ctrl, shift, alt);
+        bool ctrl = g.replay_down[DIK_LCONTROL] || g.replay_down[DIK_RCONTROL];
+        bool shift = g.replay_down[DIK_LSHIFT] || g.replay_down[DIK_RSHIFT];
+        bool alt = g.replay_down[DIK_LMENU] || g.replay_down[DIK_RMENU];
+        int command = Accelerator(e.code == DIK_ESCAPE, e.code == DIK_O, e.code == DIK_S, ctrl, shift, alt);
         if (command != MENU_NONE) OnCommand(command);
     }
 }
