@@ -6,10 +6,10 @@
 //
 // Recorded input (the harness's replay) is played here, below every driver:
 // given an InputFeed, the driver reads the feed's events from two queues of
-// its own instead of the device, and acquiring and unacquiring act on those
-// queues alone. The devices are then never touched (no focus rule, no pointer
-// capture), so a replayed run is the same however the window manager behaves,
-// and each driver gets replays by passing the feed on to this constructor.
+// its own instead of the device, and acquiring and unacquiring change nothing.
+// The devices are then never touched (no focus rule, no pointer capture), so a
+// replayed run is the same however the window manager behaves, and each
+// driver gets replays by passing the feed on to this constructor.
 #ifndef ZENDAR_INPUT_BUFFEREDINPUTDRIVER_H
 #define ZENDAR_INPUT_BUFFEREDINPUTDRIVER_H
 
