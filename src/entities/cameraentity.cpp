@@ -1,8 +1,6 @@
 #include "entities/cameraentity.h"
 
 #include "entities/modelaccess.h"
-#include "gfxdriver/gfxdriver.h"
-#include "settings/settings.h"
 
 CameraEntity::CameraEntity(Z1Model* marker, const char* name_, float x, float y, float z)
     : Entity(ENTITY_CAMERA, marker, x, y, z, name_) {
@@ -22,17 +20,7 @@ void CameraEntity::UpdateBounds() {
     TransformBox(box, markerBox, transform);
 }
 
-void CameraEntity::Render(CPlane* frustum) {
-    GfxDriver* driver = g_gfxdriver;
-    if (!driver) return;
-    MATRIX saved, world;
-    driver->GetWorldMatrix(&saved);
-    MatrixTranslation(world, position);
-    driver->SetWorldMatrix(&world);
-    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model)
-        ModelDraw(model, frustum, position, nullptr);
-    driver->SetWorldMatrix(&saved);
-}
+void CameraEntity::Render(CPlane* frustum) { DrawMarker(frustum); }
 
 Entity* CameraEntity::Clone() { return nullptr; }
 

@@ -4,7 +4,10 @@
 #include <cstring>
 #include <string>
 
+#include "entities/modelaccess.h"
 #include "entities/propertysheet.h"
+#include "gfxdriver/gfxdriver.h"
+#include "settings/settings.h"
 #include "utility/datafile.h"
 #include "world/rayquery.h"
 
@@ -202,6 +205,20 @@ void Entity::ApplyCommon(const PropertySheet& sheet) {
     SetName(sheet.Text("Name :", Name()).c_str());
     MoveTo(sheet.Number("Position X", position.x), sheet.Number("Position Y", position.y),
            sheet.Number("Position Z", position.z));
+}
+
+bool Entity::DrawMarker(CPlane* frustum, void (*alongside)(Entity* self, CPlane* frustum)) {
+    GfxDriver* driver = g_gfxdriver;
+    if (!driver) return false;
+    MATRIX saved, world;
+    driver->GetWorldMatrix(&saved);
+    MatrixTranslation(world, position);
+    driver->SetWorldMatrix(&world);
+    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model)
+        ModelDraw(model, frustum, position, nullptr);
+    if (alongside) alongside(this, frustum);
+    driver->SetWorldMatrix(&saved);
+    return true;
 }
 
 void Entity::CloneChildrenInto(Entity* copy) {

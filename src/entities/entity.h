@@ -113,6 +113,12 @@ protected:
     // The fields shared by every sheet: position, "Locked", "Name :", "Parent :".
     void DescribeCommon(PropertySheet& sheet);
     void ApplyCommon(const PropertySheet& sheet);
+    // Render of the kinds shown by a marker model (the entity's model): the
+    // world matrix moves to the position, the marker is drawn in editor mode
+    // while helper objects are shown, alongside (when given) draws in the
+    // same placement, and the matrix is put back. False without a graphics
+    // driver, when nothing is drawn.
+    bool DrawMarker(CPlane* frustum, void (*alongside)(Entity* self, CPlane* frustum) = nullptr);
 
 private:
     Entity& operator=(const Entity&) = delete;

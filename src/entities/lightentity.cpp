@@ -129,15 +129,7 @@ void LightEntity::UpdateBounds() {
 }
 
 void LightEntity::Render(CPlane* frustum) {
-    GfxDriver* driver = g_gfxdriver;
-    if (!driver) return;
-    MATRIX saved, world;
-    driver->GetWorldMatrix(&saved);
-    MatrixTranslation(world, position);
-    driver->SetWorldMatrix(&world);
-    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model)
-        ModelDraw(model, frustum, position, nullptr);
-    driver->SetWorldMatrix(&saved);
+    if (!DrawMarker(frustum)) return;
     if (on && glows && glow && g_area && VectorLength(g_area->cameraPosition - position) <= kGlowDistance)
         g_effectsLink->CollectGlow(glow);
 }

@@ -3,8 +3,6 @@
 #include <cstring>
 
 #include "entities/modelaccess.h"
-#include "gfxdriver/gfxdriver.h"
-#include "settings/settings.h"
 #include "utility/datafile.h"
 #include "utility/log.h"
 #include "world/worldlinks.h"
@@ -63,16 +61,10 @@ void ParticleEntity::UpdateBounds() {
 }
 
 void ParticleEntity::Render(CPlane* frustum) {
-    GfxDriver* driver = g_gfxdriver;
-    if (!driver) return;
-    MATRIX saved, world;
-    driver->GetWorldMatrix(&saved);
-    MatrixTranslation(world, position);
-    driver->SetWorldMatrix(&world);
-    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model)
-        ModelDraw(model, frustum, position, nullptr);
-    if (system) g_effectsLink->DrawSystem(system, frustum);
-    driver->SetWorldMatrix(&saved);
+    DrawMarker(frustum, [](Entity* self, CPlane* f) {
+        ParticleEntity* emitter = static_cast<ParticleEntity*>(self);
+        if (emitter->system) g_effectsLink->DrawSystem(emitter->system, f);
+    });
 }
 
 Entity* ParticleEntity::Clone() {
