@@ -7,6 +7,7 @@
 #include "gfxdriver/gfxdriver.h"
 #include "utility/log.h"
 #include "world/area.h"
+#include "world/entitykinds.h"
 #include "world/rayquery.h"
 
 Entity* AreaEditor::Selected() const { return area ? area->selected : nullptr; }

@@ -8,6 +8,7 @@
 #include "camera/playercamera.h"
 #include "entities/entity.h"
 #include "entities/modelaccess.h"
+#include "entities/particleentity.h"
 #include "entities/propertysheet.h"
 #include "game/dialogs.h"
 #include "game/screens.h"
@@ -19,6 +20,7 @@
 #include "utility/datafile.h"
 #include "utility/log.h"
 #include "world/area.h"
+#include "world/entitykinds.h"
 #include "world/world.h"
 #include "world/worldlinks.h"
 #include "z1script/scriptcalls.h"
@@ -38,13 +40,6 @@ const char* const kAreaDialogFilter = "ZdA Files";
 const char* const kAreaExtension = "z1a";
 const char* const kModelDialogFilter = "Z1 Files";
 const char* const kModelExtension = "z1";
-
-// The spawn dialog's type list: display names and their entity type codes.
-const char* const kSpawnTypeNames[] = {"Object", "Light", "Camera", "Particle", "Door", "NPC"};
-const uint8_t kSpawnTypeCodes[] = {ENTITY_OBJECT,   ENTITY_LIGHT, ENTITY_CAMERA,
-                                   ENTITY_PARTICLE, ENTITY_DOOR,  ENTITY_NPC};
-const int kSpawnTypeCount = 6;
-const char* const kParticleSystems[] = {"Torch", "Smoke", "Camp Fire"};
 
 const char* const kSpawnType = "Type:";
 const char* const kSpawnArgument = "Argument:";
@@ -351,10 +346,13 @@ void Editor::ToggleSelectedFlag() { Ops().ToggleFlag(); }
 void BuildSpawnSheet(Area* area, PropertySheet& sheet) {
     sheet.title = "Spawn Dialog";
     sheet.fields.clear();
-    std::vector<std::string> types(kSpawnTypeNames, kSpawnTypeNames + kSpawnTypeCount);
+    // The type list is the kinds table in its order: an item's index is its row.
+    std::vector<std::string> types;
     int chosen = 0;
-    for (int i = 0; i < kSpawnTypeCount; ++i)
-        if (area && kSpawnTypeCodes[i] == area->lastSpawnType) chosen = i;
+    for (int i = 0; i < kEntityKindCount; ++i) {
+        types.push_back(kEntityKinds[i].name);
+        if (area && kEntityKinds[i].code == area->lastSpawnType) chosen = i;
+    }
     sheet.AddChoice(kSpawnType, types, chosen);
     sheet.AddChoice(kSpawnArgument, {}, -1);
     sheet.AddText(kSpawnName, "");
@@ -365,20 +363,21 @@ void RefillSpawnArguments(Area* area, PropertySheet& sheet) {
     PropertySheet::Field* type = sheet.Find(kSpawnType);
     PropertySheet::Field* arg = sheet.Find(kSpawnArgument);
     if (!type || !arg) return;
-    const int t = type->choice >= 0 && type->choice < kSpawnTypeCount ? kSpawnTypeCodes[type->choice] : 0;
+    const bool known = type->choice >= 0 && type->choice < kEntityKindCount;
+    const SpawnArgument wanted = known ? kEntityKinds[type->choice].spawnArgument : SPAWN_NOTHING;
     std::string previous;
     if (arg->kind == PropertySheet::FIELD_CHOICE && arg->choice >= 0 &&
         arg->choice < static_cast<int>(arg->choices.size()))
         previous = arg->choices[arg->choice];
     arg->choices.clear();
     arg->text.clear();
-    if (t == ENTITY_OBJECT || t == ENTITY_NPC || t == ENTITY_DOOR) {
+    if (wanted == SPAWN_MODEL) {
         if (area)
             for (Z1Model* m : area->models) arg->choices.push_back(ModelName(m));
-    } else if (t == ENTITY_PARTICLE) {
-        arg->choices.assign(kParticleSystems, kParticleSystems + 3);
+    } else if (wanted == SPAWN_SYSTEM) {
+        arg->choices = ParticleSystemNames();
     } else {
-        // Lights and cameras take no argument: the list is shown disabled.
+        // Kinds without an argument (lights, cameras): the list is shown disabled.
         arg->kind = PropertySheet::FIELD_READONLY;
         arg->choice = -1;
         return;
@@ -401,9 +400,9 @@ void Editor::SpawnDialog() {
     }
     if (!ok) return;
     const int index = sheet.Choice(kSpawnType, 0);
-    if (index < 0 || index >= kSpawnTypeCount) return;
-    const uint8_t type = kSpawnTypeCodes[index];
-    a->lastSpawnType = type;
+    if (index < 0 || index >= kEntityKindCount) return;
+    const EntityKind& kind = kEntityKinds[index];
+    a->lastSpawnType = kind.code;
     const std::string name = sheet.Text(kSpawnName);
     a->lastSpawnName = String(name.c_str());
     std::string argument;
@@ -411,27 +410,8 @@ void Editor::SpawnDialog() {
         if (arg->kind == PropertySheet::FIELD_CHOICE && arg->choice >= 0 &&
             arg->choice < static_cast<int>(arg->choices.size()))
             argument = arg->choices[arg->choice];
-    const VECTOR p = a->lookPoint;
-    switch (type) {
-    case ENTITY_OBJECT:
-    case ENTITY_DOOR:
-    case ENTITY_NPC:
-        if (argument.empty()) return;  // no model chosen: nothing to place
-        if (type == ENTITY_OBJECT)
-            a->AddObject(argument.c_str(), name.c_str(), p.x, p.y, p.z, nullptr);
-        else if (type == ENTITY_DOOR)
-            a->AddDoor(argument.c_str(), name.c_str(), p.x, p.y, p.z, nullptr);
-        else
-            a->AddNPC(argument.c_str(), name.c_str(), p.x, p.y, p.z, nullptr);
-        break;
-    case ENTITY_PARTICLE:
-        if (argument.empty()) return;
-        a->AddParticle(name.c_str(), argument.c_str(), p.x, p.y, p.z, nullptr);
-        break;
-    case ENTITY_LIGHT: a->AddLight(name.c_str(), p.x, p.y, p.z, nullptr); break;
-    case ENTITY_CAMERA: a->AddCamera(name.c_str(), p.x, p.y, p.z, nullptr); break;
-    default: break;
-    }
+    if (kind.spawnArgument != SPAWN_NOTHING && argument.empty()) return;  // nothing chosen: nothing to place
+    kind.spawn(*a, argument.c_str(), name.c_str(), a->lookPoint);
 }
 
 namespace {
@@ -518,7 +498,7 @@ const char* Editor::SelectionLine() {
         return selectionLine.c_str();
     }
     char buf[300];
-    std::snprintf(buf, sizeof buf, "%s - %s", Area::EntityTypeName(e->type), e->Name());
+    std::snprintf(buf, sizeof buf, "%s - %s", EntityTypeName(e->type), e->Name());
     selectionLine = buf;
     return selectionLine.c_str();
 }

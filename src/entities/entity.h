@@ -17,7 +17,8 @@ struct RayQuery;
 struct SceneNode;
 class PropertySheet;
 
-// Entity type codes, one byte in memory and in the area file.
+// Entity type codes, one byte in memory and in the area file; what each kind
+// is and does is listed in world/entitykinds.
 enum : uint8_t {
     ENTITY_OBJECT = 1,
     ENTITY_LIGHT = 2,
@@ -26,12 +27,6 @@ enum : uint8_t {
     ENTITY_PARTICLE = 5,
     ENTITY_DOOR = 6,
 };
-
-// Types whose model is theirs (resolved from the area's model list, scalable,
-// hit by rays and collision through their mesh).
-inline bool IsModelEntityType(int type) {
-    return type == ENTITY_OBJECT || type == ENTITY_NPC || type == ENTITY_DOOR;
-}
 
 // Tools read and write area records without the running game: with records
 // only on, entities bind no dialogs and create no particle systems.

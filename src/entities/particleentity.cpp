@@ -7,6 +7,31 @@
 #include "utility/log.h"
 #include "world/worldlinks.h"
 
+namespace {
+
+struct SystemByName {
+    const char* name;
+    ParticleKind kind;
+    float spread;
+};
+
+const SystemByName kSystems[] = {
+    {"Torch", PARTICLE_TORCH, 5.0f},
+    {"Smoke", PARTICLE_SMOKE, 28.0f},
+    {"Camp Fire", PARTICLE_CAMPFIRE, 28.0f},
+};
+
+// Every system holds at most this many particles.
+constexpr int kSystemParticles = 1000;
+
+}  // namespace
+
+std::vector<std::string> ParticleSystemNames() {
+    std::vector<std::string> names;
+    for (const SystemByName& s : kSystems) names.push_back(s.name);
+    return names;
+}
+
 ParticleEntity::ParticleEntity(Z1Model* marker, const char* name_, const char* systemName_, float x, float y,
                                float z)
     : Entity(ENTITY_PARTICLE, marker, x, y, z, name_), system(nullptr), systemName(nullptr) {
@@ -26,14 +51,12 @@ void ParticleEntity::SetSystem(const char* name_) {
         system = nullptr;
     }
     if (EntityRecordsOnly()) return;
-    if (!std::strcmp(systemName, "Torch"))
-        system = g_effectsLink->CreateSystem(PARTICLE_TORCH, 1000, 5.0f);
-    else if (!std::strcmp(systemName, "Smoke"))
-        system = g_effectsLink->CreateSystem(PARTICLE_SMOKE, 1000, 28.0f);
-    else if (!std::strcmp(systemName, "Camp Fire"))
-        system = g_effectsLink->CreateSystem(PARTICLE_CAMPFIRE, 1000, 28.0f);
-    else
-        LogLine("Unknown system : %s", systemName);
+    for (const SystemByName& s : kSystems) {
+        if (std::strcmp(systemName, s.name) != 0) continue;
+        system = g_effectsLink->CreateSystem(s.kind, kSystemParticles, s.spread);
+        return;
+    }
+    LogLine("Unknown system : %s", systemName);
 }
 
 void ParticleEntity::Update(float seconds) {

@@ -3,9 +3,16 @@
 #ifndef ZENDAR_ENTITIES_PARTICLEENTITY_H
 #define ZENDAR_ENTITIES_PARTICLEENTITY_H
 
+#include <string>
+#include <vector>
+
 #include "entities/entity.h"
 
 class ParticleSystem;
+
+// The system names an emitter knows ("Torch", "Smoke", "Camp Fire"), in the
+// order the editor offers them.
+std::vector<std::string> ParticleSystemNames();
 
 class ParticleEntity : public Entity {
 public:

@@ -15,6 +15,7 @@
 #include "utility/datafile.h"
 #include "utility/log.h"
 #include "world/areafile.h"
+#include "world/entitykinds.h"
 #include "world/worldlinks.h"
 
 Area* g_area = nullptr;
@@ -71,18 +72,6 @@ void Area::Clear() {
     selected = nullptr;
 }
 
-const char* Area::EntityTypeName(int code) {
-    switch (code) {
-    case ENTITY_OBJECT: return "Object";
-    case ENTITY_LIGHT: return "Light";
-    case ENTITY_CAMERA: return "Camera";
-    case ENTITY_NPC: return "NPC";
-    case ENTITY_PARTICLE: return "Particle";
-    case ENTITY_DOOR: return "Door";
-    default: return "Unknown Entity";
-    }
-}
-
 Z1Model* Area::FindModel(const char* name) { return static_cast<Z1Model*>(modelTable.Find(name)); }
 
 bool Area::EnsureModel(const char* name) {
@@ -132,7 +121,7 @@ void Area::Load(const char* name) {
     List<Entity*> fileOrder;
     for (int i = 0; i < header.entityCount; ++i) {
         Entity* entity = nullptr;
-        if (!ReadAreaEntity(file, header.version, lightMarker, cameraMarker, particleMarker, entity)) break;
+        if (!ReadAreaEntity(file, header.version, this, entity)) break;
         if (entity && IsModelEntityType(entity->type)) {
             ObjectEntity* object = static_cast<ObjectEntity*>(entity);
             if (object->modelIndex >= 0 && object->modelIndex < fileModels.Size())

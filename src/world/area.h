@@ -61,7 +61,6 @@ public:
     // path was known finds them now); entities keep the markers they have.
     void LoadMarkers();
 
-    static const char* EntityTypeName(int code);
     bool EnsureModel(const char* name);
 
     // Creation helpers: build, insert into the scene tree and, when that

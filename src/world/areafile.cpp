@@ -2,14 +2,11 @@
 
 #include <cstring>
 
-#include "entities/cameraentity.h"
-#include "entities/doorentity.h"
-#include "entities/lightentity.h"
-#include "entities/npcentity.h"
-#include "entities/objectentity.h"
-#include "entities/particleentity.h"
+#include "entities/entity.h"
 #include "utility/datafile.h"
 #include "utility/log.h"
+#include "world/area.h"
+#include "world/entitykinds.h"
 
 AreaReadResult ReadAreaHeader(DataFile& file, AreaHeader& header) {
     char* magic = file.ReadString();
@@ -43,25 +40,19 @@ std::vector<std::string> ReadAreaModelNames(DataFile& file, int count) {
     return names;
 }
 
-Entity* CreateAreaEntity(int type, Z1Model* lightMarker, Z1Model* cameraMarker, Z1Model* particleMarker) {
-    switch (type) {
-    case ENTITY_OBJECT: return new ObjectEntity(nullptr, nullptr, 0.0f, 0.0f, 0.0f);
-    case ENTITY_LIGHT: return new LightEntity(lightMarker, nullptr, 0.0f, 0.0f, 0.0f);
-    case ENTITY_CAMERA: return new CameraEntity(cameraMarker, nullptr, 0.0f, 0.0f, 0.0f);
-    case ENTITY_NPC: return new NPCEntity(nullptr, nullptr, 0.0f, 0.0f, 0.0f);
-    case ENTITY_PARTICLE: return new ParticleEntity(particleMarker, nullptr, nullptr, 0.0f, 0.0f, 0.0f);
-    case ENTITY_DOOR: return new DoorEntity(nullptr, nullptr, 0.0f, 0.0f, 0.0f);
-    default: return nullptr;
-    }
+Entity* CreateAreaEntity(int type, const Area* markers) {
+    const EntityKind* kind = FindEntityKind(type);
+    if (!kind) return nullptr;
+    return kind->create(markers && kind->marker ? markers->*kind->marker : nullptr);
 }
 
-bool ReadAreaEntity(DataFile& file, int version, Z1Model* lightMarker, Z1Model* cameraMarker,
-                    Z1Model* particleMarker, Entity*& entity) {
+bool ReadAreaEntity(DataFile& file, int version, const Area* markers, Entity*& entity, int* type) {
     entity = nullptr;
     if (file.AtEnd()) return false;
-    uint8_t type = file.ReadByte();
+    const uint8_t code = file.ReadByte();
+    if (type) *type = code;
     if (file.AtEnd()) return false;
-    entity = CreateAreaEntity(type, lightMarker, cameraMarker, particleMarker);
+    entity = CreateAreaEntity(code, markers);
     if (entity) entity->Load(&file, version);
     return true;
 }

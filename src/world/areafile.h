@@ -9,9 +9,9 @@
 
 #include "utility/list.h"
 
+class Area;
 class DataFile;
 class Entity;
-class Z1Model;
 
 constexpr int kAreaFileVersion = 8;
 constexpr int kOldestAreaVersion = 5;
@@ -36,13 +36,14 @@ struct AreaHeader {
 AreaReadResult ReadAreaHeader(DataFile& file, AreaHeader& header);
 // The model names; stops early at the end of the file.
 std::vector<std::string> ReadAreaModelNames(DataFile& file, int count);
-// The entity of a type code with the given markers (null for an unknown
-// code).
-Entity* CreateAreaEntity(int type, Z1Model* lightMarker, Z1Model* cameraMarker, Z1Model* particleMarker);
+// An empty entity of a type code, pointing at its kind's marker model of
+// markers (no marker when markers is null: the tools); null for an unknown
+// code.
+Entity* CreateAreaEntity(int type, const Area* markers);
 // Reads the next entity record: false at the end of the file; entity is null
-// for an unknown type code (whose record cannot be skipped).
-bool ReadAreaEntity(DataFile& file, int version, Z1Model* lightMarker, Z1Model* cameraMarker,
-                    Z1Model* particleMarker, Entity*& entity);
+// for an unknown type code (whose record cannot be skipped). The code read is
+// left in *type when it is given.
+bool ReadAreaEntity(DataFile& file, int version, const Area* markers, Entity*& entity, int* type = nullptr);
 // Links each entity with a parent type to entities[parent index] (null
 // entries hold the place of records that were not kept). Indices out of
 // range, null parents and links that would make an entity its own ancestor are

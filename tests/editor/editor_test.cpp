@@ -27,6 +27,7 @@
 #include "input/queueinputdriver.h"
 #include "models/z1model/z1model.h"
 #include "world/area.h"
+#include "world/entitykinds.h"
 #include "world/world_helpers.h"
 #include "world/world_models.h"
 #include "world/worldlinks.h"

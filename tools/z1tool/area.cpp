@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "command.h"
-#include "entities/cameraentity.h"
 #include "entities/doorentity.h"
 #include "entities/lightentity.h"
 #include "entities/npcentity.h"
@@ -15,8 +14,8 @@
 #include "entities/particleentity.h"
 #include "json.h"
 #include "utility/datafile.h"
-#include "world/area.h"
 #include "world/areafile.h"
+#include "world/entitykinds.h"
 
 namespace {
 
@@ -30,7 +29,7 @@ std::string Text(const char* t) { return Quote(t ? t : ""); }
 
 std::string DumpEntity(const Entity* e, int type) {
     std::ostringstream o;
-    o << "    {\"type\": " << type << ", \"type_name\": " << Quote(Area::EntityTypeName(type));
+    o << "    {\"type\": " << type << ", \"type_name\": " << Quote(EntityTypeName(type));
     if (!e) {
         o << "}";
         return o.str();
@@ -40,8 +39,8 @@ std::string DumpEntity(const Entity* e, int type) {
       << ",\n     \"position\": " << Vec(e->position) << ",\n     \"transform\": [";
     for (int i = 0; i < 16; ++i) o << (i ? ", " : "") << Float(e->transform[i]);
     o << "]";
-    if (IsModelEntityType(type)) {
-        const ObjectEntity* ob = static_cast<const ObjectEntity*>(e);
+    // Each class adds its own fields.
+    if (const ObjectEntity* ob = dynamic_cast<const ObjectEntity*>(e)) {
         o << ",\n     \"model_index\": " << ob->modelIndex
           << ", \"check_collision\": " << Bool(ob->checkCollision) << ", \"scale\": " << Vec(ob->scale)
           << ",\n     \"indoor_lighting\": " << Bool(ob->indoorLighting)
@@ -49,17 +48,15 @@ std::string DumpEntity(const Entity* e, int type) {
           << ", \"on_collide_script\": " << Text(ob->onCollideScript)
           << ", \"collide_with_box\": " << Bool(ob->collideWithBox);
     }
-    if (type == ENTITY_NPC) {
-        o << ",\n     \"dialog_file\": " << Text(static_cast<const NPCEntity*>(e)->dialogFile);
-    } else if (type == ENTITY_DOOR) {
-        const DoorEntity* d = static_cast<const DoorEntity*>(e);
+    if (const NPCEntity* npc = dynamic_cast<const NPCEntity*>(e)) {
+        o << ",\n     \"dialog_file\": " << Text(npc->dialogFile);
+    } else if (const DoorEntity* d = dynamic_cast<const DoorEntity*>(e)) {
         o << ",\n     \"door_type\": " << static_cast<int>(d->doorType)
           << ", \"axis\": " << static_cast<int>(d->axis) << ", \"displacement\": " << Float(d->displacement)
           << ", \"speed\": " << Float(d->speed) << ", \"reverse_direction\": " << Bool(d->reverseDirection)
           << ",\n     \"open\": " << Bool(d->open) << ", \"key\": " << Text(d->key)
           << ", \"door_locked\": " << Bool(d->doorLocked);
-    } else if (type == ENTITY_LIGHT) {
-        const LightEntity* l = static_cast<const LightEntity*>(e);
+    } else if (const LightEntity* l = dynamic_cast<const LightEntity*>(e)) {
         o << ",\n     \"light_type\": " << l->desc.type << ", \"light_position\": " << Vec(l->desc.position)
           << ", \"direction\": " << Vec(l->desc.direction) << ",\n     \"colour\": [" << Float(l->desc.r)
           << ", " << Float(l->desc.g) << ", " << Float(l->desc.b) << "], \"range\": " << Float(l->desc.range)
@@ -67,8 +64,8 @@ std::string DumpEntity(const Entity* e, int type) {
           << ",\n     \"glow_texture\": " << Text(l->glowTexture)
           << ", \"glow_alpha_map\": " << Text(l->glowAlphaMap)
           << ", \"active\": " << static_cast<int>(l->active);
-    } else if (type == ENTITY_PARTICLE) {
-        o << ",\n     \"system\": " << Text(static_cast<const ParticleEntity*>(e)->systemName);
+    } else if (const ParticleEntity* p = dynamic_cast<const ParticleEntity*>(e)) {
+        o << ",\n     \"system\": " << Text(p->systemName);
     }
     o << "}";
     return o.str();
@@ -85,20 +82,11 @@ int RunDump(const std::vector<std::string>& args) {
     if (result == AREA_READ_TOO_OLD) return z1tool::Fail(kAreaTooOldText);
     std::vector<std::string> models = ReadAreaModelNames(file, header.modelCount);
     std::vector<std::pair<int, Entity*>> entities;
-    List<Entity*> order;
     for (int i = 0; i < header.entityCount; ++i) {
+        int type = 0;
         Entity* e = nullptr;
-        if (!ReadAreaEntity(file, header.version, nullptr, nullptr, nullptr, e)) break;
-        // The type byte is the one just read: recover it from the entity, or
-        // (unknown code) from the file.
-        int type = e ? e->type : 0;
-        if (!e) {
-            long now = file.Tell();
-            file.Seek(now - 1);
-            type = file.ReadByte();
-        }
+        if (!ReadAreaEntity(file, header.version, nullptr, e, &type)) break;
         entities.emplace_back(type, e);
-        order.Add(e);
     }
     file.Close();
     std::ostringstream o;
@@ -179,11 +167,13 @@ struct Builder {
         int64_t type = 0;
         const json::Value* t = Get(o, "type");
         std::string e;
-        if (!t || !json::IntOf(*t, 1, 6, type, &e)) {
+        if (t && json::IntOf(*t, 0, UINT8_MAX, type, &e) && !FindEntityKind(static_cast<int>(type)))
+            e = "number " + t->text + " out of range";  // as for any number out of range
+        if (!t || !e.empty()) {
             Fail(where + ".type", t ? e : "missing");
             return nullptr;
         }
-        Entity* ent = CreateAreaEntity(static_cast<int>(type), nullptr, nullptr, nullptr);
+        Entity* ent = CreateAreaEntity(static_cast<int>(type), nullptr);
         if (!Fill(o, where, ent)) {
             delete ent;
             return nullptr;
@@ -212,8 +202,7 @@ struct Builder {
             ent->transform[13] = ent->position.y;
             ent->transform[14] = ent->position.z;
         }
-        if (IsModelEntityType(ent->type)) {
-            ObjectEntity* ob = static_cast<ObjectEntity*>(ent);
+        if (ObjectEntity* ob = dynamic_cast<ObjectEntity*>(ent)) {
             int64_t mi = -1;
             if (!Int(o, "model_index", where, INT32_MIN, INT32_MAX, mi)) return false;
             ob->modelIndex = static_cast<int>(mi);
@@ -224,10 +213,9 @@ struct Builder {
             if (!Txt(o, "on_collide_script", where, &ob->onCollideScript)) return false;
             if (!Flag(o, "collide_with_box", where, ob->collideWithBox)) return false;
         }
-        if (ent->type == ENTITY_NPC) {
-            if (!Txt(o, "dialog_file", where, &static_cast<NPCEntity*>(ent)->dialogFile)) return false;
-        } else if (ent->type == ENTITY_DOOR) {
-            DoorEntity* d = static_cast<DoorEntity*>(ent);
+        if (NPCEntity* npc = dynamic_cast<NPCEntity*>(ent)) {
+            if (!Txt(o, "dialog_file", where, &npc->dialogFile)) return false;
+        } else if (DoorEntity* d = dynamic_cast<DoorEntity*>(ent)) {
             int64_t n = d->doorType;
             if (!Int(o, "door_type", where, 0, 255, n)) return false;
             d->doorType = static_cast<uint8_t>(n);
@@ -239,8 +227,7 @@ struct Builder {
                 !Flag(o, "open", where, d->open) || !Txt(o, "key", where, &d->key) ||
                 !Flag(o, "door_locked", where, d->doorLocked))
                 return false;
-        } else if (ent->type == ENTITY_LIGHT) {
-            LightEntity* l = static_cast<LightEntity*>(ent);
+        } else if (LightEntity* l = dynamic_cast<LightEntity*>(ent)) {
             int64_t n = l->desc.type;
             if (!Int(o, "light_type", where, 0, 255, n)) return false;
             l->desc.type = static_cast<int32_t>(n);
@@ -263,8 +250,8 @@ struct Builder {
             n = l->active;
             if (!Int(o, "active", where, 0, 255, n)) return false;
             l->active = static_cast<uint8_t>(n);
-        } else if (ent->type == ENTITY_PARTICLE) {
-            if (!Txt(o, "system", where, &static_cast<ParticleEntity*>(ent)->systemName)) return false;
+        } else if (ParticleEntity* p = dynamic_cast<ParticleEntity*>(ent)) {
+            if (!Txt(o, "system", where, &p->systemName)) return false;
         }
         return true;
     }
