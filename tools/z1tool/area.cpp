@@ -187,8 +187,7 @@ struct Builder {
         if (!Flag(o, "locked", where, ent->locked)) return false;
         int64_t parent = -1;
         if (!Int(o, "parent", where, -1, INT32_MAX, parent)) return false;
-        ent->parentIndex = static_cast<int>(parent);
-        ent->parentType = parent >= 0 ? 1 : 0;  // linked below; the writer takes the parent's own type
+        ent->parentIndex = static_cast<int>(parent);  // its type is set once every entity is read
         if (!Float3(o, "position", where, ent->position)) return false;
         if (const json::Value* m = Get(o, "transform")) {
             if (m->kind != json::Value::ARRAY || m->items.size() != 16)
@@ -296,16 +295,19 @@ int RunBuild(const std::vector<std::string>& args) {
     if (ok) {
         for (int i = 0; i < entities.Size() && ok; ++i) {
             int p = entities[i]->parentIndex;
-            if (entities[i]->parentType && (p >= entities.Size() || p == i)) {
+            if (p < 0) continue;
+            if (p >= entities.Size() || p == i) {
                 builder.Fail("entities[" + std::to_string(i) + "].parent", "no entity " + std::to_string(p));
                 ok = false;
+            } else {
+                entities[i]->parentType = entities[p]->type;
             }
         }
     }
     if (ok) {
         LinkAreaParents(entities);
         for (int i = 0; i < entities.Size() && ok; ++i)
-            if (entities[i]->parentType && !entities[i]->parent) {
+            if (entities[i]->parentIndex >= 0 && !entities[i]->parent) {
                 builder.Fail("entities[" + std::to_string(i) + "].parent", "parent links form a cycle");
                 ok = false;
             }
