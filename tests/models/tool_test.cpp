@@ -95,14 +95,15 @@ TEST_F(ModelTool, RefusedAndBrokenFilesExitOne) {
     ToolRun r = Tool("model info text.z1", dir);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err,
-              "z1tool: Z1 ASCII format is for debugging only. Please use a binary export for the engine.\n");
+              "z1tool: text.z1: Z1 ASCII format is for debugging only. Please use a binary export for the "
+              "engine.\n");
     WriteFile(dir / "marker.z1", std::string("\x01\x8B\0\0", 4));
     r = Tool("model info marker.z1", dir);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "z1tool: Not a valid Z1-file (marker.z1)\n");
     r = Tool("model info nothing.z1", dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "z1tool: ERROR - Could not open Z1 file nothing.z1\n");
+    EXPECT_EQ(r.err, "z1tool: nothing.z1: no such file\n");
     r = Tool("model info", dir);
     EXPECT_EQ(r.status, 2);
     // Random bytes after a valid header still give a summary, never a crash.
@@ -269,7 +270,7 @@ TEST_F(ModelTool, BrokenSourcesExitOneWithAMessage) {
     }
     ToolRun r = Tool("model import nowhere.obj z1/x.z1", dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("could not import nowhere.obj"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err, "z1tool: nowhere.obj: no such file\n");
 }
 
 }  // namespace

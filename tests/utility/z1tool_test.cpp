@@ -38,7 +38,7 @@ TEST_F(Z1toolFoundation, IniErrors) {
     EXPECT_EQ(r.err, "usage: z1tool ini FILE\n");
     r = Tool("ini missing.ini", dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "z1tool: cannot read settings file 'missing.ini'\n");
+    EXPECT_EQ(r.err, "z1tool: missing.ini: no such file\n");
     r = Tool("ini .", dir);
     EXPECT_EQ(r.status, 1);
 }
@@ -68,10 +68,10 @@ TEST_F(Z1toolFoundation, JfErrors) {
     EXPECT_EQ(Tool("jf cat out.jf", dir).status, 2);
     ToolRun r = Tool("jf pack out.jf a.txt nothere.txt", dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "z1tool: cannot read 'nothere.txt'\n");
+    EXPECT_EQ(r.err, "z1tool: nothere.txt: no such file\n");
     r = Tool("jf list a.txt", dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "z1tool: 'a.txt' is not a joined-file archive (no KVJF header)\n");
+    EXPECT_EQ(r.err, "z1tool: a.txt: is not a joined-file archive (no KVJF header)\n");
     EXPECT_EQ(Tool("jf list nothere.jf", dir).status, 1);
     ASSERT_EQ(Tool("jf pack out.jf a.txt", dir).status, 0);
     r = Tool("jf cat out.jf b.txt", dir);

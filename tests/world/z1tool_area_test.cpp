@@ -101,13 +101,13 @@ TEST_F(AreaTool, RefusedFilesExitOneWithTheEnginesMessage) {
     WriteFile(dir / "bad.z1a", bad.b);
     ToolRun r = Tool("area dump v4.z1a", dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "z1tool: Sorry, but this file version is too old and is no longer supported.\n");
+    EXPECT_EQ(r.err, "z1tool: v4.z1a: Sorry, but this file version is too old and is no longer supported.\n");
     r = Tool("area dump bad.z1a", dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "z1tool: ERROR - wrong HAL on area file\n");
+    EXPECT_EQ(r.err, "z1tool: bad.z1a: ERROR - wrong HAL on area file\n");
     r = Tool("area dump none.z1a", dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "z1tool: Invalid area file - cannot load\n");
+    EXPECT_EQ(r.err, "z1tool: none.z1a: no such file\n");
     r = Tool("area dump", dir);
     EXPECT_EQ(r.status, 2);
 }

@@ -73,13 +73,14 @@ std::string DumpEntity(const Entity* e, int type) {
 
 int RunDump(const std::vector<std::string>& args) {
     if (args.size() != 1) return z1tool::Usage("area dump");
+    if (!z1tool::CheckInput(args[0])) return z1tool::kFailed;
     SetEntityRecordsOnly(true);
     DataFile file;
-    if (!file.Open(args[0].c_str())) return z1tool::Fail("Invalid area file - cannot load");
+    if (!file.Open(args[0].c_str())) return z1tool::FailFile(args[0], "Invalid area file - cannot load");
     AreaHeader header;
     AreaReadResult result = ReadAreaHeader(file, header);
-    if (result == AREA_READ_BAD_MAGIC) return z1tool::Fail("ERROR - wrong HAL on area file");
-    if (result == AREA_READ_TOO_OLD) return z1tool::Fail(kAreaTooOldText);
+    if (result == AREA_READ_BAD_MAGIC) return z1tool::FailFile(args[0], "ERROR - wrong HAL on area file");
+    if (result == AREA_READ_TOO_OLD) return z1tool::FailFile(args[0], kAreaTooOldText);
     std::vector<std::string> models = ReadAreaModelNames(file, header.modelCount);
     std::vector<std::pair<int, Entity*>> entities;
     for (int i = 0; i < header.entityCount; ++i) {
@@ -258,14 +259,12 @@ struct Builder {
 
 int RunBuild(const std::vector<std::string>& args) {
     if (args.size() != 2) return z1tool::Usage("area build");
+    std::string text;
+    if (!z1tool::ReadInput(args[0], &text) || !z1tool::CheckText(args[0], text)) return z1tool::kFailed;
     SetEntityRecordsOnly(true);
-    std::ifstream in(args[0], std::ios::binary);
-    if (!in) return z1tool::Fail("cannot open " + args[0]);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
     json::Value doc;
     std::string error;
-    if (!json::Parse(buffer.str(), doc, &error)) return z1tool::Fail(args[0] + ": " + error);
+    if (!json::Parse(text, doc, &error)) return z1tool::Fail(args[0] + ": " + error);
     if (doc.kind != json::Value::OBJECT) return z1tool::Fail(args[0] + ": expected an object");
 
     std::vector<std::string> models;

@@ -30,8 +30,26 @@ bool RegisterCommand(const Command& c);
 // Prints "usage: z1tool <name> <usage>" to stderr and returns kUsage.
 int Usage(const char* name);
 
-// Prints "z1tool: <message>" to stderr and returns kFailed.
+// Prints "z1tool: <message>" to stderr and returns kFailed. Control
+// characters (a damaged file's bytes quoted in a message) are shown as '?',
+// so a failure is always one line.
 int Fail(const std::string& message);
+
+// The same for a problem with one file: "z1tool: <path>: <problem>".
+int FailFile(const std::string& path, const std::string& problem);
+
+// Every command that reads a file checks it first. True when path names a
+// regular file that opens for reading, as given or under the base path (as
+// the engine's readers try it); otherwise prints why - "no such file", "is
+// a directory, not a file" or the system's reason - as FailFile does.
+bool CheckInput(const std::string& path);
+
+// CheckInput, then the whole file into bytes; false after its line.
+bool ReadInput(const std::string& path, std::string* bytes);
+
+// For text formats: false (after "<path>: is empty" or "<path>: is not a
+// text file" when it holds a NUL byte) unless the bytes could be a text.
+bool CheckText(const std::string& path, const std::string& bytes);
 
 }  // namespace z1tool
 

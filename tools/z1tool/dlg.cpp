@@ -11,20 +11,52 @@
 #include "dialog/dialogbench.h"
 #include "dialog/dialoglanguage.h"
 #include "dialog/dialogmanager.h"
+#include "dialog/dialogstreams.h"
 
 namespace {
 
-bool ReadWholeFile(const std::string& path, std::string* out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+// The loader writes its error lines to the dialog error stream. A command
+// catches them, so that it ends with its own one line, which quotes the
+// first of them as the engine wrote it.
+class LoaderErrors {
+public:
+    LoaderErrors() : file_(std::tmpfile()) {
+        if (file_) SetDialogErrorStream(file_);
+    }
+    ~LoaderErrors() {
+        SetDialogErrorStream(nullptr);
+        if (file_) std::fclose(file_);
+    }
+    std::string First() {
+        std::string line;
+        if (!file_) return line;
+        std::fflush(file_);
+        std::rewind(file_);
+        int c;
+        while ((c = std::fgetc(file_)) != EOF && c != '\n') line += static_cast<char>(c);
+        return line;
+    }
+    // After a run that went well: every line, where it would have gone.
+    void Pass() {
+        if (!file_) return;
+        std::fflush(file_);
+        std::rewind(file_);
+        int c;
+        while ((c = std::fgetc(file_)) != EOF) std::fputc(c, stderr);
+    }
+
+private:
+    FILE* file_;
+};
+
+std::string Quoting(const std::string& what, const std::string& first) {
+    return first.empty() ? what : what + ": " + first;
 }
 
 int DlgCompile(const std::vector<std::string>& args) {
     if (args.size() != 2) return z1tool::Usage("dlg compile");
     std::string source;
-    if (!ReadWholeFile(args[0], &source)) return z1tool::Fail("cannot read '" + args[0] + "'");
+    if (!z1tool::ReadInput(args[0], &source) || !z1tool::CheckText(args[0], source)) return z1tool::kFailed;
     std::vector<unsigned char> bytes;
     DialogCompileError first;
     std::vector<DialogCompileError> mistakes;
@@ -35,8 +67,9 @@ int DlgCompile(const std::vector<std::string>& args) {
     }
     // What the game cannot load is not written.
     DIALOG check;
+    LoaderErrors errors;
     if (!check.loadBytes(bytes.data(), bytes.size(), args[0].c_str(), args[1].c_str()))
-        return z1tool::Fail(args[0] + ": the compiled dialog does not load (see the lines above)");
+        return z1tool::FailFile(args[0], Quoting("the compiled dialog does not load", errors.First()));
     std::ofstream out(args[1], std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), (std::streamsize)bytes.size());
     out.close();
@@ -47,11 +80,12 @@ int DlgCompile(const std::vector<std::string>& args) {
 int DlgDecompile(const std::vector<std::string>& args) {
     if (args.size() != 1) return z1tool::Usage("dlg decompile");
     std::string bytes;
-    if (!ReadWholeFile(args[0], &bytes)) return z1tool::Fail("cannot read '" + args[0] + "'");
+    if (!z1tool::ReadInput(args[0], &bytes)) return z1tool::kFailed;
     DIALOG dialog;
+    LoaderErrors errors;
     if (!dialog.loadBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), args[0].c_str(),
                           args[0].c_str()))
-        return z1tool::Fail("'" + args[0] + "' is not a loadable dialog file");
+        return z1tool::FailFile(args[0], Quoting("is not a loadable dialog file", errors.First()));
     std::string text = DecompileDialog(dialog);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return z1tool::kOk;
@@ -94,12 +128,17 @@ int DlgRun(const std::vector<std::string>& args) {
         }
     }
     if (file.empty()) return z1tool::Usage("dlg run");
+    if (!z1tool::CheckInput(file)) return z1tool::kFailed;
     // The loader adds the extension, as it does for "dialogs\" + name.
     std::string name = file;
-    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dlg") == 0) name.resize(name.size() - 4);
+    if (name.size() <= 4 || name.compare(name.size() - 4, 4, ".dlg") != 0)
+        return z1tool::FailFile(file, "is not named FILE.dlg (the loader adds the extension)");
+    name.resize(name.size() - 4);
 
+    LoaderErrors errors;
     if (!RunDialogBench(name.c_str(), options, stdout))
-        return z1tool::Fail("cannot bind the dialog '" + file + "'");
+        return z1tool::FailFile(file, Quoting("cannot bind the dialog", errors.First()));
+    errors.Pass();
     return z1tool::kOk;
 }
 

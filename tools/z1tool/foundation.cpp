@@ -72,15 +72,23 @@ std::string JsonString(const char* s) {
 
 const char* Bool(uint8_t b) { return b ? "true" : "false"; }
 
-bool IsRegularFile(const std::string& path) { return FileExists(path.c_str()); }
-
 int RunIni(const std::vector<std::string>& args) {
     if (args.size() != 1) return z1tool::Usage("ini");
     const std::string& path = args[0];
-    if (!IsRegularFile(path) && !IsRegularFile(std::string(GetBasePath()) + path))
-        return z1tool::Fail("cannot read settings file '" + path + "'");
+    std::string bytes;
+    if (!z1tool::ReadInput(path, &bytes) || !z1tool::CheckText(path, bytes)) return z1tool::kFailed;
+    // The engine passes over every word that is not a key; a file with no
+    // key at all is not a settings file.
+    DataFile words;
+    bool key = false;
+    if (words.Open(path.c_str()))
+        while (char* token = words.ReadToken()) {
+            key = key || token[0] == '*';
+            delete[] token;
+        }
+    if (!key) return z1tool::FailFile(path, "holds no settings key (a word starting with '*')");
     DataFile file;
-    if (!file.Open(path.c_str())) return z1tool::Fail("cannot open settings file '" + path + "'");
+    if (!file.Open(path.c_str())) return z1tool::FailFile(path, "cannot be opened");
     Settings s;
     s.Parse(file);
     std::printf(
@@ -95,18 +103,6 @@ int RunIni(const std::vector<std::string>& args) {
     return z1tool::kOk;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* data) {
-    if (!IsRegularFile(path)) return false;
-    FILE* f = OpenFile(path.c_str(), "rb");
-    if (!f) return false;
-    unsigned char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data->insert(data->end(), buffer, buffer + n);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
 int RunPack(const std::vector<std::string>& args) {
     if (args.size() < 2) return z1tool::Usage("jf pack");
     std::vector<JfPackInput> files;
@@ -117,7 +113,11 @@ int RunPack(const std::vector<std::string>& args) {
             if (c == '/') c = '\\';
         if (in.name.empty() || in.name.size() > 254)
             return z1tool::Fail("entry name '" + args[i] + "' must have 1 to 254 characters");
-        if (!ReadWholeFile(args[i], &in.data)) return z1tool::Fail("cannot read '" + args[i] + "'");
+        // Any bytes pack, an empty file too: only a file that cannot be read
+        // stops the archive.
+        std::string bytes;
+        if (!z1tool::ReadInput(args[i], &bytes)) return z1tool::kFailed;
+        in.data.assign(bytes.begin(), bytes.end());
         files.push_back(std::move(in));
     }
     std::string error;
@@ -127,13 +127,10 @@ int RunPack(const std::vector<std::string>& args) {
 
 // Loads the archive's directory after checking that it is one.
 bool LoadArchive(const std::string& path, std::string* error) {
-    if (!IsRegularFile(path)) {
-        *error = "cannot read archive '" + path + "'";
-        return false;
-    }
+    if (!z1tool::CheckInput(path)) return false;
     FILE* f = OpenFile(path.c_str(), "rb");
     if (!f) {
-        *error = "cannot open archive '" + path + "'";
+        *error = path + ": cannot be opened";
         return false;
     }
     unsigned char header[8];
@@ -142,13 +139,13 @@ bool LoadArchive(const std::string& path, std::string* error) {
     long size = std::ftell(f);
     std::fclose(f);
     if (n != 8 || std::memcmp(header, "KVJF", 4) != 0) {
-        *error = "'" + path + "' is not a joined-file archive (no KVJF header)";
+        *error = path + ": is not a joined-file archive (no KVJF header)";
         return false;
     }
     uint32_t directory =
         header[4] | (header[5] << 8) | (header[6] << 16) | (static_cast<uint32_t>(header[7]) << 24);
     if (directory < 8 || directory > static_cast<uint32_t>(size)) {
-        *error = "'" + path + "': directory offset " + std::to_string(directory) + " lies outside the file";
+        *error = path + ": directory offset " + std::to_string(directory) + " lies outside the file";
         return false;
     }
     JfInitialize(path.c_str());
@@ -167,7 +164,7 @@ long ArchiveSize(const std::string& path) {
 int RunList(const std::vector<std::string>& args) {
     if (args.size() != 1) return z1tool::Usage("jf list");
     std::string error;
-    if (!LoadArchive(args[0], &error)) return z1tool::Fail(error);
+    if (!LoadArchive(args[0], &error)) return error.empty() ? z1tool::kFailed : z1tool::Fail(error);
     long size = ArchiveSize(args[0]);
     int bad = 0;
     for (const JfEntryInfo& e : JfDirectory()) {
@@ -186,7 +183,7 @@ int RunCat(const std::vector<std::string>& args) {
     // The engine opens packed files under the base path; here the archive is
     // named relative to the working directory.
     SetBasePath("");
-    if (!LoadArchive(args[0], &error)) return z1tool::Fail(error);
+    if (!LoadArchive(args[0], &error)) return error.empty() ? z1tool::kFailed : z1tool::Fail(error);
     uint32_t expected = 0;
     bool found = false;
     for (const JfEntryInfo& e : JfDirectory())

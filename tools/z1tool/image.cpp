@@ -12,22 +12,27 @@ namespace {
 
 int BmpInfo(const std::vector<std::string>& args) {
     if (args.size() != 1) return z1tool::Usage("bmp info");
+    if (!z1tool::CheckInput(args[0])) return z1tool::kFailed;
     BitmapInfo info;
     const char* message = ReadBitmapInfo(args[0].c_str(), &info);
-    if (message && info.width == 0 && info.height == 0 && info.bit_count == 0) return z1tool::Fail(message);
+    if (message && info.width == 0 && info.height == 0 && info.bit_count == 0)
+        return z1tool::FailFile(args[0], message);
     std::printf(
         "size %dx%d\nbits %d\ncompression %u\ncolours %u\ndata offset %u\nfile size %u\nimage size %u\n",
         info.width, info.height, info.bit_count, info.compression, info.colors_used, info.data_offset,
         info.file_size, info.image_size);
-    if (message) return z1tool::Fail(message);
+    if (message) return z1tool::FailFile(args[0], message);
     Image image;
-    if (!ReadBitmap24(&image, args[0].c_str())) return z1tool::Fail(image.error);
+    if (!ReadBitmap24(&image, args[0].c_str()))
+        return z1tool::FailFile(args[0], image.error ? image.error : "");
     std::printf("readable yes\n");
     return z1tool::kOk;
 }
 
 int BmpCheck(const std::vector<std::string>& args) {
     if (args.empty() || args.size() > 2) return z1tool::Usage("bmp check");
+    for (const std::string& file : args)
+        if (!z1tool::CheckInput(file)) return z1tool::kFailed;
     Image color;
     if (!LoadImage(&color, args[0].c_str(), 32))
         return z1tool::Fail(args[0] + ": " + (color.error ? color.error : ""));
@@ -46,8 +51,10 @@ int BmpCheck(const std::vector<std::string>& args) {
 
 int BmpConvert(const std::vector<std::string>& args) {
     if (args.size() != 2) return z1tool::Usage("bmp convert");
+    if (!z1tool::CheckInput(args[0])) return z1tool::kFailed;
     Image image;
-    if (!LoadImage(&image, args[0].c_str(), 24)) return z1tool::Fail(args[0] + ": " + image.error);
+    if (!LoadImage(&image, args[0].c_str(), 24))
+        return z1tool::FailFile(args[0], image.error ? image.error : "");
     if (!WriteBitmap(image, args[1].c_str())) return z1tool::Fail("cannot write " + args[1]);
     return z1tool::kOk;
 }

@@ -83,13 +83,14 @@ std::string ReadFailure(Z1ReadResult r, const std::string& path) {
     switch (r) {
     case Z1_READ_OPEN_FAILED: return "ERROR - Could not open Z1 file " + path;
     case Z1_READ_TEXT_FORM:
-        return "Z1 ASCII format is for debugging only. Please use a binary export for the engine.";
+        return path + ": Z1 ASCII format is for debugging only. Please use a binary export for the engine.";
     default: return "Not a valid Z1-file (" + path + ")";
     }
 }
 
 int ModelInfo(const std::vector<std::string>& args) {
     if (args.size() != 1) return z1tool::Usage("model info");
+    if (!z1tool::CheckInput(args[0])) return z1tool::kFailed;
     Z1Scene* scene = new Z1Scene();
     Z1ReadResult r = Z1ReadPath(args[0].c_str(), *scene);
     if (r != Z1_READ_OK) {
@@ -157,6 +158,8 @@ int ModelInfo(const std::vector<std::string>& args) {
 
 int AnmInfo(const std::vector<std::string>& args) {
     if (args.empty() || args.size() > 2) return z1tool::Usage("anm info");
+    for (const std::string& file : args)
+        if (!z1tool::CheckInput(file)) return z1tool::kFailed;
     DataFile f;
     if (!f.Open(args[0].c_str())) return z1tool::Fail("ERROR - Could not open ANM file " + args[0]);
     long size = f.Size();
@@ -192,6 +195,7 @@ int AnmInfo(const std::vector<std::string>& args) {
 
 int ModelImport(const std::vector<std::string>& args) {
     if (args.size() != 2) return z1tool::Usage("model import");
+    if (!z1tool::CheckInput(args[0])) return z1tool::kFailed;
     std::string error;
     ImportReport report;
     if (!ImportModel(args[0], args[1], report, &error)) return z1tool::Fail(error);

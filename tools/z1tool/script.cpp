@@ -22,14 +22,37 @@
 namespace {
 
 int RunAsm(const std::vector<std::string>& args) {
+// A script file without a function or a program gives the game nothing to
+// run: the engine loads it silently, the tool says so.
+bool HasCode(const std::vector<ScriptRecord>& records) {
+    for (const ScriptRecord& r : records)
+        if (r.type == kScriptFunctionRecord || r.type == kScriptProgramRecord) return true;
+    return false;
+}
+
+// The script file as the disassembler reads it, checked for damage and for
+// code; false after the command's line.
+bool ReadChecked(const std::string& path, std::vector<ScriptRecord>* records) {
+    if (!z1tool::CheckInput(path)) return false;
+    std::string error;
+    if (!ReadScriptFile(path.c_str(), records, &error)) {
+        z1tool::FailFile(path, error);
+        return false;
+    }
+    if (!HasCode(*records)) {
+        z1tool::FailFile(path, "holds no function or program");
+        return false;
+    }
+    return true;
+}
+
     if (args.size() != 2) return z1tool::Usage("script asm");
-    std::ifstream in(args[0], std::ios::binary);
-    if (!in) return z1tool::Fail("cannot open " + args[0]);
-    std::stringstream text;
-    text << in.rdbuf();
+    std::string text;
+    if (!z1tool::ReadInput(args[0], &text) || !z1tool::CheckText(args[0], text)) return z1tool::kFailed;
     std::vector<ScriptRecord> records;
     std::string error;
-    if (!AssembleScript(text.str(), &records, &error)) return z1tool::Fail(args[0] + ": " + error);
+    if (!AssembleScript(text, &records, &error)) return z1tool::Fail(args[0] + ": " + error);
+    if (!HasCode(records)) return z1tool::FailFile(args[0], "holds no function or program");
     if (!WriteScriptFile(args[1].c_str(), records, &error)) return z1tool::Fail(error);
     return z1tool::kOk;
 }
@@ -37,8 +60,7 @@ int RunAsm(const std::vector<std::string>& args) {
 int RunDisasm(const std::vector<std::string>& args) {
     if (args.size() != 1) return z1tool::Usage("script disasm");
     std::vector<ScriptRecord> records;
-    std::string error;
-    if (!ReadScriptFile(args[0].c_str(), &records, &error)) return z1tool::Fail(args[0] + ": " + error);
+    if (!ReadChecked(args[0], &records)) return z1tool::kFailed;
     std::fputs(DisassembleScript(records).c_str(), stdout);
     return z1tool::kOk;
 }
@@ -199,10 +221,10 @@ int RunRun(const std::vector<std::string>& args) {
         }
     }
     if (file.empty()) return z1tool::Usage(usage);
-    if (std::FILE* probe = std::fopen(file.c_str(), "rb"))
-        std::fclose(probe);
-    else
-        return z1tool::Fail("cannot open " + file);
+    // The engine's loader passes over what it does not understand; a file
+    // the disassembler refuses would run as whatever the damage left.
+    std::vector<ScriptRecord> records;
+    if (!ReadChecked(file, &records)) return z1tool::kFailed;
 
     Settings settings;
     Settings* old_settings = g_settings;
