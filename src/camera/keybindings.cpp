@@ -3,24 +3,13 @@
 #include <cstdint>
 
 #include "camera/playercamera.h"
+#include "imports/gameimports.h"
 #include "input/dikeys.h"
 #include "settings/settings.h"
 #include "utility/log.h"
 #include "world/world.h"
 
-void EditorKeyLink::EnterEditMode(int mode) {
-    LogLine("Warning: editor edit mode %i not built in yet", mode);
-}
-void EditorKeyLink::DeleteSelected() { LogLine("Warning: editor delete command not built in yet"); }
-void EditorKeyLink::EditSelected() { LogLine("Warning: editor property dialog not built in yet"); }
-void EditorKeyLink::SpawnDialog() { LogLine("Warning: editor spawn dialog not built in yet"); }
-void EditorKeyLink::ScriptCallDialog() { LogLine("Warning: script call dialog not built in yet"); }
-void EditorKeyLink::LoadModel() { LogLine("Warning: editor model loading not built in yet"); }
-void EditorKeyLink::ToggleSelectedFlag() { LogLine("Warning: editor entity flag toggle not built in yet"); }
-
 namespace {
-
-EditorKeyLink s_defaultEditorLink;
 
 PlayerCamera* s_camera = nullptr;
 
@@ -94,7 +83,7 @@ void HoldEditMode(KeyEvent* e, int mode, bool clearsSums) {
     if (!g_settings) return;
     if (e->pressed) {
         g_settings->editor_selection_mode = static_cast<uint8_t>(mode);
-        if (clearsSums) g_editorKeyLink->EnterEditMode(mode);
+        if (clearsSums) g_imports->EditorEnterEditMode(mode);
     } else {
         g_settings->editor_selection_mode = 0;
     }
@@ -107,25 +96,16 @@ void KeyRotate(KeyEvent* e) { HoldEditMode(e, 2, true); }
 void KeyRotateWorld(KeyEvent* e) { HoldEditMode(e, 3, true); }
 void KeyScale(KeyEvent* e) { HoldEditMode(e, 6, true); }
 
-// Editor commands.
-void KeyDelete(KeyEvent* e) {
-    if (e->pressed) g_editorKeyLink->DeleteSelected();
+// Editor commands: the editor lives with the game.
+void EditorCommand(KeyEvent* e, EditorKeyCommand command) {
+    if (e->pressed) g_imports->EditorCommand(command);
 }
-void KeyProperties(KeyEvent* e) {
-    if (e->pressed) g_editorKeyLink->EditSelected();
-}
-void KeySpawn(KeyEvent* e) {
-    if (e->pressed) g_editorKeyLink->SpawnDialog();
-}
-void KeyScriptCall(KeyEvent* e) {
-    if (e->pressed) g_editorKeyLink->ScriptCallDialog();
-}
-void KeyLoadModel(KeyEvent* e) {
-    if (e->pressed) g_editorKeyLink->LoadModel();
-}
-void KeyEntityFlag(KeyEvent* e) {
-    if (e->pressed) g_editorKeyLink->ToggleSelectedFlag();
-}
+void KeyDelete(KeyEvent* e) { EditorCommand(e, EDITOR_DELETE_SELECTED); }
+void KeyProperties(KeyEvent* e) { EditorCommand(e, EDITOR_EDIT_SELECTED); }
+void KeySpawn(KeyEvent* e) { EditorCommand(e, EDITOR_SPAWN_DIALOG); }
+void KeyScriptCall(KeyEvent* e) { EditorCommand(e, EDITOR_SCRIPT_CALL); }
+void KeyLoadModel(KeyEvent* e) { EditorCommand(e, EDITOR_LOAD_MODEL); }
+void KeyEntityFlag(KeyEvent* e) { EditorCommand(e, EDITOR_TOGGLE_FLAG); }
 void KeyReportCamera(KeyEvent* e) {
     if (!e->pressed || !s_camera) return;
     const VECTOR& p = s_camera->position;
@@ -135,8 +115,6 @@ void KeyReportCamera(KeyEvent* e) {
 }
 
 }  // namespace
-
-EditorKeyLink* g_editorKeyLink = &s_defaultEditorLink;
 
 void BuildGameKeyTable(KeyCallback* table) {
     for (int i = 0; i < INPUT_KEY_COUNT; ++i) table[i] = nullptr;

@@ -1,11 +1,11 @@
 #include "collision/collision.h"
 
 #include <cmath>
+#include <cstring>
 
+#include "collision/rayquery.h"
 #include "settings/settings.h"
 #include "utility/log.h"
-#include "world/area.h"
-#include "world/rayquery.h"
 
 CollisionPacket::CollisionPacket()
     : worldVelocity{},
@@ -182,6 +182,7 @@ void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uin
 void RayTriangles(RayQuery* query, const VERTEX* vertices, const uint16_t* indices, int triangleCount,
                   bool twoSided) {
     if (!query || !vertices || !indices || triangleCount <= 0) return;
+    query->trianglesTested += triangleCount;
     const VECTOR start = query->modelStart;
     VECTOR dir = query->modelEnd - start;
     const float len = VectorLength(dir);
@@ -257,10 +258,7 @@ VECTOR Collider::CollideWithWorld(const VECTOR& p, const VECTOR& v, bool gravity
     MatrixIdentity(identity);
     pk->SetWorldMatrix(identity);
 
-    if (traverse)
-        traverse(pk);
-    else if (g_area)
-        g_area->Collide(pk);
+    if (traverse) traverse(pk);
 
     if (pk->embedded) {
         LogLine("embedded.. plane normal (%f,%f,%f) at dist %f", pk->hitNormal.x, pk->hitNormal.y,
@@ -303,4 +301,34 @@ VECTOR Collider::CollideWithWorld(const VECTOR& p, const VECTOR& v, bool gravity
 
     depth += 1;
     return CollideWithWorld(newSource, newVelocity, gravityPass);
+}
+
+void BoxTriangles(const float b[6], VERTEX corners[8], uint16_t indices[36]) {
+    std::memset(corners, 0, sizeof(VERTEX) * 8);
+    // Corner i: bit 0 picks max x, bit 1 max y, bit 2 max z.
+    for (int i = 0; i < 8; ++i) {
+        corners[i].x = b[(i & 1) ? 3 : 0];
+        corners[i].y = b[(i & 2) ? 4 : 1];
+        corners[i].z = b[(i & 4) ? 5 : 2];
+    }
+    // Two triangles per face, wound so that (B - A) x (C - A) points out.
+    static const uint16_t kFaces[36] = {
+        0, 2, 1, 1, 2, 3,  // -z
+        4, 5, 6, 5, 7, 6,  // +z
+        0, 4, 2, 2, 4, 6,  // -x
+        1, 3, 5, 3, 7, 5,  // +x
+        0, 1, 4, 1, 5, 4,  // -y
+        2, 6, 3, 3, 6, 7,  // +y
+    };
+    std::memcpy(indices, kFaces, sizeof kFaces);
+}
+
+void CollideBox(CollisionPacket* packet, const float box[6], const MATRIX& world) {
+    if (!packet || !box) return;
+    packet->SetWorldMatrix(world);
+    if (!PacketTouchesModelBox(packet, box)) return;
+    VERTEX corners[8];
+    uint16_t indices[36];
+    BoxTriangles(box, corners, indices);
+    CollideTriangles(packet, corners, indices, 12);
 }

@@ -72,6 +72,12 @@ void RayTriangles(RayQuery* query, const VERTEX* vertices, const uint16_t* indic
 // through the packet's world matrix)?
 bool PacketTouchesModelBox(const CollisionPacket* packet, const float box[6]);
 
+// The twelve triangles of a box, facing outwards: 8 corners and 36 indices.
+void BoxTriangles(const float box[6], VERTEX corners[8], uint16_t indices[36]);
+// The box's twelve triangles under the world matrix (entities that collide
+// by their bounding box).
+void CollideBox(CollisionPacket* packet, const float box[6], const MATRIX& world);
+
 // The world's collider: the packet, the recursion depth and the gravity that
 // landing resets to.
 class Collider {
@@ -84,8 +90,8 @@ public:
     // One step of collide and slide, recursive; ellipsoid space.
     VECTOR CollideWithWorld(const VECTOR& p, const VECTOR& v, bool gravityPass);
 
-    // What reaches every candidate triangle list; without one the area of
-    // the running program (g_area) is traversed.
+    // What reaches every candidate triangle list (the world hands over its
+    // area's traversal); without one nothing is hit.
     std::function<void(CollisionPacket*)> traverse;
 
     CollisionPacket* packet;

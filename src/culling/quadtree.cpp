@@ -3,9 +3,9 @@
 #include <cstring>
 #include <vector>
 
+#include "collision/collision.h"
+#include "collision/rayquery.h"
 #include "culling/cplane.h"
-#include "world/rayquery.h"
-#include "culling/triangletests.h"
 #include "settings/settings.h"
 
 int QuadTreeTuningA() { return g_settings ? g_settings->tuning_a : 500; }
@@ -149,10 +149,9 @@ void QuadTree::Render(CPlane* frustum) {
 }
 
 void QuadTree::Collide(CollisionPacket* packet) {
-    TriangleTests* tests = GetTriangleTests();
-    if (!tests->PacketTouchesBox(packet, box)) return;
+    if (!PacketTouchesModelBox(packet, box)) return;
     if (is_leaf) {
-        tests->CollideTriangles(packet, vertices, indices, triangle_count);
+        CollideTriangles(packet, vertices, indices, triangle_count);
         return;
     }
     for (QuadTree* c : children) c->Collide(packet);
@@ -163,7 +162,7 @@ void QuadTree::RayTest(RayQuery* query, bool twoSided) {
     VectorNormalize(dir);
     if (!RayIntersectsBox(box, query->modelStart, dir)) return;
     if (is_leaf) {
-        GetTriangleTests()->RayTriangles(query, vertices, indices, triangle_count, twoSided);
+        RayTriangles(query, vertices, indices, triangle_count, twoSided);
         return;
     }
     // Checked once on entering the node: the leaves below a node already

@@ -4,66 +4,18 @@
 #include <cstring>
 
 #include "dialog/dialogstreams.h"
+#include "imports/gameimports.h"
 #include "utility/log.h"
 
 // ---------------------------------------------------------------------------
-// Default presentation: every call leaves a line in the log.
-void DialogTextLines::AddLine(const char* colour, const char* text, int selectable) {
-    lines.push_back(Line{String(colour), String(text), selectable});
-}
-
-DialogTextBox* DialogPresentation::CreateTextBox(int x, int y) {
-    LogLine("DialogPresentation: no text box installed; conversation view at (%d, %d) kept as text", x, y);
-    return new DialogTextLines();
-}
-
-void DialogPresentation::PlaceConversationCamera(const float eye[3], const float target[3]) {
-    LogLine(
-        "DialogPresentation: no conversation camera installed (eye %.1f %.1f %.1f, target %.1f %.1f %.1f)",
-        eye[0], eye[1], eye[2], target[0], target[1], target[2]);
-}
-
-bool DialogPresentation::QuestFlagDefined(const char* questFlag) {
-    LogLine("DialogPresentation: no quest log installed; quest flag '%s' taken as not set", questFlag);
-    return false;
-}
-
-bool DialogPresentation::HasItem(const char* itemName) {
-    LogLine("DialogPresentation: no inventory installed; item '%s' taken as not held", itemName);
-    return false;
-}
-
-void DialogPresentation::SetQuestFlag(const char* questFlag) {
-    LogLine("DialogPresentation: no quest log installed; quest flag '%s' dropped", questFlag);
-}
-
-void DialogPresentation::AddItem(const char* itemName) {
-    LogLine("DialogPresentation: no inventory installed; item '%s' not added", itemName);
-}
-
-void DialogPresentation::RemoveItem(const char* itemName) {
-    LogLine("DialogPresentation: no inventory installed; item '%s' not removed", itemName);
-}
-
-void DialogPresentation::StartScript(const char* scriptName) {
-    LogLine("DialogPresentation: no script runner installed; script '%s' not started", scriptName);
-}
-
-namespace {
-DialogPresentation g_defaultPresentation;
-DialogPresentation* g_presentation = &g_defaultPresentation;
-}  // namespace
-
-void SetDialogPresentation(DialogPresentation* p) { g_presentation = p ? p : &g_defaultPresentation; }
-DialogPresentation* GetDialogPresentation() { return g_presentation; }
-
+// The game proxy: the game object answers, through the game's imports.
 bool GameEnvironmentProxy::questFlagDefined(const String& questFlag) {
-    return g_presentation->QuestFlagDefined(questFlag.c_str());
+    return g_imports->QuestFlagDefined(questFlag.c_str());
 }
 
 bool GameEnvironmentProxy::hasItem(short, const String& itemName) {
     // the inventory holds names without counts
-    return g_presentation->HasItem(itemName.c_str());
+    return g_imports->HasItem(itemName.c_str());
 }
 
 // ---------------------------------------------------------------------------
@@ -80,6 +32,9 @@ struct CacheNode {
 struct DialogCache {
     std::vector<CacheNode*> buckets = std::vector<CacheNode*>(29, nullptr);
     int count = 0;
+
+    // The game keeps every dialog it loaded until it ends; then they go.
+    ~DialogCache() { clear(); }
 
     static uint32_t hash(const char* name) {
         uint32_t h = 0;
@@ -304,7 +259,7 @@ void placeCamera(DialogCharacter* character) {
     character->GetConversationFrame(p, x, z);
     float eye[3] = {p[0] - 120.0f * z[0], p[1] - 120.0f * z[1] + 190.0f, p[2] - 120.0f * z[2]};
     float target[3] = {p[0] - 60.0f * x[0], p[1] - 60.0f * x[1] + 190.0f, p[2] - 60.0f * x[2]};
-    g_presentation->PlaceConversationCamera(eye, target);
+    g_imports->PlaceConversationCamera(eye, target);
 }
 
 }  // namespace
@@ -328,14 +283,14 @@ DialogTextBox* DialogManager::NextTextBox() {
         switch (action->kind) {
         case ACTION_PLAYER:
             placeCamera(character);
-            box = g_presentation->CreateTextBox(50, 50);
+            box = g_imports->CreateConversationView(50, 50);
             box->AddLine(yellow, "You:", 0);
             box->AddLine(white, static_cast<ActionPlayerLine*>(action)->text.c_str(), 0);
             break;
         case ACTION_NPC: {
             auto* line = static_cast<ActionNpcLine*>(action);
             placeCamera(character);
-            box = g_presentation->CreateTextBox(50, 50);
+            box = g_imports->CreateConversationView(50, 50);
             if (character) character->StartTalking((float)line->text.Length() / 25.0f);
             String own = character ? String(character->GetConversationName()) : line->speaker;
             String header = line->listener ? own + " to " + *line->listener + ":" : own + ":";
@@ -346,7 +301,7 @@ DialogTextBox* DialogManager::NextTextBox() {
         case ACTION_REMARK: {
             auto* remark = static_cast<ActionRemark*>(action);
             placeCamera(character);
-            box = g_presentation->CreateTextBox(50, 50);
+            box = g_imports->CreateConversationView(50, 50);
             String header = String("Remark - ") + remark->speaker + ":";
             box->AddLine(yellow, header.c_str(), 0);
             box->AddLine(white, remark->text.c_str(), 0);
@@ -355,25 +310,23 @@ DialogTextBox* DialogManager::NextTextBox() {
         case ACTION_QUERY: {
             auto* query = static_cast<ActionQuery*>(action);
             placeCamera(character);
-            box = g_presentation->CreateTextBox(50, 50);
+            box = g_imports->CreateConversationView(50, 50);
             for (const String& text : query->optionTexts)
                 box->AddLine(yellow, (String("* ") + text).c_str(), 1);
             break;
         }
         case ACTION_SETQUEST:
-            g_presentation->SetQuestFlag(static_cast<ActionSetQuest*>(action)->questFlag.c_str());
+            g_imports->SetQuestFlag(static_cast<ActionSetQuest*>(action)->questFlag.c_str());
             break;
         case ACTION_EXECUTESCRIPT: {
             const char* script = static_cast<ActionExecuteScript*>(action)->scriptName.c_str();
-            g_presentation->StartScript(script);
+            g_imports->StartScript(script);
             LogLine("calling script: %s", script);
             break;
         }
-        case ACTION_ADDITEM:
-            g_presentation->AddItem(static_cast<ActionItem*>(action)->itemName.c_str());
-            break;
+        case ACTION_ADDITEM: g_imports->AddItem(static_cast<ActionItem*>(action)->itemName.c_str()); break;
         case ACTION_REMOVEITEM:
-            g_presentation->RemoveItem(static_cast<ActionItem*>(action)->itemName.c_str());
+            g_imports->RemoveItem(static_cast<ActionItem*>(action)->itemName.c_str());
             break;
         default:  // log entry, suspend, anything unknown: the view ends
             return nullptr;

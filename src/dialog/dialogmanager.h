@@ -2,21 +2,21 @@
 // conversation bindings of the characters, the active conversation and the
 // step that turns actions into text boxes and game changes.
 //
-// The game side (text box, conversation camera, the character, the game
-// object and script start-up) is reached through the small interfaces
-// below; their default implementations only write a log line, so a missing
-// piece shows in the log instead of passing silently.
+// The game side (the conversation view and camera, the game object, script
+// start-up) is reached through the game's imports (imports/gameimports.h);
+// the character is the one interface below.
 #ifndef ZENDAR_DIALOG_DIALOGMANAGER_H
 #define ZENDAR_DIALOG_DIALOGMANAGER_H
 
 #include <vector>
 
 #include "dialog/dialoginstance.h"
+#include "imports/gameimports.h"
 #include "utility/arraysequence.h"
 #include "utility/zstring.h"
 
 // ---------------------------------------------------------------------------
-// Seams to the game.
+// The speaking character.
 
 // The character that owns a conversation binding (the game's NPC entity).
 class DialogCharacter {
@@ -31,48 +31,7 @@ public:
     virtual void GetConversationFrame(float position[3], float xAxis[3], float zAxis[3]) = 0;
 };
 
-// The conversation view.
-class DialogTextBox {
-public:
-    virtual ~DialogTextBox() {}
-    // colour is the font skin ("white", "yellow"); selectable is 0 or 1.
-    virtual void AddLine(const char* colour, const char* text, int selectable) = 0;
-};
-
-// A text box that only keeps its lines (tools, tests, and the default view).
-class DialogTextLines : public DialogTextBox {
-public:
-    struct Line {
-        String colour;
-        String text;
-        int selectable;
-    };
-    void AddLine(const char* colour, const char* text, int selectable) override;
-    std::vector<Line> lines;
-};
-
-class DialogPresentation {
-public:
-    virtual ~DialogPresentation() {}
-    virtual DialogTextBox* CreateTextBox(int x, int y);
-    // Places the conversation camera (the game's field of view and back plane)
-    // at eye looking at target, and applies it to the graphics driver.
-    virtual void PlaceConversationCamera(const float eye[3], const float target[3]);
-    // The game object's quest log and inventory.
-    virtual bool QuestFlagDefined(const char* questFlag);
-    virtual bool HasItem(const char* itemName);
-    virtual void SetQuestFlag(const char* questFlag);
-    virtual void AddItem(const char* itemName);
-    virtual void RemoveItem(const char* itemName);
-    // Starts the script program of that name.
-    virtual void StartScript(const char* scriptName);
-};
-
-// Null restores the default (logging) presentation.
-void SetDialogPresentation(DialogPresentation* presentation);
-DialogPresentation* GetDialogPresentation();
-
-// The environment proxy the game installs: the game object answers.
+// The environment proxy initialisation installs: the game object answers.
 class GameEnvironmentProxy : public EnvironmentProxy {
 public:
     bool questFlagDefined(const String& questFlag) override;

@@ -8,7 +8,7 @@
 #include "utility/log.h"
 #include "world/area.h"
 #include "world/entitykinds.h"
-#include "world/rayquery.h"
+#include "collision/rayquery.h"
 
 Entity* AreaEditor::Selected() const { return area ? area->selected : nullptr; }
 

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "camera/keybindings.h"
 #include "camera/playercamera.h"
 #include "entities/entity.h"
 #include "entities/modelaccess.h"
@@ -22,8 +21,6 @@
 #include "world/area.h"
 #include "world/entitykinds.h"
 #include "world/world.h"
-#include "world/worldlinks.h"
-#include "z1script/scriptcalls.h"
 #include "z1script/scriptsystem.h"
 
 namespace {
@@ -101,30 +98,12 @@ std::string WithExtension(const std::string& name, const char* extension) {
     return name + "." + extension;
 }
 
-class EditorKeys : public EditorKeyLink {
-public:
-    void EnterEditMode(int mode) override { g_editor->EnterEditMode(mode); }
-    void DeleteSelected() override { g_editor->DeleteSelected(); }
-    void EditSelected() override { g_editor->EditSelected(); }
-    void SpawnDialog() override { g_editor->SpawnDialog(); }
-    void ScriptCallDialog() override { g_editor->ScriptCallDialog(); }
-    void LoadModel() override { g_editor->LoadModel(); }
-    void ToggleSelectedFlag() override { g_editor->ToggleSelectedFlag(); }
-};
-
 class EditorPropertyDialogs : public PropertyDialogs {
 public:
     bool Show(PropertySheet& sheet) override { return RunDialog(&sheet); }
 };
 
-class EditorMessageBox : public MessageBoxLink {
-public:
-    void ShowError(const char* caption, const char* text) override { ErrorBox(caption, text); }
-};
-
-EditorKeys s_keys;
 EditorPropertyDialogs s_propertyDialogs;
-EditorMessageBox s_messageBox;
 
 void SpawnChanged(PropertySheet* sheet, int index, void* user) {
     if (index < 0 || index >= static_cast<int>(sheet->fields.size())) return;
@@ -416,35 +395,25 @@ void Editor::SpawnDialog() {
 
 namespace {
 
-// The "Call script function:" dialog as the script system asks for it.
-class ScriptPrompt : public ScriptCallPrompt {
-public:
-    bool Ask(char* text, int size) override {
-        if (size <= 0) return false;
-        text[0] = 0;
-        PropertySheet sheet;
-        sheet.title = "Call script function:";
-        sheet.AddText(kScriptFunction, "");
-        if (!RunDialog(&sheet)) return false;
-        std::string name = sheet.Text(kScriptFunction);
-        if (name.size() > kScriptNameMax) name.resize(kScriptNameMax);
-        std::snprintf(text, static_cast<size_t>(size), "%s", name.c_str());
-        return true;
-    }
-};
+// The "Call script function:" dialog: true for "Call", with the name typed
+// (at most kScriptNameMax characters).
+bool AskScriptName(std::string* name) {
+    PropertySheet sheet;
+    sheet.title = "Call script function:";
+    sheet.AddText(kScriptFunction, "");
+    if (!RunDialog(&sheet)) return false;
+    *name = sheet.Text(kScriptFunction);
+    if (name->size() > kScriptNameMax) name->resize(kScriptNameMax);
+    return true;
+}
 
 }  // namespace
 
 void Editor::ScriptCallDialog() {
-    ScriptPrompt prompt;
     DriverPaused paused;
-    if (g_scripts) {
-        g_scripts->CallFromDialog(&prompt);
-        return;
-    }
-    // No script file loaded: the dialog still answers, and nothing starts.
-    char text[kScriptNameMax + 1];
-    if (prompt.Ask(text, sizeof text)) StartScriptByName(text);
+    std::string name;
+    // Without a script file loaded nothing starts.
+    if (AskScriptName(&name)) StartScriptByName(name.c_str());
 }
 
 void Editor::LoadModel() {
@@ -506,18 +475,13 @@ const char* Editor::SelectionLine() {
 void InstallEditor() {
     static Editor editor;
     g_editor = &editor;
-    g_editorKeyLink = &s_keys;
     g_propertyDialogs = &s_propertyDialogs;
-    g_messageBoxLink = &s_messageBox;
 }
 
-// The dialog seams are needed in game mode too (an area file too old to read
-// shows its error box), so they are installed with the program. The editor's
-// key link follows with the first editor frame or command: no editor key can
-// run before.
+// The property dialogs are installed with the program; the editor itself
+// follows with the first editor frame or command.
 static const bool s_installed = [] {
     g_propertyDialogs = &s_propertyDialogs;
-    g_messageBoxLink = &s_messageBox;
     return true;
 }();
 

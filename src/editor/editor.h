@@ -94,9 +94,9 @@ private:
 
 extern Editor* g_editor;
 
-// Creates the editor and installs it into its seams: the editor key link,
-// the property dialogs (through RunDialog) and the world's error box (through
-// ErrorBox). Safe to call more than once.
+// Creates the editor (the game's import table hands it the editor keys) and
+// installs the property dialogs (through RunDialog). Safe to call more than
+// once.
 void InstallEditor();
 
 // What the shell calls.

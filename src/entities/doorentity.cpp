@@ -2,10 +2,11 @@
 
 #include "entities/modelaccess.h"
 #include "entities/propertysheet.h"
+#include "imports/gameimports.h"
+#include "models/z1model/z1model.h"
 #include "settings/settings.h"
 #include "utility/clock.h"
 #include "utility/datafile.h"
-#include "world/worldlinks.h"
 
 const char* DoorTypeName(int type) {
     switch (type) {
@@ -43,11 +44,11 @@ DoorEntity::~DoorEntity() { delete[] key; }
 void DoorEntity::Activate() {
     if (moving) return;
     if (doorLocked) {
-        if (!g_gameLink->HasItem(key ? key : "")) {
-            g_gameLink->ShowMessage("The door is locked, and you don't have the key!", 4.0f);
+        if (!g_imports->HasItem(key ? key : "")) {
+            g_imports->ShowMessage("The door is locked, and you don't have the key!", 4.0f);
             return;
         }
-        g_gameLink->ShowMessage("You unlock the door.", 4.0f);
+        g_imports->ShowMessage("You unlock the door.", 4.0f);
         doorLocked = false;
     }
     moving = true;
@@ -136,7 +137,7 @@ void DoorEntity::Load(DataFile* file, int version) {
 void DoorEntity::Collide(CollisionPacket* packet) {
     if (g_settings && g_settings->editor) return;
     if (!checkCollision || !model) return;
-    g_collisionLink->CollideModel(packet, model, WorldMatrix());
+    model->Collide(packet, WorldMatrix());
 }
 
 void DoorEntity::DescribeProperties(PropertySheet& sheet) {

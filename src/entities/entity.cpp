@@ -9,7 +9,7 @@
 #include "gfxdriver/gfxdriver.h"
 #include "settings/settings.h"
 #include "utility/datafile.h"
-#include "world/rayquery.h"
+#include "collision/rayquery.h"
 
 static bool s_recordsOnly = false;
 

@@ -4,10 +4,10 @@
 
 #include "entities/modelaccess.h"
 #include "entities/propertysheet.h"
+#include "particle/particle.h"
 #include "settings/settings.h"
 #include "utility/datafile.h"
 #include "world/area.h"
-#include "world/worldlinks.h"
 
 const char* LightActiveName(int active) {
     switch (active) {
@@ -47,7 +47,7 @@ LightEntity::LightEntity(Z1Model* marker, const char* name_, float x, float y, f
 }
 
 LightEntity::~LightEntity() {
-    if (glow) g_effectsLink->DestroyGlow(glow);
+    delete glow;
     delete[] glowTexture;
     delete[] glowAlphaMap;
 }
@@ -59,13 +59,11 @@ void LightEntity::CreateDriverLight() {
 }
 
 void LightEntity::CreateGlow() {
-    if (glow) {
-        g_effectsLink->DestroyGlow(glow);
-        glow = nullptr;
-    }
+    delete glow;
+    glow = nullptr;
     if (!glows) return;
-    glow = g_effectsLink->CreateGlow(position, static_cast<float>(glowSize), static_cast<float>(glowSize),
-                                     glowTexture ? glowTexture : "", glowAlphaMap ? glowAlphaMap : "");
+    glow = new LensGlow(position, static_cast<float>(glowSize), static_cast<float>(glowSize),
+                        glowTexture ? glowTexture : "", glowAlphaMap ? glowAlphaMap : "");
 }
 
 void LightEntity::SyncDriverState() {
@@ -125,13 +123,13 @@ void LightEntity::UpdateBounds() {
         g_gfxdriver->SetLight(lightIndex, desc);
         SyncDriverState();
     }
-    if (glow) g_effectsLink->PlaceGlow(glow, position);
+    if (glow) glow->position = position;
 }
 
 void LightEntity::Render(CPlane* frustum) {
     if (!DrawMarker(frustum)) return;
     if (on && glows && glow && g_area && VectorLength(g_area->cameraPosition - position) <= kGlowDistance)
-        g_effectsLink->CollectGlow(glow);
+        CollectGlow(glow);
 }
 
 Entity* LightEntity::Clone() {

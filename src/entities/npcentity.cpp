@@ -2,14 +2,15 @@
 
 #include <string>
 
+#include "collision/collision.h"
 #include "entities/modelaccess.h"
 #include "entities/propertysheet.h"
+#include "imports/gameimports.h"
 #include "utility/clock.h"
 #include "utility/datafile.h"
 #include "utility/log.h"
 #include "utility/random.h"
 #include "world/area.h"
-#include "world/worldlinks.h"
 
 NPCEntity::NPCEntity(Z1Model* model_, const char* name_, float x, float y, float z)
     : ObjectEntity(ENTITY_NPC, model_, name_, x, y, z),
@@ -157,12 +158,12 @@ void NPCEntity::Load(DataFile* file, int version) {
 void NPCEntity::Collide(CollisionPacket* packet) {
     if (!checkCollision || !model) return;
     float modelBox[6];
-    if (ModelBox(model, modelBox)) g_collisionLink->CollideBox(packet, modelBox, WorldMatrix());
+    if (ModelBox(model, modelBox)) CollideBox(packet, modelBox, WorldMatrix());
 }
 
 void NPCEntity::Activate() {
     if (!dialog) return;
-    g_gameLink->SetPointerMode();
+    g_imports->SetPointerMode();
     DialogManager::SetActive(dialog);
 }
 

@@ -1,12 +1,13 @@
 #include "entities/objectentity.h"
 
+#include "collision/collision.h"
 #include "culling/cplane.h"
 #include "entities/modelaccess.h"
 #include "models/z1model/z1model.h"
 #include "entities/propertysheet.h"
 #include "gfxdriver/gfxdriver.h"
 #include "utility/datafile.h"
-#include "world/worldlinks.h"
+#include "world/world.h"
 #include "z1script/scriptsystem.h"
 
 ObjectEntity::ObjectEntity(Z1Model* model_, const char* name_, float x, float y, float z)
@@ -85,8 +86,8 @@ void ObjectEntity::Render(CPlane* frustum) {
     if (frustum) frustum->SetObjectMatrix(savedObject);
     if (indoor) {
         driver->world_flag &= ~0xFF;
-        driver->SetAmbientColor(g_skyLink->AmbientColor());
-        driver->SetFogColor(g_skyLink->FogColor());
+        driver->SetAmbientColor(g_world ? g_world->sky.AmbientColor() : 0u);
+        driver->SetFogColor(g_world ? g_world->sky.FogColor() : 0u);
         driver->EnableLight(0, true);
     }
 }
@@ -155,9 +156,9 @@ void ObjectEntity::Collide(CollisionPacket* packet) {
     MATRIX world = WorldMatrix();
     if (collideWithBox) {
         float modelBox[6];
-        if (ModelBox(model, modelBox)) g_collisionLink->CollideBox(packet, modelBox, world);
+        if (ModelBox(model, modelBox)) CollideBox(packet, modelBox, world);
     } else {
-        g_collisionLink->CollideModel(packet, model, world);
+        model->Collide(packet, world);
     }
 }
 

@@ -3,9 +3,10 @@
 #include <cstring>
 
 #include "entities/modelaccess.h"
+#include "particle/particle.h"
 #include "utility/datafile.h"
 #include "utility/log.h"
-#include "world/worldlinks.h"
+#include "world/area.h"
 
 namespace {
 
@@ -40,36 +41,34 @@ ParticleEntity::ParticleEntity(Z1Model* marker, const char* name_, const char* s
 }
 
 ParticleEntity::~ParticleEntity() {
-    if (system) g_effectsLink->DestroySystem(system);
+    delete system;
     delete[] systemName;
 }
 
 void ParticleEntity::SetSystem(const char* name_) {
     SetText(&systemName, name_ ? name_ : "");
-    if (system) {
-        g_effectsLink->DestroySystem(system);
-        system = nullptr;
-    }
+    delete system;
+    system = nullptr;
     if (EntityRecordsOnly()) return;
     for (const SystemByName& s : kSystems) {
         if (std::strcmp(systemName, s.name) != 0) continue;
-        system = g_effectsLink->CreateSystem(s.kind, kSystemParticles, s.spread);
+        system = CreateParticleSystem(s.kind, kSystemParticles, s.spread);
         return;
     }
     LogLine("Unknown system : %s", systemName);
 }
 
 void ParticleEntity::Update(float seconds) {
-    if (system) g_effectsLink->UpdateSystem(system, seconds);
+    if (system) system->Update(seconds);
 }
 
 void ParticleEntity::UpdateBounds() {
-    if (system) g_effectsLink->PlaceSystem(system, position);
+    if (system) system->emitter = position;
     float b[6] = {-1.0f, -1.0f, -1.0f, 1.0f, 1.0f, 1.0f};
     ModelBox(model, b);
     if (system) {
-        float s[6];
-        g_effectsLink->SystemBox(system, s);
+        const float s[6] = {system->boxMin.x, system->boxMin.y, system->boxMin.z,
+                            system->boxMax.x, system->boxMax.y, system->boxMax.z};
         for (int i = 0; i < 3; ++i) {
             if (s[i] < b[i]) b[i] = s[i];
             if (s[i + 3] > b[i + 3]) b[i + 3] = s[i + 3];
@@ -86,7 +85,8 @@ void ParticleEntity::UpdateBounds() {
 void ParticleEntity::Render(CPlane* frustum) {
     DrawMarker(frustum, [](Entity* self, CPlane* f) {
         ParticleEntity* emitter = static_cast<ParticleEntity*>(self);
-        if (emitter->system) g_effectsLink->DrawSystem(emitter->system, f);
+        if (emitter->system)
+            emitter->system->Draw(g_area ? g_area->cameraPosition : VECTOR(0.0f, 0.0f, 0.0f), f);
     });
 }
 

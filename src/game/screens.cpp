@@ -5,6 +5,7 @@
 
 #include "camera/mousemode.h"
 #include "camera/playercamera.h"
+#include "collision/rayquery.h"
 #include "dialog/dialogmanager.h"
 #include "entities/entity.h"
 #include "game/harness.h"
@@ -17,7 +18,7 @@
 #include "input/dikeys.h"
 #include "input/inputdriver.h"
 #include "player/game.h"
-#include "player/gamelinks.h"
+#include "player/conversationview.h"
 #include "settings/settings.h"
 #include "sounddriver/sounddriver.h"
 #include "utility/basepath.h"
@@ -25,8 +26,6 @@
 #include "utility/log.h"
 #include "utility/zstring.h"
 #include "world/area.h"
-#include "world/areascript.h"
-#include "world/rayquery.h"
 #include "world/world.h"
 #include "z1script/scriptsystem.h"
 
@@ -161,9 +160,6 @@ void Intro() {
     g_frameClock.playerStep.Reset(now);
     if (g_settings && g_settings->script.Length() > 0) {
         LogLine("Loading script '%s'", g_settings->script.c_str());
-        // The world calls go to the area; the game calls were given to the
-        // script runtime when the game object was created.
-        SetScriptWorld(GetAreaScriptWorld());
         LoadScriptFile(g_settings->script);
     }
     DialogManager::Initialise();

@@ -10,7 +10,6 @@
 #include "utility/log.h"
 #include "utility/random.h"
 #include "world/area.h"
-#include "world/worldlinks.h"
 
 namespace {
 
@@ -280,8 +279,6 @@ void CStars::DrawStars(const VECTOR& camera, float visibility) {
 
 // --- lens glows -----------------------------------------------------------
 
-std::function<bool(const VECTOR&, const VECTOR&)> g_glowLineOfSight;
-
 LensGlow::LensGlow(const VECTOR& position_, float w_, float h_, const char* texture_, const char* alpha_)
     : position(position_), w(w_), h(h_) {
     SetTextures(texture_, alpha_);
@@ -304,10 +301,7 @@ void LensGlow::Draw(const VECTOR& camera) {
     GfxDriver* d = g_gfxdriver;
     if (!d) return;
     if (occlusionTest && (!tested || d->frames - lastTestFrame >= kGlowTestInterval)) {
-        if (g_glowLineOfSight)
-            visible = g_glowLineOfSight(camera, position) ? 1 : 0;
-        else
-            visible = (!g_area || g_area->LineOfSight(camera, position)) ? 1 : 0;
+        visible = (!g_area || g_area->LineOfSight(camera, position)) ? 1 : 0;
         lastTestFrame = d->frames;
         tested = true;
     }
@@ -352,58 +346,12 @@ void DrawGlowList(const VECTOR& camera) {
     for (int i = 0; i < list.Size(); ++i) list[i]->Draw(camera);
 }
 
-// --- the world's effects seam ---------------------------------------------
-
-namespace {
-
-class ParticleEffectsLink : public EffectsLink {
-public:
-    ParticleSystem* CreateSystem(ParticleKind kind, int maxParticles, float spread) override {
-        int s = static_cast<int>(spread);
-        switch (kind) {
-        case PARTICLE_TORCH: return new CTorch(maxParticles, s);
-        case PARTICLE_SMOKE: return new CSmoke(maxParticles, s);
-        case PARTICLE_CAMPFIRE: return new CCampfire(maxParticles, s);
-        }
-        return nullptr;
+ParticleSystem* CreateParticleSystem(ParticleKind kind, int maxParticles, float spread) {
+    int s = static_cast<int>(spread);
+    switch (kind) {
+    case PARTICLE_TORCH: return new CTorch(maxParticles, s);
+    case PARTICLE_SMOKE: return new CSmoke(maxParticles, s);
+    case PARTICLE_CAMPFIRE: return new CCampfire(maxParticles, s);
     }
-    void DestroySystem(ParticleSystem* system) override { delete system; }
-    void UpdateSystem(ParticleSystem* system, float seconds) override {
-        if (system) system->Update(seconds);
-    }
-    void PlaceSystem(ParticleSystem* system, const VECTOR& position) override {
-        if (system) system->emitter = position;
-    }
-    void SystemBox(ParticleSystem* system, float box[6]) override {
-        if (!system) {
-            for (int i = 0; i < 6; ++i) box[i] = 0.0f;
-            return;
-        }
-        box[0] = system->boxMin.x;
-        box[1] = system->boxMin.y;
-        box[2] = system->boxMin.z;
-        box[3] = system->boxMax.x;
-        box[4] = system->boxMax.y;
-        box[5] = system->boxMax.z;
-    }
-    void DrawSystem(ParticleSystem* system, CPlane* frustum) override {
-        if (!system) return;
-        VECTOR camera = g_area ? g_area->cameraPosition : VECTOR(0.0f, 0.0f, 0.0f);
-        system->Draw(camera, frustum);
-    }
-    LensGlow* CreateGlow(const VECTOR& position, float width, float height, const char* texture,
-                         const char* alphaMap) override {
-        return new LensGlow(position, width, height, texture, alphaMap);
-    }
-    void DestroyGlow(LensGlow* glow) override { delete glow; }
-    void PlaceGlow(LensGlow* glow, const VECTOR& position) override {
-        if (glow) glow->position = position;
-    }
-    void CollectGlow(LensGlow* glow) override { ::CollectGlow(glow); }
-};
-
-ParticleEffectsLink s_effectsLink;
-
-}  // namespace
-
-void InstallEffectsLink() { g_effectsLink = &s_effectsLink; }
+    return nullptr;
+}

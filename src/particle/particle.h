@@ -7,7 +7,6 @@
 #define ZENDAR_PARTICLE_PARTICLE_H
 
 #include <cstdint>
-#include <functional>
 
 #include "math/zmath.h"
 
@@ -99,6 +98,17 @@ public:
     CSmoke(int capacity, int spread);
 };
 
+// The systems a particle emitter can run.
+enum ParticleKind {
+    PARTICLE_TORCH,
+    PARTICLE_SMOKE,
+    PARTICLE_CAMPFIRE
+};
+
+// A new system of that kind (the caller owns it) with room for maxParticles
+// particles born within spread of the emitter.
+ParticleSystem* CreateParticleSystem(ParticleKind kind, int maxParticles, float spread);
+
 // The star field: every star placed at creation on the upper half of a
 // sphere of radius 200 around the camera; stars never change.
 class CStars : public ParticleSystem {
@@ -141,17 +151,11 @@ private:
 // Frames between two occlusion tests of one glow.
 constexpr int kGlowTestInterval = 8;
 
-// The line-of-sight test glows use; unset, the running area's.
-extern std::function<bool(const VECTOR& from, const VECTOR& to)> g_glowLineOfSight;
-
 // The frame's glow list: emptied before the world draws, filled by the
 // lights that are on, drawn after the world in list order.
 void ResetGlowList();
 void CollectGlow(LensGlow* glow);
 int GlowListCount();
 void DrawGlowList(const VECTOR& camera);
-
-// Installs the particle systems and glows into the world's effects seam.
-void InstallEffectsLink();
 
 #endif

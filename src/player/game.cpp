@@ -7,12 +7,12 @@
 #include "camera/playercamera.h"
 #include "gfxdriver/gfxdriver.h"
 #include "gui/interfaceimage.h"
+#include "imports/gameimports.h"
 #include "input/inputdriver.h"
 #include "utility/clock.h"
 #include "utility/log.h"
 #include "world/area.h"
 #include "world/world.h"
-#include "z1script/scriptcalls.h"
 
 Game* g_game = nullptr;
 

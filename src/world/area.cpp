@@ -11,12 +11,12 @@
 #include "entities/objectentity.h"
 #include "entities/particleentity.h"
 #include "gfxdriver/gfxdriver.h"
+#include "imports/gameimports.h"
 #include "settings/settings.h"
 #include "utility/datafile.h"
 #include "utility/log.h"
 #include "world/areafile.h"
 #include "world/entitykinds.h"
-#include "world/worldlinks.h"
 
 Area* g_area = nullptr;
 
@@ -99,7 +99,7 @@ void Area::Load(const char* name) {
     AreaReadResult result = ReadAreaHeader(file, header);
     if (result == AREA_READ_TOO_OLD) {
         if (g_gfxdriver) g_gfxdriver->Pause(true);
-        g_messageBoxLink->ShowError(kAreaTooOldCaption, kAreaTooOldText);
+        g_imports->ErrorBox(kAreaTooOldCaption, kAreaTooOldText);
         if (g_gfxdriver) g_gfxdriver->Pause(false);
     }
     if (result != AREA_READ_OK) return;

@@ -1,18 +1,12 @@
-// The scripts' world calls acted out on the area's script hooks: trigger and
-// unlock (opcode 0x46), rotate and move (opcode 0x4C).
+// The scripts' world calls acted out on the running area's script hooks:
+// trigger and unlock (opcode 0x46), rotate and move (opcode 0x4C). The game's
+// import table hands them here.
 #ifndef ZENDAR_WORLD_AREASCRIPT_H
 #define ZENDAR_WORLD_AREASCRIPT_H
 
-#include "z1script/scriptcalls.h"
+#include "math/zmath.h"
 
-class AreaScriptWorld : public ScriptWorld {
-public:
-    void ScriptCall(int code, const char* name, int value) override;
-    void ScriptVectorCall(int code, const char* name, const VECTOR& v) override;
-};
-
-// The process-wide instance; the intro screen hands it to the script system
-// once the script file is loaded (g_scripts->SetWorld).
-ScriptWorld* GetAreaScriptWorld();
+void AreaScriptCall(int code, const char* name, int value);
+void AreaScriptVectorCall(int code, const char* name, const VECTOR& v);
 
 #endif

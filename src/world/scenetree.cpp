@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "collision/collision.h"
+#include "collision/rayquery.h"
 #include "culling/cplane.h"
 #include "entities/entity.h"
 #include "entities/modelaccess.h"
@@ -11,8 +13,7 @@
 #include "settings/settings.h"
 #include "utility/log.h"
 #include "world/area.h"
-#include "world/rayquery.h"
-#include "world/worldlinks.h"
+#include "world/world.h"
 
 static float TuningD() {
     return g_settings && g_settings->tuning_d > 0 ? static_cast<float>(g_settings->tuning_d) : 5000.0f;
@@ -170,7 +171,9 @@ void Area::Render(const VECTOR& camera, const VECTOR& viewDirection, CPlane* fru
     if (AlphaListCount(alphaList) > 0) {
         driver->SetAlphaBlending(true);
         driver->SetAlphaTestMode(ALPHATEST_OPAQUE);
-        DrawAlphaList(alphaList, g_skyLink->AmbientColor(), g_skyLink->FogColor());
+        // Indoor objects changed the ambient and fog colours: the sky's come back.
+        DrawAlphaList(alphaList, g_world ? g_world->sky.AmbientColor() : 0u,
+                      g_world ? g_world->sky.FogColor() : 0u);
         driver->SetAlphaTestMode(ALPHATEST_OFF);
     }
     EndAlphaList(alphaList);
@@ -228,11 +231,11 @@ bool Area::LineOfSight(const VECTOR& from, const VECTOR& to) {
 }
 
 void Area::CollideNode(SceneNode* node, CollisionPacket* packet) {
-    if (!g_collisionLink->TouchesBox(packet, node->box)) return;
+    if (!packet || !SphereIntersectsBox(packet->broadCentre, packet->broadRadius, node->box)) return;
     if (node->entities) {
         for (int i = 0; i < node->entities->Size(); ++i) {
             Entity* e = (*node->entities)[i];
-            g_collisionLink->SetCurrentEntity(packet, e);
+            packet->currentEntity = e;
             e->Collide(packet);
         }
     }

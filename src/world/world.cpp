@@ -4,15 +4,14 @@
 #include <string>
 
 #include "collision/collision.h"
-#include "collision/collisionlinks.h"
 #include "gfxdriver/gfxdriver.h"
+#include "gui/font.h"
 #include "particle/particle.h"
 #include "settings/settings.h"
 #include "utility/basepath.h"
 #include "utility/clock.h"
 #include "utility/log.h"
 #include "world/area.h"
-#include "world/worldlinks.h"
 
 World* g_world = nullptr;
 
@@ -39,18 +38,6 @@ int32_t WeatherTrack::ValueAt(uint32_t now) const {
     double h = static_cast<double>(into) / static_cast<double>(span);
     return static_cast<int32_t>(startValue + (endValue - startValue) * h);
 }
-
-namespace {
-
-// The sky's colours for the indoor-lighting restore of entities.
-class WorldSkyLink : public SkyLink {
-public:
-    uint32_t AmbientColor() override { return g_world ? g_world->sky.AmbientColor() : 0; }
-    uint32_t FogColor() override { return g_world ? g_world->sky.FogColor() : 0; }
-};
-WorldSkyLink s_skyLink;
-
-}  // namespace
 
 World::World() {}
 
@@ -84,12 +71,12 @@ void World::Initialise(const char* daycyclePath) {
 
     delete collider;
     collider = new Collider(VECTOR(40.0f, 90.0f, 40.0f), VECTOR(0.0f, -30.0f, 0.0f));
+    // The player moves through the running program's area.
+    collider->traverse = [](CollisionPacket* packet) {
+        if (g_area) g_area->Collide(packet);
+    };
     mouseMode = 1;
     lightsOn = 1;
-
-    InstallCollisionLinks();
-    InstallEffectsLink();
-    g_skyLink = &s_skyLink;
 }
 
 Area* World::GetArea() const { return area ? area : g_area; }
@@ -173,10 +160,10 @@ void World::ClockText(char* out, size_t size) const {
 
 void World::DrawClock(float x, float y) {
     UpdateClock();
-    if (!drawText) return;
+    if (!g_font) return;
     char text[64];
     ClockText(text, sizeof text);
-    drawText(x, y, text);
+    g_font->DrawText(static_cast<int>(x), static_cast<int>(y), "%s", text);
 }
 
 void World::SwitchNightLights(const VECTOR& camera) {

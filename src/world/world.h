@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 
 #include "math/zmath.h"
 #include "world/sky.h"
@@ -46,8 +45,8 @@ public:
     ~World();
 
     // Clock from the settings' start values, the sky from "daycycle.ini" at
-    // the base path (or the path given), the collider, look mode, lights on;
-    // installs collision, effects and the sky colours into their seams.
+    // the base path (or the path given), the collider through the running
+    // area, look mode, lights on.
     void Initialise();
     void Initialise(const char* daycyclePath);
 
@@ -61,7 +60,7 @@ public:
     void FadeWeather(int target, int duration);
     // "Time: h:mm" as the clock display shows it.
     void ClockText(char* out, size_t size) const;
-    // Updates the clock and draws its text through drawText (nothing without one).
+    // Updates the clock and draws its text with the font (nothing without one).
     void DrawClock(float x, float y);
     // Lamp textures to their day or night state, then the area's lights.
     void SwitchNightLights(const VECTOR& camera);
@@ -89,8 +88,6 @@ public:
     Sky sky;
     Collider* collider = nullptr;
     Area* area = nullptr;  // not owned
-    // The font's text call for the clock display: (x, y, text) in the 640 x 480 screen.
-    std::function<void(float, float, const char*)> drawText;
 
 private:
     World(const World&) = delete;

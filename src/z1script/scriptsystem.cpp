@@ -33,16 +33,6 @@ ScriptFunction* ScriptSystem::FindFunction(const char* name) const {
     return static_cast<ScriptFunction*>(functions_->Find(name));
 }
 
-void ScriptSystem::SetWorld(ScriptWorld* world) {
-    world_ = world;
-    if (vm_) vm_->SetWorld(world);
-}
-
-void ScriptSystem::SetGame(ScriptGame* game) {
-    game_ = game;
-    if (vm_) vm_->SetGame(game);
-}
-
 namespace {
 
 // Copies what the file record says into the in-memory record: constants into
@@ -126,8 +116,6 @@ void ScriptSystem::Load(const char* path) {
     }
     delete vm_;  // a second load replaces the machine, never leaks it
     vm_ = new ScriptVM(code_, functions_, &texts_);
-    vm_->SetWorld(world_);
-    vm_->SetGame(game_);
     StartInitPrograms();
     file.Close();
 }
@@ -205,14 +193,6 @@ void ScriptSystem::StartByName(const char* name) { StartOrWake(name, -1); }
 
 void ScriptSystem::FireTrigger(const char* name, int trigger) { StartOrWake(name, trigger); }
 
-void ScriptSystem::CallFromDialog(ScriptCallPrompt* prompt) {
-    char text[257];
-    std::memset(text, 0, sizeof text);
-    if (!prompt || !prompt->Ask(text, sizeof text)) return;
-    text[256] = 0;
-    StartByName(text);
-}
-
 void ScriptSystem::RunScheduler() {
     if (!vm_) return;
     uint32_t now = ClockMilliseconds();
@@ -243,16 +223,6 @@ void ScriptSystem::RunScheduler() {
 void LoadScriptFile(const String& path) {
     if (!g_scripts) g_scripts = new ScriptSystem;
     g_scripts->Load(path.c_str());
-}
-
-void SetScriptWorld(ScriptWorld* world) {
-    if (!g_scripts) g_scripts = new ScriptSystem;
-    g_scripts->SetWorld(world);
-}
-
-void SetScriptGame(ScriptGame* game) {
-    if (!g_scripts) g_scripts = new ScriptSystem;
-    g_scripts->SetGame(game);
 }
 
 void StartScriptByName(const char* name) {

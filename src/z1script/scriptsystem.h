@@ -8,7 +8,6 @@
 #include <cstdint>
 
 #include "utility/list.h"
-#include "z1script/scriptcalls.h"
 #include "z1script/scriptfile.h"
 #include "z1script/scriptvalue.h"
 #include "z1script/scriptvm.h"
@@ -38,17 +37,10 @@ public:
     void FireClick(const char* name) { FireTrigger(name, kTriggerClick); }
     void FireCollision(const char* name) { FireTrigger(name, kTriggerCollision); }
     void FirePickup(const char* name) { FireTrigger(name, kTriggerPickup); }
-    // The editor's script dialog: asks for a name (at most 256 characters)
-    // and starts it by name when the user chooses "Call".
-    void CallFromDialog(ScriptCallPrompt* prompt);
 
     // One pass over the running list (once per game frame).
     void RunScheduler();
 
-    // Engine calls; null restores the logging defaults. Not owned. Kept for a
-    // machine created later by Load.
-    void SetWorld(ScriptWorld* world);
-    void SetGame(ScriptGame* game);
     // Told about every instance the scheduler removes, before it is freed.
     void SetFinishedObserver(void (*observer)(const ScriptInstance*, void*), void* context) {
         finished_observer_ = observer;
@@ -77,8 +69,6 @@ private:
     ScriptInstance* running_ = nullptr;
     int running_count_ = 0;
     List<ScriptFunction*> functions_loaded_;  // every function, for freeing
-    ScriptWorld* world_ = nullptr;
-    ScriptGame* game_ = nullptr;
     void (*finished_observer_)(const ScriptInstance*, void*) = nullptr;
     void* finished_context_ = nullptr;
 };
@@ -93,11 +83,6 @@ extern ScriptSystem* g_scripts;
 // The intro screen's call (it logs "Loading script '%s'" itself). Creates
 // g_scripts on the first call.
 void LoadScriptFile(const String& path);
-// Where the world and the game object plug in their engine calls; callable
-// before the script file is loaded (creates g_scripts). Null restores the
-// logging defaults.
-void SetScriptWorld(ScriptWorld* world);
-void SetScriptGame(ScriptGame* game);
 // Null-safe entry points for entities, conversations, the editor and the game
 // frame.
 void StartScriptByName(const char* name);

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "imports/gameimports.h"
 #include "utility/clock.h"
 #include "utility/log.h"
 #include "utility/random.h"
@@ -48,7 +49,7 @@ ScriptInstance::ScriptInstance(ScriptTemplate* t, uint32_t argument)
       start_argument(argument) {}
 
 ScriptVM::ScriptVM(const uint8_t* code, StringHashTable* functions, ScriptTexts* texts)
-    : code_(code), functions_(functions), texts_(texts), world_(&default_world_), game_(&default_game_) {}
+    : code_(code), functions_(functions), texts_(texts) {}
 
 ScriptFunction* ScriptVM::FindFunction(const char* name) const {
     return functions_ ? static_cast<ScriptFunction*>(functions_->Find(name)) : nullptr;
@@ -453,9 +454,9 @@ void ScriptVM::Run(ScriptInstance* in) {
             in->pc = pc;
             in->top = top;
             if (op == ScriptOp::world)
-                world_->ScriptCall(call, text ? text : "", value);
+                g_imports->WorldCall(call, text ? text : "", value);
             else
-                game_->ScriptCall(call, text ? text : "", value);
+                g_imports->GameCall(call, text ? text : "", value);
             NEXT;
         }
         CASE(worldvec) : CASE(gamevec) : {
@@ -469,9 +470,9 @@ void ScriptVM::Run(ScriptInstance* in) {
             in->top = top;
             if (op == ScriptOp::worldvec) {
                 LogLine("calling setVector on z1 object..");
-                world_->ScriptVectorCall(call, text ? text : "", v);
+                g_imports->WorldVectorCall(call, text ? text : "", v);
             } else {
-                game_->ScriptVectorCall(call, text ? text : "", v);
+                g_imports->GameVectorCall(call, text ? text : "", v);
             }
             NEXT;
         }

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "utility/zstring.h"
-#include "z1script/scriptcalls.h"
 #include "z1script/scriptvalue.h"
 
 class StringHashTable;
@@ -108,10 +107,6 @@ public:
     void Run(ScriptInstance* instance);
     ScriptFunction* FindFunction(const char* name) const;
 
-    // Engine calls; null restores the logging defaults. Not owned.
-    void SetWorld(ScriptWorld* world) { world_ = world ? world : &default_world_; }
-    void SetGame(ScriptGame* game) { game_ = game ? game : &default_game_; }
-
     // Instructions one run may execute before the instance is stopped.
     void SetInstructionBudget(uint32_t budget) { budget_ = budget; }
     // Instructions executed by all runs so far (for the benchmark).
@@ -123,10 +118,6 @@ private:
     const uint8_t* code_;
     StringHashTable* functions_;
     ScriptTexts* texts_;
-    ScriptWorld default_world_;
-    ScriptGame default_game_;
-    ScriptWorld* world_;
-    ScriptGame* game_;
     uint32_t budget_ = kScriptInstructionBudget;
     uint64_t executed_ = 0;
 };

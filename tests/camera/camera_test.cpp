@@ -13,6 +13,7 @@
 #include "collision/collision.h"
 #include "common/triangle_mesh.h"
 #include "gfxdriver/gfxdriver.h"
+#include "imports/gameimports.h"
 #include "input/dikeys.h"
 #include "input/inputerrors.h"
 #include "input/queueinputdriver.h"
@@ -465,16 +466,14 @@ TEST(KeyTables, GameModeHasEightKeysAndNoWayIntoTheEditor) {
     EXPECT_FALSE(InstallKeyBindings(nullptr, true));
 }
 
-// Records the editor calls.
-class RecordingEditor : public EditorKeyLink {
+// Records the editor calls that reach the game's imports.
+class RecordingEditor : public NullImports {
 public:
-    void EnterEditMode(int mode) override { calls.push_back("mode " + std::to_string(mode)); }
-    void DeleteSelected() override { calls.push_back("delete"); }
-    void EditSelected() override { calls.push_back("edit"); }
-    void SpawnDialog() override { calls.push_back("spawn"); }
-    void ScriptCallDialog() override { calls.push_back("script"); }
-    void LoadModel() override { calls.push_back("load"); }
-    void ToggleSelectedFlag() override { calls.push_back("flag"); }
+    void EditorEnterEditMode(int mode) override { calls.push_back("mode " + std::to_string(mode)); }
+    void EditorCommand(EditorKeyCommand command) override {
+        const char* names[] = {"delete", "edit", "spawn", "script", "load", "flag"};
+        calls.push_back(names[command]);
+    }
     std::vector<std::string> calls;
 };
 
@@ -483,10 +482,10 @@ protected:
     void SetUp() override {
         CameraTest::SetUp();
         ASSERT_TRUE(InstallKeyBindings(&driver, true));
-        saved = g_editorKeyLink;
+        saved = g_imports;
     }
     void TearDown() override {
-        g_editorKeyLink = saved;
+        g_imports = saved;
         CameraTest::TearDown();
     }
     void Tap(int code) {
@@ -495,7 +494,7 @@ protected:
         camera.Update(0.0f);
     }
     Settings& settings() { return log.settings(); }
-    EditorKeyLink* saved = nullptr;
+    GameImports* saved = nullptr;
 };
 
 TEST_F(EditorKeysTest, SpeedKeys) {
@@ -557,7 +556,7 @@ TEST_F(EditorKeysTest, RiseAndSinkOnlyWhileCollisionIsOff) {
 
 TEST_F(EditorKeysTest, HeldEditModes) {
     RecordingEditor editor;
-    g_editorKeyLink = &editor;
+    g_imports = &editor;
     const struct {
         int key;
         int mode;
@@ -577,19 +576,19 @@ TEST_F(EditorKeysTest, HeldEditModes) {
 
 TEST_F(EditorKeysTest, CommandsGoToTheEditor) {
     RecordingEditor editor;
-    g_editorKeyLink = &editor;
+    g_imports = &editor;
     for (int key : {DIK_D, DIK_F1, DIK_F10, DIK_F11, DIK_F12, DIK_T}) Tap(key);
     EXPECT_EQ(editor.calls, (std::vector<std::string>{"delete", "edit", "spawn", "script", "load", "flag"}));
 }
 
-TEST_F(EditorKeysTest, WithoutAnEditorEachCommandLogsOneLine) {
+TEST_F(EditorKeysTest, WithoutAGameEachEditorCommandLogsOneLine) {
     Tap(DIK_D);
     Tap(DIK_F12);
     Key(DIK_LSHIFT, true);
     camera.Update(0.0f);
-    EXPECT_EQ(log.Count("Warning: editor delete command not built in yet\n"), 1);
-    EXPECT_EQ(log.Count("Warning: editor model loading not built in yet\n"), 1);
-    EXPECT_EQ(log.Count("Warning: editor edit mode 1 not built in yet\n"), 1);
+    EXPECT_EQ(log.Count("game not linked - editor delete command dropped\n"), 1);
+    EXPECT_EQ(log.Count("game not linked - editor model loading dropped\n"), 1);
+    EXPECT_EQ(log.Count("game not linked - editor edit mode 1 dropped\n"), 1);
 }
 
 TEST_F(EditorKeysTest, PReportsTheCamera) {

@@ -10,11 +10,10 @@
 #include <vector>
 
 #include "collision/collision.h"
-#include "collision/collisionlinks.h"
 #include "common/triangle_mesh.h"
 #include "settings/settings.h"
 #include "utility/log.h"
-#include "world/rayquery.h"
+#include "collision/rayquery.h"
 
 namespace {
 
@@ -444,9 +443,9 @@ TEST(RayTrianglesTest, ParallelAndOutsideRaysMiss) {
     EXPECT_EQ(down.hitCount, 1);
 }
 
-// --- the installed seams ---------------------------------------------------
+// --- boxes -------------------------------------------------------------------
 
-TEST(CollisionLinksTest, BoxTrianglesFaceOutwards) {
+TEST(BoxCollisionTest, BoxTrianglesFaceOutwards) {
     const float box[6] = {-1, -2, -3, 4, 5, 6};
     VERTEX corners[8];
     uint16_t idx[36];
@@ -461,8 +460,7 @@ TEST(CollisionLinksTest, BoxTrianglesFaceOutwards) {
     }
 }
 
-TEST(CollisionLinksTest, CollideBoxStopsAtTheTransformedBoxAndSkipsFarBoxes) {
-    InstallCollisionLinks();
+TEST(BoxCollisionTest, CollideBoxStopsAtTheTransformedBoxAndSkipsFarBoxes) {
     Settings settings;
     Settings* saved = g_settings;
     g_settings = &settings;
@@ -475,7 +473,7 @@ TEST(CollisionLinksTest, CollideBoxStopsAtTheTransformedBoxAndSkipsFarBoxes) {
     const float box[6] = {-1, -1, -1, 1, 1, 1};
     MATRIX world;
     MatrixTranslation(world, 5, 0, 0);
-    g_collisionLink->CollideBox(&packet, box, world);
+    CollideBox(&packet, box, world);
     ASSERT_TRUE(packet.foundCollision);
     EXPECT_NEAR(packet.nearestDistance, 3.0, 1e-5);
     EXPECT_EQ(settings.collider_count, 12);
@@ -484,12 +482,12 @@ TEST(CollisionLinksTest, CollideBoxStopsAtTheTransformedBoxAndSkipsFarBoxes) {
     far.broadRadius = 2;
     far.velocity = VECTOR(10, 0, 0);
     MatrixTranslation(world, 50, 0, 0);
-    g_collisionLink->CollideBox(&far, box, world);
+    CollideBox(&far, box, world);
     EXPECT_FALSE(far.foundCollision);
     EXPECT_EQ(settings.collider_count, 12);  // the broad phase kept the box out
 
-    EXPECT_TRUE(GetTriangleTests()->PacketTouchesBox(&packet, box));
+    EXPECT_TRUE(PacketTouchesModelBox(&packet, box));
     packet.SetWorldMatrix(world);  // the box now at x = 50
-    EXPECT_FALSE(GetTriangleTests()->PacketTouchesBox(&packet, box));
+    EXPECT_FALSE(PacketTouchesModelBox(&packet, box));
     g_settings = saved;
 }

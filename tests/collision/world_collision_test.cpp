@@ -19,7 +19,7 @@
 #include "models/z1model/z1model.h"
 #include "settings/settings.h"
 #include "world/area.h"
-#include "world/rayquery.h"
+#include "collision/rayquery.h"
 #include "world/world.h"
 
 namespace {

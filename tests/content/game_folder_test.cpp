@@ -21,6 +21,7 @@
 #include "entities/npcentity.h"
 #include "gfxdriver/opengldriver/image.h"
 #include "gui/font.h"
+#include "imports/gameimports.h"
 #include "models/z1model/z1model.h"
 #include "settings/settings.h"
 #include "utility/basepath.h"
@@ -29,7 +30,6 @@
 #include "world/area.h"
 #include "world/sky.h"
 #include "world/world.h"
-#include "world/worldlinks.h"
 
 namespace {
 
@@ -279,7 +279,7 @@ TEST_F(GameFolder, NightLightModelsCarryTheLitTexture) {
     EXPECT_GE(found, 5);
 }
 
-struct KeyHolder : GameLink {
+struct KeyHolder : NullImports {
     std::vector<std::string> items, messages;
     bool HasItem(const char* item) override {
         for (const std::string& i : items)
@@ -319,8 +319,8 @@ TEST_F(GameFolder, VillageLoadsWithItsModelsMarkersAndConversations) {
 
 TEST_F(GameFolder, GateIsLockedUntilThePlayerHoldsTheGuardsKey) {
     KeyHolder player;
-    GameLink* saved = g_gameLink;
-    g_gameLink = &player;
+    GameImports* saved = g_imports;
+    g_imports = &player;
     Area area;
     area.Load("village.z1a");
     Entity* e = area.FindEntity("gate");
@@ -341,7 +341,7 @@ TEST_F(GameFolder, GateIsLockedUntilThePlayerHoldsTheGuardsKey) {
     EXPECT_TRUE(gate->moving);
     EXPECT_EQ(player.messages.back(), "You unlock the door.");
     area.Clear();
-    g_gameLink = saved;
+    g_imports = saved;
 }
 
 TEST_F(GameFolder, GuardsConversationGivesTheKeyAndSetsTheQuestFlag) {

@@ -7,11 +7,12 @@
 
 #include "common/recording_driver.h"
 #include "culling/cplane.h"
+#include "collision/collision.h"
 #include "culling/quadtree.h"
-#include "culling/triangletests.h"
 #include "models/model_helpers.h"
 #include "models/z1model/z1model.h"
-#include "world/rayquery.h"
+#include "settings/settings.h"
+#include "collision/rayquery.h"
 
 namespace {
 
@@ -86,30 +87,58 @@ struct Strip {
     }
 };
 
-class CountingTests : public TriangleTests {
-public:
-    bool PacketTouchesBox(CollisionPacket*, const float*) override { return true; }
-    void CollideTriangles(CollisionPacket*, const VERTEX* v, const uint16_t* idx, int n) override {
-        for (int i = 0; i < n; i++) seen[Key(v, idx, i)]++;
-        lists++;
-    }
-    void RayTriangles(RayQuery* q, const VERTEX*, const uint16_t*, int n, bool) override {
-        rays += n;
-        if (n > 0 && hit) {
-            q->hitCount++;
-        }
-    }
-    static std::string Key(const VERTEX* v, const uint16_t* idx, int t) {
-        std::string k;
-        for (int c = 0; c < 3; c++)
-            k += std::to_string(v[idx[t * 3 + c]].x) + "," + std::to_string(v[idx[t * 3 + c]].z) + ";";
-        return k;
-    }
+// A triangle by the x and z of its corners.
+std::string Key(const VERTEX* v, const uint16_t* idx, int t) {
+    std::string k;
+    for (int c = 0; c < 3; c++)
+        k += std::to_string(v[idx[t * 3 + c]].x) + "," + std::to_string(v[idx[t * 3 + c]].z) + ";";
+    return k;
+}
+
+// What a tree hands to collision when the packet's sphere takes in all of
+// it: the leaves' triangles by position (and how many leaves hold each), and
+// the triangles collision counted.
+struct Handed {
     std::map<std::string, int> seen;
     int lists = 0;
-    int rays = 0;
-    bool hit = false;
+    int inLeaves = 0;
+    int tested = 0;
 };
+
+void Leaves(const QuadTree* node, Handed& h) {
+    if (!node->is_leaf) {
+        for (const QuadTree* c : node->children) Leaves(c, h);
+        return;
+    }
+    for (int i = 0; i < node->triangle_count; i++) h.seen[Key(node->vertices, node->indices, i)]++;
+    h.lists++;
+    h.inLeaves += node->triangle_count;
+}
+
+template <typename Tree>
+Handed CollideAll(Tree& tree, const QuadTree* leavesOf) {
+    Settings settings;
+    Settings* saved = g_settings;
+    g_settings = &settings;
+    CollisionPacket packet;
+    packet.broadRadius = 1e6f;
+    tree.Collide(&packet);
+    g_settings = saved;
+    Handed h;
+    if (leavesOf) Leaves(leavesOf, h);
+    h.tested = settings.collider_count;
+    return h;
+}
+
+// A ray through the strip's triangles (y + z < 1 holds on every one of
+// them), from the far end of the row back towards x = 0: leaves tested later
+// hold nearer triangles, so each of them can still record a hit.
+RayQuery RowRay(float fromX, float toX) {
+    RayQuery q;
+    q.modelStart = VECTOR{fromX, 0.05f, 0.9f};
+    q.modelEnd = VECTOR{toX, 0.05f, 0.9f};
+    return q;
+}
 
 TEST(MeshQuadTree, SplitsOnlyAboveTuningB) {
     Strip hundred(100);
@@ -172,13 +201,10 @@ TEST(MeshQuadTree, LargeNodesCompactTheirChildren) {
         EXPECT_EQ(c->indices[1], 1);
     }
     // Every original triangle is still somewhere in the leaves, with the
-    // same positions.
-    CountingTests counter;
-    SetTriangleTests(&counter);
-    t.Collide(nullptr);
-    SetTriangleTests(nullptr);
-    for (int i = 0; i < 600; i++)
-        EXPECT_GE(counter.seen[CountingTests::Key(s.v.data(), s.idx.data(), i)], 1) << i;
+    // same positions, and collision is handed every leaf.
+    Handed h = CollideAll(t, &t);
+    for (int i = 0; i < 600; i++) EXPECT_GE(h.seen[Key(s.v.data(), s.idx.data(), i)], 1) << i;
+    EXPECT_EQ(h.tested, h.inLeaves);
 }
 
 TEST(MeshQuadTree, TrianglesOnABorderAreTestedByBothChildren) {
@@ -190,12 +216,10 @@ TEST(MeshQuadTree, TrianglesOnABorderAreTestedByBothChildren) {
     s.v[2] = VERTEX{50.5f, 0, 0.8f, 0, 1, 0, 0, 0};
     QuadTree t(s.v.data(), static_cast<int>(s.v.size()), s.idx.data(), 101, s.box);
     t.Build();
-    CountingTests counter;
-    SetTriangleTests(&counter);
-    t.Collide(nullptr);
-    SetTriangleTests(nullptr);
-    EXPECT_EQ(counter.seen[CountingTests::Key(s.v.data(), s.idx.data(), 0)], 2);
-    EXPECT_EQ(counter.lists, 4);
+    Handed h = CollideAll(t, &t);
+    EXPECT_EQ(h.seen[Key(s.v.data(), s.idx.data(), 0)], 2);
+    EXPECT_EQ(h.lists, 4);
+    EXPECT_EQ(h.tested, h.inLeaves);
 }
 
 TEST(MeshQuadTree, RenderRefinesOnlyLargePartlyVisibleNodes) {
@@ -236,31 +260,23 @@ TEST(MeshQuadTree, RayTestStopsAtTheFirstHitWhenAsked) {
     Strip s(600);
     QuadTree t(s.v.data(), static_cast<int>(s.v.size()), s.idx.data(), 600, s.box);
     t.Build();
-    CountingTests counter;
-    counter.hit = true;
-    SetTriangleTests(&counter);
-    RayQuery q;
     // Along the row's far edge: the nodes there hold the triangles' z = 1 vertices.
-    q.modelStart = VECTOR{-10, 0.5f, 0.9f};
-    q.modelEnd = VECTOR{700, 0.5f, 0.9f};
+    RayQuery q = RowRay(700, -10);
     q.stopAtFirstHit = true;
     t.RayTest(&q, false);
-    int first = counter.rays;
+    int first = q.trianglesTested;
     // The first leaf along the row hits; its sibling leaf under the same
     // node is still tested, and the next inner node stops on entry.
     EXPECT_EQ(q.hitCount, 2);
-    q.hitCount = 0;
-    q.stopAtFirstHit = false;
-    counter.rays = 0;
+    q = RowRay(700, -10);
     t.RayTest(&q, false);
-    EXPECT_GT(counter.rays, first);
+    EXPECT_GT(q.trianglesTested, first);
     // A ray that misses the box tests nothing.
-    counter.rays = 0;
+    q = RowRay(700, -10);
     q.modelStart = VECTOR{0, 50, 0};
     q.modelEnd = VECTOR{600, 50, 0};
     t.RayTest(&q, false);
-    EXPECT_EQ(counter.rays, 0);
-    SetTriangleTests(nullptr);
+    EXPECT_EQ(q.trianglesTested, 0);
 }
 
 TEST(MeshQuadTree, StopAtFirstHitIsCheckedOnEnteringAnInnerNode) {
@@ -271,25 +287,19 @@ TEST(MeshQuadTree, StopAtFirstHitIsCheckedOnEnteringAnInnerNode) {
     QuadTree t(s.v.data(), static_cast<int>(s.v.size()), s.idx.data(), 101, s.box);
     t.Build();
     ASSERT_EQ(t.NodeCount(), 5);
-    CountingTests counter;
-    counter.hit = true;
-    SetTriangleTests(&counter);
-    RayQuery q;
-    q.modelStart = VECTOR{-10, 0.5f, 0.9f};
-    q.modelEnd = VECTOR{200, 0.5f, 0.9f};
+    RayQuery q = RowRay(200, -10);
     q.stopAtFirstHit = true;
     t.RayTest(&q, false);
     EXPECT_EQ(q.hitCount, 2);
-    EXPECT_EQ(counter.rays, t.children[0]->triangle_count + t.children[1]->triangle_count);
+    EXPECT_EQ(q.trianglesTested, t.children[0]->triangle_count + t.children[1]->triangle_count);
     // Entering the root with a hit already recorded tests nothing.
-    counter.rays = 0;
+    q.trianglesTested = 0;
     t.RayTest(&q, false);
-    EXPECT_EQ(counter.rays, 0);
+    EXPECT_EQ(q.trianglesTested, 0);
     EXPECT_EQ(q.hitCount, 2);
-    SetTriangleTests(nullptr);
 }
 
-TEST(MeshQuadTree, ModelsBuildTreesAndUseTheTestsSeam) {
+TEST(MeshQuadTree, ModelsBuildTreesAndHandTheirTrianglesToCollision) {
     TempDir dir;
     LogCapture log(dir / "log.txt");
     RecordingDriver driver;
@@ -318,19 +328,11 @@ TEST(MeshQuadTree, ModelsBuildTreesAndUseTheTestsSeam) {
     ASSERT_NE(model.frames[0]->submeshes[0]->quadtree, nullptr);
     EXPECT_EQ(model.frames[0]->submeshes[1]->quadtree, nullptr);
 
-    // Without collision installed the default answers nothing, and says so once.
     RayQuery q;
-    q.start = VECTOR{-10, 0.5f, 0.5f};
-    q.end = VECTOR{200, 0.5f, 0.5f};
+    q.start = VECTOR{200, 0.05f, 0.9f};
+    q.end = VECTOR{-10, 0.05f, 0.9f};
     MATRIX world;
     MatrixIdentity(world);
-    EXPECT_FALSE(model.RayTest(&q, world));
-    model.Collide(reinterpret_cast<CollisionPacket*>(&q));
-    EXPECT_EQ(log.Count("collision is not available"), 1);
-
-    CountingTests counter;
-    counter.hit = true;
-    SetTriangleTests(&counter);
     EXPECT_TRUE(model.RayTest(&q, world));
     EXPECT_NE(q.hitSubMesh, nullptr);
     EXPECT_EQ(q.modelStart, q.start);
@@ -339,12 +341,16 @@ TEST(MeshQuadTree, ModelsBuildTreesAndUseTheTestsSeam) {
     bad[3] = 1.0f;
     EXPECT_FALSE(model.RayTest(&q, bad));
     EXPECT_TRUE(log.Has("could not invert world matrix\n"));
-    model.Collide(reinterpret_cast<CollisionPacket*>(&q));
-    SetTriangleTests(nullptr);
-    // The small piece's triangles lie on the first 100 of the large one.
-    EXPECT_EQ(counter.seen.size(), 150u);
-    EXPECT_GE(counter.seen[CountingTests::Key(small.v.data(), small.idx.data(), 0)], 2);
-    EXPECT_GE(counter.seen[CountingTests::Key(big.v.data(), big.idx.data(), 149)], 1);
+    // Both pieces reach collision: the large one through its tree's leaves,
+    // the small one as one list whose triangles lie on the first 100 of the
+    // large one.
+    Handed h = CollideAll(model, model.frames[0]->submeshes[0]->quadtree);
+    EXPECT_EQ(h.tested, h.inLeaves + 100);
+    Z1SubMesh* piece = model.frames[0]->submeshes[1];
+    for (int i = 0; i < piece->face_count; i++) h.seen[Key(piece->vertices, piece->indices, i)]++;
+    EXPECT_EQ(h.seen.size(), 150u);
+    EXPECT_GE(h.seen[Key(small.v.data(), small.idx.data(), 0)], 2);
+    EXPECT_GE(h.seen[Key(big.v.data(), big.idx.data(), 149)], 1);
 }
 
 }  // namespace

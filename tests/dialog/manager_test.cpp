@@ -19,12 +19,13 @@ using dlgtest::ErrorCapture;
 
 namespace {
 
-class RecordingPresentation : public DialogPresentation {
+// The game's side as the dialog manager reaches it through the imports.
+class RecordingPresentation : public NullImports {
 public:
     std::vector<std::string> calls;
     std::vector<std::string> quests, items;
 
-    DialogTextBox* CreateTextBox(int x, int y) override {
+    DialogTextBox* CreateConversationView(int x, int y) override {
         calls.push_back("textbox " + std::to_string(x) + " " + std::to_string(y));
         return new DialogTextLines();
     }
@@ -78,11 +79,11 @@ struct PresentationScope {
     RecordingPresentation presentation;
     GameEnvironmentProxy proxy;
     PresentationScope() {
-        SetDialogPresentation(&presentation);
+        SetGameImports(&presentation);
         SetEnvironmentProxy(&proxy);
     }
     ~PresentationScope() {
-        SetDialogPresentation(nullptr);
+        SetGameImports(nullptr);
         SetEnvironmentProxy(nullptr);
         DialogManager::SetActive(nullptr);
     }

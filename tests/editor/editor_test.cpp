@@ -13,7 +13,6 @@
 #include "camera/keybindings.h"
 #include "camera/mousemode.h"
 #include "camera/playercamera.h"
-#include "collision/collisionlinks.h"
 #include "common/recording_driver.h"
 #include "editor/editor.h"
 #include "entities/cameraentity.h"
@@ -23,6 +22,7 @@
 #include "entities/objectentity.h"
 #include "entities/propertysheet.h"
 #include "game/dialogs.h"
+#include "game/importtable.h"
 #include "input/dikeys.h"
 #include "input/queueinputdriver.h"
 #include "models/z1model/z1model.h"
@@ -30,7 +30,6 @@
 #include "world/entitykinds.h"
 #include "world/world_helpers.h"
 #include "world/world_models.h"
-#include "world/worldlinks.h"
 #include "z1script/scriptasm.h"
 #include "z1script/scriptfile.h"
 #include "z1script/scriptsystem.h"
@@ -117,7 +116,7 @@ protected:
         ::mkdir((dir / "z1").c_str(), 0755);
         ASSERT_TRUE(Z1WriteFile((dir / "z1/cube.z1").c_str(), world_test::CubeScene(10.0f)));
         ASSERT_TRUE(Z1WriteFile((dir / "z1/post.z1").c_str(), world_test::PostScene()));
-        InstallCollisionLinks();
+        InstallGameImports();  // the editor keys and error boxes go through the game's table
         InstallEditor();
         editor = g_editor;
         editor->area = &area;
@@ -129,6 +128,7 @@ protected:
         EXPECT_TRUE(dialogs.answers.empty()) << dialogs.answers.size() << " scripted answers left";
         g_dialogs = nullptr;
         editor->area = nullptr;
+        SetGameImports(nullptr);
     }
 
     void Look(const VECTOR& eye, const VECTOR& target) {
@@ -891,7 +891,9 @@ TEST_F(EditorTest, ScriptCallDialogStartsTheNamedProgram) {
     EXPECT_EQ(scripts.RunningCount(), 1);
     dialogs.Ok({{"Function:", "lever" + std::string(300, 'x')}});
     table[DIK_F11](&f11);
-    EXPECT_EQ(scripts.RunningCount(), 2);
+    ASSERT_EQ(scripts.RunningCount(), 2);
+    EXPECT_EQ(std::string(scripts.Texts().Get(scripts.Running()->start_argument)),
+              "lever" + std::string(251, 'x'));  // 256 characters
     g_scripts = saved;
 }
 

@@ -58,6 +58,9 @@ TEST_F(EffectsTest, ParticleEntitiesGetSystemsThatTheAreaAdvances) {
     EXPECT_EQ(s->liveCount, 6);
     area.UpdateParticles(0.04f);
     EXPECT_EQ(s->liveCount, 12);
+    torch->MoveTo(100, 0, 60);  // the system follows its emitter
+    EXPECT_EQ(s->emitter, VECTOR(100, 0, 60));
+    torch->MoveTo(100, 0, 50);
 
     // Drawn by the world's frame, facing the camera.
     driver.ResetLog();
@@ -101,6 +104,10 @@ TEST_F(EffectsTest, GlowingLightIsCollectedAndDrawnAfterTheArea) {
     light->on = true;
     world.RenderWorld(VECTOR(0, 100, -6000), VECTOR(0, 0, 1), nullptr);
     EXPECT_EQ(GlowListCount(), 0);
+    world.RenderWorld(VECTOR(0, 100, -4801), VECTOR(0, 0, 1), nullptr);
+    EXPECT_EQ(GlowListCount(), 0);
+    world.RenderWorld(VECTOR(0, 100, -4800), VECTOR(0, 0, 1), nullptr);  // 5000 exactly
+    EXPECT_EQ(GlowListCount(), 1);
 }
 
 // --- night lights on real models ---------------------------------------------

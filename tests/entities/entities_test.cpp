@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "collision/collision.h"
 #include "common/recording_driver.h"
 #include "dialog/dialoglanguage.h"
 #include "dialog/dialogmanager.h"
@@ -16,13 +17,14 @@
 #include "entities/objectentity.h"
 #include "entities/particleentity.h"
 #include "entities/propertysheet.h"
+#include "particle/particle.h"
 #include "utility/clock.h"
 #include "z1script/scriptasm.h"
 #include "z1script/scriptsystem.h"
 #include "utility/random.h"
 #include "world/area.h"
-#include "world/worldlinks.h"
 #include "world/world_helpers.h"
+#include "world/world_models.h"
 
 using world_test::GameDir;
 using world_test::GameRecorder;
@@ -33,17 +35,17 @@ namespace {
 class Entities : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_game_ = g_gameLink;
-        g_gameLink = &game;
+        saved_game_ = g_imports;
+        g_imports = &game;
     }
     void TearDown() override {
-        g_gameLink = saved_game_;
+        g_imports = saved_game_;
         UseRealTimeClock();
     }
     GameDir dir;
     LogCapture log{dir / "log.txt"};
     GameRecorder game;
-    GameLink* saved_game_ = nullptr;
+    GameImports* saved_game_ = nullptr;
 };
 
 // The child's offset seen from the parent's own axes.
@@ -460,14 +462,53 @@ TEST_F(Entities, CloneRulesOfDoorsLightsNpcsCamerasAndEmitters) {
     delete p;
 }
 
+// What an entity hands to collision: its model's own triangles (ten here: a
+// cube with one face open) or its bounding box's twelve.
+TEST_F(Entities, ObjectsCollideByMeshOrBoxAndDoorsOnlyInTheGame) {
+    Z1Scene open = world_test::CubeScene(10.0f);
+    Z1Mesh& mesh = open.objects[0].mesh_lists[0].meshes[0];
+    mesh.indices.erase(mesh.indices.begin(), mesh.indices.begin() + 6);
+    mesh.face_count = 10;
+    ::mkdir((dir / "z1").c_str(), 0755);
+    ASSERT_TRUE(Z1WriteFile((dir / "z1/open.z1").c_str(), open));
+    Area area;
+    auto* o = static_cast<ObjectEntity*>(area.AddObject("open.z1", "o", 0, 0, 0, nullptr));
+    auto* d = static_cast<DoorEntity*>(area.AddDoor("open.z1", "d", 0, 0, 0, nullptr));
+    auto* n = static_cast<NPCEntity*>(area.AddNPC("open.z1", "n", 0, 0, 0, nullptr));
+    ASSERT_TRUE(o && d && n);
+    // The triangles tested, by the settings' counter.
+    auto tested = [&](Entity* e) {
+        CollisionPacket packet;
+        packet.broadRadius = 1e6f;
+        log.settings().collider_count = 0;
+        e->Collide(&packet);
+        return log.settings().collider_count;
+    };
+    EXPECT_EQ(tested(o), 10);
+    o->collideWithBox = true;
+    EXPECT_EQ(tested(o), 12);
+    o->checkCollision = false;
+    EXPECT_EQ(tested(o), 0);
+    d->collideWithBox = true;  // doors ignore it
+    EXPECT_EQ(tested(d), 10);
+    log.settings().editor = 1;
+    EXPECT_EQ(tested(d), 0);
+    log.settings().editor = 0;
+    EXPECT_EQ(tested(n), 12);  // NPCs: always the bounding box
+    n->checkCollision = false;
+    EXPECT_EQ(tested(n), 0);
+    // Without a model nothing reaches the collision code.
+    ObjectEntity bare(nullptr, "bare", 0, 0, 0);
+    EXPECT_EQ(tested(&bare), 0);
+}
+
 TEST_F(Entities, ParticleSystemsByName) {
     ParticleEntity bad(nullptr, "x", "Campfire", 0, 0, 0);
     EXPECT_EQ(bad.system, nullptr);
     EXPECT_TRUE(log.Has("Unknown system : Campfire\n"));
     ParticleEntity good(nullptr, "y", "Camp Fire", 0, 0, 0);
     EXPECT_FALSE(log.Has("Unknown system : Camp Fire"));
-    // Without the effects the request is logged, not dropped silently.
-    EXPECT_TRUE(log.Has("particle effects not linked - no system of kind 2 (1000, 28.000000)"));
+    EXPECT_NE(dynamic_cast<CCampfire*>(good.system), nullptr);
 }
 
 class Faces : public Entities {

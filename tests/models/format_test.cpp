@@ -7,6 +7,7 @@
 
 #include "model_helpers.h"
 #include "common/recording_driver.h"
+#include "imports/gameimports.h"
 #include "models/z1model/z1model.h"
 #include "utility/datafile.h"
 
@@ -287,24 +288,26 @@ TEST_F(ModelFormat, UnknownTags) {
     EXPECT_EQ(s.spawn_points.size(), 1u);
 }
 
-std::string g_box_caption, g_box_text;
-void RecordBox(const char* caption, const char* text) {
-    g_box_caption = caption;
-    g_box_text = text;
-}
+struct BoxRecorder : NullImports {
+    std::string caption, text;
+    void ErrorBox(const char* c, const char* t) override {
+        caption = c;
+        text = t;
+    }
+};
 
 TEST_F(ModelFormat, TextFormIsRefusedWithTheBox) {
     RecordingDriver driver;
     ScopedDriver scoped(&driver);
-    Z1SetErrorBox(RecordBox);
+    BoxRecorder box;
+    SetGameImports(&box);
     std::string bytes = FullModel(false);
     bytes[0] = 0;  // otherwise a valid file
     Z1Scene s;
     EXPECT_EQ(Read(bytes, s), Z1_READ_TEXT_FORM);
-    Z1SetErrorBox(nullptr);
-    EXPECT_EQ(g_box_caption, "Error!");
-    EXPECT_EQ(g_box_text,
-              "Z1 ASCII format is for debugging only. Please use a binary export for the engine.");
+    SetGameImports(nullptr);
+    EXPECT_EQ(box.caption, "Error!");
+    EXPECT_EQ(box.text, "Z1 ASCII format is for debugging only. Please use a binary export for the engine.");
     // The driver is paused around the box and resumed after it.
     EXPECT_EQ(driver.pause_count, 0);
     int paused = driver.FindCall("Pause(1)");

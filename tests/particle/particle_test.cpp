@@ -12,8 +12,7 @@
 #include "settings/settings.h"
 #include "utility/random.h"
 #include "world/area.h"
-#include "world/rayquery.h"
-#include "world/worldlinks.h"
+#include "collision/rayquery.h"
 
 TEST(ParticleSystemTest, TorchEmitsOneBurstPerUpdate) {
     Z1SeedRandom(7);
@@ -279,12 +278,11 @@ TEST(LensGlowTest, DrawsAdditivelyFacingTheCameraAndRestores) {
 TEST(LensGlowTest, GlowListIsEmptiedEachFrameAndDrawnInOrder) {
     RecordingDriver driver;
     ScopedDriver scoped(&driver);
-    InstallEffectsLink();
-    LensGlow* a = g_effectsLink->CreateGlow(VECTOR(0, 0, 10), 1, 1, "a.bmp", "");
-    LensGlow* b = g_effectsLink->CreateGlow(VECTOR(0, 0, 20), 1, 1, "b.bmp", "");
+    LensGlow* a = new LensGlow(VECTOR(0, 0, 10), 1, 1, "a.bmp", "");
+    LensGlow* b = new LensGlow(VECTOR(0, 0, 20), 1, 1, "b.bmp", "");
     ResetGlowList();
-    g_effectsLink->CollectGlow(b);
-    g_effectsLink->CollectGlow(a);
+    CollectGlow(b);
+    CollectGlow(a);
     EXPECT_EQ(GlowListCount(), 2);
     driver.ResetLog();
     DrawGlowList(VECTOR(0, 0, 0));
@@ -293,25 +291,24 @@ TEST(LensGlowTest, GlowListIsEmptiedEachFrameAndDrawnInOrder) {
     EXPECT_TRUE(tb >= 0 && ta > tb);
     ResetGlowList();
     EXPECT_EQ(GlowListCount(), 0);
-    g_effectsLink->DestroyGlow(a);
-    g_effectsLink->DestroyGlow(b);
+    delete a;
+    delete b;
 }
 
-TEST(ParticleLinkTest, EntitiesGetRealSystemsThroughTheSeam) {
+TEST(ParticleSystemTest, EachKindIsMadeByName) {
     RecordingDriver driver;
     ScopedDriver scoped(&driver);
-    InstallEffectsLink();
-    ParticleSystem* s = g_effectsLink->CreateSystem(PARTICLE_CAMPFIRE, 1000, 5.0f);
+    ParticleSystem* s = CreateParticleSystem(PARTICLE_CAMPFIRE, 1000, 5.0f);
     ASSERT_NE(s, nullptr);
     EXPECT_NE(dynamic_cast<CCampfire*>(s), nullptr);
-    g_effectsLink->PlaceSystem(s, VECTOR(1, 2, 3));
-    float box[6];
-    g_effectsLink->SystemBox(s, box);
-    EXPECT_EQ(box[4], 60.0f);
-    EXPECT_EQ(box[0], -7.5f);
-    g_effectsLink->UpdateSystem(s, 0.04f);
+    s->emitter = VECTOR(1, 2, 3);
+    EXPECT_EQ(s->boxMax.y, 60.0f);
+    EXPECT_EQ(s->boxMin.x, -7.5f);
+    s->Update(0.04f);
     EXPECT_EQ(s->liveCount, 1);
     EXPECT_EQ(s->particles[0].y, 2.0f);
-    g_effectsLink->DestroySystem(s);
-    EXPECT_NE(dynamic_cast<CTorch*>(g_effectsLink->CreateSystem(PARTICLE_TORCH, 10, 28.0f)), nullptr);
+    delete s;
+    s = CreateParticleSystem(PARTICLE_TORCH, 10, 28.0f);
+    EXPECT_NE(dynamic_cast<CTorch*>(s), nullptr);
+    delete s;
 }

@@ -18,7 +18,7 @@
 #include "gui/interfaceimage.h"
 #include "input/dikeys.h"
 #include "input/queueinputdriver.h"
-#include "player/gamelinks.h"
+#include "player/conversationview.h"
 #include "gui/font.h"
 #include "settings/settings.h"
 #include "sounddriver/sounddriver.h"

@@ -15,7 +15,7 @@
 #include "world/area.h"
 #include "world/areafile.h"
 #include "world/entitykinds.h"
-#include "world/worldlinks.h"
+#include "world/areascript.h"
 #include "world_helpers.h"
 
 using world_test::Bytes;
@@ -27,9 +27,9 @@ using world_test::WriteFile;
 
 namespace {
 
-struct BoxRecorder : MessageBoxLink {
+struct BoxRecorder : NullImports {
     std::vector<std::string> shown;
-    void ShowError(const char* caption, const char* text) override {
+    void ErrorBox(const char* caption, const char* text) override {
         shown.push_back(std::string(caption) + "|" + text);
     }
 };
@@ -147,8 +147,8 @@ TEST_F(AreaFile, Version5LoadsWithTheDefaultsOfTheMissingFields) {
 
 TEST_F(AreaFile, Version4AndAWrongMagicAreRefused) {
     BoxRecorder boxes;
-    MessageBoxLink* saved = g_messageBoxLink;
-    g_messageBoxLink = &boxes;
+    GameImports* saved = g_imports;
+    g_imports = &boxes;
     Bytes v4;
     v4.Header(4, 0, 1).U8(ENTITY_CAMERA).Common("cam", 0, 0, 0);
     WriteFile(dir / "area/v4.z1a", v4.b);
@@ -172,7 +172,7 @@ TEST_F(AreaFile, Version4AndAWrongMagicAreRefused) {
     area.Load("missing.z1a");
     EXPECT_TRUE(log.Has("Loading area from file 'area\\missing.z1a'\nInvalid area file - cannot load\n"));
     EXPECT_EQ(area.entities.Size(), 0);
-    g_messageBoxLink = saved;
+    g_imports = saved;
 }
 
 TEST_F(AreaFile, SavingWritesEveryFieldAndLoadingItBackIsTheSameFile) {
@@ -342,8 +342,8 @@ TEST_F(AreaFile, CodesOfNoKindAreUnknownEntities) {
 
 TEST_F(AreaFile, ScriptHooksRotateMoveTriggerAndUnlock) {
     GameRecorder game;
-    GameLink* saved = g_gameLink;
-    g_gameLink = &game;
+    GameImports* saved = g_imports;
+    g_imports = &game;
     Bytes b;
     b.Header(8, 0, 2);
     b.U8(ENTITY_DOOR)
@@ -398,7 +398,20 @@ TEST_F(AreaFile, ScriptHooksRotateMoveTriggerAndUnlock) {
     EXPECT_TRUE(log.Has("script wants to rotate object nobody\n"));
     EXPECT_FALSE(log.Has("found... rotating (1.0"));
     area.ScriptHook(5, "mark", 0, 0, 0);  // not a door: nothing
-    g_gameLink = saved;
+    g_imports = saved;
+}
+
+TEST_F(AreaFile, ScriptWorldCallsReachTheAreaHooksInTheirOwnForm) {
+    Area area;
+    Entity* mark = area.AddCamera("mark", 0, 0, 0, nullptr);
+    AreaScriptVectorCall(2, "mark", VECTOR(5, 6, 7));
+    EXPECT_EQ(mark->position, VECTOR(5, 6, 7));
+    AreaScriptCall(2, "mark", 0);  // a move needs the vector form: nothing
+    EXPECT_EQ(mark->position, VECTOR(5, 6, 7));
+    AreaScriptVectorCall(4, "mark", VECTOR(0, 0, 0));  // a trigger needs the plain form
+    EXPECT_FALSE(log.Has("found entity mark - now triggering"));
+    AreaScriptCall(4, "mark", 0);
+    EXPECT_TRUE(log.Has("found entity mark - now triggering\n"));
 }
 
 }  // namespace

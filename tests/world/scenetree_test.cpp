@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "collision/collisionlinks.h"
+#include "collision/collision.h"
 #include "common/recording_driver.h"
 #include "culling/cplane.h"
 #include "entities/cameraentity.h"
@@ -13,7 +13,7 @@
 #include "entities/objectentity.h"
 #include "models/z1model/z1model.h"
 #include "world/area.h"
-#include "world/rayquery.h"
+#include "collision/rayquery.h"
 #include "world_helpers.h"
 #include "world_models.h"
 
@@ -28,7 +28,6 @@ protected:
         ::mkdir((dir / "z1").c_str(), 0755);
         ASSERT_TRUE(Z1WriteFile((dir / "z1/cube.z1").c_str(), world_test::CubeScene(10.0f)));
         ASSERT_TRUE(Z1WriteFile((dir / "z1/post.z1").c_str(), world_test::PostScene()));
-        InstallCollisionLinks();
     }
 
     // A marker entity with a box of half-size h around (x, z).
@@ -343,7 +342,8 @@ TEST_F(SceneTree, MarkersGiveBoxesAndAreDrawnOnlyAsEditorHelpers) {
     EXPECT_EQ(light->model, area.lightMarker);
     EXPECT_FLOAT_EQ(light->box[0], 97.0f);
     EXPECT_FLOAT_EQ(cam->box[4], 104.0f);
-    EXPECT_FLOAT_EQ(emitter->box[5], 101.0f);  // no particle marker file: the unit box
+    // No particle marker file: the unit box, seen below the torch's column.
+    EXPECT_FLOAT_EQ(emitter->box[1], -1.0f);
     log.settings().editor = 0;
     driver.ResetLog();
     light->Render(nullptr);
@@ -358,6 +358,37 @@ TEST_F(SceneTree, MarkersGiveBoxesAndAreDrawnOnlyAsEditorHelpers) {
     log.settings().show_helper_objects = 0;
     light->Render(nullptr);
     EXPECT_EQ(driver.draws.size(), 2u);
+}
+
+// Counts the scene tree's collision calls; the packet names the entity tested.
+struct CollidingMarker : CameraEntity {
+    CollidingMarker(const char* name, float x, float z) : CameraEntity(nullptr, name, x, 0, z) {
+        const float b[6] = {x - 1, -1, z - 1, x + 1, 1, z + 1};
+        for (int i = 0; i < 6; ++i) box[i] = b[i];
+    }
+    void Collide(CollisionPacket* packet) override { visits += packet->currentEntity == this ? 1 : 100; }
+    int visits = 0;
+};
+
+TEST_F(SceneTree, CollisionVisitsTheEntitiesNearThePacket) {
+    Area area;
+    CollidingMarker* near = new CollidingMarker("near", 10, 10);
+    CollidingMarker* far = new CollidingMarker("far", 9000, 9000);
+    CollidingMarker* wide = new CollidingMarker("wide", -8000, 0);
+    for (CollidingMarker* e : {near, far, wide}) {
+        ASSERT_TRUE(area.AddToSceneTree(e));
+        area.Register(e);
+    }
+    CollisionPacket packet;
+    packet.broadRadius = 100;  // around the origin
+    area.Collide(&packet);
+    EXPECT_EQ(near->visits, 1);
+    EXPECT_EQ(far->visits + wide->visits, 0);
+    packet.broadRadius = 1e6f;
+    area.Collide(&packet);
+    EXPECT_EQ(near->visits + far->visits + wide->visits, 4);
+    area.Collide(nullptr);  // no packet: nothing
+    EXPECT_EQ(near->visits, 2);
 }
 
 TEST_F(SceneTree, NamesLinksAndUnregistering) {

@@ -2,6 +2,7 @@
 // sky colours, sun and moon, stars, the sky's driver calls and night lights.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -15,12 +16,13 @@
 #include "common/recording_driver.h"
 #include "common/test_files.h"
 #include "entities/entity.h"
+#include "gui/gui_helpers.h"
 #include "particle/particle.h"
 #include "settings/settings.h"
 #include "utility/clock.h"
 #include "utility/log.h"
 #include "world/area.h"
-#include "world/rayquery.h"
+#include "collision/rayquery.h"
 #include "world/sky.h"
 #include "world/world.h"
 
@@ -287,15 +289,26 @@ TEST_F(WorldTest, ClockTextPadsMinutesBelowTen) {
     world.ClockText(text, sizeof text);
     EXPECT_STREQ(text, "Time: 24:00");
 
-    std::string drawn;
-    world.drawText = [&](float x, float y, const char* t) {
-        EXPECT_EQ(x, 560.0f);
-        EXPECT_EQ(y, 5.0f);
-        drawn = t;
-    };
+    // Drawn with the font from (560, 5); this font has glyphs for letters only.
+    RecordingDriver driver(640, 480);
+    ScopedDriver scoped(&driver);
+    guitest::TempFile fontFile("font.ini", guitest::LetterFontText());
+    Font font(fontFile.path().c_str());
     world.timeOfDay = 7000;
+    world.DrawClock(560, 5);  // no font: nothing
+    EXPECT_TRUE(guitest::Strips(driver).empty());
+    g_font = &font;
     world.DrawClock(560, 5);
-    EXPECT_EQ(drawn, "Time: 7:00");
+    g_font = nullptr;
+    std::vector<const DrawRecord*> strips = guitest::Strips(driver);
+    ASSERT_EQ(strips.size(), 4u);  // "Time"
+    float left = strips[0]->tlvertex[0].sx, top = strips[0]->tlvertex[0].sy;
+    for (const TLVERTEX& v : strips[0]->tlvertex) {
+        left = std::min(left, v.sx);
+        top = std::min(top, v.sy);
+    }
+    EXPECT_FLOAT_EQ(left, 560.0f);
+    EXPECT_FLOAT_EQ(top, 5.0f);
 }
 
 // --- the day-cycle file -----------------------------------------------------

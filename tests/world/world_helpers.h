@@ -19,10 +19,10 @@
 #include "common/log_capture.h"
 #include "common/test_files.h"
 #include "dialog/dialogstreams.h"
+#include "imports/gameimports.h"
 #include "settings/settings.h"
 #include "utility/basepath.h"
 #include "utility/log.h"
-#include "world/worldlinks.h"
 
 namespace world_test {
 
@@ -57,9 +57,9 @@ private:
     FILE* dialog_errors_ = nullptr;
 };
 
-// The game's side of the world links: keeps the messages shown ("text@seconds")
-// and answers item questions from `items`.
-struct GameRecorder : GameLink {
+// The game's side of the imports the world uses: keeps the messages shown
+// ("text@seconds") and answers item questions from `items`.
+struct GameRecorder : NullImports {
     std::vector<std::string> messages;
     std::vector<std::string> items;
     int pointerModes = 0;

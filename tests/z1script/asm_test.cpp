@@ -4,6 +4,7 @@
 #include <set>
 
 #include "common/test_files.h"
+#include "imports/gameimports.h"
 #include "scripttest.h"
 
 namespace {
@@ -203,33 +204,23 @@ TEST_F(ScriptTest, TextOperandsReuseOrAddTextConstants) {
 
 namespace {
 
-class Recorder : public ScriptWorld, public ScriptGame {
+class Recorder : public NullImports {
 public:
     std::vector<std::string> calls;
     void Add(const char* kind, int code, const char* text, const std::string& rest) {
         calls.push_back(std::string(kind) + " " + std::to_string(code) + " " + text + " " + rest);
     }
-};
-
-class RecWorld : public ScriptWorld {
-public:
-    Recorder* r;
-    void ScriptCall(int code, const char* name, int value) override {
-        r->Add("world", code, name, std::to_string(value));
+    void WorldCall(int code, const char* name, int value) override {
+        Add("world", code, name, std::to_string(value));
     }
-    void ScriptVectorCall(int code, const char* name, const VECTOR& v) override {
-        r->Add("worldvec", code, name, std::to_string(static_cast<int>(v.y)));
+    void WorldVectorCall(int code, const char* name, const VECTOR& v) override {
+        Add("worldvec", code, name, std::to_string(static_cast<int>(v.y)));
     }
-};
-
-class RecGame : public ScriptGame {
-public:
-    Recorder* r;
-    void ScriptCall(int code, const char* text, int value) override {
-        r->Add("game", code, text, std::to_string(value));
+    void GameCall(int code, const char* text, int value) override {
+        Add("game", code, text, std::to_string(value));
     }
-    void ScriptVectorCall(int code, const char* text, const VECTOR& v) override {
-        r->Add("gamevec", code, text, std::to_string(static_cast<int>(v.y)));
+    void GameVectorCall(int code, const char* text, const VECTOR& v) override {
+        Add("gamevec", code, text, std::to_string(static_cast<int>(v.y)));
     }
 };
 
@@ -237,14 +228,9 @@ public:
 
 TEST_F(ScriptTest, SampleScriptPlaysThrough) {
     Recorder rec;
-    RecWorld world;
-    world.r = &rec;
-    RecGame game;
-    game.r = &rec;
+    ScopedGameImports scope(&rec);
     std::string path = WriteRecords(Assemble(ReadFile(kSample)));
     NewSystem();
-    scripts_->SetWorld(&world);
-    scripts_->SetGame(&game);
     scripts_->Load(path.c_str());
     ASSERT_EQ(scripts_->RunningCount(), 1);
     Pass();

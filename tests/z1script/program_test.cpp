@@ -1,5 +1,6 @@
 // Calls and returns, sleeping and waking, starting programs by name and by
 // trigger, synchronized templates and the scheduler pass.
+#include "imports/gameimports.h"
 #include "scripttest.h"
 
 TEST_F(ScriptTest, CallPutsArgumentsInLocalsAndReturnReplacesThem) {
@@ -231,10 +232,10 @@ TEST_F(ScriptTest, FiredTriggersMatchTheTriggerPatternOfTheirType) {
 namespace {
 
 // A game call that starts a program by name, as a conversation would.
-class StartingGame : public ScriptGame {
+class StartingGame : public NullImports {
 public:
     ScriptSystem* scripts = nullptr;
-    void ScriptCall(int, const char* text, int) override { scripts->StartByName(text); }
+    void GameCall(int, const char* text, int) override { scripts->StartByName(text); }
 };
 
 }  // namespace
@@ -246,7 +247,7 @@ TEST_F(ScriptTest, InstancesStartedDuringAPassWaitForTheNextOne) {
         "program main locals=0 trigger=init\n  pushc \"child\"\n  push0\n  push0\n  game\n  push1\nend\n");
     NewSystem();
     game.scripts = scripts_;
-    scripts_->SetGame(&game);
+    ScopedGameImports scope(&game);
     scripts_->Load(WriteRecords(records).c_str());
     Pass();
     ASSERT_EQ(finished_.size(), 1u);
@@ -256,41 +257,6 @@ TEST_F(ScriptTest, InstancesStartedDuringAPassWaitForTheNextOne) {
     ASSERT_EQ(finished_.size(), 2u);
     EXPECT_EQ(finished_[1].name, "child");
     EXPECT_EQ(scripts_->RunningCount(), 0);
-}
-
-namespace {
-
-class FixedPrompt : public ScriptCallPrompt {
-public:
-    std::string answer;
-    bool call = true;
-    bool Ask(char* text, int size) override {
-        std::snprintf(text, size, "%s", answer.c_str());
-        return call;
-    }
-};
-
-}  // namespace
-
-TEST_F(ScriptTest, ScriptDialogStartsByNameOnCallOnly) {
-    Load("program hello locals=0\n  push1\nend\n");
-    FixedPrompt prompt;
-    prompt.answer = "hello";
-    prompt.call = false;
-    scripts_->CallFromDialog(&prompt);
-    EXPECT_EQ(scripts_->RunningCount(), 0);
-    prompt.call = true;
-    scripts_->CallFromDialog(&prompt);
-    EXPECT_EQ(scripts_->RunningCount(), 1);
-    // Only 256 characters are read from the field.
-    Load("program h* locals=0\n  push1\nend\n");
-    prompt.answer = std::string(300, 'h');
-    scripts_->CallFromDialog(&prompt);
-    ASSERT_EQ(scripts_->RunningCount(), 1);
-    EXPECT_EQ(std::string(scripts_->Texts().Get(scripts_->Running()->start_argument)), std::string(256, 'h'));
-    ScriptCallPrompt none;
-    scripts_->CallFromDialog(&none);
-    EXPECT_TRUE(Logged("script call dialog is not available"));
 }
 
 TEST_F(ScriptTest, TriggerNames) {
@@ -312,21 +278,20 @@ TEST_F(ScriptTest, ProcessWideEntryPointsAreSafeBeforeLoading) {
     EXPECT_EQ(g_scripts, nullptr);
 }
 
-TEST_F(ScriptTest, ProcessWideRuntimeTakesEngineCallsBeforeLoading) {
-    class CountingGame : public ScriptGame {
+TEST_F(ScriptTest, ProcessWideRuntimeSendsItsEngineCallsToTheImports) {
+    class CountingGame : public NullImports {
     public:
         int calls = 0;
-        void ScriptCall(int, const char*, int) override { ++calls; }
+        void GameCall(int, const char*, int) override { ++calls; }
     } game;
-    SetScriptGame(&game);
-    ASSERT_NE(g_scripts, nullptr);
+    ScopedGameImports scope(&game);
     std::string path = WriteRecords(
         Assemble("program p locals=0 trigger=init\n  pushnull\n  push0\n  push0\n  game\nend\n"));
     LoadScriptFile(String(path.c_str()));
+    ASSERT_NE(g_scripts, nullptr);
     RunScriptScheduler();
     EXPECT_EQ(game.calls, 1);
     EXPECT_TRUE(Logged("killing program p"));
-    SetScriptGame(nullptr);
     delete g_scripts;
     g_scripts = nullptr;
 }

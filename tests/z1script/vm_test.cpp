@@ -2,6 +2,7 @@
 #include <cmath>
 #include <set>
 
+#include "imports/gameimports.h"
 #include "scripttest.h"
 
 namespace {
@@ -11,29 +12,22 @@ public:
     std::vector<std::string> calls;
 };
 
-class RecWorld : public ScriptWorld {
+// The engine calls as the game's import table receives them.
+class RecImports : public NullImports {
 public:
-    explicit RecWorld(Recorder* r) : r_(r) {}
-    void ScriptCall(int code, const char* name, int value) override {
+    explicit RecImports(Recorder* r) : r_(r) {}
+    void WorldCall(int code, const char* name, int value) override {
         r_->calls.push_back("world " + std::to_string(code) + " " + name + " " + std::to_string(value));
     }
-    void ScriptVectorCall(int code, const char* name, const VECTOR& v) override {
+    void WorldVectorCall(int code, const char* name, const VECTOR& v) override {
         char buf[128];
         std::snprintf(buf, sizeof buf, "worldvec %d %s %g %g %g", code, name, v.x, v.y, v.z);
         r_->calls.push_back(buf);
     }
-
-private:
-    Recorder* r_;
-};
-
-class RecGame : public ScriptGame {
-public:
-    explicit RecGame(Recorder* r) : r_(r) {}
-    void ScriptCall(int code, const char* text, int value) override {
+    void GameCall(int code, const char* text, int value) override {
         r_->calls.push_back("game " + std::to_string(code) + " " + text + " " + std::to_string(value));
     }
-    void ScriptVectorCall(int code, const char* text, const VECTOR& v) override {
+    void GameVectorCall(int code, const char* text, const VECTOR& v) override {
         char buf[128];
         std::snprintf(buf, sizeof buf, "gamevec %d %s %g %g %g", code, text, v.x, v.y, v.z);
         r_->calls.push_back(buf);
@@ -225,8 +219,8 @@ TEST_F(ScriptTest, UnassignedOpcodesAreSingleByteNoOperations) {
 
 TEST_F(ScriptTest, EngineCallsReachTheWorldAndTheGame) {
     Recorder rec;
-    RecWorld world(&rec);
-    RecGame game(&rec);
+    RecImports imports(&rec);
+    ScopedGameImports scope(&imports);
     finished_.clear();
     delete scripts_;
     scripts_ = nullptr;
@@ -240,8 +234,6 @@ TEST_F(ScriptTest, EngineCallsReachTheWorldAndTheGame) {
         "  push1\nend\n");
     std::string path = WriteRecords(records);
     scripts_ = new ScriptSystem;
-    scripts_->SetWorld(&world);
-    scripts_->SetGame(&game);
     scripts_->Load(path.c_str());
     Pass();
     EXPECT_EQ(rec.calls, (std::vector<std::string>{"world 4 door1 77", "worldvec 2 door1 1 2 3", "game 4  77",

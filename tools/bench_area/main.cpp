@@ -13,13 +13,12 @@
 #include <vector>
 
 #include "bench_common.h"
-#include "collision/collisionlinks.h"
 #include "entities/entity.h"
 #include "models/z1model/z1file.h"
 #include "props.h"
 #include "settings/settings.h"
 #include "world/area.h"
-#include "world/rayquery.h"
+#include "collision/rayquery.h"
 
 namespace {
 
@@ -80,7 +79,6 @@ int main(int argc, char** argv) {
     g_settings = &settings;
     bench::NullDriver driver;
     g_gfxdriver = &driver;
-    InstallCollisionLinks();
 
     bench::TempGameDir dir("bench_area");
     if (!dir.Ok()) {

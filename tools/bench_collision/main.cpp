@@ -17,7 +17,6 @@
 
 #include "bench_common.h"
 #include "collision/collision.h"
-#include "collision/collisionlinks.h"
 #include "models/z1model/z1file.h"
 #include "settings/settings.h"
 #include "terrain.h"

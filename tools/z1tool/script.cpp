@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "command.h"
+#include "imports/gameimports.h"
 #include "settings/settings.h"
 #include "utility/clock.h"
 #include "utility/log.h"
@@ -22,29 +23,29 @@
 namespace {
 
 int RunAsm(const std::vector<std::string>& args) {
-// A script file without a function or a program gives the game nothing to
-// run: the engine loads it silently, the tool says so.
-bool HasCode(const std::vector<ScriptRecord>& records) {
-    for (const ScriptRecord& r : records)
-        if (r.type == kScriptFunctionRecord || r.type == kScriptProgramRecord) return true;
-    return false;
-}
+    // A script file without a function or a program gives the game nothing to
+    // run: the engine loads it silently, the tool says so.
+    bool HasCode(const std::vector<ScriptRecord>& records) {
+        for (const ScriptRecord& r : records)
+            if (r.type == kScriptFunctionRecord || r.type == kScriptProgramRecord) return true;
+        return false;
+    }
 
-// The script file as the disassembler reads it, checked for damage and for
-// code; false after the command's line.
-bool ReadChecked(const std::string& path, std::vector<ScriptRecord>* records) {
-    if (!z1tool::CheckInput(path)) return false;
-    std::string error;
-    if (!ReadScriptFile(path.c_str(), records, &error)) {
-        z1tool::FailFile(path, error);
-        return false;
+    // The script file as the disassembler reads it, checked for damage and for
+    // code; false after the command's line.
+    bool ReadChecked(const std::string& path, std::vector<ScriptRecord>* records) {
+        if (!z1tool::CheckInput(path)) return false;
+        std::string error;
+        if (!ReadScriptFile(path.c_str(), records, &error)) {
+            z1tool::FailFile(path, error);
+            return false;
+        }
+        if (!HasCode(*records)) {
+            z1tool::FailFile(path, "holds no function or program");
+            return false;
+        }
+        return true;
     }
-    if (!HasCode(*records)) {
-        z1tool::FailFile(path, "holds no function or program");
-        return false;
-    }
-    return true;
-}
 
     if (args.size() != 2) return z1tool::Usage("script asm");
     std::string text;
@@ -120,25 +121,23 @@ private:
 
 LogEcho* g_echo = nullptr;
 
-class PrintWorld : public ScriptWorld {
+// The tool's import table: the scripts' engine calls are printed; every
+// other call keeps the null table's log line.
+class PrintImports : public NullImports {
 public:
-    void ScriptCall(int code, const char* name, int value) override {
+    void WorldCall(int code, const char* name, int value) override {
         g_echo->Drain();
         std::printf("world %d %s %d\n", code, name, value);
     }
-    void ScriptVectorCall(int code, const char* name, const VECTOR& v) override {
+    void WorldVectorCall(int code, const char* name, const VECTOR& v) override {
         g_echo->Drain();
         std::printf("worldvec %d %s %g %g %g\n", code, name, v.x, v.y, v.z);
     }
-};
-
-class PrintGame : public ScriptGame {
-public:
-    void ScriptCall(int code, const char* text, int value) override {
+    void GameCall(int code, const char* text, int value) override {
         g_echo->Drain();
         std::printf("game %d %s %d\n", code, text, value);
     }
-    void ScriptVectorCall(int code, const char* text, const VECTOR& v) override {
+    void GameVectorCall(int code, const char* text, const VECTOR& v) override {
         g_echo->Drain();
         std::printf("gamevec %d %s %g %g %g\n", code, text, v.x, v.y, v.z);
     }
@@ -239,12 +238,10 @@ int RunRun(const std::vector<std::string>& args) {
         g_settings = old_settings;
         return z1tool::Fail("cannot create a temporary log file");
     }
-    PrintWorld world;
-    PrintGame game;
+    PrintImports imports;
     {
+        ScopedGameImports scope(&imports);
         ScriptSystem scripts;
-        scripts.SetWorld(&world);
-        scripts.SetGame(&game);
         scripts.SetFinishedObserver(PrintFinished, nullptr);
         scripts.Load(file.c_str());
         echo.Drain();

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "collision/collision.h"
-#include "collision/collisionlinks.h"
 #include "command.h"
 #include "entities/objectentity.h"
 #include "json.h"
@@ -82,7 +81,6 @@ int RunCollide(const std::vector<std::string>& args) {
         delete model;
         return z1tool::FailFile(words[0], "is not a model file the engine loads");
     }
-    InstallCollisionLinks();
     int result = z1tool::kOk;
     {
         Area area;
@@ -125,9 +123,8 @@ int RunSky(const std::vector<std::string>& args) {
     const char* name = "sky";
     if (args.size() != 3) return z1tool::Usage(name);
     int time, weather;
-    if (!ParseInt(args[1], -1000000000L, 1000000000L, time) ||
-    std::string bytes;
-    if (!z1tool::ReadInput(args[0], &bytes) || !z1tool::CheckText(args[0], bytes)) return z1tool::kFailed;
+    if (!ParseInt(args[1], -1000000000L, 1000000000L, time) || std::string bytes;
+        if (!z1tool::ReadInput(args[0], &bytes) || !z1tool::CheckText(args[0], bytes)) return z1tool::kFailed;
         !ParseInt(args[2], -1000000000L, 1000000000L, weather))
         return z1tool::Usage(name);
     ToolSettings settings;

@@ -4,13 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "imports/gameimports.h"
 #include "settings/settings.h"
 #include "utility/datafile.h"
 #include "utility/log.h"
 
 namespace {
-
-Z1ErrorBoxFn g_error_box = nullptr;
 
 // Nested sub-materials recurse; a hostile file must not run the stack dry.
 const int kMaxMaterialDepth = 16;
@@ -626,14 +625,9 @@ const char* Z1TextureFolder() {
     return "textures";
 }
 
-void Z1SetErrorBox(Z1ErrorBoxFn fn) { g_error_box = fn; }
-
 void Z1ShowErrorBox(const char* caption, const char* text) {
     if (g_gfxdriver) g_gfxdriver->Pause(true);
-    if (g_error_box)
-        g_error_box(caption, text);
-    else
-        LogLine("%s %s", caption, text);
+    g_imports->ErrorBox(caption, text);
     if (g_gfxdriver) g_gfxdriver->Pause(false);
 }
 

@@ -347,10 +347,7 @@ bool Z1WriteStream(DataFile& file, const Z1Scene& scene);
 bool Z1WriteExtraSettings(const char* path, const Z1Scene& scene);
 
 // The refusal box for the exporter's text form: pauses the driver, shows the
-// box and resumes. The platform layer installs the real box; without one the
-// text is logged.
-typedef void (*Z1ErrorBoxFn)(const char* caption, const char* text);
-void Z1SetErrorBox(Z1ErrorBoxFn fn);
+// game's error box (g_imports) and resumes.
 void Z1ShowErrorBox(const char* caption, const char* text);
 
 // The texture folder of the settings ("textures" without a settings record).

@@ -6,13 +6,13 @@
 
 #include "animation/animtrack.h"
 #include "animation/biped.h"
+#include "collision/collision.h"
+#include "collision/rayquery.h"
 #include "culling/cplane.h"
 #include "culling/quadtree.h"
-#include "culling/triangletests.h"
 #include "settings/settings.h"
 #include "utility/clock.h"
 #include "utility/log.h"
-#include "world/rayquery.h"
 
 AlphaList* g_alpha_list = nullptr;
 
@@ -777,7 +777,6 @@ bool Z1Model::RayTest(RayQuery* query, const MATRIX& world) {
     TransformPoint(inv, query->end, query->modelEnd);
     VECTOR dir = query->modelEnd - query->modelStart;
     VectorNormalize(dir);
-    TriangleTests* tests = GetTriangleTests();
     for (ModelFrame* f : frames)
         for (Z1SubMesh* sm : f->submeshes) {
             if (query->hitCount > 0 && query->stopAtFirstHit) return true;
@@ -785,7 +784,7 @@ bool Z1Model::RayTest(RayQuery* query, const MATRIX& world) {
             if (sm->quadtree) {
                 sm->quadtree->RayTest(query, sm->two_sided != 0);
             } else if (sm->face_count > 0 && RayIntersectsBox(sm->box, query->modelStart, dir)) {
-                tests->RayTriangles(query, sm->vertices, sm->indices, sm->face_count, sm->two_sided != 0);
+                RayTriangles(query, sm->vertices, sm->indices, sm->face_count, sm->two_sided != 0);
             }
             if (query->hitCount > before) query->hitSubMesh = sm;
         }
@@ -794,12 +793,17 @@ bool Z1Model::RayTest(RayQuery* query, const MATRIX& world) {
 
 void Z1Model::Collide(CollisionPacket* packet) {
     if (!loaded || !packet) return;
-    TriangleTests* tests = GetTriangleTests();
     for (ModelFrame* f : frames)
         for (Z1SubMesh* sm : f->submeshes) {
             if (sm->quadtree)
                 sm->quadtree->Collide(packet);
-            else if (sm->face_count > 0 && tests->PacketTouchesBox(packet, sm->box))
-                tests->CollideTriangles(packet, sm->vertices, sm->indices, sm->face_count);
+            else if (sm->face_count > 0 && PacketTouchesModelBox(packet, sm->box))
+                CollideTriangles(packet, sm->vertices, sm->indices, sm->face_count);
         }
+}
+
+void Z1Model::Collide(CollisionPacket* packet, const MATRIX& world) {
+    if (!packet) return;
+    packet->SetWorldMatrix(world);
+    Collide(packet);
 }

@@ -187,6 +187,8 @@ public:
     bool RayTest(RayQuery* query, const MATRIX& world);
     // Every piece's triangles against the packet (its world matrix is set).
     void Collide(CollisionPacket* packet);
+    // The same under world (scale x transform); nothing without a packet.
+    void Collide(CollisionPacket* packet, const MATRIX& world);
 
     // Poses the skeleton once per driver frame.
     void UpdateAnimation();

@@ -5,7 +5,7 @@
 #include "camera/playercamera.h"
 #include "gui/font.h"
 #include "player/game.h"
-#include "player/gamelinks.h"
+#include "game/importtable.h"
 #include "sounddriver/sdl/sdlsoundlibrary.h"
 #include "game/harness.h"
 #include "game/replay.h"
@@ -58,7 +58,7 @@ void CreatePlayerCamera(int back_plane, float fov_radians) {
 
 void CreateGame() {
     g_game = new Game(s_player_camera);
-    InstallGameLinks();
+    InstallGameImports();
 }
 
 void CreateFont() {
@@ -73,7 +73,6 @@ void InitWorld() {
     // The area lives as long as the world; the scripts load into it.
     static Area* area = new Area();
     world.area = area;
-    if (!world.drawText) world.drawText = DrawFontText;
 }
 
 void RegisterStartupImages() {

@@ -2,8 +2,8 @@
 // and by line-of-sight tests. The scene tree sets the current entity before
 // each entity's test; the entity (box pick) or its model (triangles) records
 // the nearest hit.
-#ifndef ZENDAR_WORLD_RAYQUERY_H
-#define ZENDAR_WORLD_RAYQUERY_H
+#ifndef ZENDAR_COLLISION_RAYQUERY_H
+#define ZENDAR_COLLISION_RAYQUERY_H
 
 #include "math/zmath.h"
 
@@ -21,6 +21,7 @@ struct RayQuery {
     VECTOR modelEnd;
     Entity* hitEntity = nullptr;
     int hitCount = 0;
+    int trianglesTested = 0;  // every triangle handed to the ray test: what a query cost
     Z1SubMesh* hitSubMesh = nullptr;
     float bestDistance = 0.0f;
     VECTOR hitPoint;

@@ -1,19 +1,21 @@
-// The game's side of the seams: a conversation compiled from text runs
-// through the dialog manager into text boxes on screen and changes the game
-// object; a compiled script's game calls reach it; the world's door keys,
-// messages and the pointer mode go through it.
-#include "player/gamelinks.h"
+// The game's import table: a conversation compiled from text runs through
+// the dialog manager into text boxes on screen and changes the game object;
+// a compiled script's game calls reach it; the world's door keys, messages
+// and the pointer mode go through it.
+#include "game/importtable.h"
 
 #include <unistd.h>
 
 #include "camera/mousemode.h"
 #include "camera/playercamera.h"
 #include "dialog/dialoglanguage.h"
+#include "dialog/dialogmanager.h"
 #include "gui/gui_helpers.h"
 #include "gui/interfaceimage.h"
+#include "imports/gameimports.h"
+#include "player/conversationview.h"
 #include "player/game.h"
 #include "utility/clock.h"
-#include "world/worldlinks.h"
 #include "z1script/scriptasm.h"
 #include "z1script/scriptsystem.h"
 
@@ -24,20 +26,20 @@ using guitest::TempFile;
 
 namespace {
 
-class LinksTest : public ::testing::Test {
+class ImportTableTest : public ::testing::Test {
 protected:
-    LinksTest()
+    ImportTableTest()
         : driver(640, 480),
           scope(&driver),
           fontFile("font.ini", LetterFontText()),
           font(fontFile.path().c_str()) {
         g_game = &game;
         g_font = &font;
-        InstallGameLinks();
+        InstallGameImports();
         UseFixedClock(100, 0);
     }
-    ~LinksTest() override {
-        RemoveGameLinks();
+    ~ImportTableTest() override {
+        SetGameImports(nullptr);
         g_game = nullptr;
         g_font = nullptr;
         UseRealTimeClock();
@@ -78,7 +80,7 @@ DialogTextBox* ClickThrough(DialogTextBox* view, int x, int y) {
     return DialogManager::NextTextBox();
 }
 
-TEST_F(LinksTest, AConversationShowsInTextBoxesAndChangesTheGame) {
+TEST_F(ImportTableTest, AConversationShowsInTextBoxesAndChangesTheGame) {
     const char* source =
         "npc Innkeeper\n"
         "npc Player\n"
@@ -107,7 +109,7 @@ TEST_F(LinksTest, AConversationShowsInTextBoxesAndChangesTheGame) {
     DialogBinding binding(name.c_str(), nullptr);
     ASSERT_TRUE(DialogManager::Bind(&binding));
     // The character's click: pointer mode, then the conversation.
-    g_gameLink->SetPointerMode();
+    g_imports->SetPointerMode();
     EXPECT_EQ(GetMouseMode(), MOUSE_POINTER);
     DialogManager::SetActive(&binding);
 
@@ -158,8 +160,8 @@ TEST_F(LinksTest, AConversationShowsInTextBoxesAndChangesTheGame) {
     DialogManager::SetActive(nullptr);
 }
 
-TEST_F(LinksTest, ViewsOfOtherKindsAreNoTextBoxes) {
-    DialogTextBox* view = GetDialogPresentation()->CreateTextBox(120, 80);
+TEST_F(ImportTableTest, ViewsOfOtherKindsAreNoTextBoxes) {
+    DialogTextBox* view = g_imports->CreateConversationView(120, 80);
     TextBox* box = ConversationTextBox(view);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->font, &font);
@@ -172,34 +174,28 @@ TEST_F(LinksTest, ViewsOfOtherKindsAreNoTextBoxes) {
     EXPECT_EQ(ConversationTextBox(nullptr), nullptr);
 }
 
-TEST_F(LinksTest, TheWorldAsksTheGameObject) {
-    EXPECT_FALSE(g_gameLink->HasItem("gatekey"));
+TEST_F(ImportTableTest, TheWorldAsksTheGameObject) {
+    EXPECT_FALSE(g_imports->HasItem("gatekey"));
     game.AddItem("gatekey");
-    EXPECT_TRUE(g_gameLink->HasItem("gatekey"));
-    g_gameLink->ShowMessage("You unlock the door.", 4.0f);
+    EXPECT_TRUE(g_imports->HasItem("gatekey"));
+    g_imports->ShowMessage("You unlock the door.", 4.0f);
     EXPECT_STREQ(game.CurrentMessage().c_str(), "You unlock the door.");
     EXPECT_FLOAT_EQ(game.messageDuration, 4.0f);
 
-    // Without a game object the logging defaults answer.
+    // Without a game object the null table's answers stand in.
     g_game = nullptr;
-    EXPECT_FALSE(g_gameLink->HasItem("gatekey"));
-    EXPECT_TRUE(log.Has("game object not linked - no item 'gatekey'"));
-    EXPECT_FALSE(GetDialogPresentation()->QuestFlagDefined("x"));
+    EXPECT_FALSE(g_imports->HasItem("gatekey"));
+    EXPECT_TRUE(log.Has("game not linked - item 'gatekey' taken as not held"));
+    EXPECT_FALSE(g_imports->QuestFlagDefined("x"));
     g_game = &game;
-
-    RemoveGameLinks();
-    EXPECT_FALSE(g_gameLink->HasItem("gatekey"));
-    InstallGameLinks();
-    InstallGameLinks();  // twice is the same as once
-    EXPECT_TRUE(g_gameLink->HasItem("gatekey"));
 }
 
-TEST_F(LinksTest, TheConversationCameraIsAppliedToTheDriver) {
+TEST_F(ImportTableTest, TheConversationCameraIsAppliedToTheDriver) {
     log.settings().fov_radians = 1.2f;
     log.settings().back_plane = 9000;
     float eye[3] = {0, 190, -120};
     float target[3] = {-60, 190, 0};
-    GetDialogPresentation()->PlaceConversationCamera(eye, target);
+    g_imports->PlaceConversationCamera(eye, target);
     PlayerCamera* camera = ConversationCamera();
     ASSERT_NE(camera, nullptr);
     EXPECT_FLOAT_EQ(driver.fov, 1.2f);
@@ -208,7 +204,7 @@ TEST_F(LinksTest, TheConversationCameraIsAppliedToTheDriver) {
     EXPECT_EQ(driver.CountCalls("SetViewMatrix()"), 1);
 }
 
-TEST_F(LinksTest, ACompiledScriptsGameCallsReachTheGameObject) {
+TEST_F(ImportTableTest, ACompiledScriptsGameCallsReachTheGameObject) {
     const char* source =
         "program start locals=0 trigger=init\n"
         "  const key text \"gatekey\"\n"
