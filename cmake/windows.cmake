@@ -9,6 +9,7 @@ set(ZENDAR_HOST_BUILD ${CMAKE_SOURCE_DIR}/build CACHE PATH "The Linux build whos
 # Debian's stb headers, without the rest of the host's include folder.
 include_directories(SYSTEM /usr/include/stb)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
+enable_testing()
 
 function(zendar_windows_targets)
   set(ZENDAR_WIN32_LIBS opengl32 glu32 gdi32 dinput dxguid msacm32 winmm comdlg32 comctl32)
@@ -23,6 +24,12 @@ function(zendar_windows_targets)
   target_include_directories(zendar_win32 PUBLIC ${CMAKE_SOURCE_DIR}/src)
   target_link_libraries(zendar_win32 PUBLIC zendar_engine ${ZENDAR_WIN32_LIBS})
   target_compile_options(zendar_win32 PRIVATE ${ZENDAR_WARNINGS})
+
+  # --- DirectX 7 driver (src/gfxdriver/dx7driver): DirectDraw 7 and Direct3D 7.
+  file(GLOB dx7_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/gfxdriver/dx7driver/*.cpp)
+  target_sources(zendar_win32 PRIVATE ${dx7_sources})
+  target_link_libraries(zendar_win32 PUBLIC ddraw dxguid)
+  # --- end of the DirectX 7 driver
 
   # Icon 101: a gold "Z" on a dark blue tile, drawn by ImageMagick.
   set(icon ${CMAKE_BINARY_DIR}/resources/zendar1.ico)
@@ -56,7 +63,11 @@ function(zendar_windows_targets)
     VERBATIM)
 
   if(EXISTS ${CMAKE_SOURCE_DIR}/tests/windows/CMakeLists.txt)
-    enable_testing()
     add_subdirectory(${CMAKE_SOURCE_DIR}/tests/windows ${CMAKE_BINARY_DIR}/tests)
+  endif()
+
+  # --- DirectX 7 driver tests, under Wine.
+  if(TARGET zendar_test_common AND EXISTS ${CMAKE_SOURCE_DIR}/tests/windows/dx7/dx7tests.cmake)
+    include(${CMAKE_SOURCE_DIR}/tests/windows/dx7/dx7tests.cmake)
   endif()
 endfunction()

@@ -102,6 +102,10 @@ public:
     void Drain(bool print = true) {
         if (!reader_) return;
         std::clearerr(reader_);
+        // msvcrt's stream keeps its end-of-file buffer after clearerr and so
+        // never sees the lines appended since; a seek to where it stands
+        // drops that buffer (and changes nothing elsewhere).
+        std::fseek(reader_, 0, SEEK_CUR);
         int c;
         while ((c = std::fgetc(reader_)) != EOF) {
             if (c != '\n') {

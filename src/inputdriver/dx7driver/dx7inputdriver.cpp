@@ -48,8 +48,8 @@ void Release(IDirectInputDevice7A** device) {
 
 }  // namespace
 
-Dx7InputDriver::Dx7InputDriver(bool* ok, HWND window, HINSTANCE instance, bool use_queues)
-    : use_queues_(use_queues) {
+Dx7InputDriver::Dx7InputDriver(bool* ok, HWND window, HINSTANCE instance, InputFeed* feed)
+    : BufferedInputDriver(feed) {
     *ok = false;
     void* created = nullptr;
     if (FAILED(DirectInputCreateEx(instance, 0x0700, IID_IDirectInput7A, &created, nullptr))) {
@@ -60,7 +60,7 @@ Dx7InputDriver::Dx7InputDriver(bool* ok, HWND window, HINSTANCE instance, bool u
     ClearKeyboard();
     if (!CreateKeyboard(window)) return;
     keyboard_buffer_size = KEYBOARD_BUFFER_SIZE;
-    int32_t result = AcquireKeyboardDevice();
+    int32_t result = AcquireKeyboardSource();
     if (result < 0) LogLine("Couldn't aquire keyboard (%s)", InputErrorText(result).c_str());
 
     mouse_buffer_size = MOUSE_BUFFER_SIZE;
@@ -68,7 +68,7 @@ Dx7InputDriver::Dx7InputDriver(bool* ok, HWND window, HINSTANCE instance, bool u
     SetMouseRange(0, 0, 0, 0, 0, 0);
     SetMouseScale(1.0, 1.0, 1.0);
     if (!CreateMouse(window)) return;
-    result = AcquireMouseDevice();
+    result = AcquireMouseSource();
     if (result < 0) LogLine("Couldn't aquire mouse (%s).", InputErrorText(result).c_str());
     *ok = true;
 }
@@ -125,38 +125,28 @@ Dx7InputDriver::~Dx7InputDriver() {
 }
 
 int32_t Dx7InputDriver::ReadKeyboardData(DeviceRecord* records, uint32_t* count) {
-    if (use_queues_) return QueueInputDriver::ReadKeyboardData(records, count);
     return ReadDevice(keyboard_device_, records, count);
 }
 
 int32_t Dx7InputDriver::ReadMouseData(DeviceRecord* records, uint32_t* count) {
-    if (use_queues_) return QueueInputDriver::ReadMouseData(records, count);
     return ReadDevice(mouse_device_, records, count);
 }
 
-int32_t Dx7InputDriver::AcquireKeyboardDevice() {
-    if (use_queues_) return QueueInputDriver::AcquireKeyboardDevice();
-    return static_cast<int32_t>(keyboard_device_->Acquire());
-}
+int32_t Dx7InputDriver::AcquireKeyboardDevice() { return static_cast<int32_t>(keyboard_device_->Acquire()); }
 
-int32_t Dx7InputDriver::AcquireMouseDevice() {
-    if (use_queues_) return QueueInputDriver::AcquireMouseDevice();
-    return static_cast<int32_t>(mouse_device_->Acquire());
-}
+int32_t Dx7InputDriver::AcquireMouseDevice() { return static_cast<int32_t>(mouse_device_->Acquire()); }
 
-// Under a replay the queues stay acquired: the replay, not the focus, decides
-// what the devices report.
 void Dx7InputDriver::UnacquireKeyboardDevice() {
-    if (!use_queues_ && keyboard_device_) keyboard_device_->Unacquire();
+    if (keyboard_device_) keyboard_device_->Unacquire();
 }
 
 void Dx7InputDriver::UnacquireMouseDevice() {
-    if (!use_queues_ && mouse_device_) mouse_device_->Unacquire();
+    if (mouse_device_) mouse_device_->Unacquire();
 }
 
-bool CreateDx7InputDriver(HWND window, HINSTANCE instance, bool use_queues) {
+bool CreateDx7InputDriver(HWND window, HINSTANCE instance, InputFeed* feed) {
     bool ok = false;
-    Dx7InputDriver* driver = new Dx7InputDriver(&ok, window, instance, use_queues);
+    Dx7InputDriver* driver = new Dx7InputDriver(&ok, window, instance, feed);
     if (!ok) {
         delete driver;
         return false;

@@ -5,25 +5,24 @@
 // reads take at once (15 key and 30 mouse records), so an overflow is seen
 // and logged exactly where the engine looks for it.
 //
-// Under an input replay the two engine-side device queues stand in for the
-// devices: the replay's events reach the same buffered reads, and the real
-// devices are neither read nor acquired, so a run is the same whatever the
-// window system does with the focus.
+// Under an input feed (the harness's replay) the buffered driver's own queues
+// stand in for the devices, which are then created but never read or
+// acquired.
 #ifndef ZENDAR_INPUTDRIVER_DX7DRIVER_DX7INPUTDRIVER_H
 #define ZENDAR_INPUTDRIVER_DX7DRIVER_DX7INPUTDRIVER_H
 
 #include <windows.h>
 
-#include "input/queueinputdriver.h"
+#include "input/bufferedinputdriver.h"
 
 struct IDirectInput7A;
 struct IDirectInputDevice7A;
 
-class Dx7InputDriver : public QueueInputDriver {
+class Dx7InputDriver : public BufferedInputDriver {
 public:
     // *ok is false when a device could not be set up (the reason is logged).
-    // use_queues: the device queues stand in for DirectInput (replays).
-    Dx7InputDriver(bool* ok, HWND window, HINSTANCE instance, bool use_queues);
+    // feed: not owned; null reads the devices.
+    Dx7InputDriver(bool* ok, HWND window, HINSTANCE instance, InputFeed* feed = nullptr);
     ~Dx7InputDriver() override;
 
 protected:
@@ -38,7 +37,6 @@ private:
     bool CreateKeyboard(HWND window);
     bool CreateMouse(HWND window);
 
-    bool use_queues_;
     IDirectInput7A* direct_input_ = nullptr;
     IDirectInputDevice7A* keyboard_device_ = nullptr;
     IDirectInputDevice7A* mouse_device_ = nullptr;
@@ -46,6 +44,6 @@ private:
 
 // Creates the driver and publishes it in g_inputdriver; false when it cannot
 // be used.
-bool CreateDx7InputDriver(HWND window, HINSTANCE instance, bool use_queues);
+bool CreateDx7InputDriver(HWND window, HINSTANCE instance, InputFeed* feed);
 
 #endif

@@ -22,6 +22,7 @@ const int kButtonWidth = 50;
 const int kButtonHeight = 14;
 const int kFirstFieldId = 1100;
 const int kLabelIdOffset = 100;
+const int kReadOnlyIdOffset = 200;
 
 struct SheetRun {
     PropertySheet* sheet;
@@ -40,15 +41,31 @@ void FillChoices(HWND list, const PropertySheet::Field& field) {
     EnableWindow(list, field.choices.empty() ? FALSE : TRUE);
 }
 
+// A list field may turn read-only and back while the dialog is up (the spawn
+// dialog's argument follows the type), so both fields have a list and a
+// read-only text at the same place, and the one that fits is shown.
 void FillControl(HWND dialog, int index, const PropertySheet::Field& field) {
     HWND control = GetDlgItem(dialog, SheetFieldControlId(index));
+    HWND shown = GetDlgItem(dialog, SheetFieldControlId(index) + kReadOnlyIdOffset);
     switch (field.kind) {
-    case PropertySheet::FIELD_TEXT:
-    case PropertySheet::FIELD_READONLY: SetWindowTextA(control, field.text.c_str()); break;
+    case PropertySheet::FIELD_TEXT: SetWindowTextA(control, field.text.c_str()); break;
+    case PropertySheet::FIELD_READONLY:
+        SetWindowTextA(shown ? shown : control, field.text.c_str());
+        if (shown) {
+            ShowWindow(control, SW_HIDE);
+            ShowWindow(shown, SW_SHOW);
+        }
+        break;
     case PropertySheet::FIELD_CHECK:
         SendMessageA(control, BM_SETCHECK, field.checked ? BST_CHECKED : BST_UNCHECKED, 0);
         break;
-    case PropertySheet::FIELD_CHOICE: FillChoices(control, field); break;
+    case PropertySheet::FIELD_CHOICE:
+        FillChoices(control, field);
+        if (shown) {
+            ShowWindow(shown, SW_HIDE);
+            ShowWindow(control, SW_SHOW);
+        }
+        break;
     }
 }
 
@@ -108,21 +125,18 @@ void BuildRows(HWND dialog, const PropertySheet& sheet) {
             AddControl(dialog, "EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, id, x, y, kControlWidth,
                        kControlHeight);
             break;
-        case PropertySheet::FIELD_READONLY:
-            AddControl(dialog, "STATIC", f.label.c_str(), SS_LEFT, id + kLabelIdOffset, kMargin, y + 2,
-                       kLabelWidth, kControlHeight);
-            AddControl(dialog, "EDIT", "", ES_READONLY | ES_AUTOHSCROLL, id, x, y, kControlWidth,
-                       kControlHeight);
-            break;
         case PropertySheet::FIELD_CHECK:
             AddControl(dialog, "BUTTON", f.label.c_str(), WS_TABSTOP | BS_AUTOCHECKBOX, id, kMargin, y,
                        kLabelWidth + kControlWidth, kControlHeight);
             break;
+        case PropertySheet::FIELD_READONLY:
         case PropertySheet::FIELD_CHOICE:
             AddControl(dialog, "STATIC", f.label.c_str(), SS_LEFT, id + kLabelIdOffset, kMargin, y + 2,
                        kLabelWidth, kControlHeight);
             AddControl(dialog, "COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, id, x, y,
                        kControlWidth, kControlHeight * 8);
+            AddControl(dialog, "EDIT", "", ES_READONLY | ES_AUTOHSCROLL, id + kReadOnlyIdOffset, x, y,
+                       kControlWidth, kControlHeight);
             break;
         }
         y += kRowHeight;

@@ -266,7 +266,7 @@ std::string ExecutableFolder() {
     return cut == std::string::npos ? std::string() : p.substr(0, cut + 1);
 }
 
-int Run(const HarnessOptions& options) {
+int Run() {
     // 1. The window class.
     WNDCLASSA wc = {};
     wc.style = 0;
@@ -317,8 +317,9 @@ int Run(const HarnessOptions& options) {
         return 1;
     }
 
-    // 9. The input driver; under a replay its queues stand in for the devices.
-    if (!CreateDx7InputDriver(g.window, g.instance, !options.replay.empty())) {
+    // 9. The input driver; a replay is played in place of its devices.
+    static ReplayInputFeed replayFeed(g_replay);
+    if (!CreateDx7InputDriver(g.window, g.instance, g_replay ? &replayFeed : nullptr)) {
         ErrorBox("Error", "Cannot create an inputdriver");
         return 1;
     }
@@ -502,5 +503,5 @@ int ZendarMain(int argc, char** argv) {
     ShellSeconds();
     if (options.fixed_step <= 0.0) SetClockSource(&g_shellClock);
     g.instance = GetModuleHandleA(nullptr);
-    return Run(options);
+    return Run();
 }
