@@ -64,9 +64,10 @@ public:
     // Starts the script program of that name (a conversation's executescript).
     virtual void StartScript(const char* name) = 0;
     // The compiled scripts' engine calls, codes as the script machine reads
-    // them: world calls (opcodes 0x46 and 0x4C) act on the area's entities;
-    // game calls (0x48 and 0x4E) on the game object, the settings record, the
-    // scene and the player camera. Texts are never null.
+    // them (imports/enginecalls.h): world calls (the world and worldvec
+    // opcodes) act on the area's entities; game calls (game and gamevec) on
+    // the game object, the settings record, the scene and the player camera.
+    // Texts are never null.
     virtual void WorldCall(int code, const char* name, int value) = 0;
     virtual void WorldVectorCall(int code, const char* name, const VECTOR& v) = 0;
     virtual void GameCall(int code, const char* text, int value) = 0;
@@ -132,10 +133,10 @@ private:
     GameImports* saved_;
 };
 
-// The game calls that change the settings record (collision on and movement
-// speed, z1script/enginecalls.h, which sits above this module) work with or
-// without a game: every import table applies them. False for every other
-// code and when there is no settings record.
+// The game calls that change the settings record (kGameCallCollisionOn and
+// kGameCallMovementSpeed) work with or without a game: every import table
+// applies them. False for every other code and when there is no settings
+// record.
 bool ApplyScriptSettingsCall(int code, int value);
 
 #endif

@@ -3,6 +3,7 @@
 // lower modules without a game and a missing link still shows in the log.
 #include "imports/gameimports.h"
 
+#include "imports/enginecalls.h"
 #include "settings/settings.h"
 #include "utility/log.h"
 
@@ -29,11 +30,11 @@ void DialogTextLines::AddLine(const char* colour, const char* text, int selectab
 
 bool ApplyScriptSettingsCall(int code, int value) {
     if (!g_settings) return false;
-    if (code == 3) {  // kGameCallCollisionOn
+    if (code == kGameCallCollisionOn) {
         g_settings->collision_on = value != 0;
         return true;
     }
-    if (code == 4) {  // kGameCallMovementSpeed
+    if (code == kGameCallMovementSpeed) {
         g_settings->movement_speed = static_cast<float>(value);
         return true;
     }

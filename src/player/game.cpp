@@ -7,6 +7,7 @@
 #include "camera/playercamera.h"
 #include "gfxdriver/gfxdriver.h"
 #include "gui/interfaceimage.h"
+#include "imports/enginecalls.h"
 #include "imports/gameimports.h"
 #include "input/inputdriver.h"
 #include "utility/clock.h"
@@ -99,22 +100,22 @@ void Game::DrawInventory() {
 void Game::ScriptCall(int code, const char* text, int value) {
     if (!text) text = "";
     switch (code) {
-    case 0: spare = value; break;
-    case 1:
+    case kGameCallSpare: spare = value; break;
+    case kGameCallShowMessage:
         LogLine("setting info string..");
         ShowMessage(text, static_cast<float>(value));
         break;
-    case 2: LoadScene(text); break;
-    case 3:
-    case 4: ApplyScriptSettingsCall(code, value); break;
-    case 5: AddItem(text); break;
-    case 6: SetQuestFlag(text); break;
+    case kGameCallLoadScene: LoadScene(text); break;
+    case kGameCallCollisionOn:
+    case kGameCallMovementSpeed: ApplyScriptSettingsCall(code, value); break;
+    case kGameCallAddItem: AddItem(text); break;
+    case kGameCallSetQuestFlag: SetQuestFlag(text); break;
     default: break;
     }
 }
 
 void Game::ScriptVectorCall(int code, const char*, const VECTOR& v) {
-    if (code != 0 || !camera) return;
+    if (code != kGameVectorCallMoveCamera || !camera) return;
     camera->MoveBy(v.x, v.y, v.z);
 }
 

@@ -45,9 +45,8 @@ public:
     // One icon per inventory entry at (50 + 37 i, 440), 32 x 32.
     void DrawInventory();
 
-    // The script runtime's game calls: 0 spare integer, 1 message for value
-    // seconds, 2 load scene, 3 collision on, 4 movement speed, 5 add item,
-    // 6 set quest flag; vector 0 moves the player camera.
+    // The script runtime's game calls and game vector calls, by the codes
+    // of imports/enginecalls.h.
     void ScriptCall(int code, const char* text, int value);
     void ScriptVectorCall(int code, const char* text, const VECTOR& v);
 

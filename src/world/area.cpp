@@ -11,6 +11,7 @@
 #include "entities/objectentity.h"
 #include "entities/particleentity.h"
 #include "gfxdriver/gfxdriver.h"
+#include "imports/enginecalls.h"
 #include "imports/gameimports.h"
 #include "settings/settings.h"
 #include "utility/datafile.h"
@@ -263,7 +264,7 @@ Entity* Area::AddParticle(const char* name, const char* system, float x, float y
 
 void Area::ScriptHook(int code, const char* name, float a, float b, float c) {
     switch (code) {
-    case 1: {
+    case kWorldVectorCallRotate: {
         LogLine("script wants to rotate object %s", name ? name : "");
         Entity* e = FindEntity(name);
         if (!e) return;
@@ -274,7 +275,7 @@ void Area::ScriptHook(int code, const char* name, float a, float b, float c) {
         Reinsert(e);
         return;
     }
-    case 2: {
+    case kWorldVectorCallMove: {
         LogLine("script wants to move object %s", name ? name : "");
         Entity* e = FindEntity(name);
         if (!e) return;
@@ -283,7 +284,7 @@ void Area::ScriptHook(int code, const char* name, float a, float b, float c) {
         Reinsert(e);
         return;
     }
-    case 4: {
+    case kWorldCallTrigger: {
         Entity* e = FindEntity(name);
         if (e) {
             LogLine("found entity %s - now triggering", name);
@@ -291,7 +292,7 @@ void Area::ScriptHook(int code, const char* name, float a, float b, float c) {
         }
         [[fallthrough]];  // a trigger also unlocks
     }
-    case 5: {
+    case kWorldCallUnlock: {
         Entity* e = FindEntity(name);
         if (e && e->type == ENTITY_DOOR) static_cast<DoorEntity*>(e)->doorLocked = false;
         return;

@@ -80,8 +80,9 @@ public:
     void Reinsert(Entity* entity);
     Z1Model* FindModel(const char* name);
 
-    // Script hooks: 1 rotate (a, b, c radians about x, y, z), 2 move to
-    // (a, b, c), 4 trigger then unlock, 5 unlock a door; others nothing.
+    // Script hooks, by the codes of imports/enginecalls.h: rotate by (a, b, c)
+    // radians about x, y, z; move to (a, b, c); trigger then unlock; unlock a
+    // door. Other codes do nothing.
     void ScriptHook(int code, const char* name, float a, float b, float c);
 
     // Per-frame services.

@@ -1,7 +1,7 @@
 #include "world/areascript.h"
 
+#include "imports/enginecalls.h"
 #include "utility/log.h"
-#include "z1script/enginecalls.h"
 #include "world/area.h"
 
 void AreaScriptCall(int code, const char* name, int) {

@@ -1,5 +1,5 @@
 // The scripts' world calls acted out on the running area's script hooks:
-// trigger and unlock (opcode 0x46), rotate and move (opcode 0x4C). The game's
+// trigger and unlock (the world opcode), rotate and move (worldvec). The game's
 // import table hands them here.
 #ifndef ZENDAR_WORLD_AREASCRIPT_H
 #define ZENDAR_WORLD_AREASCRIPT_H

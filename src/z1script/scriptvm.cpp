@@ -14,12 +14,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "imports/enginecalls.h"
 #include "imports/gameimports.h"
 #include "utility/clock.h"
 #include "utility/log.h"
 #include "utility/random.h"
 #include "utility/stringhashtable.h"
-#include "z1script/enginecalls.h"
 #include "z1script/opcodes.h"
 
 // ---------------------------------------------------------------------------

@@ -1,10 +1,11 @@
 // Engine-call codes: the middle one of the three values a script pushes
 // before an engine-call opcode says what the world or the game is asked to
-// do. These are the only place the numbers are written; the machine, the
-// script calls' receivers and the tools name them. A code missing here does
-// nothing wherever it arrives.
-#ifndef ZENDAR_Z1SCRIPT_ENGINECALLS_H
-#define ZENDAR_Z1SCRIPT_ENGINECALLS_H
+// do, and the import table's world and game calls (imports/gameimports.h)
+// receive it as their code. These are the only place the numbers are
+// written; the script machine, the receivers and the tools name them. A code
+// missing here does nothing wherever it arrives.
+#ifndef ZENDAR_IMPORTS_ENGINECALLS_H
+#define ZENDAR_IMPORTS_ENGINECALLS_H
 
 #include <cstdint>
 
