@@ -82,6 +82,8 @@ bool Replay::Parse(const std::string& text, std::string* error) {
         std::string line = Trim(raw);
         if (line.empty() || line[0] == '#') continue;
         std::vector<std::string> w = Words(line);
+        // A line of other white space (vertical tab, form feed) is blank too.
+        if (w.empty()) continue;
 
         if (w[0] == "answer") {
             if (w.size() < 2)

@@ -350,6 +350,7 @@ bool AssembleScript(const std::string& source, std::vector<ScriptRecord>* record
                     if (index < 0) {
                         if (a.text.size() > kScriptMaxFileText)
                             return fail("text longer than 254 characters");
+                        if (a.text.find('\0') != std::string::npos) return fail("text holds a zero byte");
                         ScriptConstantEntry c;
                         c.type = kScriptConstText;
                         c.text = a.text;

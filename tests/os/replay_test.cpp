@@ -29,7 +29,8 @@ TEST(ReplayFormat, EveryEventKind) {
                 "13 mouse move 0 0 120\r\n"
                 "14 mouse button 1 down\n"
                 "15 mouse button 1 up\n"
-                "16 key up 200\n",
+                "16 key up 200\n"
+                "\v \f\n",
                 &error))
         << error;
     const std::vector<ReplayEvent>& e = r.Events();

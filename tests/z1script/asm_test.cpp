@@ -177,6 +177,9 @@ TEST_F(ScriptTest, AssemblerReportsErrorsWithTheirLine) {
         {"function f\na:\na:\nend\n", "line 3: label 'a' placed twice"},
         {"push1\n", "line 1: expected function, program or .type, found 'push1'"},
         {".type 1\n", "line 1: .type takes one record-type byte from 2 to 255"},
+        // The file ends each text at its zero byte: a text holding one cannot be written.
+        {"function f\n  const text \"a\\x00b\"\nend\n", "line 2: text holds a zero byte"},
+        {"function f\n  pushc \"a\\x00b\"\nend\n", "line 2: text holds a zero byte"},
     };
     for (const Case& c : cases) {
         std::vector<ScriptRecord> r;
