@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses of fuzz/ with clang under AddressSanitizer
+# and UndefinedBehaviorSanitizer (in build-asan/, shared with the sanitized
+# test suite) and runs each for a given time, one after the other.
+#
+#   scripts/fuzz.sh [--seconds N] [--seeds-only] [--build-only] [--no-build] [NAME...]
+#
+#   --seconds N   fuzz each harness N seconds after its seed corpus (default 60)
+#   --seeds-only  run each harness over its seeds once, no fuzzing
+#   --build-only  build the harnesses and their seeds, run nothing
+#   --no-build    run the harnesses as they were last built
+#   NAME...       only these harnesses (default: all; see fuzz/CMakeLists.txt)
+#
+# Each harness keeps what it finds new in build-asan/fuzz-corpus/NAME (so a
+# later run starts from there) and writes a crashing input to
+# build-asan/fuzz-artifacts/NAME/. The run prints a line per harness with
+# its executions and exits 1 when any harness found a fault.
+# Reproduce a finding: build-asan/fuzz/fuzz_NAME build-asan/fuzz-artifacts/NAME/crash-...
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+SECONDS_EACH=60
+BUILD_ONLY=0
+NO_BUILD=0
+SEEDS_ONLY=0
+NAMES=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --seconds) SECONDS_EACH=$2; shift 2 ;;
+    --build-only) BUILD_ONLY=1; shift ;;
+    --seeds-only) SEEDS_ONLY=1; shift ;;
+    --no-build) NO_BUILD=1; shift ;;
+    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
+    -*) echo "fuzz.sh: unknown option '$1'" >&2; exit 2 ;;
+    *) NAMES+=("$1"); shift ;;
+  esac
+done
+
+BUILD=${ASAN_BUILD_DIR:-build-asan}
+if [ "$NO_BUILD" = 1 ]; then
+  :
+elif [ ${#NAMES[@]} -eq 0 ]; then
+  bash scripts/sanitized-build.sh fuzzers
+else
+  bash scripts/sanitized-build.sh fuzz_seeds $(printf 'fuzz_%s ' "${NAMES[@]}")
+fi
+
+ALL=$(cd "$BUILD/fuzz" && ls fuzz_* | sed 's/^fuzz_//' | grep -v '^make_seeds$' | tr '\n' ' ')
+if [ ${#NAMES[@]} -eq 0 ]; then read -r -a NAMES <<< "$ALL"; fi
+for name in "${NAMES[@]}"; do
+  if [ ! -x "$BUILD/fuzz/fuzz_$name" ]; then
+    echo "fuzz.sh: no harness '$name' (harnesses: $ALL)" >&2
+    exit 2
+  fi
+done
+[ "$BUILD_ONLY" = 1 ] && exit 0
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=0:abort_on_error=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+failed=0
+printf '%-10s %12s %8s %10s %8s  %s\n' harness executions seconds "exec/s" corpus result
+for name in "${NAMES[@]}"; do
+  corpus="$BUILD/fuzz-corpus/$name"
+  artifacts="$BUILD/fuzz-artifacts/$name/"
+  seeds="$BUILD/fuzz-seeds/$name"
+  mkdir -p "$corpus" "$artifacts" "$seeds"
+  log="$BUILD/fuzz-logs/$name.log"
+  mkdir -p "$(dirname "$log")"
+  if [ "$SEEDS_ONLY" = 1 ]; then
+    opts=(-runs=0)
+  else
+    opts=(-max_total_time="$SECONDS_EACH")
+  fi
+  start=$(date +%s.%N)
+  set +e
+  "$BUILD/fuzz/fuzz_$name" "${opts[@]}" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
+    -print_final_stats=1 -artifact_prefix="$artifacts" "$corpus" "$seeds" > "$log" 2>&1
+  rc=$?
+  set -e
+  end=$(date +%s.%N)
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  units=$(grep -o 'corp: [0-9]*' "$log" | tail -1 | sed 's/corp: //')
+  secs=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.0f", b - a }')
+  rate=$(awk -v r="${runs:-0}" -v s="$secs" 'BEGIN { printf "%.0f", (s > 0) ? r / s : r }')
+  if [ $rc -eq 0 ]; then
+    result=ok
+  else
+    result="FAULT (see $log)"
+    failed=1
+  fi
+  printf '%-10s %12s %8s %10s %8s  %s\n' "$name" "${runs:-0}" "$secs" "$rate" "${units:-0}" "$result"
+done
+exit $failed
