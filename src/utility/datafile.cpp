@@ -81,6 +81,11 @@ bool DataFile::OpenMode(const char* path_as_passed, bool for_writing) {
         stream = OpenFile(under_base.c_str(), mode);
     }
     if (!stream) return false;
+    if (!for_writing) {
+        LoadBytes();
+        std::fclose(stream);
+        stream = nullptr;
+    }
     open = 1;
     at_end = 0;
     writing = for_writing ? 1 : 0;
@@ -88,16 +93,55 @@ bool DataFile::OpenMode(const char* path_as_passed, bool for_writing) {
     return true;
 }
 
+// The whole stream into memory: one read of the size the file reports, then
+// more only if it turns out longer (a stream that cannot seek reports none,
+// and a folder reports sizes it does not hold, hence the cap on the first
+// guess). A read error keeps what came before it, as the stream would have.
+void DataFile::LoadBytes() {
+    FreeBytes();
+    const long kFirstGuessCap = 64L << 20;
+    long hint = 0;
+    if (std::fseek(stream, 0, SEEK_END) == 0) hint = std::ftell(stream);
+    std::rewind(stream);
+    if (hint > kFirstGuessCap) hint = kFirstGuessCap;
+    size_t capacity = hint > 0 ? static_cast<size_t>(hint) + 1 : 4096;
+    unsigned char* data = new unsigned char[capacity];
+    size_t length = 0;
+    for (;;) {
+        length += std::fread(data + length, 1, capacity - length, stream);
+        if (length < capacity) break;
+        unsigned char* grown = new unsigned char[capacity * 2];
+        std::memcpy(grown, data, length);
+        delete[] data;
+        data = grown;
+        capacity *= 2;
+    }
+    bytes_ = data;
+    size_ = static_cast<long>(length);
+    pos_ = 0;
+    in_memory_ = true;
+}
+
+void DataFile::FreeBytes() {
+    delete[] bytes_;
+    bytes_ = nullptr;
+    size_ = 0;
+    pos_ = 0;
+    in_memory_ = false;
+}
+
 void DataFile::Close() {
-    if (stream) {
+    if (stream || in_memory_) {
         --g_open_files;
-        std::fclose(stream);
+        if (stream) std::fclose(stream);
         stream = nullptr;
+        FreeBytes();
     }
     open = 0;
 }
 
 long DataFile::Size() {
+    if (in_memory_) return size_;
     if (!stream) return 0;
     long here = std::ftell(stream);
     if (std::fseek(stream, 0, SEEK_END) != 0) return 0;
@@ -107,25 +151,44 @@ long DataFile::Size() {
 }
 
 bool DataFile::Seek(long offset) {
-    if (!stream || offset < 0) return false;
+    if (!HasSource() || offset < 0) return false;
+    if (in_memory_) {
+        pos_ = offset;
+        return true;
+    }
     return std::fseek(stream, offset, SEEK_SET) == 0;
 }
 
-long DataFile::Tell() { return stream ? std::ftell(stream) : 0; }
+long DataFile::Tell() {
+    if (in_memory_) return pos_;
+    return stream ? std::ftell(stream) : 0;
+}
+
+size_t DataFile::Pull(void* buffer, size_t count) {
+    if (in_memory_) {
+        long left = size_ - pos_;
+        size_t n = left <= 0 ? 0 : static_cast<size_t>(left) < count ? static_cast<size_t>(left) : count;
+        if (n > 0) std::memcpy(buffer, bytes_ + pos_, n);
+        pos_ += static_cast<long>(n);
+        return n;
+    }
+    return stream ? std::fread(buffer, 1, count, stream) : 0;
+}
 
 int DataFile::GetByte() {
+    if (in_memory_) return pos_ < size_ ? bytes_[pos_++] : -1;
     if (!stream) return -1;
     int c = std::fgetc(stream);
     return c == EOF ? -1 : c;
 }
 
 bool DataFile::ReadRaw(void* buffer, int count) {
-    if (!stream) {
+    if (!HasSource()) {
         std::memset(buffer, 0, count);
         at_end = 1;
         return false;
     }
-    size_t n = std::fread(buffer, 1, count, stream);
+    size_t n = Pull(buffer, count);
     if (n != static_cast<size_t>(count)) {
         std::memset(buffer, 0, count);
         at_end = 1;
@@ -168,7 +231,10 @@ char* DataFile::ReadSymbol() {
     for (c = GetByte(); c >= 0 && !IsSeparator(c); c = GetByte()) {
         if (c == '(' || c == ')' || c == ',') {
             // The delimiter starts the next symbol.
-            std::fseek(stream, -1, SEEK_CUR);
+            if (in_memory_)
+                --pos_;
+            else
+                std::fseek(stream, -1, SEEK_CUR);
             break;
         }
         text.Push(static_cast<char>(c));
@@ -193,41 +259,38 @@ char* DataFile::ReadLine() {
     return text.Release();
 }
 
-float DataFile::ReadFloat() {
+float DataFile::ReadFloatSlow() {
     unsigned char b[4];
     float value = 0.0f;
-    size_t got = stream ? std::fread(b, 1, 4, stream) : 0;
+    size_t got = Pull(b, 4);
     if (got == 4) {
-        // A full read always advances the stream by exactly four bytes, so the
-        // position check below is only needed after a short one (and asking
-        // for the position on every float costs a system call each).
-        uint32_t bits = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+        uint32_t bits = Le32(b);
         std::memcpy(&value, &bits, 4);
         return value;
     }
     at_end = 1;
-    long before = stream ? Tell() - static_cast<long>(got) : 0;
+    long before = HasSource() ? Tell() - static_cast<long>(got) : 0;
     LogLine("ERROR reading float at pos %i, readjusting. Return value is : %f", static_cast<int>(before),
             static_cast<double>(value));
     LogLine("size of symbol : %i", 4);
-    if (stream) std::fseek(stream, before + 4, SEEK_SET);
+    if (HasSource()) Seek(before + 4);
     return value;
 }
 
-int32_t DataFile::ReadInt() {
+int32_t DataFile::ReadIntSlow() {
     unsigned char b[4];
     if (!ReadRaw(b, 4)) return 0;
-    return static_cast<int32_t>(b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24));
+    return static_cast<int32_t>(Le32(b));
 }
 
 char DataFile::ReadChar() {
-    if (!stream) {
+    if (!HasSource()) {
         at_end = 1;
         LogLine("ReadChar returned %i", 0);
         return 0;
     }
     char c = 0;
-    size_t n = std::fread(&c, 1, 1, stream);
+    size_t n = Pull(&c, 1);
     if (n != 1) {
         LogLine("ReadChar returned %i", static_cast<int>(n));
         at_end = 1;
@@ -243,13 +306,13 @@ char DataFile::ReadNonBlankChar() {
     return c;
 }
 
-uint8_t DataFile::ReadByte() {
+uint8_t DataFile::ReadByteSlow() {
     uint8_t b = 0;
     ReadRaw(&b, 1);
     return b;
 }
 
-int16_t DataFile::ReadShort() {
+int16_t DataFile::ReadShortSlow() {
     unsigned char b[2];
     if (!ReadRaw(b, 2)) return 0;
     return static_cast<int16_t>(b[0] | (b[1] << 8));
@@ -257,7 +320,7 @@ int16_t DataFile::ReadShort() {
 
 int16_t DataFile::ReadShortLogged() {
     unsigned char b[2] = {0, 0};
-    size_t n = stream ? std::fread(b, 1, 2, stream) : 0;
+    size_t n = Pull(b, 2);
     if (n != 2) {
         LogLine("ReadByte returned %i", static_cast<int>(n));
         at_end = 1;
@@ -268,7 +331,7 @@ int16_t DataFile::ReadShortLogged() {
 
 bool DataFile::ReadBool() {
     unsigned char b = 0;
-    size_t n = stream ? std::fread(&b, 1, 1, stream) : 0;
+    size_t n = Pull(&b, 1);
     if (n != 1) {
         LogLine("ReadByte returned %i", static_cast<int>(n));
         at_end = 1;
@@ -278,7 +341,7 @@ bool DataFile::ReadBool() {
 }
 
 char* DataFile::ReadBytes(int count) {
-    if (count < 0 || !stream) {
+    if (count < 0 || !HasSource()) {
         at_end = 1;
         return nullptr;
     }
@@ -286,7 +349,10 @@ char* DataFile::ReadBytes(int count) {
     long here = Tell();
     long size = Size();
     if (here < 0 || static_cast<long>(count) > size - here) {
-        std::fseek(stream, 0, SEEK_END);
+        if (in_memory_)
+            pos_ = size_;
+        else
+            std::fseek(stream, 0, SEEK_END);
         at_end = 1;
         return nullptr;
     }

@@ -3,11 +3,17 @@
 // symbols, lines and little-endian binary values; a failed read yields 0 /
 // false / null and sets AtEnd() instead of throwing. Text results are new[]'d
 // and the caller delete[]s them.
+//
+// A file opened for reading is read whole into memory once, at Open; every
+// later read decodes from there (loaders read hundreds of thousands of small
+// values, and a library call for each one cost more than the decoding). The
+// position, the end and the short reads behave as they would on the stream.
 #ifndef ZENDAR_UTILITY_DATAFILE_H
 #define ZENDAR_UTILITY_DATAFILE_H
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 class String;
 
@@ -39,13 +45,40 @@ public:
     char* ReadSymbol();
     char* ReadLine();
 
-    // Binary reads, little-endian.
-    float ReadFloat();
-    int32_t ReadInt();
+    // Binary reads, little-endian. The common case (the bytes are there) is
+    // decoded inline; the rest goes through the general path.
+    float ReadFloat() {
+        if (size_ - pos_ >= 4) {
+            uint32_t bits = Le32(bytes_ + pos_);
+            pos_ += 4;
+            float value;
+            std::memcpy(&value, &bits, 4);
+            return value;
+        }
+        return ReadFloatSlow();
+    }
+    int32_t ReadInt() {
+        if (size_ - pos_ >= 4) {
+            uint32_t bits = Le32(bytes_ + pos_);
+            pos_ += 4;
+            return static_cast<int32_t>(bits);
+        }
+        return ReadIntSlow();
+    }
     char ReadChar();
     char ReadNonBlankChar();
-    uint8_t ReadByte();
-    int16_t ReadShort();        // silent
+    uint8_t ReadByte() {
+        if (size_ - pos_ >= 1) return bytes_[pos_++];
+        return ReadByteSlow();
+    }
+    int16_t ReadShort() {  // silent
+        if (size_ - pos_ >= 2) {
+            int16_t value = static_cast<int16_t>(bytes_[pos_] | (bytes_[pos_ + 1] << 8));
+            pos_ += 2;
+            return value;
+        }
+        return ReadShortSlow();
+    }
     int16_t ReadShortLogged();  // logs "ReadByte returned %i" on a short read
     bool ReadBool();
     char* ReadBytes(int count);  // new[]'d block or null
@@ -66,15 +99,34 @@ public:
     static int LineCapacity();
 
 private:
+    static uint32_t Le32(const unsigned char* b) {
+        return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    }
     bool OpenMode(const char* path_as_passed, bool for_writing);
-    int GetByte();  // -1 at the end
+    void LoadBytes();
+    void FreeBytes();
+    // The byte source: the loaded bytes when reading, else the stream (a
+    // write stream, on which reads fail as stdio makes them fail).
+    bool HasSource() const { return in_memory_ || stream; }
+    size_t Pull(void* buffer, size_t count);  // bytes read, the position advanced by as many
+    int GetByte();                            // -1 at the end
     bool ReadRaw(void* buffer, int count);
+    float ReadFloatSlow();
+    int32_t ReadIntSlow();
+    uint8_t ReadByteSlow();
+    int16_t ReadShortSlow();
 
     int open = 0;
     int at_end = 0;
     int writing = 0;
     FILE* stream = nullptr;
     char* path = nullptr;
+    // The file's bytes while open for reading. pos_ may lie past size_ (a
+    // seek, or the readjustment after a short float), as on a stream.
+    unsigned char* bytes_ = nullptr;
+    long size_ = 0;
+    long pos_ = 0;
+    bool in_memory_ = false;
 };
 
 #endif
