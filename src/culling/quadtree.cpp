@@ -2,6 +2,9 @@
 
 #include <cstring>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "collision/collision.h"
 #include "collision/rayquery.h"
@@ -50,90 +53,240 @@ int QuadTree::NodeCount() const {
     return n;
 }
 
+// Kept across one tree's whole build, so that no node pays for the size of a
+// vertex array it shares with its parent: the per-vertex arrays go back to
+// their idle value after each use.
+struct QuadTree::BuildScratch {
+    static constexpr uint8_t kUnclassified = 0xFF;
+    std::vector<uint8_t> children;   // per vertex: which child boxes hold it (bit c: child c)
+    std::vector<uint16_t> touched;   // the vertices a sparse node classified
+    std::vector<uint8_t> triangles;  // per triangle of the current node: the children it goes to
+    std::vector<int> remap;          // per vertex: its index in a compacted child, -1 if unused
+    std::vector<int> order;          // a compacted child's vertices in first-use order (room for all)
+    bool beyond = false;             // the triangles name vertices past the end of the array
+};
+
+namespace {
+
+// Which of the four child boxes hold each vertex, bit c for child c, by the
+// same inclusive comparisons as PointInBox. The child boxes share their y
+// range; child 0 is (low x, high z) and child 3 (high x, low z), so those two
+// give every bound. Four vertices at a time where SSE2 is there: its
+// ordered comparisons answer false for NaN, as the scalar ones do.
+void ClassifyAll(const VERTEX* v, int count, const float lowXHighZ[6], const float highXLowZ[6],
+                 uint8_t* out) {
+    const float x0 = lowXHighZ[0], xm = lowXHighZ[3], x1 = highXLowZ[3];
+    const float z0 = highXLowZ[2], zm = highXLowZ[5], z1 = lowXHighZ[5];
+    const float y0 = lowXHighZ[1], y1 = lowXHighZ[4];
+    int k = 0;
+#if defined(__SSE2__)
+    // Spreads a 4-bit lane mask into one bit 0 per byte.
+    static const uint32_t kSpread[16] = {
+        0x00000000, 0x00000001, 0x00000100, 0x00000101, 0x00010000, 0x00010001, 0x00010100, 0x00010101,
+        0x01000000, 0x01000001, 0x01000100, 0x01000101, 0x01010000, 0x01010001, 0x01010100, 0x01010101,
+    };
+    const __m128 X0 = _mm_set1_ps(x0), XM = _mm_set1_ps(xm), X1 = _mm_set1_ps(x1);
+    const __m128 Z0 = _mm_set1_ps(z0), ZM = _mm_set1_ps(zm), Z1 = _mm_set1_ps(z1);
+    const __m128 Y0 = _mm_set1_ps(y0), Y1 = _mm_set1_ps(y1);
+    for (; k + 4 <= count; k += 4) {
+        const __m128 x = _mm_setr_ps(v[k].x, v[k + 1].x, v[k + 2].x, v[k + 3].x);
+        const __m128 y = _mm_setr_ps(v[k].y, v[k + 1].y, v[k + 2].y, v[k + 3].y);
+        const __m128 z = _mm_setr_ps(v[k].z, v[k + 1].z, v[k + 2].z, v[k + 3].z);
+        const __m128 inY = _mm_and_ps(_mm_cmpge_ps(y, Y0), _mm_cmple_ps(y, Y1));
+        const __m128 lowX = _mm_and_ps(inY, _mm_and_ps(_mm_cmpge_ps(x, X0), _mm_cmple_ps(x, XM)));
+        const __m128 highX = _mm_and_ps(inY, _mm_and_ps(_mm_cmpge_ps(x, XM), _mm_cmple_ps(x, X1)));
+        const __m128 lowZ = _mm_and_ps(_mm_cmpge_ps(z, Z0), _mm_cmple_ps(z, ZM));
+        const __m128 highZ = _mm_and_ps(_mm_cmpge_ps(z, ZM), _mm_cmple_ps(z, Z1));
+        const uint32_t bytes = kSpread[_mm_movemask_ps(_mm_and_ps(lowX, highZ))] |
+                               kSpread[_mm_movemask_ps(_mm_and_ps(highX, highZ))] << 1 |
+                               kSpread[_mm_movemask_ps(_mm_and_ps(lowX, lowZ))] << 2 |
+                               kSpread[_mm_movemask_ps(_mm_and_ps(highX, lowZ))] << 3;
+        out[k] = static_cast<uint8_t>(bytes);
+        out[k + 1] = static_cast<uint8_t>(bytes >> 8);
+        out[k + 2] = static_cast<uint8_t>(bytes >> 16);
+        out[k + 3] = static_cast<uint8_t>(bytes >> 24);
+    }
+#endif
+    for (; k < count; k++) {
+        const VERTEX& p = v[k];
+        const bool y = p.y >= y0 && p.y <= y1;
+        const bool lowX = y && p.x >= x0 && p.x <= xm, highX = y && p.x >= xm && p.x <= x1;
+        const bool lowZ = p.z >= z0 && p.z <= zm, highZ = p.z >= zm && p.z <= z1;
+        out[k] = static_cast<uint8_t>((lowX && highZ) | (highX && highZ) << 1 | (lowX && lowZ) << 2 |
+                                      (highX && lowZ) << 3);
+    }
+}
+
+}  // namespace
+
 void QuadTree::Build() {
+    BuildScratch scratch;
+    // Sized by the largest index as well: the arrays must cover whatever the
+    // triangle list names.
+    size_t size = vertex_count > 0 ? static_cast<size_t>(vertex_count) : 0;
+    for (int i = 0; i < triangle_count * 3; i++)
+        if (static_cast<size_t>(indices[i]) >= size) size = static_cast<size_t>(indices[i]) + 1;
+    // Vertices named but not held are read as the list names them, never
+    // classified in bulk.
+    scratch.beyond = size > static_cast<size_t>(vertex_count > 0 ? vertex_count : 0);
+    scratch.children.assign(size, BuildScratch::kUnclassified);
+    scratch.remap.assign(size, -1);
+    scratch.order.resize(size);
+    Split(scratch);
+}
+
+void QuadTree::Split(BuildScratch& scratch) {
     const float hx = (box[3] - box[0]) * 0.5f;
     const float hz = (box[5] - box[2]) * 0.5f;
     const float x0 = box[0], xm = box[0] + hx, x1 = box[3];
     const float z0 = box[2], zm = box[2] + hz, z1 = box[5];
+    const float y0 = box[1], y1 = box[4];
     const float childBoxes[4][6] = {
-        {x0, box[1], zm, xm, box[4], z1},
-        {xm, box[1], zm, x1, box[4], z1},
-        {x0, box[1], z0, xm, box[4], zm},
-        {xm, box[1], z0, x1, box[4], zm},
+        {x0, y0, zm, xm, y1, z1},
+        {xm, y0, zm, x1, y1, z1},
+        {x0, y0, z0, xm, y1, zm},
+        {xm, y0, z0, x1, y1, zm},
     };
-    for (int c = 0; c < 4; c++)
-        children[c] = new QuadTree(vertices, vertex_count, triangle_count, childBoxes[c]);
-    is_leaf = false;
 
-    for (int t = 0; t < triangle_count; t++) {
-        const uint16_t* tri = &indices[t * 3];
-        for (int c = 0; c < 4; c++) {
-            QuadTree* child = children[c];
-            for (int k = 0; k < 3; k++) {
-                const VERTEX& v = vertices[tri[k]];
-                if (PointInBox(VECTOR{v.x, v.y, v.z}, child->box)) {
-                    uint16_t* dst = &child->indices[child->triangle_count * 3];
-                    dst[0] = tri[0];
-                    dst[1] = tri[1];
-                    dst[2] = tri[2];
-                    child->triangle_count++;
-                    break;
-                }
-            }
+    // Each vertex the triangles use is tested against the four child boxes
+    // once (inclusive on every face, as PointInBox); a triangle then goes to
+    // every child that holds one of its corners, in the node's order.
+    uint8_t* in = scratch.children.data();
+    // A node that shares a larger vertex array (with its parent, or the
+    // root with a piece that has unused vertices) only classifies the
+    // vertices it uses; one that owns its vertices uses them all.
+    const bool sparse = scratch.beyond || (!owns_vertices && vertex_count > triangle_count);
+    if (sparse) {
+        scratch.touched.clear();
+        for (int i = 0; i < triangle_count * 3; i++) {
+            const uint16_t k = indices[i];
+            if (in[k] != BuildScratch::kUnclassified) continue;
+            ClassifyAll(&vertices[k], 1, childBoxes[0], childBoxes[3], &in[k]);
+            scratch.touched.push_back(k);
         }
+    } else {
+        ClassifyAll(vertices, vertex_count, childBoxes[0], childBoxes[3], in);
+    }
+    // Locals throughout: the byte and index stores below could otherwise
+    // alias the node's fields and force them to be read again every time.
+    const int n = triangle_count > 0 ? triangle_count : 0;
+    const uint16_t* idx = indices;
+    scratch.triangles.resize(n);
+    uint8_t* goesTo = scratch.triangles.data();
+    // Four 16-bit counters side by side, added once a triangle and emptied
+    // before they can overflow.
+    static const uint64_t kOnes[16] = {
+        0x0000000000000000, 0x0000000000000001, 0x0000000000010000, 0x0000000000010001,
+        0x0000000100000000, 0x0000000100000001, 0x0000000100010000, 0x0000000100010001,
+        0x0001000000000000, 0x0001000000000001, 0x0001000000010000, 0x0001000000010001,
+        0x0001000100000000, 0x0001000100000001, 0x0001000100010000, 0x0001000100010001,
+    };
+    int counts[4] = {0, 0, 0, 0};
+    for (int from = 0; from < n; from += 0xFFFF) {
+        const int to = n - from > 0xFFFF ? from + 0xFFFF : n;
+        uint64_t packed = 0;
+        for (int t = from; t < to; t++) {
+            const unsigned bits = in[idx[3 * t]] | in[idx[3 * t + 1]] | in[idx[3 * t + 2]];
+            goesTo[t] = static_cast<uint8_t>(bits);
+            packed += kOnes[bits];
+        }
+        for (int c = 0; c < 4; c++) counts[c] += static_cast<int>((packed >> (16 * c)) & 0xFFFF);
+    }
+    if (sparse)
+        for (uint16_t k : scratch.touched) in[k] = BuildScratch::kUnclassified;
+    else
+        std::memset(in, BuildScratch::kUnclassified, vertex_count > 0 ? vertex_count : 0);
+
+    // Every array is allocated at the size it ends up holding.
+    for (int c = 0; c < 4; c++) {
+        children[c] = new QuadTree(vertices, vertex_count, counts[c], childBoxes[c]);
+        children[c]->triangle_count = counts[c];
+    }
+    is_leaf = false;
+    // Each child's y extent is gathered here, from the corners in the order
+    // its own triangle list holds them (the first of equal values is kept).
+    struct Fill {
+        uint16_t* to;
+        float ymin, ymax;
+        void Put(const VERTEX* v, uint16_t a, uint16_t b, uint16_t c) {
+            to[0] = a;
+            to[1] = b;
+            to[2] = c;
+            to += 3;
+            const float ya = v[a].y, yb = v[b].y, yc = v[c].y;
+            ymin = ya < ymin ? ya : ymin;
+            ymax = ya > ymax ? ya : ymax;
+            ymin = yb < ymin ? yb : ymin;
+            ymax = yb > ymax ? yb : ymax;
+            ymin = yc < ymin ? yc : ymin;
+            ymax = yc > ymax ? yc : ymax;
+        }
+    };
+    Fill f0{children[0]->indices, 1e8f, -1e8f}, f1{children[1]->indices, 1e8f, -1e8f},
+        f2{children[2]->indices, 1e8f, -1e8f}, f3{children[3]->indices, 1e8f, -1e8f};
+    const VERTEX* v = vertices;
+    for (int t = 0; t < n; t++) {
+        const uint16_t a = idx[3 * t], b = idx[3 * t + 1], c = idx[3 * t + 2];
+        switch (goesTo[t]) {  // most triangles lie in one child
+        case 0: break;
+        case 1: f0.Put(v, a, b, c); break;
+        case 2: f1.Put(v, a, b, c); break;
+        case 4: f2.Put(v, a, b, c); break;
+        case 8: f3.Put(v, a, b, c); break;
+        default: {
+            const unsigned bits = goesTo[t];
+            if (bits & 1) f0.Put(v, a, b, c);
+            if (bits & 2) f1.Put(v, a, b, c);
+            if (bits & 4) f2.Put(v, a, b, c);
+            if (bits & 8) f3.Put(v, a, b, c);
+        }
+        }
+    }
+    const Fill* fills[4] = {&f0, &f1, &f2, &f3};
+    for (int c = 0; c < 4; c++) {
+        QuadTree* child = children[c];
+        child->box[1] = fills[c]->ymin;
+        child->box[4] = fills[c]->ymax;
+        child->centre = BoxCenter(child->box);
+        child->radius = VectorLength(VECTOR{child->box[3], child->box[4], child->box[5]} - child->centre);
     }
 
     const int tuningA = QuadTreeTuningA();
     const int tuningB = QuadTreeTuningB();
-    for (QuadTree* child : children) {
-        if (triangle_count <= tuningA) {
-            // Shrink the index array to what the child holds.
-            uint16_t* shrunk = new uint16_t[child->triangle_count * 3 + 1];
-            std::memcpy(shrunk, child->indices, sizeof(uint16_t) * 3 * child->triangle_count);
-            delete[] child->indices;
-            child->indices = shrunk;
-            child->triangle_capacity = child->triangle_count;
-        } else if (child->triangle_count != triangle_count) {
-            child->Compact();
-        }
-    }
-    for (QuadTree* child : children) {
-        float ymin = 1e8f, ymax = -1e8f;
-        for (int i = 0; i < child->triangle_count * 3; i++) {
-            float y = child->vertices[child->indices[i]].y;
-            if (y < ymin) ymin = y;
-            if (y > ymax) ymax = y;
-        }
-        child->box[1] = ymin;
-        child->box[4] = ymax;
-        child->centre = BoxCenter(child->box);
-        child->radius = VectorLength(VECTOR{child->box[3], child->box[4], child->box[5]} - child->centre);
-    }
+    // Children of a node of at most tuning value A triangles keep sharing
+    // its vertices; those of a larger one get their own.
+    if (triangle_count > tuningA)
+        for (QuadTree* child : children)
+            if (child->triangle_count != triangle_count) child->Compact(scratch);
     for (QuadTree* child : children)
-        if (child->triangle_count != triangle_count && child->triangle_count > tuningB) child->Build();
+        if (child->triangle_count != triangle_count && child->triangle_count > tuningB) child->Split(scratch);
 }
 
 // Gives the node its own vertex array holding only the vertices its
-// triangles use, in first-use order.
-void QuadTree::Compact() {
-    std::vector<int> remap(vertex_count > 0 ? vertex_count : 0, -1);
-    std::vector<VERTEX> used;
-    uint16_t* idx = new uint16_t[triangle_count * 3 + 1];
-    for (int i = 0; i < triangle_count * 3; i++) {
-        int old = indices[i];
-        if (remap[old] < 0) {
-            remap[old] = static_cast<int>(used.size());
-            used.push_back(vertices[old]);
+// triangles use, in first-use order, and renumbers its triangles.
+void QuadTree::Compact(BuildScratch& scratch) {
+    const int n3 = triangle_count * 3;
+    int* remap = scratch.remap.data();
+    int* order = scratch.order.data();
+    uint16_t* idx = indices;
+    int used = 0;
+    for (int i = 0; i < n3; i++) {
+        const int old = idx[i];
+        int now = remap[old];
+        if (now < 0) {
+            now = used++;
+            remap[old] = now;
+            order[now] = old;
         }
-        idx[i] = static_cast<uint16_t>(remap[old]);
+        idx[i] = static_cast<uint16_t>(now);
     }
-    delete[] indices;
-    indices = idx;
-    triangle_capacity = triangle_count;
-    VERTEX* own = new VERTEX[used.size() + 1];
-    if (!used.empty()) std::memcpy(own, used.data(), sizeof(VERTEX) * used.size());
+    VERTEX* own = new VERTEX[used + 1];
+    for (int i = 0; i < used; i++) {
+        own[i] = vertices[order[i]];
+        remap[order[i]] = -1;
+    }
     vertices = own;
-    vertex_count = static_cast<int>(used.size());
+    vertex_count = used;
     owns_vertices = true;
 }
 

@@ -51,10 +51,12 @@ public:
     bool owns_vertices = false;
 
 private:
+    struct BuildScratch;
     QuadTree(VERTEX* vertices, int vertexCount, int capacity, const float box[6]);
     QuadTree(const QuadTree&) = delete;
     QuadTree& operator=(const QuadTree&) = delete;
-    void Compact();
+    void Split(BuildScratch& scratch);
+    void Compact(BuildScratch& scratch);
 };
 
 // Tuning values of the settings record (defaults without one).
