@@ -118,7 +118,11 @@ void Area::Load(const char* name) {
     }
 
     // Entities in file order; parent indices count them all, so the ones
-    // that are not kept hold their place as null.
+    // that are not kept hold their place as null. An empty area makes its
+    // scene tree once, after the last entity, instead of rebuilding it each
+    // time one falls outside the root.
+    const bool planTree = !root && entities.Size() == 0;
+    SceneTreePlan plan;
     List<Entity*> fileOrder;
     for (int i = 0; i < header.entityCount; ++i) {
         Entity* entity = nullptr;
@@ -130,7 +134,7 @@ void Area::Load(const char* name) {
         }
         if (entity) {
             entity->UpdateBounds();
-            if (AddToSceneTree(entity)) {
+            if (planTree ? PlanSceneTreeEntry(entity, plan) : AddToSceneTree(entity)) {
                 Register(entity);
             } else {
                 delete entity;
@@ -139,6 +143,7 @@ void Area::Load(const char* name) {
         }
         fileOrder.Add(entity);
     }
+    if (planTree) BuildPlannedSceneTree(plan);
     LinkAreaParents(fileOrder);
     file.Close();
 }

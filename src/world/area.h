@@ -121,6 +121,16 @@ private:
     Area(const Area&) = delete;
     Area& operator=(const Area&) = delete;
 
+    // Load's way into an empty area's scene tree: the answers and log lines
+    // of AddToSceneTree, entity by entity, while only the box the root would
+    // grow to is kept; the tree is then made once, from that box.
+    struct SceneTreePlan {
+        bool hasRoot = false;
+        float box[6];
+    };
+    bool PlanSceneTreeEntry(Entity* entity, SceneTreePlan& plan);
+    void BuildPlannedSceneTree(const SceneTreePlan& plan);
+
     SceneNode* NewRoot(const float box[6]);
     void RenderNode(SceneNode* node, CPlane* frustum);
     void RayNode(SceneNode* node, RayQuery* query);

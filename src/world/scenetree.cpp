@@ -119,6 +119,54 @@ bool Area::AddToSceneTree(Entity* entity) {
     return true;
 }
 
+// Insert succeeds exactly when both corners of the entity's box lie in the
+// root's box, so the plan needs no tree. A rebuilt root only grows (each
+// bound is the smaller or larger of two) and an entity is registered only
+// once it went in, so in an area that started empty every rebuild takes back
+// every registered entity: "could NOT repush" cannot happen there.
+static bool Fits(const Entity* entity, const float box[6]) {
+    return PointInBox(VECTOR(entity->box[0], entity->box[1], entity->box[2]), box) &&
+           PointInBox(VECTOR(entity->box[3], entity->box[4], entity->box[5]), box);
+}
+
+bool Area::PlanSceneTreeEntry(Entity* entity, SceneTreePlan& plan) {
+    if (!plan.hasRoot) {
+        if (!Fits(entity, entity->box)) {
+            LogLine("Something wierd happened - could not push into new scenetree");
+            return false;
+        }
+        for (int i = 0; i < 6; ++i) plan.box[i] = entity->box[i];
+        plan.hasRoot = true;
+        return true;
+    }
+    if (Fits(entity, plan.box)) return true;
+
+    LogLine("could not push '%s' into existing scenetree - enlarging", entity->Name());
+    for (float v : entity->box) {
+        if (!std::isfinite(v)) {
+            LogLine("ERROR - could not enlarge tree to hold %s", entity->Name());
+            return false;
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        plan.box[i] = std::min(plan.box[i], entity->box[i]);
+        plan.box[i + 3] = std::max(plan.box[i + 3], entity->box[i + 3]);
+    }
+    if (!Fits(entity, plan.box)) {
+        LogLine("ERROR - could not enlarge tree to hold %s", entity->Name());
+        return false;
+    }
+    return true;
+}
+
+void Area::BuildPlannedSceneTree(const SceneTreePlan& plan) {
+    if (!plan.hasRoot) return;
+    root = NewRoot(plan.box);
+    // In registration order, as the last rebuild and the insertions after it
+    // would have put them.
+    for (Entity* e : entities) Insert(root, e);
+}
+
 void Area::RemoveFromSceneTree(Entity* entity) {
     if (!entity) {
         LogLine("Entity was NULL in remove call!!!");
