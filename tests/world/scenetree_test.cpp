@@ -135,6 +135,46 @@ TEST_F(SceneTree, EnlargingKeepsEveryEntityPickable) {
     }
 }
 
+// Same box, same leaves, same entities in each node in the same order.
+void ExpectSameTree(const SceneNode* a, const SceneNode* b) {
+    ASSERT_EQ(a == nullptr, b == nullptr);
+    if (!a) return;
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(a->box[i], b->box[i]);
+    ASSERT_EQ(a->isLeaf, b->isLeaf);
+    ASSERT_EQ(a->entities ? a->entities->Size() : 0, b->entities ? b->entities->Size() : 0);
+    for (int i = 0; a->entities && i < a->entities->Size(); ++i) {
+        EXPECT_STREQ((*a->entities)[i]->Name(), (*b->entities)[i]->Name());
+        EXPECT_EQ((*b->entities)[i]->sceneNode, b);
+    }
+    for (int c = 0; c < 4; ++c) ExpectSameTree(a->children[c], b->children[c]);
+}
+
+TEST_F(SceneTree, LoadingGrowsTheRootAsPlacingDoesAndMakesTheSameTree) {
+    Area placed;
+    const float spots[][2] = {{0, 0}, {100, 0},        {-300, 50}, {20000, -7000},
+                              {5, 5}, {-60000, 90000}, {30, -30}};
+    for (const auto& s : spots)
+        ASSERT_NE(
+            placed.AddObject("cube.z1", ("e" + std::to_string(&s - spots)).c_str(), s[0], 0, s[1], nullptr),
+            nullptr);
+    placed.Save("grow.z1a");
+    auto growth = [](const std::string& text) {
+        std::string lines;
+        for (size_t p = text.find("could not push"); p != std::string::npos;
+             p = text.find("could not push", p + 1))
+            lines += text.substr(p, text.find('\n', p) - p + 1);
+        return lines;
+    };
+    const std::string placing = growth(log.Text());
+    ASSERT_NE(placing.find("could not push 'e5' into existing scenetree - enlarging\n"), std::string::npos);
+    const size_t before = log.Text().size();
+    Area loaded;
+    loaded.Load("grow.z1a");
+    EXPECT_EQ(growth(log.Text().substr(before)), placing);
+    ASSERT_EQ(loaded.entities.Size(), placed.entities.Size());
+    ExpectSameTree(placed.root, loaded.root);
+}
+
 TEST_F(SceneTree, AbsurdCoordinatesDoNotSplitWithoutEnd) {
     Area area;
     ASSERT_NE(Marker(area, "origin", 0, 0, 1), nullptr);
