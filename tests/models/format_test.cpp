@@ -16,6 +16,7 @@ namespace {
 using model_test::Bytes;
 using model_test::Canon;
 using model_test::LogCapture;
+using model_test::ReadFile;
 using model_test::TempDir;
 using model_test::WriteFile;
 
@@ -403,6 +404,22 @@ TEST_F(ModelFormat, ExtraSettingsFile) {
     ASSERT_TRUE(Z1ReadExtraSettings(extra.c_str(), again));
     EXPECT_EQ(again.materials[0].submaterials[1].scroll_u, 2000);
     EXPECT_EQ(again.materials[1].scroll_v, 750);
+    EXPECT_FALSE(again.play_node_animation);
+
+    // Node animation asked for, inside a material's braces too: only the
+    // word at the top level counts.
+    again.play_node_animation = true;
+    ASSERT_TRUE(Z1WriteExtraSettings(extra.c_str(), again));
+    EXPECT_EQ(ReadFile(extra).rfind("*PLAY_NODE_ANIMATION\n", 0), 0u);
+    Z1Scene played;
+    ASSERT_EQ(Read(FullModel(false), played, "plain.z1"), Z1_READ_OK);
+    ASSERT_TRUE(Z1ReadExtraSettings(extra.c_str(), played));
+    EXPECT_TRUE(played.play_node_animation);
+    WriteFile(extra, "*MATERIAL \"chrome\" { *PLAY_NODE_ANIMATION }\n");
+    Z1Scene nested;
+    ASSERT_EQ(Read(FullModel(false), nested, "plain.z1"), Z1_READ_OK);
+    ASSERT_TRUE(Z1ReadExtraSettings(extra.c_str(), nested));
+    EXPECT_FALSE(nested.play_node_animation);
 }
 
 TEST_F(ModelFormat, OutOfRangeIndicesAreSkipped) {

@@ -394,7 +394,7 @@ TEST_F(ModelRuntime, AnimationThatDoesNotFitKeepsTheBindPose) {
     EXPECT_NEAR(Draws()[0]->vertex[0].y, 1.0f, 1e-5f);
 }
 
-TEST_F(ModelRuntime, GeometryTracksHoldTheirFirstKey) {
+TEST_F(ModelRuntime, GeometryTracksHoldTheirFirstKeyUnlessTheExtraSettingsPlayThem) {
     Z1Scene s;
     s.has_scene = true;
     s.scene.frame_speed = 25;
@@ -407,21 +407,31 @@ TEST_F(ModelRuntime, GeometryTracksHoldTheirFirstKey) {
     a.pos_linear = {Z1PosKey{0, {11, 22, 33}, {}, {}}, Z1PosKey{1600, {0, 0, 0}, {}, {}}};
     door.animations.push_back(a);
     s.objects.push_back(door);
-    Z1Model model;
-    Load(model, s);
-    ASSERT_NE(model.frames[0]->track, nullptr);
-    for (int pass = 0; pass < 2; pass++) {
-        driver.ResetLog();
-        model.Draw(nullptr, VECTOR{0, 0, 0});
-        // (11, 22, 33) - (1, 2, 3) with y and z exchanged.
-        const MATRIX& w = Draws()[0]->world;
-        EXPECT_FLOAT_EQ(w[12], 10.0f);
-        EXPECT_FLOAT_EQ(w[13], 30.0f);
-        EXPECT_FLOAT_EQ(w[14], 20.0f);
-        for (int i = 0; i < 8; i++) AdvanceFixedClock();
+    for (bool play : {false, true}) {
+        SCOPED_TRACE(play ? "played" : "held");
+        const char* name = play ? "played.z1" : "held.z1";
+        if (play) WriteFile(dir / "z1/played.ex", "*PLAY_NODE_ANIMATION\n");
+        Z1Model model;
+        Load(model, s, name);
+        ASSERT_NE(model.frames[0]->track, nullptr);
+        EXPECT_EQ(model.frames[0]->track->playing, play ? 1 : 0);
+        // First the first key: (11, 22, 33) - (1, 2, 3) with y and z exchanged.
+        // A quarter second on (1000 of the 1600 ticks), a played track has
+        // come 5/8 of the way to the origin.
+        const VECTOR expected[2] = {{10, 30, 20}, play ? VECTOR{3.125f, 9.375f, 6.25f} : VECTOR{10, 30, 20}};
+        for (int pass = 0; pass < 2; pass++) {
+            driver.ResetLog();
+            model.Draw(nullptr, VECTOR{0, 0, 0});
+            const MATRIX& w = Draws()[0]->world;
+            EXPECT_NEAR(w[12], expected[pass].x, 1e-4f);
+            EXPECT_NEAR(w[13], expected[pass].y, 1e-4f);
+            EXPECT_NEAR(w[14], expected[pass].z, 1e-4f);
+            AdvanceFixedClock();
+        }
+        // The world matrix is put back after the frame.
+        EXPECT_FLOAT_EQ(driver.world[12], 0.0f);
     }
-    // The world matrix is put back after the frame.
-    EXPECT_FLOAT_EQ(driver.world[12], 0.0f);
+    EXPECT_TRUE(log.Has("Animation door is playing frame 0 to 0\n"));
 }
 
 TEST_F(ModelRuntime, AnimatedLightsPlayAtOnceAndLoop) {

@@ -713,7 +713,9 @@ bool Z1ReadExtraSettings(const char* path, Z1Scene& scene) {
     for (;;) {
         char* tok = f.ReadSymbol();
         if (!tok) break;
-        if (level == 0 && std::strcmp(tok, "*MATERIAL") == 0) {
+        if (level == 0 && std::strcmp(tok, "*PLAY_NODE_ANIMATION") == 0) {
+            scene.play_node_animation = true;
+        } else if (level == 0 && std::strcmp(tok, "*MATERIAL") == 0) {
             char* name = f.ReadSymbol();
             current = scene.FindMaterial(name ? name : "");
             if (!current)

@@ -309,6 +309,10 @@ struct Z1Scene {
     std::vector<Z1SpawnPoint> spawn_points;
     bool has_bones = false;
     std::vector<Z1Bone> bones;
+    // From the extra settings file ("*PLAY_NODE_ANIMATION"): the geometry
+    // objects' node tracks play from the load on, looping; without it they
+    // hold their first key.
+    bool play_node_animation = false;
     // Running totals over all meshes (tags 20 and 21).
     int32_t vertex_total = 0;
     int32_t face_total = 0;
@@ -333,8 +337,8 @@ Z1ReadResult Z1ReadFile(const char* name, Z1Scene& out);
 Z1ReadResult Z1ReadPath(const char* path, Z1Scene& out);
 // The tag stream of an already opened file, from byte 0.
 Z1ReadResult Z1ReadStream(DataFile& file, const char* name, Z1Scene& out);
-// The extra settings file, applied to the scene's materials. False when the
-// file does not open.
+// The extra settings file, applied to the scene's materials (and its node
+// animation). False when the file does not open.
 bool Z1ReadExtraSettings(const char* path, Z1Scene& scene);
 // "z1\hut.z1" -> "z1\hut.ex".
 std::string Z1ExtraSettingsPath(const char* modelPath);
@@ -342,8 +346,8 @@ std::string Z1ExtraSettingsPath(const char* modelPath);
 // Writes the scene; false when the file cannot be created or a write fails.
 bool Z1WriteFile(const char* path, const Z1Scene& scene);
 bool Z1WriteStream(DataFile& file, const Z1Scene& scene);
-// The extra settings file for the materials that carry scrolling; true
-// without writing anything when none does.
+// The extra settings file for the materials that carry scrolling and for
+// playing node animation; true without writing anything when neither is set.
 bool Z1WriteExtraSettings(const char* path, const Z1Scene& scene);
 
 // The refusal box for the exporter's text form: pauses the driver, shows the

@@ -572,6 +572,9 @@ bool Z1Model::LoadScene(Z1Scene* scene, const char* fileName) {
             for (const Z1GeomObject& p : s.objects)
                 if (!o.parent.empty() && p.name == o.parent) parent = &p;
             f->track = MakeTrack(s, o.animations[0], f->pivot, parent);
+            // Held at their first key unless the extra settings ask for them
+            // to play (a swinging sign, a turning mill).
+            if (s.play_node_animation) f->track->Play(0, 0, true);
         }
         ModelFrame* parentFrame = o.parent.empty() ? nullptr : FindFrame(top_frames, o.parent);
         if (parentFrame)

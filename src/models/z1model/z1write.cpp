@@ -429,10 +429,11 @@ bool Z1WriteFile(const char* path, const Z1Scene& scene) {
 bool Z1WriteExtraSettings(const char* path, const Z1Scene& scene) {
     std::vector<const Z1Material*> scrolling;
     for (const Z1Material& m : scene.materials) CollectScrolling(m, scrolling);
-    if (scrolling.empty()) return true;
+    if (scrolling.empty() && !scene.play_node_animation) return true;
     FILE* out = OpenFile(path, "wb");
     if (!out) return false;
     bool ok = true;
+    if (scene.play_node_animation) ok = std::fprintf(out, "*PLAY_NODE_ANIMATION\n") > 0;
     for (const Z1Material* m : scrolling) {
         ok = std::fprintf(out, "*MATERIAL \"%s\"\n{\n", m->name.c_str()) > 0 && ok;
         if (m->scroll_u != 0) ok = std::fprintf(out, "\t*MATERIAL_U_ANIMATION %d\n", m->scroll_u) > 0 && ok;
