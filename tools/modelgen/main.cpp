@@ -1,7 +1,11 @@
-// modelgen GAMEFOLDER: builds the demo village's models into GAMEFOLDER/z1:
-// the ground, houses and tavern whose windows the day cycle lights at night,
-// the lamp post, the walled yard with its gate, the tower, the villagers, the
-// camp fire and torches, and the three marker models of the editor.
+// modelgen GAMEFOLDER: builds the demo game's models into GAMEFOLDER/z1 and
+// its characters' animations into GAMEFOLDER/anims: the ground, houses and
+// tavern whose windows the day cycle lights at night, the lamp post, the
+// walled yard with its gate, the tower and its door, the tower's hall with
+// its bell (the second area), the villagers and the tower's keeper (skinned,
+// with faces that blink and talk), the camp fire and torches, the tavern's
+// swinging sign and the tower's banner (node tracks), and the three marker
+// models of the editor.
 //
 // Units: a person is 180 high; y is up; a model's front is its -z side.
 // Every texture named here is drawn by texgen.
@@ -11,8 +15,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "builder.h"
+#include "figure.h"
 
 namespace {
 
@@ -134,12 +140,17 @@ void Tower() {
     ModelBuilder m("_tower01");
     int stone = m.Texture("village\\stone.bmp");
     int roof = m.Texture("village\\roof.bmp");
-    int wood = m.Texture("village\\wood.bmp");
     int window = m.Texture("base_windows\\window03c.bmp");
     m.Box(stone, {-150, 0, -150}, {150, 700, 150}, 150, false);
     m.Box(stone, {-170, 700, -170}, {170, 730, 170}, 150);
     m.Pyramid(roof, {-180, 730, -180}, {180, 730, 180}, 980, 160);
-    m.Box(wood, {-55, 0, -154}, {55, 220, -150}, 110, false);
+    // The doorway: dark behind the door, framed in stone. The door itself
+    // is an entity of its own (tower_door.z1) that swings open.
+    int dark = m.Colour(0.04f, 0.035f, 0.03f);
+    m.Quad(dark, {-55, 220, -150.5f}, {55, 220, -150.5f}, {55, 0, -150.5f}, {-55, 0, -150.5f}, kFront);
+    m.Box(stone, {-72, 0, -164}, {-55, 238, -150}, 100, false);
+    m.Box(stone, {55, 0, -164}, {72, 238, -150}, 100, false);
+    m.Box(stone, {-72, 220, -164}, {72, 242, -150}, 100, false);
     for (float y : {380.0f, 600.0f}) {
         OnWall(m, window, {0, y, -150}, kFront, 70, 90);
         OnWall(m, window, {0, y, 150}, kBack, 70, 90);
@@ -147,6 +158,114 @@ void Tower() {
         OnWall(m, window, {150, y, 0}, kRight, 70, 90);
     }
     Save(m, "_tower01.Z1");
+}
+
+// The tower's door: hinged at the model's origin, 110 wide along x, 220
+// high; the same leaf closes the hall from the inside.
+void TowerDoor() {
+    ModelBuilder m("tower_door");
+    int wood = m.Texture("village\\wood.bmp");
+    int iron = m.Texture("village\\iron.bmp");
+    m.Box(wood, {0, 0, -4}, {110, 218, 4}, 110);
+    for (float y : {30.0f, 180.0f}) {
+        m.Box(iron, {4, y, -6}, {100, y + 10, -4}, 40, false);
+        m.Box(iron, {4, y, 4}, {100, y + 10, 6}, 40, false);
+    }
+    m.Box(iron, {86, 100, -10}, {96, 112, -4}, 20);  // the ring
+    Save(m, "tower_door.z1");
+}
+
+// The tower's hall, the second area: eight stone walls round the origin
+// (their inner faces 420 from the middle), a floor of flags, a beamed
+// ceiling, windows, shelves of the old lord's books and his table. Every
+// face looks inwards, so the walls hold the player in.
+void TowerHall() {
+    ModelBuilder m("tower_hall");
+    int stone = m.Texture("village\\stone.bmp");
+    int floor = m.Texture("village\\cobbles.bmp");
+    int wood = m.Texture("village\\wood.bmp");
+    int window = m.Texture("base_windows\\window03c.bmp", 1.0f);
+    const float R = 420, H = 520, corner = R / std::cos(3.14159265f / 8);
+    m.TiledQuad(floor, {-R - 40, 0, R + 40}, {R + 40, 0, R + 40}, {R + 40, 0, -R - 40}, {-R - 40, 0, -R - 40},
+                kUp, 120);
+    m.TiledQuad(wood, {-R - 40, H, -R - 40}, {R + 40, H, -R - 40}, {R + 40, H, R + 40}, {-R - 40, H, R + 40},
+                {0, -1, 0}, 160);
+    for (int k = 0; k < 8; ++k) {
+        float a0 = (k - 0.5f) * 3.14159265f / 4, a1 = (k + 0.5f) * 3.14159265f / 4;
+        V3 p{std::cos(a0) * corner, 0, std::sin(a0) * corner},
+            q{std::cos(a1) * corner, 0, std::sin(a1) * corner};
+        V3 inward{-std::cos(k * 3.14159265f / 4), 0, -std::sin(k * 3.14159265f / 4)};
+        m.TiledQuad(stone, {p.x, H, p.z}, {q.x, H, q.z}, q, p, inward, 150);
+        // A plinth round the foot of the wall.
+        V3 pi = p + inward * 14, qi = q + inward * 14;
+        m.TiledQuad(stone, {pi.x, 24, pi.z}, {qi.x, 24, qi.z}, qi, pi, inward, 100);
+        m.TiledQuad(stone, {p.x, 24, p.z}, {q.x, 24, q.z}, {qi.x, 24, qi.z}, {pi.x, 24, pi.z}, kUp, 100);
+        if (k == 4) continue;  // the west wall holds the door
+        V3 c = (p + q) * 0.5f + inward * 1.5f;
+        V3 along = (q - p) * (1.0f / Length(q - p));
+        for (float side : {-1.0f, 1.0f}) {
+            if (k % 2 == 1 && side > 0) continue;
+            V3 w = c + along * (side * 70);
+            V3 hw = along * 32;
+            m.Quad(window, V3{w.x, 430, w.z} - hw, V3{w.x, 430, w.z} + hw, V3{w.x, 330, w.z} + hw,
+                   V3{w.x, 330, w.z} - hw, inward);
+        }
+    }
+    // Beams under the ceiling, running north-south.
+    for (float x : {-240.0f, 0.0f, 240.0f})
+        m.Box(wood, {x - 14, H - 34, -R - 40}, {x + 14, H, R + 40}, 80, true);
+    // The frame of the door in the west wall.
+    m.Box(stone, {-R - 10, 0, -72}, {-R + 12, 238, -57}, 100, false);
+    m.Box(stone, {-R - 10, 0, 57}, {-R + 12, 238, 72}, 100, false);
+    m.Box(stone, {-R - 10, 220, -72}, {-R + 12, 242, 72}, 100, false);
+    // Shelves of books along the north-east wall, and a table with an open book.
+    int colours[4] = {m.Colour(0.45f, 0.12f, 0.1f), m.Colour(0.15f, 0.25f, 0.4f),
+                      m.Colour(0.2f, 0.35f, 0.18f), m.Colour(0.5f, 0.4f, 0.22f)};
+    int paper = m.Colour(0.9f, 0.86f, 0.74f);
+    const float sx = 120, sz = 330;
+    m.Box(wood, {sx - 110, 0, sz}, {sx + 110, 230, sz + 40}, 80);
+    for (int shelf = 0; shelf < 4; ++shelf) {
+        float y = 12 + shelf * 54;
+        float x = sx - 104;
+        for (int b = 0; x < sx + 98; ++b) {
+            float w = 7 + (b * 7 % 5), h = 34 + (b * 13 % 12);
+            m.Box(colours[(b + shelf) % 4], {x, y, sz - 6}, {x + w, y + h, sz + 2}, 40, false);
+            x += w + 1;
+        }
+    }
+    m.Box(wood, {60, 72, -300}, {200, 80, -220}, 60);
+    for (float x : {66.0f, 188.0f})
+        for (float z : {-294.0f, -232.0f}) m.Box(wood, {x, 0, z}, {x + 6, 72, z + 6}, 60, false);
+    m.Quad(paper, {100, 81, -270}, {160, 81, -270}, {160, 81, -245}, {100, 81, -245}, kUp);
+    Save(m, "tower_hall.z1");
+}
+
+// The tower's bell, cracked on the floor of the hall since the night it fell.
+void Bell() {
+    ModelBuilder m("bell");
+    int bronze = m.Texture("village\\bronze.bmp");
+    int dark = m.Colour(0.12f, 0.09f, 0.05f);
+    std::vector<float> round;
+    for (int k = 0; k < 16; ++k) {
+        float a = (k + 0.5f) * 6.2831853f / 16;
+        round.push_back(std::cos(a));
+        round.push_back(std::sin(a));
+    }
+    m.Loft(bronze, round,
+           {{0, 62, 62, -1},
+            {8, 60, 60, -1},
+            {30, 48, 48, -1},
+            {70, 40, 40, -1},
+            {100, 37, 37, -1},
+            {118, 28, 28, -1},
+            {124, 12, 12, -1}},
+           2, 60, false, true);
+    m.Box(bronze, {-6, 124, -16}, {6, 144, 16}, 30);  // the crown
+    // Inside the mouth, dark.
+    m.Quad(dark, {-50, 1, 50}, {50, 1, 50}, {50, 1, -50}, {-50, 1, -50}, kUp);
+    // The crack, a dark line down the front.
+    m.Quad(dark, {-2, 64, -44.5f}, {2, 64, -44.5f}, {3, 6, -60.5f}, {-1, 6, -60.5f}, kFront);
+    Save(m, "bell.z1");
 }
 
 // ------------------------------------------------------------------- props
@@ -231,30 +350,54 @@ void Barrel() {
     Save(m, "barrel.z1");
 }
 
-// A villager, 180 high, facing -z; the tunic tells them apart.
-void Villager(const std::string& file, const char* tunic, bool helmet) {
-    ModelBuilder m(file);
-    int cloth = m.Texture(std::string("characters\\") + tunic);
-    int leather = m.Texture("characters\\leather.bmp");
-    int face = m.Texture("characters\\face.bmp");
-    int skin = m.Colour(0.84f, 0.67f, 0.53f);
+// The tavern's sign: an iron bracket out from the wall (the model's origin,
+// the wall along x) and a painted board hanging from it that swings in the
+// wind by its node track.
+void Sign() {
+    ModelBuilder m("sign");
     int iron = m.Texture("village\\iron.bmp");
-    m.Box(leather, {-22, 0, -12}, {-4, 85, 10}, 40);  // legs
-    m.Box(leather, {4, 0, -12}, {22, 85, 10}, 40);
-    m.Box(cloth, {-26, 80, -14}, {26, 150, 14}, 60);   // body
-    m.Box(cloth, {-38, 95, -10}, {-26, 148, 10}, 60);  // arms
-    m.Box(cloth, {26, 95, -10}, {38, 148, 10}, 60);
-    m.Box(skin, {-38, 80, -8}, {-27, 95, 8}, 60);  // hands
-    m.Box(skin, {27, 80, -8}, {38, 95, 8}, 60);
-    m.Box(skin, {-6, 150, -6}, {6, 155, 6}, 60);  // neck
-    // Head: the face looks forward; the other sides are hair and skin.
-    m.Quad(face, {-14, 182, -15}, {14, 182, -15}, {14, 155, -15}, {-14, 155, -15}, kFront);
-    m.Box(skin, {-14, 155, -14}, {14, 182, 14}, 40, true);
-    if (helmet) {
-        m.Box(iron, {-16, 176, -16}, {16, 186, 16}, 30);
-        m.Pyramid(iron, {-16, 186, -16}, {16, 186, 16}, 200, 30);
+    int wood = m.Texture("village\\wood.bmp");
+    int board = m.Texture("village\\sign.bmp");
+    m.Box(iron, {-6, 240, -3}, {6, 312, 0}, 30);
+    m.Box(iron, {-2, 300, -118}, {2, 306, -3}, 30);
+    m.Box(iron, {-1.5f, 262, -6}, {1.5f, 266, -62}, 30);  // the stay, level under the bar
+    m.Object("board");
+    for (float z : {-34.0f, -96.0f}) m.Box(iron, {-1, 272, z - 1}, {1, 300, z + 1}, 30, false);
+    m.Box(wood, {-2.5f, 196, -112}, {2.5f, 274, -18}, 60);
+    m.Quad(board, {-2.6f, 274, -18}, {-2.6f, 274, -112}, {-2.6f, 196, -112}, {-2.6f, 196, -18}, kLeft);
+    m.Quad(board, {2.6f, 274, -112}, {2.6f, 274, -18}, {2.6f, 196, -18}, {2.6f, 196, -112}, kRight);
+    // A gusty swing about the bar, three seconds and a fifth a round.
+    std::vector<int> ticks;
+    std::vector<float> angles;
+    for (int frame = 0; frame <= 80; frame += 4) {
+        float t = frame / 80.0f * 6.2831853f;
+        ticks.push_back(frame * 160);
+        angles.push_back(0.24f * std::sin(t) + 0.07f * std::sin(3 * t));
     }
-    Save(m, file);
+    m.Swing({0, 303, 0}, {0, 0, 1}, ticks, angles);
+    Save(m, "sign.z1");
+}
+
+// A banner on a pole (the origin, the pole's foot) that flaps about it.
+void Banner() {
+    ModelBuilder m("banner");
+    int wood = m.Texture("village\\wood.bmp");
+    int iron = m.Texture("village\\iron.bmp");
+    int cloth = m.Texture("village\\banner.bmp");
+    m.Box(wood, {-3, 0, -3}, {3, 210, 3}, 60);
+    m.Pyramid(iron, {-5, 210, -5}, {5, 210, 5}, 226, 20);
+    m.Object("cloth");
+    m.Quad(cloth, {3, 205, 0}, {118, 200, 0}, {118, 140, 0}, {3, 135, 0}, kFront);
+    m.Quad(cloth, {118, 200, 0}, {3, 205, 0}, {3, 135, 0}, {118, 140, 0}, kBack, -1, 1);
+    std::vector<int> ticks;
+    std::vector<float> angles;
+    for (int frame = 0; frame <= 60; frame += 3) {
+        float t = frame / 60.0f * 6.2831853f;
+        ticks.push_back(frame * 160);
+        angles.push_back(0.35f * std::sin(t) + 0.12f * std::sin(2 * t + 1.0f));
+    }
+    m.Swing({0, 0, 0}, {0, 1, 0}, ticks, angles);
+    Save(m, "banner.z1");
 }
 
 // --------------------------------------------------------- editor markers
@@ -305,9 +448,50 @@ int main(int argc, char** argv) {
     Campfire();
     Torch();
     Barrel();
-    Villager("guard.z1", "tunic_blue.bmp", true);
-    Villager("innkeeper.z1", "tunic_green.bmp", false);
-    Villager("storyteller.z1", "tunic_red.bmp", false);
+    TowerDoor();
+    TowerHall();
+    Bell();
+    Sign();
+    Banner();
+    const FigureStyle figures[] = {
+        {"guard",
+         "tunic_blue.bmp",
+         {0.25f, 0.17f, 0.1f},
+         false,
+         true,
+         true,
+         false,
+         false,
+         GESTURE_HALT,
+         6.0f},
+        {"innkeeper",
+         "tunic_green.bmp",
+         {0.36f, 0.22f, 0.12f},
+         false,
+         false,
+         false,
+         true,
+         false,
+         GESTURE_RUB_HANDS,
+         5.2f},
+        {"storyteller",
+         "tunic_red.bmp",
+         {0.72f, 0.72f, 0.74f},
+         true,
+         false,
+         false,
+         false,
+         false,
+         GESTURE_SWEEP,
+         7.2f},
+        {"keeper", "robe.bmp", {0.9f, 0.9f, 0.88f}, true, false, false, false, true, GESTURE_OPEN_ARMS, 6.4f},
+    };
+    for (const FigureStyle& f : figures) {
+        if (WriteFigure(argv[1], f))
+            ++g_written;
+        else
+            g_failed = true;
+    }
     Marker("e_light.z1", "light.bmp", 0);
     Marker("e_cam.z1", "camera.bmp", 1);
     Marker("e_particle.z1", "particle.bmp", 2);

@@ -160,17 +160,107 @@ void Cloth(const char* name, Rgb a, Rgb b, uint32_t seed) {
     Save(c, "characters", name);
 }
 
+// Old bronze: brown metal with green weathering.
+void Bronze() {
+    Canvas c(64, 64);
+    for (int y = 0; y < c.h; ++y)
+        for (int x = 0; x < c.w; ++x) {
+            float u = x / 64.0f, v = y / 64.0f;
+            Rgb metal = Mix(C(120, 84, 40), C(170, 124, 60), Fbm(u, v, 4, 4, 153));
+            c.At(x, y) = Mix(metal, C(80, 120, 96), Smooth(0.55f, 0.8f, Fbm(u, v, 4, 3, 154)) * 0.7f);
+        }
+    Save(c, "village", "bronze.bmp");
+}
+
+// Anti-aliased ellipse with half-axes rx, ry.
+void Ellipse(Canvas& c, float cx, float cy, float rx, float ry, const Rgb& colour, float t = 1.0f) {
+    for (int y = static_cast<int>(cy - ry - 1); y <= static_cast<int>(cy + ry + 1); ++y)
+        for (int x = static_cast<int>(cx - rx - 1); x <= static_cast<int>(cx + rx + 1); ++x) {
+            float dx = (x + 0.5f - cx) / rx, dy = (y + 0.5f - cy) / ry;
+            float d = std::sqrt(dx * dx + dy * dy);
+            float cover = Clamp01((1.0f - d) * std::fmin(rx, ry) + 0.5f);
+            if (cover > 0) c.Blend(x, y, colour, cover * t);
+        }
+}
+
+// The face plate of the characters (modelgen's figure): the upper three
+// quarters span the flat front of the head, 15.8 wide from x = -7.9 and 19
+// high from the hairline at y = 176 down to the chin; the bottom quarter
+// holds patches of one colour each for the features that morph (eyelids in
+// skin, the mouth, the brows).
 void Face() {
     Canvas c(64, 64);
-    c.Fill(C(214, 170, 136));
-    c.Rect(0, 0, 64, 14, C(70, 44, 26));  // hair
-    c.Disc(20, 28, 4, C(250, 250, 250));  // eyes
-    c.Disc(44, 28, 4, C(250, 250, 250));
-    c.Disc(20, 28, 2, C(40, 60, 90));
-    c.Disc(44, 28, 2, C(40, 60, 90));
-    c.Line(32, 30, 30, 40, 2, C(170, 120, 96));  // nose
-    c.Line(22, 48, 42, 48, 3, C(140, 60, 50));   // mouth
+    const Rgb skin = C(214, 170, 136);
+    c.Fill(skin);
+    auto px = [](float x) { return (x + 7.9f) / 15.8f * 64.0f; };
+    auto py = [](float y) { return (176.0f - y) * 0.75f / 19.0f * 64.0f; };
+    const float sx = 64.0f / 15.8f, sy = 0.75f * 64.0f / 19.0f;  // texels per unit
+    for (int y = 0; y < 48; ++y) {  // a little shade towards the chin and the sides
+        for (int x = 0; x < 64; ++x) {
+            float side = std::fabs(x - 31.5f) / 32.0f;
+            c.At(x, y) =
+                Mix(skin, C(180, 136, 106), Smooth(0.6f, 1.0f, side) * 0.6f + Smooth(36, 48, y) * 0.3f);
+        }
+    }
+    for (float cheek : {-5.3f, 5.3f})
+        Ellipse(c, px(cheek), py(164.5f), 2.2f * sx, 1.6f * sy, C(222, 140, 120), 0.35f);
+    for (float ex : {-3.95f, 3.95f}) {
+        Ellipse(c, px(ex), py(169.3f), 2.3f * sx, 2.1f * sy, C(176, 130, 100), 0.6f);  // the socket
+        Ellipse(c, px(ex), py(169), 1.9f * sx, 1.75f * sy, C(245, 242, 236));
+        Ellipse(c, px(ex), py(169), 1.0f * sx, 1.0f * sy, C(70, 90, 60));
+        Ellipse(c, px(ex), py(169), 0.45f * sx, 0.45f * sy, C(15, 12, 10));
+        Ellipse(c, px(ex) - 1.2f, py(169.4f), 0.25f * sx, 0.25f * sy, C(255, 255, 255), 0.8f);
+        c.Line(px(ex - 1.9f), py(170.5f), px(ex + 1.9f), py(170.5f), 1.2f, C(60, 40, 30), 0.8f);  // lashes
+    }
+    // The nose: a shaded ridge and the nostrils.
+    c.Line(px(-0.5f), py(168), px(-0.9f), py(164), 2.0f, C(186, 140, 108), 0.8f);
+    Ellipse(c, px(-1.1f), py(163.6f), 0.6f * sx, 0.4f * sy, C(120, 80, 64), 0.7f);
+    Ellipse(c, px(1.1f), py(163.6f), 0.6f * sx, 0.4f * sy, C(120, 80, 64), 0.7f);
+    // Lips round the mouth (the mouth itself is geometry that opens).
+    Ellipse(c, px(0), py(161.3f), 3.7f * sx, 1.0f * sy, C(176, 100, 92));
+    // Patches.
+    c.Rect(0, 48, 16, 64, skin);
+    c.Rect(16, 48, 32, 64, C(58, 16, 18));
+    c.Rect(32, 48, 48, 64, C(66, 46, 30));
+    c.Rect(48, 48, 64, 64, skin);
     Save(c, "characters", "face.bmp");
+}
+
+// The tavern's sign: a golden goose on dark wood, "INN" below.
+void Sign() {
+    Canvas c(64, 64);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            c.At(x, y) = Mix(C(54, 34, 20), C(80, 52, 30), Fbm(x / 64.0f, y / 16.0f, 4, 3, 151));
+    const Rgb gold = C(226, 180, 60);
+    c.Rect(0, 0, 64, 3, gold);
+    c.Rect(0, 61, 64, 64, gold);
+    c.Rect(0, 0, 3, 64, gold);
+    c.Rect(61, 0, 64, 64, gold);
+    Ellipse(c, 30, 30, 15, 10, gold);               // body
+    c.Line(40, 28, 46, 12, 5, gold);                // neck
+    Ellipse(c, 47, 11, 4.5f, 4.5f, gold);           // head
+    c.Line(50, 11, 57, 13, 2.5f, C(230, 120, 40));  // beak
+    Ellipse(c, 47.5f, 10, 1, 1, C(30, 20, 10));     // eye
+    c.Line(18, 26, 30, 32, 2, C(180, 130, 40));     // wing
+    c.Text(32 - Canvas::TextWidth("INN", 2) / 2, 45, "INN", 2, gold);
+    Save(c, "village", "sign.bmp");
+}
+
+// The tower's banner: a golden tower on deep red.
+void Banner() {
+    Canvas c(64, 64);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            c.At(x, y) = Mix(C(120, 20, 24), C(150, 34, 36), Fbm(x / 64.0f, y / 64.0f, 4, 2, 152));
+    const Rgb gold = C(230, 190, 70);
+    c.Rect(0, 0, 64, 4, gold);
+    c.Rect(0, 60, 64, 64, gold);
+    c.Rect(24, 22, 40, 50, gold);
+    c.Rect(21, 18, 43, 23, gold);
+    for (int x = 21; x < 43; x += 6) c.Rect(x, 14, x + 3, 18, gold);
+    c.Rect(29, 38, 35, 50, C(120, 20, 24));  // the door
+    Save(c, "village", "banner.bmp");
 }
 
 // ------------------------------------------------------------ night lights
@@ -443,6 +533,11 @@ void Icon(const char* name, int kind) {
         c.Line(24, 4, 16, 16, 1.5f, C(200, 190, 160));
         c.Disc(16, 20, 7, C(90, 170, 200));
         c.Disc(14, 18, 2.5f, C(200, 240, 250));
+    } else if (kind == 5) {  // a signet ring with a red stone
+        c.Disc(16, 19, 9, C(220, 180, 60));
+        c.Disc(16, 19, 5.5f, C(40, 30, 22));
+        c.Disc(16, 9, 5, C(240, 200, 80));
+        c.Disc(16, 9, 3, C(180, 30, 36));
     } else {  // a barrel
         c.Rect(8, 5, 24, 27, C(130, 84, 44));
         c.Rect(7, 9, 25, 11, C(60, 60, 64));
@@ -481,7 +576,11 @@ int main(int argc, char** argv) {
     Cloth("tunic_green.bmp", C(40, 80, 40), C(80, 120, 60), 132);
     Cloth("tunic_blue.bmp", C(36, 50, 110), C(70, 90, 150), 133);
     Cloth("leather.bmp", C(70, 46, 26), C(110, 76, 44), 134);
+    Cloth("robe.bmp", C(58, 58, 78), C(92, 92, 118), 135);
     Face();
+    Sign();
+    Banner();
+    Bronze();
 
     Window("window03a.bmp", false, false);
     Window("window03c.bmp", true, false);
@@ -506,6 +605,7 @@ int main(int argc, char** argv) {
     Icon("coin.bmp", 2);
     Icon("barrel.bmp", 3);
     Icon("charm.bmp", 4);
+    Icon("seal.bmp", 5);
 
     Marker("light.bmp", C(250, 220, 80));
     Marker("camera.bmp", C(80, 160, 250));
