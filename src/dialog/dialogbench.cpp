@@ -1,24 +1,54 @@
 #include "dialog/dialogbench.h"
 
+#include <memory>
+
 #include "dialog/dialogmanager.h"
+#include "imports/gameimports.h"
 
 namespace {
 
-// The quest log and inventory of the bench, kept as the game object does:
-// flags and items are plain names, duplicates allowed, counts not used.
-class BenchState : public EnvironmentProxy {
+// The game's side of a conversation for the bench: a quest log and an
+// inventory kept as the game object keeps them (plain names, duplicates
+// allowed, counts not used), views that only hold their lines, and every
+// action the presentation step hands over printed as it comes.
+class BenchImports : public NullImports {
 public:
+    explicit BenchImports(FILE* out) : out_(out) {}
+
     std::vector<std::string> quests;
     std::vector<std::string> items;
+    long printed = 0;
 
-    bool questFlagDefined(const String& flag) override { return Has(quests, flag.c_str()); }
-    bool hasItem(short, const String& name) override { return Has(items, name.c_str()); }
-    void RemoveItem(const char* name) {
+    bool QuestFlagDefined(const char* flag) override { return Has(quests, flag); }
+    bool HasItem(const char* item) override { return Has(items, item); }
+    void SetQuestFlag(const char* flag) override {
+        PrintCurrent();
+        quests.push_back(flag);
+    }
+    void AddItem(const char* item) override {
+        PrintCurrent();
+        items.push_back(item);
+    }
+    void RemoveItem(const char* item) override {
+        PrintCurrent();
         for (size_t i = 0; i < items.size(); ++i)
-            if (items[i] == name) {
+            if (items[i] == item) {
                 items.erase(items.begin() + (long)i);
-                return;
+                break;
             }
+    }
+    void StartScript(const char*) override { PrintCurrent(); }
+    void ShowMessage(const char*, float) override {}
+    void SetPointerMode() override {}
+    DialogTextBox* CreateConversationView(int, int) override { return new DialogTextLines(); }
+    void PlaceConversationCamera(const float*, const float*) override {}
+
+    // The action the presentation step is working on.
+    void PrintCurrent() { Print(DescribeAction(DialogManager::CurrentAction())); }
+    void Print(const std::string& line) {
+        std::fprintf(out_, "%s\n", line.c_str());
+        std::fflush(out_);
+        ++printed;
     }
 
 private:
@@ -27,13 +57,25 @@ private:
             if (e == s) return true;
         return false;
     }
+    FILE* out_;
 };
 
-// Restores the process's environment proxy however the run ends.
-struct ProxyScope {
-    explicit ProxyScope(EnvironmentProxy* p) : previous(GetEnvironmentProxy()) { SetEnvironmentProxy(p); }
-    ~ProxyScope() { SetEnvironmentProxy(previous); }
-    EnvironmentProxy* previous;
+// Puts back the process's imports, environment proxy and active
+// conversation however the run ends.
+struct BenchScope {
+    BenchScope(GameImports* imports, EnvironmentProxy* proxy)
+        : imports_(g_imports), proxy_(GetEnvironmentProxy()), active_(DialogManager::Active()) {
+        SetGameImports(imports);
+        SetEnvironmentProxy(proxy);
+    }
+    ~BenchScope() {
+        DialogManager::SetActive(active_);
+        SetEnvironmentProxy(proxy_);
+        SetGameImports(imports_);
+    }
+    GameImports* imports_;
+    EnvironmentProxy* proxy_;
+    DialogBinding* active_;
 };
 
 }  // namespace
@@ -77,39 +119,35 @@ std::string DescribeAction(const Action* action) {
 }
 
 bool RunDialogBench(const char* dialogName, const DialogBenchOptions& options, FILE* out) {
-    BenchState bench;
+    BenchImports bench(out);
     bench.quests = options.quests;
     bench.items = options.items;
-    ProxyScope scope(&bench);
+    // Conditions ask the game through the same proxy as in the game.
+    GameEnvironmentProxy proxy;
+    BenchScope scope(&bench, &proxy);
     DialogBinding binding(dialogName, nullptr);
     if (!DialogManager::Bind(&binding)) return false;
+    // The game's own step turns the actions into views, so the bench shows
+    // what a player sees: where a view ends, the conversation closes.
+    DialogManager::SetActive(&binding);
     size_t nextChoice = 0;
-    for (long n = 0; n < options.steps; ++n) {
-        Action* action = binding.instance->nextAction();
+    while (bench.printed < options.steps) {
+        std::unique_ptr<DialogTextBox> view(DialogManager::NextTextBox());
+        Action* action = DialogManager::CurrentAction();
         if (!action) break;
-        std::fprintf(out, "%s\n", DescribeAction(action).c_str());
-        std::fflush(out);
-        bool stop = false;
-        switch (action->kind) {
-        case ACTION_QUERY:
-            if (nextChoice < options.choices.size()) {
-                int choice = options.choices[nextChoice++];
-                std::fprintf(out, "> %d\n", choice);
-                std::fflush(out);
-                static_cast<ActionQuery*>(action)->select(choice);
-            } else {
-                stop = true;
-            }
-            break;
-        case ACTION_SETQUEST:
-            bench.quests.push_back(static_cast<ActionSetQuest*>(action)->questFlag.c_str());
-            break;
-        case ACTION_ADDITEM: bench.items.push_back(static_cast<ActionItem*>(action)->itemName.c_str()); break;
-        case ACTION_REMOVEITEM: bench.RemoveItem(static_cast<ActionItem*>(action)->itemName.c_str()); break;
-        default: break;
+        bench.PrintCurrent();
+        if (!view) {
+            // The player clicks the character again to go on.
+            std::fprintf(out, "%s\n", kBenchViewEnds);
+            std::fflush(out);
+            continue;
         }
-        delete action;
-        if (stop) break;
+        if (action->kind != ACTION_QUERY) continue;
+        if (nextChoice >= options.choices.size()) break;
+        int choice = options.choices[nextChoice++];
+        std::fprintf(out, "> %d\n", choice);
+        std::fflush(out);
+        DialogManager::Answer(choice);
     }
     return true;
 }

@@ -1,7 +1,9 @@
 // The writers' test bench: runs a dialog as the game binds it (npc
-// parameters named from the file, string parameters "PARAM_STRING"), keeps a
-// quest log and inventory as the game object does, and prints one line per
-// action. Used by "z1tool dlg run" and the tests.
+// parameters named from the file, string parameters "PARAM_STRING") and
+// steps it through the game's own presentation step, with a quest log and
+// inventory kept as the game object does, printing one line per action and
+// a line where the game's conversation view ends. Used by "z1tool dlg run"
+// and the tests.
 #ifndef ZENDAR_DIALOG_DIALOGBENCH_H
 #define ZENDAR_DIALOG_DIALOGBENCH_H
 
@@ -18,11 +20,17 @@ struct DialogBenchOptions {
     long steps = 100;                 // stop after this many actions
 };
 
+// Printed where the game's conversation view ends (a suspend, a log entry,
+// an error): the player has to click the character again, and the bench
+// goes on as if he had.
+constexpr const char* kBenchViewEnds = "-- view ends";
+
 // One printed line for an action ("player: TEXT", "query: A | B", ...).
 std::string DescribeAction(const Action* action);
 
 // Binds dialogName (the loader adds ".dlg") and steps it, printing to out.
-// Stops after options.steps actions, or at a query with no answer left.
+// Stops once options.steps actions are printed (at the end of a view), or at
+// a query with no answer left.
 // False when the dialog cannot be bound.
 bool RunDialogBench(const char* dialogName, const DialogBenchOptions& options, FILE* out);
 

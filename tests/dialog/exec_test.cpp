@@ -348,7 +348,7 @@ TEST(DialogExec, WhileLoopsUntilItsConditionFails) {
         }
     )",
                     options),
-              "player: loop\nsetquest done\nplayer: after\nsuspend\n");
+              "player: loop\nsetquest done\nplayer: after\nsuspend\n-- view ends\n");
 }
 
 TEST(DialogExec, InvalidInstancesReportAndReturnNull) {
@@ -473,14 +473,25 @@ TEST(DialogBench, SeededQuestsItemsChoicesAndSteps) {
         "Error @ ActionQueryImplementation::select(selection) : Selected option out of range (selected=1, "
         "max=1).\n"
         "removeitem 1 pass\nnpc Guard: Very well.\nadditem 2 stamp\nsetquest friend\n"
-        "query: Let me in.\n> 0\nnpc Guard to Hero: Go ahead, friend.\nsuspend\nquery: Let me in.\n");
+        "query: Let me in.\n> 0\nnpc Guard to Hero: Go ahead, friend.\nsuspend\n-- view ends\nquery: Let me "
+        "in.\n");
 
     DialogBenchOptions seeded;
     seeded.quests = {"friend"};
     seeded.steps = 3;
     seeded.choices = {0, 0, 0};
     EXPECT_EQ(Bench(source, seeded),
-              "query: Let me in.\n> 0\nnpc Guard to Hero: Go ahead, friend.\nsuspend\n");
+              "query: Let me in.\n> 0\nnpc Guard to Hero: Go ahead, friend.\nsuspend\n-- view ends\n");
+}
+
+TEST(DialogBench, ALogEntryEndsTheViewAsInTheGame) {
+    DialogBenchOptions options;
+    options.choices = {0, 0};
+    EXPECT_EQ(
+        Bench(R"(state s0 repeatable { query { option "Tale" { player "once" log "heard" } } goto s0 })",
+              options),
+        "query: Tale\n> 0\nplayer: once\nlog: heard\n-- view ends\n"
+        "query: Tale\n> 0\nplayer: once\nlog: heard\n-- view ends\nquery: Tale\n");
 }
 
 }  // namespace
