@@ -141,8 +141,13 @@ void Game::LoadScene(const char* name) {
         }
     }
 
+    // A scene replaces the one before it: the area's own load adds to what
+    // is there, so the old scene goes first.
     Area* area = g_world ? g_world->GetArea() : g_area;
-    if (area) area->Load(name);
+    if (area) {
+        area->Clear();
+        area->Load(name);
+    }
 
     if (driver) {
         driver->SetTextureWrapU(wrapU);

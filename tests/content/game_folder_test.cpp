@@ -19,6 +19,8 @@
 #include "common/test_files.h"
 #include "entities/doorentity.h"
 #include "entities/npcentity.h"
+#include "entities/objectentity.h"
+#include "camera/playercamera.h"
 #include "gfxdriver/opengldriver/image.h"
 #include "gui/font.h"
 #include "imports/gameimports.h"
@@ -242,9 +244,11 @@ TEST_F(GameFolder, DayCycleParsesAndNamesExistingCloudTextures) {
 TEST_F(GameFolder, EveryModelLoadsWithoutAnErrorLine) {
     std::vector<std::string> files;
     ListFiles("z1", &files);
-    ASSERT_GE(files.size(), 18u);
+    ASSERT_GE(files.size(), 26u);
     for (const std::string& f : files) {
         std::string name = f.substr(3);
+        // Beside the models: their extra settings files.
+        if (name.size() > 3 && name.compare(name.size() - 3, 3, ".ex") == 0) continue;
         Z1Model model;
         EXPECT_TRUE(model.Load(name.c_str())) << name;
         EXPECT_TRUE(model.loaded) << name;
@@ -297,7 +301,7 @@ TEST_F(GameFolder, VillageLoadsWithItsModelsMarkersAndConversations) {
     EXPECT_TRUE(area.particleMarker->loaded);
     area.Load("village.z1a");
     EXPECT_NE(LogText().find("Loading area from file 'area\\village.z1a'"), std::string::npos);
-    EXPECT_EQ(area.models.Size(), 15);
+    EXPECT_EQ(area.models.Size(), 18);
     EXPECT_GE(area.entities.Size(), 40);
     EXPECT_EQ(area.lights.Size(), 7);     // six lamps and the camp fire
     EXPECT_EQ(area.particles.Size(), 6);  // fire, three smokes, two torches
@@ -307,6 +311,14 @@ TEST_F(GameFolder, VillageLoadsWithItsModelsMarkersAndConversations) {
         ASSERT_EQ(e->type, ENTITY_NPC);
         EXPECT_NE(static_cast<NPCEntity*>(e)->dialog, nullptr) << npcName << " has no conversation";
     }
+    // The tower's door opens onto the tower's hall; the tavern's sign and the
+    // tower's banner swing.
+    Entity* door = area.FindEntity("tower_door");
+    ASSERT_NE(door, nullptr);
+    EXPECT_EQ(door->type, ENTITY_DOOR);
+    EXPECT_FALSE(static_cast<DoorEntity*>(door)->doorLocked);
+    for (const char* swinging : {"tavern_sign", "tower_banner"})
+        EXPECT_NE(area.FindEntity(swinging), nullptr);
     // The lamp and house models are known by the names of the night table.
     int lit = 0;
     for (int i = 0; i < kNightLightCount; ++i) lit += area.FindModel(kNightLights[i].model) ? 1 : 0;
@@ -315,6 +327,65 @@ TEST_F(GameFolder, VillageLoadsWithItsModelsMarkersAndConversations) {
                                       "textures\\base_windows\\window02a.bmp", 0));
     EXPECT_TRUE(ErrorLines().empty()) << LogText();
     area.Clear();
+}
+
+TEST_F(GameFolder, TowerHallHoldsTheKeeperAndTheDoorBack) {
+    Area area;
+    area.Load("tower.z1a");
+    EXPECT_EQ(area.models.Size(), 5);
+    Entity* keeper = area.FindEntity("keeper");
+    ASSERT_NE(keeper, nullptr);
+    ASSERT_EQ(keeper->type, ENTITY_NPC);
+    EXPECT_NE(static_cast<NPCEntity*>(keeper)->dialog, nullptr);
+    Entity* door = area.FindEntity("hall_door");
+    ASSERT_NE(door, nullptr);
+    ASSERT_EQ(door->type, ENTITY_OBJECT);
+    ASSERT_NE(static_cast<ObjectEntity*>(door)->onClickScript, nullptr);
+    EXPECT_STREQ(static_cast<ObjectEntity*>(door)->onClickScript, "leave_tower");
+    EXPECT_EQ(area.particles.Size(), 2);  // the torches by the keeper
+    EXPECT_TRUE(ErrorLines().empty()) << LogText();
+    area.Clear();
+    // The keeper's seal has its icon.
+    EXPECT_EQ(LoadTexture("textures\\icons\\seal.bmp", ""), "");
+}
+
+// The engine moves the player only by a vector. The tower's scripts move him
+// so far out that his place is lost in the rounding, back to the origin and
+// on to where the next area wants him: wherever he clicked the door from, he
+// ends exactly there.
+TEST_F(GameFolder, TowerScriptsPlaceThePlayerWhereverHeClickedFrom) {
+    settings_.Parse("z1.ini");
+    int status = 0;
+    std::string text = RunCommand(
+        "'" + kGame + "/z1tool' script disasm '" + kGame + "/" + settings_.script.c_str() + "'", &status);
+    ASSERT_EQ(status, 0) << text;
+    struct Program {
+        const char* name;
+        VECTOR expected;
+    };
+    for (const Program& p :
+         {Program{"enter_tower", {-320, 190, 0}}, Program{"leave_tower", {2030, 190, 0}}}) {
+        SCOPED_TRACE(p.name);
+        size_t at = text.find(std::string("program \"") + p.name + "\"");
+        ASSERT_NE(at, std::string::npos) << text;
+        std::vector<VECTOR> moves;
+        std::istringstream lines(text.substr(at, text.find("\nend", at) - at));
+        std::string line;
+        while (std::getline(lines, line)) {
+            float x, y, z;
+            char name[32];
+            if (std::sscanf(line.c_str(), " const %31s vector %f %f %f", name, &x, &y, &z) == 4)
+                moves.push_back(VECTOR{x, y, z});
+        }
+        ASSERT_EQ(moves.size(), 3u);
+        for (const VECTOR& from :
+             {VECTOR{974, 190, 0}, VECTOR{2146.5f, 110.25f, -803.75f}, VECTOR{-4000, 300, 4000}}) {
+            PlayerCamera camera(1.5f, 9000);
+            camera.LookAt(from, from + VECTOR{1, 0, 0}, 0.0f);
+            for (const VECTOR& v : moves) camera.MoveBy(v.x, v.y, v.z);
+            EXPECT_EQ(camera.position, p.expected);
+        }
+    }
 }
 
 TEST_F(GameFolder, GateIsLockedUntilThePlayerHoldsTheGuardsKey) {
@@ -359,7 +430,7 @@ TEST_F(GameFolder, GuardsConversationGivesTheKeyAndSetsTheQuestFlag) {
                      &status);
     EXPECT_EQ(out.find("additem"), std::string::npos) << out;
     // Every item a conversation hands out has its inventory icon.
-    for (const char* item : {"gatekey", "roomkey", "charm", "barrel"})
+    for (const char* item : {"gatekey", "roomkey", "charm", "barrel", "seal"})
         EXPECT_EQ(LoadTexture(std::string("textures\\icons\\") + item + ".bmp", ""), "") << item;
 }
 

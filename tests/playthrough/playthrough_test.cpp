@@ -1,17 +1,21 @@
 // The demo game played end to end, as a player would, by the built game in
 // the built game folder: walk across the village square to the guard, click
 // him, answer his questions, receive the gate key, open the locked gate,
-// walk through it into the tower yard, press Esc, answer Yes, see the
-// credits and leave them with a click. Input comes from a replay file at
-// fixed frame numbers with a fixed frame step, so every run is the same.
+// walk through it into the tower yard, open the tower's door onto the
+// tower's hall, hear the keeper out and take his reward, go back through the
+// hall's door to the yard, press Esc, answer Yes, see the credits and leave
+// them with a click. Input comes from a replay file at fixed frame numbers
+// with a fixed frame step, so every run is the same.
 //
 // The walk: the player starts at (-1400, 0) looking east (+x). Holding Up
 // for 122 frames stops him at about x = 974 on the square's centre line.
-// Turning by -333 mouse counts (0.002 rad each) faces the guard at
-// (1420, 330); 44 counts down aim at his chest. In the conversation the
+// Turning by -319 mouse counts (0.002 rad each) faces the guard at
+// (1420, 330); 20 counts down aim at his chest. In the conversation the
 // pointer is first pushed into the top-left corner and then moved to
 // (100, 55) in the 640 x 480 screen (0.4 and 0.6 units per count), inside
 // the text boxes at (50, 50) and on the first answer of the question.
+// The tower's scripts put the player just inside the hall's door, looking
+// on at the keeper, and back in the yard before the tower.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -39,7 +43,7 @@ using GameRun = xrun::GameResult;
 const char* const kWalkToGuard =
     "20 key down 200\n"
     "142 key up 200\n"
-    "150 mouse move -333 44\n";
+    "150 mouse move -319 20\n";
 
 // A click held for three frames: the player update reads the mouse 35 times
 // a second, so a press and release within one read would cancel out.
@@ -60,18 +64,31 @@ std::string TalkToGuard() {
 // From the guard back to the gate (yaw 0, level), a click on it, and the walk
 // east once it has swung open.
 std::string OpenGateAndWalkThrough() {
-    return "190 mouse move 333 -44\n" + Click(194) +
+    return "190 mouse move 319 -20\n" + Click(194) +
            "300 key down 200\n"
            "350 key up 200\n";
 }
 
-// Esc, Yes, the credits, and a click that leaves them.
-const char* const kQuit =
-    "362 key down 1\n"
-    "362 key up 1\n"
-    "answer yes\n"
-    "370 mouse button 0 down\n"
-    "371 mouse button 0 up\n";
+// Esc, Yes at frame, the credits, and a click that leaves them.
+std::string Quit(int frame) {
+    return std::to_string(frame) + " key down 1\n" + std::to_string(frame) + " key up 1\nanswer yes\n" +
+           std::to_string(frame + 8) + " mouse button 0 down\n" + std::to_string(frame + 9) +
+           " mouse button 0 up\n";
+}
+const std::string kQuit = Quit(362);
+
+// From the yard, a click on the tower's door; in the hall, a little lower
+// at the keeper, his welcome, "The storyteller says the tower lost its
+// bell." (the seal and the end of the quest), his next line, "Goodbye." (the
+// second answer), his farewell; then about face and a click on the hall's
+// door, back to the yard.
+std::string IntoTheTowerAndBack() {
+    return Click(354) + "420 mouse move 0 12\n" + Click(426) +
+           "435 mouse move -2000 -2000\n"
+           "436 mouse move 250 92\n" +
+           Click(440) + Click(446) + Click(452) + Click(458) + "462 mouse move 0 22\n" + Click(466) +
+           Click(472) + "480 mouse move 1571 -12\n" + Click(486);
+}
 
 class Playthrough : public ::testing::Test {
 protected:
@@ -85,10 +102,11 @@ protected:
         ASSERT_FALSE(work.empty());
     }
 
-    GameRun Play(const std::string& replay, const std::vector<int>& shots) {
+    GameRun Play(const std::string& replay, const std::vector<int>& shots, int frames = 420) {
         WriteFile(work + "replay.txt", replay);
-        std::vector<std::string> command = {kGame,    "--frames", "420",      "--fixed-step",     "0.02",
-                                            "--seed", "5",        "--replay", work + "replay.txt"};
+        std::vector<std::string> command = {
+            kGame, "--frames", std::to_string(frames), "--fixed-step", "0.02", "--seed",
+            "5",   "--replay", work + "replay.txt"};
         for (int frame : shots) {
             command.push_back("--screenshot");
             command.push_back(std::to_string(frame) + ":" + Shot(frame));
@@ -116,11 +134,10 @@ protected:
     std::string work;
 };
 
-TEST_F(Playthrough, KeyFromTheGuardOpensTheGateToTheTower) {
-    // The last click, from inside the yard, lands on the tower.
-    std::string replay =
-        std::string(kWalkToGuard) + TalkToGuard() + OpenGateAndWalkThrough() + Click(354) + kQuit;
-    GameRun run = Play(replay, {0, 100, 168, 200, 300, 352, 366});
+TEST_F(Playthrough, KeyFromTheGuardOpensTheGateAndTheQuestEndsInTheTower) {
+    std::string replay = std::string(kWalkToGuard) + TalkToGuard() + OpenGateAndWalkThrough() +
+                         IntoTheTowerAndBack() + Quit(520);
+    GameRun run = Play(replay, {0, 100, 168, 200, 300, 352, 428, 484, 510, 526}, 580);
     EXPECT_EQ(run.exit_code, 1) << run.err;
     const std::vector<std::string>& log = run.log;
     ASSERT_FALSE(log.empty()) << "no demo2.txt in the working folder\n" << run.err;
@@ -150,13 +167,37 @@ TEST_F(Playthrough, KeyFromTheGuardOpensTheGateToTheTower) {
     EXPECT_NE(Find(log, "GAME - message 'You unlock the door.'", gate), -1) << Joined(log);
     EXPECT_EQ(Find(log, "GAME - message 'The door is locked, and you don't have the key!'"), -1);
 
-    // Through the gate: the tower is within reach of a click and nothing
-    // stands between.
-    int tower = Find(log, "MESSAGE - clicked 'tower'", gate);
-    EXPECT_NE(tower, -1) << "the player did not get through the gate\n" << Joined(log);
+    // Through the gate, the tower's door is within reach; it opens onto the
+    // hall, a scene of its own.
+    int door = Find(log, "MESSAGE - clicked 'tower_door'", gate);
+    ASSERT_NE(door, -1) << "the player did not get through the gate\n" << Joined(log);
+    int hall = Find(log, "Loading scene 'tower.z1a'", door);
+    ASSERT_NE(hall, -1) << Joined(log);
+    EXPECT_NE(Find(log, "GAME - message 'The old tower's hall. An old man waits between the torches.'", hall),
+              -1);
+
+    // The keeper closes the story: the seal, the quest flag, the last message.
+    int keeper = Find(log, "MESSAGE - clicked 'keeper'", hall);
+    ASSERT_NE(keeper, -1) << Joined(log);
+    int told = Find(log, "GAME - quest flag 'tower_tale_told' set", keeper);
+    EXPECT_NE(told, -1) << Joined(log);
+    EXPECT_NE(Find(log, "GAME - inventory (2): gatekey, seal", keeper), -1) << Joined(log);
+    int end =
+        Find(log,
+             "GAME - message 'The old lord's seal is yours and the tale of the tower is told. Thank you for "
+             "playing Zendar!'",
+             keeper);
+    EXPECT_NE(end, -1) << Joined(log);
+
+    // The hall's door leads back to the village, before the tower.
+    int back = Find(log, "MESSAGE - clicked 'hall_door'", keeper);
+    ASSERT_NE(back, -1) << Joined(log);
+    int village = Find(log, "Loading scene 'village.z1a'", back);
+    EXPECT_NE(village, -1) << Joined(log);
+    EXPECT_NE(Find(log, "GAME - message 'Back in the yard below the tower.'", village), -1) << Joined(log);
 
     // Esc, Yes, the credits until the click, then the window closes.
-    int exit_line = Find(log, "MESSAGE - key/menu exit", gate);
+    int exit_line = Find(log, "MESSAGE - key/menu exit", back);
     ASSERT_NE(exit_line, -1) << Joined(log);
     int credits = Find(log, "MESSAGE - credits end", exit_line);
     EXPECT_GT(credits, exit_line);
@@ -167,18 +208,45 @@ TEST_F(Playthrough, KeyFromTheGuardOpensTheGateToTheTower) {
                                                                   << run.err;
 
     // Pictures: the loading screen, the square, the conversation camera on
-    // the guard, the gate, the yard, and the credits page on black.
+    // the guard, the gate, the yard, the tower's door, the hall, the hall's
+    // door, the yard again, and the credits page on black.
     // Frame 0: the script's scene load shows the three loading pictures of
     // the intro side by side at (128..512, 176..304) on black.
     EXPECT_GT(Lit(0, 215, 290, 810, 480), 0.9) << "the loading pictures";
     EXPECT_LT(Lit(0, 0, 0, 1024, 260), 0.01) << "black around them";
-    for (int frame : {100, 168, 200, 300, 352}) {
+    for (int frame : {100, 168, 200, 300, 352, 428, 484, 510}) {
         EXPECT_GT(Lit(frame, 0, 0, 1024, 768), 0.95) << "frame " << frame << " shows the world";
     }
-    EXPECT_LT(Lit(366, 0, 0, 1024, 768), 0.2) << "the credits page is text on black";
+    EXPECT_LT(Lit(526, 0, 0, 1024, 768), 0.2) << "the credits page is text on black";
     if (FileExists(kBin + "/font_herald.ini")) {
-        EXPECT_GT(Lit(366, 64, 128, 300, 170), 0.01) << "the heading 'Programmers:' at (40, 80)";
+        EXPECT_GT(Lit(526, 64, 128, 300, 170), 0.01) << "the heading 'Programmers:' at (40, 80)";
     }
+}
+
+TEST_F(Playthrough, StorytellerAsksAgainAfterEveryTale) {
+    // Half-way across the square, turned to the storyteller, a click; in the
+    // conversation every box is answered at the same point: her welcome,
+    // "Tell me a tale." and the tale, three times over, the charm and her
+    // smile. The conversation stays open from the first tale to the charm.
+    std::string replay = "20 key down 200\n65 key up 200\n70 mouse move -220 30\n" + Click(100) +
+                         "110 mouse move -2000 -2000\n111 mouse move 250 92\n";
+    for (int k = 0; k < 9; ++k) replay += Click(115 + 6 * k);
+    replay += Quit(180);
+    GameRun run = Play(replay, {118, 136}, 230);
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    const std::vector<std::string>& log = run.log;
+    int talk = Find(log, "MESSAGE - clicked 'storyteller'");
+    ASSERT_NE(talk, -1) << Joined(log);
+    EXPECT_EQ(CountOf(log, "MESSAGE - clicked 'storyteller'"), 1) << "one click, one conversation\n"
+                                                                  << Joined(log);
+    int at = talk;
+    for (const char* flag : {"tale_of_the_river", "tale_of_the_moon", "heard_all_tales", "charm_given"}) {
+        int next = Find(log, std::string("GAME - quest flag '") + flag + "' set", at);
+        EXPECT_NE(next, -1) << flag << "\n" << Joined(log);
+        if (next != -1) at = next;
+    }
+    EXPECT_NE(Find(log, "GAME - inventory (1): charm", talk), -1) << Joined(log);
+    EXPECT_NE(Find(log, "MESSAGE - credits end"), -1);
 }
 
 TEST_F(Playthrough, WithoutTheKeyTheGateStaysShut) {
