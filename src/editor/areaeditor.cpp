@@ -138,27 +138,6 @@ Entity* AreaEditor::CopyAtPick(const VECTOR& camera, int distance) {
     return Copy();
 }
 
-void AreaEditor::Delete() {
-    if (!Editable()) return;
-    Entity* e = Selected();
-    area->RemoveFromSceneTree(e);
-    if (e->parent) {
-        e->parent->RemoveChild(e);
-        e->parent = nullptr;
-    }
-    Entity* c = e->firstChild;
-    while (c) {
-        Entity* next = c->nextSibling;
-        c->parent = nullptr;
-        c->nextSibling = nullptr;
-        c = next;
-    }
-    e->firstChild = nullptr;
-    area->Unregister(e);
-    delete e;
-    area->selected = nullptr;
-}
-
 bool AreaEditor::EditSelected() {
     Entity* e = Selected();
     if (!e) return false;

@@ -48,8 +48,6 @@ public:
     Entity* Copy();
     // The look point becomes the picked point first.
     Entity* CopyAtPick(const VECTOR& camera, int distance);
-    // Out of the tree, the tables and its family; destroyed; no selection.
-    void Delete();
     // The selection's property dialog; on OK it is registered under its
     // possibly new name and put back in the tree. False when it was
     // cancelled or could not be edited.

@@ -1,17 +1,23 @@
 #include "editor/editor.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "camera/playercamera.h"
+#include "editor/areasave.h"
 #include "entities/entity.h"
 #include "entities/modelaccess.h"
 #include "entities/particleentity.h"
 #include "entities/propertysheet.h"
 #include "game/dialogs.h"
+#include "game/harness.h"
 #include "game/screens.h"
 #include "gfxdriver/gfxdriver.h"
+#include "imports/enginecalls.h"
+#include "imports/gameimports.h"
 #include "input/inputdriver.h"
 #include "settings/settings.h"
 #include "utility/basepath.h"
@@ -32,6 +38,11 @@ constexpr double kWheelCounts = 120.0;
 constexpr float kMaxEditorStep = 0.25f;
 // The script call dialog reads at most this many characters.
 constexpr size_t kScriptNameMax = 256;
+// The frame rate is taken over this many frames.
+constexpr size_t kRateFrames = 30;
+// The start view: this far above and behind the point it looks at.
+constexpr float kViewHeight = 700.0f;
+constexpr float kViewBack = 900.0f;
 
 const char* const kAreaDialogFilter = "ZdA Files";
 const char* const kAreaExtension = "z1a";
@@ -42,6 +53,10 @@ const char* const kSpawnType = "Type:";
 const char* const kSpawnArgument = "Argument:";
 const char* const kSpawnName = "Symbolic Name:";
 const char* const kScriptFunction = "Function:";
+
+const char* const kHint =
+    "Arrows fly  Click select  Shift/Ctrl/X+drag move/turn/scale  F1 edit  F10 spawn  Ctrl+Z undo  "
+    "Ctrl+S save  M play";
 
 void PauseDriver(bool pause) {
     if (g_gfxdriver) g_gfxdriver->Pause(pause);
@@ -98,6 +113,29 @@ std::string WithExtension(const std::string& name, const char* extension) {
     return name + "." + extension;
 }
 
+// A path a dialog returned as a file-system path: absolute paths as given,
+// anything else in the game's area folder.
+std::string AreaFilePath(const char* chosen) {
+    std::string path = chosen ? chosen : "";
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    if (std::filesystem::u8path(path).is_absolute()) return path;
+    std::string base = GetBasePath();
+    for (char& c : base)
+        if (c == '\\') c = '/';
+    return base + "area/" + NameInGameFolder(path.c_str(), GetBasePath(), "area");
+}
+
+std::string FileNameOf(const std::string& path) {
+    return std::filesystem::u8path(path).filename().u8string();
+}
+
+double RealSeconds() {
+    using Clock = std::chrono::steady_clock;
+    static const Clock::time_point origin = Clock::now();
+    return std::chrono::duration<double>(Clock::now() - origin).count();
+}
+
 class EditorPropertyDialogs : public PropertyDialogs {
 public:
     bool Show(PropertySheet& sheet) override { return RunDialog(&sheet); }
@@ -110,6 +148,60 @@ void SpawnChanged(PropertySheet* sheet, int index, void* user) {
     if (sheet->fields[index].label != kSpawnType) return;
     RefillSpawnArguments(static_cast<Area*>(user), *sheet);
 }
+
+// The game's start script run inside the editor: its scene loads open the
+// area in the editor (the game's scene load would also put the game's keys
+// in), its settings changes wait for the game to be played (collision on
+// would pull the flying camera to the ground), the rest goes to the game.
+class EditorStartImports : public GameImports {
+public:
+    EditorStartImports(GameImports* game, Editor* editor, bool openScenes)
+        : game_(game), editor_(editor), openScenes_(openScenes) {}
+
+    bool HasItem(const char* item) override { return game_->HasItem(item); }
+    void AddItem(const char* item) override { game_->AddItem(item); }
+    void RemoveItem(const char* item) override { game_->RemoveItem(item); }
+    bool QuestFlagDefined(const char* flag) override { return game_->QuestFlagDefined(flag); }
+    void SetQuestFlag(const char* flag) override { game_->SetQuestFlag(flag); }
+    void ShowMessage(const char* text, float seconds) override { game_->ShowMessage(text, seconds); }
+    void SetPointerMode() override {}
+    void StartScript(const char* name) override { game_->StartScript(name); }
+    void WorldCall(int code, const char* name, int value) override { game_->WorldCall(code, name, value); }
+    void WorldVectorCall(int code, const char* name, const VECTOR& v) override {
+        game_->WorldVectorCall(code, name, v);
+    }
+    void GameCall(int code, const char* text, int value) override {
+        if (code == kGameCallLoadScene) {
+            if (openScenes_ && editor_->OpenFile(text ? text : "")) opened = true;
+            return;
+        }
+        if (code == kGameCallCollisionOn || code == kGameCallMovementSpeed) {
+            held.push_back({code, value});
+            return;
+        }
+        game_->GameCall(code, text, value);
+    }
+    void GameVectorCall(int code, const char* text, const VECTOR& v) override {
+        game_->GameVectorCall(code, text, v);
+    }
+    void ErrorBox(const char* caption, const char* text) override { game_->ErrorBox(caption, text); }
+    DialogTextBox* CreateConversationView(int x, int y) override {
+        return game_->CreateConversationView(x, y);
+    }
+    void PlaceConversationCamera(const float eye[3], const float target[3]) override {
+        game_->PlaceConversationCamera(eye, target);
+    }
+    void EditorEnterEditMode(int mode) override { game_->EditorEnterEditMode(mode); }
+    void EditorCommand(EditorKeyCommand command) override { game_->EditorCommand(command); }
+
+    bool opened = false;
+    std::vector<std::pair<int, int>> held;
+
+private:
+    GameImports* game_;
+    Editor* editor_;
+    bool openScenes_;
+};
 
 }  // namespace
 
@@ -128,6 +220,7 @@ Area* Editor::EditedArea() const {
 
 void Editor::EnterEditMode(int mode) {
     if (mode < 0 || mode >= EDIT_MODE_COUNT) return;
+    CommitDrag();
     for (double& v : sums[mode]) v = 0.0;
 }
 
@@ -141,7 +234,56 @@ void Editor::StepFactor(int direction) {
     g_settings->editor_step_direction = direction > 0 ? 1 : -1;
 }
 
+template <class Fn>
+void Editor::Change(const char* what, Entity* e, Fn fn) {
+    CommitDrag();
+    std::vector<EntityState> before = CaptureStates(e);
+    fn();
+    history.RecordChange(what, std::move(before), CaptureStates(e));
+}
+
+void Editor::CommitDrag() {
+    if (!dragEntity_) return;
+    Entity* e = dragEntity_;
+    dragEntity_ = nullptr;
+    const char* what = dragMode_ == EDIT_MOVE ? "move" : dragMode_ == EDIT_SCALE ? "scale" : "turn";
+    history.RecordChange(what, std::move(dragBefore_), CaptureStates(e));
+    dragBefore_.clear();
+}
+
+void Editor::Forget() {
+    dragEntity_ = nullptr;
+    dragBefore_.clear();
+    history.Clear();
+    file_.clear();
+    heldSettings_.clear();
+}
+
+void Editor::Start(PlayerCamera* camera) {
+    started_ = true;
+    Area* a = EditedArea();
+    if (!a) return;
+    const std::string given = HarnessEditorArea();
+    // The start script runs once in any case: played later, it would load
+    // its scene over the one edited here.
+    EditorStartImports start(g_imports, this, given.empty());
+    if (g_scripts) {
+        ScopedGameImports scoped(&start);
+        RunScriptScheduler();
+    }
+    heldSettings_ = start.held;
+    if (!given.empty()) {
+        if (OpenFile(given)) ViewArea(camera, nullptr);
+    } else if (start.opened && camera) {
+        // Where the script put the player.
+        const VECTOR eye = camera->position;
+        ViewArea(camera, &eye);
+    }
+}
+
 void Editor::Frame(PlayerCamera* camera) {
+    camera_ = camera;
+    if (!started_) Start(camera);
     if (g_settings) g_settings->collider_count = 0;
     FrameClock& clock = g_frameClock;
     const float now = ClockSeconds();
@@ -156,6 +298,8 @@ void Editor::Frame(PlayerCamera* camera) {
     }
     if (!(dt >= 0.0f)) dt = 0.0f;
     if (dt > kMaxEditorStep) dt = kMaxEditorStep;
+    frameTimes_.push_back(RealSeconds());
+    if (frameTimes_.size() > kRateFrames) frameTimes_.erase(frameTimes_.begin());
 
     InputDriver* in = g_inputdriver;
     double x0 = 0.0, y0 = 0.0, z0 = 0.0;
@@ -216,24 +360,34 @@ void Editor::MouseStep(PlayerCamera* camera, const bool pressed[3], const bool h
     // Picks aim with this frame's view.
     if (camera && g_gfxdriver && (pressed[0] || pressed[1])) g_gfxdriver->SetViewMatrix(&camera->view);
     const int mode = g_settings ? g_settings->editor_selection_mode : 0;
+    // A drag ends when its key is let go, another mode begins or the
+    // selection changed.
+    if (dragEntity_ && (mode != dragMode_ || dragEntity_ != a->selected)) CommitDrag();
     switch (mode) {
     case EDIT_SELECT:
         if (pressed[0]) ops.Select(eye, kEditorPickDistance);
-        if (pressed[1]) ops.MoveToPick(eye, kEditorPickDistance);
+        if (pressed[1] && ops.Selected())
+            Change("move", ops.Selected(), [&] { ops.MoveToPick(eye, kEditorPickDistance); });
         break;
     case EDIT_LINK:
     case EDIT_LINK_MOVE:
         if (pressed[0] && ops.Selected()) {
             Entity* parent = ops.Pick(eye, kEditorPickDistance, nullptr);
-            if (mode == EDIT_LINK)
-                ops.Link(parent);
-            else
-                ops.LinkAndMove(parent);
+            Change("link", ops.Selected(), [&] {
+                if (mode == EDIT_LINK)
+                    ops.Link(parent);
+                else
+                    ops.LinkAndMove(parent);
+            });
         }
         break;
     case EDIT_COPY:
-        if (pressed[0]) ops.Copy();
-        if (pressed[1]) ops.CopyAtPick(eye, kEditorPickDistance);
+        if ((pressed[0] || pressed[1]) && ops.Selected()) {
+            const int before = a->entities.Size();
+            Entity* copy = pressed[0] ? ops.Copy() : ops.CopyAtPick(eye, kEditorPickDistance);
+            history.RecordAdded(a, "copy", before);
+            if (copy) a->selected = copy;  // the copy is what the next drag moves
+        }
         break;
     case EDIT_MOVE:
     case EDIT_ROTATE:
@@ -257,6 +411,13 @@ void Editor::Drag(int mode, PlayerCamera* camera, const bool held[3], const Edit
     if (rx == 0.0f && ry == 0.0f) return;
 
     AreaEditor ops = Ops();
+    Entity* selected = ops.Selected();
+    if (!selected) return;
+    if (!dragEntity_) {
+        dragEntity_ = selected;
+        dragMode_ = mode;
+        dragBefore_ = CaptureStates(selected);
+    }
     const float factor = StepFactorNow();
     VECTOR forward, right, up;
     CameraAxes(camera, &forward, &right, &up);
@@ -307,20 +468,48 @@ void Editor::Drag(int mode, PlayerCamera* camera, const bool held[3], const Edit
 }
 
 void Editor::DeleteSelected() {
-    AreaEditor ops = Ops();
-    Entity* e = ops.Selected();
+    CommitDrag();
+    Area* a = EditedArea();
+    Entity* e = a ? a->selected : nullptr;
     if (!e || e->locked) return;  // nothing would be deleted: no question
     bool yes;
     {
         DriverPaused paused;
         yes = YesNoBox("Warning!", "Are you sure you wish to delete the selected entity?");
     }
-    if (yes) ops.Delete();
+    if (yes) history.Delete(a, e);
 }
 
-void Editor::EditSelected() { Ops().EditSelected(); }
+void Editor::EditSelected() {
+    AreaEditor ops = Ops();
+    Change("properties", ops.Selected(), [&] { ops.EditSelected(); });
+}
 
 void Editor::ToggleSelectedFlag() { Ops().ToggleFlag(); }
+
+void Editor::Undo() {
+    CommitDrag();
+    Area* a = EditedArea();
+    const char* name = history.UndoName();
+    if (!a || !name) {
+        LogLine("EDITOR - nothing to undo");
+        return;
+    }
+    LogLine("EDITOR - undo %s", name);
+    history.Undo(a);
+}
+
+void Editor::Redo() {
+    CommitDrag();
+    Area* a = EditedArea();
+    const char* name = history.RedoName();
+    if (!a || !name) {
+        LogLine("EDITOR - nothing to redo");
+        return;
+    }
+    LogLine("EDITOR - redo %s", name);
+    history.Redo(a);
+}
 
 void BuildSpawnSheet(Area* area, PropertySheet& sheet) {
     sheet.title = "Spawn Dialog";
@@ -368,6 +557,7 @@ void RefillSpawnArguments(Area* area, PropertySheet& sheet) {
 }
 
 void Editor::SpawnDialog() {
+    CommitDrag();
     Area* a = EditedArea();
     if (!a) return;
     PropertySheet sheet;
@@ -390,7 +580,10 @@ void Editor::SpawnDialog() {
             arg->choice < static_cast<int>(arg->choices.size()))
             argument = arg->choices[arg->choice];
     if (kind.spawnArgument != SPAWN_NOTHING && argument.empty()) return;  // nothing chosen: nothing to place
-    kind.spawn(*a, argument.c_str(), name.c_str(), a->lookPoint);
+    const int before = a->entities.Size();
+    Entity* spawned = kind.spawn(*a, argument.c_str(), name.c_str(), a->lookPoint);
+    history.RecordAdded(a, "spawn", before);
+    if (spawned) a->selected = spawned;
 }
 
 namespace {
@@ -410,6 +603,7 @@ bool AskScriptName(std::string* name) {
 }  // namespace
 
 void Editor::ScriptCallDialog() {
+    CommitDrag();
     DriverPaused paused;
     std::string name;
     // Without a script file loaded nothing starts.
@@ -417,6 +611,7 @@ void Editor::ScriptCallDialog() {
 }
 
 void Editor::LoadModel() {
+    CommitDrag();
     Area* a = EditedArea();
     if (!a) return;
     const char* path;
@@ -426,37 +621,164 @@ void Editor::LoadModel() {
     }
     if (!path) return;
     std::string name = NameInGameFolder(path, GetBasePath(), "z1");
+    const int before = a->models.Size();
     a->EnsureModel(name.c_str());
+    if (a->models.Size() > before) history.RecordModel(a, "load model");
+}
+
+bool Editor::OpenFile(const std::string& chosen) {
+    Area* a = EditedArea();
+    if (!a) return false;
+    CommitDrag();
+    std::string name = NameInGameFolder(chosen.c_str(), GetBasePath(), "area");
+    // Opening replaces what is being edited; Load itself only adds. A file
+    // Load refuses (missing, not an area, too old) must not cost the area
+    // being edited: Load then only reports it.
+    if (!AreaFileReadable(name)) {
+        a->Load(name.c_str());
+        return false;
+    }
+    a->Clear();
+    history.Clear();
+    a->Load(name.c_str());
+    file_ = AreaFilePath(chosen.c_str());
+    return true;
 }
 
 void Editor::OpenArea() {
     Area* a = EditedArea();
     if (!a) return;
+    if (!ReadyToLeave("before opening another area")) return;
     const char* path;
     {
         DriverPaused paused;
-        path = OpenFileDialog("Load Zendar 1 area file", kAreaDialogFilter, kAreaExtension);
+        path = OpenFileDialog("Load Zendar 1 area file", kAreaDialogFilter, kAreaExtension, file_.c_str());
     }
     if (!path) return;
-    std::string name = NameInGameFolder(path, GetBasePath(), "area");
-    // Opening replaces what is being edited; Load itself only adds. A file
-    // Load refuses (missing, not an area, too old) must not cost the area
-    // being edited: Load then only reports it.
-    if (AreaFileReadable(name)) a->Clear();
-    a->Load(name.c_str());
+    // The camera comes to the new area rather than staying where the old
+    // one had it (under the ground, perhaps).
+    if (OpenFile(path)) ViewArea(camera_, nullptr);
 }
 
-void Editor::SaveArea() {
+bool Editor::SaveArea() {
+    CommitDrag();
     Area* a = EditedArea();
-    if (!a) return;
+    if (!a) return false;
+    std::string start = file_;
+    if (start.empty()) start = AreaFilePath("");
     const char* path;
     {
         DriverPaused paused;
-        path = SaveFileDialog("Save Zendar 1 area file", kAreaDialogFilter, kAreaExtension);
+        path = SaveFileDialog("Save Zendar 1 area file", kAreaDialogFilter, kAreaExtension, start.c_str());
     }
-    if (!path) return;
-    std::string name = WithExtension(NameInGameFolder(path, GetBasePath(), "area"), kAreaExtension);
-    a->Save(name.c_str());
+    if (!path) return false;
+    return SaveTo(WithExtension(AreaFilePath(path), kAreaExtension));
+}
+
+bool Editor::SaveTo(const std::string& path) {
+    CommitDrag();
+    Area* a = EditedArea();
+    if (!a) return false;
+    std::string reason;
+    if (SaveAreaFile(*a, path, &reason)) {
+        file_ = path;
+        history.MarkSaved();
+        LogLine("EDITOR - saved '%s'", path.c_str());
+        return true;
+    }
+    LogLine("ERROR - could not save the area to '%s': %s", path.c_str(), reason.c_str());
+    const std::string text =
+        "The area was not saved to\n" + path + "\n" + reason + ".\nA file that was there is unchanged.";
+    DriverPaused paused;
+    ErrorBox("Save failed", text.c_str());
+    return false;
+}
+
+bool Editor::Save() {
+    if (!file_.empty()) return SaveTo(file_);
+    return SaveArea();
+}
+
+bool Editor::ReadyToLeave(const char* doing) {
+    CommitDrag();
+    if (!Changed()) return true;
+    const std::string where = file_.empty() ? "the area" : FileNameOf(file_);
+    const std::string text = "Save the changes to " + where + " " + doing + "?";
+    BoxAnswer answer;
+    {
+        DriverPaused paused;
+        answer = YesNoCancelBox("Unsaved changes", text.c_str());
+    }
+    if (answer == BOX_CANCEL) {
+        LogLine("EDITOR - cancelled: the unsaved changes stay");
+        return false;
+    }
+    if (answer == BOX_NO) {
+        LogLine("EDITOR - unsaved changes dropped");
+        return true;
+    }
+    return Save();
+}
+
+bool Editor::LeaveForGame() {
+    if (!ReadyToLeave("before playing")) return false;
+    for (const auto& call : heldSettings_) ApplyScriptSettingsCall(call.first, call.second);
+    heldSettings_.clear();
+    return true;
+}
+
+void Editor::ViewArea(PlayerCamera* camera, const VECTOR* start) {
+    Area* a = EditedArea();
+    if (!camera || !a) return;
+    const float yaw = camera->yaw;
+    const VECTOR ahead(std::cos(yaw), 0.0f, std::sin(yaw));
+    VECTOR eye, target;
+    if (start) {
+        // Risen above the player, looking at the ground ahead of him.
+        eye = *start + VECTOR(0.0f, kViewHeight, 0.0f) - ahead * (kViewBack * 0.3f);
+        target = *start + ahead * kViewBack;
+    } else {
+        // The middle of what the area holds, at its lowest level, from above
+        // and behind along the way the camera looks now.
+        if (a->entities.Size() == 0) return;
+        float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
+        for (Entity* e : a->entities)
+            for (int i = 0; i < 3; ++i) {
+                lo[i] = std::fmin(lo[i], e->box[i]);
+                hi[i] = std::fmax(hi[i], e->box[3 + i]);
+            }
+        target = VECTOR((lo[0] + hi[0]) * 0.5f, lo[1], (lo[2] + hi[2]) * 0.5f);
+        const float size = std::fmax(hi[0] - lo[0], hi[2] - lo[2]);
+        const float back = std::fmax(std::fmin(size * 0.5f, kViewBack), 100.0f);
+        eye = target - ahead * back + VECTOR(0.0f, back * kViewHeight / kViewBack, 0.0f);
+    }
+    const VECTOR look = target - eye;
+    const float flat = std::sqrt(look.x * look.x + look.z * look.z);
+    const float pitch = flat > 0.0f ? -look.y / flat : 0.0f;  // the look-mode mouse y
+    const bool inverted = g_settings && g_settings->inverted_mouse;
+    camera->velocity = VECTOR(0.0f, 0.0f, 0.0f);
+    camera->direction = VECTOR(std::cos(yaw), -pitch, std::sin(yaw));
+    camera->LookAt(eye, eye + camera->direction, 0.0f);
+    camera->UpdateFrustum();
+    if (g_inputdriver) {
+        double x, y, z;
+        g_inputdriver->GetMousePosition(&x, &y, &z);
+        g_inputdriver->SetMousePosition(yaw, inverted ? -pitch : pitch, z);
+    }
+    a->lookPoint = target;
+}
+
+std::string Editor::TitleText() const {
+    Area* a = EditedArea();
+    std::string name;
+    if (!file_.empty())
+        name = FileNameOf(file_);
+    else if (a && a->entities.Size() > 0)
+        name = "new area";
+    else
+        name = "no area";
+    if (Changed()) name += " (unsaved changes)";
+    return name;
 }
 
 const char* Editor::SelectionLine() {
@@ -470,6 +792,12 @@ const char* Editor::SelectionLine() {
     std::snprintf(buf, sizeof buf, "%s - %s", EntityTypeName(e->type), e->Name());
     selectionLine = buf;
     return selectionLine.c_str();
+}
+
+float Editor::FramesPerSecond() const {
+    if (frameTimes_.size() < 2) return 0.0f;
+    const double span = frameTimes_.back() - frameTimes_.front();
+    return span > 0.0 ? static_cast<float>((frameTimes_.size() - 1) / span) : 0.0f;
 }
 
 void InstallEditor() {
@@ -501,7 +829,56 @@ void EditorSaveAreaCommand() {
     g_editor->SaveArea();
 }
 
+void EditorUndoCommand() {
+    InstallEditor();
+    g_editor->Undo();
+}
+
+void EditorRedoCommand() {
+    InstallEditor();
+    g_editor->Redo();
+}
+
 const char* EditorSelectionLine() {
     InstallEditor();
     return g_editor->SelectionLine();
+}
+
+bool EditorReadyToQuit() { return !g_editor || g_editor->ReadyToLeave("before quitting"); }
+
+bool EditorLeaveForGame() { return !g_editor || g_editor->LeaveForGame(); }
+
+std::string EditorTitleText() { return g_editor ? g_editor->TitleText() : std::string(); }
+
+float EditorFramesPerSecond() { return g_editor ? g_editor->FramesPerSecond() : 0.0f; }
+
+const char* EditorHintLine() { return kHint; }
+
+void EditorDrawSelection() {
+    Area* a = g_editor ? g_editor->EditedArea() : g_area;
+    GfxDriver* d = g_gfxdriver;
+    Entity* e = a ? a->selected : nullptr;
+    if (!d || !e) return;
+    // Unlit lines in one bright colour over whatever the area drew: the
+    // area's own box is lit like the scene and hard to see.
+    VERTEX edges[24];
+    BoxEdgeLines(e->box, edges);
+    LVERTEX lines[24];
+    for (int i = 0; i < 24; ++i) {
+        lines[i] = LVERTEX{};
+        lines[i].x = edges[i].x;
+        lines[i].y = edges[i].y;
+        lines[i].z = edges[i].z;
+        lines[i].color = PackColor(255, 255, 220, 40);
+    }
+    MATRIX saved, identity;
+    d->GetWorldMatrix(&saved);
+    MatrixIdentity(identity);
+    d->SetWorldMatrix(&identity);
+    d->SetTexture(nullptr);
+    // Fog would fade a far box into the sky.
+    d->SetFogging(false);
+    d->DrawLines(lines, 24);
+    d->SetFogging(!g_settings || g_settings->fog != 0);
+    d->SetWorldMatrix(&saved);
 }

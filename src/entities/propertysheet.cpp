@@ -16,13 +16,21 @@ void PropertySheet::AddText(const char* label, const char* text) {
 void PropertySheet::AddNumber(const char* label, float value) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%f", value);
-    AddText(label, buf);
+    AddShownNumber(label, buf, value);
 }
 
 void PropertySheet::AddInteger(const char* label, int value) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%i", value);
-    AddText(label, buf);
+    AddShownNumber(label, buf, value);
+}
+
+void PropertySheet::AddShownNumber(const char* label, const char* shown, double value) {
+    AddText(label, shown);
+    Field& f = fields.back();
+    f.hasValue = true;
+    f.value = value;
+    f.valueText = f.text;
 }
 
 void PropertySheet::AddReadOnly(const char* label, const char* text) {
@@ -65,8 +73,14 @@ std::string PropertySheet::Text(const char* label, const char* fallback) const {
 }
 
 float PropertySheet::Number(const char* label, float fallback) const {
+    return static_cast<float>(Value(label, fallback));
+}
+
+double PropertySheet::Value(const char* label, double fallback) const {
     const Field* f = Find(label);
-    return f ? static_cast<float>(std::atof(f->text.c_str())) : fallback;
+    if (!f) return fallback;
+    if (f->hasValue && f->text == f->valueText) return f->value;
+    return std::atof(f->text.c_str());
 }
 
 bool PropertySheet::Checked(const char* label, bool fallback) const {
@@ -77,6 +91,22 @@ bool PropertySheet::Checked(const char* label, bool fallback) const {
 int PropertySheet::Choice(const char* label, int fallback) const {
     const Field* f = Find(label);
     return f ? f->choice : fallback;
+}
+
+bool PropertySheet::SameValues(const PropertySheet& other) const {
+    if (title != other.title || fields.size() != other.fields.size()) return false;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const Field& a = fields[i];
+        const Field& b = other.fields[i];
+        if (a.label != b.label || a.kind != b.kind || a.checked != b.checked || a.choice != b.choice)
+            return false;
+        if (a.hasValue && b.hasValue) {
+            if (Value(a.label.c_str(), 0.0) != other.Value(b.label.c_str(), 0.0)) return false;
+        } else if (a.text != b.text) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool PropertyDialogs::Show(PropertySheet& sheet) {

@@ -71,7 +71,8 @@ const ReplayAnswer* TakeAnswer(const char* what, bool (*fits)(const ReplayAnswer
 char g_open_path[512];
 char g_save_path[512];
 
-const char* RunFileDialog(bool save, const char* title, const char* description, const char* extension) {
+const char* RunFileDialog(bool save, const char* title, const char* description, const char* extension,
+                          const char* start) {
     char* buffer = save ? g_save_path : g_open_path;
     if (g_replay) {
         const ReplayAnswer* a = TakeAnswer(
@@ -82,7 +83,7 @@ const char* RunFileDialog(bool save, const char* title, const char* description,
         return buffer;
     }
     if (!g_dialogs) return nullptr;
-    buffer[0] = '\0';
+    std::snprintf(buffer, 512, "%s", start ? start : "");
     if (!g_dialogs->FileDialog(save, title, description, extension, buffer, 512)) return nullptr;
     buffer[511] = '\0';
     return buffer;
@@ -115,6 +116,24 @@ bool YesNoBox(const char* caption, const char* text) {
     return g_dialogs && g_dialogs->YesNoBox(caption, text);
 }
 
+BoxAnswer Dialogs::YesNoCancelBox(const char* caption, const char* text) {
+    if (YesNoBox(caption, text)) return BOX_YES;
+    return YesNoBox(caption, "Discard the changes?") ? BOX_NO : BOX_CANCEL;
+}
+
+BoxAnswer YesNoCancelBox(const char* caption, const char* text) {
+    if (g_replay) {
+        const ReplayAnswer* a = TakeAnswer("a yes/no/cancel box", [](const ReplayAnswer& r) {
+            return r.type == ANSWER_YES || r.type == ANSWER_NO || r.type == ANSWER_CANCEL;
+        });
+        if (!a) return BOX_CANCEL;
+        return a->type == ANSWER_YES ? BOX_YES : a->type == ANSWER_NO ? BOX_NO : BOX_CANCEL;
+    }
+    if (g_dialogs) return g_dialogs->YesNoCancelBox(caption, text);
+    std::fprintf(stderr, "%s: %s (no box could be shown: Cancel)\n", caption, text);
+    return BOX_CANCEL;
+}
+
 bool RunDialog(PropertySheet* sheet, SheetChanged on_change, void* user) {
     if (g_replay) {
         const ReplayAnswer* a = TakeAnswer(
@@ -137,10 +156,12 @@ bool RunDialog(PropertySheet* sheet, SheetChanged on_change, void* user) {
     return g_dialogs && g_dialogs->RunDialog(sheet, on_change, user);
 }
 
-const char* OpenFileDialog(const char* title, const char* description, const char* extension) {
-    return RunFileDialog(false, title, description, extension);
+const char* OpenFileDialog(const char* title, const char* description, const char* extension,
+                           const char* start) {
+    return RunFileDialog(false, title, description, extension, start);
 }
 
-const char* SaveFileDialog(const char* title, const char* description, const char* extension) {
-    return RunFileDialog(true, title, description, extension);
+const char* SaveFileDialog(const char* title, const char* description, const char* extension,
+                           const char* start) {
+    return RunFileDialog(true, title, description, extension, start);
 }

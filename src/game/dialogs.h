@@ -31,17 +31,30 @@ typedef void (*SheetChanged)(PropertySheet* sheet, int index, void* user);
 bool SetSheetField(PropertySheet* sheet, const std::string& label, const std::string& value,
                    std::string* error);
 
+// The answers of a yes/no/cancel box.
+enum BoxAnswer {
+    BOX_CANCEL = 0,
+    BOX_YES = 1,
+    BOX_NO = 2,
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() {}
     virtual void ErrorBox(const char* caption, const char* text) = 0;
     virtual bool YesNoBox(const char* caption, const char* text) = 0;
+    // Yes, No or Cancel (the window's close button is Cancel). A platform
+    // without such a box asks twice with YesNoBox: Yes, else "Discard the
+    // changes?" Yes for No and No for Cancel, so that no answer drops work
+    // by a single click.
+    virtual BoxAnswer YesNoCancelBox(const char* caption, const char* text);
     // Runs the sheet modally; true when closed with OK (the fields then hold
     // the edited values).
     virtual bool RunDialog(PropertySheet* sheet, SheetChanged on_change, void* user) = 0;
     // File dialog: filter shown as "%s (*.%s)" from description and extension,
-    // pattern "*." + extension. On OK copies the chosen path into path (size
-    // bytes, terminated) and returns true; false when cancelled.
+    // pattern "*." + extension. path comes in holding the file to start at
+    // (empty: the game's folder); on OK the chosen path is copied into it
+    // (size bytes, terminated) and true returned; false when cancelled.
     virtual bool FileDialog(bool save, const char* title, const char* description, const char* extension,
                             char* path, int size) = 0;
 };
@@ -53,12 +66,18 @@ extern Dialogs* g_dialogs;
 void ErrorBox(const char* caption, const char* text);
 // True exactly when the answer is Yes.
 bool YesNoBox(const char* caption, const char* text);
+// A replay answers it with yes, no or cancel; without a fitting answer it is
+// Cancel.
+BoxAnswer YesNoCancelBox(const char* caption, const char* text);
 // True on OK; on Cancel the sheet's fields may have been edited and are to be
 // ignored.
 bool RunDialog(PropertySheet* sheet, SheetChanged on_change = nullptr, void* user = nullptr);
 // The chosen path in a process-wide 512-byte buffer (one for open, one for
-// save), or null when cancelled.
-const char* OpenFileDialog(const char* title, const char* description, const char* extension);
-const char* SaveFileDialog(const char* title, const char* description, const char* extension);
+// save), or null when cancelled. start is the file the dialog starts at
+// (null or empty: the game's folder).
+const char* OpenFileDialog(const char* title, const char* description, const char* extension,
+                           const char* start = nullptr);
+const char* SaveFileDialog(const char* title, const char* description, const char* extension,
+                           const char* start = nullptr);
 
 #endif

@@ -15,12 +15,12 @@
 
 bool HarnessOptions::Any() const {
     return frames >= 0 || fixed_step > 0.0 || seeded || !screenshots.empty() || !replay.empty() ||
-           !base.empty() || editor;
+           !base.empty() || editor || !area.empty();
 }
 
 const char* HarnessUsage() {
     return "usage: zendar1 [--frames N] [--fixed-step SECONDS] [--seed N]"
-           " [--screenshot FRAME:FILE.png]... [--replay FILE] [--base DIR] [--editor]";
+           " [--screenshot FRAME:FILE.png]... [--replay FILE] [--base DIR] [--editor [--area FILE]]";
 }
 
 namespace {
@@ -73,8 +73,8 @@ bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* opti
             options->editor = true;
             continue;
         }
-        static const char* const known[] = {"--frames",     "--fixed-step", "--seed",
-                                            "--screenshot", "--replay",     "--base"};
+        static const char* const known[] = {"--frames", "--fixed-step", "--seed", "--screenshot",
+                                            "--replay", "--base",       "--area"};
         bool is_known = false;
         for (const char* k : known) is_known = is_known || name == k;
         if (!is_known) {
@@ -125,13 +125,17 @@ bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* opti
             r.frame = static_cast<int>(frame);
             r.file = value.substr(colon + 1);
             options->screenshots.push_back(r);
-        } else if (name == "--replay" || name == "--base") {
+        } else if (name == "--replay" || name == "--base" || name == "--area") {
             if (value.empty()) {
                 *error = "option " + name + " needs a value";
                 return false;
             }
-            (name == "--replay" ? options->replay : options->base) = value;
+            (name == "--replay" ? options->replay : name == "--base" ? options->base : options->area) = value;
         }
+    }
+    if (!options->area.empty() && !options->editor) {
+        *error = "--area: the editor opens it; give --editor too";
+        return false;
     }
     if (options->frames >= 0) {
         for (const ScreenshotRequest& r : options->screenshots) {
@@ -197,6 +201,8 @@ void StartHarness(const HarnessOptions& options) {
 int HarnessFrame() { return State().frame; }
 
 bool HarnessStartsInEditor() { return State().options.editor; }
+
+const std::string& HarnessEditorArea() { return State().options.area; }
 
 std::vector<std::string> HarnessScreenshotsDue() {
     HarnessState& s = State();

@@ -33,6 +33,7 @@ struct HarnessOptions {
     std::string replay;                          // --replay FILE
     std::string base;                            // --base DIR
     bool editor = false;                         // --editor: start in editor mode
+    std::string area;                            // --area FILE: the area the editor starts on
 
     bool Any() const;
 };
@@ -67,6 +68,9 @@ void StartHarness(const HarnessOptions& options);
 // (The settings file has no key for it and game mode has no key that enters
 // the editor; this is how a modder reaches it.)
 bool HarnessStartsInEditor();
+// The --area the editor starts on (a name in the game's area folder or a
+// path); empty when none was given.
+const std::string& HarnessEditorArea();
 
 // The frame about to run (or running): 0 before the first frame ends.
 int HarnessFrame();

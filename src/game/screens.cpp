@@ -7,6 +7,7 @@
 #include "camera/playercamera.h"
 #include "collision/rayquery.h"
 #include "dialog/dialogmanager.h"
+#include "editor/editor.h"
 #include "entities/entity.h"
 #include "game/harness.h"
 #include "game/replay.h"
@@ -258,23 +259,34 @@ void Overlay(PlayerCamera* camera) {
 }
 
 void EditorOverlay(PlayerCamera* camera, const char* selection) {
+    const float t0 = ClockSeconds();
     GfxDriver* d = g_gfxdriver;
     if (!d || !d->BeginScene()) return;
     if (camera) {
         d->SetProjection(camera->fieldOfView, camera->aspect, camera->nearPlane, camera->farPlane);
         d->SetViewMatrix(&camera->view);
     }
+    const float before = ClockSeconds();
     if (g_world && camera)
         g_world->RenderWorld(camera->position, camera->direction, camera->frustum);
     else
         d->Clear(PackColor(255, 0, 0, 0));
+    g_frameClock.worldRenderTime = ClockSeconds() - before;
+    EditorDrawSelection();
     if (g_settings && g_settings->show_interface) DrawInterface();
+    if (g_font) {
+        g_font->SelectSkin("white");
+        // What is selected and the main keys, always: a modder new to the
+        // editor finds the keys here.
+        if (selection && *selection) g_font->DrawText(5, 443, "Selected: %s", selection);
+        g_font->DrawText(5, 458, "%s", EditorHintLine());
+    }
     if (g_settings && g_settings->show_debug_text && g_font) {
         g_font->SelectSkin("white");
-        g_font->DrawText(5, 5, "FPS: %.1f", g_frameClock.framesPerSecond);
+        g_font->DrawText(5, 5, "FPS: %.1f", EditorFramesPerSecond());
         g_font->DrawText(5, 18, "Vertices: %i   Faces: %i", d->vertices, d->faces);
         g_font->DrawText(5, 31, "%s", selection ? selection : "");
-        g_font->DrawText(5, 44, "Speed: %f", g_settings->movement_speed);
+        g_font->DrawText(5, 44, "Speed: %.0f", g_settings->movement_speed);
         g_font->DrawText(5, 57, "%s",
                          g_settings->show_helper_objects ? "Helper objects: ON" : "Helper objects: OFF");
         if (g_settings->collision_on)
@@ -285,6 +297,8 @@ void EditorOverlay(PlayerCamera* camera, const char* selection) {
     }
     d->EndScene();
     d->ShowFrame();
+    g_frameClock.drawTime = ClockSeconds() - t0;
+    if (g_frameTimingObserver) g_frameTimingObserver(g_frameClock);
 }
 
 // ---------------------------------------------------------------------------

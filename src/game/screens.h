@@ -36,8 +36,11 @@ void Intro();
 // One game-mode frame's logic, then its drawing and presenting.
 void GameFrame(PlayerCamera* camera);
 void Overlay(PlayerCamera* camera);
-// Editor mode's drawing after the editor frame: the world, the interface and
-// the statistics lines. selection is the selected entity's line (null: none).
+// Editor mode's drawing after the editor frame: the world, the interface, the
+// selection and a line of the main keys at the bottom, and the statistics
+// lines (frame rate of the real clock, speed in whole units) while the debug
+// text is on. selection is the selected entity's line (null: none). Tells
+// g_frameTimingObserver like the game's overlay.
 void EditorOverlay(PlayerCamera* camera, const char* selection);
 // Blocks until Esc, a left click or 45 seconds. pumpInput (may be null) feeds
 // the devices while no main loop runs. Under the automation harness every

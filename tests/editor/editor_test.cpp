@@ -3,10 +3,14 @@
 // spawn dialogs answered by a scripted dialogs double, and areas saved and
 // opened again through the file dialogs without losing anything.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +18,7 @@
 #include "camera/mousemode.h"
 #include "camera/playercamera.h"
 #include "common/recording_driver.h"
+#include "editor/areasave.h"
 #include "editor/editor.h"
 #include "entities/cameraentity.h"
 #include "entities/doorentity.h"
@@ -26,6 +31,8 @@
 #include "input/dikeys.h"
 #include "input/queueinputdriver.h"
 #include "models/z1model/z1model.h"
+#include "os/xrun.h"
+#include "utility/basepath.h"
 #include "world/area.h"
 #include "world/entitykinds.h"
 #include "world/world_helpers.h"
@@ -57,6 +64,7 @@ public:
     std::deque<Answer> answers;
     std::vector<std::string> asked;    // "yesno Warning!: ...", "dialog Edit Object", "open T|D|E"
     std::vector<PropertySheet> shown;  // sheets as they were opened
+    std::vector<std::string> starts;   // the path each file dialog started at
 
     void Yes() { answers.push_back({Answer::YES, {}, ""}); }
     void No() { answers.push_back({Answer::NO, {}, ""}); }
@@ -73,6 +81,11 @@ public:
         asked.push_back(std::string("yesno ") + caption + ": " + text);
         Answer a = Next("a yes/no box");
         return a.kind == Answer::YES;
+    }
+    BoxAnswer YesNoCancelBox(const char* caption, const char* text) override {
+        asked.push_back(std::string("yesnocancel ") + caption + ": " + text);
+        Answer a = Next("a yes/no/cancel box");
+        return a.kind == Answer::YES ? BOX_YES : a.kind == Answer::NO ? BOX_NO : BOX_CANCEL;
     }
     bool RunDialog(PropertySheet* sheet, SheetChanged on_change, void* user) override {
         asked.push_back("dialog " + sheet->title);
@@ -92,6 +105,7 @@ public:
     bool FileDialog(bool save, const char* title, const char* description, const char* extension, char* path,
                     int size) override {
         asked.push_back(std::string(save ? "save " : "open ") + title + "|" + description + "|" + extension);
+        starts.push_back(path);
         Answer a = Next("a file dialog");
         if (a.kind != Answer::FILE) return false;
         std::snprintf(path, size, "%s", a.path.c_str());
@@ -120,6 +134,7 @@ protected:
         InstallEditor();
         editor = g_editor;
         editor->area = &area;
+        editor->Forget();
         for (int m = 0; m < EDIT_MODE_COUNT; ++m) editor->EnterEditMode(m);
         g_dialogs = &dialogs;
         Look(VECTOR(0, 0, 0), VECTOR(0, 0, 1));
@@ -127,6 +142,7 @@ protected:
     void TearDown() override {
         EXPECT_TRUE(dialogs.answers.empty()) << dialogs.answers.size() << " scripted answers left";
         g_dialogs = nullptr;
+        editor->Forget();
         editor->area = nullptr;
         SetGameImports(nullptr);
     }
@@ -409,7 +425,7 @@ TEST_F(EditorTest, CopiesCarryTheirChildrenToTheLookPointAndCamerasAreNotCopied)
     }
     EXPECT_TRUE(Near(copy->firstChild->position, VECTOR(1000, 50, 1000)));
     EXPECT_EQ(area.lights.Size(), 2);
-    EXPECT_EQ(area.selected, house);  // the selection stays on the original
+    EXPECT_EQ(area.selected, copy);  // the copy is selected, ready to be moved
 
     // Right button: at the picked point.
     Entity* wall = Object("wall", 0, 0, 600);
@@ -758,6 +774,7 @@ TEST_F(EditorTest, OpeningAFileTheLoaderRefusesKeepsTheAreaBeingEdited) {
     dialogs.Ok({{"Type:", "Light"}, {"Symbolic Name:", "lamp"}});
     editor->SpawnDialog();
     area.selected = area.FindEntity("house");
+    editor->history.MarkSaved();  // no question about unsaved changes here
     const std::string before = Describe(area);
     ASSERT_EQ(area.entities.Size(), 2);
 
@@ -779,6 +796,236 @@ TEST_F(EditorTest, OpeningAFileTheLoaderRefusesKeepsTheAreaBeingEdited) {
     EditorOpenAreaCommand();
     EXPECT_EQ(Describe(area), before);
     EXPECT_EQ(area.models.Size(), 1);
+}
+
+std::string SavedBytes(Area& area, const std::string& path) {
+    std::string error;
+    EXPECT_TRUE(SaveAreaFile(area, path, &error)) << error;
+    return world_test::ReadFile(path);
+}
+
+TEST_F(EditorTest, EveryEditUndoesAndRedoesToTheSameBytes) {
+    ASSERT_TRUE(area.EnsureModel("cube.z1"));
+    ObjectEntity* house = Object("house", 0, 0, 200);
+    auto* lamp = static_cast<LightEntity*>(area.AddLight("lamp", 0, 50, 200, house));
+    lamp->desc.g = 0.3f;  // no whole byte: the dialog shows 76
+    Entity* gate = area.AddDoor("cube.z1", "gate", 300, 0, 200, nullptr);
+    ASSERT_NE(Object("wall", 0, 0, 600), nullptr);
+    ASSERT_NE(area.AddParticle("smoke", "Smoke", 0, 100, 900, nullptr), nullptr);
+    ASSERT_NE(area.AddCamera("cam", 50, 50, 50, nullptr), nullptr);
+    const std::string check = dir / "area/check.z1a";
+    const std::string original = SavedBytes(area, check);
+    KeyCallback table[INPUT_KEY_COUNT];
+    BuildEditorKeyTable(table);
+
+    // Each edit is one step, named as the log names it.
+    struct Edit {
+        const char* name;
+        std::function<void()> make;
+    };
+    const Edit edits[] = {
+        {"move", [&] { area.selected = house, Mouse(EDIT_MOVE, false, false, -0.1, 0.05); }},
+        {"turn",
+         [&] { Mouse(EDIT_ROTATE_WORLD, false, false, -0.3, 0), Mouse(EDIT_ROTATE_WORLD, 0, 0, 0.1); }},
+        {"scale", [&] { Mouse(EDIT_SCALE, false, false, -0.5, 0); }},
+        {"move", [&] { Mouse(EDIT_SELECT, false, true); }},  // onto the wall under the crosshair
+        {"link",
+         [&] {
+             area.selected = lamp;
+             Look(VECTOR(300, 0, -100), VECTOR(300, 0, 0));
+             Mouse(EDIT_LINK_MOVE, true, false);
+         }},
+        {"copy", [&] { area.selected = house, Mouse(EDIT_COPY, true, false); }},
+        {"delete",
+         [&] {
+             area.selected = gate;
+             dialogs.Yes();
+             KeyEvent d{DIK_D, 0, 1, nullptr};
+             table[DIK_D](&d);
+         }},
+        {"spawn",
+         [&] {
+             dialogs.Ok({{"Type:", "Particle"}, {"Argument:", "Torch"}, {"Symbolic Name:", "torch"}});
+             editor->SpawnDialog();
+         }},
+        {"properties",
+         [&] {
+             area.selected = lamp;
+             dialogs.Ok({{"Name :", "lantern"}, {"R:", "10"}, {"Range:", "333.3"}});
+             editor->EditSelected();
+         }},
+        {"load model", [&] { dialogs.File(dir / "z1/post.z1"), editor->LoadModel(); }},
+    };
+    std::vector<std::string> states = {original};
+    for (const Edit& e : edits) {
+        const int steps = editor->history.Size();
+        e.make();
+        editor->CommitDrag();
+        ASSERT_EQ(editor->history.Size(), steps + 1) << e.name;
+        EXPECT_STREQ(editor->history.UndoName(), e.name);
+        states.push_back(SavedBytes(area, check));
+        EXPECT_NE(states.back(), states[states.size() - 2]) << e.name << " changed nothing saved";
+    }
+    EXPECT_TRUE(editor->Changed());
+    EXPECT_EQ(area.FindEntity("lamp"), nullptr);
+    EXPECT_EQ(lamp->parent, nullptr);  // linked to the gate, which was deleted after
+
+    // Back step by step to the first bytes, forward again to the last, and
+    // back once more (a deleted entity comes back into its old place each time).
+    for (int round = 0; round < 2; ++round) {
+        for (size_t i = states.size() - 1; i > 0; --i) {
+            editor->Undo();
+            ASSERT_EQ(SavedBytes(area, check), states[i - 1]) << "undo of " << edits[i - 1].name;
+        }
+        EXPECT_FALSE(editor->Changed());
+        EXPECT_EQ(editor->history.UndoName(), nullptr);
+        if (round == 1) break;
+        for (size_t i = 1; i < states.size(); ++i) {
+            editor->Redo();
+            ASSERT_EQ(SavedBytes(area, check), states[i]) << "redo of " << edits[i - 1].name;
+        }
+    }
+    EXPECT_EQ(area.FindEntity("lamp"), lamp);
+    EXPECT_FLOAT_EQ(lamp->desc.g, 0.3f);
+    EXPECT_EQ(lamp->parent, house);
+    EXPECT_EQ(area.FindModel("post.z1"), nullptr);
+    EXPECT_TRUE(log.Has("EDITOR - undo load model\n"));
+
+    // A new edit after undoing drops the steps that could have been redone.
+    editor->Redo();
+    area.selected = gate;
+    Mouse(EDIT_MOVE, false, false, -0.1, 0);
+    editor->CommitDrag();
+    EXPECT_EQ(editor->history.RedoName(), nullptr);
+    EXPECT_EQ(editor->history.Size(), 2);
+}
+
+TEST_F(EditorTest, OkOnAnUnchangedDialogChangesNothing) {
+    auto* lamp = static_cast<LightEntity*>(area.AddLight("lamp", 0.1f, 1.0000001f, 3.3333333f, nullptr));
+    lamp->desc.r = 0.5f;
+    lamp->desc.b = 0.123456f;
+    area.selected = lamp;
+    const std::string check = dir / "area/check.z1a";
+    const std::string before = SavedBytes(area, check);
+    dialogs.Ok();
+    editor->EditSelected();
+    EXPECT_EQ(SavedBytes(area, check), before);
+    EXPECT_EQ(editor->history.Size(), 0);
+    EXPECT_FALSE(editor->Changed());
+}
+
+TEST_F(EditorTest, UnsavedChangesAreMarkedAndOfferedForSavingFirst) {
+    Object("house", 0, 0, 200);
+    EXPECT_EQ(editor->TitleText(), "new area");
+    EXPECT_TRUE(editor->ReadyToLeave("before quitting"));
+    EXPECT_TRUE(dialogs.asked.empty()) << "nothing to save, nothing asked";
+
+    dialogs.Ok({{"Type:", "Light"}, {"Symbolic Name:", "glow"}});
+    editor->SpawnDialog();
+    EXPECT_EQ(editor->TitleText(), "new area (unsaved changes)");
+    const std::string question = "yesnocancel Unsaved changes: Save the changes to the area before quitting?";
+    dialogs.Cancel();
+    EXPECT_FALSE(editor->ReadyToLeave("before quitting"));
+    EXPECT_EQ(dialogs.asked.back(), question);
+    EXPECT_TRUE(log.Has("EDITOR - cancelled: the unsaved changes stay\n"));
+    dialogs.No();
+    EXPECT_TRUE(editor->ReadyToLeave("before quitting"));
+    EXPECT_TRUE(editor->Changed()) << "No drops nothing but the question";
+
+    // Yes without a file asks where, starting in the area folder.
+    dialogs.Yes();
+    dialogs.File(dir / "area/kept");
+    EXPECT_TRUE(editor->ReadyToLeave("before quitting"));
+    EXPECT_EQ(dialogs.starts.back(), GetBasePath() + std::string("area/"));
+    const std::string kept = dir / "area/kept.z1a";
+    EXPECT_EQ(editor->FilePath(), kept);
+    EXPECT_EQ(editor->TitleText(), "kept.z1a");
+    EXPECT_TRUE(log.Has("EDITOR - saved '" + kept + "'\n"));
+
+    // With a file, Yes saves there at once; Ctrl+S starts at it.
+    Mouse(EDIT_SELECT, true, false);
+    Mouse(EDIT_MOVE, false, false, -0.1, 0);
+    EXPECT_EQ(editor->TitleText(), "kept.z1a (unsaved changes)");
+    const size_t asked = dialogs.asked.size();
+    dialogs.Yes();
+    EXPECT_TRUE(editor->ReadyToLeave("before opening another area"));
+    ASSERT_EQ(dialogs.asked.size(), asked + 1);
+    EXPECT_EQ(dialogs.asked.back(),
+              "yesnocancel Unsaved changes: Save the changes to kept.z1a before opening another area?");
+    EXPECT_FALSE(editor->Changed());
+    dialogs.Cancel();
+    EditorSaveAreaCommand();
+    EXPECT_EQ(dialogs.starts.back(), kept);
+
+    // Undone back past the save, the area differs from its file again.
+    editor->Undo();
+    EXPECT_TRUE(editor->Changed());
+    editor->Redo();
+    EXPECT_FALSE(editor->Changed());
+
+    // Ctrl+O over unsaved changes: Cancel keeps everything, no file dialog.
+    editor->Undo();
+    dialogs.Cancel();
+    EditorOpenAreaCommand();
+    EXPECT_EQ(dialogs.asked.back().substr(0, 11), "yesnocancel");
+    EXPECT_TRUE(editor->Changed());
+    // Playing: No goes on and hands over what the start script held back.
+    dialogs.No();
+    EXPECT_TRUE(EditorLeaveForGame());
+}
+
+TEST_F(EditorTest, SavesReplaceTheFileOnlyWhenCompleteAndSayWhyNot) {
+    Object("house", 0, 0, 200);
+    area.AddLight("lamp", 0, 50, 200, nullptr);
+    const std::string target = dir / "area/kept.z1a";
+    world_test::WriteFile(target, std::string("the old file"));
+    struct Case {
+        const char* what;
+        std::string path;
+        std::string reason;
+    };
+    std::vector<Case> cases = {
+        {"a missing folder", dir / "area/none/x.z1a",
+         "the folder " + (dir / "area/none") + " does not exist"},
+        {"a full disk", target, "the file could not be written completely (is the disk full?)"},
+    };
+    // A folder that cannot be written: a read-only one, or for root (who
+    // writes anywhere) a read-only file system.
+    if (geteuid() != 0) {
+        ::chmod((dir / "area").c_str(), 0555);
+        cases.push_back({"a read-only folder", target, "Permission denied"});
+    } else if (::access("/sys", F_OK) == 0) {
+        cases.push_back({"a read-only file system", "/sys/zendar_kept.z1a", "Permission denied"});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        rlimit saved{};
+        const bool full = std::string(c.what) == "a full disk";
+        if (full) {
+            // The file may not grow past 40 bytes: the write fails half way.
+            ::getrlimit(RLIMIT_FSIZE, &saved);
+            rlimit tight = saved;
+            tight.rlim_cur = 40;
+            std::signal(SIGXFSZ, SIG_IGN);
+            ::setrlimit(RLIMIT_FSIZE, &tight);
+        }
+        const bool saved_ok = editor->SaveTo(c.path);
+        if (full) ::setrlimit(RLIMIT_FSIZE, &saved);
+        EXPECT_FALSE(saved_ok);
+        EXPECT_EQ(dialogs.asked.back(), "error Save failed: The area was not saved to\n" + c.path + "\n" +
+                                            c.reason + ".\nA file that was there is unchanged.");
+        // (With the file size limit the log cannot grow either.)
+        if (!full) {
+            EXPECT_TRUE(log.Has("ERROR - could not save the area to '" + c.path + "': " + c.reason + "\n"));
+        }
+        EXPECT_EQ(world_test::ReadFile(target), "the old file");
+        EXPECT_FALSE(xrun::FileExists(AreaSaveTempPath(c.path)));
+        EXPECT_TRUE(editor->FilePath().empty());
+    }
+    ::chmod((dir / "area").c_str(), 0755);
+    ASSERT_TRUE(editor->SaveTo(target));
+    EXPECT_EQ(world_test::ReadFile(target).substr(0, 4), std::string("Z1A\0", 4));
+    EXPECT_FALSE(xrun::FileExists(AreaSaveTempPath(target)));
 }
 
 TEST(EditorPaths, ChosenPathsBecomeNamesInTheGameFolder) {

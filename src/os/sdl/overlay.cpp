@@ -100,6 +100,17 @@ void FeedPending() {
             transition = true;
         }
         ImGui_ImplSDL2_ProcessEvent(&e);
+        if (e.type == SDL_KEYDOWN || e.type == SDL_KEYUP) {
+            // The backend reads the modifiers SDL holds now, which may be a
+            // later frame's (Ctrl already let go when its A is fed): each key
+            // goes with the modifiers of its own event.
+            ImGuiIO& io = ImGui::GetIO();
+            const Uint16 mod = e.key.keysym.mod;
+            io.KeyShift = (mod & KMOD_SHIFT) != 0;
+            io.KeyCtrl = (mod & KMOD_CTRL) != 0;
+            io.KeyAlt = (mod & KMOD_ALT) != 0;
+            io.KeySuper = (mod & KMOD_GUI) != 0;
+        }
         g_pending.pop_front();
     }
 }

@@ -31,6 +31,8 @@ enum MenuCommand {
     MENU_OPEN_FILE = 40012,      // not handled
     MENU_SAVE_AREA = 40031,      // Ctrl+S
     MENU_OPEN_AREA = 40032,      // Ctrl+O
+    MENU_UNDO = 40041,           // Ctrl+Z (editor)
+    MENU_REDO = 40042,           // Ctrl+Y (editor)
 };
 
 // The frame's last step before it is presented: keeps a copy of the finished

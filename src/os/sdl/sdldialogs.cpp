@@ -33,6 +33,12 @@ bool MatchesExtension(const std::string& name, const char* extension) {
     return true;
 }
 
+std::string TypedFilePath(const std::string& text) {
+    size_t at = text.rfind("//");
+    if (at == std::string::npos) return text;
+    return text.substr(at + 1);
+}
+
 namespace {
 
 // While a box or dialog is up the devices are given back, as a Windows modal
@@ -76,6 +82,24 @@ bool SdlDialogs::YesNoBox(const char* caption, const char* text) {
         return false;
     }
     return button == 1;
+}
+
+BoxAnswer SdlDialogs::YesNoCancelBox(const char* caption, const char* text) {
+    InputReleased released;
+    SDL_MessageBoxButtonData buttons[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, BOX_YES, "Yes"},
+        {0, BOX_NO, "No"},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, BOX_CANCEL, "Cancel"},
+    };
+    SDL_MessageBoxData data = {
+        SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT, Owner(), caption, text, 3, buttons, nullptr};
+    // Closing the box without a button leaves -1: that is Cancel too.
+    int button = -1;
+    if (SDL_ShowMessageBox(&data, &button) != 0) {
+        std::fprintf(stderr, "%s: %s (no box could be shown: %s; Cancel)\n", caption, text, SDL_GetError());
+        return BOX_CANCEL;
+    }
+    return button == BOX_YES ? BOX_YES : button == BOX_NO ? BOX_NO : BOX_CANCEL;
 }
 
 namespace {
@@ -141,7 +165,8 @@ bool SdlDialogs::RunDialog(PropertySheet* sheet, SheetChanged on_change, void* u
                     Label(f.label);
                     if (focus_pending) ImGui::SetKeyboardFocusHere();
                     focus_pending = false;
-                    changed = ImGui::InputText("##value", &f.text);
+                    // A field given the keyboard is selected whole, so typing replaces it.
+                    changed = ImGui::InputText("##value", &f.text, ImGuiInputTextFlags_AutoSelectAll);
                     break;
                 case PropertySheet::FIELD_READONLY:
                     Label(f.label);
@@ -207,7 +232,7 @@ bool SdlDialogs::FileDialog(bool save, const char* title, const char* descriptio
             Label("File name:");
             ImGui::SetNextItemWidth(400);
             if (opening) ImGui::SetKeyboardFocusHere();
-            ImGui::InputText("##path", &text);
+            ImGui::InputText("##path", &text, ImGuiInputTextFlags_AutoSelectAll);
             Label("Files of type:");
             ImGui::TextUnformatted(filter.c_str());
 
@@ -249,6 +274,6 @@ bool SdlDialogs::FileDialog(bool save, const char* title, const char* descriptio
         },
         false);
     if (result != 1) return false;
-    std::snprintf(path, static_cast<size_t>(size), "%s", text.c_str());
+    std::snprintf(path, static_cast<size_t>(size), "%s", TypedFilePath(text).c_str());
     return true;
 }

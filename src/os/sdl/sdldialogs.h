@@ -16,6 +16,7 @@ public:
 
     void ErrorBox(const char* caption, const char* text) override;
     bool YesNoBox(const char* caption, const char* text) override;
+    BoxAnswer YesNoCancelBox(const char* caption, const char* text) override;
     bool RunDialog(PropertySheet* sheet, SheetChanged on_change, void* user) override;
     bool FileDialog(bool save, const char* title, const char* description, const char* extension, char* path,
                     int size) override;
@@ -34,5 +35,8 @@ private:
 std::string FileFilterText(const char* description, const char* extension);
 // True when name ends with "." + extension (letter case ignored, as on Windows).
 bool MatchesExtension(const std::string& name, const char* extension);
+// The path a file dialog's field means: an absolute path typed after the
+// folder the field showed ("/game/area//tmp/x.z1a") is taken as given.
+std::string TypedFilePath(const std::string& text);
 
 #endif

@@ -110,6 +110,16 @@ void EditorOpenArea() { EditorOpenAreaCommand(); }
 
 void EditorSaveArea() { EditorSaveAreaCommand(); }
 
+void EditorUndo() { EditorUndoCommand(); }
+
+void EditorRedo() { EditorRedoCommand(); }
+
+bool EditorMayQuit() { return EditorReadyToQuit(); }
+
+bool EditorMayPlay() { return EditorLeaveForGame(); }
+
+std::string EditorTitle() { return EditorTitleText(); }
+
 void AcquireInput() {
     if (!g_inputdriver) return;
     g_inputdriver->AcquireKeyboard();

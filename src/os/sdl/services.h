@@ -6,6 +6,8 @@
 
 #include <SDL.h>
 
+#include <string>
+
 // Start-up, in this order, after the graphics driver's Init. Each returns
 // false only when the program cannot go on.
 // Input driver on the main window, fed by the replay when one runs, with the
@@ -38,9 +40,19 @@ void RunEditorFrame();
 // Shown when the player quits from game mode; returns when it ends.
 void RunCredits();
 
-// The editor's commands behind Ctrl+O and Ctrl+S.
+// The editor's commands behind Ctrl+O, Ctrl+S, Ctrl+Z and Ctrl+Y.
 void EditorOpenArea();
 void EditorSaveArea();
+void EditorUndo();
+void EditorRedo();
+// Asked before the program ends and before editor mode is left for the game:
+// false when the modder chose to stay (unsaved changes, Cancel or a failed
+// save).
+bool EditorMayQuit();
+bool EditorMayPlay();
+// What the window title adds in editor mode: the area and whether it has
+// unsaved changes.
+std::string EditorTitle();
 
 // Input driver calls of the window procedure (each pair keyboard first).
 void AcquireInput();

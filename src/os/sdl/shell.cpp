@@ -46,6 +46,7 @@ struct ShellState {
     Uint64 perf_origin = 0;
     bool perf_started = false;
     bool real_clock = true;  // false under the harness's fixed step
+    std::string title;       // the window title now
 };
 
 ShellState g;
@@ -179,6 +180,12 @@ void OnCommand(int command) {
     case MENU_OPEN_AREA:
         if (g_settings && g_settings->editor) EditorOpenArea();
         break;
+    case MENU_UNDO:
+        if (g_settings && g_settings->editor) EditorUndo();
+        break;
+    case MENU_REDO:
+        if (g_settings && g_settings->editor) EditorRedo();
+        break;
     default: break;
     }
 }
@@ -206,6 +213,8 @@ void ExitSequence() {
         if (g_gfxdriver) g_gfxdriver->Pause(false);
     }
     if (!yes || g.destroyed) return;
+    // Unsaved editor work is offered for saving first, whichever the mode.
+    if (!EditorMayQuit()) return;
     if (g_settings && !g_settings->editor) RunCredits();
     SetActive(false);
     OnClose();
@@ -248,22 +257,42 @@ void WindowProc(const SDL_Event& e) {
                     (SDL_BUTTON_LMASK | SDL_BUTTON_RMASK | SDL_BUTTON_MMASK)) != 0);
         break;
     case SDL_WINDOWEVENT_FOCUS_LOST: OnDeactivate(); break;
-    case SDL_WINDOWEVENT_CLOSE: OnClose(); break;
+    case SDL_WINDOWEVENT_CLOSE:
+        if (EditorMayQuit()) OnClose();
+        break;
     default: break;
     }
 }
 
 // ---------------------------------------------------------------------------
-// Accelerators: Esc exits, Ctrl+O and Ctrl+S are the editor's; Ctrl+T, F2 and
-// Alt+Enter are in the table but nothing handles them.
+// Accelerators: Esc exits; Ctrl+O, Ctrl+S, Ctrl+Z and Ctrl+Y are the
+// editor's; Ctrl+T, F2 and Alt+Enter are in the table but nothing handles
+// them. `key` is the letter pressed (lower case), or 0.
 
-int Accelerator(bool escape, bool key_o, bool key_s, bool ctrl, bool shift, bool alt) {
+int Accelerator(bool escape, char key, bool ctrl, bool shift, bool alt) {
     if (escape && !ctrl && !shift && !alt) return MENU_EXIT;
     if (ctrl && !shift && !alt) {
-        if (key_o) return MENU_OPEN_AREA;
-        if (key_s) return MENU_SAVE_AREA;
+        switch (key) {
+        case 'o': return MENU_OPEN_AREA;
+        case 's': return MENU_SAVE_AREA;
+        case 'z': return MENU_UNDO;
+        case 'y': return MENU_REDO;
+        default: break;
+        }
     }
     return MENU_NONE;
+}
+
+char LetterOfKey(SDL_Keycode k) { return k >= SDLK_a && k <= SDLK_z ? static_cast<char>(k) : 0; }
+
+char LetterOfDik(int code) {
+    switch (code) {
+    case DIK_O: return 'o';
+    case DIK_S: return 's';
+    case DIK_Z: return 'z';
+    case DIK_Y: return 'y';
+    default: return 0;
+    }
 }
 
 void OnKeyDown(const SDL_KeyboardEvent& key) {
@@ -272,8 +301,8 @@ void OnKeyDown(const SDL_KeyboardEvent& key) {
     Uint16 mod = key.keysym.mod;
     bool shift = (mod & KMOD_SHIFT) != 0;
     if (k == SDLK_APPLICATION || (k == SDLK_F10 && shift)) LogLine("MESSAGE - context menu");
-    int command = Accelerator(k == SDLK_ESCAPE, k == SDLK_o, k == SDLK_s, (mod & KMOD_CTRL) != 0, shift,
-                              (mod & KMOD_ALT) != 0);
+    int command =
+        Accelerator(k == SDLK_ESCAPE, LetterOfKey(k), (mod & KMOD_CTRL) != 0, shift, (mod & KMOD_ALT) != 0);
     if (command != MENU_NONE) OnCommand(command);
 }
 
@@ -307,7 +336,7 @@ void ReplayWindowKeys() {
         bool ctrl = g.replay_down[DIK_LCONTROL] || g.replay_down[DIK_RCONTROL];
         bool shift = g.replay_down[DIK_LSHIFT] || g.replay_down[DIK_RSHIFT];
         bool alt = g.replay_down[DIK_LMENU] || g.replay_down[DIK_RMENU];
-        int command = Accelerator(e.code == DIK_ESCAPE, e.code == DIK_O, e.code == DIK_S, ctrl, shift, alt);
+        int command = Accelerator(e.code == DIK_ESCAPE, LetterOfDik(e.code), ctrl, shift, alt);
         if (command != MENU_NONE) OnCommand(command);
     }
 }
@@ -322,6 +351,12 @@ void EnterMode(bool editor) {
 }
 
 void ModeSwitch() {
+    // M in the editor: unsaved work is offered for saving before the game
+    // is played; Cancel stays in the editor.
+    if (!g_settings->editor && g.entered_mode == 1 && !EditorMayPlay()) {
+        g_settings->editor = 1;
+        return;
+    }
     if (g_settings->editor) {
         EnterMode(true);
         g.entered_mode = 1;
@@ -329,6 +364,15 @@ void ModeSwitch() {
         EnterMode(false);
         g.entered_mode = 0;
     }
+}
+
+// The title names the edited area in editor mode and marks unsaved changes.
+void UpdateTitle() {
+    std::string title = kWindowTitle;
+    if (g.entered_mode) title += " - " + EditorTitle();
+    if (title == g.title) return;
+    g.title = title;
+    SDL_SetWindowTitle(g.window, title.c_str());
 }
 
 // One pass of the main loop: at most one window event, the mode switch when
@@ -355,6 +399,7 @@ int MainPass() {
         else
             RunGameFrame();
         g.frame_running = false;
+        UpdateTitle();
         // A frame that presented nothing still gets its screenshots.
         for (const std::string& file : HarnessScreenshotsDue())
             if (!SaveScreenshot(file.c_str(), g_gfxdriver->width, g_gfxdriver->height, true))
