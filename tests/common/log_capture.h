@@ -31,7 +31,7 @@ public:
 
     Settings& settings() { return settings_; }
     const std::string& file() const { return file_; }
-    std::string Text() const { return ReadFile(file_); }
+    std::string Text() const { return ReadText(file_); }
     bool Has(const std::string& line) const { return Text().find(line) != std::string::npos; }
     int Count(const std::string& line) const {
         std::string t = Text();

@@ -26,6 +26,15 @@ std::string ReadFile(const std::string& path) {
     return s.str();
 }
 
+std::string ReadText(const std::string& path) {
+    std::string bytes = ReadFile(path);
+    std::string text;
+    text.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i)
+        if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) text += bytes[i];
+    return text;
+}
+
 bool WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

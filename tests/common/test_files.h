@@ -10,6 +10,10 @@ namespace test_common {
 // The whole file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 
+// A text file as the program wrote it through the C library, with the
+// line ends read back as '\n' (the Windows C library writes "\r\n").
+std::string ReadText(const std::string& path);
+
 // Replaces the file with bytes; false when they could not all be written.
 bool WriteFile(const std::string& path, const std::string& bytes);
 
