@@ -3,9 +3,15 @@
 // Index of this file:
 // [SECTION] Code units, templates, instances and the machine
 // [SECTION] Value helpers
-// [SECTION] Dispatch table
 // [SECTION] Interpreter: checks, fetch and dispatch, handlers, exits
 #include "z1script/scriptvm.h"
+
+// Keep one dispatch jump per handler: without these GCC merges the handlers'
+// computed gotos into a few shared jumps, which the branch predictor cannot
+// tell apart.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("no-crossjumping", "no-gcse")
+#endif
 
 #include <cctype>
 #include <climits>
@@ -21,6 +27,7 @@
 #include "utility/random.h"
 #include "utility/stringhashtable.h"
 #include "z1script/opcodes.h"
+#include "z1script/scriptdecoded.h"
 
 // ---------------------------------------------------------------------------
 // [SECTION] Code units, templates, instances and the machine
@@ -29,6 +36,8 @@ ScriptCode::ScriptCode() {
     std::memset(constant_types, 0, sizeof constant_types);
     std::memset(labels, 0, sizeof labels);
 }
+
+ScriptCode::~ScriptCode() { delete decoded; }
 
 ScriptTemplate::ScriptTemplate() : stack(new ScriptValue[kScriptStackSlots]) {
     std::memset(stack, 0, sizeof(ScriptValue) * kScriptStackSlots);
@@ -49,7 +58,10 @@ ScriptInstance::ScriptInstance(ScriptTemplate* t, uint32_t argument)
       start_argument(argument) {}
 
 ScriptVM::ScriptVM(const uint8_t* code, StringHashTable* functions, ScriptTexts* texts)
-    : code_(code), functions_(functions), texts_(texts) {}
+    : code_(code), functions_(functions), texts_(texts) {
+    static uint32_t machines = 0;
+    serial_ = ++machines;
+}
 
 ScriptFunction* ScriptVM::FindFunction(const char* name) const {
     return functions_ ? static_cast<ScriptFunction*>(functions_->Find(name)) : nullptr;
@@ -102,237 +114,269 @@ bool EngineCallReadsText(uint8_t op, int32_t call) {
     }
 }
 
-// ---------------------------------------------------------------------------
-// [SECTION] Dispatch table
-// One dense handler number per listed opcode, so that the dispatch is one
-// jump table; unlisted bytes go to nop, number 0. Opcodes that share a body
-// stack their labels on it.
-enum Handler : uint8_t {
-#define HANDLER_NUMBER(byte, name, operands) H_##name,
-    Z1_SCRIPT_OPCODES(HANDLER_NUMBER)
-#undef HANDLER_NUMBER
-};
-#define HANDLER_ONE(byte, name, operands) +1
-constexpr int kHandlerCount = 0 Z1_SCRIPT_OPCODES(HANDLER_ONE);
-#undef HANDLER_ONE
-static_assert(H_nop == 0, "unlisted bytes share the handler of 0x00");
-
-struct HandlerTable {
-    uint8_t of[256] = {};
-    constexpr HandlerTable() {
-#define HANDLER_OF(byte, name, operands) of[byte] = H_##name;
-        Z1_SCRIPT_OPCODES(HANDLER_OF)
-#undef HANDLER_OF
-    }
-};
-constexpr HandlerTable kHandler;
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // [SECTION] Interpreter: checks, fetch and dispatch, handlers, exits
+//
+// The budget is counted exactly, instruction by instruction, but tested only
+// where control can go back or into other code: on entry, at taken jumps,
+// calls, returns and heavy instructions. There, when the instructions that
+// could still run before the next such point (at most one per byte up to the
+// end of the code) might pass the budget, the machine switches to a table
+// that tests before every instruction and runs them unfused, so the fault
+// comes at the same instruction and the same count as testing every one.
 void ScriptVM::Run(ScriptInstance* in) {
-    const uint8_t* const code = code_;
+    // Only sleep, wait and the returns can stop an instance, and they leave
+    // the loop themselves, so the flags are not re-read every instruction.
+    if (in->waiting || in->finished) return;
+
     ScriptValue* const S = in->stack;
-    uint32_t pc = in->pc;
     uint32_t start = in->start;
     uint32_t end = in->end;
     int32_t base = in->base;
     int32_t top = in->top;
     const ScriptCode* unit = in->code;
-    uint32_t op_at = pc;
     uint64_t count = 0;
     const uint64_t budget = budget_;
     const char* fault = nullptr;
+    uint32_t op_at = 0;
+    uint32_t resume = 0;  // the offset the instance continues at
     char buffer[256];
 
+    ScriptDecoded* decoded = ScriptDecode(unit, code_);
+    ScriptSlot* first = decoded->slots.data();
+    ScriptSlot* ip = first + (in->pc >= start && in->pc <= end ? in->pc - start : end - start);
+
+    // Every handler ends in a jump of its own (threaded code), which the
+    // branch predictor learns per handler; the file is built so that the
+    // compiler does not merge them back into one.
+    static const void* const kTargets[] = {
+#define HANDLER_TARGET(byte, name, operands) &&op_##name,
+        Z1_SCRIPT_OPCODES(HANDLER_TARGET)
+#undef HANDLER_TARGET
+            && op_undecoded,
+        &&op_ran_off,
+        &&op_bad_operand,
+        &&op_bad_constant,
+        &&op_bad_jump,
+#define FUSED_BINARY_TARGET(name) \
+    &&op_LL_##name, &&op_LC1_##name, &&op_LC2_##name, &&op_LLS_##name, &&op_LC1S_##name, &&op_LC2S_##name,
+        Z1_SCRIPT_FUSED_BINARY(FUSED_BINARY_TARGET)
+#undef FUSED_BINARY_TARGET
+#define FUSED_COMPARE_TARGET(name) &&op_LL_##name, &&op_LC1_##name, &&op_LC2_##name,
+                Z1_SCRIPT_FUSED_COMPARE(FUSED_COMPARE_TARGET)
+#undef FUSED_COMPARE_TARGET
+            && op_L_retv,
+    };
+    static_assert(sizeof kTargets / sizeof kTargets[0] == kScriptHandlerCount, "one handler per number");
+    // Near the end of the budget: test before every instruction, run none fused.
+    static const void* const kChecked[] = {
+#define HANDLER_CHECKED(byte, name, operands) &&checked,
+        Z1_SCRIPT_OPCODES(HANDLER_CHECKED)
+#undef HANDLER_CHECKED
+            && op_undecoded,
+        &&op_ran_off,
+        &&checked,
+        &&checked,
+        &&op_bad_jump,
+#define FUSED_BINARY_CHECKED(name) &&checked, &&checked, &&checked, &&checked, &&checked, &&checked,
+        Z1_SCRIPT_FUSED_BINARY(FUSED_BINARY_CHECKED)
+#undef FUSED_BINARY_CHECKED
+#define FUSED_COMPARE_CHECKED(name) &&checked, &&checked, &&checked,
+                Z1_SCRIPT_FUSED_COMPARE(FUSED_COMPARE_CHECKED)
+#undef FUSED_COMPARE_CHECKED
+            && checked,
+    };
+    static_assert(sizeof kChecked / sizeof kChecked[0] == kScriptHandlerCount, "one entry per number");
+    const void* const* table = kTargets;
+
 // Every check sends the instance to the fault exit with its reason.
-#define FAULT(why)     \
-    do {               \
-        fault = (why); \
-        goto stop;     \
+#define FAULT(why)       \
+    do {                 \
+        fault = (why);   \
+        op_at = ip->at;  \
+        resume = ip->at; \
+        goto stop;       \
     } while (0)
 // n values are needed on the stack (S[top - n + 1] .. S[top]).
 #define NEED(n) \
     if (top < (n)-1) FAULT("stack underflow")
 #define ROOM() \
     if (top >= kScriptStackSlots - 1) FAULT("stack overflow")
-#define OPERAND(n) \
-    if (pc + (n) > end) FAULT("operand past the end of the code")
 #define LOCAL(k, idx)         \
     int32_t idx = base + (k); \
     if (idx < 0 || idx >= kScriptStackSlots) FAULT("local outside the stack")
-#define CONSTANT(k) \
-    if ((k) >= unit->constant_count) FAULT("constant index out of range")
 #define TEXT(handle, var)                            \
     if (!texts_->Valid(handle)) FAULT("not a text"); \
     const char* var = texts_->Get(handle);
 // The name or text of an engine call is handed over unread; only the calls
 // that use it need it to be a text, the others take any word there.
-#define ENGINE_TEXT(handle, call, var)                                                  \
-    if (!texts_->Valid(handle) && EngineCallReadsText(op, (call))) FAULT("not a text"); \
+#define ENGINE_TEXT(handle, call, var)                                                      \
+    if (!texts_->Valid(handle) && EngineCallReadsText(ip->op, (call))) FAULT("not a text"); \
     const char* var = texts_->Get(handle);
-#define JUMP_TO(L)                                                          \
-    do {                                                                    \
-        if ((L) >= unit->label_count) FAULT("label index out of range");    \
-        uint32_t target = unit->labels[(L)];                                \
-        if (target < start || target > end) FAULT("jump outside the code"); \
-        pc = target;                                                        \
+#define DISPATCH() goto* table[ip->h]
+// The length of every instruction is known in its handler.
+#define NEXT_BY(n)  \
+    do {            \
+        ip += (n);  \
+        DISPATCH(); \
+    } while (0)
+// Where control lands somewhere the budget has not been tested for.
+#define CHECKPOINT() \
+    if (count + (end - ip->at) > budget) table = kChecked
+#define JUMP(to)      \
+    do {              \
+        ip = (to);    \
+        CHECKPOINT(); \
+        DISPATCH();   \
     } while (0)
 #define INT_OP(expr)                 \
     do {                             \
+        ++count;                     \
         NEED(2);                     \
         int32_t a = S[top - 1].w[0]; \
         int32_t b = S[top].w[0];     \
         S[top - 1].w[0] = U(expr);   \
         --top;                       \
+        NEXT_BY(1);                  \
     } while (0)
 #define FLOAT_OP(expr)                          \
     do {                                        \
+        ++count;                                \
         NEED(2);                                \
         float a = WordToFloat(S[top - 1].w[0]); \
         float b = WordToFloat(S[top].w[0]);     \
         S[top - 1].w[0] = FloatToWord(expr);    \
         --top;                                  \
+        NEXT_BY(1);                             \
     } while (0)
 #define COMPARE_JUMP(cond)           \
     do {                             \
-        OPERAND(1);                  \
-        uint8_t L = code[pc++];      \
+        ++count;                     \
         NEED(2);                     \
         int32_t a = S[top - 1].w[0]; \
         int32_t b = S[top].w[0];     \
         top -= 2;                    \
-        if (cond) JUMP_TO(L);        \
+        if (cond) JUMP(ip->target);  \
+        NEXT_BY(2);                  \
     } while (0)
+#define CASE(name) op_##name
 
-    // Only sleep, wait and the returns can stop an instance, and they leave
-    // the loop themselves, so the flags are not re-read every instruction.
-    if (in->waiting || in->finished) return;
-    uint8_t op;
+    CHECKPOINT();
+    DISPATCH();
 
-// Fetch and decode. With GCC and Clang every handler ends in its own
-// indirect jump (threaded code), which the branch predictor learns per
-// handler; elsewhere one switch does the same work.
-#define FETCH()                             \
-    if (pc >= end) goto ran_off;            \
-    if (++count > budget) goto over_budget; \
-    op_at = pc;                             \
-    op = code[pc++];
-#if defined(__GNUC__) && !defined(Z1_SCRIPT_NO_THREADING)
-    static const void* const kTargets[] = {
-#define HANDLER_TARGET(byte, name, operands) &&op_##name,
-        Z1_SCRIPT_OPCODES(HANDLER_TARGET)
-#undef HANDLER_TARGET
-    };
-    static_assert(sizeof kTargets / sizeof kTargets[0] == kHandlerCount, "one handler per opcode");
-#define CASE(name) \
-    case H_##name: \
-        op_##name
-#define NEXT                             \
-    do {                                 \
-        FETCH();                         \
-        goto* kTargets[kHandler.of[op]]; \
-    } while (0)
-    NEXT;
-    switch (0) {  // never taken: it only holds the handlers
-#else
-#define CASE(name) case H_##name
-#define NEXT       continue
-    for (;;) {
-        FETCH();
-        switch (static_cast<Handler>(kHandler.of[op])) {
-#endif
+checked:
+    if (count >= budget) {
+        ++count;
+        op_at = resume = ip->at;
+        fault = "instruction budget exhausted without waiting";
+        goto stop;
+    }
+    goto* kTargets[ip->plain];
+
+    {
+        CASE(undecoded) : {
+            // An instance resumed where no decoded run leads (never so far).
+            ScriptDecodeFrom(decoded, unit, code_, start + static_cast<uint32_t>(ip - first));
+            DISPATCH();
+        }
+        CASE(ran_off) : {
+            // Running off the end of a program or function ends the instance.
+            in->finished = 1;
+            resume = end;
+            goto stop;
+        }
+        CASE(bad_operand) : {
+            ++count;
+            FAULT("operand past the end of the code");
+        }
+        CASE(bad_constant) : {
+            ++count;
+            FAULT("constant index out of range");
+        }
+        CASE(bad_jump) : FAULT(kScriptBadJumpMessages[ip->x]);
+
         CASE(mod255) : {
+            ++count;
             NEED(1);
             S[top].w[0] = U(static_cast<int32_t>(S[top].w[0]) % 255);
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(mul) : INT_OP(Wrap(U(a) * U(b)));
-        NEXT;
         CASE(neg) : {
+            ++count;
             NEED(1);
             S[top].w[0] = 0u - S[top].w[0];
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(mod) : {
+            ++count;
             NEED(2);
             int32_t a = S[top - 1].w[0];
             int32_t b = S[top].w[0];
             if (b == 0) FAULT("remainder by zero");
             S[top - 1].w[0] = U(b == -1 ? 0 : a % b);
             --top;
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(sub) : INT_OP(Wrap(U(a) - U(b)));
-        NEXT;
         CASE(div) : {
+            ++count;
             NEED(2);
             int32_t a = S[top - 1].w[0];
             int32_t b = S[top].w[0];
             if (b == 0) FAULT("division by zero");
             S[top - 1].w[0] = b == -1 ? 0u - U(a) : U(a / b);
             --top;
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(add) : INT_OP(Wrap(U(a) + U(b)));
-        NEXT;
         CASE(addl) : {
-            OPERAND(2);
-            uint8_t k = code[pc];
-            uint8_t n = code[pc + 1];
-            pc += 2;
-            LOCAL(k, i);
-            S[i].w[0] += n;
-            NEXT;
+            ++count;
+            LOCAL(ip->x, i);
+            S[i].w[0] += ip->y;
+            NEXT_BY(3);
         }
         CASE(jmp) : {
-            OPERAND(1);
-            uint8_t L = code[pc++];
-            JUMP_TO(L);
-            NEXT;
+            ++count;
+            JUMP(ip->target);
         }
         CASE(jz) : CASE(jnz) : CASE(jz_0e) : CASE(jnz_0f) : {
-            OPERAND(1);
-            uint8_t L = code[pc++];
+            ++count;
             NEED(1);
             bool zero = S[top].w[0] == 0;
             --top;
-            if (zero == (op == ScriptOp::jz || op == ScriptOp::jz_0e)) JUMP_TO(L);
-            NEXT;
+            if (zero == (ip->op == ScriptOp::jz || ip->op == ScriptOp::jz_0e)) JUMP(ip->target);
+            NEXT_BY(2);
         }
         CASE(jteq) : CASE(jtne) : {
-            OPERAND(1);
-            uint8_t L = code[pc++];
+            ++count;
             NEED(2);
             TEXT(S[top - 1].w[0], ta);
             TEXT(S[top].w[0], tb);
             top -= 2;
             // The null text compares as the empty one.
             bool equal = std::strcmp(ta ? ta : "", tb ? tb : "") == 0;
-            if (equal == (op == ScriptOp::jteq)) JUMP_TO(L);
-            NEXT;
+            if (equal == (ip->op == ScriptOp::jteq)) JUMP(ip->target);
+            NEXT_BY(2);
         }
         CASE(jeq) : COMPARE_JUMP(a == b);
-        NEXT;
         CASE(jgt) : COMPARE_JUMP(a > b);
-        NEXT;
         CASE(jlt) : COMPARE_JUMP(a < b);
-        NEXT;
         CASE(jle) : COMPARE_JUMP(a <= b);
-        NEXT;
         CASE(jge) : COMPARE_JUMP(a >= b);
-        NEXT;
         CASE(jne) : COMPARE_JUMP(a != b);
-        NEXT;
         CASE(retv) : CASE(retv_17) : CASE(retv_6d) : CASE(ret) : {
+            ++count;
             if (in->frames.empty()) {
                 LogLine("Return without any prog callstack");
                 in->finished = 1;
+                resume = ip->at + ip->len;
                 goto stop;
             }
             const ScriptFrame& f = in->frames.back();
-            if (op == ScriptOp::ret) {
+            if (ip->op == ScriptOp::ret) {
                 int32_t t = f.top - f.param_count;
                 if (t < -1 || t >= kScriptStackSlots) FAULT("return outside the stack");
                 top = t;
@@ -343,107 +387,121 @@ void ScriptVM::Run(ScriptInstance* in) {
                 S[d].w[0] = S[top].w[0];
                 top = d;
             }
-            base = f.base;
-            pc = f.return_pc;
-            start = f.start;
-            end = f.end;
-            unit = f.code;
-            in->frames.pop_back();
-            NEXT;
+            goto return_to_caller;
         }
-        CASE(pushl) : CASE(pushl_23) : CASE(pushl_2d) : {
-            OPERAND(1);
-            uint8_t k = code[pc++];
-            LOCAL(k, i);
+    return_to_caller : {
+        const ScriptFrame& r = in->frames.back();
+        base = r.base;
+        start = r.start;
+        end = r.end;
+        unit = r.code;
+        decoded = unit->decoded;
+        first = decoded->slots.data();
+        ip = first + (r.return_pc - start);
+        in->frames.pop_back();
+        CHECKPOINT();
+        DISPATCH();
+    }
+        CASE(pushl) : CASE(pushl_23) : CASE(pushl_2d) : CASE(pushlx) : CASE(pushly) : CASE(pushlz) : {
+            ++count;
+            LOCAL(ip->x, i);
             ROOM();
-            uint32_t v = S[i].w[0];
+            uint32_t v = S[i].w[ip->y];
             S[++top].w[0] = v;
-            NEXT;
+            NEXT_BY(2);
         }
         CASE(storel) : CASE(storel_28) : CASE(storel_32) : CASE(storel_63) : CASE(storely) : CASE(storelz) : {
-            OPERAND(1);
-            uint8_t k = code[pc++];
-            LOCAL(k, i);
+            ++count;
+            LOCAL(ip->x, i);
             NEED(1);
-            int word = op == ScriptOp::storely ? 1 : op == ScriptOp::storelz ? 2 : 0;
-            S[i].w[word] = S[top].w[0];
+            S[i].w[ip->y] = S[top].w[0];
             --top;
-            NEXT;
+            NEXT_BY(2);
         }
         CASE(dup) : {
+            ++count;
             NEED(1);
             ROOM();
             S[top + 1] = S[top];
             ++top;
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(pop) : {
+            ++count;
             NEED(1);
             --top;
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(swap) : {
+            ++count;
             NEED(2);
             ScriptValue t = S[top];
             S[top] = S[top - 1];
             S[top - 1] = t;
-            NEXT;
+            NEXT_BY(1);
         }
-        CASE(push0) : CASE(push1) : CASE(push2) : CASE(push3) : CASE(push4) : CASE(push5) : {
+        // The pushes of a number: push0 .. push5, pushnull and the constants
+        // (their value was read from the table when the code was decoded).
+        CASE(push0) : CASE(push1) : CASE(push2) : CASE(push3) : CASE(push4) : CASE(push5) : CASE(pushnull) : {
+            ++count;
             ROOM();
-            S[++top].w[0] = op - ScriptOp::push0;
-            NEXT;
+            S[++top].w[0] = U(ip->x);
+            NEXT_BY(1);
         }
-        CASE(pushc) : CASE(pushc_41) : CASE(pushc_42) : CASE(pushcv) : {
-            OPERAND(1);
-            uint8_t k = code[pc++];
-            CONSTANT(k);
+        CASE(pushc) : CASE(pushc_41) : CASE(pushc_42) : {
+            ++count;
             ROOM();
-            ++top;
-            if (op == ScriptOp::pushcv)
-                S[top] = unit->constants[k];
-            else
-                S[top].w[0] = unit->constants[k].w[0];
-            NEXT;
+            S[++top].w[0] = U(ip->x);
+            NEXT_BY(2);
         }
-        CASE(pushnull) : {
+        CASE(pushcv) : {
+            ++count;
             ROOM();
-            S[++top].w[0] = 0;
-            NEXT;
+            S[++top] = unit->constants[ip->y];
+            NEXT_BY(2);
         }
         CASE(call) : {
-            OPERAND(1);
-            uint8_t k = code[pc++];
-            CONSTANT(k);
-            TEXT(unit->constants[k].w[0], name);
-            ScriptFunction* f = name ? FindFunction(name) : nullptr;
+            ++count;
+            ScriptFunction* f = ip->serial == serial_ ? ip->fn : nullptr;
             if (!f) {
-                count += kScriptHeavyInstruction - 1;
-                LogLine("ERROR - function %s was not found in VM", name ? name : "(null)");
-                NEXT;
+                TEXT(unit->constants[ip->y].w[0], name);
+                f = name ? FindFunction(name) : nullptr;
+                if (!f) {
+                    count += kScriptHeavyInstruction - 1;
+                    LogLine("ERROR - function %s was not found in VM", name ? name : "(null)");
+                    ip += ip->len;
+                    CHECKPOINT();
+                    DISPATCH();
+                }
+                // Functions are only added by a load, which makes a new machine.
+                ip->fn = f;
+                ip->serial = serial_;
             }
             if (in->frames.size() >= static_cast<size_t>(kScriptMaxCallDepth)) FAULT("call depth exceeded");
             int32_t new_base = top - f->param_count;
             int32_t new_top = new_base + f->frame_size;
             if (new_top < -1 || new_top >= kScriptStackSlots) FAULT("call frame outside the stack");
-            in->frames.push_back(ScriptFrame{pc, base, top, start, end, f->param_count, unit});
-            pc = f->code_start;
+            in->frames.push_back(ScriptFrame{ip->at + ip->len, base, top, start, end, f->param_count, unit});
             start = f->code_start;
             end = f->code_end;
             base = new_base;
             top = new_top;
             unit = f;
-            NEXT;
+            decoded = ScriptDecode(f, code_);
+            first = decoded->slots.data();
+            JUMP(first);
         }
         // clang-format off
         CASE(ecall_45) : CASE(ecall_47) : CASE(ecall_49) : CASE(ecall_4a) : CASE(ecall_4b) : CASE(ecall_4d) :
         CASE(ecall_4f) : CASE(ecall_50) : CASE(ecall_53) : CASE(ecall_54) : CASE(ecall_55) : {
             // clang-format on
+            ++count;
             NEED(3);
             top -= 3;
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(world) : CASE(game) : {
+            ++count;
             NEED(3);
             int32_t call = S[top - 1].w[0];
             ENGINE_TEXT(S[top - 2].w[0], call, text);
@@ -451,32 +509,38 @@ void ScriptVM::Run(ScriptInstance* in) {
             top -= 3;
             count += kScriptHeavyInstruction - 1;
             // Sync the registers: the call may start or wake other instances.
-            in->pc = pc;
+            in->pc = ip->at + ip->len;
             in->top = top;
-            if (op == ScriptOp::world)
+            if (ip->op == ScriptOp::world)
                 g_imports->WorldCall(call, text ? text : "", value);
             else
                 g_imports->GameCall(call, text ? text : "", value);
-            NEXT;
+            ip += ip->len;
+            CHECKPOINT();
+            DISPATCH();
         }
         CASE(worldvec) : CASE(gamevec) : {
+            ++count;
             NEED(3);
             int32_t call = S[top - 1].w[0];
             ENGINE_TEXT(S[top - 2].w[0], call, text);
             VECTOR v{WordToFloat(S[top].w[0]), WordToFloat(S[top].w[1]), WordToFloat(S[top].w[2])};
             top -= 3;
             count += kScriptHeavyInstruction - 1;
-            in->pc = pc;
+            in->pc = ip->at + ip->len;
             in->top = top;
-            if (op == ScriptOp::worldvec) {
+            if (ip->op == ScriptOp::worldvec) {
                 LogLine("calling setVector on z1 object..");
                 g_imports->WorldVectorCall(call, text ? text : "", v);
             } else {
                 g_imports->GameVectorCall(call, text ? text : "", v);
             }
-            NEXT;
+            ip += ip->len;
+            CHECKPOINT();
+            DISPATCH();
         }
         CASE(sleep) : {
+            ++count;
             NEED(1);
             uint32_t n = S[top].w[0];
             --top;
@@ -484,32 +548,37 @@ void ScriptVM::Run(ScriptInstance* in) {
             in->wake_time = ClockMilliseconds() + n;
             // 0 means "until started by name"; a sleep must never become that.
             if (in->wake_time == 0) in->wake_time = 1;
+            resume = ip->at + ip->len;
             goto stop;
         }
         CASE(wait) : {
+            ++count;
             in->waiting = 1;
             in->wake_time = 0;
+            resume = ip->at + ip->len;
             goto stop;
         }
         CASE(rand) : {
+            ++count;
             NEED(1);
             int32_t bound = S[top].w[0];
             if (bound == 0) FAULT("random bound of zero");
             S[top].w[0] = U(Z1Rand() % bound);
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(randrange) : {
+            ++count;
             NEED(2);
             int32_t a = S[top - 1].w[0];
             int32_t span = Wrap(U(static_cast<int32_t>(S[top].w[0])) - U(a));
             if (span == 0) FAULT("random range of zero");
             S[top - 1].w[0] = U(a) + U(Z1Rand() % span);
             --top;
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(fadd) : FLOAT_OP(a + b);
-        NEXT;
         CASE(concat) : {
+            ++count;
             NEED(2);
             TEXT(S[top - 1].w[0], ta);
             TEXT(S[top].w[0], tb);
@@ -518,24 +587,24 @@ void ScriptVM::Run(ScriptInstance* in) {
                 size_t la = ta ? std::strlen(ta) : 0;
                 size_t lb = tb ? std::strlen(tb) : 0;
                 if (la + lb > ScriptTexts::kMaxTextLength) FAULT("text too long");
-                std::string joined;
-                joined.reserve(la + lb);
-                joined.append(ta ? ta : "", la).append(tb ? tb : "", lb);
-                result = texts_->Add(joined.data(), joined.size());
+                joined_.assign(ta ? ta : "", la).append(tb ? tb : "", lb);
+                result = texts_->Add(joined_.data(), joined_.size());
                 if (!result) FAULT("out of text space");
             }
             S[top - 1].w[0] = result;
             --top;
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(itof) : {
+            ++count;
             NEED(1);
             S[top].w[0] = FloatToWord(static_cast<float>(static_cast<int32_t>(S[top].w[0])));
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(itos) : CASE(ftos) : {
+            ++count;
             NEED(1);
-            int n = op == ScriptOp::itos
+            int n = ip->op == ScriptOp::itos
                         ? std::snprintf(buffer, sizeof buffer, "%i", static_cast<int32_t>(S[top].w[0]))
                         : std::snprintf(buffer, sizeof buffer, "%f",
                                         static_cast<double>(WordToFloat(S[top].w[0])));
@@ -544,95 +613,169 @@ void ScriptVM::Run(ScriptInstance* in) {
             uint32_t h = texts_->Add(buffer, static_cast<size_t>(n));
             if (!h) FAULT("out of text space");
             S[top].w[0] = h;
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(ftoi) : {
+            ++count;
             NEED(1);
             S[top].w[0] = U(FloatToInt(WordToFloat(S[top].w[0])));
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(stoi) : {
+            ++count;
             NEED(1);
             TEXT(S[top].w[0], t);
             S[top].w[0] = U(TextToInt(t));
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(stof) : {
+            ++count;
             NEED(1);
             TEXT(S[top].w[0], t);
             S[top].w[0] = FloatToWord(t ? std::strtof(t, nullptr) : 0.0f);
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(storelv) : {
-            OPERAND(1);
-            uint8_t k = code[pc++];
-            LOCAL(k, i);
+            ++count;
+            LOCAL(ip->x, i);
             NEED(1);
             S[i] = S[top];
             --top;
-            NEXT;
+            NEXT_BY(2);
         }
         CASE(pushlv) : {
-            OPERAND(1);
-            uint8_t k = code[pc++];
-            LOCAL(k, i);
+            ++count;
+            LOCAL(ip->x, i);
             ROOM();
             ScriptValue v = S[i];
             S[++top] = v;
-            NEXT;
-        }
-        CASE(pushlx) : CASE(pushly) : CASE(pushlz) : {
-            OPERAND(1);
-            uint8_t k = code[pc++];
-            LOCAL(k, i);
-            ROOM();
-            uint32_t v = S[i].w[op - ScriptOp::pushlx];
-            S[++top].w[0] = v;
-            NEXT;
+            NEXT_BY(2);
         }
         CASE(vec) : {
+            ++count;
             NEED(3);
             ScriptValue v = {{S[top - 2].w[0], S[top - 1].w[0], S[top].w[0]}};
             top -= 2;
             S[top] = v;
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(fmul) : FLOAT_OP(a * b);
-        NEXT;
         CASE(fsub) : FLOAT_OP(a - b);
-        NEXT;
         CASE(fdiv) : FLOAT_OP(a / b);
-        NEXT;
         CASE(pusharg) : {
+            ++count;
             ROOM();
             S[++top].w[0] = in->start_argument;
-            NEXT;
+            NEXT_BY(1);
         }
         CASE(fneg) : {
+            ++count;
             NEED(1);
             S[top].w[0] ^= 0x80000000u;
-            NEXT;
+            NEXT_BY(1);
         }
         // The bytes the list leaves out come here too.
-        CASE(nop) : NEXT;
-#if defined(__GNUC__) && !defined(Z1_SCRIPT_NO_THREADING)
+        CASE(nop) : {
+            ++count;
+            NEXT_BY(1);
+        }
+
+// Fused sequences. Each tests up front every guard its instructions would
+// meet; when one would fail it runs its first instruction alone instead,
+// which then meets the fault at the same place with the same count. The
+// pushes write the slots they would have written, since frames read stale
+// slots above the top as their uninitialised locals.
+#define FUSED_LOCALS_LL                                                                                 \
+    int32_t ia = base + ip->x, ib = base + ip->b;                                                       \
+    if (U(ia) >= U(kScriptStackSlots) || U(ib) >= U(kScriptStackSlots) || top >= kScriptStackSlots - 2) \
+        goto* kTargets[ip->plain];                                                                      \
+    uint32_t va = S[ia].w[ip->y];                                                                       \
+    S[top + 1].w[0] = va;                                                                               \
+    uint32_t vb = S[ib].w[ip->bw];                                                                      \
+    S[top + 2].w[0] = vb;
+#define FUSED_LOCALS_LC                                                                           \
+    int32_t ia = base + ip->x;                                                                    \
+    if (U(ia) >= U(kScriptStackSlots) || top >= kScriptStackSlots - 2) goto* kTargets[ip->plain]; \
+    uint32_t va = S[ia].w[ip->y];                                                                 \
+    S[top + 1].w[0] = va;                                                                         \
+    uint32_t vb = U(ip->b);                                                                       \
+    S[top + 2].w[0] = vb;
+#define FUSED_STORE_CHECK       \
+    int32_t ic = base + ip->cl; \
+    if (U(ic) >= U(kScriptStackSlots)) goto* kTargets[ip->plain];
+#define INT_VALUE(expr)   U(expr)
+#define FLOAT_VALUE(expr) FloatToWord(expr)
+#define FUSED_BINARY_CASE(label, locals, skip, value, expr, T, conv) \
+    CASE(label) : {                                                  \
+        locals;                                                      \
+        T a = conv(va), b = conv(vb);                                \
+        S[++top].w[0] = value(expr);                                 \
+        count += 3;                                                  \
+        NEXT_BY(skip);                                               \
     }
-#else
+#define FUSED_STORE_CASE(label, locals, skip, value, expr, T, conv) \
+    CASE(label) : {                                                 \
+        FUSED_STORE_CHECK;                                          \
+        locals;                                                     \
+        T a = conv(va), b = conv(vb);                               \
+        uint32_t r = value(expr);                                   \
+        S[top + 1].w[0] = r;                                        \
+        S[ic].w[ip->cw] = r;                                        \
+        count += 4;                                                 \
+        NEXT_BY(skip);                                              \
+    }
+#define FUSED_BINARY_BODY(name, value, expr, T, conv)                       \
+    FUSED_BINARY_CASE(LL_##name, FUSED_LOCALS_LL, 5, value, expr, T, conv)  \
+    FUSED_BINARY_CASE(LC1_##name, FUSED_LOCALS_LC, 4, value, expr, T, conv) \
+    FUSED_BINARY_CASE(LC2_##name, FUSED_LOCALS_LC, 5, value, expr, T, conv) \
+    FUSED_STORE_CASE(LLS_##name, FUSED_LOCALS_LL, 7, value, expr, T, conv)  \
+    FUSED_STORE_CASE(LC1S_##name, FUSED_LOCALS_LC, 6, value, expr, T, conv) \
+    FUSED_STORE_CASE(LC2S_##name, FUSED_LOCALS_LC, 7, value, expr, T, conv)
+#define AS_INT(w) static_cast<int32_t>(w)
+        FUSED_BINARY_BODY(add, INT_VALUE, Wrap(U(a) + U(b)), int32_t, AS_INT)
+        FUSED_BINARY_BODY(sub, INT_VALUE, Wrap(U(a) - U(b)), int32_t, AS_INT)
+        FUSED_BINARY_BODY(mul, INT_VALUE, Wrap(U(a) * U(b)), int32_t, AS_INT)
+        FUSED_BINARY_BODY(fadd, FLOAT_VALUE, a + b, float, WordToFloat)
+        FUSED_BINARY_BODY(fsub, FLOAT_VALUE, a - b, float, WordToFloat)
+        FUSED_BINARY_BODY(fmul, FLOAT_VALUE, a * b, float, WordToFloat)
+#define FUSED_COMPARE_CASE(label, locals, skip, cond) \
+    CASE(label) : {                                   \
+        locals;                                       \
+        int32_t a = AS_INT(va), b = AS_INT(vb);       \
+        count += 3;                                   \
+        if (cond) JUMP(ip->target);                   \
+        NEXT_BY(skip);                                \
+    }
+#define FUSED_COMPARE_BODY(name, cond)                       \
+    FUSED_COMPARE_CASE(LL_##name, FUSED_LOCALS_LL, 6, cond)  \
+    FUSED_COMPARE_CASE(LC1_##name, FUSED_LOCALS_LC, 5, cond) \
+    FUSED_COMPARE_CASE(LC2_##name, FUSED_LOCALS_LC, 6, cond)
+        FUSED_COMPARE_BODY(jeq, a == b)
+        FUSED_COMPARE_BODY(jgt, a > b)
+        FUSED_COMPARE_BODY(jlt, a < b)
+        FUSED_COMPARE_BODY(jle, a <= b)
+        FUSED_COMPARE_BODY(jge, a >= b)
+        FUSED_COMPARE_BODY(jne, a != b)
+        CASE(L_retv) : {
+            // pushl, then a return with that value.
+            int32_t ia = base + ip->x;
+            if (U(ia) >= U(kScriptStackSlots) || top >= kScriptStackSlots - 1 || in->frames.empty())
+                goto* kTargets[ip->plain];
+            const ScriptFrame& f = in->frames.back();
+            int32_t d = f.top - f.param_count + 1;
+            if (d < 0 || d >= kScriptStackSlots) goto* kTargets[ip->plain];
+            uint32_t v = S[ia].w[ip->y];
+            S[top + 1].w[0] = v;
+            S[d].w[0] = v;
+            top = d;
+            count += 2;
+            goto return_to_caller;
         }
     }
-#endif
-
-ran_off:
-    // Running off the end of a program or function ends the instance.
-    in->finished = 1;
-    goto stop;
-over_budget:
-    op_at = pc;
-    FAULT("instruction budget exhausted without waiting");
 
 stop:
     executed_ += count;
-    in->pc = pc;
+    in->pc = resume;
     in->start = start;
     in->end = end;
     in->base = base;
@@ -645,16 +788,26 @@ stop:
 #undef FAULT
 #undef NEED
 #undef ROOM
-#undef OPERAND
 #undef LOCAL
-#undef CONSTANT
 #undef TEXT
 #undef ENGINE_TEXT
-#undef JUMP_TO
+#undef DISPATCH
+#undef NEXT_BY
+#undef CHECKPOINT
+#undef JUMP
 #undef INT_OP
 #undef FLOAT_OP
 #undef COMPARE_JUMP
-#undef FETCH
 #undef CASE
-#undef NEXT
+#undef FUSED_LOCALS_LL
+#undef FUSED_LOCALS_LC
+#undef FUSED_STORE_CHECK
+#undef INT_VALUE
+#undef FLOAT_VALUE
+#undef FUSED_BINARY_BODY
+#undef FUSED_BINARY_CASE
+#undef FUSED_STORE_CASE
+#undef FUSED_COMPARE_CASE
+#undef FUSED_COMPARE_BODY
+#undef AS_INT
 }

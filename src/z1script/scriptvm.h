@@ -9,12 +9,14 @@
 #define ZENDAR_Z1SCRIPT_SCRIPTVM_H
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "utility/zstring.h"
 #include "z1script/scriptvalue.h"
 
 class StringHashTable;
+struct ScriptDecoded;
 
 const int kScriptStackSlots = 1024;  // 12,288 bytes per template
 const int kScriptMaxCallDepth = 256;
@@ -41,7 +43,12 @@ struct ScriptCode {
     uint32_t labels[256];  // label_count used
     uint32_t code_start = 0;
     uint32_t code_end = 0;
+    // The form the interpreter runs, made the first time the code is entered.
+    mutable ScriptDecoded* decoded = nullptr;
     ScriptCode();
+    ~ScriptCode();
+    ScriptCode(const ScriptCode&) = delete;
+    ScriptCode& operator=(const ScriptCode&) = delete;
 };
 
 struct ScriptFunction : ScriptCode {
@@ -120,6 +127,10 @@ private:
     ScriptTexts* texts_;
     uint32_t budget_ = kScriptInstructionBudget;
     uint64_t executed_ = 0;
+    // Tells machines apart for the function a call slot remembers: a later
+    // load makes a new machine over a new function table.
+    uint32_t serial_;
+    std::string joined_;  // concat's work space, kept to spare an allocation a text
 };
 
 #endif
