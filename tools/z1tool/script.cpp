@@ -22,31 +22,31 @@
 
 namespace {
 
-int RunAsm(const std::vector<std::string>& args) {
-    // A script file without a function or a program gives the game nothing to
-    // run: the engine loads it silently, the tool says so.
-    bool HasCode(const std::vector<ScriptRecord>& records) {
-        for (const ScriptRecord& r : records)
-            if (r.type == kScriptFunctionRecord || r.type == kScriptProgramRecord) return true;
+// A script file without a function or a program gives the game nothing to
+// run: the engine loads it silently, the tool says so.
+bool HasCode(const std::vector<ScriptRecord>& records) {
+    for (const ScriptRecord& r : records)
+        if (r.type == kScriptFunctionRecord || r.type == kScriptProgramRecord) return true;
+    return false;
+}
+
+// The script file as the disassembler reads it, checked for damage and for
+// code; false after the command's line.
+bool ReadChecked(const std::string& path, std::vector<ScriptRecord>* records) {
+    if (!z1tool::CheckInput(path)) return false;
+    std::string error;
+    if (!ReadScriptFile(path.c_str(), records, &error)) {
+        z1tool::FailFile(path, error);
         return false;
     }
-
-    // The script file as the disassembler reads it, checked for damage and for
-    // code; false after the command's line.
-    bool ReadChecked(const std::string& path, std::vector<ScriptRecord>* records) {
-        if (!z1tool::CheckInput(path)) return false;
-        std::string error;
-        if (!ReadScriptFile(path.c_str(), records, &error)) {
-            z1tool::FailFile(path, error);
-            return false;
-        }
-        if (!HasCode(*records)) {
-            z1tool::FailFile(path, "holds no function or program");
-            return false;
-        }
-        return true;
+    if (!HasCode(*records)) {
+        z1tool::FailFile(path, "holds no function or program");
+        return false;
     }
+    return true;
+}
 
+int RunAsm(const std::vector<std::string>& args) {
     if (args.size() != 2) return z1tool::Usage("script asm");
     std::string text;
     if (!z1tool::ReadInput(args[0], &text) || !z1tool::CheckText(args[0], text)) return z1tool::kFailed;

@@ -73,8 +73,8 @@ int RunCollide(const std::vector<std::string>& args) {
     float v[6];
     for (int i = 0; i < 6; ++i)
         if (!ParseFloat(words[i + 1], v[i])) return z1tool::Usage(name);
-    if (!z1tool::CheckInput(words[0])) return z1tool::kFailed;
 
+    if (!z1tool::CheckInput(words[0])) return z1tool::kFailed;
     ToolSettings settings;
     Z1Model* model = new Z1Model();
     if (!model->LoadPath(words[0].c_str()) || !model->IsLoaded()) {
@@ -123,17 +123,18 @@ int RunSky(const std::vector<std::string>& args) {
     const char* name = "sky";
     if (args.size() != 3) return z1tool::Usage(name);
     int time, weather;
-    if (!ParseInt(args[1], -1000000000L, 1000000000L, time) || std::string bytes;
-        if (!z1tool::ReadInput(args[0], &bytes) || !z1tool::CheckText(args[0], bytes)) return z1tool::kFailed;
+    if (!ParseInt(args[1], -1000000000L, 1000000000L, time) ||
         !ParseInt(args[2], -1000000000L, 1000000000L, weather))
         return z1tool::Usage(name);
+    std::string bytes;
+    if (!z1tool::ReadInput(args[0], &bytes) || !z1tool::CheckText(args[0], bytes)) return z1tool::kFailed;
     ToolSettings settings;
     Sky sky;
     DataFile file;
-    // Without a frame the sky has no colours to give.
-    if (sky.frames.empty()) return z1tool::FailFile(args[0], "holds no weather frame");
     if (!file.Open(args[0].c_str())) return z1tool::FailFile(args[0], "cannot be opened");
     sky.Parse(file);
+    // Without a frame the sky has no colours to give.
+    if (sky.frames.empty()) return z1tool::FailFile(args[0], "holds no weather frame");
     SkyColors c = sky.ColorsAt(time, weather);
     std::printf(
         "{\"background\": %s, \"fog\": %s, \"ambient\": %s, \"layer\": %s, \"sun\": %s, \"sunlight\": %s, "
