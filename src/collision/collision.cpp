@@ -97,8 +97,163 @@ bool PacketTouchesModelBox(const CollisionPacket* packet, const float box[6]) {
     return SphereIntersectsBox(packet->broadCentre, packet->broadRadius, world);
 }
 
+namespace {
+
+// A triangle's corners in ellipsoid space: through the packet's world matrix
+// unless it is the identity, then divided by the radii.
+void Corners(const CollisionPacket* packet, const VERTEX* vertices, const uint16_t* tri, VECTOR corner[3]) {
+    for (int k = 0; k < 3; ++k) {
+        VECTOR p = Position(vertices[tri[k]]);
+        if (!packet->worldIsIdentity) {
+            VECTOR t;
+            TransformPoint(packet->worldMatrix, p, t);
+            p = t;
+        }
+        corner[k] = DivideBy(p, packet->radii);
+    }
+}
+
+// The sweep's view of one triangle, worked out as it goes: the functions
+// above, normalising on every call.
+struct DirectTriangle {
+    VECTOR corner[3];
+    VECTOR normal;
+    bool Contains(const VECTOR& p) const { return PointInTriangle(p, corner[0], corner[1], corner[2]); }
+    VECTOR Closest(const VECTOR& p) const {
+        return ClosestPointOnTriangle(p, corner[0], corner[1], corner[2]);
+    }
+};
+
+// The same view from the values a cache holds: the same arithmetic on the
+// same inputs, with the unit vectors already made.
+struct CachedTriangle {
+    const CollisionTriangle& t;
+    bool Contains(const VECTOR& p) const {
+        int positive = 0, negative = 0;
+        for (int i = 0; i < 3; ++i) {
+            float s = VectorDot(p - t.corner[i], t.edgeNormal[i]);
+            if (s > kEdgeEpsilon) ++positive;
+            if (s < -kEdgeEpsilon) ++negative;
+        }
+        return positive == 0 || negative == 0;
+    }
+    VECTOR OnEdge(const VECTOR& p, int i) const {
+        const VECTOR& a = t.corner[i];
+        float s = VectorDot(t.edgeDirection[i], p - a);
+        if (s < 0.0f) return a;
+        if (s > t.edgeLength[i]) return t.corner[(i + 1) % 3];
+        return a + t.edgeDirection[i] * s;
+    }
+    VECTOR Closest(const VECTOR& p) const {
+        VECTOR candidates[3] = {OnEdge(p, 0), OnEdge(p, 1), OnEdge(p, 2)};
+        VECTOR best = candidates[0];
+        float bestDistance = VectorLength(p - best);
+        for (int i = 1; i < 3; ++i) {
+            float d = VectorLength(p - candidates[i]);
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = candidates[i];
+            }
+        }
+        return best;
+    }
+};
+
+// Everything of one triangle that does not depend on the move.
+void Prepare(CollisionTriangle& t) {
+    const VECTOR e1 = t.corner[1] - t.corner[0], e2 = t.corner[2] - t.corner[0];
+    t.degenerate = IsZero(e1) || IsZero(e2);
+    if (t.degenerate) return;
+    t.normal = VectorCross(e1, e2);
+    VectorNormalize(t.normal);
+    for (int i = 0; i < 3; ++i) {
+        const VECTOR& from = t.corner[i];
+        const VECTOR& to = t.corner[(i + 1) % 3];
+        t.edgeNormal[i] = VectorCross(to - from, t.normal);
+        VectorNormalize(t.edgeNormal[i]);
+        t.edgeDirection[i] = to - from;
+        t.edgeLength[i] = VectorLength(t.edgeDirection[i]);
+        VectorNormalize(t.edgeDirection[i]);
+    }
+}
+
+// The sweep against one triangle: true when the sphere is embedded in it,
+// which ends the list.
+template <class Triangle>
+bool Sweep(CollisionPacket* packet, const Triangle& triangle, const VECTOR& A, const VECTOR& B,
+           const VECTOR& C, const VECTOR& n, const VECTOR& nv, float L, const VECTOR& source) {
+    VECTOR sip = source - n;
+    int k = ClassifyPoint(sip, A, n);
+
+    double t;
+    VECTOR planePoint;
+    if (k == POINT_BEHIND_PLANE) {
+        // The plane cuts the sphere: the contact is straight towards it.
+        t = RayPlaneDistance(sip, n, A, n);
+        planePoint = sip + n * static_cast<float>(t);
+    } else {
+        t = RayPlaneDistance(sip, nv, A, n);
+        if (k == POINT_ON_PLANE) {
+            if (t <= -1.0) t += 1.0;
+            if (t >= 1.0) t -= 1.0;
+        }
+        if (std::fabs(VectorDot(n, nv)) < 1e-5f) return false;  // moving parallel to the plane
+        planePoint = sip + nv * static_cast<float>(t);
+    }
+
+    double distance = t;
+    VECTOR polygonPoint = planePoint;
+    if (!triangle.Contains(planePoint)) {
+        polygonPoint = triangle.Closest(planePoint);
+        double d = RaySphereDistance(polygonPoint, -nv, source, 1.0f);
+        distance = d;
+        if (d > 0.0) sip = polygonPoint - nv * static_cast<float>(d);
+    }
+
+    if (PointWithinRadius(polygonPoint, source, 1.0)) {
+        packet->embedded = true;
+        packet->hitNormal = n;
+        packet->nearestDistance = distance;
+        packet->hitTriangle[0] = A;
+        packet->hitTriangle[1] = B;
+        packet->hitTriangle[2] = C;
+        return true;
+    }
+
+    if (distance <= 0.0 || distance > L) return false;
+    if (packet->foundCollision && distance >= packet->nearestDistance) return false;
+
+    packet->nearestDistance = distance;
+    packet->hitNormal = n;
+    packet->sphereIntersectionPoint = sip;
+    packet->polygonIntersectionPoint = polygonPoint;
+    packet->foundCollision = true;
+    packet->hitTriangle[0] = A;
+    packet->hitTriangle[1] = B;
+    packet->hitTriangle[2] = C;
+    packet->hitClassification = k;
+    return false;
+}
+
+// Whether the cache holds this list's triangles for the packet's world
+// matrix and radii (compared bit for bit: the same inputs, the same values).
+bool CacheFits(const CollisionCache& cache, const CollisionPacket* packet, int triangleCount) {
+    if (!cache.filled || static_cast<int>(cache.triangles.size()) != triangleCount) return false;
+    if (std::memcmp(&cache.radii, &packet->radii, sizeof cache.radii) != 0) return false;
+    if (cache.worldIsIdentity != packet->worldIsIdentity) return false;
+    return packet->worldIsIdentity ||
+           std::memcmp(&cache.world, &packet->worldMatrix, sizeof cache.world) == 0;
+}
+
+}  // namespace
+
 void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uint16_t* indices,
                       int triangleCount) {
+    CollideTriangles(packet, vertices, indices, triangleCount, nullptr);
+}
+
+void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uint16_t* indices,
+                      int triangleCount, CollisionCache* cache) {
     if (!packet || !vertices || !indices || triangleCount <= 0) return;
     if (g_settings) g_settings->collider_count += triangleCount;
 
@@ -107,75 +262,38 @@ void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uin
     const float L = VectorLength(packet->velocity);
     const VECTOR source = packet->source;
 
-    for (int tri = 0; tri < triangleCount; ++tri) {
-        VECTOR corner[3];
-        for (int k = 0; k < 3; ++k) {
-            VECTOR p = Position(vertices[indices[tri * 3 + k]]);
-            if (!packet->worldIsIdentity) {
-                VECTOR t;
-                TransformPoint(packet->worldMatrix, p, t);
-                p = t;
-            }
-            corner[k] = DivideBy(p, packet->radii);
+    if (!cache) {
+        for (int tri = 0; tri < triangleCount; ++tri) {
+            DirectTriangle d;
+            Corners(packet, vertices, &indices[tri * 3], d.corner);
+            const VECTOR& A = d.corner[0];
+            const VECTOR& B = d.corner[1];
+            const VECTOR& C = d.corner[2];
+            VECTOR e1 = B - A, e2 = C - A;
+            if (IsZero(e1) || IsZero(e2)) continue;
+            d.normal = VectorCross(e1, e2);
+            VectorNormalize(d.normal);
+            if (Sweep(packet, d, A, B, C, d.normal, nv, L, source)) return;
         }
-        const VECTOR& A = corner[0];
-        const VECTOR& B = corner[1];
-        const VECTOR& C = corner[2];
-        VECTOR e1 = B - A, e2 = C - A;
-        if (IsZero(e1) || IsZero(e2)) continue;
+        return;
+    }
 
-        VECTOR n = VectorCross(e1, e2);
-        VectorNormalize(n);
-        VECTOR sip = source - n;
-        int k = ClassifyPoint(sip, A, n);
-
-        double t;
-        VECTOR planePoint;
-        if (k == POINT_BEHIND_PLANE) {
-            // The plane cuts the sphere: the contact is straight towards it.
-            t = RayPlaneDistance(sip, n, A, n);
-            planePoint = sip + n * static_cast<float>(t);
-        } else {
-            t = RayPlaneDistance(sip, nv, A, n);
-            if (k == POINT_ON_PLANE) {
-                if (t <= -1.0) t += 1.0;
-                if (t >= 1.0) t -= 1.0;
-            }
-            if (std::fabs(VectorDot(n, nv)) < 1e-5f) continue;  // moving parallel to the plane
-            planePoint = sip + nv * static_cast<float>(t);
+    if (!CacheFits(*cache, packet, triangleCount)) {
+        cache->triangles.resize(triangleCount);
+        for (int tri = 0; tri < triangleCount; ++tri) {
+            CollisionTriangle& t = cache->triangles[tri];
+            Corners(packet, vertices, &indices[tri * 3], t.corner);
+            Prepare(t);
         }
-
-        double distance = t;
-        VECTOR polygonPoint = planePoint;
-        if (!PointInTriangle(planePoint, A, B, C)) {
-            polygonPoint = ClosestPointOnTriangle(planePoint, A, B, C);
-            double d = RaySphereDistance(polygonPoint, -nv, source, 1.0f);
-            distance = d;
-            if (d > 0.0) sip = polygonPoint - nv * static_cast<float>(d);
-        }
-
-        if (PointWithinRadius(polygonPoint, source, 1.0)) {
-            packet->embedded = true;
-            packet->hitNormal = n;
-            packet->nearestDistance = distance;
-            packet->hitTriangle[0] = A;
-            packet->hitTriangle[1] = B;
-            packet->hitTriangle[2] = C;
+        cache->radii = packet->radii;
+        cache->worldIsIdentity = packet->worldIsIdentity;
+        cache->world = packet->worldMatrix;
+        cache->filled = true;
+    }
+    for (const CollisionTriangle& t : cache->triangles) {
+        if (t.degenerate) continue;
+        if (Sweep(packet, CachedTriangle{t}, t.corner[0], t.corner[1], t.corner[2], t.normal, nv, L, source))
             return;
-        }
-
-        if (distance <= 0.0 || distance > L) continue;
-        if (packet->foundCollision && distance >= packet->nearestDistance) continue;
-
-        packet->nearestDistance = distance;
-        packet->hitNormal = n;
-        packet->sphereIntersectionPoint = sip;
-        packet->polygonIntersectionPoint = polygonPoint;
-        packet->foundCollision = true;
-        packet->hitTriangle[0] = A;
-        packet->hitTriangle[1] = B;
-        packet->hitTriangle[2] = C;
-        packet->hitClassification = k;
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "gfxdriver/gfxdriver.h"
 #include "math/zmath.h"
@@ -64,6 +65,32 @@ VECTOR ClosestPointOnTriangle(const VECTOR& p, const VECTOR& a, const VECTOR& b,
 // into 32-byte vertex records whose first three floats are the position).
 void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uint16_t* indices,
                       int triangleCount);
+
+// What the sweep works out for a triangle that depends only on the triangle,
+// the world matrix and the radii: its corners in ellipsoid space, its unit
+// normal, and the unit vectors of its edge tests.
+struct CollisionTriangle {
+    VECTOR corner[3];
+    VECTOR normal;
+    VECTOR edgeNormal[3];     // edge i runs from corner i to corner i + 1
+    VECTOR edgeDirection[3];  // unit
+    float edgeLength[3];
+    bool degenerate;  // two corners coincide: never hit
+};
+// Those values for every triangle of a list that never changes (a quadtree
+// leaf), kept between passes and calls and worked out again when the world
+// matrix or the radii differ from the last ones.
+struct CollisionCache {
+    bool filled = false;
+    bool worldIsIdentity = true;
+    MATRIX world;
+    VECTOR radii;
+    std::vector<CollisionTriangle> triangles;
+};
+// The same test through the list's cache; the results are the same bit for
+// bit (the same arithmetic on the same inputs). A null cache works it all out.
+void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uint16_t* indices,
+                      int triangleCount, CollisionCache* cache);
 // The ray test of one triangle list in model space (the query's model start
 // and end). twoSided also stops rays that reach a face from behind.
 void RayTriangles(RayQuery* query, const VERTEX* vertices, const uint16_t* indices, int triangleCount,

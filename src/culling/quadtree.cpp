@@ -41,6 +41,7 @@ QuadTree::QuadTree(VERTEX* v, int vertexCount, int capacity, const float b[6])
 }
 
 QuadTree::~QuadTree() {
+    delete collision_cache;
     for (QuadTree* c : children) delete c;
     delete[] indices;
     if (owns_vertices) delete[] vertices;
@@ -304,7 +305,8 @@ void QuadTree::Render(CPlane* frustum) {
 void QuadTree::Collide(CollisionPacket* packet) {
     if (!PacketTouchesModelBox(packet, box)) return;
     if (is_leaf) {
-        CollideTriangles(packet, vertices, indices, triangle_count);
+        if (!collision_cache) collision_cache = new CollisionCache();
+        CollideTriangles(packet, vertices, indices, triangle_count, collision_cache);
         return;
     }
     for (QuadTree* c : children) c->Collide(packet);

@@ -11,6 +11,7 @@
 #include "math/zmath.h"
 
 class CPlane;
+struct CollisionCache;
 struct CollisionPacket;
 struct RayQuery;
 
@@ -49,6 +50,9 @@ public:
     bool is_leaf = true;
     QuadTree* children[4] = {nullptr, nullptr, nullptr, nullptr};
     bool owns_vertices = false;
+    // A leaf's triangles as the collision test last needed them, made on the
+    // first collision (the tree never changes once built).
+    CollisionCache* collision_cache = nullptr;
 
 private:
     struct BuildScratch;

@@ -134,6 +134,7 @@ Z1SubMesh::Z1SubMesh(const Z1Mesh& mesh, const Z1Material* m, const VECTOR& fram
 
 Z1SubMesh::~Z1SubMesh() {
     delete quadtree;
+    delete collision_cache;
     delete[] vertices;
     delete[] source;
     delete[] skinned;
@@ -800,8 +801,13 @@ void Z1Model::Collide(CollisionPacket* packet) {
         for (Z1SubMesh* sm : f->submeshes) {
             if (sm->quadtree)
                 sm->quadtree->Collide(packet);
-            else if (sm->face_count > 0 && PacketTouchesModelBox(packet, sm->box))
-                CollideTriangles(packet, sm->vertices, sm->indices, sm->face_count);
+            else if (sm->face_count > 0 && PacketTouchesModelBox(packet, sm->box)) {
+                // Skinned and morphed vertices move every frame; the others never do.
+                const bool still = !sm->bones && sm->morph_targets.empty();
+                if (still && !sm->collision_cache) sm->collision_cache = new CollisionCache();
+                CollideTriangles(packet, sm->vertices, sm->indices, sm->face_count,
+                                 still ? sm->collision_cache : nullptr);
+            }
         }
 }
 

@@ -19,6 +19,7 @@ class AnimTrack;
 class Biped;
 class CPlane;
 class QuadTree;
+struct CollisionCache;
 struct CollisionPacket;
 struct RayQuery;
 
@@ -78,6 +79,8 @@ public:
     VECTOR pivot = {0, 0, 0};
     float box[6] = {0, 0, 0, 0, 0, 0};
     QuadTree* quadtree = nullptr;
+    // A static piece's triangles as the collision test last needed them.
+    CollisionCache* collision_cache = nullptr;
 
 private:
     Z1SubMesh(const Z1SubMesh&) = delete;
