@@ -20,11 +20,18 @@ void UseModel(Z1Model& model, int frames) {
     driver.SetViewMatrix(&camera->view);
     float weights[kMorphWeights];
     for (int i = 0; i < kMorphWeights; ++i) weights[i] = 0.1f * static_cast<float>(i);
+    // The world's alpha list, as the area's frame fills it: without one each
+    // draw would make and zero a list of its own.
+    static AlphaList* alpha = new AlphaList();
     for (int f = 0; f < frames; ++f) {
         driver.BeginScene();
+        alpha->Reset();
+        g_alpha_list = alpha;
         model.UpdateAnimation();
         model.Draw(camera->frustum, centre);
         model.Draw(nullptr, VECTOR(0, 0, 0), weights);
+        alpha->Render();
+        g_alpha_list = nullptr;
         driver.EndScene();
         NextFrame();
     }

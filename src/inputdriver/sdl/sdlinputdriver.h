@@ -52,8 +52,9 @@ private:
 };
 
 // The DirectInput key code of an SDL scancode; 0 for keys DirectInput has no
-// code for.
-int DikFromScancode(SDL_Scancode scancode);
+// code for and for numbers that are no scancode (an int: a value outside the
+// enumeration cannot be held in SDL_Scancode).
+int DikFromScancode(int scancode);
 
 // The mouse button index (0 left, 1 right, 2 middle, 3 fourth) of an SDL
 // button, or -1.

@@ -180,7 +180,7 @@ struct KeyTable {
 
 }  // namespace
 
-int DikFromScancode(SDL_Scancode scancode) {
+int DikFromScancode(int scancode) {
     static const KeyTable table;
     if (scancode < 0 || scancode >= SDL_NUM_SCANCODES) return 0;
     return table.dik[scancode];
