@@ -12,6 +12,10 @@ PACKAGES=(
   libirrlicht-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64
 )
+# Sanitized build and fuzzing (scripts/sanitized-build.sh, scripts/fuzz.sh):
+# clang with its sanitizer and libFuzzer runtimes.
+PACKAGES+=(clang libclang-rt-14-dev)
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -3,12 +3,14 @@
 # and UndefinedBehaviorSanitizer (in build-asan/, shared with the sanitized
 # test suite) and runs each for a given time, one after the other.
 #
-#   scripts/fuzz.sh [--seconds N] [--seeds-only] [--build-only] [--no-build] [NAME...]
+#   scripts/fuzz.sh [--seconds N] [--runs N] [--seeds-only] [--build-only] [--no-build] [NAME...]
 #
 #   --seconds N   fuzz each harness N seconds after its seed corpus (default 60)
+#   --runs N      ... or until it has run N inputs, whichever comes first
 #   --seeds-only  run each harness over its seeds once, no fuzzing
 #   --build-only  build the harnesses and their seeds, run nothing
 #   --no-build    run the harnesses as they were last built
+#   --fresh       start from the seeds alone and keep nothing found (CI)
 #   NAME...       only these harnesses (default: all; see fuzz/CMakeLists.txt)
 #
 # Each harness keeps what it finds new in build-asan/fuzz-corpus/NAME (so a
@@ -20,17 +22,21 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 SECONDS_EACH=60
+RUNS=-1
 BUILD_ONLY=0
 NO_BUILD=0
+FRESH=0
 SEEDS_ONLY=0
 NAMES=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) SECONDS_EACH=$2; shift 2 ;;
+    --runs) RUNS=$2; shift 2 ;;
     --build-only) BUILD_ONLY=1; shift ;;
     --seeds-only) SEEDS_ONLY=1; shift ;;
     --no-build) NO_BUILD=1; shift ;;
-    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
+    --fresh) FRESH=1; shift ;;
+    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
     -*) echo "fuzz.sh: unknown option '$1'" >&2; exit 2 ;;
     *) NAMES+=("$1"); shift ;;
   esac
@@ -54,6 +60,10 @@ for name in "${NAMES[@]}"; do
   fi
 done
 [ "$BUILD_ONLY" = 1 ] && exit 0
+if [ "$FRESH" = 1 ]; then
+  FRESH_DIR=$(mktemp -d "${TMPDIR:-/tmp}/zendar-corpus-XXXXXX")
+  trap 'rm -rf "$FRESH_DIR"' EXIT
+fi
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=0:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
@@ -61,6 +71,7 @@ failed=0
 printf '%-10s %12s %8s %10s %8s  %s\n' harness executions seconds "exec/s" corpus result
 for name in "${NAMES[@]}"; do
   corpus="$BUILD/fuzz-corpus/$name"
+  [ "$FRESH" = 1 ] && corpus="$FRESH_DIR/$name"
   artifacts="$BUILD/fuzz-artifacts/$name/"
   seeds="$BUILD/fuzz-seeds/$name"
   mkdir -p "$corpus" "$artifacts" "$seeds"
@@ -69,7 +80,7 @@ for name in "${NAMES[@]}"; do
   if [ "$SEEDS_ONLY" = 1 ]; then
     opts=(-runs=0)
   else
-    opts=(-max_total_time="$SECONDS_EACH")
+    opts=(-max_total_time="$SECONDS_EACH" -runs="$RUNS")
   fi
   start=$(date +%s.%N)
   set +e
