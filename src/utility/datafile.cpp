@@ -357,6 +357,12 @@ char* DataFile::ReadBytes(int count) {
         return nullptr;
     }
     char* block = new char[count > 0 ? count : 1];
+    if (in_memory_) {
+        // The check above left every byte there.
+        if (count > 0) std::memcpy(block, bytes_ + pos_, count);
+        pos_ += count;
+        return block;
+    }
     for (int i = 0; i < count; ++i) {
         int c = GetByte();
         if (c < 0) {
