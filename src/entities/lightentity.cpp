@@ -202,14 +202,24 @@ void LightEntity::Load(DataFile* file, int version) {
     if (glows && g_gfxdriver) CreateGlow();
 }
 
-static int ColorByte(float c) { return static_cast<int>(c * 255.0f); }
+// A colour component as the byte the dialog shows; it reads back exactly
+// while that text is untouched.
+static void AddColor(PropertySheet& sheet, const char* label, float c) {
+    char shown[32];
+    std::snprintf(shown, sizeof shown, "%i", static_cast<int>(c * 255.0f));
+    sheet.AddShownNumber(label, shown, static_cast<double>(c) * 255.0);
+}
+
+static float ColorFrom(const PropertySheet& sheet, const char* label, float c) {
+    return static_cast<float>(sheet.Value(label, static_cast<double>(c) * 255.0) / 255.0);
+}
 
 void LightEntity::DescribeProperties(PropertySheet& sheet) {
     sheet.title = "Edit Light";
     DescribeCommon(sheet);
-    sheet.AddInteger("R:", ColorByte(desc.r));
-    sheet.AddInteger("G:", ColorByte(desc.g));
-    sheet.AddInteger("B:", ColorByte(desc.b));
+    AddColor(sheet, "R:", desc.r);
+    AddColor(sheet, "G:", desc.g);
+    AddColor(sheet, "B:", desc.b);
     sheet.AddNumber("Range:", desc.range);
     sheet.AddCheck("Glows", glows);
     sheet.AddText("Texture:", glowTexture ? glowTexture : "");
@@ -219,9 +229,9 @@ void LightEntity::DescribeProperties(PropertySheet& sheet) {
 }
 
 void LightEntity::ApplyProperties(const PropertySheet& sheet) {
-    desc.r = sheet.Number("R:", desc.r * 255.0f) / 255.0f;
-    desc.g = sheet.Number("G:", desc.g * 255.0f) / 255.0f;
-    desc.b = sheet.Number("B:", desc.b * 255.0f) / 255.0f;
+    desc.r = ColorFrom(sheet, "R:", desc.r);
+    desc.g = ColorFrom(sheet, "G:", desc.g);
+    desc.b = ColorFrom(sheet, "B:", desc.b);
     desc.range = sheet.Number("Range:", desc.range);
     glows = sheet.Checked("Glows", glows);
     if (sheet.Find("Texture:")) SetGlowTexture(sheet.Text("Texture:").c_str());
