@@ -143,7 +143,10 @@ void World::FadeWeather(int target, int duration) {
     weatherTrack->startTime = now;
     weatherTrack->startValue = weather;
     double span = static_cast<double>(duration) * SecondsPerDay() * 1000.0 / kDayUnits;
-    weatherTrack->endTime = now + (span > 0.0 ? static_cast<uint32_t>(span) : 0u);
+    // A fade longer than the millisecond clock can count (about 49 days) ends
+    // at the clock's reach instead of at an undefined conversion.
+    uint32_t length = span <= 0.0 ? 0u : span >= 4294967295.0 ? 4294967295u : static_cast<uint32_t>(span);
+    weatherTrack->endTime = now + length;
     weatherTrack->endValue = target;
     weatherTarget = target;
     weatherFading = 1;
