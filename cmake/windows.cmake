@@ -29,6 +29,10 @@ function(zendar_windows_targets)
   file(GLOB dx7_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/gfxdriver/dx7driver/*.cpp)
   target_sources(zendar_win32 PRIVATE ${dx7_sources})
   target_link_libraries(zendar_win32 PUBLIC ddraw dxguid)
+  # Both drivers on the benchmark scene of bench_gl.
+  add_executable(bench_drivers ${CMAKE_SOURCE_DIR}/tools/bench_drivers/main.cpp)
+  target_link_libraries(bench_drivers PRIVATE zendar_win32)
+  target_compile_options(bench_drivers PRIVATE ${ZENDAR_WARNINGS})
   # --- end of the DirectX 7 driver
 
   # Icon 101: a gold "Z" on a dark blue tile, drawn by ImageMagick.
@@ -65,6 +69,11 @@ function(zendar_windows_targets)
   if(EXISTS ${CMAKE_SOURCE_DIR}/tests/windows/CMakeLists.txt)
     add_subdirectory(${CMAKE_SOURCE_DIR}/tests/windows ${CMAKE_BINARY_DIR}/tests)
   endif()
+
+  # --- DirectX 7 driver: the game folder's settings start on it.
+  add_custom_command(TARGET game_folder POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DFILE=${ZENDAR_GAME_DIR}/z1.ini -P ${CMAKE_SOURCE_DIR}/cmake/dx7-settings.cmake
+    VERBATIM)
 
   # --- DirectX 7 driver tests, under Wine.
   if(TARGET zendar_test_common AND EXISTS ${CMAKE_SOURCE_DIR}/tests/windows/dx7/dx7tests.cmake)

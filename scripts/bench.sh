@@ -53,7 +53,7 @@ field() { awk -v n="$3" "/$2/ { print (n == \"NF\" ? \$NF : \$n); exit }" "$1"; 
 
 line() { printf '%-20s %-46s %s\n' "$1" "$2" "$3"; }
 
-BIN="$BUILD/bin"
+BIN="$BUILD/tools/bin"
 for b in $WANT; do
   f="$OUT/$b.txt"
   case $b in

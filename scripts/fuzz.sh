@@ -90,7 +90,7 @@ for name in "${NAMES[@]}"; do
   set -e
   end=$(date +%s.%N)
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  units=$(grep -o 'corp: [0-9]*' "$log" | tail -1 | sed 's/corp: //')
+  units=$(grep -ao 'corp: [0-9]*' "$log" | tail -1 | sed 's/corp: //')
   secs=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.0f", b - a }')
   rate=$(awk -v r="${runs:-0}" -v s="$secs" 'BEGIN { printf "%.0f", (s > 0) ? r / s : r }')
   if [ $rc -eq 0 ]; then

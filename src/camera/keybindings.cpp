@@ -96,6 +96,15 @@ void KeyRotate(KeyEvent* e) { HoldEditMode(e, 2, true); }
 void KeyRotateWorld(KeyEvent* e) { HoldEditMode(e, 3, true); }
 void KeyScale(KeyEvent* e) { HoldEditMode(e, 6, true); }
 
+// The game's keys of conversations and the quest log: a press waits until
+// the game frame takes it.
+bool s_pressed[INPUT_KEY_COUNT] = {};
+void KeyNotePress(KeyEvent* e) {
+    if (e->pressed && e->code >= 0 && e->code < INPUT_KEY_COUNT) s_pressed[e->code] = true;
+}
+const int kNotedKeys[] = {DIK_RETURN, DIK_NUMPADENTER, DIK_SPACE, DIK_1, DIK_2, DIK_3,       DIK_4,
+                          DIK_5,      DIK_6,           DIK_7,     DIK_8, DIK_9, kQuestLogKey};
+
 // Editor commands: the editor lives with the game.
 void EditorCommand(KeyEvent* e, EditorKeyCommand command) {
     if (e->pressed) g_imports->EditorCommand(command);
@@ -116,7 +125,9 @@ void KeyReportCamera(KeyEvent* e) {
 
 }  // namespace
 
-void BuildGameKeyTable(KeyCallback* table) {
+namespace {
+
+void BuildMovementKeys(KeyCallback* table) {
     for (int i = 0; i < INPUT_KEY_COUNT; ++i) table[i] = nullptr;
     table[DIK_UP] = KeyForward;
     table[DIK_HOME] = KeyForward;
@@ -128,8 +139,36 @@ void BuildGameKeyTable(KeyCallback* table) {
     table[DIK_NEXT] = KeyStrafeB;
 }
 
+}  // namespace
+
+void BuildGameKeyTable(KeyCallback* table) {
+    BuildMovementKeys(table);
+    for (int key : kNotedKeys) table[key] = KeyNotePress;
+}
+
+bool TakeKeyPress(int key) {
+    if (key < 0 || key >= INPUT_KEY_COUNT || !s_pressed[key]) return false;
+    s_pressed[key] = false;
+    return true;
+}
+
+void ClearKeyPresses() {
+    for (bool& pressed : s_pressed) pressed = false;
+}
+
+const char* GameKeysHelp() {
+    return "  Up / Home, Down / End      walk forward, backward\n"
+           "  Left / Delete, Right / PgDn  step left, right\n"
+           "  mouse                      look around\n"
+           "  left button                use what the crosshair points at (talk, open, take)\n"
+           "  Enter, Space or a click    next line of a conversation\n"
+           "  1 to 9                     pick an answer\n"
+           "  J                          quest log and items held\n"
+           "  Esc                        quit (asks first)\n";
+}
+
 void BuildEditorKeyTable(KeyCallback* table) {
-    BuildGameKeyTable(table);
+    BuildMovementKeys(table);
     table[DIK_PRIOR] = KeyRise;
     table[DIK_INSERT] = KeySink;
     table[DIK_M] = KeyEditor;

@@ -10,6 +10,7 @@
 #ifndef ZENDAR_CAMERA_KEYBINDINGS_H
 #define ZENDAR_CAMERA_KEYBINDINGS_H
 
+#include "input/dikeys.h"
 #include "input/inputdriver.h"
 
 class PlayerCamera;
@@ -17,6 +18,19 @@ class PlayerCamera;
 // Fills table (256 entries) with the mode's callbacks; unbound keys get null.
 void BuildGameKeyTable(KeyCallback* table);
 void BuildEditorKeyTable(KeyCallback* table);
+
+// The game's own keys beyond walking: Enter, keypad Enter and Space go on in
+// a conversation, 1 to 9 pick an answer, J opens and closes the quest log.
+// Their callbacks only note a press (with any context); the game frame takes
+// each press once, whenever it reads the keyboard.
+bool TakeKeyPress(int key);
+// Forgets every noted press (a press meant for one screen must not reach the
+// next).
+void ClearKeyPresses();
+constexpr int kQuestLogKey = DIK_J;
+
+// The game's keys as --help lists them, one per line.
+const char* GameKeysHelp();
 
 // Installs the mode's table into driver. False when there is no driver or it
 // refuses the table (the mode switch then logs "ERROR - could not initialize

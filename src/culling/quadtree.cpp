@@ -1,6 +1,7 @@
 #include "culling/quadtree.h"
 
 #include <cstring>
+#include <limits>
 #include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -132,7 +133,7 @@ void QuadTree::Build() {
     scratch.beyond = size > static_cast<size_t>(vertex_count > 0 ? vertex_count : 0);
     scratch.children.assign(size, BuildScratch::kUnclassified);
     scratch.remap.assign(size, -1);
-    scratch.order.resize(size);
+    scratch.order.resize(size + 1);
     Split(scratch);
 }
 
@@ -204,42 +205,48 @@ void QuadTree::Split(BuildScratch& scratch) {
         children[c]->triangle_count = counts[c];
     }
     is_leaf = false;
-    // Each child's y extent is gathered here, from the corners in the order
-    // its own triangle list holds them (the first of equal values is kept).
+    // Each child's y extent is gathered here, as a walk through its own
+    // triangle list would find it: ymin = y < ymin ? y : ymin over the
+    // corners in order, from 1e8 (NaN passed over, the first of equal values
+    // kept). A triangle's three corners are folded first, from +inf, then
+    // into the child's extent: the same result, with one step a triangle on
+    // the chain that runs through the list.
     struct Fill {
         uint16_t* to;
         float ymin, ymax;
-        void Put(const VERTEX* v, uint16_t a, uint16_t b, uint16_t c) {
+        void Put(uint16_t a, uint16_t b, uint16_t c, float low, float high) {
             to[0] = a;
             to[1] = b;
             to[2] = c;
             to += 3;
-            const float ya = v[a].y, yb = v[b].y, yc = v[c].y;
-            ymin = ya < ymin ? ya : ymin;
-            ymax = ya > ymax ? ya : ymax;
-            ymin = yb < ymin ? yb : ymin;
-            ymax = yb > ymax ? yb : ymax;
-            ymin = yc < ymin ? yc : ymin;
-            ymax = yc > ymax ? yc : ymax;
+            ymin = low < ymin ? low : ymin;
+            ymax = high > ymax ? high : ymax;
         }
     };
     Fill f0{children[0]->indices, 1e8f, -1e8f}, f1{children[1]->indices, 1e8f, -1e8f},
         f2{children[2]->indices, 1e8f, -1e8f}, f3{children[3]->indices, 1e8f, -1e8f};
     const VERTEX* v = vertices;
+    const float inf = std::numeric_limits<float>::infinity();
     for (int t = 0; t < n; t++) {
         const uint16_t a = idx[3 * t], b = idx[3 * t + 1], c = idx[3 * t + 2];
+        const float ya = v[a].y, yb = v[b].y, yc = v[c].y;
+        float low = ya < inf ? ya : inf, high = ya > -inf ? ya : -inf;
+        low = yb < low ? yb : low;
+        high = yb > high ? yb : high;
+        low = yc < low ? yc : low;
+        high = yc > high ? yc : high;
         switch (goesTo[t]) {  // most triangles lie in one child
         case 0: break;
-        case 1: f0.Put(v, a, b, c); break;
-        case 2: f1.Put(v, a, b, c); break;
-        case 4: f2.Put(v, a, b, c); break;
-        case 8: f3.Put(v, a, b, c); break;
+        case 1: f0.Put(a, b, c, low, high); break;
+        case 2: f1.Put(a, b, c, low, high); break;
+        case 4: f2.Put(a, b, c, low, high); break;
+        case 8: f3.Put(a, b, c, low, high); break;
         default: {
             const unsigned bits = goesTo[t];
-            if (bits & 1) f0.Put(v, a, b, c);
-            if (bits & 2) f1.Put(v, a, b, c);
-            if (bits & 4) f2.Put(v, a, b, c);
-            if (bits & 8) f3.Put(v, a, b, c);
+            if (bits & 1) f0.Put(a, b, c, low, high);
+            if (bits & 2) f1.Put(a, b, c, low, high);
+            if (bits & 4) f2.Put(a, b, c, low, high);
+            if (bits & 8) f3.Put(a, b, c, low, high);
         }
         }
     }
@@ -271,14 +278,17 @@ void QuadTree::Compact(BuildScratch& scratch) {
     int* order = scratch.order.data();
     uint16_t* idx = indices;
     int used = 0;
+    // Without a branch on first use (which no predictor guesses): every
+    // index writes its vertex's number back and offers itself as the next
+    // new one, which only a new vertex keeps.
     for (int i = 0; i < n3; i++) {
         const int old = idx[i];
-        int now = remap[old];
-        if (now < 0) {
-            now = used++;
-            remap[old] = now;
-            order[now] = old;
-        }
+        const int known = remap[old];
+        const int fresh = known < 0;
+        const int now = fresh ? used : known;
+        remap[old] = now;
+        order[used] = old;
+        used += fresh;
         idx[i] = static_cast<uint16_t>(now);
     }
     VERTEX* own = new VERTEX[used + 1];

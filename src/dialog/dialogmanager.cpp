@@ -1,10 +1,12 @@
 #include "dialog/dialogmanager.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
 #include "dialog/dialogstreams.h"
 #include "imports/gameimports.h"
+#include "settings/settings.h"
 #include "utility/log.h"
 
 // ---------------------------------------------------------------------------
@@ -253,12 +255,26 @@ void DialogManager::Answer(int selection) {
 
 namespace {
 
+// Head and shoulders: the camera stands in front of the face (a character
+// looks along its -Z) at the distance where the view is twice this high
+// around the eyes, level with them, looking a little down and to the
+// character's side so that the face sits clear of the text box on the left.
+constexpr float kFramedHalfHeight = 75.0f;
+constexpr float kFramedLookDown = 15.0f;
+constexpr float kFramedSideways = 0.3f;  // of the view's half-width at the face
+
 void placeCamera(DialogCharacter* character) {
     if (!character) return;
     float p[3], x[3], z[3];
     character->GetConversationFrame(p, x, z);
-    float eye[3] = {p[0] - 120.0f * z[0], p[1] - 120.0f * z[1] + 190.0f, p[2] - 120.0f * z[2]};
-    float target[3] = {p[0] - 60.0f * x[0], p[1] - 60.0f * x[1] + 190.0f, p[2] - 60.0f * x[2]};
+    const float fov = g_settings && g_settings->fov_radians > 0.05f ? g_settings->fov_radians : 1.5707964f;
+    const float slope = std::tan(fov * 0.5f);
+    const float distance = kFramedHalfHeight / slope;
+    // The view is 4:3: its half-width is a third more than its half-height.
+    const float side = kFramedSideways * kFramedHalfHeight * 4.0f / 3.0f;
+    const float eyes = p[1] + character->GetConversationEyeHeight();
+    float eye[3] = {p[0] - distance * z[0], eyes - distance * z[1], p[2] - distance * z[2]};
+    float target[3] = {p[0] - side * x[0], eyes - kFramedLookDown - side * x[1], p[2] - side * x[2]};
     g_imports->PlaceConversationCamera(eye, target);
 }
 
@@ -292,7 +308,10 @@ DialogTextBox* DialogManager::NextTextBox() {
             placeCamera(character);
             box = g_imports->CreateConversationView(50, 50);
             if (character) character->StartTalking((float)line->text.Length() / 25.0f);
-            String own = character ? String(character->GetConversationName()) : line->speaker;
+            // The speaker as the dialog names its character ("Guard"), not
+            // the entity's name in the area ("guard").
+            String own = line->speaker.Length() > 0 || !character ? line->speaker
+                                                                  : String(character->GetConversationName());
             String header = line->listener ? own + " to " + *line->listener + ":" : own + ":";
             box->AddLine(yellow, header.c_str(), 0);
             box->AddLine(white, line->text.c_str(), 0);

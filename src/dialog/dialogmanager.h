@@ -29,6 +29,10 @@ public:
     // Position and the local X and Z axes (unit axes through the
     // character's orientation), for the conversation camera.
     virtual void GetConversationFrame(float position[3], float xAxis[3], float zAxis[3]) = 0;
+    // How high its eyes are above its position: the conversation camera
+    // frames the head and shoulders around them.
+    virtual float GetConversationEyeHeight() { return kDefaultEyeHeight; }
+    static constexpr float kDefaultEyeHeight = 165.0f;
 };
 
 // The environment proxy initialisation installs: the game object answers.

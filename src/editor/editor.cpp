@@ -714,7 +714,7 @@ bool Editor::ReadyToLeave(const char* doing) {
         return false;
     }
     if (answer == BOX_NO) {
-        LogLine("EDITOR - unsaved changes dropped");
+        LogLine("EDITOR - going on without saving");
         return true;
     }
     return Save();
@@ -844,7 +844,11 @@ const char* EditorSelectionLine() {
     return g_editor->SelectionLine();
 }
 
-bool EditorReadyToQuit() { return !g_editor || g_editor->ReadyToLeave("before quitting"); }
+// Only in editor mode: what the game did to the area while it was played
+// (doors opened, things carried away) is no work to save, and M asked before.
+bool EditorReadyToQuit() {
+    return !g_editor || !g_settings || !g_settings->editor || g_editor->ReadyToLeave("before quitting");
+}
 
 bool EditorLeaveForGame() { return !g_editor || g_editor->LeaveForGame(); }
 

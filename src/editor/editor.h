@@ -176,8 +176,8 @@ void EditorSaveAreaCommand();
 void EditorUndoCommand();
 void EditorRedoCommand();
 const char* EditorSelectionLine();
-// Quitting: true when the program may end (no editor, nothing unsaved, or
-// saved or dropped after asking), in either mode.
+// Quitting: true when the program may end (game mode, nothing unsaved, or
+// saved or dropped after asking).
 bool EditorReadyToQuit();
 // The M key in editor mode: true when the game may be played now.
 bool EditorLeaveForGame();

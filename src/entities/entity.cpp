@@ -1,5 +1,6 @@
 #include "entities/entity.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -164,15 +165,54 @@ void Entity::RotateWorldAxis(const VECTOR& axis, float angle) {
     RotateAxis(local, angle);
 }
 
-void Entity::RayTest(RayQuery* query) {
-    if (!query->pickMode) return;
-    if (!RayIntersectsBox(box, query->start, query->direction)) return;
-    float distance = VectorLength(position - query->start);
-    if (query->hitCount == 0 || distance < query->bestDistance) {
-        query->hitEntity = this;
-        query->bestDistance = distance;
-        query->hitCount += 1;
+namespace {
+
+// Where the ray enters the box (0 when it starts inside); false when it
+// misses it within length.
+bool RayEntersBox(const float b[6], const VECTOR& start, const VECTOR& dir, float length, float* at) {
+    const float o[3] = {start.x, start.y, start.z};
+    const float d[3] = {dir.x, dir.y, dir.z};
+    float enter = 0.0f, leave = length;
+    for (int i = 0; i < 3; ++i) {
+        if (d[i] == 0.0f) {
+            if (o[i] < b[i] || o[i] > b[i + 3]) return false;
+            continue;
+        }
+        float t0 = (b[i] - o[i]) / d[i];
+        float t1 = (b[i + 3] - o[i]) / d[i];
+        if (t0 > t1) std::swap(t0, t1);
+        enter = std::max(enter, t0);
+        leave = std::min(leave, t1);
+        if (enter > leave) return false;
     }
+    *at = enter;
+    return true;
+}
+
+}  // namespace
+
+void Entity::RayTest(RayQuery* query) {
+    // What is only seen as a marker is picked as one, by the triangles drawn
+    // where the marker stands; in the game nothing of it can be seen.
+    if (!query->pickMode || !query->markersPickable) return;
+    if (ModelLoaded(model)) {
+        MATRIX at;
+        MatrixTranslation(at, position);
+        const int before = query->hitCount;
+        ModelRayTest(model, query, at);
+        // A marker has no surface point to act on: the entity is the target.
+        if (query->hitCount > before) query->hitSubMesh = nullptr;
+        return;
+    }
+    // Without its marker the box stands in, measured where the ray enters it.
+    float distance = 0.0f;
+    const float reach = VectorLength(query->end - query->start);
+    if (!RayEntersBox(box, query->start, query->direction, reach, &distance)) return;
+    if (query->hitCount > 0 && distance > query->bestDistance) return;
+    query->hitEntity = this;
+    query->hitSubMesh = nullptr;
+    query->bestDistance = distance;
+    query->hitCount += 1;
 }
 
 void Entity::Collide(CollisionPacket*) {}

@@ -53,7 +53,8 @@ public:
     virtual Entity* Clone() = 0;                         // 3
     virtual void Save(DataFile* file) = 0;               // 4
     virtual void Load(DataFile* file, int version) = 0;  // 5
-    // Box pick: the entity's box is a coarse target and the nearest position wins.
+    // The kinds shown by a marker are picked by its triangles (by the box
+    // when the marker is missing), and only where markers are on screen.
     virtual void RayTest(RayQuery* query);          // 6
     virtual void Collide(CollisionPacket* packet);  // 7
     // Shows the class's property dialog; true when it was closed with OK.

@@ -1,5 +1,6 @@
 #include "entities/modelaccess.h"
 
+#include "collision/rayquery.h"
 #include "models/z1model/z1model.h"
 #include "settings/settings.h"
 
@@ -43,7 +44,25 @@ void ModelDraw(Z1Model* model, CPlane* frustum, const VECTOR& position, const fl
 }
 
 void ModelRayTest(Z1Model* model, RayQuery* query, const MATRIX& world) {
-    if (ModelLoaded(model)) model->RayTest(query, world);
+    if (!ModelLoaded(model) || !query) return;
+    // The model measures along the ray in its own units; the query compares
+    // every entity in world units. A scaled model would otherwise win or
+    // lose against the others by its scale.
+    MATRIX inverse;
+    float modelPerWorld = 1.0f;
+    if (MatrixInvertAffine(inverse, world)) {
+        VECTOR along;
+        TransformPoint(inverse, query->start + query->direction, along);
+        VECTOR origin;
+        TransformPoint(inverse, query->start, origin);
+        modelPerWorld = VectorLength(along - origin);
+        if (!(modelPerWorld > 0.0f)) modelPerWorld = 1.0f;
+    }
+    const float saved = query->bestDistance;
+    const int before = query->hitCount;
+    query->bestDistance = saved * modelPerWorld;
+    model->RayTest(query, world);
+    query->bestDistance = query->hitCount > before ? query->bestDistance / modelPerWorld : saved;
 }
 
 bool ModelSwapTexture(Z1Model* model, const char* from, const char* to, int flag) {

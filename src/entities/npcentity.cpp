@@ -183,6 +183,12 @@ void NPCEntity::GetConversationFrame(float pos[3], float xAxis[3], float zAxis[3
     zAxis[2] = z.z;
 }
 
+float NPCEntity::GetConversationEyeHeight() {
+    const float height = box[4] - position.y;
+    if (!(height > 1.0f)) return DialogCharacter::kDefaultEyeHeight;
+    return 0.9f * (height < kTallestFigure ? height : kTallestFigure);
+}
+
 void NPCEntity::DescribeProperties(PropertySheet& sheet) {
     sheet.title = "Edit NPC";
     DescribeCommon(sheet);

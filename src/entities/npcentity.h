@@ -11,6 +11,8 @@ constexpr int kMorphWeightCount = 10;
 constexpr float kFaceAnimationDistance = 500.0f;
 // How long facial movement 9 holds at its top before easing back.
 constexpr float kMovementHoldSeconds = 0.3f;
+// A figure counts at most this tall when its eyes are placed.
+constexpr float kTallestFigure = 200.0f;
 
 class NPCEntity : public ObjectEntity, public DialogCharacter {
 public:
@@ -33,6 +35,9 @@ public:
     void StartTalking(float duration) override;
     const char* GetConversationName() override { return Name(); }
     void GetConversationFrame(float position[3], float xAxis[3], float zAxis[3]) override;
+    // Nine tenths of the figure's height (its box above its position);
+    // what it holds above its head (a spear) counts to 200 units at most.
+    float GetConversationEyeHeight() override;
     // One step of the three facial state machines at time t (seconds).
     void AnimateFace(float t);
 

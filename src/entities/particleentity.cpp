@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "collision/collision.h"
 #include "entities/modelaccess.h"
 #include "particle/particle.h"
 #include "utility/datafile.h"
@@ -14,12 +15,13 @@ struct SystemByName {
     const char* name;
     ParticleKind kind;
     float spread;
+    bool burns;
 };
 
 const SystemByName kSystems[] = {
-    {"Torch", PARTICLE_TORCH, 5.0f},
-    {"Smoke", PARTICLE_SMOKE, 28.0f},
-    {"Camp Fire", PARTICLE_CAMPFIRE, 28.0f},
+    {"Torch", PARTICLE_TORCH, 5.0f, true},
+    {"Smoke", PARTICLE_SMOKE, 28.0f, false},
+    {"Camp Fire", PARTICLE_CAMPFIRE, 28.0f, true},
 };
 
 // Every system holds at most this many particles.
@@ -49,10 +51,12 @@ void ParticleEntity::SetSystem(const char* name_) {
     SetText(&systemName, name_ ? name_ : "");
     delete system;
     system = nullptr;
+    burns = false;
     if (EntityRecordsOnly()) return;
     for (const SystemByName& s : kSystems) {
         if (std::strcmp(systemName, s.name) != 0) continue;
         system = CreateParticleSystem(s.kind, kSystemParticles, s.spread);
+        burns = s.burns;
         return;
     }
     LogLine("Unknown system : %s", systemName);
@@ -88,6 +92,16 @@ void ParticleEntity::Render(CPlane* frustum) {
         if (emitter->system)
             emitter->system->Draw(g_area ? g_area->cameraPosition : VECTOR(0.0f, 0.0f, 0.0f), f);
     });
+}
+
+void ParticleEntity::Collide(CollisionPacket* packet) {
+    if (!burns || !system) return;
+    const float column[6] = {position.x + system->boxMin.x,   position.y,
+                             position.z + system->boxMin.z,   position.x + system->boxMax.x,
+                             position.y + kFlameColumnHeight, position.z + system->boxMax.z};
+    MATRIX identity;
+    MatrixIdentity(identity);
+    CollideBox(packet, column, identity);
 }
 
 Entity* ParticleEntity::Clone() {

@@ -10,6 +10,10 @@
 
 class ParticleSystem;
 
+// How high over a fire's emitter its flames keep the player out: above a
+// body's middle, so the flames cannot be climbed like a step.
+constexpr float kFlameColumnHeight = 200.0f;
+
 // The system names an emitter knows ("Torch", "Smoke", "Camp Fire"), in the
 // order the editor offers them.
 std::vector<std::string> ParticleSystemNames();
@@ -24,6 +28,9 @@ public:
     Entity* Clone() override;
     void Save(DataFile* file) override;
     void Load(DataFile* file, int version) override;
+    // A fire keeps the player out: its flames collide as a column over the
+    // emitter, high enough that nobody steps into it. Smoke lets him through.
+    void Collide(CollisionPacket* packet) override;
 
     // Replaces the system by the one the name selects ("Torch", "Smoke",
     // "Camp Fire"); other names log and leave the entity without a system.
@@ -32,6 +39,7 @@ public:
 
     ParticleSystem* system;
     char* systemName;
+    bool burns = false;  // the system is a fire
 };
 
 #endif

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "camera/keybindings.h"
 #include "camera/mousemode.h"
 #include "camera/playercamera.h"
 #include "collision/rayquery.h"
@@ -20,6 +21,7 @@
 #include "input/inputdriver.h"
 #include "player/game.h"
 #include "player/conversationview.h"
+#include "player/questlog.h"
 #include "settings/settings.h"
 #include "sounddriver/sounddriver.h"
 #include "utility/basepath.h"
@@ -38,6 +40,10 @@ namespace {
 const char* const kIntroMusic = "music\\intro.mp3";
 const char* const kLoopMusic = "music\\loop.mp3";
 constexpr float kCreditsSeconds = 45.0f;
+const char* const kOutOfReachMessage = "That is too far away.";
+constexpr int kQuestLogX = 60;
+constexpr int kQuestLogY = 60;
+constexpr float kOutOfReachSeconds = 2.0f;
 
 std::string GamePath(const char* file) { return std::string(GetBasePath()) + file; }
 
@@ -68,15 +74,59 @@ void DropConversationView() {
     g_frameClock.conversationView = nullptr;
 }
 
-// Pointer mode: the conversation on screen takes the pointer; an answered
-// view gives way to the conversation's next one, and when there is none the
-// player walks again.
-void ConversationStep() {
+// The quest-log screen (J): drawn over the walk until J closes it, made
+// again whenever the quest log or the inventory changed.
+struct QuestLogScreen {
+    bool open = false;
+    TextBox* box = nullptr;
+    int quests = -1;
+    int items = -1;
+};
+QuestLogScreen g_questLog;
+
+void DropQuestLogBox() {
+    delete g_questLog.box;
+    g_questLog.box = nullptr;
+}
+
+void ToggleQuestLog() {
+    g_questLog.open = !g_questLog.open;
+    if (!g_questLog.open) DropQuestLogBox();
+    LogLine(g_questLog.open ? "MESSAGE - quest log opened" : "MESSAGE - quest log closed");
+}
+
+TextBox* QuestLogBox() {
+    if (!g_questLog.open || !g_game) return nullptr;
+    const int quests = g_game->QuestLog().Size(), items = g_game->Inventory().Size();
+    if (!g_questLog.box || quests != g_questLog.quests || items != g_questLog.items) {
+        DropQuestLogBox();
+        g_questLog.box = MakeQuestLogBox(*g_game, kQuestLogX, kQuestLogY);
+        g_questLog.quests = quests;
+        g_questLog.items = items;
+    }
+    return g_questLog.box;
+}
+
+// The keyboard's part in a conversation: a number picks that answer; Enter,
+// keypad Enter and Space go on.
+void AnswerByKeys(TextBox* box) {
+    for (int n = 1; n <= 9; ++n)
+        if (TakeKeyPress(DIK_1 + n - 1)) box->ChooseAnswer(n);
+    const bool goOn = TakeKeyPress(DIK_RETURN) | TakeKeyPress(DIK_NUMPADENTER) | TakeKeyPress(DIK_SPACE);
+    if (goOn) box->GoOn();
+}
+
+// Pointer mode: the conversation on screen takes the pointer and the keys;
+// an answered view gives way to the conversation's next one, and when there
+// is none the player walks again.
+void ConversationStep(PlayerCamera* camera) {
     ShowImage("crosshair", false);
     ShowImage("cursor", true);
     double mx = 0.0, my = 0.0;
     if (g_inputdriver) {
         g_inputdriver->UpdateMouse(nullptr);
+        // Walking keys let go during the talk are seen let go.
+        g_inputdriver->UpdateKeyboard(camera ? static_cast<void*>(camera->movement) : nullptr);
         g_inputdriver->GetMousePosition(&mx, &my, nullptr);
     }
     const int x = static_cast<int>(mx);
@@ -90,6 +140,8 @@ void ConversationStep() {
         if (box) {
             box->Hover(x, y);
             if (g_inputdriver && g_inputdriver->WasMouseButtonPressed(0)) box->Click(x, y);
+            AnswerByKeys(box);
+            ClearKeyPresses();
             if (box->Chosen() == -1) return;
             chosen = box->Chosen();
         }
@@ -104,6 +156,9 @@ void ConversationStep() {
 void WalkStep(PlayerCamera* camera, float now) {
     float dt = 0.0f;
     if (camera && g_frameClock.playerStep.Due(now, &dt)) camera->Update(dt);
+    if (TakeKeyPress(kQuestLogKey)) ToggleQuestLog();
+    // Presses meant for a conversation mean nothing to a walk.
+    ClearKeyPresses();
     if (g_inputdriver && g_inputdriver->WasMouseButtonPressed(0)) ActOnCrosshair(camera);
 }
 
@@ -149,6 +204,9 @@ void TraceGameState() {
 
 void ResetFrameClock() {
     DropConversationView();
+    DropQuestLogBox();
+    g_questLog = QuestLogScreen();
+    ClearKeyPresses();
     g_frameClock = FrameClock();
 }
 
@@ -175,7 +233,16 @@ const char* ActOnCrosshair(PlayerCamera* camera) {
     if (!query) return nullptr;
     Entity* hit = query->hitEntity;
     delete query;
-    if (!hit) return nullptr;
+    if (!hit) {
+        // Something seen farther off says why nothing happens.
+        RayQuery* sight = area->SelectEntity(camera->position, kEditorPickDistance);
+        if (sight && sight->hitEntity && g_game) {
+            LogLine("MESSAGE - '%s' is out of reach", sight->hitEntity->Name());
+            g_game->ShowMessage(kOutOfReachMessage, kOutOfReachSeconds);
+        }
+        delete sight;
+        return nullptr;
+    }
     LogLine("MESSAGE - clicked '%s'", hit->Name());
     hit->Activate();
     FireScriptClick(hit->Name());
@@ -205,7 +272,7 @@ void GameFrame(PlayerCamera* camera) {
 
     const int mode = g_world ? g_world->mouseMode : GetMouseMode();
     if (mode == MOUSE_POINTER)
-        ConversationStep();
+        ConversationStep(camera);
     else if (mode == MOUSE_LOOK)
         WalkStep(camera, now);
 
@@ -243,6 +310,8 @@ void Overlay(PlayerCamera* camera) {
 
         if (talking) {
             if (TextBox* box = ConversationTextBox(g_frameClock.conversationView)) box->Draw();
+        } else if (TextBox* log = QuestLogBox()) {
+            log->Draw();
         }
         const bool images = g_settings && g_settings->show_interface;
         if (images) DrawInterface();

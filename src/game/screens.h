@@ -51,7 +51,8 @@ void Credits(void (*pumpInput)());
 
 // The world acts on what the crosshair points at (the game's click within
 // 1000 units): the entity's Activate, then its click-trigger scripts.
-// Returns the entity's name, or null when nothing was hit.
+// Returns the entity's name, or null when nothing was hit; a click on
+// something farther off shows "That is too far away." for two seconds.
 const char* ActOnCrosshair(PlayerCamera* camera);
 
 // The credits page (drawn inside an open scene).

@@ -27,13 +27,22 @@ void SetVertex(TLVERTEX* v, float sx, float sy, PackedColor colour, float tu, fl
 
 }  // namespace
 
+namespace {
+// The driver the panel's two textures were registered with: every box after
+// the first reuses them (each registration would load them again).
+const GfxDriver* s_texturesDriver = nullptr;
+}  // namespace
+
 TextBox::TextBox(Font* f, int px, int py) : font(f), x(px), y(py) {
-    if (g_gfxdriver) {
+    if (g_gfxdriver && g_gfxdriver != s_texturesDriver) {
         g_gfxdriver->GenerateTexture(kTextBoxBackground, kTextBoxBackgroundAlpha);
         g_gfxdriver->GenerateTexture(kTextBoxFrame, kTextBoxFrameAlpha);
+        s_texturesDriver = g_gfxdriver;
     }
     BuildGeometry();
 }
+
+void TextBox::ForgetTextures() { s_texturesDriver = nullptr; }
 
 TextBox::~TextBox() {}
 
@@ -127,6 +136,24 @@ void TextBox::Click(int mouseX, int mouseY) {
     if (!hasChoices) chosen = 0;
     int hit = EntryAt(mouseY);
     if (hit >= 0) chosen = hit;
+}
+
+bool TextBox::ChooseAnswer(int n) {
+    if (chosen != -1 || n < 1) return false;
+    for (int i = 0; i < entryCount; ++i) {
+        if (!entries[i].selectable || --n > 0) continue;
+        chosen = i;
+        return true;
+    }
+    return false;
+}
+
+void TextBox::GoOn() {
+    if (chosen != -1) return;
+    if (!hasChoices)
+        chosen = 0;
+    else if (highlighted >= 0)
+        chosen = highlighted;
 }
 
 void TextBox::BuildGeometry() {

@@ -41,8 +41,11 @@ struct TextEntry {
 
 class TextBox {
 public:
-    // Registers the background and frame textures (when a driver exists).
+    // Registers the background and frame textures with the driver the first
+    // box meets; later boxes reuse them.
     TextBox(Font* font, int x, int y);
+    // The next box registers the textures again (the driver lost them).
+    static void ForgetTextures();
     virtual ~TextBox();
     TextBox(const TextBox&) = delete;
     TextBox& operator=(const TextBox&) = delete;
@@ -52,6 +55,11 @@ public:
     bool AddEntry(const char* text, const char* skin, bool selectable);
     void Hover(int mouseX, int mouseY);
     void Click(int mouseX, int mouseY);
+    // The keyboard's answers: the n-th answer (1 for the first) is chosen,
+    // false when there is none; going on (Enter, Space) dismisses a box
+    // without answers and takes the highlighted answer of one with them.
+    bool ChooseAnswer(int n);
+    void GoOn();
     // -1 while waiting for a click.
     int Chosen() const { return chosen; }
     int Highlighted() const { return highlighted; }

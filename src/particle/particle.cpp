@@ -44,6 +44,24 @@ void FacingQuad(VERTEX q[4], float halfWidth, float halfHeight) {
     }
 }
 
+// The same quad carrying its own colour: white, with the given alpha. Fire
+// and glows give light, so nothing the sky or the last drawing left in the
+// driver may tint them.
+void GlowingQuad(LVERTEX q[4], float halfWidth, float halfHeight, uint32_t alpha) {
+    VERTEX plain[4];
+    FacingQuad(plain, halfWidth, halfHeight);
+    for (int i = 0; i < 4; ++i) {
+        q[i].x = plain[i].x;
+        q[i].y = plain[i].y;
+        q[i].z = plain[i].z;
+        q[i].reserved = 0;
+        q[i].color = PackColor(alpha, 255, 255, 255);
+        q[i].specular = 0;
+        q[i].tu = plain[i].tu;
+        q[i].tv = plain[i].tv;
+    }
+}
+
 }  // namespace
 
 // --- the base -------------------------------------------------------------
@@ -152,13 +170,20 @@ void ParticleSystem::Draw(const VECTOR& camera, CPlane* frustum) {
     for (int i = 0; i < liveCount; ++i) {
         const Particle& p = particles[i];
         float a = p.life * 255.0f;
-        d->SetTextureFactor(PackColor(a > 0.0f ? static_cast<uint32_t>(a) : 0, 255, 255, 255));
+        const uint32_t alpha = a > 0.0f ? static_cast<uint32_t>(a) : 0;
+        d->SetTextureFactor(PackColor(alpha, 255, 255, 255));
         MATRIX facing;
         MatrixFacing(facing, VECTOR(p.x, p.y, p.z), camera);
         d->SetWorldMatrix(&facing);
-        VERTEX quad[4];
-        FacingQuad(quad, p.size, p.size);
-        d->DrawStrip(quad, 4);
+        if (unlit) {
+            LVERTEX quad[4];
+            GlowingQuad(quad, p.size, p.size, alpha);
+            d->DrawStrip(quad, 4);
+        } else {
+            VERTEX quad[4];
+            FacingQuad(quad, p.size, p.size);
+            d->DrawStrip(quad, 4);
+        }
     }
 
     d->UseVertexAlpha();
@@ -187,6 +212,7 @@ CTorch::CTorch(int capacity_, int spread_)
                            (std::string(kParticleFolder) + "particles01orange.bmp").c_str(),
                            (std::string(kParticleFolder) + "particles01orange_a.bmp").c_str()) {
     additive = 1;
+    unlit = 1;  // flames give light: the sky's dims nothing of them
     agingRate = 0.85f;
     sizeFactor = 0.99f;
     emissionInterval = 0.02f;
@@ -201,6 +227,7 @@ CCampfire::CCampfire(int capacity_, int spread_)
                            (std::string(kParticleFolder) + "particles01orange.bmp").c_str(),
                            (std::string(kParticleFolder) + "particles01orange_a.bmp").c_str()) {
     additive = 1;
+    unlit = 1;
     agingRate = 0.85f;
     sizeFactor = 0.99f;
     emissionInterval = 0.02f;
@@ -317,8 +344,8 @@ void LensGlow::Draw(const VECTOR& camera) {
     bool oldLighting = d->SetLighting(false);
     d->SetTexture(texture);
     d->SetBlendMode(BLEND_ADDITIVE);
-    VERTEX quad[4];
-    FacingQuad(quad, w, h);
+    LVERTEX quad[4];
+    GlowingQuad(quad, w, h, 255);
     d->DrawStrip(quad, 4);
     d->SetBlendMode(BLEND_ALPHA);
     d->SetAlphaBlending(oldBlending);

@@ -40,7 +40,7 @@ public:
 
     char* texture;
     uint8_t additive = 0;
-    uint8_t unlit = 0;
+    uint8_t unlit = 0;  // drawn white in its own light, never lit by the driver
     VECTOR emitter;
     VECTOR second;
     VECTOR down;

@@ -1,12 +1,16 @@
 #include "settings/settings.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "utility/datafile.h"
+#include "utility/fileio.h"
 #include "utility/log.h"
 
 Settings* g_settings = nullptr;
@@ -14,6 +18,13 @@ Settings* g_settings = nullptr;
 bool SettingsLogGate() { return g_settings && g_settings->write_log; }
 
 namespace {
+// Digits after the blanks and the sign, as the integer rule reads them.
+bool HasDigits(const char* text) {
+    while (*text == ' ' || *text == '\t') ++text;
+    if (*text == '+' || *text == '-') ++text;
+    return *text >= '0' && *text <= '9';
+}
+
 char* Copy(const char* s) {
     size_t n = std::strlen(s);
     char* c = new char[n + 1];
@@ -83,16 +94,33 @@ void Settings::SetDefaults() {
     editor_selection_mode = 0;
 }
 
+namespace {
+
+void Problem(std::vector<std::string>& problems, const std::string& text) {
+    LogLine("ERROR - %s", text.c_str());
+    problems.push_back(text);
+}
+
+}  // namespace
+
 void Settings::Parse(const char* file_name) {
+    problems.clear();
     if (!file_name) return;
     std::string path = std::string(GetBasePath()) + file_name;
     DataFile file;
-    if (!file.Open(path.c_str())) return;
+    // A folder opens as a stream that reads nothing: it is told apart first.
+    std::string why = WhyUnreadable(path.c_str());
+    if (!why.empty() || !file.Open(path.c_str())) {
+        Problem(problems, "settings file '" + path + "' " + (why.empty() ? "cannot be read" : why) +
+                              ": every setting keeps its default");
+        return;
+    }
     Parse(file);
 }
 
 void Settings::Parse(DataFile& file) {
     if (!file.IsOpen()) return;
+    parsing_ = file.Path() ? file.Path() : "";
     LogLine("********* PARSING SETTINGS ***********");
     while (char* token = file.ReadToken()) {
         if (token[0] != '*') {
@@ -146,6 +174,9 @@ void Settings::ApplyNumericKey(const char* key, DataFile& file) {
         char* text = file.ReadToken();
         if (!text) return;  // a key at the very end has no value and changes nothing
         int32_t value = SettingsInteger(text);
+        if (!HasDigits(text))
+            Problem(problems, "settings file '" + parsing_ + "': " + key + " '" + text +
+                                  "' is not a whole number: it counts as 0");
         delete[] text;
         switch (k.kind) {
         case kBool: *static_cast<uint8_t*>(k.field) = value != 0; break;
@@ -159,6 +190,18 @@ void Settings::ApplyNumericKey(const char* key, DataFile& file) {
         return;
     }
     // An unknown starred token: the next token is read as a key again.
+}
+
+std::string WhyUnreadable(const char* path) {
+    const std::string resolved = ResolvePath(path);
+    struct stat st;
+    if (::stat(resolved.c_str(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? "does not exist" : std::strerror(errno);
+    if (S_ISDIR(st.st_mode)) return "is a folder, not a file";
+    FILE* f = std::fopen(resolved.c_str(), "rb");
+    if (!f) return std::strerror(errno);
+    std::fclose(f);
+    return "";
 }
 
 int32_t SettingsInteger(const char* text) {

@@ -7,6 +7,8 @@
 #define ZENDAR_SETTINGS_SETTINGS_H
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "utility/basepath.h"
 #include "utility/zstring.h"
@@ -25,11 +27,17 @@ struct Settings {
     // The key loop on an already opened file (tools use it on any path).
     void Parse(DataFile& file);
 
+    // What the last Parse could not use, one line each naming the file and
+    // the problem (the file could not be read, a value is no number); each
+    // is in the log too, after "ERROR - ". The shell shows them to the player.
+    std::vector<std::string> problems;
+
     // Sets every field to its default (the constructor calls it).
     void SetDefaults();
 
 private:
     void ApplyNumericKey(const char* key, DataFile& file);
+    std::string parsing_;  // the file Parse reads, for its problems
 
 public:
     char* texture_folder = nullptr;   // "textures"
@@ -98,6 +106,12 @@ bool SettingsLogGate();
 // A settings value as a C decimal integer: leading blanks, optional sign,
 // digits up to the first non-digit; no digits gives 0.
 int32_t SettingsInteger(const char* text);
+
+// Why a data file cannot be read, in words that finish "'<path>' ...": "does
+// not exist", "is a folder, not a file" or the system's reason; empty when
+// it can be read. The path is taken as the file layer takes it (backslashes,
+// letter case).
+std::string WhyUnreadable(const char* path);
 
 // Degrees to radians as the settings record computes it.
 constexpr float kSettingsDegToRad = 0.017453292f;

@@ -94,6 +94,14 @@ void Area::Load(const char* name) {
     DataFile file;
     if (!file.Open(path.c_str())) {
         LogLine("Invalid area file - cannot load");
+        const std::string why = WhyUnreadable((std::string(GetBasePath()) + path).c_str());
+        // Which file and why, for the player as well as the log.
+        std::string problem =
+            "area file '" + path + "' in '" + GetBasePath() + "' " + (why.empty() ? "cannot be read" : why);
+        LogLine("ERROR - %s", problem.c_str());
+        if (g_gfxdriver) g_gfxdriver->Pause(true);
+        g_imports->ErrorBox(kAreaFileCaption, problem.c_str());
+        if (g_gfxdriver) g_gfxdriver->Pause(false);
         return;
     }
     AreaHeader header;

@@ -23,6 +23,8 @@ enum AreaReadResult {
 };
 
 constexpr const char* kAreaTooOldCaption = "Error!";
+// The box that names an area file the loader cannot open and why.
+constexpr const char* kAreaFileCaption = "Cannot load the area";
 constexpr const char* kAreaTooOldText = "Sorry, but this file version is too old and is no longer supported.";
 
 struct AreaHeader {

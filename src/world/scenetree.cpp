@@ -258,6 +258,8 @@ RayQuery* Area::SelectEntity(const VECTOR& camera, int distance) {
     RayQuery* query = new RayQuery();
     query->start = camera;
     query->pickMode = true;
+    // Markers are drawn only in the editor with its helper objects shown.
+    query->markersPickable = g_settings && g_settings->editor && g_settings->show_helper_objects;
     query->stopAtFirstHit = false;
     TransformPoint(inverse, VECTOR(0.0f, 0.0f, static_cast<float>(distance)), query->end);
     query->direction = query->end - query->start;

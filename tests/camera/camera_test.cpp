@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "camera/keybindings.h"
@@ -447,23 +448,43 @@ int Bound(const KeyCallback* table) {
     return n;
 }
 
-TEST(KeyTables, GameModeHasEightKeysAndNoWayIntoTheEditor) {
+TEST(KeyTables, GameModeHasItsKeysAndNoWayIntoTheEditor) {
     KeyCallback game[INPUT_KEY_COUNT];
     BuildGameKeyTable(game);
-    EXPECT_EQ(Bound(game), 8);
-    for (int k : {DIK_UP, DIK_HOME, DIK_DOWN, DIK_END, DIK_LEFT, DIK_DELETE, DIK_RIGHT, DIK_NEXT})
-        EXPECT_NE(game[k], nullptr) << k;
+    // Eight to walk; Enter, keypad Enter, Space, 1 to 9 and J noted for the
+    // conversation and the quest log.
+    EXPECT_EQ(Bound(game), 8 + 13);
+    const int walk[] = {DIK_UP, DIK_HOME, DIK_DOWN, DIK_END, DIK_LEFT, DIK_DELETE, DIK_RIGHT, DIK_NEXT};
+    for (int k : walk) EXPECT_NE(game[k], nullptr) << k;
     EXPECT_EQ(game[DIK_M], nullptr);
     EXPECT_EQ(game[DIK_UP], game[DIK_HOME]);
     KeyCallback editor[INPUT_KEY_COUNT];
     BuildEditorKeyTable(editor);
     EXPECT_EQ(Bound(editor), 8 + 31);
-    for (int k = 0; k < INPUT_KEY_COUNT; ++k) {
-        if (game[k]) {
-            EXPECT_EQ(editor[k], game[k]) << k;
-        }
-    }
+    for (int k : walk) EXPECT_EQ(editor[k], game[k]) << k;
+    EXPECT_EQ(editor[DIK_RETURN], nullptr);
+    EXPECT_EQ(editor[DIK_J], nullptr);
     EXPECT_FALSE(InstallKeyBindings(nullptr, true));
+}
+
+TEST_F(CameraTest, TheGamesKeysAreNotedOnceForTheFrameToTake) {
+    ClearKeyPresses();
+    Key(DIK_J, true);
+    Key(DIK_J, false);
+    Key(DIK_3, true);
+    Key(DIK_UP, true);
+    Run(1);
+    EXPECT_EQ(camera.movement[MOVE_FORWARD], 1);  // walking keys still walk
+    EXPECT_TRUE(TakeKeyPress(DIK_J));
+    EXPECT_FALSE(TakeKeyPress(DIK_J));  // once per press
+    EXPECT_FALSE(TakeKeyPress(DIK_SPACE));
+    EXPECT_FALSE(TakeKeyPress(-1));
+    ClearKeyPresses();
+    EXPECT_FALSE(TakeKeyPress(DIK_3));
+    Key(DIK_3, false);  // a release is no press
+    Run(1);
+    EXPECT_FALSE(TakeKeyPress(DIK_3));
+    EXPECT_NE(std::string(GameKeysHelp()).find("J "), std::string::npos);
 }
 
 // Records the editor calls that reach the game's imports.

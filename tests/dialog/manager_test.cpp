@@ -229,8 +229,9 @@ TEST(DialogManagerView, EveryActionKindBecomesItsTextBoxOrGameCall) {
     EXPECT_EQ(DialogManager::NextTextBox(), nullptr);  // nothing active
     DialogManager::SetActive(&binding);
     auto& calls = scope.presentation.calls;
-    const std::string camera =
-        "camera -110 195 20 -> 10 195 80";  // eye P-120Z, target P-60X, both raised 190
+    // Head and shoulders at a 90 degree view: 75 in front of the eyes (165
+    // above the position), looking 15 down and 30 to the character's side.
+    const std::string camera = "camera -65 170 20 -> 10 155 50";
 
     EXPECT_EQ(Lines(DialogManager::NextTextBox()),
               (std::vector<std::string>{"yellow You:", "white Hello PARAM_STRING"}));
@@ -238,9 +239,9 @@ TEST(DialogManagerView, EveryActionKindBecomesItsTextBoxOrGameCall) {
     calls.clear();
 
     EXPECT_EQ(Lines(DialogManager::NextTextBox()),
-              (std::vector<std::string>{"yellow Gus to Player:", "white Twenty-five characters!!!"}));
+              (std::vector<std::string>{"yellow Farmer to Player:", "white Twenty-five characters!!!"}));
     EXPECT_EQ(Lines(DialogManager::NextTextBox()),
-              (std::vector<std::string>{"yellow Gus:",
+              (std::vector<std::string>{"yellow Farmer:",
                                         "white Fifty characters, said to nobody in particular...."}));
     ASSERT_EQ(gus.talks.size(), 2u);
     EXPECT_FLOAT_EQ(gus.talks[0], 1.0f);

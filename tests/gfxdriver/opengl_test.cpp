@@ -8,6 +8,7 @@
 
 #include "gfxdriver/opengldriver/screenshot.h"
 #include "gl_fixture.h"
+#include "utility/clock.h"
 
 namespace {
 
@@ -489,6 +490,42 @@ TEST(OpenGLDriver, TexturesLoadBindAndFallBackToUntextured) {
     EXPECT_TRUE(d->SetTexture(nullptr));
     EXPECT_FALSE(Enabled(GL_TEXTURE_2D));
     EXPECT_EQ(log.Count("OpenGL Error"), 0);
+    SetBasePath(nullptr);
+}
+
+// A texture list steps through its frames on the milliseconds clock, each
+// frame a texture object of its own, as the DirectX 7 driver shows lists.
+TEST(OpenGLDriver, TextureListsStepThroughTheirFramesOnTheClock) {
+    CapturedLog log;
+    TempFolder folder("ifl");
+    const std::string& base = folder.path();
+    SetBasePath(base.c_str());
+    WriteBmp24(base + "a.bmp", 4, 4, [](int, int) { return 0xFF0000u; });
+    WriteBmp24(base + "b.bmp", 4, 4, [](int, int) { return 0x00FF00u; });
+    test_common::WriteFile(base + "ab.ifl", "a.bmp 300 b.bmp\n");
+    UseFixedClock(100, 5000);
+    auto d = MakeGLDriver();
+    ASSERT_TRUE(d);
+    ASSERT_TRUE(d->GenerateTexture("ab.ifl", nullptr));
+    const OpenGLTextureList* list = d->TextureListNamed("ab.ifl");
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->frames.size(), 2u);
+    EXPECT_EQ(list->interval, 300u);
+    EXPECT_EQ(d->TextureObject("ab.ifl"), list->frames[0]);
+    EXPECT_EQ(list->frames[1], d->TextureObject("b.bmp"));
+    // Frames by the clock (100 ms a step): 5000 a, 5200 a, 5300 b, 5500 b, 5600 a.
+    const int expected[] = {0, 0, 0, 1, 1, 1, 0};
+    for (int step = 0; step < 7; ++step) {
+        d->SetTexture("ab.ifl");
+        GLint bound = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        EXPECT_EQ(static_cast<unsigned int>(bound), list->frames[expected[step]]) << step;
+        AdvanceFixedClock();
+    }
+    EXPECT_FALSE(d->GenerateTexture("none.ifl", nullptr));
+    EXPECT_TRUE(log.Contains("Error loading texture 'none.ifl' Error was 'Couldn't read texture list!'"));
+    EXPECT_EQ(d->TextureListNamed("none.ifl"), nullptr);
+    UseRealTimeClock();
     SetBasePath(nullptr);
 }
 

@@ -11,7 +11,7 @@ using guitest::Strips;
 
 namespace {
 
-const std::string kTool = std::string(ZENDAR_BIN_DIR) + "/fontbake";
+const std::string kTool = std::string(ZENDAR_TOOLS_BIN_DIR) + "/fontbake";
 const char* const kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 using test_common::FileExists;

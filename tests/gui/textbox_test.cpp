@@ -171,7 +171,8 @@ TEST_F(TextBoxTest, ABoxWithoutAnswersIsDismissedByAnyClickInside) {
     EXPECT_EQ(box.Chosen(), 0);
 }
 
-TEST_F(TextBoxTest, CreationRegistersTheBackgroundAndFrameTextures) {
+TEST_F(TextBoxTest, TheFirstBoxRegistersTheTexturesAndLaterOnesReuseThem) {
+    TextBox::ForgetTextures();
     driver.generated.clear();
     TextBox box(&font, 50, 50);
     ASSERT_EQ(driver.generated.size(), 2u);
@@ -179,6 +180,45 @@ TEST_F(TextBoxTest, CreationRegistersTheBackgroundAndFrameTextures) {
     EXPECT_EQ(driver.generated[0].second, "textures\\interface\\textbox\\field01a.bmp");
     EXPECT_EQ(driver.generated[1].first, "textures\\interface\\textbox\\edge01.bmp");
     EXPECT_EQ(driver.generated[1].second, "textures\\interface\\textbox\\edge01a.bmp");
+    for (int i = 0; i < 4; ++i) TextBox(&font, 50, 50).AddEntry("again", "white", false);
+    EXPECT_EQ(driver.generated.size(), 2u);
+    // Another driver has its own textures.
+    RecordingDriver other(640, 480);
+    ScopedDriver otherScope(&other);
+    TextBox third(&font, 50, 50);
+    EXPECT_EQ(other.generated.size(), 2u);
+}
+
+TEST_F(TextBoxTest, KeysPickAnAnswerOrGoOn) {
+    TextBox lines(&font, 50, 50);
+    lines.AddEntry("Guard:", "yellow", false);
+    lines.AddEntry("Halt!", "white", false);
+    EXPECT_FALSE(lines.ChooseAnswer(1));  // no answers to pick
+    lines.GoOn();
+    EXPECT_EQ(lines.Chosen(), 0);
+
+    TextBox query(&font, 50, 50);
+    for (const char* answer : {"* Yes", "* No", "* Maybe"}) query.AddEntry(answer, "yellow", true);
+    query.GoOn();  // nothing highlighted: waits
+    EXPECT_EQ(query.Chosen(), -1);
+    EXPECT_FALSE(query.ChooseAnswer(4));
+    EXPECT_FALSE(query.ChooseAnswer(0));
+    EXPECT_TRUE(query.ChooseAnswer(3));
+    EXPECT_EQ(query.Chosen(), 2);
+    EXPECT_FALSE(query.ChooseAnswer(1));  // chosen already
+
+    TextBox hovered(&font, 50, 50);
+    hovered.AddEntry("Well?", "white", false);
+    hovered.AddEntry("* Yes", "yellow", true);
+    hovered.AddEntry("* No", "yellow", true);
+    hovered.Hover(60, 50 + 30);
+    hovered.GoOn();
+    EXPECT_EQ(hovered.Chosen(), 2);
+    TextBox mixed(&font, 50, 50);
+    mixed.AddEntry("Well?", "white", false);
+    mixed.AddEntry("* Yes", "yellow", true);
+    EXPECT_TRUE(mixed.ChooseAnswer(1));
+    EXPECT_EQ(mixed.Chosen(), 1);  // entry numbers count the text before the answers
 }
 
 TEST_F(TextBoxTest, DrawingBackgroundFrameThenTheLinesInTheirSkins) {

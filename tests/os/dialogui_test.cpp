@@ -48,6 +48,9 @@ TEST(DialogChild, DISABLED_Run) {
         bool ok = RunDialog(&sheet);
         std::snprintf(result, sizeof result, "ok=%d name=%s locked=%d", ok ? 1 : 0,
                       sheet.Text("Symbolic Name:").c_str(), sheet.Checked("Locked", true) ? 1 : 0);
+    } else if (std::string(mode) == "yesno") {
+        std::snprintf(result, sizeof result, "yes=%d",
+                      YesNoBox("Quit?", "Are you sure you want to Quit?") ? 1 : 0);
     } else {
         const char* path = OpenFileDialog("Load Zendar 1 area file", "ZdA Files", "z1a");
         std::snprintf(result, sizeof result, "file=%s", path ? path : "(none)");
@@ -101,6 +104,11 @@ TEST_F(DialogUi, TypedTextAndEnterAreOk) {
 
 TEST_F(DialogUi, EscapeCancelsAndKeepsTheFields) {
     EXPECT_EQ(Drive("sheet", "xdotool type xyz\nxdotool key Escape"), "ok=0 name=lamp01 locked=0");
+}
+
+TEST_F(DialogUi, EnterSaysYesAndEscapeNoToTheQuitBox) {
+    EXPECT_EQ(Drive("yesno", "xdotool key Return"), "yes=1");
+    EXPECT_EQ(Drive("yesno", "xdotool key Escape"), "yes=0");
 }
 
 TEST_F(DialogUi, FileDialogReturnsTheTypedPath) {

@@ -195,6 +195,37 @@ TEST_F(GameRun, TheWindowHasTheEnginesClassName) {
     EXPECT_EQ(run.log.back(), "MESSAGE - destroy") << Joined(run.log);
 }
 
+// The quit box answered from the keyboard: typed Esc asks, a second Esc says
+// No (and starts no second exit), Enter says Yes.
+TEST_F(GameRun, TypedEnterAndEscAnswerTheQuitBox) {
+    if (!xrun::Have("xdotool")) GTEST_SKIP() << "no xdotool";
+    WriteFile(base + "z1.ini", "*renderer 1\n*write_log\n");
+    for (const std::string& answer : {"Escape", "Return"}) {
+        std::string dir = MakeDir("quitkeys");
+        ASSERT_FALSE(dir.empty());
+        // After No the game goes on until it is closed; after Yes come the
+        // credits, which Esc leaves.
+        const std::string then = answer == "Escape" ? "sleep 2\nkill $GAME\n"
+                                                    : "until grep -q 'MESSAGE - destroy' demo2.txt; do\n"
+                                                      "  sleep 0.5; xdotool key Escape\ndone\n";
+        std::string script = dir + "keys.sh";
+        WriteFile(script,
+                  "\"$@\" &\n"
+                  "GAME=$!\n"
+                  "xdotool search --sync --onlyvisible --name 'Zendar1 - Showcase 2' >/dev/null\n"
+                  "until grep -q 'Window comes into focus' demo2.txt 2>/dev/null; do sleep 0.1; done\n"
+                  "xdotool key Escape\n"
+                  "until grep -q 'MESSAGE - key/menu exit' demo2.txt; do sleep 0.1; done\n"
+                  "xdotool key " +
+                      answer + "\n" + then + "wait $GAME\n");
+        GameResult run = RunGameWith(dir, {"bash", script}, {"--base", base}, 60);
+        EXPECT_EQ(run.exit_code, 1) << run.err;
+        EXPECT_EQ(CountOf(run.log, "MESSAGE - key/menu exit"), 1) << answer << "\n" << Joined(run.log);
+        EXPECT_EQ(Find(run.log, "MESSAGE - credits end") != -1, answer == "Return") << Joined(run.log);
+        EXPECT_EQ(run.log.back(), "MESSAGE - destroy");
+    }
+}
+
 // The menu strip end to end: a real click on "File" and on "Exit" (typed into
 // the window by xdotool) runs the menu loop and the exit sequence.
 TEST_F(GameRun, MenuExitRunsTheExitSequence) {

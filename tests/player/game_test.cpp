@@ -2,12 +2,17 @@
 // message, the script game calls and the scene load with its loading frame.
 #include "player/game.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include <sys/stat.h>
 
 #include "camera/mousemode.h"
 #include "camera/playercamera.h"
 #include "gui/gui_helpers.h"
 #include "gui/interfaceimage.h"
+#include "player/questlog.h"
 #include "utility/basepath.h"
 #include "utility/clock.h"
 #include "world/area.h"
@@ -245,6 +250,29 @@ TEST_F(GameTest, LoadingASceneShowsTheLoadingFrameThenReturnsToWalking) {
     std::remove((folder + "/area/village.z1a").c_str());
     rmdir((folder + "/area").c_str());
     rmdir(folder.c_str());
+}
+
+TEST_F(GameTest, TheQuestLogScreenShowsEachFlagOnceByTitleAndTheItems) {
+    typedef std::vector<std::pair<std::string, std::string>> Lines;
+    EXPECT_EQ(QuestLogLines(game), (Lines{{"yellow", "Quest log"},
+                                          {"white", "  Nothing yet."},
+                                          {"yellow", "Items held"},
+                                          {"white", "  Nothing."},
+                                          {"yellow", "Press J to close."}}));
+    game.SetQuestFlag("gate_key_given");
+    game.SetQuestFlag("heard-tale_1");
+    game.SetQuestFlag("gate_key_given");
+    game.AddItem("gatekey");
+    game.AddItem("charm");
+    EXPECT_EQ(QuestLogLines(game), (Lines{{"yellow", "Quest log"},
+                                          {"white", "  Gate key given"},
+                                          {"white", "  Heard tale 1"},
+                                          {"yellow", "Items held"},
+                                          {"white", "  gatekey"},
+                                          {"white", "  charm"},
+                                          {"yellow", "Press J to close."}}));
+    EXPECT_EQ(QuestTitle(""), "");
+    EXPECT_EQ(QuestTitle(nullptr), "");
 }
 
 TEST_F(GameTest, LoadingASceneWithoutDriverOrAreaStillReturnsToWalking) {

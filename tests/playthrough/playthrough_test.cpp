@@ -6,16 +6,7 @@
 // hall's door to the yard, press Esc, answer Yes, see the credits and leave
 // them with a click. Input comes from a replay file at fixed frame numbers
 // with a fixed frame step, so every run is the same.
-//
-// The walk: the player starts at (-1400, 0) looking east (+x). Holding Up
-// for 122 frames stops him at about x = 974 on the square's centre line.
-// Turning by -319 mouse counts (0.002 rad each) faces the guard at
-// (1420, 330); 20 counts down aim at his chest. In the conversation the
-// pointer is first pushed into the top-left corner and then moved to
-// (100, 55) in the 640 x 480 screen (0.4 and 0.6 units per count), inside
-// the text boxes at (50, 50) and on the first answer of the question.
-// The tower's scripts put the player just inside the hall's door, looking
-// on at the keeper, and back in the yard before the tower.
+// The replay is in quest_replay.h.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -24,6 +15,7 @@
 
 #include "gfxdriver/opengldriver/screenshot.h"
 #include "os/xrun.h"
+#include "quest_replay.h"
 
 namespace {
 
@@ -39,56 +31,14 @@ using xrun::Find;
 using xrun::Joined;
 using GameRun = xrun::GameResult;
 
-// The first part of every run: across the square to the guard, turned to him.
-const char* const kWalkToGuard =
-    "20 key down 200\n"
-    "142 key up 200\n"
-    "150 mouse move -319 20\n";
+using quest_replay::Click;
+using quest_replay::IntoTheTowerAndBack;
+using quest_replay::kWalkToGuard;
+using quest_replay::OpenGateAndWalkThrough;
+using quest_replay::Quit;
+using quest_replay::TalkToGuard;
 
-// A click held for three frames: the player update reads the mouse 35 times
-// a second, so a press and release within one read would cancel out.
-std::string Click(int frame) {
-    return std::to_string(frame) + " mouse button 0 down\n" + std::to_string(frame + 3) +
-           " mouse button 0 up\n";
-}
-
-// The guard's conversation: his greeting, the question (first answer: "I
-// would like to see the tower."), and his line handing over the key.
-std::string TalkToGuard() {
-    return Click(156) +
-           "165 mouse move -2000 -2000\n"
-           "166 mouse move 250 92\n" +
-           Click(170) + Click(176) + Click(182);
-}
-
-// From the guard back to the gate (yaw 0, level), a click on it, and the walk
-// east once it has swung open.
-std::string OpenGateAndWalkThrough() {
-    return "190 mouse move 319 -20\n" + Click(194) +
-           "300 key down 200\n"
-           "350 key up 200\n";
-}
-
-// Esc, Yes at frame, the credits, and a click that leaves them.
-std::string Quit(int frame) {
-    return std::to_string(frame) + " key down 1\n" + std::to_string(frame) + " key up 1\nanswer yes\n" +
-           std::to_string(frame + 8) + " mouse button 0 down\n" + std::to_string(frame + 9) +
-           " mouse button 0 up\n";
-}
 const std::string kQuit = Quit(362);
-
-// From the yard, a click on the tower's door; in the hall, a little lower
-// at the keeper, his welcome, "The storyteller says the tower lost its
-// bell." (the seal and the end of the quest), his next line, "Goodbye." (the
-// second answer), his farewell; then about face and a click on the hall's
-// door, back to the yard.
-std::string IntoTheTowerAndBack() {
-    return Click(354) + "420 mouse move 0 12\n" + Click(426) +
-           "435 mouse move -2000 -2000\n"
-           "436 mouse move 250 92\n" +
-           Click(440) + Click(446) + Click(452) + Click(458) + "462 mouse move 0 22\n" + Click(466) +
-           Click(472) + "480 mouse move 1571 -12\n" + Click(486);
-}
 
 class Playthrough : public ::testing::Test {
 protected:
@@ -135,8 +85,7 @@ protected:
 };
 
 TEST_F(Playthrough, KeyFromTheGuardOpensTheGateAndTheQuestEndsInTheTower) {
-    std::string replay = std::string(kWalkToGuard) + TalkToGuard() + OpenGateAndWalkThrough() +
-                         IntoTheTowerAndBack() + Quit(520);
+    std::string replay = quest_replay::WholeQuest();
     GameRun run = Play(replay, {0, 100, 168, 200, 300, 352, 428, 484, 510, 526}, 580);
     EXPECT_EQ(run.exit_code, 1) << run.err;
     const std::vector<std::string>& log = run.log;

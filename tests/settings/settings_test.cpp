@@ -2,6 +2,9 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
+
+#include <sys/stat.h>
 
 #include <ftw.h>
 #include <unistd.h>
@@ -201,13 +204,36 @@ TEST_F(SettingsTest, WriteLogOnlySwitchesTheGateOn) {
     EXPECT_EQ(s.write_log, 1);  // "0" is just the next (skipped) token
 }
 
-TEST_F(SettingsTest, MissingFileKeepsDefaultsSilently) {
+// The defaults stand, as the file format has it; the player is told why.
+TEST_F(SettingsTest, AFileThatCannotBeReadKeepsTheDefaultsAndSaysWhy) {
     Settings s;
     g_settings = &s;
     s.Parse("z1.ini");
+    const std::string missing =
+        "settings file '" + dir + "/z1.ini' does not exist: every setting keeps its default";
+    EXPECT_EQ(s.problems, std::vector<std::string>{missing});
+    ::mkdir((dir + "/folder.ini").c_str(), 0755);
+    s.Parse("folder.ini");
+    const std::string folder =
+        "settings file '" + dir + "/folder.ini' is a folder, not a file: every setting keeps its default";
+    EXPECT_EQ(s.problems, std::vector<std::string>{folder});
     s.Parse(nullptr);
+    EXPECT_TRUE(s.problems.empty());
     EXPECT_EQ(s.back_plane, 5000);
-    EXPECT_EQ(LogText(), "");
+    EXPECT_EQ(LogText(), "ERROR - " + missing + "\nERROR - " + folder + "\n");
+    EXPECT_EQ(WhyUnreadable((dir + "/nowhere/z1.ini").c_str()), "does not exist");
+}
+
+TEST_F(SettingsTest, AValueWithoutDigitsCountsAsZeroAndIsReported) {
+    Settings s;
+    ParseText(s, "*player_fov ninety\n*back_plane -12x *fog +1\n*mouse_speed_x abc");
+    EXPECT_EQ(s.player_fov, 0.0f);  // the file's rule stands
+    EXPECT_EQ(s.back_plane, -12);
+    const std::string file = "settings file '" + dir + "/z1.ini': ";
+    EXPECT_EQ(s.problems, (std::vector<std::string>{
+                              file + "*player_fov 'ninety' is not a whole number: it counts as 0",
+                              file + "*mouse_speed_x 'abc' is not a whole number: it counts as 0"}));
+    EXPECT_NE(LogText().find("ERROR - " + s.problems[0] + "\n"), std::string::npos);
 }
 
 TEST_F(SettingsTest, ParsesAnOpenedDataFile) {

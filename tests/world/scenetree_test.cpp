@@ -108,6 +108,7 @@ TEST_F(SceneTree, TheFirstEntityMakesARootSplitDownToTuningValueD) {
 }
 
 TEST_F(SceneTree, EnlargingKeepsEveryEntityPickable) {
+    log.settings().editor = 1;  // markers are seen in the editor only
     Area area;
     Entity* a = Marker(area, "a", 0, 0, 5);
     Entity* b = Marker(area, "b", 3, 0, 1);
@@ -123,13 +124,13 @@ TEST_F(SceneTree, EnlargingKeepsEveryEntityPickable) {
     for (Entity* e : {a, b, far}) {
         ASSERT_NE(e->sceneNode, nullptr) << e->Name();
         Look(e->position + VECTOR(0, 0, -100), e->position);
-        RayQuery* q = area.SelectEntity(e->position + VECTOR(0, 0, -100), kGamePickDistance);
+        RayQuery* q = area.SelectEntity(e->position + VECTOR(0, 0, -100), kEditorPickDistance);
         ASSERT_NE(q, nullptr);
-        // b sits inside a's box; either is a fair pick there, a nearer one wins.
-        if (e != a) {
-            EXPECT_EQ(q->hitEntity, e) << e->Name();
+        // b sits inside a's box, which every ray to it enters first.
+        if (e == far) {
+            EXPECT_EQ(q->hitEntity, far);
         } else {
-            EXPECT_TRUE(q->hitEntity == a || q->hitEntity == b);
+            EXPECT_TRUE(q->hitEntity == a || q->hitEntity == b) << e->Name();
         }
         delete q;
     }
@@ -203,29 +204,58 @@ TEST_F(SceneTree, SelectEntityWithNothingAndWithABadViewMatrix) {
     EXPECT_TRUE(log.Has("ERROR - could not invert view matrix in Area::SelectEntity\n"));
 }
 
-TEST_F(SceneTree, PickingPrefersTheNearestAndMeshesAreHitByTheirTriangles) {
+// A click takes the nearest thing seen under the crosshair, measured in
+// world units whatever a model's scale; markers are seen only in the editor
+// while its helper objects are shown.
+TEST_F(SceneTree, PickingTakesTheNearestThingSeen) {
     Area area;
     Entity* nearCam = area.AddCamera("near", 0, 0, 100, nullptr);
-    Entity* farCam = area.AddCamera("far", 0, 0, 300, nullptr);
     Entity* cube = area.AddObject("cube.z1", "cube", 0, 0, 200, nullptr);
-    ASSERT_TRUE(nearCam && farCam && cube);
-    EXPECT_EQ(area.models.Size(), 1);
+    auto* big = static_cast<ObjectEntity*>(area.AddObject("cube.z1", "big", 0, 0, 300, nullptr));
+    ASSERT_TRUE(nearCam && cube && big);
+    big->scale = VECTOR(3, 3, 3);  // its near face is at z = 270, 90 of its own units away
+    MatrixScaling(big->scaleMatrix, big->scale);
+    big->UpdateBounds();
+    area.Reinsert(big);
     Look(VECTOR(0, 0, 0), VECTOR(0, 0, 1));
-    RayQuery* q = area.SelectEntity(VECTOR(0, 0, 0), kGamePickDistance);
+
+    struct Case {
+        uint8_t editor, helpers;
+        const Entity* hit;
+        float distance;
+    } cases[] = {
+        {0, 1, cube, 190.0f},    // the game: the marker in front is not there
+        {1, 1, nearCam, 99.0f},  // the editor: where the ray enters the marker's box
+        {1, 0, cube, 190.0f},    // helper objects hidden
+    };
+    for (const Case& c : cases) {
+        log.settings().editor = c.editor;
+        log.settings().show_helper_objects = c.helpers;
+        RayQuery* q = area.SelectEntity(VECTOR(0, 0, 0), kEditorPickDistance);
+        ASSERT_NE(q, nullptr);
+        EXPECT_EQ(q->hitEntity, c.hit) << int(c.editor) << int(c.helpers);
+        EXPECT_NEAR(q->bestDistance, c.distance, 0.01f);
+        delete q;
+    }
+    // Beyond the small cube the scaled one is hit at its world distance.
+    log.settings().editor = 0;
+    Look(VECTOR(20, 0, 0), VECTOR(20, 0, 1));
+    RayQuery* q = area.SelectEntity(VECTOR(20, 0, 0), kGamePickDistance);
     ASSERT_NE(q, nullptr);
-    EXPECT_EQ(q->hitEntity, nearCam);
+    EXPECT_EQ(q->hitEntity, big);
+    EXPECT_NEAR(q->bestDistance, 270.0f, 0.01f);
     delete q;
+    // Out of reach nothing is hit.
+    Look(VECTOR(20, 0, -800), VECTOR(20, 0, 0));
+    q = area.SelectEntity(VECTOR(20, 0, -800), kGamePickDistance);
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(q->hitEntity, nullptr);
+    delete q;
+
     // Line of sight is blocked by meshes only.
     EXPECT_FALSE(area.LineOfSight(VECTOR(0, 0, 0), VECTOR(0, 0, 400)));
-    EXPECT_TRUE(area.LineOfSight(VECTOR(0, 0, 0), VECTOR(0, 0, 150)));    // through the near marker
-    EXPECT_TRUE(area.LineOfSight(VECTOR(50, 0, 0), VECTOR(50, 0, 400)));  // beside the cube
-    // The cube is picked by its faces when looking past the markers.
-    area.ScriptHook(2, "near", 500, 0, 0);
-    area.ScriptHook(2, "far", 500, 0, 0);
-    q = area.SelectEntity(VECTOR(0, 0, 0), kGamePickDistance);
-    ASSERT_NE(q, nullptr);
-    EXPECT_EQ(q->hitEntity, cube);
-    delete q;
+    EXPECT_TRUE(area.LineOfSight(VECTOR(0, 0, 0), VECTOR(0, 0, 150)));    // through the marker
+    EXPECT_TRUE(area.LineOfSight(VECTOR(80, 0, 0), VECTOR(80, 0, 400)));  // beside the cubes
 }
 
 TEST_F(SceneTree, RenderCullsByTheFrustumAndDrawsTheSelectionBox) {
@@ -450,6 +480,7 @@ TEST_F(SceneTree, NamesLinksAndUnregistering) {
     EXPECT_EQ(b->position, VECTOR(19990, 0, 0));
     EXPECT_NE(b->sceneNode, nullptr);
     Look(VECTOR(19990, 0, -100), VECTOR(19990, 0, 0));
+    log.settings().editor = 1;  // a light is seen as its marker in the editor
     RayQuery* q = area.SelectEntity(VECTOR(19990, 0, -100), kEditorPickDistance);
     ASSERT_NE(q, nullptr);
     EXPECT_EQ(q->hitEntity, b);

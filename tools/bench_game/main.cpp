@@ -7,8 +7,8 @@
 //
 //   bench_game [GAME_FOLDER] [FRAMES] [WARMUP]
 //
-// GAME_FOLDER defaults to the folder of this program (the build's game
-// folder). Run it under a display (xvfb-run for Mesa's software renderer).
+// GAME_FOLDER defaults to the build's game folder (build/bin; the program
+// itself is built outside it, in build/tools/bin). Run it under a display (xvfb-run for Mesa's software renderer).
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -60,7 +60,7 @@ void Report(const char* what, const std::vector<float>& v) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string folder = argc > 1 ? argv[1] : "";
+    std::string folder = argc > 1 ? argv[1] : ZENDAR_GAME_FOLDER;
     int frames = argc > 2 ? std::atoi(argv[2]) : 400;
     g_warmup = argc > 3 ? std::atoi(argv[3]) : 100;
     if (frames <= g_warmup + 1) {

@@ -17,74 +17,21 @@
 #include <ctime>
 #include <vector>
 
+#include "../bench_common/driver_scene.h"
 #include "gfxdriver/opengldriver/sdl/opengldriversdl.h"
 #include "math/zmath.h"
 
 namespace {
 
-const int kMeshes = 100;
-const int kColumns = 25;  // quads per mesh row
-const int kRows = 20;     // 25 x 20 quads = 1,000 triangles
-
-struct Mesh {
-    std::vector<VERTEX> vertices;
-    std::vector<uint16_t> indices;
-    std::vector<VERTEX> expanded;
-    MATRIX world;
-};
-
-Mesh MakeMesh(int n) {
-    Mesh m;
-    const float phase = n * 0.37f;
-    for (int r = 0; r <= kRows; ++r)
-        for (int c = 0; c <= kColumns; ++c) {
-            float x = c * 0.2f, z = r * 0.2f;
-            float y = 0.3f * std::sin(x * 2 + phase) * std::cos(z * 2 - phase);
-            // Normal of the height field.
-            float dx = 0.6f * std::cos(x * 2 + phase) * std::cos(z * 2 - phase);
-            float dz = -0.6f * std::sin(x * 2 + phase) * std::sin(z * 2 - phase);
-            VECTOR normal{-dx, 1, -dz};
-            VectorNormalize(normal);
-            m.vertices.push_back(VERTEX{x, y, z, normal.x, normal.y, normal.z, c / 5.0f, r / 5.0f});
-        }
-    for (int r = 0; r < kRows; ++r)
-        for (int c = 0; c < kColumns; ++c) {
-            uint16_t a = static_cast<uint16_t>(r * (kColumns + 1) + c);
-            uint16_t b = static_cast<uint16_t>(a + 1);
-            uint16_t d = static_cast<uint16_t>(a + kColumns + 1);
-            uint16_t e = static_cast<uint16_t>(d + 1);
-            // Clockwise seen from above (the camera looks down on the patches).
-            const uint16_t tri[6] = {a, d, b, b, d, e};
-            m.indices.insert(m.indices.end(), tri, tri + 6);
-        }
-    for (uint16_t i : m.indices) m.expanded.push_back(m.vertices[i]);
-    MatrixTranslation(m.world, (n % 10) * 5.2f - 26.0f, 0, (n / 10) * 4.2f);
-    return m;
-}
+using bench::kSceneColumns;
+using bench::kSceneRows;
+using Mesh = bench::SceneMesh;
 
 void SetupScene(OpenGLDriver* d) {
-    MATRIX view;
-    MatrixLookAt(view, VECTOR{0, 30, -12}, VECTOR{0, 0, 20}, VECTOR{0, 1, 0});
-    d->SetViewMatrix(&view);
-    d->SetProjection(1.0f, 0.75f, 1.0f, 200.0f);
-    const MaterialColors material = {{1, 1, 1, 1}, {1, 1, 1, 1}, {0, 0, 0, 1}};
-    d->SetMaterial(&material);
-    d->SetAmbientColor(0xFF303030);
-    LightDesc sun{};
-    sun.type = LIGHT_DIRECTIONAL;
-    sun.direction = VECTOR{0.3f, 1, -0.4f};
-    sun.r = sun.g = sun.b = 0.9f;
-    d->CreateLight(sun);
+    bench::SetupSceneState(d);
     std::vector<uint8_t> pixels(64 * 64 * 4);
     for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) {
-            uint8_t* p = &pixels[(y * 64 + x) * 4];
-            bool check = ((x / 8) + (y / 8)) % 2 != 0;
-            p[0] = check ? 40 : 200;
-            p[1] = check ? 160 : 220;
-            p[2] = check ? 60 : 240;
-            p[3] = 255;
-        }
+        for (int x = 0; x < 64; ++x) bench::SceneTexel(x, y, &pixels[(y * 64 + x) * 4]);
     d->UploadTexture("bench", pixels.data(), 64, 64, false);
     d->SetTexture("bench");
 }
@@ -170,8 +117,7 @@ int main(int argc, char** argv) {
     }
     OpenGLDriverSDL driver;
     if (!driver.Init(nullptr, window)) return 1;
-    std::vector<Mesh> meshes;
-    for (int i = 0; i < kMeshes; ++i) meshes.push_back(MakeMesh(i));
+    std::vector<Mesh> meshes = bench::MakeSceneMeshes();
     SetupScene(&driver);
     std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
 
@@ -188,7 +134,7 @@ int main(int argc, char** argv) {
         cpuPerFrame[mode] = 1000.0 * r.cpu / r.frames;
         std::printf("%-15s %7.2f fps  %8.1f ms CPU per frame  (%d triangles per frame)\n", names[mode],
                     r.frames / r.wall, cpuPerFrame[mode],
-                    mode == kArrays ? 100 * 2 * kRows * kColumns : r.faces);
+                    mode == kArrays ? bench::kSceneMeshes * 2 * kSceneRows * kSceneColumns : r.faces);
     }
     std::printf("CPU per frame, immediate / arrays:      %.2f\n",
                 cpuPerFrame[kImmediate] / cpuPerFrame[kArrays]);

@@ -328,6 +328,9 @@ void Campfire() {
     }
     m.Box(wood, {-40, 4, -7}, {40, 16, 7}, 60, false);
     m.Box(wood, {-7, 14, -40}, {7, 26, 40}, 60, false);
+    // A bed of glowing embers under the logs: an animated texture list.
+    int embers = m.Texture("village\\embers.ifl", 1.0f);
+    m.Quad(embers, {-42, 1, -42}, {42, 1, -42}, {42, 1, 42}, {-42, 1, 42}, {0, 1, 0});
     Save(m, "campfire.z1");
 }
 

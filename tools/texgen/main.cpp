@@ -414,6 +414,39 @@ void Particles() {
     Save(smoke, "effects/particles", "smoke02.bmp", "smoke02_a.bmp");
 }
 
+// The camp fire's bed of embers, a texture list of four frames (the
+// DirectX 7 driver and the OpenGL driver both step through it): glowing
+// noise whose hot spots drift from frame to frame.
+void Embers() {
+    const int frames = 4;
+    std::string list = "150\n";
+    for (int f = 0; f < frames; ++f) {
+        Canvas c(64, 64);
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < c.w; ++x) {
+                float u = x / 64.0f, v = y / 64.0f;
+                float base = Fbm(u, v, 4, 4, 171);
+                float flicker = Fbm(u + f * 0.25f, v - f * 0.125f, 8, 3, 172);
+                float heat = Clamp01(base * 0.6f + flicker * 0.8f - 0.3f);
+                c.At(x, y) = Mix(Mix(C(40, 12, 4), C(200, 60, 10), Clamp01(heat * 1.6f)), C(255, 200, 80),
+                                 Clamp01(heat * 2.0f - 1.0f));
+            }
+        char name[32];
+        std::snprintf(name, sizeof name, "embers%02d.bmp", f + 1);
+        Save(c, "village", name);
+        list += std::string(name) + "\n";
+    }
+    const std::string path = g_root + "/textures/village/embers.ifl";
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out || std::fwrite(list.data(), 1, list.size(), out) != list.size()) {
+        std::fprintf(stderr, "texgen: cannot write %s\n", path.c_str());
+        g_failed = true;
+    } else {
+        ++g_written;
+    }
+    if (out) std::fclose(out);
+}
+
 // -------------------------------------------------------------- interface
 
 void Pointer() {
@@ -595,6 +628,7 @@ int main(int argc, char** argv) {
     Moon();
     SunAndGlows();
     Particles();
+    Embers();
 
     Pointer();
     Crosshair();

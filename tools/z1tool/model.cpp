@@ -1,6 +1,7 @@
 // z1tool model info / model import / anm info: model and animation files
 // through the engine's own readers.
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -193,17 +194,50 @@ int AnmInfo(const std::vector<std::string>& args) {
     return z1tool::kOk;
 }
 
-int ModelImport(const std::vector<std::string>& args) {
+// --scale F and --height H, anywhere among the arguments; the rest stay.
+bool ImportOptionsOf(std::vector<std::string>& args, ImportOptions* options, std::string* error) {
+    std::vector<std::string> rest;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const bool scale = args[i] == "--scale";
+        if (!scale && args[i] != "--height") {
+            rest.push_back(args[i]);
+            continue;
+        }
+        char* end = nullptr;
+        const double v = i + 1 < args.size() ? std::strtod(args[i + 1].c_str(), &end) : 0.0;
+        if (i + 1 >= args.size() || end == args[i + 1].c_str() || *end || !(v > 0.0) || v > 1e9) {
+            *error = args[i] + " needs a positive number";
+            return false;
+        }
+        (scale ? options->scale : options->height) = static_cast<float>(v);
+        ++i;
+    }
+    if (options->scale != 1.0f && options->height > 0.0f) {
+        *error = "give --scale or --height, not both";
+        return false;
+    }
+    args = rest;
+    return true;
+}
+
+int ModelImport(const std::vector<std::string>& given) {
+    std::vector<std::string> args = given;
+    ImportOptions options;
+    std::string error;
+    if (!ImportOptionsOf(args, &options, &error)) return z1tool::Fail(error);
     if (args.size() != 2) return z1tool::Usage("model import");
     if (!z1tool::CheckInput(args[0])) return z1tool::kFailed;
-    std::string error;
     ImportReport report;
-    if (!ImportModel(args[0], args[1], report, &error)) return z1tool::Fail(error);
+    if (!ImportModel(args[0], args[1], report, &error, options)) return z1tool::Fail(error);
     std::printf(
         "%s: %d objects, %d meshes, %d materials, %d textures, %d bones, %d morph targets, %d animation "
         "frames\n",
         args[1].c_str(), report.objects, report.meshes, report.materials, report.textures, report.bones,
         report.morph_targets, report.anm_frames);
+    // The size tells at once whether the model fits the world: the player's
+    // eye is 80 units up, a door about 200 high.
+    std::printf("%s: %.1f x %.1f x %.1f units (x, y, z), scaled by %g\n", args[1].c_str(), report.size[0],
+                report.size[1], report.size[2], report.scale);
     for (const std::string& w : report.warnings) std::fprintf(stderr, "z1tool: warning: %s\n", w.c_str());
     return z1tool::kOk;
 }
@@ -213,9 +247,10 @@ int ModelImport(const std::vector<std::string>& args) {
 Z1TOOL_COMMAND("model info", "FILE.z1",
                "print a model file's frames, materials, lights, cameras, spawn points and bones as JSON",
                ModelInfo);
-Z1TOOL_COMMAND(
-    "model import", "SOURCE OUT.z1",
-    "convert a model in any format assimp reads into a model file, textures as BMP under textures\\",
-    ModelImport);
+Z1TOOL_COMMAND("model import", "[--scale F | --height H] SOURCE OUT.z1",
+               "convert a model in any format assimp reads into a model file, textures as BMP under "
+               "textures\\; --scale multiplies every length, --height makes the model H units tall (the "
+               "player's eye is 80 up)",
+               ModelImport);
 Z1TOOL_COMMAND("anm info", "FILE.anm [MODEL.z1]", "print an animation file's frame and bone counts as JSON",
                AnmInfo);

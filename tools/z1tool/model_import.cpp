@@ -17,11 +17,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <new>
 #include <set>
 
 #include <assimp/Importer.hpp>
+#include <assimp/config.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
@@ -817,15 +819,16 @@ void BoundMemory() {
 #endif
 }
 
-bool Import(const std::string& source, const std::string& out, ImportReport& report, std::string* error);
+bool Import(const std::string& source, const std::string& out, ImportReport& report, std::string* error,
+            const ImportOptions& options);
 
 }  // namespace
 
-bool ImportModel(const std::string& source, const std::string& out, ImportReport& report,
-                 std::string* error) {
+bool ImportModel(const std::string& source, const std::string& out, ImportReport& report, std::string* error,
+                 const ImportOptions& options) {
     BoundMemory();
     try {
-        return Import(source, out, report, error);
+        return Import(source, out, report, error, options);
     } catch (const std::bad_alloc&) {
         *error = "out of memory importing " + source;
     } catch (const std::exception& e) {
@@ -836,7 +839,30 @@ bool ImportModel(const std::string& source, const std::string& out, ImportReport
 
 namespace {
 
-bool Import(const std::string& source, const std::string& out, ImportReport& report, std::string* error) {
+// The box around every mesh vertex placed by its nodes, in the source's space.
+void SceneBounds(const aiScene* scene, const aiNode* node, aiMatrix4x4 m, aiVector3D& lo, aiVector3D& hi) {
+    m = m * node->mTransformation;
+    for (unsigned i = 0; i < node->mNumMeshes; i++) {
+        const aiMesh* mesh = scene->mMeshes[node->mMeshes[i]];
+        for (unsigned v = 0; v < mesh->mNumVertices; v++) {
+            const aiVector3D p = m * mesh->mVertices[v];
+            lo = aiVector3D(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
+            hi = aiVector3D(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
+        }
+    }
+    for (unsigned i = 0; i < node->mNumChildren; i++) SceneBounds(scene, node->mChildren[i], m, lo, hi);
+}
+
+aiVector3D SceneSize(const aiScene* scene) {
+    const float big = std::numeric_limits<float>::max();
+    aiVector3D lo(big, big, big), hi(-big, -big, -big);
+    if (scene->mRootNode) SceneBounds(scene, scene->mRootNode, aiMatrix4x4(), lo, hi);
+    if (lo.x > hi.x) return aiVector3D(0, 0, 0);
+    return hi - lo;
+}
+
+bool Import(const std::string& source, const std::string& out, ImportReport& report, std::string* error,
+            const ImportOptions& options) {
     Assimp::Importer importer;
     importer.SetPropertyInteger(AI_CONFIG_PP_SLM_VERTEX_LIMIT, 65535);
     importer.SetPropertyInteger(AI_CONFIG_PP_SLM_TRIANGLE_LIMIT, 65535);
@@ -850,6 +876,35 @@ bool Import(const std::string& source, const std::string& out, ImportReport& rep
         *error = "could not import " + source + (why.empty() ? std::string() : ": " + why);
         return false;
     }
+    // Every length (vertices, node and animation positions, bone offsets)
+    // scaled once, before anything is converted.
+    float scale = options.scale;
+    if (options.height > 0.0f) {
+        // Up is y, in the source as in the engine.
+        const float tall = SceneSize(scene).y;
+        if (!(tall > 0.0f)) {
+            *error = source + ": the model has no height to fit";
+            return false;
+        }
+        scale = options.height / tall;
+    }
+    if (!(scale > 0.0f) || !std::isfinite(scale)) {
+        *error = "the scale must be a positive number";
+        return false;
+    }
+    if (scale != 1.0f) {
+        importer.SetPropertyFloat(AI_CONFIG_GLOBAL_SCALE_FACTOR_KEY, scale);
+        scene = importer.ApplyPostProcessing(aiProcess_GlobalScale);
+        if (!scene) {
+            *error = "could not scale " + source;
+            return false;
+        }
+    }
+    report.scale = scale;
+    const aiVector3D size = SceneSize(scene);
+    report.size[0] = size.x;
+    report.size[1] = size.y;
+    report.size[2] = size.z;
     Z1Scene z;
     Importer conv(scene, source, out, report);
     std::string why;

@@ -7,6 +7,7 @@
 
 #include "utility/basepath.h"
 #include "utility/fileio.h"
+#include "utility/jf.h"
 #include "utility/log.h"
 
 namespace {
@@ -35,28 +36,51 @@ struct BitmapHeader {
     uint32_t colors_used = 0;
 };
 
+// A bitmap opened from the disk by its path, or (archive) from the joined-file
+// archive by its name and else from the disk under the base path; reads,
+// seeks and tells stay inside an archived file's bytes.
 class File {
 public:
-    explicit File(const char* path) : f(OpenFile(path, "rb")) {}
+    File(const char* path, bool archive) : archive_(archive) {
+        if (!archive) {
+            f = OpenFile(path, "rb");
+            return;
+        }
+        f = JfOpen(path, "rb");
+        if (!f) {
+            const char* base = GetBasePath();
+            f = OpenFile((std::string(base ? base : "") + path).c_str(), "rb");
+        }
+    }
     ~File() {
-        if (f) std::fclose(f);
+        if (f) archive_ ? (void)FileClose(f) : (void)std::fclose(f);
     }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
+    size_t Read(void* buffer, size_t count) {
+        return archive_ ? FileRead(buffer, 1, count, f) : std::fread(buffer, 1, count, f);
+    }
+    int Seek(long offset, int origin) {
+        return archive_ ? FileSeek(f, offset, origin) : std::fseek(f, offset, origin);
+    }
+    long Tell() { return archive_ ? FileTell(f) : std::ftell(f); }
     FILE* f;
+
+private:
+    bool archive_;
 };
 
 // The header pass. Returns null when the headers are usable, else the message.
-const char* ReadHeaders(const char* fileName, BitmapHeader* h) {
-    File file(fileName);
+const char* ReadHeaders(const char* fileName, BitmapHeader* h, bool archive = false) {
+    File file(fileName, archive);
     if (!file.f) return "Couldn't open bitmap!";
     uint8_t fh[14];
-    if (std::fread(fh, 1, sizeof fh, file.f) != sizeof fh) return "ERROR: Couldn't read bitmap file-header!";
+    if (file.Read(fh, sizeof fh) != sizeof fh) return "ERROR: Couldn't read bitmap file-header!";
     if (U16(fh) != kBitmapMagic) return "ERROR: Wrong bmp-format!";
     h->file_size = U32(fh + 2);
     h->data_offset = U32(fh + 10);
     uint8_t ih[40];
-    if (std::fread(ih, 1, sizeof ih, file.f) != sizeof ih) return "Couldn't read bitmap info-header!";
+    if (file.Read(ih, sizeof ih) != sizeof ih) return "Couldn't read bitmap info-header!";
     h->width = (int32_t)U32(ih + 4);
     h->height = (int32_t)U32(ih + 8);
     h->bit_count = U16(ih + 14);
@@ -162,13 +186,15 @@ const char* ReadBitmapInfo(const char* fileName, BitmapInfo* info) {
     return message;
 }
 
-bool ReadBitmap24(Image* image, const char* fileName) {
+namespace {
+
+bool ReadBitmap24From(Image* image, const char* fileName, bool archive) {
     if (!image) return false;
     image->Clear();
     if (!fileName) return Fail(image, "Invalid filename");
 
     BitmapHeader h;
-    if (const char* message = ReadHeaders(fileName, &h)) return Fail(image, message);
+    if (const char* message = ReadHeaders(fileName, &h, archive)) return Fail(image, message);
 
     const int32_t stride = SourceStride(h);
     int64_t size = (int64_t)h.file_size - (int64_t)h.data_offset;
@@ -180,19 +206,18 @@ bool ReadBitmap24(Image* image, const char* fileName) {
     }
     const int colorCount = h.colors_used == 0 ? 256 : (int)(h.colors_used > 1024 ? 1024 : h.colors_used);
 
-    File file(fileName);
+    File file(fileName, archive);
     if (!file.f) return Fail(image, "Couldn't open bitmap!");
 
     uint8_t palette[256][3];  // blue, green, red
     std::memset(palette, 0, sizeof palette);
     if (h.bit_count == 8) {
         // An 8-bit index can name at most 256 entries; a longer table is a broken file.
-        if (colorCount > 256 || std::fseek(file.f, kPaletteOffset, SEEK_SET) != 0)
+        if (colorCount > 256 || file.Seek(kPaletteOffset, SEEK_SET) != 0)
             return Fail(image, "ERROR: Couldn't find the pallette data!");
         for (int i = 0; i < colorCount; ++i) {
             uint8_t entry[4];
-            if (std::fread(entry, 1, 4, file.f) != 4)
-                return Fail(image, "ERROR: Couldn't find the pallette data!");
+            if (file.Read(entry, 4) != 4) return Fail(image, "ERROR: Couldn't find the pallette data!");
             palette[i][0] = entry[0];
             palette[i][1] = entry[1];
             palette[i][2] = entry[2];
@@ -201,19 +226,18 @@ bool ReadBitmap24(Image* image, const char* fileName) {
 
     // Never allocate more than the file can deliver: a lying size field would
     // otherwise ask for gigabytes before the short read is noticed.
-    if (std::fseek(file.f, 0, SEEK_END) != 0) return Fail(image, "ERROR: Couldn't find the image data!");
-    long fileLength = std::ftell(file.f);
+    if (file.Seek(0, SEEK_END) != 0) return Fail(image, "ERROR: Couldn't find the image data!");
+    long fileLength = file.Tell();
     // A seek past the end succeeds and only the read comes up short; an offset
     // beyond what a 32-bit seek can reach is the one that cannot be found, on
     // every platform alike.
     if (fileLength < 0 || h.data_offset > (uint32_t)INT32_MAX ||
-        std::fseek(file.f, (long)h.data_offset, SEEK_SET) != 0)
+        file.Seek((long)h.data_offset, SEEK_SET) != 0)
         return Fail(image, "ERROR: Couldn't find the image data!");
     if (size > (int64_t)fileLength - (int64_t)h.data_offset) return Fail(image, "Couldn't load bitmap-data!");
 
     std::vector<uint8_t> raw((size_t)size);
-    if (std::fread(raw.data(), 1, raw.size(), file.f) != raw.size())
-        return Fail(image, "Couldn't load bitmap-data!");
+    if (file.Read(raw.data(), raw.size()) != raw.size()) return Fail(image, "Couldn't load bitmap-data!");
 
     if (stride == 0) return Fail(image, "ERROR: Unsupported bit-depth!");
     // The stated size can be smaller than the rows really need.
@@ -240,6 +264,10 @@ bool ReadBitmap24(Image* image, const char* fileName) {
     image->valid = 1;
     return true;
 }
+
+}  // namespace
+
+bool ReadBitmap24(Image* image, const char* fileName) { return ReadBitmap24From(image, fileName, false); }
 
 bool ConvertImage(Image* image, int depth) {
     if (!image) return false;
@@ -277,14 +305,26 @@ bool ConvertImage(Image* image, int depth) {
     return true;
 }
 
-bool LoadImage(Image* image, const char* fileName, int depth) {
+namespace {
+
+bool LoadImageFrom(Image* image, const char* fileName, int depth, bool archive) {
     if (!image) return false;  // "Invalid container": there is nowhere to store it
     image->Clear();
     if (!fileName) return Fail(image, "Invalid filename");
     if (depth != 15 && depth != 16 && depth != 24 && depth != 32) return Fail(image, "Invalid bpp");
     if (!std::strstr(fileName, ".bmp")) return Fail(image, "Unindentified or unsupported fileformat");
-    if (!ReadBitmap24(image, fileName)) return false;
+    if (!ReadBitmap24From(image, fileName, archive)) return false;
     return ConvertImage(image, depth);
+}
+
+}  // namespace
+
+bool LoadImage(Image* image, const char* fileName, int depth) {
+    return LoadImageFrom(image, fileName, depth, false);
+}
+
+bool LoadImageFromArchive(Image* image, const char* name, int depth) {
+    return LoadImageFrom(image, name, depth, true);
 }
 
 bool MergeAlphaMap(Image* color, const Image& alpha) {

@@ -43,6 +43,11 @@ public:
 // The file name is used as given (callers prefix the base path). On failure
 // the image is invalid, holds no pixels and keeps the message in `error`.
 bool LoadImage(Image* image, const char* fileName, int depth);
+// The same, the file taken from the joined-file archive by its name (as
+// callers write texture names, relative to the base path) and, when the
+// archive does not hold it, from the disk under the base path. The DirectX 7
+// driver reads its textures this way.
+bool LoadImageFromArchive(Image* image, const char* name, int depth);
 
 // What the headers of a bitmap file say, as the reader checks them.
 struct BitmapInfo {

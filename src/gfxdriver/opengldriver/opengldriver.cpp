@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "gfxdriver/texturelist.h"
+#include "utility/clock.h"
 #include "utility/log.h"
 
 namespace {
@@ -566,7 +568,13 @@ bool OpenGLDriver::SetTexture(const char* name) {
     } else {
         glEnable(GL_TEXTURE_2D);
         // A name never generated binds object 0, which has no image: untextured.
-        glBindTexture(GL_TEXTURE_2D, TextureObject(name));
+        unsigned int object = TextureObject(name);
+        if (OpenGLTextureList* list = static_cast<OpenGLTextureList*>(textureLists.Find(name))) {
+            list->current = NextTextureListFrame(list->current, static_cast<int>(list->frames.size()),
+                                                 list->interval, ClockMilliseconds(), &list->lastChange);
+            object = list->frames[static_cast<size_t>(list->current)];
+        }
+        glBindTexture(GL_TEXTURE_2D, object);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap_u ? GL_REPEAT : GL_CLAMP);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap_v ? GL_REPEAT : GL_CLAMP);
     }

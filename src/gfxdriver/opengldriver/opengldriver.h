@@ -5,6 +5,9 @@
 #ifndef ZENDAR_GFXDRIVER_OPENGLDRIVER_OPENGLDRIVER_H
 #define ZENDAR_GFXDRIVER_OPENGLDRIVER_OPENGLDRIVER_H
 
+#include <memory>
+#include <vector>
+
 #include "gfxdriver/gfxdriver.h"
 #include "utility/list.h"
 #include "utility/stringhashtable.h"
@@ -15,6 +18,15 @@ struct OpenGLLight {
     float position[4];  // position (w = 1) or direction (w = 0)
     float range;        // kept, not used by OpenGL
     uint8_t enabled;
+};
+
+// A texture list's frames (gfxdriver/texturelist.h), shown one after the
+// other as SetTexture of the list's name comes round.
+struct OpenGLTextureList {
+    std::vector<unsigned int> frames;  // texture objects
+    uint32_t interval = 100;           // milliseconds between frames
+    int current = 0;
+    uint32_t lastChange = 0;
 };
 
 class OpenGLDriver : public GfxDriver {
@@ -92,6 +104,8 @@ public:
     unsigned int UploadTexture(const char* name, const uint8_t* bgra, int w, int h, bool hasAlpha);
     // The texture object registered under name, 0 when absent or name is null.
     unsigned int TextureObject(const char* name) const;
+    // The texture list generated under name, or null.
+    const OpenGLTextureList* TextureListNamed(const char* name) const;
 
     const List<OpenGLLight>& Lights() const { return lights; }
 
@@ -114,8 +128,11 @@ protected:
     MATRIX view;
     StringHashTable textures;
     List<OpenGLLight> lights;
+    StringHashTable textureLists;
+    std::vector<std::unique_ptr<OpenGLTextureList>> textureListStore;
 
 private:
+    bool GenerateTextureList(const char* name, const char* alphaName);
     void ApplyModelView();
     void RenderLights();
     void FlippedView(float out[16]) const;

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include <cstdlib>
 #include <deque>
 #include <string>
 
@@ -263,7 +264,7 @@ void OverlayProcessEvent(const SDL_Event& event) {
 void OverlayPresentFrame(int width, int height, bool* opened) {
     *opened = false;
     if (!g_ready) return;
-    KeepFrame(width, height);
+    if (!std::getenv("ZENDAR_MEASURE_NO_KEEP")) KeepFrame(width, height);
     BeginImGuiFrame();
     int command = 0;
     *opened = DrawMenuBar(true, &command);

@@ -65,9 +65,59 @@ void SdlDialogs::MessageBox(Uint32 flags, const char* caption, const char* text)
     if (SDL_ShowMessageBox(&data, &button) != 0) std::fprintf(stderr, "%s: %s\n", caption, text);
 }
 
-void SdlDialogs::ErrorBox(const char* caption, const char* text) { MessageBox(0, caption, text); }
+namespace {
+
+void CentreNextWindow();
+
+// A box drawn in the game's window over its last frame, one button per
+// answer: Enter takes the first, Esc the last. Keys pressed while it is up
+// are its own; none of them reaches the game after it. -1 when the window
+// has no overlay to draw it with.
+int OverlayBox(const char* caption, const char* text, const char* const* buttons, int count) {
+    if (!OverlayReady() || count <= 0) return -1;
+    InputReleased released;
+    const std::string id = std::string(caption && *caption ? caption : "Message") + "##box";
+    int result = -1;
+    bool first = true;
+    RunOverlayLoop(
+        [&]() {
+            if (first) ImGui::OpenPopup(id.c_str());
+            first = false;
+            CentreNextWindow();
+            if (!ImGui::BeginPopupModal(id.c_str(), nullptr, ImGuiWindowFlags_AlwaysAutoResize)) {
+                result = count - 1;
+                return false;
+            }
+            ImGui::TextUnformatted(text ? text : "");
+            ImGui::Separator();
+            for (int i = 0; i < count; ++i) {
+                if (i) ImGui::SameLine();
+                if (ImGui::Button(buttons[i], ImVec2(90, 0))) result = i;
+            }
+            if (result < 0 && (ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)) ||
+                               ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_KeyPadEnter))))
+                result = 0;
+            if (result < 0 && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape))) result = count - 1;
+            if (result >= 0) ImGui::CloseCurrentPopup();
+            ImGui::EndPopup();
+            return result < 0;
+        },
+        false);
+    return result;
+}
+
+}  // namespace
+
+void SdlDialogs::ErrorBox(const char* caption, const char* text) {
+    static const char* const kOk[] = {"OK"};
+    if (OverlayBox(caption, text, kOk, 1) < 0) MessageBox(0, caption, text);
+}
 
 bool SdlDialogs::YesNoBox(const char* caption, const char* text) {
+    // Enter says Yes and Esc says No, as a player expects of a question.
+    static const char* const kYesNo[] = {"Yes", "No"};
+    const int answer = OverlayBox(caption, text, kYesNo, 2);
+    if (answer >= 0) return answer == 0;
     InputReleased released;
     SDL_MessageBoxButtonData buttons[] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},

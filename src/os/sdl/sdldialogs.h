@@ -1,6 +1,7 @@
-// The SDL build's message boxes and dialogs: SDL message boxes for the error
-// and yes/no boxes, ImGui modal windows drawn over the last frame for property
-// sheets and the open/save file dialogs.
+// The SDL build's message boxes and dialogs: ImGui modal windows drawn over
+// the last frame for the error and yes/no boxes (Enter and Esc answer them),
+// the property sheets and the open/save file dialogs; before the window can
+// draw them, SDL's message boxes, and standard error where none can be shown.
 #ifndef ZENDAR_OS_SDL_SDLDIALOGS_H
 #define ZENDAR_OS_SDL_SDLDIALOGS_H
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "camera/keybindings.h"
 #include "camera/mousemode.h"
@@ -14,6 +15,7 @@
 #include "game/harness.h"
 #include "game/replay.h"
 #include "game/screens.h"
+#include "gfxdriver/dx7driver/dx7driver.h"
 #include "gfxdriver/gfxdriver.h"
 #include "gfxdriver/opengldriver/opengldriverwindows.h"
 #include "gfxdriver/opengldriver/screenshot.h"
@@ -56,6 +58,7 @@ struct ShellState {
     LARGE_INTEGER perfOrigin = {};
     bool perfStarted = false;
     PlayerCamera* camera = nullptr;
+    Dx7Driver* dx7 = nullptr;  // the graphics driver when it is the DirectX 7 one
 };
 
 ShellState g;
@@ -89,10 +92,20 @@ int VisibleHeight(int height) {
     return visible > 0 && visible < height ? visible : height;
 }
 
+// The DirectX 7 driver's frame is its whole back buffer.
+bool SaveDx7Screenshot(const char* file) {
+    std::vector<uint8_t> rgb;
+    int w = 0, h = 0;
+    return g.dx7->ReadBackBuffer(&rgb, &w, &h) && WritePNG(file, w, h, rgb.data());
+}
+
 void SaveScreenshots(bool front) {
-    for (const std::string& file : HarnessScreenshotsDue())
-        if (!SaveScreenshot(file.c_str(), g_gfxdriver->width, VisibleHeight(g_gfxdriver->height), front))
-            std::fprintf(stderr, "zendar1: could not write screenshot '%s'\n", file.c_str());
+    for (const std::string& file : HarnessScreenshotsDue()) {
+        bool saved = g.dx7 ? SaveDx7Screenshot(file.c_str())
+                           : SaveScreenshot(file.c_str(), g_gfxdriver->width,
+                                            VisibleHeight(g_gfxdriver->height), front);
+        if (!saved) std::fprintf(stderr, "zendar1: could not write screenshot '%s'\n", file.c_str());
+    }
 }
 
 // The driver as the shell uses it: the harness's screenshots are taken just
@@ -102,6 +115,14 @@ public:
     bool ShowFrame() override {
         if (g.frameRunning) SaveScreenshots(false);
         return OpenGLDriverWindows::ShowFrame();
+    }
+};
+
+class ShellDx7Driver : public Dx7Driver {
+public:
+    bool ShowFrame() override {
+        if (g.frameRunning) SaveScreenshots(false);
+        return Dx7Driver::ShowFrame();
     }
 };
 
@@ -157,6 +178,12 @@ bool ExitSequence(HWND window) {
 bool OnCommand(HWND window, int command) {
     switch (command) {
     case IDM_EXIT: return ExitSequence(window);
+    case IDM_CHANGE_DEVICE:
+        if (g_gfxdriver) g_gfxdriver->ChangeEnvironment();
+        return false;
+    case IDM_TOGGLE_FULLSCREEN:
+        if (g_gfxdriver) g_gfxdriver->ToggleFullscreen();
+        return false;
     case IDM_SAVE_AREA:
         if (EditorMode()) EditorSaveAreaCommand();
         return false;
@@ -306,8 +333,9 @@ int Run() {
 
     // 7. The graphics driver. 8. Its Init on the main window.
     if (settings.renderer != 1)
-        LogLine("Warning: the DirectX 7 driver is not part of this build - using the OpenGL driver");
-    g_gfxdriver = new ShellOpenGLDriver();
+        g_gfxdriver = g.dx7 = new ShellDx7Driver();
+    else
+        g_gfxdriver = new ShellOpenGLDriver();
     if (!g_gfxdriver) {
         LogLine("FATAL ERROR - Could not create a graphics driver...");
         return 1;
@@ -358,6 +386,8 @@ int ReplayAccelerator(int code, const bool held[256]) {
     bool shift = held[DIK_LSHIFT] || held[DIK_RSHIFT];
     bool alt = held[DIK_LMENU] || held[DIK_RMENU];
     if (code == DIK_ESCAPE && !ctrl && !shift && !alt) return IDM_EXIT;
+    if (code == DIK_F2 && !ctrl && !shift && !alt) return IDM_CHANGE_DEVICE;
+    if (code == DIK_RETURN && alt && !ctrl && !shift) return IDM_TOGGLE_FULLSCREEN;
     if (ctrl && !shift && !alt) {
         if (code == DIK_O) return IDM_OPEN_AREA;
         if (code == DIK_S) return IDM_SAVE_AREA;

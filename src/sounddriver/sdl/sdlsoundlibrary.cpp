@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <dlfcn.h>
 
 #include <cstdio>
 #include <vector>
@@ -30,6 +31,24 @@ bool ReadWholeFile(const char* path, std::vector<unsigned char>* bytes) {
     return ok;
 }
 
+// ALSA writes every failure of its own to standard error, a screenful for
+// a machine without a sound card, while the driver's one log line says all
+// there is to say. SDL loads ALSA itself; the handler is set in the same
+// library beforehand (it stays loaded, so SDL's load finds it as it is).
+void QuietAlsaHandler(const char*, int, const char*, int, const char*, ...) {}
+
+void SilenceAlsa() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
+    if (!alsa) return;
+    typedef void (*Handler)(const char*, int, const char*, int, const char*, ...);
+    typedef int (*SetHandler)(Handler);
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
+        set(QuietAlsaHandler);
+}
+
 }  // namespace
 
 SdlSoundLibrary::SdlSoundLibrary() {}
@@ -41,6 +60,7 @@ bool SdlSoundLibrary::Init(int mixRate, int channels, unsigned int) {
         error = SOUND_ERR_INIT_ALREADY;
         return false;
     }
+    SilenceAlsa();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         error = SOUND_ERR_INIT;
         return false;

@@ -1,0 +1,163 @@
+// The editor as a modder meets it, run end to end: zendar1 --editor on the
+// build's game folder under X (Xvfb when no display is set), driven by
+// replays whose answers stand in for the dialogs; each run in a fresh
+// working folder, checked through its log, its standard error and the files
+// it saved.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "os/xrun.h"
+
+namespace {
+
+using xrun::Find;
+using xrun::Joined;
+using xrun::ReadFile;
+using xrun::WriteFile;
+
+const char* const kGame = ZENDAR_BIN_DIR "/zendar1";
+const std::string kGameFolder = ZENDAR_BIN_DIR "/";
+const std::string kVillage = kGameFolder + "area/village.z1a";
+
+class EditorRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!xrun::CanRunUnderX()) GTEST_SKIP() << "no X display and no xvfb-run";
+        ASSERT_TRUE(xrun::FileExists(kGame)) << kGame << " is not built";
+        ASSERT_TRUE(xrun::FileExists(kVillage)) << "the game folder has no village";
+        work = xrun::MakeDir("editor");
+        ASSERT_FALSE(work.empty());
+    }
+
+    // zendar1 --editor on the game folder for `frames` frames with the replay.
+    xrun::GameResult Edit(const std::string& replay, int frames, const std::vector<std::string>& more = {}) {
+        WriteFile(work + "replay.txt", replay);
+        std::vector<std::string> command = {kGame,          "--base",       kGameFolder,          "--editor",
+                                            "--frames",     std::to_string(frames), "--fixed-step", "0.02",
+                                            "--replay",     work + "replay.txt"};
+        command.insert(command.end(), more.begin(), more.end());
+        return xrun::RunGame(work, command, 120);
+    }
+
+    std::string work;
+};
+
+// The camera's position as P logs it.
+bool LoggedPosition(const std::vector<std::string>& log, float* x, float* y, float* z) {
+    for (const std::string& line : log)
+        if (std::sscanf(line.c_str(), "Position == (%f, %f, %f)", x, y, z) == 3) return true;
+    return false;
+}
+
+TEST_F(EditorRun, StartsOnTheGamesAreaSeenFromAboveAndSavesItUnchanged) {
+    // P reports the camera; Ctrl+S saves the area as it came.
+    xrun::GameResult run = Edit("2 key down 25\n2 key up 25\n"
+                                "3 key down 29\n3 key down 31\n3 key up 31\n3 key up 29\n"
+                                "answer file " +
+                                    work + "same\n",
+                                6);
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_NE(Find(run.log, "Loading area from file 'area\\village.z1a'"), -1) << Joined(run.log);
+    float x, y, z;
+    ASSERT_TRUE(LoggedPosition(run.log, &x, &y, &z)) << Joined(run.log);
+    EXPECT_GT(y, 500.0f) << "the camera is above the ground";
+    EXPECT_EQ(ReadFile(work + "same.z1a"), ReadFile(kVillage)) << "an unchanged area saves byte for byte";
+}
+
+TEST_F(EditorRun, SpawnedEntitiesAreSelectedAndEditsUndoAndRedo) {
+    // F10 spawns a light, F1 renames what is selected (the light), Ctrl+Z
+    // undoes the rename and Ctrl+Y redoes it, each state saved.
+    xrun::GameResult run = Edit("2 key down 68\n2 key up 68\n"
+                                "answer field Type: = Light\n"
+                                "answer field Symbolic Name: = new_lamp\n"
+                                "answer ok\n"
+                                "4 key down 59\n4 key up 59\n"
+                                "answer field Name : = lamp_renamed\n"
+                                "answer ok\n"
+                                "6 key down 29\n6 key down 44\n6 key up 44\n6 key up 29\n"
+                                "8 key down 29\n8 key down 31\n8 key up 31\n8 key up 29\n"
+                                "answer file " +
+                                    work + "undone.z1a\n"
+                                           "10 key down 29\n10 key down 21\n10 key up 21\n10 key up 29\n"
+                                           "12 key down 29\n12 key down 31\n12 key up 31\n12 key up 29\n"
+                                           "answer file " +
+                                    work + "redone.z1a\n",
+                                15);
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(run.err.find("replay: "), std::string::npos) << "every answer was taken:\n" << run.err;
+    const std::string undone = ReadFile(work + "undone.z1a");
+    const std::string redone = ReadFile(work + "redone.z1a");
+    EXPECT_NE(undone.find("new_lamp"), std::string::npos);
+    EXPECT_EQ(undone.find("lamp_renamed"), std::string::npos);
+    EXPECT_NE(redone.find("lamp_renamed"), std::string::npos) << "F1 edited the spawned light";
+    EXPECT_EQ(redone.find("new_lamp"), std::string::npos);
+    EXPECT_NE(Find(run.log, "EDITOR - undo properties"), -1) << Joined(run.log);
+    EXPECT_NE(Find(run.log, "EDITOR - redo properties"), -1);
+}
+
+TEST_F(EditorRun, AFailedSaveSaysWhichFileAndWhy) {
+    std::string replay;
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/nonexistent/dir/x", "the folder /nonexistent/dir does not exist"},
+        {"/sys/zendar_x.z1a", "Permission denied"},  // a read-only file system, for root too
+    };
+    int frame = 2;
+    for (const auto& c : cases) {
+        for (const char* key : {"down 29", "down 31", "up 31", "up 29"})
+            replay += std::to_string(frame) + " key " + key + "\n";
+        replay += "answer file " + c.first + "\n";
+        frame += 2;
+    }
+    xrun::GameResult run = Edit(replay, frame + 1);
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    for (const auto& c : cases) {
+        const std::string file = c.first.find(".z1a") == std::string::npos ? c.first + ".z1a" : c.first;
+        EXPECT_NE(run.err.find("replay: error box 'Save failed': The area was not saved to\n" + file + "\n" +
+                               c.second + ".\nA file that was there is unchanged."),
+                  std::string::npos)
+            << run.err;
+        EXPECT_NE(Find(run.log, "ERROR - could not save the area to '" + file + "': " + c.second), -1)
+            << Joined(run.log);
+    }
+}
+
+TEST_F(EditorRun, UnsavedChangesAreOfferedForSavingBeforeQuitOpenAndPlay) {
+    // A copy of the village is edited, so that Yes may save over it.
+    const std::string area = work + "village.z1a";
+    WriteFile(area, ReadFile(kVillage));
+    const std::string spawn = "2 key down 68\n2 key up 68\n"
+                              "answer field Type: = Light\nanswer field Symbolic Name: = unsaved_lamp\nanswer ok\n";
+    // Esc and Yes to "Quit?", then Cancel; Ctrl+O, Cancel; M, Cancel; then
+    // Esc, Yes, Yes: saved, and the program ends.
+    xrun::GameResult run = Edit(spawn +
+                                    "4 key down 1\n4 key up 1\nanswer yes\nanswer cancel\n"
+                                    "6 key down 29\n6 key down 24\n6 key up 24\n6 key up 29\nanswer cancel\n"
+                                    "8 key down 50\n8 key up 50\nanswer cancel\n"
+                                    "10 key down 1\n10 key up 1\nanswer yes\nanswer yes\n",
+                                40, {"--area", area});
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(xrun::CountOf(run.log, "EDITOR - cancelled: the unsaved changes stay"), 3) << Joined(run.log);
+    const int saved = Find(run.log, "EDITOR - saved '" + area + "'");
+    ASSERT_NE(saved, -1) << Joined(run.log);
+    EXPECT_GT(Find(run.log, "MESSAGE - WM close", saved), saved);
+    EXPECT_EQ(Find(run.log, "MESSAGE - credits end"), -1) << "still in the editor when it ended";
+    EXPECT_NE(ReadFile(area).find("unsaved_lamp"), std::string::npos);
+    EXPECT_FALSE(xrun::FileExists(area + ".part"));
+
+    // M with No plays the area unsaved; quitting the game asks nothing more
+    // (what the game does to the area is no work to save).
+    WriteFile(area, ReadFile(kVillage));
+    run = Edit(spawn + "4 key down 50\n4 key up 50\nanswer no\n"
+                       "8 key down 1\n8 key up 1\nanswer yes\n",
+               400, {"--area", area});
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(xrun::CountOf(run.log, "EDITOR - going on without saving"), 1) << Joined(run.log);
+    EXPECT_NE(Find(run.log, "MESSAGE - credits end"), -1) << "the game was played";
+    EXPECT_EQ(run.err.find("replay: "), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFile(area), ReadFile(kVillage));
+}
+
+}  // namespace

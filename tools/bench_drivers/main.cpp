@@ -1,0 +1,183 @@
+// bench_drivers: the graphics drivers of the Windows build side by side on
+// the scene of bench_gl (100 meshes of 1,000 lit, textured triangles, 100,000
+// per frame, at 1024 x 768), each on a window of its own: Dx7Driver and
+// OpenGLDriverWindows, both drawing every mesh as one indexed VERTEX list.
+// Prints frames per second and CPU milliseconds per frame of each, and their
+// ratio. The drivers take turns so that a busy moment of the machine hits
+// both.
+//
+// CPU time is the whole process's, every thread included: under Wine the
+// rasteriser and Direct3D's command thread are threads Windows does not know
+// about, so it is read from /proc when the program runs there, and from
+// GetProcessTimes otherwise.
+//
+// Usage: bench_drivers [seconds per driver, default 4]
+#include <windows.h>
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "../bench_common/driver_scene.h"
+#include "game/replay.h"
+#include "gfxdriver/dx7driver/dx7driver.h"
+#include "gfxdriver/opengldriver/image.h"
+#include "gfxdriver/opengldriver/opengldriverwindows.h"
+#include "utility/basepath.h"
+
+namespace {
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+HWND MakeWindow(const char* title) {
+    static bool registered = false;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "bench_drivers";
+    if (!registered) registered = RegisterClassA(&wc) != 0;
+    return CreateWindowExA(0, wc.lpszClassName, title, WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr, nullptr,
+                           wc.hInstance, nullptr);
+}
+
+// Seconds of CPU the whole process has used.
+double ProcessCpuSeconds() {
+    if (FILE* f = std::fopen("Z:\\proc\\self\\stat", "rb")) {
+        char buffer[1024] = {};
+        size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
+        std::fclose(f);
+        buffer[n] = 0;
+        // Fields after the command name, which ends with the last ')'.
+        const char* p = std::strrchr(buffer, ')');
+        unsigned long long utime = 0, stime = 0;
+        if (p &&
+            std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) == 2)
+            return static_cast<double>(utime + stime) / 100.0;
+    }
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto seconds = [](const FILETIME& t) {
+        return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e7;
+    };
+    return seconds(kernel) + seconds(user);
+}
+
+double WallSeconds() {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+struct Bench {
+    const char* name;
+    GfxDriver* driver;
+    void (*finish)(GfxDriver*);  // waits until the frames drawn so far are done
+    int frames = 0;
+    int faces = 0;
+    double wall = 0;
+    double cpu = 0;
+};
+
+void DrawFrame(GfxDriver* d, const std::vector<bench::SceneMesh>& meshes) {
+    d->BeginScene();
+    d->Clear(0xFF203040);
+    for (const bench::SceneMesh& m : meshes) {
+        d->SetWorldMatrix(&m.world);
+        d->DrawIndexedList(m.vertices.data(), static_cast<int>(m.vertices.size()), m.indices.data(),
+                           static_cast<int>(m.indices.size()));
+    }
+    d->EndScene();
+    d->ShowFrame();
+}
+
+void Measure(Bench* b, const std::vector<bench::SceneMesh>& meshes, double seconds) {
+    DrawFrame(b->driver, meshes);
+    b->finish(b->driver);
+    const double wallStart = WallSeconds(), cpuStart = ProcessCpuSeconds();
+    double elapsed = 0;
+    do {
+        DrawFrame(b->driver, meshes);
+        ++b->frames;
+        elapsed = WallSeconds() - wallStart;
+    } while (elapsed < seconds);
+    b->finish(b->driver);
+    b->wall += WallSeconds() - wallStart;
+    b->cpu += ProcessCpuSeconds() - cpuStart;
+    b->faces = b->driver->faces;
+}
+
+void FinishDx7(GfxDriver* d) {
+    std::vector<uint8_t> rgb;
+    static_cast<Dx7Driver*>(d)->ReadBackBuffer(&rgb, nullptr, nullptr);
+}
+
+void FinishGL(GfxDriver*) {
+    // SwapBuffers has been called; reading a pixel waits for the frame.
+    unsigned char pixel[4];
+    glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    double seconds = argc > 1 ? std::atof(argv[1]) : 4.0;
+    if (!(seconds > 0)) seconds = 4.0;
+
+    // The checker texture as a bitmap both drivers load.
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = std::string(temp) + "bench_drivers\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    Image texture;
+    texture.width = texture.height = 64;
+    texture.bpp = 32;
+    texture.size = 64 * 64 * 4;
+    texture.data = new uint8_t[texture.size];
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) bench::SceneTexel(x, y, texture.data + (y * 64 + x) * 4);
+    texture.valid = 1;
+    if (!WriteBitmap(texture, (folder + "bench.bmp").c_str())) {
+        std::fprintf(stderr, "bench_drivers: cannot write %sbench.bmp\n", folder.c_str());
+        return 1;
+    }
+    SetBasePath(folder.c_str());
+
+    // The device dialog takes its default.
+    Replay replay;
+    std::string error;
+    replay.Parse("answer ok\n", &error);
+    g_replay = &replay;
+    Dx7Driver dx7;
+    if (!dx7.Init(GetModuleHandleA(nullptr), MakeWindow("Dx7Driver"))) return 1;
+    g_replay = nullptr;
+    OpenGLDriverWindows gl;
+    if (!gl.Init(nullptr, MakeWindow("OpenGLDriverWindows"))) return 1;
+    Bench benches[2] = {{"Dx7Driver", &dx7, FinishDx7}, {"OpenGLDriverWindows", &gl, FinishGL}};
+    for (Bench& b : benches) {
+        bench::SetupSceneState(b.driver);
+        b.driver->GenerateTexture("bench.bmp", nullptr);
+        b.driver->SetTexture("bench.bmp");
+    }
+    std::printf("device: %s\n",
+                dx7.DeviceList().devices[static_cast<size_t>(dx7.Choice().device)].name.c_str());
+
+    const std::vector<bench::SceneMesh> meshes = bench::MakeSceneMeshes();
+    const int rounds = 4;
+    for (int round = 0; round < rounds; ++round)
+        for (Bench& b : benches) Measure(&b, meshes, seconds / rounds);
+    double cpuPerFrame[2];
+    for (int i = 0; i < 2; ++i) {
+        const Bench& b = benches[i];
+        cpuPerFrame[i] = 1000.0 * b.cpu / b.frames;
+        std::printf("%-20s %7.2f fps  %8.1f ms CPU per frame  (%d triangles per frame)\n", b.name,
+                    b.frames / b.wall, cpuPerFrame[i], b.faces);
+    }
+    std::printf("CPU per frame, Dx7Driver / OpenGLDriverWindows: %.2f\n", cpuPerFrame[0] / cpuPerFrame[1]);
+    return 0;
+}
