@@ -1,3 +1,11 @@
+// Index of this file:
+// [SECTION] Day tracks
+// [SECTION] Dome
+// [SECTION] Reading the day cycle
+// [SECTION] Textures
+// [SECTION] Colours and bodies at a time
+// [SECTION] Update
+// [SECTION] Drawing
 #include "world/sky.h"
 
 #include <algorithm>
@@ -64,8 +72,8 @@ const char* const kMoonAlphaMaps[kMoonPhases] = {
     "textures\\sky\\moon\\moon27_alpha.bmp", "textures\\sky\\moon\\moon28_alpha.bmp",
 };
 
-// --- tracks ---------------------------------------------------------------
-
+// ---------------------------------------------------------------------------
+// [SECTION] Day tracks
 void DayTrack::AddKey(int32_t time, float a, float b, float c) {
     Key k{time, {a, b, c}};
     auto at = std::upper_bound(keys.begin(), keys.end(), time,
@@ -95,8 +103,9 @@ void DayTrack::Evaluate(float time, float out[3]) const {
     for (int c = 0; c < 3; ++c) out[c] = a.value[c] + (b.value[c] - a.value[c]) * h;
 }
 
-// --- the sky --------------------------------------------------------------
 
+// ---------------------------------------------------------------------------
+// [SECTION] Dome
 Sky::Sky() : moonDirection(0.0f, 0.0f, 0.0f), sunDirection(0.0f, 0.0f, 0.0f) {
     // The index list is the same for both layers and every density.
     int n = 0;
@@ -132,6 +141,8 @@ void Sky::BuildDome() {
     }
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Reading the day cycle
 bool Sky::Parse(const char* path) {
     DataFile file;
     if (!path || !file.Open(path)) return false;
@@ -236,6 +247,8 @@ bool Sky::Parse(DataFile& file) {
     return true;
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Textures
 void Sky::CreateResources() {
     GfxDriver* d = g_gfxdriver;
     if (d) {
@@ -264,6 +277,8 @@ void Sky::CreateResources() {
     }
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Colours and bodies at a time
 void Sky::FindFrames(int w, int& first, int& next, float& factor) const {
     first = -1;
     next = -1;
@@ -338,6 +353,8 @@ PackedColor Sky::BackgroundColor() const { return Pack(colors.background); }
 PackedColor Sky::FogColor() const { return Pack(colors.fog); }
 PackedColor Sky::AmbientColor() const { return Pack(colors.ambient); }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Update
 void Sky::Update(int t, int d, int w, uint32_t now) {
     timeOfDay = t;
     day = d;
@@ -387,6 +404,8 @@ void Sky::Update(int t, int d, int w, uint32_t now) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Drawing
 void Sky::DrawLayers() {
     GfxDriver* d = g_gfxdriver;
     int first, next;

@@ -1,3 +1,14 @@
+// Index of this file:
+// [SECTION] Window-system operations that mean nothing to OpenGL
+// [SECTION] Frame
+// [SECTION] VERTEX
+// [SECTION] LVERTEX
+// [SECTION] TLVERTEX
+// [SECTION] Cached render state
+// [SECTION] Textures
+// [SECTION] Lights and material
+// [SECTION] Matrices
+// [SECTION] Fog
 #include "gfxdriver/opengldriver/opengldriver.h"
 
 #ifdef _WIN32
@@ -89,7 +100,7 @@ void OpenGLDriver::InitState(int w, int h) {
 }
 
 // ---------------------------------------------------------------------------
-// Window-system operations that mean nothing to OpenGL.
+// [SECTION] Window-system operations that mean nothing to OpenGL
 
 void OpenGLDriver::Paint() {}
 void OpenGLDriver::Move(int16_t, int16_t) {}
@@ -100,7 +111,7 @@ void OpenGLDriver::ChangeEnvironment() {}
 void OpenGLDriver::Pause(bool) {}
 
 // ---------------------------------------------------------------------------
-// Frame.
+// [SECTION] Frame
 
 bool OpenGLDriver::BeginScene() {
     ++frames;
@@ -130,7 +141,8 @@ void OpenGLDriver::Count(int vertexCount, int faceCount) {
 }
 
 // ---------------------------------------------------------------------------
-// VERTEX: lit by the driver's lights.
+// [SECTION] VERTEX
+// Lit by the driver's lights.
 
 namespace {
 
@@ -287,7 +299,8 @@ bool OpenGLDriver::DrawIndexedList(const VERTEX* v, int vertexCount, const uint1
 }
 
 // ---------------------------------------------------------------------------
-// LVERTEX: own colour, lighting off for the call.
+// [SECTION] LVERTEX
+// Own colour, lighting off for the call.
 
 bool OpenGLDriver::DrawStrip(const LVERTEX* v, int count) {
     if (Empty(v, count)) return true;
@@ -347,7 +360,8 @@ bool OpenGLDriver::DrawIndexedList(const LVERTEX* v, int vertexCount, const uint
 }
 
 // ---------------------------------------------------------------------------
-// TLVERTEX: screen space, y down from the top; the 2D layer sits 20 pixels
+// [SECTION] TLVERTEX
+// Screen space, y down from the top; the 2D layer sits 20 pixels
 // lower than a plain flip would put it.
 
 void OpenGLDriver::BeginScreenSpace(bool* previousLighting) {
@@ -430,7 +444,7 @@ bool OpenGLDriver::DrawBox(const float* corners) {
 }
 
 // ---------------------------------------------------------------------------
-// Cached render state.
+// [SECTION] Cached render state
 
 bool OpenGLDriver::SetAlphaBlending(bool on) {
     bool previous = alpha_blending != 0;
@@ -537,7 +551,7 @@ void OpenGLDriver::UseVertexAlpha() {}
 void OpenGLDriver::SetTextureFactor(PackedColor) {}
 
 // ---------------------------------------------------------------------------
-// Textures.
+// [SECTION] Textures
 
 unsigned int OpenGLDriver::UploadTexture(const char* name, const uint8_t* bgra, int w, int h, bool hasAlpha) {
     if (!name || !bgra || w <= 0 || h <= 0) return 0;
@@ -590,7 +604,7 @@ bool OpenGLDriver::SetTextureFrame(const char*, int) {
 bool OpenGLDriver::TextureHasBinaryAlpha(const char*) { return false; }
 
 // ---------------------------------------------------------------------------
-// Lights and material.
+// [SECTION] Lights and material
 
 void OpenGLDriver::SetAmbientLight(float r, float g, float b) {
     const GLfloat ambient[4] = {r, g, b, 1.0f};
@@ -675,7 +689,7 @@ void OpenGLDriver::RenderLights() {
 }
 
 // ---------------------------------------------------------------------------
-// Matrices.
+// [SECTION] Matrices
 
 void OpenGLDriver::FlippedView(float out[16]) const {
     // Negating the third column turns the engine's left-handed camera space
@@ -737,7 +751,7 @@ void OpenGLDriver::GetProjectionMatrix(MATRIX* out) {
 }
 
 // ---------------------------------------------------------------------------
-// Fog.
+// [SECTION] Fog
 
 void OpenGLDriver::SetFogging(bool on) {
     if (on)

@@ -1,3 +1,10 @@
+// Index of this file:
+// [SECTION] The reader: tags and objects
+// [SECTION] Materials and maps
+// [SECTION] Geometry: nodes, meshes and morph targets
+// [SECTION] Animation, lights, cameras and bones
+// [SECTION] Scene lookups
+// [SECTION] Reading a file
 #include "models/z1model/z1file.h"
 
 #include <cmath>
@@ -34,6 +41,8 @@ uint32_t PackSceneColor(const float c[3]) {
     return out;
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] The reader: tags and objects
 class Reader {
 public:
     Reader(DataFile& file, Z1Scene& scene) : f(file), s(scene) { size = f.Size(); }
@@ -157,6 +166,8 @@ void Reader::ReadScene() {
     });
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Materials and maps
 void Reader::ReadMaterialList() {
     s.has_materials = true;
     Block([&](uint8_t tag) {
@@ -259,6 +270,8 @@ void Reader::ReadMap(Z1Map& map, int slot, Z1Material& m) {
     });
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Geometry: nodes, meshes and morph targets
 void Reader::ReadTransform(Z1NodeTransform& t) {
     Block([&](uint8_t tag) {
         if (tag == Z1_NODE_NAME)
@@ -431,6 +444,8 @@ void Reader::ReadMorphTarget(Z1MorphTarget& target) {
     });
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Animation, lights, cameras and bones
 void Reader::ReadAnimation(Z1Animation& a) {
     Block([&](uint8_t tag) {
         switch (tag) {
@@ -620,6 +635,8 @@ void Reader::ReadBoneList() {
 
 }  // namespace
 
+// ---------------------------------------------------------------------------
+// [SECTION] Scene lookups
 const char* Z1TextureFolder() {
     if (g_settings && g_settings->texture_folder) return g_settings->texture_folder;
     return "textures";
@@ -657,6 +674,8 @@ std::string Z1ExtraSettingsPath(const char* modelPath) {
     return p + "ex";
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Reading a file
 Z1ReadResult Z1ReadStream(DataFile& file, const char* name, Z1Scene& out) {
     out = Z1Scene();
     out.format = file.ReadByte();

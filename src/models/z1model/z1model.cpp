@@ -1,3 +1,8 @@
+// Index of this file:
+// [SECTION] Z1SubMesh
+// [SECTION] ModelFrame
+// [SECTION] AlphaList
+// [SECTION] Z1Model
 #include "models/z1model/z1model.h"
 
 #include <algorithm>
@@ -52,7 +57,7 @@ void SetCentreRadius(ModelFrame* f) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// Z1SubMesh
+// [SECTION] Z1SubMesh
 
 Z1SubMesh::Z1SubMesh(const Z1Mesh& mesh, const Z1Material* m, const VECTOR& framePivot) : pivot(framePivot) {
     vertex_count = static_cast<int>(mesh.vertices.size());
@@ -318,7 +323,7 @@ void Z1SubMesh::Draw(const MATRIX* pose, int poseCount, const float* weights, CP
 }
 
 // ---------------------------------------------------------------------------
-// ModelFrame
+// [SECTION] ModelFrame
 
 ModelFrame::ModelFrame() {}
 
@@ -328,7 +333,7 @@ ModelFrame::~ModelFrame() {
 }
 
 // ---------------------------------------------------------------------------
-// AlphaList
+// [SECTION] AlphaList
 
 AlphaList::AlphaList(int cap) {
     capacity = cap > 0 ? cap : TuningC();
@@ -399,7 +404,7 @@ void AlphaList::Render() {
 }
 
 // ---------------------------------------------------------------------------
-// Z1Model
+// [SECTION] Z1Model
 
 Z1Model::Z1Model() {}
 
