@@ -12,6 +12,7 @@
 #ifndef ZENDAR_GFXDRIVER_GFXDRIVER_H
 #define ZENDAR_GFXDRIVER_GFXDRIVER_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "math/zmath.h"
@@ -74,9 +75,20 @@ struct TLVERTEX {
     float tu, tv;
 };
 
+// The Direct3D flexible vertex formats the records are handed to as they are:
+// 0x112 (position, normal, texture), 0x1E2 (position, reserved, diffuse,
+// specular, texture) and 0x1C4 (transformed position with rhw, diffuse,
+// specular, texture).
 static_assert(sizeof(VERTEX) == 32, "VERTEX is 32 bytes");
+static_assert(offsetof(VERTEX, nx) == 12 && offsetof(VERTEX, tu) == 24, "VERTEX is format 0x112");
 static_assert(sizeof(LVERTEX) == 32, "LVERTEX is 32 bytes");
+static_assert(offsetof(LVERTEX, color) == 16 && offsetof(LVERTEX, specular) == 20 &&
+                  offsetof(LVERTEX, tu) == 24,
+              "LVERTEX is format 0x1E2");
 static_assert(sizeof(TLVERTEX) == 32, "TLVERTEX is 32 bytes");
+static_assert(offsetof(TLVERTEX, rhw) == 12 && offsetof(TLVERTEX, color) == 16 &&
+                  offsetof(TLVERTEX, tu) == 24,
+              "TLVERTEX is format 0x1C4");
 
 // ---------------------------------------------------------------------------
 // Light description, passed by value: eleven 32-bit fields.
@@ -94,6 +106,9 @@ struct LightDesc {
 };
 
 static_assert(sizeof(LightDesc) == 44, "LightDesc is eleven 32-bit fields");
+static_assert(offsetof(LightDesc, position) == 4 && offsetof(LightDesc, direction) == 16 &&
+                  offsetof(LightDesc, r) == 28 && offsetof(LightDesc, range) == 40,
+              "LightDesc fields in the order the drivers read them");
 
 // Material for lit (VERTEX) drawing. Emission is always black, specular power 0.
 struct MaterialColors {

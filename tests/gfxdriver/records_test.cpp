@@ -1,42 +1,8 @@
-// Vertex records, light and material records, packed colours.
+// Packed colours. (The vertex and light records' layouts are checked where
+// they are declared, at compile time.)
 #include <gtest/gtest.h>
 
-#include <cstddef>
-
 #include "gfxdriver/gfxdriver.h"
-
-TEST(VertexRecords, MatchTheDirect3DFlexibleFormats) {
-    // 0x112: position, normal, one texture coordinate pair.
-    EXPECT_EQ(offsetof(VERTEX, x), 0u);
-    EXPECT_EQ(offsetof(VERTEX, z), 8u);
-    EXPECT_EQ(offsetof(VERTEX, nx), 12u);
-    EXPECT_EQ(offsetof(VERTEX, nz), 20u);
-    EXPECT_EQ(offsetof(VERTEX, tu), 24u);
-    EXPECT_EQ(offsetof(VERTEX, tv), 28u);
-    // 0x1E2: position, reserved, diffuse, specular, texture.
-    EXPECT_EQ(offsetof(LVERTEX, reserved), 12u);
-    EXPECT_EQ(offsetof(LVERTEX, color), 16u);
-    EXPECT_EQ(offsetof(LVERTEX, specular), 20u);
-    EXPECT_EQ(offsetof(LVERTEX, tu), 24u);
-    // 0x1C4: transformed position with rhw, diffuse, specular, texture.
-    EXPECT_EQ(offsetof(TLVERTEX, sz), 8u);
-    EXPECT_EQ(offsetof(TLVERTEX, rhw), 12u);
-    EXPECT_EQ(offsetof(TLVERTEX, color), 16u);
-    EXPECT_EQ(offsetof(TLVERTEX, specular), 20u);
-    EXPECT_EQ(offsetof(TLVERTEX, tv), 28u);
-    EXPECT_EQ(sizeof(VERTEX[3]), 96u);
-}
-
-TEST(VertexRecords, LightDescAndMaterialLayout) {
-    EXPECT_EQ(offsetof(LightDesc, type), 0u);
-    EXPECT_EQ(offsetof(LightDesc, position), 4u);
-    EXPECT_EQ(offsetof(LightDesc, direction), 16u);
-    EXPECT_EQ(offsetof(LightDesc, r), 28u);
-    EXPECT_EQ(offsetof(LightDesc, b), 36u);
-    EXPECT_EQ(offsetof(LightDesc, range), 40u);
-    EXPECT_EQ(offsetof(MaterialColors, ambient), 16u);
-    EXPECT_EQ(offsetof(MaterialColors, specular), 32u);
-}
 
 TEST(PackedColor, ChannelsSitInArgbOrder) {
     PackedColor c = PackColor(0x12, 0x34, 0x56, 0x78);
