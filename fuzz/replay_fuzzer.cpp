@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fuzz_common.h"
-#include "game/replay.h"
+#include "os/replay.h"
 #include "input/queueinputdriver.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -2,7 +2,7 @@
 
 #include "camera/mousemode.h"
 #include "editor/editor.h"
-#include "game/dialogs.h"
+#include "os/dialogs.h"
 #include "gui/font.h"
 #include "imports/gameimports.h"
 #include "player/conversationview.h"

@@ -1,6 +1,6 @@
 // What a platform provides. The engine includes no platform header: it reads
 // time through utility/clock.h, asks for boxes and dialogs through
-// game/dialogs.h and talks to the three drivers through their interfaces. A
+// os/dialogs.h and talks to the three drivers through their interfaces. A
 // platform is the code behind those seams plus the four functions below;
 // src/os/sdl (SDL 2) and src/os/win32 (Win32) each implement this file, and a
 // new platform starts from it. Only the platform and its drivers include SDL or
@@ -8,7 +8,7 @@
 //
 // Entry point and main loop. ZendarMain is the whole program (SDL's main and
 // WinMain both call it with the C runtime's argc/argv). In order:
-//   - the automation options (game/harness.h: ParseHarnessOptions, a --replay
+//   - the automation options (os/harness.h: ParseHarnessOptions, a --replay
 //     loaded into g_replay, StartHarness); a usage error prints the usage on
 //     standard error and returns 2. Without options nothing changes.
 //   - start-up in the engine's fixed order: window (hidden), log "demo2.txt",
@@ -43,7 +43,7 @@
 // never reads a clock the harness cannot step.
 //
 // Message boxes, modal dialogs and file dialogs: one Dialogs object
-// (game/dialogs.h), published in g_dialogs before the graphics driver starts
+// (os/dialogs.h), published in g_dialogs before the graphics driver starts
 // (its failures are boxes). A modal dialog runs a loop of its own until it is
 // closed, as a Win32 dialog does; window events wait for the main loop. Under a
 // replay the engine answers from the replay and the platform is not asked.
@@ -63,7 +63,7 @@
 // Input driver: a BufferedInputDriver over the platform's devices, published in
 // g_inputdriver. Where the devices are not DirectInput, the platform hands it
 // the keyboard and mouse events it takes from the window. It is constructed
-// with the replay's feed (ReplayInputFeed of game/harness.h over g_replay;
+// with the replay's feed (ReplayInputFeed of os/harness.h over g_replay;
 // null without a replay) and passes it on to the BufferedInputDriver, which
 // then plays the replay into queues of its own in place of the devices and
 // never touches them, so no driver knows replays exist.

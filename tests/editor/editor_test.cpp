@@ -26,7 +26,7 @@
 #include "entities/modelaccess.h"
 #include "entities/objectentity.h"
 #include "entities/propertysheet.h"
-#include "game/dialogs.h"
+#include "os/dialogs.h"
 #include "game/importtable.h"
 #include "input/dikeys.h"
 #include "input/queueinputdriver.h"

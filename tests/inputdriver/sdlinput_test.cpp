@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "game/harness.h"
-#include "game/replay.h"
+#include "os/harness.h"
+#include "os/replay.h"
 #include "input/dikeys.h"
 #include "input/input_helpers.h"
 #include "inputdriver/sdl/sdlinputdriver.h"

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "game/dialogs.h"
+#include "os/dialogs.h"
 #include "gfxdriver/opengldriver/sdl/opengldriversdl.h"
 #include "os/sdl/overlay.h"
 #include "os/sdl/sdldialogs.h"

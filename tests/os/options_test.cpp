@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "game/harness.h"
+#include "os/harness.h"
 #include "os/sdl/sdldialogs.h"
 #include "utility/basepath.h"
 #include "utility/clock.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "game/dialogs.h"
-#include "game/replay.h"
+#include "os/dialogs.h"
+#include "os/replay.h"
 
 namespace {
 

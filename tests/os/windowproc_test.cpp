@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "common/recording_driver.h"
-#include "game/harness.h"
-#include "game/replay.h"
+#include "os/harness.h"
+#include "os/replay.h"
 #include "os/sdl/overlay.h"
 #include "os/sdl/shell.h"
 #include "settings/settings.h"

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "../bench_common/driver_scene.h"
-#include "game/replay.h"
+#include "os/replay.h"
 #include "gfxdriver/dx7driver/dx7driver.h"
 #include "gfxdriver/opengldriver/image.h"
 #include "gfxdriver/opengldriver/opengldriverwindows.h"

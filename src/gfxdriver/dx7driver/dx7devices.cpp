@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "entities/propertysheet.h"
-#include "game/dialogs.h"
-#include "game/replay.h"
+#include "os/dialogs.h"
+#include "os/replay.h"
 #include "gfxdriver/dx7driver/dx7resource.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The Direct3D devices and display modes the DirectX 7 driver can choose
 // from, the default choice, and the "Select Device" dialog that lets the
-// player change it. A replay (game/replay.h) answers the dialog in place of
+// player change it. A replay (os/replay.h) answers the dialog in place of
 // the player: its fields are "Device selection" (a device name or its index),
 // "Use desktop window" (1 or 0) and "Fullscreen modes" ("1024 x 768 x 32" or
 // an index), set by `answer field` lines before `answer ok`.

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "game/dialogs.h"
+#include "os/dialogs.h"
 #include "gfxdriver/dx7driver/dx7errors.h"
 #include "gfxdriver/texturelist.h"
 #include "utility/clock.h"

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "game/dialogs.h"
+#include "os/dialogs.h"
 
 class SdlDialogs : public Dialogs {
 public:

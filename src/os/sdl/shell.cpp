@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "camera/keybindings.h"
-#include "game/dialogs.h"
-#include "game/harness.h"
-#include "game/replay.h"
+#include "os/dialogs.h"
+#include "os/harness.h"
+#include "os/replay.h"
 #include "gfxdriver/gfxdriver.h"
 #include "gfxdriver/opengldriver/screenshot.h"
 #include "gfxdriver/opengldriver/sdl/opengldriversdl.h"

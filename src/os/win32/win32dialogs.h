@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "game/dialogs.h"
+#include "os/dialogs.h"
 
 class Win32Dialogs : public Dialogs {
 public:

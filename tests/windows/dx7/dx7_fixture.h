@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "game/replay.h"
+#include "os/replay.h"
 #include "gfxdriver/dx7driver/dx7driver.h"
 
 namespace dx7_test {

@@ -15,8 +15,8 @@
 // The input driver takes the events due at the frame it is reading, through
 // ReplayInputFeed (harness.h, also for the frame numbers); the dialog calls
 // take the answers.
-#ifndef ZENDAR_GAME_REPLAY_H
-#define ZENDAR_GAME_REPLAY_H
+#ifndef ZENDAR_OS_REPLAY_H
+#define ZENDAR_OS_REPLAY_H
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "game/harness.h"
+#include "os/harness.h"
 
 #include <cctype>
 #include <cerrno>
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "game/replay.h"
+#include "os/replay.h"
 #include "utility/basepath.h"
 #include "utility/clock.h"
 #include "utility/log.h"

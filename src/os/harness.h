@@ -8,8 +8,8 @@
 // runs. Frames are numbered from 0: frame N is the (N+1)-th frame the main loop
 // runs. Input events of a replay marked with frame N are delivered before frame
 // N runs; a screenshot at frame N shows the image frame N drew.
-#ifndef ZENDAR_GAME_HARNESS_H
-#define ZENDAR_GAME_HARNESS_H
+#ifndef ZENDAR_OS_HARNESS_H
+#define ZENDAR_OS_HARNESS_H
 
 #include <cstdint>
 #include <string>

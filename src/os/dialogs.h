@@ -11,8 +11,8 @@
 //
 // Callers pause the graphics driver around every box or dialog (Pause(true)
 // before, Pause(false) after), as the driver needs to know.
-#ifndef ZENDAR_GAME_DIALOGS_H
-#define ZENDAR_GAME_DIALOGS_H
+#ifndef ZENDAR_OS_DIALOGS_H
+#define ZENDAR_OS_DIALOGS_H
 
 #include <string>
 #include <vector>

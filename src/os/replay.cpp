@@ -1,4 +1,4 @@
-#include "game/replay.h"
+#include "os/replay.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,10 +1,10 @@
-#include "game/dialogs.h"
+#include "os/dialogs.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "game/replay.h"
+#include "os/replay.h"
 
 Dialogs* g_dialogs = nullptr;
 
