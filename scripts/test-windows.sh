@@ -18,7 +18,7 @@ WIN32=${WIN32_BUILD_DIR:-build-win32}
 ONLY=${1:-all}
 
 locked() {
-    if [ -n "${ZENDAR_CPU_LOCK:-}" ]; then flock "$ZENDAR_CPU_LOCK" "$@"; else "$@"; fi
+    if [ -n "${ZENDAR_CPU_LOCK:-}" ]; then flock -o "$ZENDAR_CPU_LOCK" "$@"; else "$@"; fi
 }
 seconds() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$(seconds)" 'BEGIN { printf "%.1f", b - a }'; }
