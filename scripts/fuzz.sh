@@ -13,8 +13,11 @@
 #   --fresh       start from the seeds alone and keep nothing found (CI)
 #   NAME...       only these harnesses (default: all; see fuzz/CMakeLists.txt)
 #
-# Each harness keeps what it finds new in build-asan/fuzz-corpus/NAME (so a
-# later run starts from there) and writes a crashing input to
+# Each harness runs over its seeds (made at build time from the demo's files)
+# and over fuzz/regressions/NAME/, the inputs of faults found and fixed,
+# which stay in the tree so that every run replays them. It keeps what it
+# finds new in build-asan/fuzz-corpus/NAME (so a later run starts from
+# there) and writes a crashing input to
 # build-asan/fuzz-artifacts/NAME/. The run prints a line per harness with
 # its executions and exits 1 when any harness found a fault.
 # Reproduce a finding: build-asan/fuzz/fuzz_NAME build-asan/fuzz-artifacts/NAME/crash-...
@@ -75,6 +78,8 @@ for name in "${NAMES[@]}"; do
   artifacts="$BUILD/fuzz-artifacts/$name/"
   seeds="$BUILD/fuzz-seeds/$name"
   mkdir -p "$corpus" "$artifacts" "$seeds"
+  inputs=("$corpus" "$seeds")
+  [ -d "fuzz/regressions/$name" ] && inputs+=("fuzz/regressions/$name")
   log="$BUILD/fuzz-logs/$name.log"
   mkdir -p "$(dirname "$log")"
   if [ "$SEEDS_ONLY" = 1 ]; then
@@ -85,7 +90,7 @@ for name in "${NAMES[@]}"; do
   start=$(date +%s.%N)
   set +e
   "$BUILD/fuzz/fuzz_$name" "${opts[@]}" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
-    -print_final_stats=1 -artifact_prefix="$artifacts" "$corpus" "$seeds" > "$log" 2>&1
+    -print_final_stats=1 -artifact_prefix="$artifacts" "${inputs[@]}" > "$log" 2>&1
   rc=$?
   set -e
   end=$(date +%s.%N)

@@ -3,6 +3,7 @@
 // an entity does not fit.
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "collision/collision.h"
 #include "collision/rayquery.h"
@@ -29,7 +30,11 @@ SceneNode::SceneNode(const float nodeBox[6])
 }
 
 SceneNode::~SceneNode() {
-    for (SceneNode* c : children) delete c;
+    // The four children are one block (Split).
+    if (children[0]) {
+        for (SceneNode* c : children) c->~SceneNode();
+        ::operator delete(children[0]);
+    }
     if (entities)
         for (Entity* e : *entities)
             if (e->sceneNode == this) e->sceneNode = nullptr;
@@ -48,11 +53,12 @@ static void Split(SceneNode* node, int depth) {
         {b[0], b[1], b[2], b[0] + hx, b[4], b[2] + hz},
         {b[0] + hx, b[1], b[2], b[3], b[4], b[2] + hz},
     };
-    for (int i = 0; i < 4; ++i) {
-        node->children[i] = new SceneNode(quads[i]);
-        if (node->children[i]->size > TuningD() && depth + 1 < kMaxSceneDepth)
-            Split(node->children[i], depth + 1);
-    }
+    // A tree is fully split at creation, to tens of thousands of nodes when
+    // the world is large: the four children of a node are one allocation.
+    SceneNode* four = static_cast<SceneNode*>(::operator new(4 * sizeof(SceneNode)));
+    for (int i = 0; i < 4; ++i) node->children[i] = new (four + i) SceneNode(quads[i]);
+    for (SceneNode* c : node->children)
+        if (c->size > TuningD() && depth + 1 < kMaxSceneDepth) Split(c, depth + 1);
     node->isLeaf = false;
 }
 
