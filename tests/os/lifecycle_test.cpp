@@ -200,7 +200,7 @@ TEST_F(GameRun, TheWindowHasTheEnginesClassName) {
 TEST_F(GameRun, TypedEnterAndEscAnswerTheQuitBox) {
     if (!xrun::Have("xdotool")) GTEST_SKIP() << "no xdotool";
     WriteFile(base + "z1.ini", "*renderer 1\n*write_log\n");
-    for (const std::string& answer : {"Escape", "Return"}) {
+    for (const std::string answer : {"Escape", "Return"}) {
         std::string dir = MakeDir("quitkeys");
         ASSERT_FALSE(dir.empty());
         // After No the game goes on until it is closed; after Yes come the

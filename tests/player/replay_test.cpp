@@ -23,11 +23,14 @@ const std::string kGame = kBin + "/zendar1";
 
 // A press and a release three frames later: the walk reads the devices 35
 // times a second, so both within one read would cancel out.
-std::string Press(int frame, const std::string& what) {
-    return std::to_string(frame) + " " + what + " down\n" + std::to_string(frame + 3) + " " + what + " up\n";
+std::string Click(int frame) {
+    return std::to_string(frame) + " mouse button 0 down\n" + std::to_string(frame + 3) +
+           " mouse button 0 up\n";
 }
-std::string Click(int frame) { return Press(frame, "mouse button 0"); }
-std::string Key(int frame, int code) { return Press(frame, "key " + std::to_string(code)); }
+std::string Key(int frame, int code) {
+    const std::string key = " " + std::to_string(code) + "\n";
+    return std::to_string(frame) + " key down" + key + std::to_string(frame + 3) + " key up" + key;
+}
 
 class Replayed : public ::testing::Test {
 protected:
@@ -65,17 +68,17 @@ TEST_F(Replayed, TheFireStopsTheWalkAndAClickBeyondReachSaysSo) {
     EXPECT_NE(Find(log, "GAME - message 'That is too far away.'", click), -1) << Joined(log);
 }
 
-// To the guard round the fire, a click on him in front of the wall, his
-// lines gone on with Enter and Space, the first answer with 1; then the
-// quest log on J and off again.
+// To the guard past the fire (a step left, then straight on), a click on
+// him in front of the wall, his lines gone on with Enter and Space, the
+// first answer with 1; then the quest log on J and off again.
 TEST_F(Replayed, TheKeyboardLeadsAConversationAndOpensTheQuestLog) {
     const std::string replay =
-        // Up, past the fire on its left (Left held a while, then Right as
-        // long), and turned to the guard's chest.
-        "20 key down 200\n40 key down 203\n60 key up 203\n80 key down 205\n100 key up 205\n142 key up 200\n"
-        "150 mouse move -319 20\n" +
-        Click(156) + Key(170, 28) + Key(180, 2) + Key(190, 57) + Key(205, 36) + Key(215, 36);
-    xrun::GameResult run = Play(replay, 225, {"--screenshot", Shot(168), "--screenshot", Shot(210)});
+        // Left for 15 frames puts the player 274 units north of the centre
+        // line; Up then stops him at x = 974, where 62 counts turn him to
+        // the guard at (1420, 330) and 20 down aim at his chest.
+        "20 key down 203\n35 key up 203\n50 key down 200\n172 key up 200\n178 mouse move -62 20\n" +
+        Click(184) + Key(198, 28) + Key(208, 2) + Key(218, 57) + Key(233, 36) + Key(243, 36);
+    xrun::GameResult run = Play(replay, 255, {"--screenshot", Shot(195), "--screenshot", Shot(240)});
     EXPECT_EQ(run.exit_code, 1) << run.err;
     const std::vector<std::string>& log = run.log;
     int guard = Find(log, "MESSAGE - clicked 'guard'");
@@ -119,7 +122,8 @@ TEST_F(Replayed, AStartSaysWhatItCannotReadAndNothingElse) {
     } cases[] = {
         {base + "nowhere/", "the game folder '" + base + "nowhere/' does not exist",
          "Zendar1 - cannot read the game's files"},
-        {base + "nowhere/", "settings file '" + base + "nowhere/z1.ini' does not exist", ""},
+        {base + "nowhere/",
+         "settings file '" + base + "nowhere/z1.ini' does not exist: every setting keeps its default", ""},
         {base,
          "settings file '" + base + "z1.ini': *player_fov 'ninety' is not a whole number: it counts as 0",
          "Zendar1 - cannot read the game's files"},

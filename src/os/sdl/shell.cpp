@@ -315,14 +315,20 @@ char LetterOfDik(int code) {
     }
 }
 
-void OnKeyDown(const SDL_KeyboardEvent& key) {
+// The command a key press stands for, MENU_NONE for most keys.
+int KeyCommand(const SDL_KeyboardEvent& key) {
+    if (key.repeat) return MENU_NONE;
+    const SDL_Keycode k = key.keysym.sym;
+    const Uint16 mod = key.keysym.mod;
+    return Accelerator(k == SDLK_ESCAPE, LetterOfKey(k), (mod & KMOD_CTRL) != 0, (mod & KMOD_SHIFT) != 0,
+                       (mod & KMOD_ALT) != 0);
+}
+
+void OnKeyDown(const SDL_KeyboardEvent& key, int command) {
     if (key.repeat) return;
-    SDL_Keycode k = key.keysym.sym;
-    Uint16 mod = key.keysym.mod;
-    bool shift = (mod & KMOD_SHIFT) != 0;
-    if (k == SDLK_APPLICATION || (k == SDLK_F10 && shift)) LogLine("MESSAGE - context menu");
-    int command =
-        Accelerator(k == SDLK_ESCAPE, LetterOfKey(k), (mod & KMOD_CTRL) != 0, shift, (mod & KMOD_ALT) != 0);
+    const SDL_Keycode k = key.keysym.sym;
+    if (k == SDLK_APPLICATION || (k == SDLK_F10 && (key.keysym.mod & KMOD_SHIFT)))
+        LogLine("MESSAGE - context menu");
     if (command != MENU_NONE) OnCommand(command);
 }
 
@@ -330,10 +336,14 @@ void OnKeyDown(const SDL_KeyboardEvent& key) {
 // driver and the accelerators.
 void InputEvent(const SDL_Event& e) {
     if (g.destroyed) return;
-    OverlayProcessEvent(e);
+    const int command = e.type == SDL_KEYDOWN ? KeyCommand(e.key) : MENU_NONE;
+    // A press that became a command is the command's alone, as a translated
+    // accelerator is on Windows: the Esc that asks "Quit?" must not reach
+    // the box and answer it at once.
+    if (command == MENU_NONE) OverlayProcessEvent(e);
     if (g.sink) g.sink(e);
     if (e.type == SDL_KEYDOWN)
-        OnKeyDown(e.key);
+        OnKeyDown(e.key, command);
     else if (e.type == SDL_MOUSEBUTTONUP && e.button.button == SDL_BUTTON_RIGHT)
         LogLine("MESSAGE - context menu");
 }
