@@ -52,10 +52,11 @@ function(zendar_windows_targets)
   target_compile_options(zendar1 PRIVATE ${ZENDAR_WARNINGS})
 
   # z1tool: every command but "model import", which needs assimp.
-  file(GLOB tool_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/z1tool/*.cpp)
+  file(GLOB tool_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/z1tool/*.cpp
+    ${CMAKE_SOURCE_DIR}/tools/z1tool/zs/*.cpp)
   list(FILTER tool_sources EXCLUDE REGEX "tools/z1tool/model_import\\.cpp$")
   add_executable(z1tool ${tool_sources} ${CMAKE_SOURCE_DIR}/tools/z1tool/win32/model_import_none.cpp)
-  target_include_directories(z1tool PRIVATE ${CMAKE_SOURCE_DIR}/tools/z1tool)
+  target_include_directories(z1tool PRIVATE ${CMAKE_SOURCE_DIR}/tools/z1tool ${CMAKE_SOURCE_DIR}/tools/z1tool/zs)
   target_link_libraries(z1tool PRIVATE zendar_engine)
   target_compile_options(z1tool PRIVATE ${ZENDAR_WARNINGS})
 

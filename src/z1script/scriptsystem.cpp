@@ -68,6 +68,7 @@ void ScriptSystem::Load(const char* path) {
     file.Open(path);
     if (!code_) code_ = new uint8_t[kScriptCodeSegmentSize]();
     if (!file.IsOpen()) return;
+    const uint32_t base = code_used_;
     LogLine("Valid script file, now parsing.:");
     for (;;) {
         uint8_t type = file.ReadByte();
@@ -116,6 +117,9 @@ void ScriptSystem::Load(const char* path) {
     }
     delete vm_;  // a second load replaces the machine, never leaks it
     vm_ = new ScriptVM(code_, functions_, &texts_);
+    // A compiled file may have its line map beside it, so that a fault can
+    // name the source line.
+    if (lines_.LoadFor(path, base)) vm_->SetLineMap(&lines_);
     StartInitPrograms();
     file.Close();
 }

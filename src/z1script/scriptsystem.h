@@ -9,6 +9,7 @@
 
 #include "utility/list.h"
 #include "z1script/scriptfile.h"
+#include "z1script/scriptlines.h"
 #include "z1script/scriptvalue.h"
 #include "z1script/scriptvm.h"
 
@@ -55,6 +56,8 @@ public:
     ScriptInstance* Running() const { return running_; }      // front = newest
     ScriptFunction* FindFunction(const char* name) const;
     int RunningCount() const { return running_count_; }
+    // The loaded file's line map (empty when it had none).
+    const ScriptLineMap& Lines() const { return lines_; }
 
 private:
     void Start(ScriptTemplate* t, const char* name);
@@ -65,6 +68,7 @@ private:
     uint8_t* code_ = nullptr;
     uint32_t code_used_ = 0;
     ScriptVM* vm_ = nullptr;
+    ScriptLineMap lines_;
     ScriptTemplate* templates_ = nullptr;
     ScriptInstance* running_ = nullptr;
     int running_count_ = 0;

@@ -28,6 +28,7 @@
 #include "utility/stringhashtable.h"
 #include "z1script/opcodes.h"
 #include "z1script/scriptdecoded.h"
+#include "z1script/scriptlines.h"
 
 // ---------------------------------------------------------------------------
 // [SECTION] Code units, templates, instances and the machine
@@ -782,7 +783,13 @@ stop:
     in->top = top;
     in->code = unit;
     if (fault) {
-        LogLine("ERROR - program %s stopped at code offset %u: %s", in->program->name.c_str(), op_at, fault);
+        int line = lines_ ? lines_->LineAt(op_at) : 0;
+        if (line > 0)
+            LogLine("ERROR - program %s stopped at code offset %u: %s (%s:%d)", in->program->name.c_str(),
+                    op_at, fault, lines_->Source().c_str(), line);
+        else
+            LogLine("ERROR - program %s stopped at code offset %u: %s", in->program->name.c_str(), op_at,
+                    fault);
         in->finished = 1;
     }
 #undef FAULT

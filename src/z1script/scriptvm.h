@@ -15,6 +15,7 @@
 #include "utility/zstring.h"
 #include "z1script/scriptvalue.h"
 
+class ScriptLineMap;
 class StringHashTable;
 struct ScriptDecoded;
 
@@ -121,6 +122,10 @@ public:
 
     ScriptTexts* Texts() const { return texts_; }
 
+    // Where the code came from, when the file had a line map: a fault line
+    // then names the source file and line after its own text. Not owned.
+    void SetLineMap(const ScriptLineMap* lines) { lines_ = lines; }
+
 private:
     const uint8_t* code_;
     StringHashTable* functions_;
@@ -130,6 +135,7 @@ private:
     // Tells machines apart for the function a call slot remembers: a later
     // load makes a new machine over a new function table.
     uint32_t serial_;
+    const ScriptLineMap* lines_ = nullptr;
     std::string joined_;  // concat's work space, kept to spare an allocation a text
 };
 
