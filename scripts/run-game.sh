@@ -19,7 +19,7 @@ cd "$RUN"
 
 # The game ends with exit code 1 whether the player quit or start-up failed
 # (its window procedure returns 1 on every path); a quit is told by the log's
-# last line. A run that writes no log counts by its code alone.
+# last line. A run whose log could not be written is taken for a quit.
 finish() {
   local status=$1
   if [ "$status" -eq 1 ]; then

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "gfxdriver/gfxdriver.h"
 #include "os/replay.h"
 
 Dialogs* g_dialogs = nullptr;
@@ -104,6 +105,16 @@ void ErrorBox(const char* caption, const char* text) {
         g_dialogs->ErrorBox(caption, text);
     else
         std::fprintf(stderr, "%s: %s\n", caption, text);
+}
+
+void StartProblemsBox(const std::vector<std::string>& problems) {
+    if (problems.empty()) return;
+    std::string text;
+    for (const std::string& p : problems) text += p + "\n";
+    text += "\nThe game starts without what is missing.";
+    if (g_gfxdriver) g_gfxdriver->Pause(true);
+    ErrorBox("Zendar1 - cannot read the game's files", text.c_str());
+    if (g_gfxdriver) g_gfxdriver->Pause(false);
 }
 
 bool YesNoBox(const char* caption, const char* text) {

@@ -64,6 +64,10 @@ extern Dialogs* g_dialogs;
 
 // The calls every part uses.
 void ErrorBox(const char* caption, const char* text);
+// One error box "Zendar1 - cannot read the game's files" listing what the
+// start could not use, one problem a line (none: no box); the graphics
+// driver is paused around it.
+void StartProblemsBox(const std::vector<std::string>& problems);
 // True exactly when the answer is Yes.
 bool YesNoBox(const char* caption, const char* text);
 // A replay answers it with yes, no or cancel; without a fitting answer it is

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "camera/keybindings.h"
 #include "os/replay.h"
 #include "utility/basepath.h"
 #include "utility/clock.h"
@@ -21,6 +22,40 @@ bool HarnessOptions::Any() const {
 const char* HarnessUsage() {
     return "usage: zendar1 [--frames N] [--fixed-step SECONDS] [--seed N]"
            " [--screenshot FRAME:FILE.png]... [--replay FILE] [--base DIR] [--editor [--area FILE]]";
+}
+
+namespace {
+
+const char* const kVersionLine = "zendar1 1.0 (Zendar1 - Showcase 2)\n";
+const char* const kHelpText =
+    "Zendar: a first-person role-playing game and its area editor. Run without\n"
+    "options it is the game, played with the data beside the program.\n"
+    "\n"
+    "Options:\n"
+    "  --help, -h                 this text\n"
+    "  --version                  the program's version\n"
+    "  --base DIR                 the game's folder (z1.ini and the data) instead of the program's\n"
+    "  --editor [--area FILE]     start in the area editor (M returns to the game)\n"
+    "  --frames N                 run N frames, then close\n"
+    "  --fixed-step SECONDS       advance both clocks by SECONDS each frame\n"
+    "  --seed N                   seed the random generator\n"
+    "  --screenshot FRAME:FILE.png  keep the picture of a frame (repeatable)\n"
+    "  --replay FILE              keys, mouse and answers at frame numbers (docs/harness.md)\n";
+
+}  // namespace
+
+bool HarnessInfoRequested(int argc, const char* const* argv, std::string* text) {
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            *text = std::string(HarnessUsage()) + "\n\n" + kHelpText + "\nKeys:\n" + GameKeysHelp();
+            return true;
+        }
+        if (!std::strcmp(argv[i], "--version")) {
+            *text = kVersionLine;
+            return true;
+        }
+    }
+    return false;
 }
 
 namespace {

@@ -45,6 +45,11 @@ bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* opti
 // The option summary printed with a usage error.
 const char* HarnessUsage();
 
+// --help (or -h) and --version anywhere on the command line: true with the
+// text to print (usage, options and the game's keys; or the version line),
+// and the program starts nothing. False when neither was asked for.
+bool HarnessInfoRequested(int argc, const char* const* argv, std::string* text);
+
 // A replay's input events as the input driver's feed (input/bufferedinputdriver.h):
 // before each read of the devices, the events due at HarnessFrame() go into the
 // driver's queues, stamped with the milliseconds clock, in file order.

@@ -96,6 +96,13 @@ void Settings::SetDefaults() {
 
 namespace {
 
+// Windows' stat takes no folder with a separator at its end.
+bool IsFolder(std::string path) {
+    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 void Problem(std::vector<std::string>& problems, const std::string& text) {
     LogLine("ERROR - %s", text.c_str());
     problems.push_back(text);
@@ -111,6 +118,9 @@ void Settings::Parse(const char* file_name) {
     // A folder opens as a stream that reads nothing: it is told apart first.
     std::string why = WhyUnreadable(path.c_str());
     if (!why.empty() || !file.Open(path.c_str())) {
+        // The game folder itself missing (a mistyped --base) is the problem to name first.
+        if (!IsFolder(GetBasePath()))
+            Problem(problems, std::string("the game folder '") + GetBasePath() + "' does not exist");
         Problem(problems, "settings file '" + path + "' " + (why.empty() ? "cannot be read" : why) +
                               ": every setting keeps its default");
         return;

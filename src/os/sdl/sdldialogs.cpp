@@ -51,6 +51,18 @@ struct InputReleased {
 
 }  // namespace
 
+namespace {
+
+// Nothing the offscreen or dummy video driver shows is seen (a machine
+// without a display): a box there would wait for ever, so its text goes to
+// standard error and it takes its default answer.
+bool NobodySees() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && (!std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy"));
+}
+
+}  // namespace
+
 SDL_Window* SdlDialogs::Owner() const {
     if (window && !(SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN)) return window;
     return nullptr;
@@ -109,12 +121,20 @@ int OverlayBox(const char* caption, const char* text, const char* const* buttons
 }  // namespace
 
 void SdlDialogs::ErrorBox(const char* caption, const char* text) {
+    if (NobodySees()) {
+        std::fprintf(stderr, "%s: %s\n", caption, text);
+        return;
+    }
     static const char* const kOk[] = {"OK"};
     if (OverlayBox(caption, text, kOk, 1) < 0) MessageBox(0, caption, text);
 }
 
 bool SdlDialogs::YesNoBox(const char* caption, const char* text) {
     // Enter says Yes and Esc says No, as a player expects of a question.
+    if (NobodySees()) {
+        std::fprintf(stderr, "%s: %s (nobody can see the question: No)\n", caption, text);
+        return false;
+    }
     static const char* const kYesNo[] = {"Yes", "No"};
     const int answer = OverlayBox(caption, text, kYesNo, 2);
     if (answer >= 0) return answer == 0;
@@ -135,6 +155,10 @@ bool SdlDialogs::YesNoBox(const char* caption, const char* text) {
 }
 
 BoxAnswer SdlDialogs::YesNoCancelBox(const char* caption, const char* text) {
+    if (NobodySees()) {
+        std::fprintf(stderr, "%s: %s (nobody can see the question: Cancel)\n", caption, text);
+        return BOX_CANCEL;
+    }
     InputReleased released;
     SDL_MessageBoxButtonData buttons[] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, BOX_YES, "Yes"},

@@ -1,12 +1,8 @@
 #include "os/sdl/shell.h"
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "camera/keybindings.h"
 #include "os/dialogs.h"
@@ -28,21 +24,6 @@ namespace {
 
 const char* const kWindowClass = "D3D Window";
 const char* const kWindowTitle = "Zendar1 - Showcase 2";
-const char* const kZendarVersion = "1.0";
-const char* const kHelpText =
-    "Zendar: a first-person role-playing game and its area editor. Run without\n"
-    "options it is the game, played with the data beside the program.\n"
-    "\n"
-    "Options:\n"
-    "  --help, -h                 this text\n"
-    "  --version                  the program's version\n"
-    "  --base DIR                 the game's folder (z1.ini and the data) instead of the program's\n"
-    "  --editor [--area FILE]     start in the area editor (M returns to the game)\n"
-    "  --frames N                 run N frames, then close\n"
-    "  --fixed-step SECONDS       advance both clocks by SECONDS each frame\n"
-    "  --seed N                   seed the random generator\n"
-    "  --screenshot FRAME:FILE.png  keep the picture of a frame (repeatable)\n"
-    "  --replay FILE              keys, mouse and answers at frame numbers (docs/harness.md)\n";
 const int kWindowWidth = 800;
 const int kWindowHeight = 600;
 const int kMinTrackSize = 100;
@@ -464,21 +445,6 @@ SDL_Surface* MakeIcon() {
     return s;
 }
 
-bool IsFolder(const char* path) {
-    struct stat st;
-    return path && ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-void ReportStartProblems(const std::vector<std::string>& problems) {
-    if (problems.empty()) return;
-    std::string text;
-    for (const std::string& p : problems) text += p + "\n";
-    text += "\nThe game starts without what is missing.";
-    if (g_gfxdriver) g_gfxdriver->Pause(true);
-    ErrorBox("Zendar1 - cannot read the game's files", text.c_str());
-    if (g_gfxdriver) g_gfxdriver->Pause(false);
-}
-
 void ReportMissedScreenshots() {
     for (const ScreenshotRequest& r : HarnessMissedScreenshots())
         std::fprintf(stderr, "zendar1: frame %d was not reached: no screenshot '%s'\n", r.frame,
@@ -528,15 +494,7 @@ int Run() {
     // 6. The settings record.
     static Settings settings;
     g_settings = &settings;
-    // What could not be used at start is told to the player once the window
-    // can show a box: the log alone is read by nobody.
-    std::vector<std::string> problems;
-    if (!IsFolder(GetBasePath())) {
-        problems.push_back(std::string("the game folder '") + GetBasePath() + "' does not exist");
-        LogLine("ERROR - %s", problems.back().c_str());
-    }
     settings.Parse("z1.ini");
-    problems.insert(problems.end(), settings.problems.begin(), settings.problems.end());
     if (HarnessStartsInEditor()) settings.editor = 1;
 
     // 7. The graphics driver.
@@ -553,7 +511,9 @@ int Run() {
         return 1;
     }
     if (!OverlayInit(g.window)) LogLine("Warning: could not set up the menu bar");
-    ReportStartProblems(problems);
+    // What the settings could not use is told once the window can show a
+    // box: the log alone is read by nobody.
+    StartProblemsBox(settings.problems);
 
     // 9. The input driver.
     if (!CreateInputDriver(g.window)) {
@@ -631,16 +591,10 @@ uint32_t ShellMilliseconds() { return SDL_GetTicks(); }
 
 int ZendarMain(int argc, char** argv) {
     // Asked what the program is: the answer, and nothing starts.
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-            std::printf("%s\n\n%s", HarnessUsage(), kHelpText);
-            std::printf("\nKeys:\n%s", GameKeysHelp());
-            return 0;
-        }
-        if (!std::strcmp(argv[i], "--version")) {
-            std::printf("zendar1 %s (%s)\n", kZendarVersion, kWindowTitle);
-            return 0;
-        }
+    std::string info;
+    if (HarnessInfoRequested(argc, argv, &info)) {
+        std::fputs(info.c_str(), stdout);
+        return 0;
     }
     HarnessOptions options;
     std::string error;

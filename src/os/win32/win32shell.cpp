@@ -293,6 +293,21 @@ std::string ExecutableFolder() {
     return cut == std::string::npos ? std::string() : p.substr(0, cut + 1);
 }
 
+// A program of the Windows subsystem has no console of its own: the text goes
+// to standard output where that leads somewhere (a pipe, a file, or the
+// console the program was started from), else into a box.
+void TellOnStandardOutput(const char* caption, const std::string& text) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (!out || out == INVALID_HANDLE_VALUE) {
+        if (!AttachConsole(ATTACH_PARENT_PROCESS) || !std::freopen("CONOUT$", "w", stdout)) {
+            MessageBoxA(nullptr, text.c_str(), caption, MB_OK | MB_ICONINFORMATION);
+            return;
+        }
+    }
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+}
+
 int Run() {
     // 1. The window class.
     WNDCLASSA wc = {};
@@ -344,6 +359,9 @@ int Run() {
         LogLine("FATAL ERROR - Could not initialize the graphics driver...");
         return 1;
     }
+    // What the settings could not use is told once the window shows: the
+    // log alone is read by nobody.
+    StartProblemsBox(settings.problems);
 
     // 9. The input driver; a replay is played in place of its devices.
     static ReplayInputFeed replayFeed(g_replay);
@@ -514,6 +532,12 @@ void ShellPumpInput() {
 }
 
 int ZendarMain(int argc, char** argv) {
+    // Asked what the program is: the answer, and nothing starts.
+    std::string info;
+    if (HarnessInfoRequested(argc, argv, &info)) {
+        TellOnStandardOutput("Zendar1", info);
+        return 0;
+    }
     HarnessOptions options;
     std::string error;
     if (!ParseHarnessOptions(argc, argv, &options, &error)) {
