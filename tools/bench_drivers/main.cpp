@@ -7,8 +7,8 @@
 // both.
 //
 // CPU time is the whole process's, every thread included: under Wine the
-// rasteriser and Direct3D's command thread are threads Windows does not know
-// about, so it is read from /proc when the program runs there, and from
+// rasteriser's threads are threads Windows does not know about, so it is
+// read from the process's /proc entry when the program runs there, and from
 // GetProcessTimes otherwise.
 //
 // Usage: bench_drivers [seconds per driver, default 4]
@@ -45,26 +45,62 @@ HWND MakeWindow(const char* title) {
                            wc.hInstance, nullptr);
 }
 
+// utime + stime of a /proc/<pid>/stat line, in seconds, and the command name.
+bool ReadStat(const std::string& path, std::string* command, double* seconds) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char buffer[1024] = {};
+    size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
+    std::fclose(f);
+    buffer[n] = 0;
+    // The command name is in parentheses and may hold any character.
+    const char* open = std::strchr(buffer, '(');
+    const char* close = std::strrchr(buffer, ')');
+    unsigned long long utime = 0, stime = 0;
+    if (!open || !close || close < open ||
+        std::sscanf(close + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) != 2)
+        return false;
+    command->assign(open + 1, close);
+    *seconds = static_cast<double>(utime + stime) / 100.0;
+    return true;
+}
+
+// Under Wine the program is a Unix process named after its file (cut to the
+// 15 characters the kernel keeps); its /proc entry counts every thread. Wine
+// opens files in its server, so "/proc/self" would be the server's: the
+// entry is found by name instead. Empty when not under Wine.
+std::string UnixStatPath() {
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string name = exe;
+    name = name.substr(name.find_last_of("\\/") + 1).substr(0, 15);
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA("Z:\\proc\\*", &entry);
+    if (find == INVALID_HANDLE_VALUE) return std::string();
+    std::string found;
+    do {
+        if (entry.cFileName[0] < '1' || entry.cFileName[0] > '9') continue;
+        const std::string path = std::string("Z:\\proc\\") + entry.cFileName + "\\stat";
+        std::string command;
+        double seconds = 0;
+        if (ReadStat(path, &command, &seconds) && command == name) found = path;
+    } while (found.empty() && FindNextFileA(find, &entry));
+    FindClose(find);
+    return found;
+}
+
 // Seconds of CPU the whole process has used.
 double ProcessCpuSeconds() {
-    if (FILE* f = std::fopen("Z:\\proc\\self\\stat", "rb")) {
-        char buffer[1024] = {};
-        size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
-        std::fclose(f);
-        buffer[n] = 0;
-        // Fields after the command name, which ends with the last ')'.
-        const char* p = std::strrchr(buffer, ')');
-        unsigned long long utime = 0, stime = 0;
-        if (p &&
-            std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) == 2)
-            return static_cast<double>(utime + stime) / 100.0;
-    }
+    static const std::string stat = UnixStatPath();
+    std::string command;
+    double seconds = 0;
+    if (!stat.empty() && ReadStat(stat, &command, &seconds)) return seconds;
     FILETIME created, exited, kernel, user;
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto seconds = [](const FILETIME& t) {
+    auto toSeconds = [](const FILETIME& t) {
         return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e7;
     };
-    return seconds(kernel) + seconds(user);
+    return toSeconds(kernel) + toSeconds(user);
 }
 
 double WallSeconds() {
@@ -164,8 +200,9 @@ int main(int argc, char** argv) {
         b.driver->GenerateTexture("bench.bmp", nullptr);
         b.driver->SetTexture("bench.bmp");
     }
-    std::printf("device: %s\n",
-                dx7.DeviceList().devices[static_cast<size_t>(dx7.Choice().device)].name.c_str());
+    std::printf("device: %s; CPU time from %s\n",
+                dx7.DeviceList().devices[static_cast<size_t>(dx7.Choice().device)].name.c_str(),
+                UnixStatPath().empty() ? "GetProcessTimes" : UnixStatPath().c_str());
 
     const std::vector<bench::SceneMesh> meshes = bench::MakeSceneMeshes();
     const int rounds = 4;

@@ -313,14 +313,22 @@ bool Dx7TextureManager::Create(const char* name, const char* alphaName) {
         LogLine("create texture - invalid params..");
         return false;
     }
-    if (Find(name)) return true;
+    const std::string alpha = alphaName ? alphaName : "";
+    TextureContainer* known = Find(name);
+    if (known && known->alphaName == alpha) return true;
     std::unique_ptr<TextureContainer> c(new TextureContainer());
     c->name = name;
-    if (alphaName && *alphaName) c->alphaName = alphaName;
-    c->hasAlpha = !c->alphaName.empty();
+    c->alphaName = alpha;
+    c->hasAlpha = !alpha.empty();
     c->list = IsTextureListName(name);
     if (!LoadFrames(c.get())) return false;
     if (!MakeSurfaces(c.get())) return false;
+    if (known) {
+        // The table and the callers keep the container; its pictures change.
+        known->ReleaseSurfaces();
+        std::swap(*known, *c);
+        return true;
+    }
     table_.Insert(c->name.c_str(), c.get());
     containers_.push_back(std::move(c));
     return true;

@@ -67,8 +67,11 @@ public:
     bool Attach(IDirectDraw7* dd, IDirect3DDevice7* device, bool videoMemory);
     void Detach();
 
-    // Loads and registers a texture (or a texture list); true when the name
-    // is already registered. False after logging.
+    // Loads and registers a texture (or a texture list). A name already
+    // registered with the same alpha map is kept as it is; with another one
+    // (the moon takes a new alpha map for each phase) it is read again and
+    // its container takes the new pictures, or keeps the old ones when they
+    // cannot be read. False after logging.
     bool Create(const char* name, const char* alphaName);
     TextureContainer* Find(const char* name) const;
     // Refills every lost surface; false when one could not be refilled.

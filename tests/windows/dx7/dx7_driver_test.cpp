@@ -12,8 +12,11 @@
 
 namespace {
 
+using dx7_test::DeviceDialogVisit;
+using dx7_test::FinishDeviceDialogVisit;
 using dx7_test::MakeDriver;
 using dx7_test::ScopedReplay;
+using dx7_test::StartDeviceDialogVisit;
 using dx7_test::TestWindow;
 
 int DeviceIndex(const Dx7Driver& d, const std::string& name) {
@@ -116,14 +119,63 @@ TEST(Dx7Driver, DeviceDialogAnsweredByTheReplay) {
     EXPECT_EQ(ClearedPixel(d.get(), 0xFF0000FF), 0x0000FFu);
 }
 
+TEST(Dx7Driver, SelectDeviceDialogFromItsResource) {
+    test_common::LogCapture log;
+    // Without a replay the player answers the dialog itself: the software
+    // device, windowed.
+    Dx7Driver d;
+    DeviceDialogVisit first;
+    first.device = "Wine D3D7 RGB";
+    HANDLE visit = StartDeviceDialogVisit(&first);
+    const bool started = d.Init(GetModuleHandleA(nullptr), TestWindow());
+    FinishDeviceDialogVisit(visit);
+    ASSERT_TRUE(first.found);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(first.caption, "Select Device");
+    EXPECT_EQ(first.labels, (std::vector<std::string>{"&Device selection", "Use desktop &window",
+                                                      "Fullscreen &modes", "OK", "Cancel"}));
+    std::vector<std::string> devices, modes;
+    for (const Dx7Device& device : d.DeviceList().devices) devices.push_back(device.name);
+    for (const Dx7DisplayMode& mode : d.DeviceList().modes) modes.push_back(ModeText(mode));
+    EXPECT_EQ(first.devices, devices);
+    EXPECT_EQ(first.modes, modes);
+    EXPECT_FALSE(first.modesEnabled);  // windowed: the modes do not apply
+    EXPECT_EQ(d.Choice().device, DeviceIndex(d, "Wine D3D7 RGB"));
+    EXPECT_TRUE(log.Has("Direct3D device: Wine D3D7 RGB, windowed"));
+
+    // F2, cancelled: nothing changes.
+    DeviceDialogVisit cancel;
+    cancel.device = "Direct3D HAL";
+    cancel.ok = false;
+    visit = StartDeviceDialogVisit(&cancel);
+    d.ChangeEnvironment();
+    FinishDeviceDialogVisit(visit);
+    EXPECT_TRUE(cancel.found);
+    EXPECT_EQ(d.Choice().device, DeviceIndex(d, "Wine D3D7 RGB"));
+    EXPECT_EQ(log.Count("Direct3D device:"), 1);
+
+    // F2 again: full screen in the desktop's mode.
+    DeviceDialogVisit full;
+    full.mode = ModeText(d.DeviceList().modes[static_cast<size_t>(DesktopMode(d))]);
+    visit = StartDeviceDialogVisit(&full);
+    d.ChangeEnvironment();
+    FinishDeviceDialogVisit(visit);
+    EXPECT_TRUE(full.modesEnabledAfter);
+    EXPECT_EQ(d.fullscreen, 1);
+    EXPECT_TRUE(log.Has("Direct3D device: Wine D3D7 RGB, " + full.mode));
+    EXPECT_EQ(ClearedPixel(&d, 0xFF306090), 0x306090u);
+    d.ToggleFullscreen();
+    EXPECT_EQ(d.fullscreen, 0);
+}
+
 TEST(Dx7Driver, WithoutItsDialogResourceInitClosesTheWindow) {
     test_common::LogCapture log;
-    // This program has no "Select Device" resource and no replay.
+    // A module without the "Select Device" resource, and no replay.
     HWND window = CreateWindowExA(0, "STATIC", "closed", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
                                   nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_TRUE(window);
     Dx7Driver d;
-    EXPECT_FALSE(d.Init(GetModuleHandleA(nullptr), window));
+    EXPECT_FALSE(d.Init(GetModuleHandleA("kernel32.dll"), window));
     EXPECT_TRUE(log.Has("FAILED initializing dialog - exiting"));
     EXPECT_FALSE(IsWindow(window));
 }

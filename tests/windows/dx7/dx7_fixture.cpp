@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "gfxdriver/dx7driver/dx7resource.h"
 #include "gfxdriver/opengldriver/screenshot.h"
 
 namespace dx7_test {
@@ -14,7 +15,83 @@ LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     return DefWindowProcA(window, message, wparam, lparam);
 }
 
+std::vector<std::string> ComboItems(HWND combo) {
+    std::vector<std::string> items;
+    const LRESULT n = SendMessageA(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) {
+        char text[256] = {};
+        if (SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) < 255)
+            SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        items.push_back(text);
+    }
+    return items;
+}
+
+BOOL CALLBACK CollectLabel(HWND child, LPARAM context) {
+    char cls[32] = {}, text[128] = {};
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Button") == 0) {
+        GetWindowTextA(child, text, sizeof text);
+        reinterpret_cast<std::vector<std::string>*>(context)->push_back(text);
+    }
+    return TRUE;
+}
+
+struct VisitJob {
+    DeviceDialogVisit* visit;
+    int seconds;
+    HANDLE process;
+};
+
+DWORD WINAPI Visit(void* context) {
+    VisitJob* job = static_cast<VisitJob*>(context);
+    DeviceDialogVisit* v = job->visit;
+    // The dialog is shown once its WM_INITDIALOG has filled it.
+    HWND dialog = nullptr;
+    for (int waited = 0; waited < job->seconds * 100; ++waited) {
+        dialog = FindWindowA("#32770", "Select Device");
+        if (dialog && IsWindowVisible(dialog)) break;
+        dialog = nullptr;
+        if (job->process && WaitForSingleObject(job->process, 0) == WAIT_OBJECT_0) break;
+        Sleep(10);
+    }
+    delete job;
+    if (!dialog) return 0;
+    v->found = true;
+    char caption[64] = {};
+    GetWindowTextA(dialog, caption, sizeof caption);
+    v->caption = caption;
+    EnumChildWindows(dialog, CollectLabel, reinterpret_cast<LPARAM>(&v->labels));
+    HWND devices = GetDlgItem(dialog, IDC_DEVICE_LIST), modes = GetDlgItem(dialog, IDC_MODE_LIST);
+    if (v->readLists) {
+        v->devices = ComboItems(devices);
+        v->modes = ComboItems(modes);
+    }
+    v->modesEnabled = IsWindowEnabled(modes) != 0;
+    if (!v->device.empty())
+        SendMessageA(devices, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(v->device.c_str()));
+    if (!v->mode.empty()) {
+        SendMessageA(GetDlgItem(dialog, IDC_DESKTOP_WINDOW), BM_CLICK, 0, 0);
+        SendMessageA(modes, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(v->mode.c_str()));
+    }
+    v->modesEnabledAfter = IsWindowEnabled(modes) != 0;
+    SendMessageA(GetDlgItem(dialog, v->ok ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
+    return 0;
+}
+
 }  // namespace
+
+HANDLE StartDeviceDialogVisit(DeviceDialogVisit* visit, int seconds, HANDLE process) {
+    return CreateThread(nullptr, 0, Visit, new VisitJob{visit, seconds, process}, 0, nullptr);
+}
+
+void FinishDeviceDialogVisit(HANDLE thread) {
+    if (!thread) return;
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+}
 
 HWND TestWindow() {
     static HWND window = nullptr;
@@ -106,9 +183,10 @@ FrameDifference ComparePictures(const Picture& actual, const Picture& expected, 
         "%.3f %% beyond %d of the same pixel, mean difference %.2f\n",
         name.c_str(), diff.bad, diff.pixels, share, tolerance.channel, diff.worst,
         diff.pixels ? 100.0 * sameBad / diff.pixels : 0.0, tolerance.channel, diff.mean);
+    // Kept for a look at what was drawn, whether or not it matched.
+    const std::string out = ::testing::TempDir() + "dx7_" + name + "_actual.png";
+    WritePNG(out.c_str(), actual.w, actual.h, actual.rgb.data());
     if (diff.bad > static_cast<long>(tolerance.badFraction * diff.pixels)) {
-        const std::string out = ::testing::TempDir() + "dx7_" + name + "_actual.png";
-        WritePNG(out.c_str(), actual.w, actual.h, actual.rgb.data());
         ADD_FAILURE() << name << ": " << diff.bad << " of " << diff.pixels << " pixels differ by more than "
                       << tolerance.channel << " (worst " << diff.worst << "); frame written to " << out;
     }

@@ -30,6 +30,29 @@ private:
     Replay* saved_;
 };
 
+// A player at the "Select Device" dialog, on a thread of its own: it waits
+// for the dialog (of this or another process) to show, notes what it shows,
+// makes the choices asked for with the dialog's own controls and presses OK
+// or Cancel. Reading the lists needs the dialog in this process.
+struct DeviceDialogVisit {
+    // What to do.
+    std::string device;  // select this device ("" leaves the choice)
+    std::string mode;    // untick "Use desktop window", select this mode ("" leaves both)
+    bool ok = true;      // else Cancel
+    bool readLists = true;
+    // What was seen.
+    bool found = false;
+    std::string caption;
+    std::vector<std::string> labels;  // of the buttons and group boxes, in dialog order
+    std::vector<std::string> devices, modes;
+    bool modesEnabled = false;  // as the dialog opened, and after the choices
+    bool modesEnabledAfter = false;
+};
+// Starts the visit; Finish waits for it (at most `seconds` for the dialog,
+// and no longer than `process` runs when one is given).
+HANDLE StartDeviceDialogVisit(DeviceDialogVisit* visit, int seconds = 60, HANDLE process = nullptr);
+void FinishDeviceDialogVisit(HANDLE thread);
+
 // A driver initialised on the test window, windowed on the device the
 // dialog's default picks (the replay answers OK without changes). Null, with
 // a test failure, when Init fails.
@@ -60,7 +83,7 @@ struct Rect {
 
 // Compares rows [top, top + rows) of actual with rows [refTop, refTop + rows)
 // of expected (same width), leaving out the rectangles in skip. Prints the
-// numbers, writes actual to the test temp folder when it does not match, and
+// numbers, writes actual to the test temp folder, and
 // fails the test when more than the tolerated share of pixels differ.
 FrameDifference ComparePictures(const Picture& actual, const Picture& expected, const std::string& name,
                                 Tolerance tolerance, int top = 0, int refTop = 0, int rows = -1,

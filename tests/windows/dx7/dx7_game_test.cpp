@@ -63,12 +63,17 @@ public:
     std::string path() const { return path_.string(); }
 
     // Runs the game here for `frames` frames at 0.02 s each with the replay
-    // and screenshots at the frames given, waiting at most `seconds`.
-    GameRun Play(const std::string& replay, int frames, const std::vector<int>& shots, int seconds = 400) {
-        test_common::WriteFile(*this / "replay.txt", replay);
+    // (none when empty) and screenshots at the frames given, waiting at most
+    // `seconds`; `dialog` answers the device dialog as a player would.
+    GameRun Play(const std::string& replay, int frames, const std::vector<int>& shots, int seconds = 400,
+                 dx7_test::DeviceDialogVisit* dialog = nullptr) {
         std::string command = std::string("\"") + ZENDAR_BIN_DIR + "/zendar1.exe\" --frames " +
                               std::to_string(frames) + " --fixed-step 0.02 --seed 5 --base \"" + path() +
-                              "\\\\\" --replay \"" + (*this / "replay.txt") + "\"";
+                              "\\\\\"";
+        if (!replay.empty()) {
+            test_common::WriteFile(*this / "replay.txt", replay);
+            command += " --replay \"" + (*this / "replay.txt") + "\"";
+        }
         for (int frame : shots) command += " --screenshot " + std::to_string(frame) + ":" + Shot(frame);
         GameRun run;
         STARTUPINFOA si = {};
@@ -81,11 +86,17 @@ public:
             ADD_FAILURE() << "cannot start " << command;
             return run;
         }
+        HANDLE visit = nullptr;
+        if (dialog) {
+            dialog->readLists = false;  // the lists are the game's, in its process
+            visit = dx7_test::StartDeviceDialogVisit(dialog, seconds, pi.hProcess);
+        }
         if (WaitForSingleObject(pi.hProcess, static_cast<DWORD>(seconds) * 1000) != WAIT_OBJECT_0) {
             ADD_FAILURE() << "the game did not end within " << seconds << " s";
             TerminateProcess(pi.hProcess, 99);
             WaitForSingleObject(pi.hProcess, 10000);
         }
+        dx7_test::FinishDeviceDialogVisit(visit);
         DWORD code = 0;
         GetExitCodeProcess(pi.hProcess, &code);
         run.exitCode = static_cast<int>(code);
@@ -143,12 +154,15 @@ void ExpectTexturesLoaded(const std::vector<std::string>& log) {
 }  // namespace
 
 TEST(Dx7Game, DefaultSettingsDrawTheVillageAsTheOpenGLDriverDoes) {
-    // Standing on the square, the camp fire with its embers ahead; the device
-    // dialog is answered OK.
-    const std::string replay = "answer ok\n";
+    // Standing on the square, the camp fire with its embers ahead. No replay:
+    // the device dialog shows and is answered OK with its button.
     GameFolder dx7("dx7", kNoRenderer), gl("gl", "*renderer 1");
-    GameRun a = dx7.Play(replay, 80, {70});
-    GameRun b = gl.Play(replay, 80, {70});
+    dx7_test::DeviceDialogVisit dialog;
+    GameRun a = dx7.Play("", 80, {70}, 400, &dialog);
+    GameRun b = gl.Play("", 80, {70});
+    EXPECT_TRUE(dialog.found);
+    EXPECT_EQ(dialog.labels, (std::vector<std::string>{"&Device selection", "Use desktop &window",
+                                                       "Fullscreen &modes", "OK", "Cancel"}));
     EXPECT_EQ(a.exitCode, 1);
     EXPECT_EQ(b.exitCode, 1);
     EXPECT_NE(Find(a.log, "using normal z-buffer"), -1) << Joined(a.log);
@@ -217,6 +231,8 @@ TEST(Dx7Game, ChangeDeviceAndFullScreenRebuildTheDriver) {
     EXPECT_NE(rgb, -1) << Joined(log);
     EXPECT_NE(full, -1) << Joined(log);
     EXPECT_NE(back, -1) << Joined(log);
+    // "*renderer 0" is the DirectX 7 driver; each environment names its depth buffer.
+    EXPECT_EQ(std::count(log.begin(), log.end(), "using normal z-buffer"), 4) << Joined(log);
     EXPECT_EQ(log.back(), "MESSAGE - destroy");
     ExpectTexturesLoaded(log);
     for (int frame : {20, 40, 60, 80}) {

@@ -104,12 +104,20 @@ TEST(Dx7Textures, FormatsBinaryAlphaAndMipmaps) {
         EXPECT_EQ((desc.ddpfPixelFormat.dwFlags & DDPF_ALPHAPIXELS) != 0, c.hasAlpha);
         EXPECT_EQ(desc.ddpfPixelFormat.dwRGBBitCount, 32u);
     }
-    // Through the driver: the flag, and the texture drawn.
+    // Through the driver: the flag, and the texture drawn. Generated again
+    // with another alpha map (as the moon changes phase), the name takes the
+    // new one; an alpha map that cannot be read leaves the last one.
+    ASSERT_TRUE(d->GenerateTexture("plain.bmp", "cut_a.bmp"));
+    EXPECT_TRUE(d->TextureHasBinaryAlpha("plain.bmp"));
     ASSERT_TRUE(d->GenerateTexture("plain.bmp", "soft_a.bmp"));
     EXPECT_FALSE(d->TextureHasBinaryAlpha("plain.bmp"));
+    EXPECT_EQ(d->Textures().Find("plain.bmp")->alphaName, "soft_a.bmp");
+    EXPECT_FALSE(log.Has("Error"));
+    EXPECT_FALSE(d->GenerateTexture("plain.bmp", "gone_a.bmp"));
+    EXPECT_EQ(d->Textures().Find("plain.bmp")->alphaName, "soft_a.bmp");
+    EXPECT_EQ(d->Textures().Count(), 1);
     EXPECT_FALSE(d->TextureHasBinaryAlpha("never.bmp"));
     EXPECT_EQ(DrawnColour(d.get(), "plain.bmp"), 0x3366CCu);
-    EXPECT_FALSE(log.Has("Error"));
 }
 
 TEST(Dx7Textures, WhatCannotBeReadIsLoggedAndDrawnUntextured) {
