@@ -131,6 +131,22 @@ int main(int argc, char** argv) {
     CopyAll("bitmap", game + "/textures", {".bmp"}, 8);
     CopyAll("dlgsrc", assets + "/dialogs", {".dtxt"});
     CopyAll("zasm", assets + "/scripts", {".zasm"});
+    CopyAll("zs", assets + "/scripts", {".zs"});
+    // Every construct of the script language, for its compiler.
+    PutText(
+        "zs", "constructs.zs",
+        "const N = 3;\nconst UP = vec(0, 250, 0);\n"
+        "function fact(n: int): int { if (n <= 1) { return 1; } return n * fact(n - 1); }\n"
+        "function walk(who: text, from: vector, to: vector, steps: int) {\n"
+        "    var step = (to - from) / float(steps);\n    var at = from;\n"
+        "    for (var i = 0; i < steps; i++) { at += step; world.move(who, at); sleep(50); }\n}\n"
+        "program main on init {\n    var a = 7 / N % 2;\n    var f = 1.5 * float(a);\n"
+        "    var t = \"x\" + a + f;\n    var v = vec(f, 2, -f) + UP;\n    v.y += 1;\n"
+        "    while (a < 10 && f >= 0.0 || !a) { a++; if (a == 5) continue; if (a > 8) break; }\n"
+        "    walk(t, v, -v, 3);\n    game.showMessage(text(fact(a)) + int(\"12\"), random(3));\n"
+        "    world.rotate(startName(), v * 2);\n    wait();\n    return a;\n}\n"
+        "program doors on click(\"door*\") sync { world.trigger(startName()); game.setQuestFlag(\"d\"); }\n"
+        "program \"lever*\" on collision(\"lever*\") { game.addItem(\"k\"); game.moveCamera(UP); }\n");
     CopyAll("anm", game + "/anims", {".anm"});
     CopyAll("extra", game + "/z1", {".ex"});
     CopyAll("replay", assets, {".replay"});

@@ -72,6 +72,9 @@ for b in $WANT; do
           [ "$p" = loop ] && target=">= 1.5x"
           line "script VM $p" "$(field "$f" "^$p " NF)x Lua 5.4's speed" "target $target"
         done
+        for p in loop fib text vector; do
+          line "language $p" "$(field "$f" "^language $p " NF)x the assembly's speed" "target >= 0.9x"
+        done
       else
         line "script VM" "failed or not built (see $f)" ""
       fi

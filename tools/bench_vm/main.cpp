@@ -4,6 +4,9 @@
 //   fib     recursive Fibonacci
 //   text    builds a text from a number every round
 //   vector  moves a point by a velocity, component by component
+// Each machine program is written twice, in script assembly and in the script
+// language; a second line per program compares the compiled code with the
+// hand-written assembly.
 //   bench_vm [N]   (N: rounds of the loop, 10^7 by default; the others scale)
 #include <unistd.h>
 
@@ -23,12 +26,16 @@ extern "C" {
 #include "z1script/scriptasm.h"
 #include "z1script/scriptfile.h"
 #include "z1script/scriptsystem.h"
+#include "zs.h"
 
 namespace {
 
 // Best of several runs each, so that other work on the machine disturbs the
 // ratio less.
 const int kRuns = 5;
+// The compiled code and the assembly are run in turn, this many times each,
+// so that a busy moment of the machine slows both alike.
+const int kPairs = 9;
 
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -41,21 +48,32 @@ struct Result {
     bool ok = false;
 };
 
-Result RunMachine(const std::string& source) {
-    Result r;
-    std::vector<ScriptRecord> records;
+bool Assemble(const std::string& source, std::vector<ScriptRecord>* records) {
     std::string error;
-    if (!AssembleScript(source, &records, &error)) {
-        std::fprintf(stderr, "bench_vm: %s\n", error.c_str());
-        return r;
-    }
+    if (AssembleScript(source, records, &error)) return true;
+    std::fprintf(stderr, "bench_vm: %s\n", error.c_str());
+    return false;
+}
+
+bool Compile(const std::string& source, std::vector<ScriptRecord>* records) {
+    ZsOutput out = CompileZs(source);
+    for (const ZsDiagnostic& d : out.diagnostics)
+        std::fprintf(stderr, "bench_vm: %s\n", FormatZsDiagnostic("program", d).c_str());
+    *records = out.records;
+    return out.ok;
+}
+
+// The best of runs runs of the records.
+Result RunRecords(const std::vector<ScriptRecord>& records, int runs) {
+    Result r;
+    std::string error;
     std::string path = "/tmp/bench_vm_" + std::to_string(getpid()) + ".scr";
     if (!WriteScriptFile(path.c_str(), records, &error)) {
         std::fprintf(stderr, "bench_vm: %s\n", error.c_str());
         return r;
     }
     int32_t top = 0;
-    for (int run = 0; run < kRuns; ++run) {
+    for (int run = 0; run < runs; ++run) {
         ScriptSystem scripts;
         scripts.SetFinishedObserver([](const ScriptInstance* in,
                                        void* out) { *static_cast<int32_t*>(out) = in->stack[in->top].w[0]; },
@@ -107,6 +125,7 @@ struct Program {
     const char* name;
     std::string machine;
     std::string lua;
+    std::string language;
 };
 
 }  // namespace
@@ -127,7 +146,9 @@ int main(int argc, char** argv) {
          "program sum locals=2 trigger=init\n  const n int " + N +
              "\nloop:\n  addl 0 1\n  pushl 1\n  pushl 0\n  add\n  storel 1\n"
              "  pushl 0\n  pushc n\n  jlt loop\n  pushl 1\nend\n",
-         "local n = " + N + "\nlocal i, s = 0, 0\nrepeat i = i + 1; s = s + i until not (i < n)\nreturn s\n"},
+         "local n = " + N + "\nlocal i, s = 0, 0\nrepeat i = i + 1; s = s + i until not (i < n)\nreturn s\n",
+         "program sum on init {\n    var i = 0;\n    var s = 0;\n    while (i < " + N +
+             ") {\n        i += 1;\n        s = s + i;\n    }\n    return s;\n}\n"},
         {"fib",
          "function fib params=1 frame=1\n  pushl 1\n  push2\n  jlt small\n"
          "  pushl 1\n  push1\n  sub\n  call \"fib\"\n  pushl 1\n  push2\n  sub\n  call \"fib\"\n  add\n  "
@@ -136,7 +157,10 @@ int main(int argc, char** argv) {
          "program main locals=0 trigger=init\n  const n int " +
              F + "\n  pushc n\n  call \"fib\"\nend\n",
          "local function fib(n) if n < 2 then return n end return fib(n - 1) + fib(n - 2) end\nreturn fib(" +
-             F + ")\n"},
+             F + ")\n",
+         "function fib(n: int): int {\n    if (n < 2) { return n; }\n    return fib(n - 1) + fib(n - 2);\n}\n"
+         "program main on init { return fib(" +
+             F + "); }\n"},
         {"text",
          "program text locals=2 trigger=init\n  const n int " + T +
              "\n  const pre text \"row \"\n  const h int 100\n"
@@ -144,7 +168,9 @@ int main(int argc, char** argv) {
              "  pushl 0\n  pushc n\n  jlt loop\n  pushl 0\nend\n",
          "local n = " + T +
              "\nlocal i, s = 0, nil\nrepeat i = i + 1; s = \"row \" .. (i % 100) until not (i < n)\nreturn "
-             "i\n"},
+             "i\n",
+         "program build_text on init {\n    var i = 0;\n    var _row = \"\";\n    while (i < " + T +
+             ") {\n        i += 1;\n        _row = \"row \" + i % 100;\n    }\n    return i;\n}\n"},
         {"vector",
          "program vec locals=3 trigger=init\n  const n int " + T +
              "\n  const v vector 1 2 3\n  const dt float 0.5\n  pushcv v\n  storelv 2\n"
@@ -156,12 +182,17 @@ int main(int argc, char** argv) {
          "local n = " + T +
              "\nlocal p, v, dt = {x = 0, y = 0, z = 0}, {x = 1, y = 2, z = 3}, 0.5\nlocal i = 0\n"
              "repeat i = i + 1\n  p.x = p.x + v.x * dt\n  p.y = p.y + v.y * dt\n  p.z = p.z + v.z * dt\n"
-             "until not (i < n)\nreturn math.floor(p.z)\n"},
+             "until not (i < n)\nreturn math.floor(p.z)\n",
+         "program vec on init {\n    var i = 0;\n    var p: vector;\n    var v = vec(1, 2, 3);\n    while (i "
+         "< " +
+             T + ") {\n        i += 1;\n        p += v * 0.5;\n    }\n    return int(p.z);\n}\n"},
     };
 
     bool all_same = true;
     for (const Program& p : programs) {
-        Result m = RunMachine(p.machine);
+        std::vector<ScriptRecord> assembled, compiled;
+        if (!Assemble(p.machine, &assembled) || !Compile(p.language, &compiled)) return 1;
+        Result m = RunRecords(assembled, kRuns);
         Result l = RunLua(p.lua);
         // The loop's sum runs past 32 bits in Lua; the machine's wraps.
         bool same = m.ok && l.ok && static_cast<int32_t>(static_cast<uint32_t>(l.value)) == m.value;
@@ -171,6 +202,19 @@ int main(int argc, char** argv) {
                     "ratio (lua time / machine time): %.2f\n",
                     p.name, m.seconds, m.instructions, l.seconds, same ? "agrees" : "DIFFERS",
                     l.seconds / m.seconds);
+        Result a, c;
+        for (int k = 0; k < kPairs; ++k) {
+            Result ak = RunRecords(assembled, 1), ck = RunRecords(compiled, 1);
+            if (k == 0 || ak.seconds < a.seconds) a = ak;
+            if (k == 0 || ck.seconds < c.seconds) c = ck;
+        }
+        bool agrees = c.ok && c.value == m.value;
+        all_same = all_same && agrees;
+        std::printf("language %-7s compiled %.3f s (%" PRIu64
+                    " instructions), assembly %.3f s, result %s; "
+                    "ratio (assembly time / compiled time): %.2f\n",
+                    p.name, c.seconds, c.instructions, a.seconds, agrees ? "agrees" : "DIFFERS",
+                    a.seconds / c.seconds);
     }
     return all_same ? 0 : 1;
 }
