@@ -1,6 +1,7 @@
 #include "os/sdl/shell.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -42,7 +43,8 @@ const char* const kHelpText =
     "  --fixed-step SECONDS       advance both clocks by SECONDS each frame\n"
     "  --seed N                   seed the random generator\n"
     "  --screenshot FRAME:FILE.png  keep the picture of a frame (repeatable)\n"
-    "  --replay FILE              keys, mouse and answers at frame numbers (docs/harness.md)\n";
+    "  --replay FILE              keys, mouse and answers at frame numbers (docs/harness.md)\n"
+    "  --stats N                  log resident memory and live textures every N frames\n";
 const int kWindowWidth = 800;
 const int kWindowHeight = 600;
 const int kMinTrackSize = 100;
@@ -398,6 +400,19 @@ void UpdateTitle() {
 // One pass of the main loop: at most one window event, the mode switch when
 // the editor flag changed, one frame while active. Returns -1 to go on, or
 // the program's result once the quit event was taken.
+// The harness's stats line (--stats N): resident memory from the kernel's
+// page counts, live textures from the driver.
+void LogStats() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    long pageKb = sysconf(_SC_PAGESIZE) / 1024;
+    const OpenGLDriver* driver = dynamic_cast<const OpenGLDriver*>(g_gfxdriver);
+    LogLine("%s", HarnessStatsLine(resident * pageKb, driver ? driver->LiveTextures() : 0).c_str());
+}
+
 int MainPass() {
     SDL_PumpEvents();
     TakeInput();
@@ -424,7 +439,9 @@ int MainPass() {
         for (const std::string& file : HarnessScreenshotsDue())
             if (!SaveScreenshot(file.c_str(), g_gfxdriver->width, g_gfxdriver->height, true))
                 std::fprintf(stderr, "zendar1: could not write screenshot '%s'\n", file.c_str());
-        if (HarnessEndFrame() && !g.destroyed) OnClose();
+        bool last = HarnessEndFrame();
+        if (HarnessStatsDue()) LogStats();
+        if (last && !g.destroyed) OnClose();
     }
     return -1;
 }
