@@ -45,7 +45,7 @@ while [ $# -gt 0 ]; do
     --seeds-only) SEEDS_ONLY=1; shift ;;
     --no-build) NO_BUILD=1; shift ;;
     --fresh) FRESH=1; shift ;;
-    -h|--help) sed -n '2,28p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,27p' "$0"; exit 0 ;;
     -*) echo "fuzz.sh: unknown option '$1'" >&2; exit 2 ;;
     *) NAMES+=("$1"); shift ;;
   esac
