@@ -3,10 +3,14 @@
 # and UndefinedBehaviorSanitizer (in build-asan/, shared with the sanitized
 # test suite) and runs each for a given time, one after the other.
 #
-#   scripts/fuzz.sh [--seconds N] [--runs N] [--seeds-only] [--build-only] [--no-build] [NAME...]
+#   scripts/fuzz.sh [--seconds N] [--runs N] [--timeout N] [--seeds-only] [--build-only]
+#                    [--no-build] [--fresh] [NAME...]
 #
 #   --seconds N   fuzz each harness N seconds after its seed corpus (default 60)
 #   --runs N      ... or until it has run N inputs, whichever comes first
+#   --timeout N   an input running N seconds is a fault (default 10); the
+#                 time is the wall clock's, so a long run at the lowest
+#                 priority on a busy machine needs more
 #   --seeds-only  run each harness over its seeds once, no fuzzing
 #   --build-only  build the harnesses and their seeds, run nothing
 #   --no-build    run the harnesses as they were last built
@@ -26,6 +30,7 @@ cd "$(dirname "$0")/.."
 
 SECONDS_EACH=60
 RUNS=-1
+TIMEOUT=10
 BUILD_ONLY=0
 NO_BUILD=0
 FRESH=0
@@ -35,11 +40,12 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) SECONDS_EACH=$2; shift 2 ;;
     --runs) RUNS=$2; shift 2 ;;
+    --timeout) TIMEOUT=$2; shift 2 ;;
     --build-only) BUILD_ONLY=1; shift ;;
     --seeds-only) SEEDS_ONLY=1; shift ;;
     --no-build) NO_BUILD=1; shift ;;
     --fresh) FRESH=1; shift ;;
-    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,27p' "$0"; exit 0 ;;
     -*) echo "fuzz.sh: unknown option '$1'" >&2; exit 2 ;;
     *) NAMES+=("$1"); shift ;;
   esac
@@ -89,7 +95,7 @@ for name in "${NAMES[@]}"; do
   fi
   start=$(date +%s.%N)
   set +e
-  "$BUILD/fuzz/fuzz_$name" "${opts[@]}" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
+  "$BUILD/fuzz/fuzz_$name" "${opts[@]}" -timeout="$TIMEOUT" -rss_limit_mb=2048 -max_len=16384 \
     -print_final_stats=1 -artifact_prefix="$artifacts" "${inputs[@]}" > "$log" 2>&1
   rc=$?
   set -e

@@ -16,12 +16,13 @@
 
 bool HarnessOptions::Any() const {
     return frames >= 0 || fixed_step > 0.0 || seeded || !screenshots.empty() || !replay.empty() ||
-           !base.empty() || editor || !area.empty();
+           !base.empty() || editor || !area.empty() || stats_every > 0;
 }
 
 const char* HarnessUsage() {
     return "usage: zendar1 [--frames N] [--fixed-step SECONDS] [--seed N]"
-           " [--screenshot FRAME:FILE.png]... [--replay FILE] [--base DIR] [--editor [--area FILE]]";
+           " [--screenshot FRAME:FILE.png]... [--replay FILE] [--base DIR] [--editor [--area FILE]]"
+           " [--stats N]";
 }
 
 namespace {
@@ -40,7 +41,8 @@ const char* const kHelpText =
     "  --fixed-step SECONDS       advance both clocks by SECONDS each frame\n"
     "  --seed N                   seed the random generator\n"
     "  --screenshot FRAME:FILE.png  keep the picture of a frame (repeatable)\n"
-    "  --replay FILE              keys, mouse and answers at frame numbers (docs/harness.md)\n";
+    "  --replay FILE              keys, mouse and answers at frame numbers (docs/harness.md)\n"
+    "  --stats N                  log resident memory and live textures every N frames\n";
 
 }  // namespace
 
@@ -109,7 +111,7 @@ bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* opti
             continue;
         }
         static const char* const known[] = {"--frames", "--fixed-step", "--seed", "--screenshot",
-                                            "--replay", "--base",       "--area"};
+                                            "--replay", "--base",       "--area", "--stats"};
         bool is_known = false;
         for (const char* k : known) is_known = is_known || name == k;
         if (!is_known) {
@@ -131,6 +133,13 @@ bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* opti
                 return false;
             }
             options->frames = static_cast<int>(v);
+        } else if (name == "--stats") {
+            long long v;
+            if (!ParseWhole(value, 1, 1000000000LL, &v)) {
+                *error = "--stats: " + Quote(value) + " is not a whole number of at least 1";
+                return false;
+            }
+            options->stats_every = static_cast<int>(v);
         } else if (name == "--fixed-step") {
             errno = 0;
             char* end = nullptr;
@@ -261,6 +270,16 @@ bool HarnessEndFrame() {
 bool HarnessDrivesFrames() {
     const HarnessOptions& o = State().options;
     return o.frames >= 0 || o.fixed_step > 0.0 || !o.screenshots.empty() || !o.replay.empty();
+}
+
+bool HarnessStatsDue() {
+    const HarnessState& s = State();
+    return s.options.stats_every > 0 && s.frame > 0 && s.frame % s.options.stats_every == 0;
+}
+
+std::string HarnessStatsLine(long residentKb, int textures) {
+    return "HARNESS - frame " + std::to_string(State().frame) + ": resident " + std::to_string(residentKb) +
+           " KB, " + std::to_string(textures) + " textures";
 }
 
 std::vector<ScreenshotRequest> HarnessMissedScreenshots() {

@@ -34,6 +34,7 @@ struct HarnessOptions {
     std::string base;                            // --base DIR
     bool editor = false;                         // --editor: start in editor mode
     std::string area;                            // --area FILE: the area the editor starts on
+    int stats_every = 0;                         // --stats N: a stats line every N frames; 0 none
 
     bool Any() const;
 };
@@ -91,6 +92,13 @@ bool HarnessEndFrame();
 // screenshots or a replay): screens that wait outside the main loop then
 // count their polls as frames, so a scripted run moves on through them.
 bool HarnessDrivesFrames();
+
+// True right after every stats_every-th frame (--stats N): the platform layer
+// then logs HarnessStatsLine with what it measures of the process.
+bool HarnessStatsDue();
+// "HARNESS - frame F: resident R KB, T textures" for the frames run so far:
+// what a long run (a soak) reads to see memory and textures stay level.
+std::string HarnessStatsLine(long residentKb, int textures);
 
 // Requests that were never reached (their frame did not run), for a warning.
 std::vector<ScreenshotRequest> HarnessMissedScreenshots();

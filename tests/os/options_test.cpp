@@ -42,8 +42,9 @@ TEST(HarnessOptions, NoOptionsMeanThePlainProgram) {
 }
 
 TEST(HarnessOptions, EveryOptionInBothSpellings) {
-    Parsed p = Parse({"--frames", "40", "--fixed-step=0.02", "--seed", "4294967295", "--screenshot",
-                      "30:/tmp/a.png", "--screenshot=0:b.PNG", "--replay", "run.txt", "--base=/data/game"});
+    Parsed p =
+        Parse({"--frames", "40", "--fixed-step=0.02", "--seed", "4294967295", "--screenshot", "30:/tmp/a.png",
+               "--screenshot=0:b.PNG", "--replay", "run.txt", "--base=/data/game", "--stats", "500"});
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_TRUE(p.options.Any());
     EXPECT_EQ(p.options.frames, 40);
@@ -57,6 +58,8 @@ TEST(HarnessOptions, EveryOptionInBothSpellings) {
     EXPECT_EQ(p.options.screenshots[1].file, "b.PNG");
     EXPECT_EQ(p.options.replay, "run.txt");
     EXPECT_EQ(p.options.base, "/data/game");
+    EXPECT_EQ(p.options.stats_every, 500);
+    EXPECT_TRUE(Parse({"--stats=1"}).options.Any());
 }
 
 TEST(HarnessOptions, ErrorMessages) {
@@ -67,6 +70,7 @@ TEST(HarnessOptions, ErrorMessages) {
     EXPECT_EQ(ErrorOf({"--replay="}), "option --replay needs a value");
     EXPECT_EQ(ErrorOf({"--frames", "0"}), "--frames: '0' is not a whole number of at least 1");
     EXPECT_EQ(ErrorOf({"--frames", "12x"}), "--frames: '12x' is not a whole number of at least 1");
+    EXPECT_EQ(ErrorOf({"--stats", "0"}), "--stats: '0' is not a whole number of at least 1");
     EXPECT_EQ(ErrorOf({"--fixed-step", "-0.5"}), "--fixed-step: '-0.5' is not a positive number of seconds");
     EXPECT_EQ(ErrorOf({"--fixed-step", "nan"}), "--fixed-step: 'nan' is not a positive number of seconds");
     EXPECT_EQ(ErrorOf({"--fixed-step", "0"}), "--fixed-step: '0' is not a positive number of seconds");
@@ -93,7 +97,7 @@ TEST(HarnessOptions, EditorSwitchTakesNoValue) {
 TEST(HarnessOptions, UsageNamesEveryOption) {
     std::string usage = HarnessUsage();
     for (const char* o :
-         {"--frames", "--fixed-step", "--seed", "--screenshot", "--replay", "--base", "--editor"})
+         {"--frames", "--fixed-step", "--seed", "--screenshot", "--replay", "--base", "--editor", "--stats"})
         EXPECT_NE(usage.find(o), std::string::npos) << o;
 }
 
@@ -104,6 +108,7 @@ TEST(Harness, FixedStepDrivesBothClocksFrameByFrame) {
     o.seeded = true;
     o.seed = 99;
     o.screenshots = {{1, "one.png"}, {1, "one-again.png"}, {7, "never.png"}};
+    o.stats_every = 2;
     StartHarness(o);
     int first = Z1Rand();
     Z1SeedRandom(99);
@@ -119,7 +124,10 @@ TEST(Harness, FixedStepDrivesBothClocksFrameByFrame) {
     EXPECT_EQ(ClockMilliseconds(), 250u);
     EXPECT_EQ(HarnessScreenshotsDue(), (std::vector<std::string>{"one.png", "one-again.png"}));
     EXPECT_TRUE(HarnessScreenshotsDue().empty()) << "each screenshot is taken once";
+    EXPECT_FALSE(HarnessStatsDue()) << "one frame run, stats every two";
     EXPECT_FALSE(HarnessEndFrame());
+    EXPECT_TRUE(HarnessStatsDue());
+    EXPECT_EQ(HarnessStatsLine(123456, 87), "HARNESS - frame 2: resident 123456 KB, 87 textures");
     EXPECT_TRUE(HarnessEndFrame()) << "the third frame reaches the limit";
     EXPECT_EQ(ClockMilliseconds(), 750u);
 

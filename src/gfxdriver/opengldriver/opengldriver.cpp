@@ -558,6 +558,7 @@ unsigned int OpenGLDriver::UploadTexture(const char* name, const uint8_t* bgra, 
     glEnable(GL_TEXTURE_2D);
     GLuint id = 0;
     glGenTextures(1, &id);
+    ++liveTextures_;
     glBindTexture(GL_TEXTURE_2D, id);
     glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);

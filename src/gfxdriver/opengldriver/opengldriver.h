@@ -108,6 +108,9 @@ public:
     const OpenGLTextureList* TextureListNamed(const char* name) const;
 
     const List<OpenGLLight>& Lights() const { return lights; }
+    // Texture objects made by UploadTexture and alive (none is deleted
+    // before the context goes): a soak reads it to see that it stays level.
+    int LiveTextures() const { return liveTextures_; }
 
     // Logs "OpenGL Error in %s: %s" when OpenGL reports an error.
     static void CheckError(const char* where);
@@ -132,6 +135,7 @@ protected:
     std::vector<std::unique_ptr<OpenGLTextureList>> textureListStore;
 
 private:
+    int liveTextures_ = 0;
     bool GenerateTextureList(const char* name, const char* alphaName);
     void ApplyModelView();
     void RenderLights();

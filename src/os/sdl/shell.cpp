@@ -1,5 +1,8 @@
 #include "os/sdl/shell.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -389,6 +392,19 @@ void UpdateTitle() {
 // One pass of the main loop: at most one window event, the mode switch when
 // the editor flag changed, one frame while active. Returns -1 to go on, or
 // the program's result once the quit event was taken.
+// The harness's stats line (--stats N): resident memory from the kernel's
+// page counts, live textures from the driver.
+void LogStats() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    long pageKb = sysconf(_SC_PAGESIZE) / 1024;
+    const OpenGLDriver* driver = dynamic_cast<const OpenGLDriver*>(g_gfxdriver);
+    LogLine("%s", HarnessStatsLine(resident * pageKb, driver ? driver->LiveTextures() : 0).c_str());
+}
+
 int MainPass() {
     SDL_PumpEvents();
     TakeInput();
@@ -415,7 +431,9 @@ int MainPass() {
         for (const std::string& file : HarnessScreenshotsDue())
             if (!SaveScreenshot(file.c_str(), g_gfxdriver->width, g_gfxdriver->height, true))
                 std::fprintf(stderr, "zendar1: could not write screenshot '%s'\n", file.c_str());
-        if (HarnessEndFrame() && !g.destroyed) OnClose();
+        bool last = HarnessEndFrame();
+        if (HarnessStatsDue()) LogStats();
+        if (last && !g.destroyed) OnClose();
     }
     return -1;
 }
