@@ -48,6 +48,7 @@ const std::vector<Row> kRows = {
     {"dlg decompile @", ".dlg"},
     {"dlg run @", ".dlg"},
     {"script asm @ out.scr", ".zasm"},
+    {"script compile @ out.scr", ".zs"},
     {"script disasm @", ".scr"},
     {"script run @", ".scr"},
     {"collide @ 0 0 0 1 0 0", ".z1"},
