@@ -31,9 +31,9 @@ using xrun::Find;
 using xrun::Joined;
 using GameRun = xrun::GameResult;
 
+using quest_replay::AcrossTheSquare;
 using quest_replay::Click;
 using quest_replay::IntoTheTowerAndBack;
-using quest_replay::kWalkToGuard;
 using quest_replay::OpenGateAndWalkThrough;
 using quest_replay::Quit;
 using quest_replay::TalkToGuard;
@@ -201,8 +201,8 @@ TEST_F(Playthrough, StorytellerAsksAgainAfterEveryTale) {
 TEST_F(Playthrough, WithoutTheKeyTheGateStaysShut) {
     // Straight to the gate without talking: the click reports the missing
     // key and the walk ends at the gate, so the last click lands on it.
-    std::string replay = std::string("20 key down 200\n142 key up 200\n") + Click(194) +
-                         "300 key down 200\n350 key up 200\n" + Click(354) + kQuit;
+    std::string replay =
+        AcrossTheSquare(142) + Click(194) + "300 key down 200\n350 key up 200\n" + Click(354) + kQuit;
     GameRun run = Play(replay, {352});
     EXPECT_EQ(run.exit_code, 1) << run.err;
     const std::vector<std::string>& log = run.log;
@@ -222,25 +222,23 @@ TEST_F(Playthrough, WithoutTheKeyTheGateStaysShut) {
 }
 
 TEST_F(Playthrough, BarrelErrandForTheInnkeeper) {
-    // To the middle of the square, just past the camp fire (x = 190), then a
-    // click on the barrel by the tavern (its on-click script puts it in the
-    // inventory and moves it away), and the innkeeper's errand: greeting,
-    // the player's reply, "Do you need help with anything?", his request,
-    // "I brought your barrel.", his thanks with the room key, "Goodbye.",
-    // "Safe roads.". Answers are the second line of the question box
-    // (y = 68); every other box is dismissed at the same point.
-    std::string replay =
-        "20 key down 200\n"
-        "102 key up 200\n"
-        "110 mouse move -746 61\n" +
-        Click(116) + "125 mouse move 119 -29\n" + Click(130) +
-        "140 mouse move -2000 -2000\n"
-        "141 mouse move 250 92\n" +
-        Click(145) + Click(151) + "156 mouse move 0 22\n" + Click(157) + Click(163) + Click(169) +
-        Click(175) + Click(181) + Click(187) +
-        // Walking again: a click reaches the innkeeper anew.
-        Click(194) + "200 key down 1\n200 key up 1\nanswer yes\n" + Click(210);
-    GameRun run = Play(replay, {150, 180});
+    // Around the camp fire as on the way to the guard, stopping past it at
+    // about (389, -20); then a click on the barrel by the tavern (its
+    // on-click script puts it in the inventory and moves it away), and the
+    // innkeeper's errand: greeting, the player's reply, "Do you need help
+    // with anything?", his request, "I brought your barrel.", his thanks with
+    // the room key, "Goodbye.", "Safe roads.". Answers are the second line of
+    // the question box (y = 68); every other box is dismissed at the same
+    // point.
+    std::string replay = AcrossTheSquare(112) + "120 mouse move -874 59\n" + Click(126) +
+                         "135 mouse move 110 -26\n" + Click(140) +
+                         "150 mouse move -2000 -2000\n"
+                         "151 mouse move 250 92\n" +
+                         Click(155) + Click(161) + "166 mouse move 0 22\n" + Click(167) + Click(173) +
+                         Click(179) + Click(185) + Click(191) + Click(197) +
+                         // Walking again: a click reaches the innkeeper anew.
+                         Click(204) + "210 key down 1\n210 key up 1\nanswer yes\n" + Click(220);
+    GameRun run = Play(replay, {160, 190});
     EXPECT_EQ(run.exit_code, 1) << run.err;
     const std::vector<std::string>& log = run.log;
 

@@ -2,8 +2,11 @@
 // a fixed frame step of 0.02 s: shared by the playthrough of the Linux build
 // and the DirectX 7 driver's run of the Windows build.
 //
-// The walk: the player starts at (-1400, 0) looking east (+x). Holding Up
-// for 122 frames stops him at about x = 974 on the square's centre line.
+// The walk: the player starts at (-1400, 0) looking east (+x). The camp fire
+// at (0, 0) stands on the square's centre line and stops a walker, so on the
+// way he steps aside with Right (to about z = -165, the fire's stones end
+// 67 units out) and back with Left; holding Up for 126 frames stops him at
+// about x = 978, back on the centre line.
 // Turning by -319 mouse counts (0.002 rad each) faces the guard at
 // (1420, 330); 20 counts down aim at his chest. In the conversation the
 // pointer is first pushed into the top-left corner and then moved to
@@ -18,11 +21,20 @@
 
 namespace quest_replay {
 
+// Across the square from the start, around the camp fire, until Up is let
+// go at frame stop (142: before the gate, 112: just past the fire, at about
+// (389, -20)).
+inline std::string AcrossTheSquare(int stop) {
+    return "16 key down 200\n"
+           "60 key down 205\n"
+           "70 key up 205\n"
+           "94 key down 203\n"
+           "104 key up 203\n" +
+           std::to_string(stop) + " key up 200\n";
+}
+
 // The first part of every run: across the square to the guard, turned to him.
-inline const char* const kWalkToGuard =
-    "20 key down 200\n"
-    "142 key up 200\n"
-    "150 mouse move -319 20\n";
+inline std::string WalkToGuard() { return AcrossTheSquare(142) + "150 mouse move -319 20\n"; }
 
 // A click held for three frames: the player update reads the mouse 35 times
 // a second, so a press and release within one read would cancel out.
@@ -71,8 +83,7 @@ inline std::string IntoTheTowerAndBack() {
 // The whole quest: the key from the guard, the gate, the tower and back,
 // then Esc and Yes at frame 520 (580 frames in all).
 inline std::string WholeQuest() {
-    return std::string(kWalkToGuard) + TalkToGuard() + OpenGateAndWalkThrough() + IntoTheTowerAndBack() +
-           Quit(520);
+    return WalkToGuard() + TalkToGuard() + OpenGateAndWalkThrough() + IntoTheTowerAndBack() + Quit(520);
 }
 
 }  // namespace quest_replay
