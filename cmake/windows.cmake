@@ -52,12 +52,18 @@ function(zendar_windows_targets)
   target_compile_options(zendar1 PRIVATE ${ZENDAR_WARNINGS})
 
   # z1tool: every command but "model import", which needs assimp.
-  file(GLOB tool_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/z1tool/*.cpp
-    ${CMAKE_SOURCE_DIR}/tools/z1tool/zs/*.cpp)
+  # The script language's compiler is a library of its own, as on Linux, so
+  # its tests link it.
+  file(GLOB zs_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/z1tool/zs/*.cpp)
+  add_library(zendar_zs STATIC ${zs_sources})
+  target_include_directories(zendar_zs PUBLIC ${CMAKE_SOURCE_DIR}/tools/z1tool/zs ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(zendar_zs PUBLIC zendar_engine)
+  target_compile_options(zendar_zs PRIVATE ${ZENDAR_WARNINGS})
+  file(GLOB tool_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/z1tool/*.cpp)
   list(FILTER tool_sources EXCLUDE REGEX "tools/z1tool/model_import\\.cpp$")
   add_executable(z1tool ${tool_sources} ${CMAKE_SOURCE_DIR}/tools/z1tool/win32/model_import_none.cpp)
-  target_include_directories(z1tool PRIVATE ${CMAKE_SOURCE_DIR}/tools/z1tool ${CMAKE_SOURCE_DIR}/tools/z1tool/zs)
-  target_link_libraries(z1tool PRIVATE zendar_engine)
+  target_include_directories(z1tool PRIVATE ${CMAKE_SOURCE_DIR}/tools/z1tool)
+  target_link_libraries(z1tool PRIVATE zendar_zs zendar_engine)
   target_compile_options(z1tool PRIVATE ${ZENDAR_WARNINGS})
 
   # The game data, copied from the host build's game folder.
