@@ -183,9 +183,12 @@ FrameDifference ComparePictures(const Picture& actual, const Picture& expected, 
         "%.3f %% beyond %d of the same pixel, mean difference %.2f\n",
         name.c_str(), diff.bad, diff.pixels, share, tolerance.channel, diff.worst,
         diff.pixels ? 100.0 * sameBad / diff.pixels : 0.0, tolerance.channel, diff.mean);
-    // Kept for a look at what was drawn, whether or not it matched.
+    // Kept for a look at what was drawn, whether or not it matched, beside
+    // what it was compared with.
     const std::string out = ::testing::TempDir() + "dx7_" + name + "_actual.png";
     WritePNG(out.c_str(), actual.w, actual.h, actual.rgb.data());
+    WritePNG((::testing::TempDir() + "dx7_" + name + "_expected.png").c_str(), expected.w, expected.h,
+             expected.rgb.data());
     if (diff.bad > static_cast<long>(tolerance.badFraction * diff.pixels)) {
         ADD_FAILURE() << name << ": " << diff.bad << " of " << diff.pixels << " pixels differ by more than "
                       << tolerance.channel << " (worst " << diff.worst << "); frame written to " << out;

@@ -83,7 +83,7 @@ struct Rect {
 
 // Compares rows [top, top + rows) of actual with rows [refTop, refTop + rows)
 // of expected (same width), leaving out the rectangles in skip. Prints the
-// numbers, writes actual to the test temp folder, and
+// numbers, writes both pictures to the test temp folder, and
 // fails the test when more than the tolerated share of pixels differ.
 FrameDifference ComparePictures(const Picture& actual, const Picture& expected, const std::string& name,
                                 Tolerance tolerance, int top = 0, int refTop = 0, int rows = -1,
