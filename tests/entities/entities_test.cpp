@@ -733,6 +733,21 @@ TEST_F(Entities, AnNpcWithADialogStartsItsConversationWhenClicked) {
     ClearDialogCache();
 }
 
+// The conversation camera frames the head: the eyes at nine tenths of the
+// figure's height above its position, what it holds overhead not counted
+// beyond 200 units, a figure without a height at the usual 165.
+TEST_F(Entities, AnNpcsEyesAreFoundFromItsHeight) {
+    NPCEntity npc(nullptr, "bob", 0, 40, 0);
+    const struct {
+        float top;  // box top, world y
+        float eyes;
+    } cases[] = {{40 + 170, 153}, {40 + 200, 180}, {40 + 320, 180}, {40, 165}, {20, 165}};
+    for (const auto& c : cases) {
+        npc.box[4] = c.top;
+        EXPECT_FLOAT_EQ(npc.GetConversationEyeHeight(), c.eyes) << c.top;
+    }
+}
+
 TEST_F(Entities, NpcActivationNeedsABinding) {
     NPCEntity npc(nullptr, "bob", 0, 0, 0);
     npc.Activate();
