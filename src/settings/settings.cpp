@@ -119,7 +119,7 @@ void Settings::Parse(const char* file_name) {
     std::string why = WhyUnreadable(path.c_str());
     if (!why.empty() || !file.Open(path.c_str())) {
         // The game folder itself missing (a mistyped --base) is the problem to name first.
-        if (!IsFolder(GetBasePath()))
+        if (*GetBasePath() && !IsFolder(GetBasePath()))
             Problem(problems, std::string("the game folder '") + GetBasePath() + "' does not exist");
         Problem(problems, "settings file '" + path + "' " + (why.empty() ? "cannot be read" : why) +
                               ": every setting keeps its default");
