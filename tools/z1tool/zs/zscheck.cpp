@@ -862,6 +862,12 @@ private:
             Error(s->pos, OpText(s->op) + " needs an int local, not " + TypeName(type));
             type = ZsType::kError;
         }
+        if (type == ZsType::kError && s->op != Tok::kAssign) {
+            // The target is reported already; its copy in x op= e is not again.
+            if (s->expr->kind == ExprKind::kBinary) Check(s->expr->args[1].get());
+            s->slot = -1;
+            return;
+        }
         Check(s->expr.get(), type);
         ZsType got = s->expr->type;
         if (type == ZsType::kError || got == ZsType::kError) {

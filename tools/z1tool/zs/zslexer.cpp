@@ -53,6 +53,8 @@ public:
 
     std::vector<Token> Run() {
         std::vector<Token> out;
+        // Editors on Windows may start a file with a byte-order mark.
+        if (s_.compare(0, 3, "\xEF\xBB\xBF") == 0) i_ = 3;
         for (;;) {
             SkipSpace();
             Token t;

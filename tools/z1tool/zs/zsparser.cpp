@@ -1,3 +1,10 @@
+// The parser.
+//
+// Index of this file:
+// [SECTION] Tokens, mistakes and recovery
+// [SECTION] Declarations
+// [SECTION] Statements
+// [SECTION] Expressions
 #include "zsparser.h"
 
 #include <algorithm>
@@ -68,6 +75,9 @@ private:
     private:
         Parser& p_;
     };
+
+    // -----------------------------------------------------------------------
+    // [SECTION] Tokens, mistakes and recovery
 
     const Token& Peek(size_t ahead = 0) const { return t_[std::min(i_ + ahead, t_.size() - 1)]; }
     bool At(Tok k) const { return Peek().kind == k; }
@@ -153,7 +163,8 @@ private:
         }
     }
 
-    // ---- declarations
+    // -----------------------------------------------------------------------
+    // [SECTION] Declarations
 
     std::unique_ptr<FunctionDecl> Function() {
         auto f = std::make_unique<FunctionDecl>();
@@ -243,7 +254,8 @@ private:
         return c;
     }
 
-    // ---- statements
+    // -----------------------------------------------------------------------
+    // [SECTION] Statements
 
     // A braced block; *end (when given) gets the closing brace's place.
     std::unique_ptr<Stmt> Block(ZsPos* end) {
@@ -418,7 +430,8 @@ private:
         return c;
     }
 
-    // ---- expressions
+    // -----------------------------------------------------------------------
+    // [SECTION] Expressions
 
     std::unique_ptr<Expr> Node(ExprKind kind, ZsPos pos) {
         auto e = std::make_unique<Expr>();
