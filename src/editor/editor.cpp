@@ -40,6 +40,10 @@ constexpr float kMaxEditorStep = 0.25f;
 constexpr size_t kScriptNameMax = 256;
 // The frame rate is taken over this many frames.
 constexpr size_t kRateFrames = 30;
+// The selection's box stands this share of its size (at least the minimum)
+// outside the entity's box.
+constexpr float kSelectionMargin = 0.02f;
+constexpr float kSelectionMarginMin = 2.0f;
 // The start view: this far above and behind the point it looks at.
 constexpr float kViewHeight = 700.0f;
 constexpr float kViewBack = 900.0f;
@@ -257,6 +261,7 @@ void Editor::Forget() {
     history.Clear();
     file_.clear();
     heldSettings_.clear();
+    frameTimes_.clear();
 }
 
 void Editor::Start(PlayerCamera* camera) {
@@ -614,13 +619,30 @@ void Editor::LoadModel() {
     CommitDrag();
     Area* a = EditedArea();
     if (!a) return;
+    // The dialog starts in the game's model folder, where areas take their
+    // models from.
+    std::string folder = GetBasePath();
+    const char separator = folder.empty() ? '/' : folder.back();
+    folder += std::string("z1") + separator;
     const char* path;
     {
         DriverPaused paused;
-        path = OpenFileDialog("Load Z1 Model", kModelDialogFilter, kModelExtension);
+        path = OpenFileDialog("Load Z1 Model", kModelDialogFilter, kModelExtension, folder.c_str());
     }
     if (!path) return;
     std::string name = NameInGameFolder(path, GetBasePath(), "z1");
+    if (name.compare(0, 3, "../") == 0 || std::filesystem::u8path(name).is_absolute()) {
+        // An area names its models (and they their textures) from the game
+        // folder: one outside it would not be found when the area is played.
+        LogLine("ERROR - model '%s' is not in the game's z1 folder", path);
+        const std::string text = std::string("The model\n") + path +
+                                 "\nis not in the game's z1 folder, where an area finds its models.\n"
+                                 "Import it there: z1tool model import SOURCE " +
+                                 folder + "NAME.z1";
+        DriverPaused paused;
+        ErrorBox("Load Z1 Model", text.c_str());
+        return;
+    }
     const int before = a->models.Size();
     a->EnsureModel(name.c_str());
     if (a->models.Size() > before) history.RecordModel(a, "load model");
@@ -863,10 +885,18 @@ void EditorDrawSelection() {
     GfxDriver* d = g_gfxdriver;
     Entity* e = a ? a->selected : nullptr;
     if (!d || !e) return;
-    // Unlit lines in one bright colour over whatever the area drew: the
-    // area's own box is lit like the scene and hard to see.
+    // Unlit lines in one bright colour: the area's own box is lit like the
+    // scene and hard to see. They run a little outside it, since lines on
+    // the same spot would lose the depth test to the ones already drawn.
+    float box[6];
+    float margin = kSelectionMarginMin;
+    for (int i = 0; i < 3; ++i) margin = std::fmax(margin, (e->box[3 + i] - e->box[i]) * kSelectionMargin);
+    for (int i = 0; i < 3; ++i) {
+        box[i] = e->box[i] - margin;
+        box[3 + i] = e->box[3 + i] + margin;
+    }
     VERTEX edges[24];
-    BoxEdgeLines(e->box, edges);
+    BoxEdgeLines(box, edges);
     LVERTEX lines[24];
     for (int i = 0; i < 24; ++i) {
         lines[i] = LVERTEX{};

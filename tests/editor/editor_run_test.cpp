@@ -5,10 +5,13 @@
 // it saved.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "gfxdriver/opengldriver/screenshot.h"
 #include "os/xrun.h"
 
 namespace {
@@ -30,62 +33,128 @@ protected:
         ASSERT_TRUE(xrun::FileExists(kVillage)) << "the game folder has no village";
         work = xrun::MakeDir("editor");
         ASSERT_FALSE(work.empty());
+        // Each run on its own X server: on a display shared with other tests
+        // a window that appears takes the focus, and the editor stops.
+        if (const char* display = std::getenv("DISPLAY"))
+            if (xrun::Have("xvfb-run")) {
+                display_ = display;
+                unsetenv("DISPLAY");
+            }
+    }
+    void TearDown() override {
+        if (!display_.empty()) setenv("DISPLAY", display_.c_str(), 1);
     }
 
     // zendar1 --editor on the game folder for `frames` frames with the replay.
     xrun::GameResult Edit(const std::string& replay, int frames, const std::vector<std::string>& more = {}) {
         WriteFile(work + "replay.txt", replay);
-        std::vector<std::string> command = {kGame,          "--base",       kGameFolder,          "--editor",
-                                            "--frames",     std::to_string(frames), "--fixed-step", "0.02",
-                                            "--replay",     work + "replay.txt"};
+        std::vector<std::string> command = {
+            kGame,          "--base", kGameFolder, "--editor",         "--frames", std::to_string(frames),
+            "--fixed-step", "0.02",   "--replay",  work + "replay.txt"};
         command.insert(command.end(), more.begin(), more.end());
         return xrun::RunGame(work, command, 120);
     }
 
     std::string work;
+    std::string display_;
 };
 
-// The camera's position as P logs it.
-bool LoggedPosition(const std::vector<std::string>& log, float* x, float* y, float* z) {
+// The heights of the camera as P logs them, in order.
+std::vector<float> LoggedHeights(const std::vector<std::string>& log) {
+    std::vector<float> heights;
+    float x, y, z;
     for (const std::string& line : log)
-        if (std::sscanf(line.c_str(), "Position == (%f, %f, %f)", x, y, z) == 3) return true;
-    return false;
+        if (std::sscanf(line.c_str(), "Position == (%f, %f, %f)", &x, &y, &z) == 3) heights.push_back(y);
+    return heights;
 }
 
 TEST_F(EditorRun, StartsOnTheGamesAreaSeenFromAboveAndSavesItUnchanged) {
-    // P reports the camera; Ctrl+S saves the area as it came.
-    xrun::GameResult run = Edit("2 key down 25\n2 key up 25\n"
-                                "3 key down 29\n3 key down 31\n3 key up 31\n3 key up 29\n"
-                                "answer file " +
-                                    work + "same\n",
-                                6);
+    // P reports the camera; Ctrl+S saves the area as it came; Ctrl+O opens
+    // the tower, and P reports the camera again.
+    xrun::GameResult run = Edit(
+        "2 key down 25\n2 key up 25\n"
+        "3 key down 29\n3 key down 31\n3 key up 31\n3 key up 29\n"
+        "answer file " +
+            work +
+            "same\n"
+            "5 key down 29\n5 key down 24\n5 key up 24\n5 key up 29\n"
+            "answer file tower.z1a\n"
+            "7 key down 25\n7 key up 25\n",
+        9);
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_NE(Find(run.log, "Loading area from file 'area\\village.z1a'"), -1) << Joined(run.log);
-    float x, y, z;
-    ASSERT_TRUE(LoggedPosition(run.log, &x, &y, &z)) << Joined(run.log);
-    EXPECT_GT(y, 500.0f) << "the camera is above the ground";
+    EXPECT_NE(Find(run.log, "Loading area from file 'area\\tower.z1a'"), -1) << Joined(run.log);
+    const std::vector<float> heights = LoggedHeights(run.log);
+    ASSERT_EQ(heights.size(), 2u) << Joined(run.log);
+    EXPECT_GT(heights[0], 500.0f) << "the camera is above the village";
+    EXPECT_GT(heights[1], 100.0f) << "the camera came along to the tower, above its ground";
     EXPECT_EQ(ReadFile(work + "same.z1a"), ReadFile(kVillage)) << "an unchanged area saves byte for byte";
+}
+
+// Pixels of rows [top, bottom) of a screenshot whose colour passes `test`;
+// -1 when the file cannot be read.
+template <class Fn>
+int CountPixels(const std::string& png, int top, int bottom, Fn test) {
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    if (!ReadPNG(png.c_str(), &w, &h, &rgb)) return -1;
+    int n = 0;
+    for (int y = std::max(top, 0); y < std::min(bottom, h); ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* p = &rgb[(static_cast<size_t>(y) * w + x) * 3];
+            n += test(p[0], p[1], p[2]) ? 1 : 0;
+        }
+    return n;
+}
+
+bool SelectionColour(int r, int g, int b) { return r > 235 && g > 200 && g < 240 && b < 80; }
+bool White(int r, int g, int b) { return r > 230 && g > 230 && b > 230; }
+
+TEST_F(EditorRun, TheSelectionIsDrawnCopiesAreSelectedAndTheMainKeysHinted) {
+    // A click selects what the crosshair shows (the camp fire); Space and a
+    // click copy it, and F1 renames what is then selected: the copy.
+    xrun::GameResult run = Edit(
+        "2 mouse button 0 down\n3 mouse button 0 up\n"
+        "5 key down 57\n6 mouse button 0 down\n7 mouse button 0 up\n8 key up 57\n"
+        "10 key down 59\n10 key up 59\nanswer field Name : = fire_copy\nanswer ok\n"
+        "12 key down 29\n12 key down 31\n12 key up 31\n12 key up 29\n"
+        "answer file " +
+            work + "copied.z1a\n",
+        15, {"--screenshot", "1:" + work + "before.png", "--screenshot", "4:" + work + "after.png"});
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(run.err.find("replay: "), std::string::npos) << "every answer was taken:\n" << run.err;
+    // The camp fire's flames have a pixel or two of the box's colour.
+    const int before = CountPixels(work + "before.png", 0, 768, SelectionColour);
+    EXPECT_LT(before, 10);
+    EXPECT_GT(CountPixels(work + "after.png", 0, 768, SelectionColour), before + 50) << "the camp fire's box";
+    // The bottom line, white on the dark ground, before anything is selected.
+    EXPECT_GT(CountPixels(work + "before.png", 754, 768, White), 100) << "the hint of the main keys";
+    const std::string saved = ReadFile(work + "copied.z1a");
+    EXPECT_NE(saved.find("fire_copy"), std::string::npos);
+    EXPECT_NE(saved.find("campfire"), std::string::npos) << "the original kept its name";
 }
 
 TEST_F(EditorRun, SpawnedEntitiesAreSelectedAndEditsUndoAndRedo) {
     // F10 spawns a light, F1 renames what is selected (the light), Ctrl+Z
     // undoes the rename and Ctrl+Y redoes it, each state saved.
-    xrun::GameResult run = Edit("2 key down 68\n2 key up 68\n"
-                                "answer field Type: = Light\n"
-                                "answer field Symbolic Name: = new_lamp\n"
-                                "answer ok\n"
-                                "4 key down 59\n4 key up 59\n"
-                                "answer field Name : = lamp_renamed\n"
-                                "answer ok\n"
-                                "6 key down 29\n6 key down 44\n6 key up 44\n6 key up 29\n"
-                                "8 key down 29\n8 key down 31\n8 key up 31\n8 key up 29\n"
-                                "answer file " +
-                                    work + "undone.z1a\n"
-                                           "10 key down 29\n10 key down 21\n10 key up 21\n10 key up 29\n"
-                                           "12 key down 29\n12 key down 31\n12 key up 31\n12 key up 29\n"
-                                           "answer file " +
-                                    work + "redone.z1a\n",
-                                15);
+    xrun::GameResult run = Edit(
+        "2 key down 68\n2 key up 68\n"
+        "answer field Type: = Light\n"
+        "answer field Symbolic Name: = new_lamp\n"
+        "answer ok\n"
+        "4 key down 59\n4 key up 59\n"
+        "answer field Name : = lamp_renamed\n"
+        "answer ok\n"
+        "6 key down 29\n6 key down 44\n6 key up 44\n6 key up 29\n"
+        "8 key down 29\n8 key down 31\n8 key up 31\n8 key up 29\n"
+        "answer file " +
+            work +
+            "undone.z1a\n"
+            "10 key down 29\n10 key down 21\n10 key up 21\n10 key up 29\n"
+            "12 key down 29\n12 key down 31\n12 key up 31\n12 key up 29\n"
+            "answer file " +
+            work + "redone.z1a\n",
+        15);
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_EQ(run.err.find("replay: "), std::string::npos) << "every answer was taken:\n" << run.err;
     const std::string undone = ReadFile(work + "undone.z1a");
@@ -128,8 +197,9 @@ TEST_F(EditorRun, UnsavedChangesAreOfferedForSavingBeforeQuitOpenAndPlay) {
     // A copy of the village is edited, so that Yes may save over it.
     const std::string area = work + "village.z1a";
     WriteFile(area, ReadFile(kVillage));
-    const std::string spawn = "2 key down 68\n2 key up 68\n"
-                              "answer field Type: = Light\nanswer field Symbolic Name: = unsaved_lamp\nanswer ok\n";
+    const std::string spawn =
+        "2 key down 68\n2 key up 68\n"
+        "answer field Type: = Light\nanswer field Symbolic Name: = unsaved_lamp\nanswer ok\n";
     // Esc and Yes to "Quit?", then Cancel; Ctrl+O, Cancel; M, Cancel; then
     // Esc, Yes, Yes: saved, and the program ends.
     xrun::GameResult run = Edit(spawn +
@@ -150,8 +220,9 @@ TEST_F(EditorRun, UnsavedChangesAreOfferedForSavingBeforeQuitOpenAndPlay) {
     // M with No plays the area unsaved; quitting the game asks nothing more
     // (what the game does to the area is no work to save).
     WriteFile(area, ReadFile(kVillage));
-    run = Edit(spawn + "4 key down 50\n4 key up 50\nanswer no\n"
-                       "8 key down 1\n8 key up 1\nanswer yes\n",
+    run = Edit(spawn +
+                   "4 key down 50\n4 key up 50\nanswer no\n"
+                   "8 key down 1\n8 key up 1\nanswer yes\n",
                400, {"--area", area});
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_EQ(xrun::CountOf(run.log, "EDITOR - going on without saving"), 1) << Joined(run.log);

@@ -7,11 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <deque>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "camera/keybindings.h"
@@ -33,6 +35,7 @@
 #include "models/z1model/z1model.h"
 #include "os/xrun.h"
 #include "utility/basepath.h"
+#include "utility/clock.h"
 #include "world/area.h"
 #include "world/entitykinds.h"
 #include "world/world_helpers.h"
@@ -648,9 +651,20 @@ TEST_F(EditorTest, TogglesTheSelectedEntitysFlagAndLoadsModelsThroughTheFileDial
     KeyEvent f12{DIK_F12, 0, 1, nullptr};
     table[DIK_F12](&f12);
     EXPECT_EQ(dialogs.asked.back(), "open Load Z1 Model|Z1 Files|z1");
+    EXPECT_EQ(dialogs.starts.back(), GetBasePath() + std::string("z1/"));
     EXPECT_NE(area.FindModel("post.z1"), nullptr);
     dialogs.Cancel();
     table[DIK_F12](&f12);
+    EXPECT_EQ(area.models.Size(), 2);
+    // A model outside the game's z1 folder would not be found when the area
+    // is played: refused, with the way to bring it in.
+    dialogs.File("/elsewhere/statue.z1");
+    table[DIK_F12](&f12);
+    EXPECT_EQ(dialogs.asked.back(),
+              std::string("error Load Z1 Model: The model\n/elsewhere/statue.z1\nis not in "
+                          "the game's z1 folder, where an area finds its models.\nImport "
+                          "it there: z1tool model import SOURCE ") +
+                  GetBasePath() + "z1/NAME.z1");
     EXPECT_EQ(area.models.Size(), 2);
 }
 
@@ -1110,6 +1124,21 @@ TEST_F(EditorFrameTest, KeysAndTheMouseWorkThroughTheFrame) {
 }  // namespace
 
 namespace {
+
+TEST_F(EditorFrameTest, TheFrameRateComesFromTheRealClock) {
+    // The harness's clock says a second a frame; the frames come at least
+    // 20 ms apart.
+    UseFixedClock(1000);
+    EXPECT_EQ(EditorFramesPerSecond(), 0.0f);
+    for (int i = 0; i < 6; ++i) {
+        EditorFrame(&camera);
+        AdvanceFixedClock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    UseRealTimeClock();
+    EXPECT_GT(EditorFramesPerSecond(), 2.0f);
+    EXPECT_LE(EditorFramesPerSecond(), 50.5f);
+}
 
 TEST_F(EditorTest, ScriptCallDialogStartsTheNamedProgram) {
     std::vector<ScriptRecord> records;

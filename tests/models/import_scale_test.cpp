@@ -1,6 +1,6 @@
 // z1tool model import at the game's size: the size it wrote is said, --scale
-// multiplies every length and --height makes the model that many units tall,
-// checked on the vertices of the file written.
+// multiplies every length and --height makes the model's largest extent that
+// many units, checked on the vertices of the file written.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -51,19 +51,20 @@ TEST_F(ImportScale, SaysTheSizeAndScalesByFactorOrHeight) {
         float size[3];
         ASSERT_TRUE(WrittenSize(dir / "z1/wuson.z1", size));
         if (c.options.empty()) std::copy(size, size + 3, plain);
-        const float factor = c.factor > 0.0f ? c.factor : 180.0f / plain[1];
+        const float factor = c.factor > 0.0f ? c.factor : 180.0f / *std::max_element(plain, plain + 3);
         for (int i = 0; i < 3; ++i) EXPECT_NEAR(size[i], plain[i] * factor, plain[i] * factor * 1e-4f) << i;
         // The line that says it, in the numbers of the file.
         char said[160];
-        std::snprintf(said, sizeof said, "z1/wuson.z1: %.1f x %.1f x %.1f units (x, y, z), scaled by %g\n", size[0],
-                      size[1], size[2], factor);
+        std::snprintf(said, sizeof said, "z1/wuson.z1: %.1f x %.1f x %.1f units (x, y, z), scaled by %g\n",
+                      size[0], size[1], size[2], factor);
         EXPECT_NE(r.out.find(said), std::string::npos) << r.out;
     }
     EXPECT_NEAR(plain[1], 1.5f, 0.05f) << "the figure is 1.5 units tall as it comes";
 
-    for (const char* bad : {"--scale 2 --height 3", "--scale -1", "--height x", "--scale"}) {
-        test_common::ProgramRun r =
-            test_common::RunZ1tool(std::string("model import ") + bad + " " + kWuson + " z1/bad.z1", dir.path());
+    for (const char* bad :
+         {"--scale 2 --height 3", "--scale 1 --height 3", "--scale -1", "--height x", "--scale"}) {
+        test_common::ProgramRun r = test_common::RunZ1tool(
+            std::string("model import ") + bad + " " + kWuson + " z1/bad.z1", dir.path());
         EXPECT_EQ(r.status, 1) << bad;
         EXPECT_FALSE(test_common::FileExists(dir / "z1/bad.z1")) << bad;
     }

@@ -52,7 +52,8 @@ TEST(DialogChild, DISABLED_Run) {
         std::snprintf(result, sizeof result, "yes=%d",
                       YesNoBox("Quit?", "Are you sure you want to Quit?") ? 1 : 0);
     } else {
-        const char* path = OpenFileDialog("Load Zendar 1 area file", "ZdA Files", "z1a");
+        const char* path =
+            OpenFileDialog("Load Zendar 1 area file", "ZdA Files", "z1a", std::getenv("ZENDAR_DIALOG_START"));
         std::snprintf(result, sizeof result, "file=%s", path ? path : "(none)");
     }
     g_dialogs = nullptr;
@@ -83,9 +84,10 @@ protected:
         setenv("ZENDAR_DIALOG_MODE", mode.c_str(), 1);
         setenv("ZENDAR_DIALOG_OUT", out.c_str(), 1);
         std::string script = work + "drive.sh";
+        // The actions may name the window as $WID.
         xrun::WriteFile(script, std::string("\"$@\" &\nCHILD=$!\n") +
-                                    "xdotool search --sync --onlyvisible --name '" + kChildTitle +
-                                    "' >/dev/null\nsleep 1\n" + actions + "\nwait $CHILD\n");
+                                    "WID=$(xdotool search --sync --onlyvisible --name '" + kChildTitle +
+                                    "' | head -n 1)\nsleep 1\n" + actions + "\nwait $CHILD\n");
         xrun::Result r = xrun::Run(work,
                                    {"bash", script, self, "--gtest_also_run_disabled_tests",
                                     "--gtest_filter=DialogChild.DISABLED_Run"},
@@ -98,8 +100,12 @@ protected:
 };
 
 TEST_F(DialogUi, TypedTextAndEnterAreOk) {
-    EXPECT_EQ(Drive("sheet", "xdotool key ctrl+a\nxdotool type gate02\nxdotool key Return"),
+    // The field starts selected; End lets go of that, so only Ctrl+A makes
+    // the typing replace it.
+    EXPECT_EQ(Drive("sheet", "xdotool key End\nxdotool key ctrl+a\nxdotool type gate02\nxdotool key Return"),
               "ok=1 name=gate02 locked=0");
+    EXPECT_EQ(Drive("sheet", "xdotool key End\nxdotool type 2\nxdotool key Return"),
+              "ok=1 name=lamp012 locked=0");
 }
 
 TEST_F(DialogUi, EscapeCancelsAndKeepsTheFields) {
@@ -111,9 +117,53 @@ TEST_F(DialogUi, EnterSaysYesAndEscapeNoToTheQuitBox) {
     EXPECT_EQ(Drive("yesno", "xdotool key Escape"), "yes=0");
 }
 
-TEST_F(DialogUi, FileDialogReturnsTheTypedPath) {
-    EXPECT_EQ(Drive("file", "xdotool key ctrl+a\nxdotool type /tmp/area/village.z1a\nxdotool key Return"),
-              "file=/tmp/area/village.z1a");
+TEST_F(DialogUi, ABoxIsDrawnOverTheLastFrame) {
+    if (!xrun::Have("import") || !xrun::Have("convert")) GTEST_SKIP() << "needs imagemagick";
+    // The frame the child presented is cleared to 32 64 96; beside the box it
+    // shows through the modal shade (20% grey at 35%); the box's title bar
+    // stands in the middle of the window.
+    const std::string pixel = "convert " + work + "shot.png -crop 1x1+%d+%d -depth 8 txt:- | sed -n " +
+                              "'s/^0,0: *(\\([0-9,]*\\)).*/(\\1)/p' >> " + work + "pixels.txt\n";
+    char beside[300], middle[300];
+    std::snprintf(beside, sizeof beside, pixel.c_str(), 10, 200);
+    std::snprintf(middle, sizeof middle, pixel.c_str(), 500, 356);
+    EXPECT_EQ(
+        Drive("yesno", "import -window $WID " + work + "shot.png\n" + beside + middle + "xdotool key Escape"),
+        "yes=0");
+    int at[2][3] = {};
+    const std::string pixels = xrun::ReadFile(work + "pixels.txt");
+    ASSERT_EQ(std::sscanf(pixels.c_str(), "(%d,%d,%d) (%d,%d,%d)", &at[0][0], &at[0][1], &at[0][2], &at[1][0],
+                          &at[1][1], &at[1][2]),
+              6)
+        << pixels;
+    const int frame[3] = {32, 64, 96};
+    int covered = 0;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(at[0][i], frame[i] * 0.65 + 255 * 0.2 * 0.35, 2.0) << "beside the box: " << pixels;
+        covered += std::abs(at[1][i] - at[0][i]);
+    }
+    EXPECT_GT(covered, 30) << "the box's title bar: " << pixels;
+}
+
+TEST_F(DialogUi, FileDialogStartsAtTheFileAndTakesAbsolutePathsAsGiven) {
+    const std::string area = work + "area/";
+    ASSERT_EQ(mkdir(area.c_str(), 0755), 0);
+    xrun::WriteFile(area + "village.z1a", "Z1A");
+    struct Case {
+        std::string start, keys, file;
+    } cases[] = {
+        {area + "village.z1a", "xdotool key Return", area + "village.z1a"},
+        {area + "village.z1a",
+         "xdotool key End\nxdotool key ctrl+a\nxdotool type /tmp/a/x.z1a\nxdotool key Return",
+         "/tmp/a/x.z1a"},
+        // Typed after the folder the field showed.
+        {area, "xdotool key End\nxdotool type /tmp/a/y.z1a\nxdotool key Return", "/tmp/a/y.z1a"},
+    };
+    for (const Case& c : cases) {
+        setenv("ZENDAR_DIALOG_START", c.start.c_str(), 1);
+        EXPECT_EQ(Drive("file", c.keys), "file=" + c.file) << c.start << " then " << c.keys;
+    }
+    unsetenv("ZENDAR_DIALOG_START");
 }
 
 }  // namespace

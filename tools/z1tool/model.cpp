@@ -197,6 +197,7 @@ int AnmInfo(const std::vector<std::string>& args) {
 // --scale F and --height H, anywhere among the arguments; the rest stay.
 bool ImportOptionsOf(std::vector<std::string>& args, ImportOptions* options, std::string* error) {
     std::vector<std::string> rest;
+    int given = 0;
     for (size_t i = 0; i < args.size(); ++i) {
         const bool scale = args[i] == "--scale";
         if (!scale && args[i] != "--height") {
@@ -210,10 +211,11 @@ bool ImportOptionsOf(std::vector<std::string>& args, ImportOptions* options, std
             return false;
         }
         (scale ? options->scale : options->height) = static_cast<float>(v);
+        ++given;
         ++i;
     }
-    if (options->scale != 1.0f && options->height > 0.0f) {
-        *error = "give --scale or --height, not both";
+    if (given > 1) {
+        *error = "give one --scale or one --height";
         return false;
     }
     args = rest;
@@ -249,8 +251,8 @@ Z1TOOL_COMMAND("model info", "FILE.z1",
                ModelInfo);
 Z1TOOL_COMMAND("model import", "[--scale F | --height H] SOURCE OUT.z1",
                "convert a model in any format assimp reads into a model file, textures as BMP under "
-               "textures\\; --scale multiplies every length, --height makes the model H units tall (the "
-               "player's eye is 80 up)",
+               "textures\\; --scale multiplies every length, --height makes its largest extent H units (a "
+               "person is about 180; the player's eye is 80 up)",
                ModelImport);
 Z1TOOL_COMMAND("anm info", "FILE.anm [MODEL.z1]", "print an animation file's frame and bone counts as JSON",
                AnmInfo);

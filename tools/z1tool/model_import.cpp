@@ -880,10 +880,12 @@ bool Import(const std::string& source, const std::string& out, ImportReport& rep
     // scaled once, before anything is converted.
     float scale = options.scale;
     if (options.height > 0.0f) {
-        // Up is y, in the source as in the engine.
-        const float tall = SceneSize(scene).y;
+        // The largest extent, whichever axis the source calls up: a figure
+        // made lying down (z up) comes out as tall as one made standing.
+        const aiVector3D size = SceneSize(scene);
+        const float tall = std::max(size.x, std::max(size.y, size.z));
         if (!(tall > 0.0f)) {
-            *error = source + ": the model has no height to fit";
+            *error = source + ": the model has no extent to fit";
             return false;
         }
         scale = options.height / tall;

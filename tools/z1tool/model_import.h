@@ -13,8 +13,8 @@ struct ImportReport {
     int textures = 0;
     int bones = 0;
     int morph_targets = 0;
-    int anm_frames = 0;  // frames of the bones' animation file, 0 without bones
-    float scale = 1.0f;  // the scale applied to the source
+    int anm_frames = 0;                  // frames of the bones' animation file, 0 without bones
+    float scale = 1.0f;                  // the scale applied to the source
     float size[3] = {0.0f, 0.0f, 0.0f};  // the written model's extents in x, y and z, in units
     std::vector<std::string> warnings;
 };
@@ -24,7 +24,7 @@ struct ImportReport {
 // ground, a person about 180 tall.
 struct ImportOptions {
     float scale = 1.0f;   // every length times this
-    float height = 0.0f;  // > 0: scaled so that the model is this many units tall (in y; scale ignored)
+    float height = 0.0f;  // > 0: scaled so that the model's largest extent is this many units (scale ignored)
 };
 
 // out: the model file to write; the game folder is the folder above it when

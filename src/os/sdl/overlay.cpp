@@ -2,7 +2,6 @@
 
 #include <GL/gl.h>
 
-#include <cstdlib>
 #include <deque>
 #include <string>
 
@@ -20,6 +19,21 @@ GLuint g_kept_texture = 0;
 int g_kept_width = 0;
 int g_kept_height = 0;
 bool g_kept = false;
+// Whether the back buffer still holds the presented frame after the swap, as
+// with the software rasterisers, which copy it to the window. Then the frame
+// is kept only when a modal loop starts; else every frame is kept as it is
+// presented (a copy a graphics card makes at no cost, but one that takes the
+// software rasteriser a full-screen pass).
+bool g_back_survives_swap = false;
+// The engine's image of the last frame presented (without the menu strip),
+// and whether one was presented since the last copy: boxes that follow one
+// another without a frame between them all show that frame, not the box
+// before.
+int g_frame_width = 0;
+int g_frame_height = 0;
+bool g_frame_new = false;
+// Modal loops running (a box may open inside a dialog).
+int g_loop_depth = 0;
 
 // The File menu as the menu resource describes it: '&' marks the access key
 // and '\t' separates the accelerator text.
@@ -149,6 +163,7 @@ void EndImGuiFrame() {
     glPopAttrib();
 }
 
+// Copies the engine's image from the back buffer.
 void KeepFrame(int width, int height) {
     if (width <= 0 || height <= 0) return;
     glPushAttrib(GL_TEXTURE_BIT | GL_PIXEL_MODE_BIT);
@@ -217,6 +232,26 @@ void DrawKeptFrame() {
     glPopAttrib();
 }
 
+// Two swaps of different colours, then the back buffer read: buffers that
+// take turns would show the first colour or neither.
+bool BackBufferSurvivesSwap(SDL_Window* window) {
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT | GL_PIXEL_MODE_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    const GLubyte blue[2] = {0, 8};
+    for (GLubyte b : blue) {
+        glClearColor(0.0f, 0.0f, b / 255.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        SDL_GL_SwapWindow(window);
+    }
+    GLubyte pixel[4] = {1, 1, 1, 1};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, pixel);
+    glPopAttrib();
+    return pixel[0] == 0 && pixel[1] == 0 && pixel[2] == blue[1];
+}
+
 }  // namespace
 
 bool OverlayInit(SDL_Window* window) {
@@ -241,6 +276,7 @@ bool OverlayInit(SDL_Window* window) {
         return false;
     }
     g_window = window;
+    g_back_survives_swap = BackBufferSurvivesSwap(window);
     g_ready = true;
     return true;
 }
@@ -264,7 +300,10 @@ void OverlayProcessEvent(const SDL_Event& event) {
 void OverlayPresentFrame(int width, int height, bool* opened) {
     *opened = false;
     if (!g_ready) return;
-    if (!std::getenv("ZENDAR_MEASURE_NO_KEEP")) KeepFrame(width, height);
+    g_frame_width = width;
+    g_frame_height = height;
+    g_frame_new = true;
+    if (!g_back_survives_swap) KeepFrame(width, height);
     BeginImGuiFrame();
     int command = 0;
     *opened = DrawMenuBar(true, &command);
@@ -273,6 +312,11 @@ void OverlayPresentFrame(int width, int height, bool* opened) {
 
 int RunOverlayLoop(const std::function<bool()>& body, bool menu_open) {
     if (!g_ready) return MENU_NONE;
+    if (g_back_survives_swap && g_loop_depth == 0 && g_frame_new) {
+        KeepFrame(g_frame_width, g_frame_height);
+        g_frame_new = false;
+    }
+    ++g_loop_depth;
     int command = MENU_NONE;
     for (;;) {
         SDL_PumpEvents();
@@ -306,5 +350,6 @@ int RunOverlayLoop(const std::function<bool()>& body, bool menu_open) {
         if (!keep_going) break;
         if (!any && g_pending.empty()) SDL_Delay(10);
     }
+    --g_loop_depth;
     return command;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "os/win32/resource.h"
+#include "utility/basepath.h"
 
 namespace {
 
@@ -284,10 +285,21 @@ bool Win32Dialogs::FileDialog(bool save, const char* title, const char* descript
                               char* path, int size) {
     std::string filter = FileDialogFilter(description, extension);
     std::vector<char> buffer(static_cast<size_t>(size), '\0');
+    // The dialog opens in the folder of the file it starts at, with its name
+    // in the field (a start ending in a separator is a folder alone); without
+    // one, in the game's folder.
+    std::string start = path && *path ? path : GetBasePath();
+    for (char& c : start)
+        if (c == '/') c = '\\';
+    const size_t slash = start.find_last_of('\\');
+    const std::string folder = slash == std::string::npos ? std::string() : start.substr(0, slash + 1);
+    std::snprintf(buffer.data(), buffer.size(), "%s",
+                  (slash == std::string::npos ? start : start.substr(slash + 1)).c_str());
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = Owner();
     ofn.lpstrFilter = filter.c_str();
+    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(size);
     ofn.lpstrTitle = title;
