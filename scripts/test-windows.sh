@@ -113,7 +113,9 @@ new_prefix() {
     if [ ! -f "$TEMPLATE/system.reg" ]; then
         local t=$(seconds) w=$LOCK_WAIT
         rm -rf "$TEMPLATE"
-        WINEPREFIX=$TEMPLATE locked bash "$ON_DISPLAY" "$WINE" wineboot -i >/dev/null 2>&1 || true
+        # The Wine server writes the registry when it ends by itself.
+        WINEPREFIX=$TEMPLATE locked bash "$ON_DISPLAY" bash -c '"$0" wineboot -i; "$WINESERVER" -w' "$WINE" \
+            >/dev/null 2>&1 || true
         [ -f "$TEMPLATE/system.reg" ] || fail "wineboot made no prefix in $TEMPLATE"
         TIMES+=("new Wine prefix: $(since "$t" "$w") s")
     fi
