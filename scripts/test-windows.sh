@@ -225,8 +225,9 @@ engine_lines() {
 expect_lines_in_order() {
     local dir=$1
     shift
-    log_of "$dir" | awk -v want="$(printf '%s\n' "$@")" '
-        BEGIN { n = split(want, lines, "\n"); i = 1 }
+    # Through the environment: awk -v would take the backslashes as escapes.
+    log_of "$dir" | WANT=$(printf '%s\n' "$@") awk '
+        BEGIN { n = split(ENVIRON["WANT"], lines, "\n"); i = 1 }
         i <= n {
             w = lines[i]
             if (w ~ /\*$/ ? index($0, substr(w, 1, length(w) - 1)) == 1 : $0 == w) i++
