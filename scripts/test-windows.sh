@@ -165,7 +165,9 @@ WIN_BIN=$WORK/game
 WIN_GAME=$WIN_BIN/zendar1.exe
 cp -a "$ROOT/$WIN64/bin" "$WIN_BIN"
 rm -f "$WIN_BIN"/*.txt "$WIN_BIN"/*.log "$WIN_BIN"/*.png
-grep -v '^\*renderer' "$ROOT/$WIN64/bin/z1.ini" >"$WIN_BIN/z1.ini"
+# Every line that names the key goes, comments too: the settings reader takes
+# any starred word for a key.
+grep -v '\*renderer' "$ROOT/$WIN64/bin/z1.ini" >"$WIN_BIN/z1.ini"
 printf '*renderer 1\n' >>"$WIN_BIN/z1.ini"
 # The longest a run may take before it counts as hung.
 RUN_LIMIT=300
