@@ -3,12 +3,14 @@
 # the unit tests under Wine, then end-to-end runs of zendar1.exe under Wine
 # and Xvfb, compared with the Linux build's runs of the same options.
 #
-#   scripts/test-windows.sh            everything
-#   scripts/test-windows.sh e2e        only the end-to-end runs (builds first)
+#   scripts/test-windows.sh            builds, unit tests, end-to-end runs
+#   scripts/test-windows.sh unit       builds and unit tests
+#   scripts/test-windows.sh e2e        builds and end-to-end runs
 #
 # The Linux build (BUILD_DIR, default build) makes the game data the Windows
 # builds copy. ZENDAR_CPU_LOCK names a lock file that every build and run
-# takes (for machines shared by several builders).
+# takes (for machines shared by several builders); the time spent waiting for
+# it is reported apart.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -16,17 +18,56 @@ HOST=${BUILD_DIR:-build}
 WIN64=${WIN64_BUILD_DIR:-build-win64}
 WIN32=${WIN32_BUILD_DIR:-build-win32}
 ONLY=${1:-all}
+case "$ONLY" in
+all | unit | e2e) ;;
+*)
+    echo "usage: scripts/test-windows.sh [unit|e2e]" >&2
+    exit 2
+    ;;
+esac
+ON_DISPLAY=$ROOT/tests/windows/on-display.sh
 
-locked() {
-    if [ -n "${ZENDAR_CPU_LOCK:-}" ]; then flock -o "$ZENDAR_CPU_LOCK" "$@"; else "$@"; fi
-}
 seconds() { date +%s.%N; }
-elapsed() { awk -v a="$1" -v b="$(seconds)" 'BEGIN { printf "%.1f", b - a }'; }
-TIMES=()
-note_time() { TIMES+=("$1: $2 s"); }
+add() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a + b }'; }
+sub() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a - b }'; }
+UNIT_FAILED=""
 fail() {
-    echo "test-windows: FAILED: $*" >&2
+    echo "test-windows: FAILED: $UNIT_FAILED$*" >&2
     exit 1
+}
+
+# locked COMMAND...: COMMAND while holding the CPU lock. -o keeps the lock
+# with flock itself: a program that outlives the command (an X server, a Wine
+# server) must not hold it on.
+LOCK_WAIT=0
+STAMP=$(mktemp)
+locked() {
+    if [ -z "${ZENDAR_CPU_LOCK:-}" ]; then
+        "$@"
+        return
+    fi
+    local asked status=0
+    asked=$(seconds)
+    flock -o "$ZENDAR_CPU_LOCK" bash -c 'date +%s.%N >"$0"; exec "$@"' "$STAMP" "$@" || status=$?
+    LOCK_WAIT=$(add "$LOCK_WAIT" "$(sub "$(cat "$STAMP")" "$asked")")
+    return $status
+}
+
+# Times are taken without the waits for the lock: `since START WAIT` is the
+# time from START (seconds) less the lock waits since LOCK_WAIT was WAIT.
+TIMES=()
+since() { sub "$(sub "$(seconds)" "$1")" "$(sub "$LOCK_WAIT" "$2")"; }
+PHASE_START=0
+PHASE_WAIT=0
+phase() {
+    PHASE_START=$(seconds)
+    PHASE_WAIT=$LOCK_WAIT
+}
+phase_done() { TIMES+=("$1: $(since "$PHASE_START" "$PHASE_WAIT") s"); }
+TOTAL_START=$(seconds)
+summary() {
+    TIMES+=("total: $(sub "$(sub "$(seconds)" "$TOTAL_START")" "$LOCK_WAIT") s (and $LOCK_WAIT s waiting for the CPU lock)")
+    printf '  %s\n' "${TIMES[@]}"
 }
 
 WINE=$(command -v wine64 || true)
@@ -34,10 +75,16 @@ WINE=$(command -v wine64 || true)
 WINESERVER=$(command -v wineserver || true)
 [ -n "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
 [ -x "$WINE" ] || fail "wine64 is not installed (scripts/deps.sh installs it)"
+export WINESERVER
+# No .NET or HTML engine to install, and a crash ends the program instead of
+# waiting in the debugger.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+export WINEDEBUG=-all
+export LIBGL_ALWAYS_SOFTWARE=1
 
 # ---------------------------------------------------------------------------
 # Builds.
-start=$(seconds)
+phase
 if [ ! -f "$HOST/build.ninja" ]; then
     locked cmake -S . -B "$HOST" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
@@ -54,81 +101,123 @@ done
 locked cmake --build "$WIN64" -- -j"$(nproc)"
 # The 32-bit game cannot run on this kernel: it is built and linked.
 locked cmake --build "$WIN32" --target zendar1 z1tool -- -j"$(nproc)"
-note_time "builds" "$(elapsed "$start")"
+[ -f "$ROOT/$WIN32/bin/zendar1.exe" ] && [ -f "$ROOT/$WIN32/bin/z1tool.exe" ] || fail "the i686 build is not linked"
+phase_done "builds"
+
+# new_prefix DIR: a Wine prefix of its own at DIR. The first start of Wine in
+# a new prefix takes seconds, so one is made once per build folder and each
+# run gets a copy of it: folders of its own, and links to the template's
+# files (700 MB of system DLLs, which nothing writes) except those that Wine
+# or a program changes in place: the registry and the .ini files.
+TEMPLATE=$ROOT/$WIN64/wineprefix-template
+new_prefix() {
+    if [ ! -f "$TEMPLATE/system.reg" ]; then
+        local t=$(seconds) w=$LOCK_WAIT
+        rm -rf "$TEMPLATE"
+        # The Wine server writes the registry when it ends by itself.
+        WINEPREFIX=$TEMPLATE locked bash "$ON_DISPLAY" bash -c '"$0" wineboot -i; "$WINESERVER" -w' "$WINE" \
+            >/dev/null 2>&1 || true
+        [ -f "$TEMPLATE/system.reg" ] || fail "wineboot made no prefix in $TEMPLATE"
+        TIMES+=("new Wine prefix: $(since "$t" "$w") s")
+    fi
+    rm -rf "$1"
+    cp -al "$TEMPLATE" "$1"
+    (cd "$TEMPLATE" && find . -type f \( -name '*.reg' -o -iname '*.ini' \) -exec cp --remove-destination {} "$1/{}" \;)
+}
 
 # ---------------------------------------------------------------------------
-# Wine: one private prefix, made once (the first start takes several seconds).
-export WINEPREFIX=$ROOT/$WIN64/wineprefix
-# No .NET or HTML engine to install, and a crash ends the program instead of
-# waiting in the debugger.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
-export WINEDEBUG=-all
-export LIBGL_ALWAYS_SOFTWARE=1
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    start=$(seconds)
-    locked "$WINE" wineboot -i >/dev/null 2>&1 || true
-    "$WINESERVER" -w
-    note_time "new Wine prefix" "$(elapsed "$start")"
-fi
-stop_wine() { "$WINESERVER" -k >/dev/null 2>&1 || true; }
-trap stop_wine EXIT
-
-XVFB=(xvfb-run -a -s "-screen 0 1280x1024x24")
-
-if [ "$ONLY" = all ]; then
-    start=$(seconds)
-    locked "${XVFB[@]}" ctest --test-dir "$WIN64" --output-on-failure 2>&1 | grep -v '^ALSA lib' ||
-        fail "Windows unit tests"
-    stop_wine
-    note_time "Windows unit tests" "$(elapsed "$start")"
-    # The end-to-end runs below do not yet follow the village as it now is
-    # (the quest goes on into the tower's hall, and the real-keys run waits
-    # for a scene line that no longer comes): they run when asked for, with
-    # `scripts/test-windows.sh e2e` or ZENDAR_WINDOWS_E2E=1.
-    if [ "${ZENDAR_WINDOWS_E2E:-0}" != 1 ]; then
-        [ -f "$ROOT/$WIN32/bin/zendar1.exe" ] && [ -f "$ROOT/$WIN32/bin/z1tool.exe" ] ||
-            fail "the i686 build is not linked"
-        echo "test-windows: builds and unit tests passed (end-to-end runs not asked for)"
-        printf '  %s\n' "${TIMES[@]}"
-        exit 0
+# Unit tests: every test program under Wine (CMake's cross-compiling
+# emulator), in a fresh prefix and on a display of their own.
+if [ "$ONLY" != e2e ]; then
+    new_prefix "$ROOT/$WIN64/wineprefix"
+    phase
+    status=0
+    WINEPREFIX=$ROOT/$WIN64/wineprefix locked bash "$ON_DISPLAY" \
+        ctest --test-dir "$WIN64" --output-on-failure >"$WIN64/unit-tests.txt" 2>&1 || status=$?
+    grep -v '^ALSA lib' "$WIN64/unit-tests.txt" || true
+    phase_done "Windows unit tests"
+    # The end-to-end runs still run, so that one failure does not hide another.
+    if [ "$status" != 0 ]; then
+        UNIT_FAILED="the Windows unit tests failed (see above); "
+        echo "test-windows: the Windows unit tests FAILED" >&2
     fi
 fi
+if [ "$ONLY" = unit ]; then
+    [ -z "$UNIT_FAILED" ] || fail "Windows unit tests"
+    echo "test-windows: builds and unit tests passed"
+    summary
+    exit 0
+fi
 
 # ---------------------------------------------------------------------------
-# End-to-end runs. Each run has its own X display and its own folder; the
-# program's log (demo2.txt) lands in the folder it runs in.
+# End-to-end runs. Each run has its own folder (where the program writes its
+# log, demo2.txt), its own X display and, on Windows, its own Wine prefix.
+# The Windows game runs from a copy of its game folder whose z1.ini names the
+# renderer (OpenGL: the one both builds have) rather than leaving it to the
+# default.
 WORK=$ROOT/$WIN64/e2e
 rm -rf "$WORK"
 mkdir -p "$WORK"
-LINUX_GAME=$ROOT/$HOST/bin/zendar1
-WIN_GAME=$ROOT/$WIN64/bin/zendar1.exe
-Z1TOOL=$ROOT/$HOST/bin/z1tool
-
-# run_linux NAME ARGS...: the Linux game in $WORK/NAME-linux.
-run_linux() {
-    local name=$1
-    shift
-    mkdir -p "$WORK/$name-linux"
-    (cd "$WORK/$name-linux" && locked "${XVFB[@]}" "$LINUX_GAME" "$@" >stdout.txt 2>stderr.txt) || true
-}
-
-# run_windows NAME ARGS...: the Windows game under Wine in $WORK/NAME-win.
-run_windows() {
-    local name=$1
-    shift
-    mkdir -p "$WORK/$name-win"
-    local t
-    t=$(seconds)
-    (cd "$WORK/$name-win" && locked "${XVFB[@]}" "$WINE" "$WIN_GAME" "$@" >stdout.txt 2>stderr.txt) || true
-    note_time "Wine run '$name'" "$(elapsed "$t")"
-    stop_wine
-}
+LINUX_BIN=$ROOT/$HOST/bin
+LINUX_GAME=$LINUX_BIN/zendar1
+Z1TOOL=$LINUX_BIN/z1tool
+WIN_BIN=$WORK/game
+WIN_GAME=$WIN_BIN/zendar1.exe
+cp -a "$ROOT/$WIN64/bin" "$WIN_BIN"
+rm -f "$WIN_BIN"/*.txt "$WIN_BIN"/*.log "$WIN_BIN"/*.png
+# Every line that names the key goes, comments too: the settings reader takes
+# any starred word for a key.
+grep -v '\*renderer' "$ROOT/$WIN64/bin/z1.ini" >"$WIN_BIN/z1.ini"
+printf '*renderer 1\n' >>"$WIN_BIN/z1.ini"
+# The longest a run may take before it counts as hung.
+RUN_LIMIT=300
 
 # A path as Windows programs under Wine see it (drive Z: is the root).
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
+# run_linux NAME ARGS...: the Linux game in $WORK/NAME-linux.
+run_linux() {
+    local name=$1 dir=$WORK/$1-linux
+    shift
+    mkdir -p "$dir"
+    local status=0
+    locked env -C "$dir" bash "$ON_DISPLAY" timeout "$RUN_LIMIT" "$LINUX_GAME" "$@" \
+        >"$dir/stdout.txt" 2>"$dir/stderr.txt" || status=$?
+    echo "$status" >"$dir/status"
+}
+
+# under_wine DIR COMMAND...: COMMAND in DIR with a Wine prefix of its own
+# (DIR/prefix) on a display of its own; the prefix goes afterwards.
+under_wine() {
+    local dir=$1 status=0
+    shift
+    new_prefix "$dir/prefix"
+    locked env -C "$dir" WINEPREFIX="$dir/prefix" bash "$ON_DISPLAY" "$@" || status=$?
+    rm -rf "$dir/prefix"
+    return $status
+}
+
+# run_windows NAME ARGS...: the Windows game under Wine in $WORK/NAME-win.
+run_windows() {
+    local name=$1 dir=$WORK/$1-win
+    shift
+    mkdir -p "$dir"
+    local t=$(seconds) w=$LOCK_WAIT status=0
+    under_wine "$dir" timeout "$RUN_LIMIT" "$WINE" "$WIN_GAME" "$@" \
+        >"$dir/stdout.txt" 2>"$dir/stderr.txt" || status=$?
+    echo "$status" >"$dir/status"
+    TIMES+=("Wine run '$name': $(since "$t" "$w") s")
+}
+
 # The log as text lines (the Windows C library writes CRLF).
 log_of() { tr -d '\r' <"$1/demo2.txt"; }
+
+# Every run ends as the game always does: exit code 1 (a hung run: 124).
+expect_ended() {
+    [ -f "$1/demo2.txt" ] || fail "$1 has no log ($(cat "$1/stderr.txt"))"
+    [ "$(cat "$1/status")" = 1 ] || fail "$1: exit code $(cat "$1/status"), not 1 ($(tail -5 "$1/stderr.txt"))"
+    [ "$(log_of "$1" | tail -1)" = "MESSAGE - destroy" ] || fail "$1: the log does not end with the window's destruction"
+}
 
 # What both builds must log alike: everything but the window system's own
 # messages (focus, size and move arrive in the order each system sends them)
@@ -139,90 +228,101 @@ engine_lines() {
         -e '^loose focus' | sed -e 's/ with ID: [0-9]*$//' -e "s|$2||g"
 }
 
-expect_line() {
-    grep -F -- "$2" <(log_of "$1") >/dev/null || fail "$1/demo2.txt has no line '$2'"
+# expect_lines_in_order DIR LINE...: each LINE (whole, or a prefix when it
+# ends in '*') comes after the one before it.
+expect_lines_in_order() {
+    local dir=$1
+    shift
+    # Through the environment: awk -v would take the backslashes as escapes.
+    log_of "$dir" | WANT=$(printf '%s\n' "$@") awk '
+        BEGIN { n = split(ENVIRON["WANT"], lines, "\n"); i = 1 }
+        i <= n {
+            w = lines[i]
+            if (w ~ /\*$/ ? index($0, substr(w, 1, length(w) - 1)) == 1 : $0 == w) i++
+        }
+        END { if (i <= n) { print lines[i]; exit 1 } }' >"$dir/missing.txt" ||
+        fail "$dir/demo2.txt: no line '$(cat "$dir/missing.txt")' where it belongs"
 }
 
 expect_same_logs() {
-    local linux_folder="$ROOT/$HOST/bin/" win_folder
-    win_folder=$(winpath "$ROOT/$WIN64/bin/")
-    if ! diff <(engine_lines "$WORK/$1-linux" "$linux_folder") <(engine_lines "$WORK/$1-win" "${win_folder//\\/\\\\}") \
+    local win_folder
+    win_folder=$(winpath "$WIN_BIN/")
+    if ! diff <(engine_lines "$WORK/$1-linux" "$LINUX_BIN/") <(engine_lines "$WORK/$1-win" "${win_folder//\\/\\\\}") \
         >"$WORK/$1-log.diff"; then
         head -40 "$WORK/$1-log.diff" >&2
         fail "$1: the Windows log differs from the Linux log"
     fi
 }
 
+# compare_frames NAME LINUX.png WINDOWS.png: within the golden tolerance.
 compare_frames() {
-    locked "$WINE" "$ROOT/$WIN64/tests/compare_frames.exe" "$(winpath "$1")" "$(winpath "$2")" 2>/dev/null | tr -d '\r'
-    return "${PIPESTATUS[0]}"
+    local dir=$WORK/compare-$1 status=0
+    mkdir -p "$dir"
+    under_wine "$dir" "$WINE" "$ROOT/$WIN64/tests/compare_frames.exe" "$(winpath "$2")" "$(winpath "$3")" \
+        >"$dir/result.txt" 2>&1 || status=$?
+    FRAMES+=("$1: $(tr -d '\r' <"$dir/result.txt")")
+    [ "$status" = 0 ] || fail "$1 differs from Linux's: $(tr -d '\r' <"$dir/result.txt")"
 }
+FRAMES=()
 
+# The game starts in the village as the log says it must, and a frame of a
+# seeded run at a fixed step looks as on Linux.
 e2e_start_and_frame() {
     local args=(--frames 60 --fixed-step 0.05 --seed 1)
     run_linux start "${args[@]}" --screenshot "50:$WORK/start-linux/frame50.png"
     run_windows start "${args[@]}" --screenshot "50:$(winpath "$WORK/start-win/frame50.png")"
     local dir=$WORK/start-win
-    for line in "--** Started logging **" "OpenGL version" "Lights supported: 8" \
+    expect_ended "$WORK/start-linux"
+    expect_ended "$dir"
+    [ "$(log_of "$dir" | head -1)" = "--** Started logging **-------------------------------------" ] ||
+        fail "start: the log does not begin with its heading"
+    expect_lines_in_order "$dir" "OpenGL version *" "Lights supported: 8" \
         "FMOD error 'Error initializing output device.'" "Loading script 'village.scr'" \
         "Loading scene 'village.z1a'" "Loading area from file 'area\\village.z1a'" \
-        "GAME - message 'Welcome to Zendar." "MESSAGE - WM close"; do
-        expect_line "$dir" "$line"
-    done
-    [ "$(log_of "$dir" | tail -1)" = "MESSAGE - destroy" ] || fail "start: the log does not end with the window's destruction"
+        "GAME - message 'Welcome to Zendar.*" "MESSAGE - WM close" "MESSAGE - destroy"
     expect_same_logs start
-    local result
-    result=$(compare_frames "$WORK/start-linux/frame50.png" "$dir/frame50.png") ||
-        fail "start: frame 50 differs from Linux's: $result"
-    echo "frame 50 against Linux: $result"
-    FRAME_RESULT=$result
-    stop_wine
+    compare_frames "start frame 50" "$WORK/start-linux/frame50.png" "$dir/frame50.png"
 }
 
-PLAYTHROUGH='20 key down 200
-142 key up 200
-150 mouse move -319 20
-156 mouse button 0 down
-159 mouse button 0 up
-165 mouse move -2000 -2000
-166 mouse move 250 92
-170 mouse button 0 down
-173 mouse button 0 up
-176 mouse button 0 down
-179 mouse button 0 up
-182 mouse button 0 down
-185 mouse button 0 up
-190 mouse move 319 -20
-194 mouse button 0 down
-197 mouse button 0 up
-300 key down 200
-350 key up 200
-354 mouse button 0 down
-357 mouse button 0 up
-362 key down 1
-362 key up 1
-answer yes
-370 mouse button 0 down
-371 mouse button 0 up'
-
+# The quest as the Linux playthrough plays it, from the same replay
+# (tests/playthrough/quest_replay.h, printed by tests/windows/tools), with
+# the loading screen and the quest's last frame compared with Linux's.
 e2e_playthrough() {
-    printf '%s\n' "$PLAYTHROUGH" >"$WORK/playthrough.txt"
-    local args=(--frames 420 --fixed-step 0.02 --seed 5 --replay "$WORK/playthrough.txt")
-    run_linux playthrough "${args[@]}"
-    run_windows playthrough --frames 420 --fixed-step 0.02 --seed 5 --replay "$(winpath "$WORK/playthrough.txt")"
+    local replay=$WORK/quest.txt
+    locked c++ -std=c++17 -I "$ROOT/tests" -o "$WORK/quest_replay" "$ROOT/tests/windows/tools/quest_replay.cpp"
+    "$WORK/quest_replay" >"$replay"
+    local last esc
+    last=$(awk '$1 ~ /^[0-9]+$/ && $1 > m { m = $1 } END { print m + 0 }' "$replay")
+    esc=$(awk '$2 == "key" && $3 == "down" && $4 == 1 { print $1; exit }' "$replay")
+    [ -n "$esc" ] || fail "playthrough: the quest's replay has no Esc"
+    local frames=$((last + 50)) shot=$((esc - 1))
+    local args=(--frames "$frames" --fixed-step 0.02 --seed 5)
+    run_linux playthrough "${args[@]}" --replay "$replay" --screenshot "0:$WORK/playthrough-linux/loading.png" \
+        --screenshot "$shot:$WORK/playthrough-linux/end.png"
     local dir=$WORK/playthrough-win
-    for line in "MESSAGE - clicked 'guard'" "GAME - quest flag 'gate_key_given' set" \
-        "GAME - inventory (1): gatekey" "MESSAGE - clicked 'gate'" "GAME - message 'You unlock the door.'" \
-        "MESSAGE - clicked 'tower'" "MESSAGE - key/menu exit" "MESSAGE - credits end" "MESSAGE - WM close"; do
-        expect_line "$dir" "$line"
-    done
-    [ "$(log_of "$dir" | tail -1)" = "MESSAGE - destroy" ] || fail "playthrough: the log does not end with the window's destruction"
+    run_windows playthrough "${args[@]}" --replay "$(winpath "$replay")" \
+        --screenshot "0:$(winpath "$dir/loading.png")" --screenshot "$shot:$(winpath "$dir/end.png")"
+    expect_ended "$WORK/playthrough-linux"
+    expect_ended "$dir"
+    expect_lines_in_order "$dir" "Loading scene 'village.z1a'" \
+        "MESSAGE - clicked 'guard'" "GAME - quest flag 'gate_key_given' set" "GAME - inventory (1): gatekey" \
+        "MESSAGE - clicked 'gate'" "GAME - message 'You unlock the door.'" \
+        "MESSAGE - clicked 'tower_door'" "Loading scene 'tower.z1a'" \
+        "GAME - message 'The old tower's hall. An old man waits between the torches.'" \
+        "MESSAGE - clicked 'keeper'" "GAME - quest flag 'tower_tale_told' set" \
+        "GAME - inventory (2): gatekey, seal" "GAME - message 'The old lord's seal is yours*" \
+        "MESSAGE - clicked 'hall_door'" "Loading scene 'village.z1a'" \
+        "GAME - message 'Back in the yard below the tower.'" \
+        "MESSAGE - key/menu exit" "MESSAGE - credits end" "MESSAGE - WM close" "MESSAGE - destroy"
     expect_same_logs playthrough
+    compare_frames "playthrough loading screen" "$WORK/playthrough-linux/loading.png" "$dir/loading.png"
+    compare_frames "playthrough frame $shot" "$WORK/playthrough-linux/end.png" "$dir/end.png"
 }
 
 # Real key presses typed with xdotool into the window reach DirectInput: in
 # editor mode P logs the camera position and Up flies it ahead; Esc (a window
 # accelerator) asks "Quit?", and Return answers Yes in the real message box.
+# Every wait is for the window or the log line it needs, with a limit.
 REALKEYS='
 set -eu
 log=demo2.txt
@@ -235,15 +335,20 @@ wait_for() {  # PATTERN: until the log has a line with it
     echo "timed out waiting for: $1" >&2
     return 1
 }
+window_named() {  # TITLE: the window, once it is there
+    timeout 60 xdotool search --sync --name "$1" | head -1
+}
 positions() { tr -d "\r" <"$log" | grep "^Position == " || true; }
 "$WINE" "$WIN_GAME" --editor >stdout.txt 2>stderr.txt &
 game=$!
-wait_for "Loading scene"
-window=$(xdotool search --sync --name "^Zendar1 - Showcase 2$" | head -1)
+trap "kill $game 2>/dev/null || true" EXIT
+wait_for "Loading area from file"
+window=$(window_named "^Zendar1 - Showcase 2$")
+[ -n "$window" ] || { echo "no game window" >&2; exit 1; }
 xdotool windowfocus --sync "$window"
 wait_for "Window comes into focus"
 # The editor frame reads the keyboard every frame; P until it answers.
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
     xdotool key p
     [ -n "$(positions)" ] && break
     sleep 0.1
@@ -252,7 +357,7 @@ first=$(positions | head -1)
 [ -n "$first" ] || { echo "P never reached the editor" >&2; exit 1; }
 xdotool keydown Up
 moved=""
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
     xdotool key p
     last=$(positions | tail -1)
     if [ "$last" != "$first" ]; then moved=yes; break; fi
@@ -262,7 +367,8 @@ xdotool keyup Up
 [ -n "$moved" ] || { echo "holding Up did not move the camera" >&2; exit 1; }
 xdotool key Escape
 wait_for "MESSAGE - key/menu exit"
-box=$(xdotool search --sync --name "^Quit\?$" | head -1)
+box=$(window_named "^Quit\?$")
+[ -n "$box" ] || { echo "no Quit? box" >&2; exit 1; }
 xdotool windowfocus --sync "$box"
 xdotool key Return
 for _ in $(seq 1 300); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
@@ -274,14 +380,12 @@ echo "$first -> $last"
 e2e_real_keys() {
     local dir=$WORK/realkeys-win
     mkdir -p "$dir"
-    local t
-    t=$(seconds)
-    (cd "$dir" && WINE=$WINE WIN_GAME=$WIN_GAME locked "${XVFB[@]}" bash -c "$REALKEYS" >keys.txt 2>keys-err.txt) ||
-        fail "real keys: $(cat "$dir/keys-err.txt")"
-    note_time "Wine run 'real keys'" "$(elapsed "$t")"
-    stop_wine
-    expect_line "$dir" "MESSAGE - key/menu exit"
-    expect_line "$dir" "MESSAGE - WM close"
+    local t=$(seconds) w=$LOCK_WAIT
+    under_wine "$dir" env WINE="$WINE" WIN_GAME="$WIN_GAME" timeout "$RUN_LIMIT" bash -c "$REALKEYS" \
+        >"$dir/keys.txt" 2>"$dir/keys-err.txt" || fail "real keys: $(cat "$dir/keys-err.txt")"
+    TIMES+=("Wine run 'real keys': $(since "$t" "$w") s")
+    expect_lines_in_order "$dir" "Loading area from file 'area\\village.z1a'" "Position == *" \
+        "MESSAGE - key/menu exit" "MESSAGE - WM close" "MESSAGE - destroy"
     if grep -F "MESSAGE - credits end" <(log_of "$dir") >/dev/null; then fail "real keys: the editor showed the credits"; fi
     echo "real keys: $(cat "$dir/keys.txt")"
 }
@@ -324,11 +428,13 @@ REPLAY
 }
 
 e2e_editor() {
-    editor_replay "$ROOT/$HOST/bin" "$WORK/editor-linux/saved.z1a" >"$WORK/editor-linux.txt"
-    editor_replay "$(winpath "$ROOT/$WIN64/bin")" "$(winpath "$WORK/editor-win/saved.z1a")" >"$WORK/editor-win.txt"
+    editor_replay "$LINUX_BIN" "$WORK/editor-linux/saved.z1a" >"$WORK/editor-linux.txt"
+    editor_replay "$(winpath "$WIN_BIN")" "$(winpath "$WORK/editor-win/saved.z1a")" >"$WORK/editor-win.txt"
     local args=(--editor --frames 60 --fixed-step 0.05 --seed 3)
     run_linux editor "${args[@]}" --replay "$WORK/editor-linux.txt"
     run_windows editor "${args[@]}" --replay "$(winpath "$WORK/editor-win.txt")"
+    expect_ended "$WORK/editor-linux"
+    expect_ended "$WORK/editor-win"
     [ -f "$WORK/editor-win/saved.z1a" ] || fail "editor: the Windows build saved no area ($(cat "$WORK/editor-win/stderr.txt"))"
     [ -f "$WORK/editor-linux/saved.z1a" ] || fail "editor: the Linux build saved no area"
     "$Z1TOOL" area dump "$WORK/editor-linux/saved.z1a" >"$WORK/editor-linux/dump.txt"
@@ -344,14 +450,14 @@ e2e_editor() {
     fi
 }
 
-FRAME_RESULT=""
+phase
 e2e_start_and_frame
-# The quest now goes through the tower's hall; this replay still ends at the
-# old tower and is left out until it follows the new village.
-if [ "${ZENDAR_WINDOWS_PLAYTHROUGH:-0}" = 1 ]; then e2e_playthrough; fi
+e2e_playthrough
 e2e_real_keys
 e2e_editor
-[ -f "$ROOT/$WIN32/bin/zendar1.exe" ] && [ -f "$ROOT/$WIN32/bin/z1tool.exe" ] || fail "the i686 build is not linked"
-
+phase_done "end-to-end runs"
+[ -z "$UNIT_FAILED" ] || fail "the end-to-end runs passed"
 echo "test-windows: all passed"
-printf '  %s\n' "${TIMES[@]}"
+echo "frames against Linux:"
+printf '  %s\n' "${FRAMES[@]}"
+summary
