@@ -2,7 +2,6 @@
 
 #include <GL/gl.h>
 
-#include <cstdlib>
 #include <deque>
 #include <string>
 
@@ -15,11 +14,16 @@ namespace {
 SDL_Window* g_window = nullptr;
 bool g_ready = false;
 
-// The last finished frame, kept in a texture for the modal loops.
+// The last finished frame, kept in a texture for the modal loops. Copying a
+// whole frame costs about as much as drawing a textured layer over it, so
+// only the strip under the menu bar is copied every frame; the rest comes from
+// the front buffer when a loop starts (it holds the last frame there, with the
+// bar drawn over the strip), or from the back buffer when the File menu opens.
 GLuint g_kept_texture = 0;
 int g_kept_width = 0;
 int g_kept_height = 0;
-bool g_kept = false;
+bool g_kept = false;        // the texture holds the last presented frame
+bool g_strip_kept = false;  // its strip under the menu bar does
 
 // The File menu as the menu resource describes it: '&' marks the access key
 // and '\t' separates the accelerator text.
@@ -149,9 +153,8 @@ void EndImGuiFrame() {
     glPopAttrib();
 }
 
-void KeepFrame(int width, int height) {
-    if (width <= 0 || height <= 0) return;
-    glPushAttrib(GL_TEXTURE_BIT | GL_PIXEL_MODE_BIT);
+// Binds the kept texture, made width x height when it is not.
+void BindKeptTexture(int width, int height) {
     if (!g_kept_texture || width != g_kept_width || height != g_kept_height) {
         if (!g_kept_texture) glGenTextures(1, &g_kept_texture);
         glBindTexture(GL_TEXTURE_2D, g_kept_texture);
@@ -162,11 +165,50 @@ void KeepFrame(int width, int height) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
         g_kept_width = width;
         g_kept_height = height;
+        g_kept = g_strip_kept = false;
     } else {
         glBindTexture(GL_TEXTURE_2D, g_kept_texture);
     }
-    glReadBuffer(GL_BACK);
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
+}
+
+// Copies rows first .. first + count - 1 (from the bottom) of buffer into the
+// kept texture.
+void KeepRows(GLenum buffer, int first, int count) {
+    if (count <= 0) return;
+    glReadBuffer(buffer);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, first, 0, first, g_kept_width, count);
+}
+
+// The whole frame, from the back buffer before the menu bar is drawn.
+void KeepFrame(int width, int height) {
+    if (width <= 0 || height <= 0) return;
+    glPushAttrib(GL_TEXTURE_BIT | GL_PIXEL_MODE_BIT);
+    BindKeptTexture(width, height);
+    KeepRows(GL_BACK, 0, height);
+    glPopAttrib();
+    g_kept = g_strip_kept = true;
+}
+
+int StripRows() { return kMenuStripHeight < g_kept_height ? kMenuStripHeight : g_kept_height; }
+
+// Every frame: the strip the menu bar covers, before the bar is drawn.
+void KeepStrip(int width, int height) {
+    g_kept = false;
+    g_strip_kept = false;
+    if (width <= 0 || height <= 0) return;
+    glPushAttrib(GL_TEXTURE_BIT | GL_PIXEL_MODE_BIT);
+    BindKeptTexture(width, height);
+    KeepRows(GL_BACK, g_kept_height - StripRows(), StripRows());
+    glPopAttrib();
+    g_strip_kept = true;
+}
+
+// A modal loop starts: the rest of the last frame, from the front buffer.
+void KeepPresentedFrame() {
+    if (g_kept || !g_strip_kept) return;
+    glPushAttrib(GL_TEXTURE_BIT | GL_PIXEL_MODE_BIT);
+    glBindTexture(GL_TEXTURE_2D, g_kept_texture);
+    KeepRows(GL_FRONT, 0, g_kept_height - StripRows());
     glPopAttrib();
     g_kept = true;
 }
@@ -264,15 +306,19 @@ void OverlayProcessEvent(const SDL_Event& event) {
 void OverlayPresentFrame(int width, int height, bool* opened) {
     *opened = false;
     if (!g_ready) return;
-    if (!std::getenv("ZENDAR_MEASURE_NO_KEEP")) KeepFrame(width, height);
+    KeepStrip(width, height);
     BeginImGuiFrame();
     int command = 0;
     *opened = DrawMenuBar(true, &command);
+    // The menu's loop comes next, and the bar is not drawn yet: take the
+    // frame from the back buffer, which will show the opened menu.
+    if (*opened) KeepFrame(width, height);
     EndImGuiFrame();
 }
 
 int RunOverlayLoop(const std::function<bool()>& body, bool menu_open) {
     if (!g_ready) return MENU_NONE;
+    KeepPresentedFrame();
     int command = MENU_NONE;
     for (;;) {
         SDL_PumpEvents();
