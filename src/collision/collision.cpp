@@ -1,5 +1,6 @@
 #include "collision/collision.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -419,6 +420,26 @@ VECTOR Collider::CollideWithWorld(const VECTOR& p, const VECTOR& v, bool gravity
 
     depth += 1;
     return CollideWithWorld(newSource, newVelocity, gravityPass);
+}
+
+bool RayEntersBox(const float b[6], const VECTOR& start, const VECTOR& dir, float length, float* at) {
+    const float o[3] = {start.x, start.y, start.z};
+    const float d[3] = {dir.x, dir.y, dir.z};
+    float enter = 0.0f, leave = length;
+    for (int i = 0; i < 3; ++i) {
+        if (d[i] == 0.0f) {
+            if (o[i] < b[i] || o[i] > b[i + 3]) return false;
+            continue;
+        }
+        float t0 = (b[i] - o[i]) / d[i];
+        float t1 = (b[i + 3] - o[i]) / d[i];
+        if (t0 > t1) std::swap(t0, t1);
+        enter = std::max(enter, t0);
+        leave = std::min(leave, t1);
+        if (enter > leave) return false;
+    }
+    *at = enter;
+    return true;
 }
 
 void BoxTriangles(const float b[6], VERTEX corners[8], uint16_t indices[36]) {

@@ -99,6 +99,11 @@ void RayTriangles(RayQuery* query, const VERTEX* vertices, const uint16_t* indic
 // through the packet's world matrix)?
 bool PacketTouchesModelBox(const CollisionPacket* packet, const float box[6]);
 
+// Where a ray from start along the unit direction enters the world box
+// (0 when it starts inside), in *at; false when it misses the box within
+// length.
+bool RayEntersBox(const float box[6], const VECTOR& start, const VECTOR& direction, float length, float* at);
+
 // The twelve triangles of a box, facing outwards: 8 corners and 36 indices.
 void BoxTriangles(const float box[6], VERTEX corners[8], uint16_t indices[36]);
 // The box's twelve triangles under the world matrix (entities that collide

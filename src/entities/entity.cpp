@@ -10,6 +10,7 @@
 #include "gfxdriver/gfxdriver.h"
 #include "settings/settings.h"
 #include "utility/datafile.h"
+#include "collision/collision.h"
 #include "collision/rayquery.h"
 
 static bool s_recordsOnly = false;
@@ -164,32 +165,6 @@ void Entity::RotateWorldAxis(const VECTOR& axis, float angle) {
     if (MatrixInvertAffine(inverse, RotationPart(transform))) TransformPoint(inverse, axis, local);
     RotateAxis(local, angle);
 }
-
-namespace {
-
-// Where the ray enters the box (0 when it starts inside); false when it
-// misses it within length.
-bool RayEntersBox(const float b[6], const VECTOR& start, const VECTOR& dir, float length, float* at) {
-    const float o[3] = {start.x, start.y, start.z};
-    const float d[3] = {dir.x, dir.y, dir.z};
-    float enter = 0.0f, leave = length;
-    for (int i = 0; i < 3; ++i) {
-        if (d[i] == 0.0f) {
-            if (o[i] < b[i] || o[i] > b[i + 3]) return false;
-            continue;
-        }
-        float t0 = (b[i] - o[i]) / d[i];
-        float t1 = (b[i + 3] - o[i]) / d[i];
-        if (t0 > t1) std::swap(t0, t1);
-        enter = std::max(enter, t0);
-        leave = std::min(leave, t1);
-        if (enter > leave) return false;
-    }
-    *at = enter;
-    return true;
-}
-
-}  // namespace
 
 void Entity::RayTest(RayQuery* query) {
     // What is only seen as a marker is picked as one, by the triangles drawn

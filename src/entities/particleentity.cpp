@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "collision/collision.h"
+#include "collision/rayquery.h"
 #include "entities/modelaccess.h"
 #include "particle/particle.h"
 #include "utility/datafile.h"
@@ -92,6 +93,26 @@ void ParticleEntity::Render(CPlane* frustum) {
         if (emitter->system)
             emitter->system->Draw(g_area ? g_area->cameraPosition : VECTOR(0.0f, 0.0f, 0.0f), f);
     });
+}
+
+void ParticleEntity::RayTest(RayQuery* query) {
+    if (!query->pickMode) return;
+    if (query->markersPickable) {
+        Entity::RayTest(query);
+        return;
+    }
+    if (!burns || !system) return;
+    const float flames[6] = {position.x + system->boxMin.x,      position.y,
+                             position.z + system->boxMin.z,      position.x + system->boxMax.x,
+                             position.y + system->FlameHeight(), position.z + system->boxMax.z};
+    float distance = 0.0f;
+    const float reach = VectorLength(query->end - query->start);
+    if (!RayEntersBox(flames, query->start, query->direction, reach, &distance)) return;
+    if (query->hitCount > 0 && distance > query->bestDistance) return;
+    query->hitEntity = parent ? parent : this;
+    query->hitSubMesh = nullptr;
+    query->bestDistance = distance;
+    query->hitCount += 1;
 }
 
 void ParticleEntity::Collide(CollisionPacket* packet) {

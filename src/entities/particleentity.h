@@ -28,6 +28,12 @@ public:
     Entity* Clone() override;
     void Save(DataFile* file) override;
     void Load(DataFile* file, int version) override;
+    // In the editor with its markers shown, the emitter is picked by its
+    // marker. Elsewhere only a fire is seen, by its flames: a click on them
+    // (the spread square up to where the flames die) takes the thing that
+    // burns, the emitter's parent (the camp fire, the torch), or the emitter
+    // when it has none. Smoke and the emitter itself take no click.
+    void RayTest(RayQuery* query) override;
     // A fire keeps the player out: its flames collide as a column over the
     // emitter, high enough that nobody steps into it. Smoke lets him through.
     void Collide(CollisionPacket* packet) override;

@@ -150,6 +150,12 @@ void ParticleSystem::StandardUpdate(float dt) {
     }
 }
 
+float ParticleSystem::FlameHeight() const {
+    if (!(agingRate > 0.0f)) return boxMax.y;
+    const float reach = birthVelocity / agingRate + birthSize;
+    return reach < boxMax.y ? reach : boxMax.y;
+}
+
 void ParticleSystem::Draw(const VECTOR& camera, CPlane* frustum) {
     GfxDriver* d = g_gfxdriver;
     if (!d || liveCount <= 0) return;

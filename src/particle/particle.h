@@ -37,6 +37,9 @@ public:
     void Draw(const VECTOR& camera, CPlane* frustum);
     // The box in world space (emitter + relative box).
     void WorldBox(float out[6]) const;
+    // How high above the emitter a particle's quad reaches before it dies
+    // (its rise over its life and its half-edge); the box when it never dies.
+    float FlameHeight() const;
 
     char* texture;
     uint8_t additive = 0;

@@ -22,6 +22,7 @@
 #include "entities/objectentity.h"
 #include "camera/playercamera.h"
 #include "gfxdriver/opengldriver/image.h"
+#include "gfxdriver/texturelist.h"
 #include "gui/font.h"
 #include "imports/gameimports.h"
 #include "models/z1model/z1model.h"
@@ -151,7 +152,18 @@ const Pair kFixedTextures[] = {
 };
 
 // Loads a texture as the OpenGL driver does; "" when it loads, else why not.
+// A texture list loads when it names frames and every frame loads.
 std::string LoadTexture(const std::string& colour, const std::string& alpha) {
+    if (IsTextureListName(colour.c_str())) {
+        TextureList list;
+        if (!ReadTextureList(colour, &list)) return colour + " does not open";
+        if (list.frames.size() < 2) return colour + " is not animated";
+        for (const std::string& frame : list.frames) {
+            const std::string why = LoadTexture(frame, alpha);
+            if (!why.empty()) return colour + ": " + why;
+        }
+        return "";
+    }
     Image image;
     bool hasAlpha = false;
     if (!LoadTexturePixels(colour.c_str(), alpha.empty() ? nullptr : alpha.c_str(), &image, &hasAlpha))
@@ -203,8 +215,24 @@ TEST_F(GameFolder, EveryBitmapPassesTheReader) {
     std::vector<std::string> files;
     ListFiles("textures", &files);
     ASSERT_GT(files.size(), 80u);
+    std::set<std::string> bitmaps, framed;
+    int lists = 0;
     for (const std::string& f : files) {
+        // A texture list names frames beside it, each a bitmap like the others.
+        if (IsTextureListName(f.c_str())) {
+            ++lists;
+            TextureList list;
+            ASSERT_TRUE(ReadTextureList(f, &list)) << f;
+            EXPECT_GE(list.frames.size(), 2u) << f;
+            EXPECT_GT(list.interval, 0u) << f;
+            for (const std::string& frame : list.frames) {
+                EXPECT_TRUE(Opens(frame)) << f << " names " << frame;
+                framed.insert(Native(frame));
+            }
+            continue;
+        }
         ASSERT_EQ(f.substr(f.size() - 4), ".bmp") << f;
+        bitmaps.insert(f);
         BitmapInfo info;
         const char* why = ReadBitmapInfo((kGame + "/" + f).c_str(), &info);
         EXPECT_EQ(why, nullptr) << f << ": " << (why ? why : "");
@@ -212,6 +240,8 @@ TEST_F(GameFolder, EveryBitmapPassesTheReader) {
         Image image;
         EXPECT_TRUE(LoadImage(&image, (kGame + "/" + f).c_str(), 32)) << f;
     }
+    EXPECT_GE(lists, 1);
+    for (const std::string& frame : framed) EXPECT_EQ(bitmaps.count(frame), 1u) << frame;
 }
 
 TEST_F(GameFolder, SettingsSelectOpenGLAndNameAnExistingScript) {

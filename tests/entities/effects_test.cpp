@@ -62,11 +62,11 @@ TEST_F(EffectsTest, ParticleEntitiesGetSystemsThatTheAreaAdvances) {
     EXPECT_EQ(s->emitter, VECTOR(100, 0, 60));
     torch->MoveTo(100, 0, 50);
 
-    // Drawn by the world's frame, facing the camera.
+    // Drawn by the world's frame, facing the camera, in their own light.
     driver.ResetLog();
     world.RenderWorld(VECTOR(0, 50, -400), VECTOR(0, 0, 1), nullptr);
     int particleDraws = 0;
-    for (const DrawRecord* d : driver.DrawsOf(VertexFormat::kVertex))
+    for (const DrawRecord* d : driver.DrawsOf(VertexFormat::kLVertex))
         if (d->texture == "textures\\effects\\particles\\particles01orange.bmp") ++particleDraws;
     EXPECT_EQ(particleDraws, 12);
 }

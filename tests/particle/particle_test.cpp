@@ -141,20 +141,27 @@ TEST(ParticleSystemTest, DrawFadesWithLifeFacesTheCameraAndRestoresState) {
     torch.particles[1].x = 500;
     driver.ResetLog();
     torch.Draw(VECTOR(0, 0, -300), nullptr);
-    std::vector<const DrawRecord*> strips = driver.DrawsOf(VertexFormat::kVertex);
+    // Flames give light: white quads in their own colour, never lit by the
+    // driver, their alpha (the texture factor's too) fading with life.
+    EXPECT_TRUE(driver.DrawsOf(VertexFormat::kVertex).empty());
+    std::vector<const DrawRecord*> strips = driver.DrawsOf(VertexFormat::kLVertex);
     ASSERT_EQ(strips.size(), 2u);
-    EXPECT_EQ(ColorAlpha(strips[0]->texture_factor), 255u);
-    EXPECT_EQ(ColorAlpha(strips[1]->texture_factor), 127u);
-    for (const DrawRecord* d : strips) {
+    const uint32_t alphas[2] = {255u, 127u};
+    for (int i = 0; i < 2; ++i) {
+        const DrawRecord* d = strips[static_cast<size_t>(i)];
+        EXPECT_EQ(ColorAlpha(d->texture_factor), alphas[i]);
         EXPECT_TRUE(d->texture_factor_alpha);
+        EXPECT_FALSE(d->lighting);
         EXPECT_EQ(d->zbuffer_mode, ZBUFFER_NOWRITE);
         EXPECT_TRUE(d->alpha_blending);
         EXPECT_EQ(d->blend_mode, BLEND_ADDITIVE);
         EXPECT_EQ(d->texture, "textures\\effects\\particles\\particles01orange.bmp");
-        ASSERT_EQ(d->vertex.size(), 4u);
-        EXPECT_FLOAT_EQ(d->vertex[0].x, -5.5f);
-        EXPECT_FLOAT_EQ(d->vertex[3].y, -5.5f);
-        EXPECT_EQ(d->vertex[0].nz, -1.0f);
+        ASSERT_EQ(d->lvertex.size(), 4u);
+        for (const LVERTEX& v : d->lvertex) EXPECT_EQ(v.color, PackColor(alphas[i], 255, 255, 255));
+        EXPECT_FLOAT_EQ(d->lvertex[0].x, -5.5f);
+        EXPECT_FLOAT_EQ(d->lvertex[0].tv, 0.0f);  // upright: the top row samples v = 0
+        EXPECT_FLOAT_EQ(d->lvertex[3].y, -5.5f);
+        EXPECT_FLOAT_EQ(d->lvertex[3].tu, 1.0f);
     }
     // The quad's plane faces the camera: the facing matrix's z row points from the camera to the particle.
     const MATRIX& m = strips[1]->world;
@@ -167,6 +174,19 @@ TEST(ParticleSystemTest, DrawFadesWithLifeFacesTheCameraAndRestoresState) {
     EXPECT_EQ(driver.alpha_blending, 0);
     EXPECT_EQ(driver.lighting, 1);
     EXPECT_FALSE(driver.texture_factor_alpha);
+
+    // Smoke gives no light: lit quads with normals towards the camera, which
+    // the day's light greys as it does everything else.
+    CSmoke smoke(10, 28);
+    smoke.Emit(1);
+    driver.ResetLog();
+    smoke.Draw(VECTOR(0, 0, -300), nullptr);
+    std::vector<const DrawRecord*> lit = driver.DrawsOf(VertexFormat::kVertex);
+    ASSERT_EQ(lit.size(), 1u);
+    EXPECT_TRUE(lit[0]->lighting);
+    EXPECT_EQ(lit[0]->blend_mode, BLEND_ALPHA);
+    ASSERT_EQ(lit[0]->vertex.size(), 4u);
+    EXPECT_EQ(lit[0]->vertex[0].nz, -1.0f);
 }
 
 // --- glows ----------------------------------------------------------------
@@ -234,7 +254,7 @@ TEST(LensGlowTest, HiddenBehindAWallWithinEightFramesAndBackWhenSeen) {
             }
             driver.ResetLog();
             glow.Draw(VECTOR(0, 0, 0));
-            drawn.push_back(driver.CountCalls("DrawStrip(VERTEX"));
+            drawn.push_back(driver.CountCalls("DrawStrip(LVERTEX"));
         }
         // Visible before the wall, gone within 8 frames of it, back within 8 after.
         for (int f = 0; f < 5; ++f) EXPECT_EQ(drawn[f], 1) << f;
@@ -262,14 +282,17 @@ TEST(LensGlowTest, DrawsAdditivelyFacingTheCameraAndRestores) {
     glow.depthTested = 0;
     driver.ResetLog();
     glow.Draw(VECTOR(0, 0, 0));
-    std::vector<const DrawRecord*> strips = driver.DrawsOf(VertexFormat::kVertex);
+    // A glow is light: white in its own colour, never tinted by the driver.
+    std::vector<const DrawRecord*> strips = driver.DrawsOf(VertexFormat::kLVertex);
     ASSERT_EQ(strips.size(), 1u);
     EXPECT_EQ(strips[0]->blend_mode, BLEND_ADDITIVE);
     EXPECT_FALSE(strips[0]->alpha_blending);  // no alpha map
     EXPECT_EQ(strips[0]->zbuffer_mode, ZBUFFER_OFF);
     EXPECT_FALSE(strips[0]->lighting);
-    EXPECT_FLOAT_EQ(strips[0]->vertex[1].x, 12.0f);
-    EXPECT_FLOAT_EQ(strips[0]->vertex[1].y, 6.0f);
+    ASSERT_EQ(strips[0]->lvertex.size(), 4u);
+    EXPECT_FLOAT_EQ(strips[0]->lvertex[1].x, 12.0f);
+    EXPECT_FLOAT_EQ(strips[0]->lvertex[1].y, 6.0f);
+    EXPECT_EQ(strips[0]->lvertex[1].color, PackColor(255, 255, 255, 255));
     EXPECT_EQ(driver.blend_mode, BLEND_ALPHA);
     EXPECT_EQ(driver.lighting, 1);
     EXPECT_EQ(driver.zbuffer_mode, ZBUFFER_ON);

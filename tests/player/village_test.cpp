@@ -100,10 +100,12 @@ TEST_F(Village, CharactersBarrelsLampPostsAndTheFireStopAWalker) {
         ASSERT_NE(e, nullptr) << name;
         VECTOR body(e->position.x - 300, 105, e->position.z);
         for (int step = 0; step < 30; ++step) body = collider.CheckCollision(body, VECTOR(30, 0, 0));
-        // The fire's flames keep a body out of their whole spread.
+        // The body (40 in radius) never reaches the thing's centre,
+        // and comes within a step of its front: a lamp post's box spreads
+        // with the lamp overhead, the fire's flames over their whole spread.
         const float front = std::string(name) == "campfire/fire" ? e->position.x - 42 : e->box[0];
-        EXPECT_LT(body.x, front - 35) << name << " let the walker through to x = " << body.x;
-        EXPECT_GT(body.x, front - 60) << name << " stopped the walker early, at x = " << body.x;
+        EXPECT_LT(body.x, e->position.x - 40) << name << " let the walker through to x = " << body.x;
+        EXPECT_GT(body.x, front - 40 - 30) << name << " stopped the walker early, at x = " << body.x;
     }
 }
 
