@@ -38,3 +38,5 @@ GfxDriver::GfxDriver()
       world_flag(0) {}
 
 GfxDriver::~GfxDriver() {}
+
+bool GfxDriver::SetBackgroundDepth(bool) { return false; }

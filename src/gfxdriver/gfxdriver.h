@@ -147,7 +147,7 @@ enum : uint8_t {
 
 // ---------------------------------------------------------------------------
 // The driver. 59 virtual operations in a fixed slot order (the comments give
-// the slot). Only the destructor has a body here.
+// the slot). Only the destructor and SetBackgroundDepth have a body here.
 class GfxDriver {
 public:
     GfxDriver();
@@ -231,6 +231,12 @@ public:
     virtual void SetFogColor(PackedColor color) = 0;  // 56
     virtual void SetFogBegin(float distance) = 0;     // 57
     virtual void SetFogEnd(float distance) = 0;       // 58
+    // Beyond the original operations, with a body that does nothing: while on,
+    // what is drawn lands on the far plane and shows only where nothing has
+    // been drawn since the clear (depth writes follow SetZBufferMode). Lets a
+    // background such as the sky be drawn after the opaque world, shading only
+    // what stays visible. False when the driver cannot; then nothing changes.
+    virtual bool SetBackgroundDepth(bool on);  // 59
 
     // Fields, in declaration order; all cleared by the constructor.
     // Driver-private flags. The model renderer reads private_flags[0] when it

@@ -6,6 +6,8 @@
 #define ZENDAR_WORLD_AREA_H
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "math/zmath.h"
 #include "utility/list.h"
@@ -86,7 +88,10 @@ public:
     void ScriptHook(int code, const char* name, float a, float b, float c);
 
     // Per-frame services.
-    void Render(const VECTOR& cameraPosition, const VECTOR& viewDirection, CPlane* frustum);
+    // background, when given, runs between the opaque world and whatever is
+    // blended over it (particles, the alpha list).
+    void Render(const VECTOR& cameraPosition, const VECTOR& viewDirection, CPlane* frustum,
+                const std::function<void()>& background = nullptr);
     void UpdateLights(bool isDay, const VECTOR& cameraPosition);
     void UpdateParticles(float time);
 
@@ -133,6 +138,9 @@ private:
 
     SceneNode* NewRoot(const float box[6]);
     void RenderNode(SceneNode* node, CPlane* frustum);
+    // The visible entities that blend over what is behind them, drawn after
+    // the opaque ones in the order the tree met them.
+    std::vector<Entity*> blended_;
     void RayNode(SceneNode* node, RayQuery* query);
     void CollideNode(SceneNode* node, CollisionPacket* packet);
     Entity* Place(Entity* entity, Entity* parent);

@@ -193,6 +193,10 @@ void Area::RenderNode(SceneNode* node, CPlane* frustum) {
                 // Entities leave the frustum's object matrix as they found it.
                 if (frustum->ClassifyBox(e->box) == BOX_OUTSIDE) continue;
             }
+            if (e->type == ENTITY_PARTICLE) {
+                blended_.push_back(e);
+                continue;
+            }
             e->Render(frustum);
         }
     }
@@ -200,7 +204,8 @@ void Area::RenderNode(SceneNode* node, CPlane* frustum) {
         for (SceneNode* c : node->children) RenderNode(c, frustum);
 }
 
-void Area::Render(const VECTOR& camera, const VECTOR& viewDirection, CPlane* frustum) {
+void Area::Render(const VECTOR& camera, const VECTOR& viewDirection, CPlane* frustum,
+                  const std::function<void()>& background) {
     cameraPosition = camera;
     VECTOR toLook = viewDirection;
     VectorSetLength(toLook, 200.0f);
@@ -221,7 +226,15 @@ void Area::Render(const VECTOR& camera, const VECTOR& viewDirection, CPlane* fru
         MatrixIdentity(identity);
         frustum->SetObjectMatrix(identity);
     }
+    blended_.clear();
     if (root) RenderNode(root, frustum);
+    if (background) {
+        // The background is never wireframe.
+        if (wireframe) driver->SetRenderMode(RENDER_SOLID);
+        background();
+        if (wireframe) driver->SetRenderMode(RENDER_WIREFRAME);
+    }
+    for (Entity* e : blended_) e->Render(frustum);
     if (AlphaListCount(alphaList) > 0) {
         driver->SetAlphaBlending(true);
         driver->SetAlphaTestMode(ALPHATEST_OPAQUE);

@@ -196,12 +196,27 @@ void World::RenderWorld(const VECTOR& camera, const VECTOR& viewDirection, CPlan
     if (!d) return;
     d->Clear(sky.BackgroundColor());
     d->SetFogColor(sky.FogColor());
-    sky.Draw(camera);
+    Area* a = GetArea();
     float backPlane = g_settings ? static_cast<float>(g_settings->back_plane) : 0.0f;
+    // Most of the sky ends up under the terrain and the buildings. Where the
+    // driver can draw it behind what is already there, it comes after the
+    // opaque world and only its visible part is shaded; the picture is the
+    // same, as nothing opaque is blended and the sky writes no depth.
+    const bool behind = a && d->SetBackgroundDepth(false);
+    if (!behind) sky.Draw(camera);
     d->SetFogBegin(backPlane / 3.0f);
     d->SetFogEnd(backPlane);
-    Area* a = GetArea();
-    if (a) a->Render(camera, viewDirection, frustum);
+    if (a && behind) {
+        a->Render(camera, viewDirection, frustum, [&]() {
+            d->SetBackgroundDepth(true);
+            sky.Draw(camera);
+            d->SetBackgroundDepth(false);
+            d->SetFogBegin(backPlane / 3.0f);
+            d->SetFogEnd(backPlane);
+        });
+    } else if (a) {
+        a->Render(camera, viewDirection, frustum);
+    }
     DrawGlowList(camera);
     // The sight line runs far past any area (the sun's sky offset scaled up),
     // so distant hills and towers still hide the sun.

@@ -130,6 +130,37 @@ TEST(OpenGLDriver, DepthModesOnlyChangeDepthWrites) {
     EXPECT_EQ(DepthWrites(), GL_FALSE);
 }
 
+TEST(OpenGLDriver, BackgroundDepthDrawsOnlyWhereNothingIsYet) {
+    auto d = MakeGLDriver();
+    ASSERT_TRUE(d);
+    Camera(d.get());
+    d->SetTexture(nullptr);
+    auto quad = [&](float half, float z, PackedColor c) {
+        LVERTEX q[4] = {{-half, half, z, 0, c, 0, 0, 0},
+                        {half, half, z, 0, c, 0, 0, 0},
+                        {-half, -half, z, 0, c, 0, 0, 0},
+                        {half, -half, z, 0, c, 0, 0, 0}};
+        d->DrawStrip(q, 4);
+    };
+    d->BeginScene();
+    d->Clear(0xFF000000);
+    quad(1, 5, 0xFFFF0000);
+    // Nearer than the red quad, yet behind it; no depth written.
+    EXPECT_TRUE(d->SetBackgroundDepth(true));
+    d->SetZBufferMode(ZBUFFER_OFF);
+    quad(3, 3, 0xFF00FF00);
+    EXPECT_TRUE(d->SetBackgroundDepth(false));
+    EXPECT_EQ(PixelAt(512, 384).r, 255);
+    EXPECT_EQ(PixelAt(512, 150).g, 255);
+    // Depth testing is back to normal: a far quad stays behind the red one
+    // and covers the background.
+    d->SetZBufferMode(ZBUFFER_ON);
+    quad(3, 8, 0xFF0000FF);
+    EXPECT_EQ(PixelAt(512, 384).r, 255);
+    EXPECT_EQ(PixelAt(512, 150).b, 255);
+    EXPECT_EQ(PixelAt(512, 150).g, 0);
+}
+
 TEST(OpenGLDriver, CachedSetterSkipsOpenGLWhenNothingChanges) {
     auto d = MakeGLDriver();
     ASSERT_TRUE(d);

@@ -698,6 +698,84 @@ TEST_F(WorldTest, SunGlowIsHiddenByAnythingAlongTheFarSunLine) {
     world.area = nullptr;
 }
 
+namespace {
+
+// Names a texture when it is drawn, so the order of the frame can be read
+// from the driver's calls.
+class TextureMarker : public Entity {
+public:
+    TextureMarker(uint8_t type, const char* texture, float x)
+        : Entity(type, nullptr, x, 0, 500, texture), texture_(texture) {
+        UpdateBounds();
+    }
+    void UpdateBounds() override {
+        const float b[6] = {position.x - 5, -5, 495, position.x + 5, 5, 505};
+        for (int i = 0; i < 6; ++i) box[i] = b[i];
+    }
+    void Render(CPlane*) override { g_gfxdriver->SetTexture(texture_); }
+    Entity* Clone() override { return nullptr; }
+    void Save(DataFile*) override {}
+    void Load(DataFile*, int) override {}
+    void RayTest(RayQuery*) override {}
+
+private:
+    const char* texture_;
+};
+
+// A driver that can put what it draws behind the world.
+class BackgroundDriver : public RecordingDriver {
+public:
+    bool SetBackgroundDepth(bool on) override {
+        calls.push_back(on ? "SetBackgroundDepth(on)" : "SetBackgroundDepth(off)");
+        return true;
+    }
+};
+
+}  // namespace
+
+TEST_F(WorldTest, SkyGoesBehindTheOpaqueWorldWhereTheDriverCanPutItThere) {
+    settings.fog = 1;
+    settings.back_plane = 6000;
+    World world;
+    world.Initialise(WriteFile("behind.ini", kDaycycle).c_str());
+    Area area;
+    // The particle system is met first and still drawn after the sky.
+    for (Entity* e : {static_cast<Entity*>(new TextureMarker(ENTITY_PARTICLE, "blended", -20)),
+                      static_cast<Entity*>(new TextureMarker(ENTITY_OBJECT, "opaque", 20))}) {
+        ASSERT_TRUE(area.AddToSceneTree(e));
+        area.Register(e);
+    }
+    world.area = &area;
+    const std::string sky = "SetTexture(textures\\sky\\clear1.bmp)";
+    {
+        BackgroundDriver driver;
+        ScopedDriver scoped(&driver);
+        world.RenderWorld(VECTOR(0, 0, 0), VECTOR(0, 0, 1), nullptr);
+        const int opaque = driver.FindCall("SetTexture(opaque)");
+        const int on = driver.FindCall("SetBackgroundDepth(on)");
+        const int layer = driver.FindCall(sky);
+        const int off = driver.FindCall("SetBackgroundDepth(off)", on);
+        const int worldFog = driver.FindCall("SetFogBegin(2000)", off);
+        const int blended = driver.FindCall("SetTexture(blended)");
+        EXPECT_GE(opaque, 0);
+        EXPECT_GT(on, opaque);
+        EXPECT_GT(driver.FindCall("SetFogBegin(200)", on), on);
+        EXPECT_GT(layer, on);
+        EXPECT_GT(off, driver.FindCall("SetTexture(textures\\sky\\sun\\sun.bmp)"));
+        EXPECT_GT(worldFog, off);
+        EXPECT_GT(blended, worldFog);
+    }
+    {
+        // Without it the sky comes first, as it always did.
+        RecordingDriver driver;
+        ScopedDriver scoped(&driver);
+        world.RenderWorld(VECTOR(0, 0, 0), VECTOR(0, 0, 1), nullptr);
+        EXPECT_LT(driver.FindCall(sky), driver.FindCall("SetTexture(opaque)"));
+        EXPECT_LT(driver.FindCall("SetTexture(opaque)"), driver.FindCall("SetTexture(blended)"));
+    }
+    world.area = nullptr;
+}
+
 // --- night lights -------------------------------------------------------------
 
 TEST_F(WorldTest, NightLightsSwitchOnceEachWay) {

@@ -495,6 +495,20 @@ bool OpenGLDriver::SetTextureWrapV(bool wrap) {
     return previous;
 }
 
+bool OpenGLDriver::SetBackgroundDepth(bool on) {
+    // Every fragment gets the cleared depth, so the test passes exactly where
+    // nothing nearer has been drawn.
+    if (on) {
+        glDepthRange(1.0, 1.0);
+        glDepthFunc(GL_LEQUAL);
+    } else {
+        glDepthRange(0.0, 1.0);
+        glDepthFunc(GL_LESS);
+    }
+    CheckError("SetBackgroundDepth");
+    return true;
+}
+
 void OpenGLDriver::SetBlendMode(uint8_t mode) {
     if (mode == BLEND_ALPHA)
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

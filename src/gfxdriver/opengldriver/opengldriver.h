@@ -97,6 +97,7 @@ public:
     void SetFogColor(PackedColor color) override;
     void SetFogBegin(float distance) override;
     void SetFogEnd(float distance) override;
+    bool SetBackgroundDepth(bool on) override;
 
     // Uploads tightly packed, top-down blue-green-red-alpha pixels as a
     // mipmapped texture (RGBA when hasAlpha, else RGB) and registers it under
