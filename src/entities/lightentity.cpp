@@ -2,12 +2,12 @@
 
 #include <cstdio>
 
+#include "culling/frameview.h"
 #include "entities/modelaccess.h"
 #include "entities/propertysheet.h"
 #include "particle/particle.h"
 #include "settings/settings.h"
 #include "utility/datafile.h"
-#include "world/area.h"
 
 const char* LightActiveName(int active) {
     switch (active) {
@@ -131,7 +131,8 @@ void LightEntity::UpdateBounds() {
 
 void LightEntity::Render(CPlane* frustum) {
     if (!DrawMarker(frustum)) return;
-    if (on && glows && glow && g_area && VectorLength(g_area->cameraPosition - position) <= kGlowDistance)
+    if (on && glows && glow && g_frameView.areaLoaded &&
+        VectorLength(g_frameView.camera - position) <= kGlowDistance)
         CollectGlow(glow);
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "collision/collision.h"
+#include "culling/frameview.h"
 #include "entities/modelaccess.h"
 #include "entities/propertysheet.h"
 #include "imports/gameimports.h"
@@ -10,7 +11,6 @@
 #include "utility/datafile.h"
 #include "utility/log.h"
 #include "utility/random.h"
-#include "world/area.h"
 
 NPCEntity::NPCEntity(Z1Model* model_, const char* name_, float x, float y, float z)
     : ObjectEntity(ENTITY_NPC, model_, name_, x, y, z),
@@ -125,7 +125,7 @@ void NPCEntity::AnimateFace(float t) {
 void NPCEntity::DrawModel(CPlane* frustum) { ModelDraw(model, frustum, position, morphWeights); }
 
 void NPCEntity::Render(CPlane* frustum) {
-    if (g_area && VectorLength(g_area->cameraPosition - position) < kFaceAnimationDistance)
+    if (g_frameView.areaLoaded && VectorLength(g_frameView.camera - position) < kFaceAnimationDistance)
         AnimateFace(ClockSeconds());
     ObjectEntity::Render(frustum);
 }

@@ -2,12 +2,12 @@
 
 #include "collision/collision.h"
 #include "culling/cplane.h"
+#include "culling/frameview.h"
 #include "entities/modelaccess.h"
 #include "models/z1model/z1model.h"
 #include "entities/propertysheet.h"
 #include "gfxdriver/gfxdriver.h"
 #include "utility/datafile.h"
-#include "world/world.h"
 #include "z1script/scriptsystem.h"
 
 ObjectEntity::ObjectEntity(Z1Model* model_, const char* name_, float x, float y, float z)
@@ -86,8 +86,8 @@ void ObjectEntity::Render(CPlane* frustum) {
     if (frustum) frustum->SetObjectMatrix(savedObject);
     if (indoor) {
         driver->world_flag &= ~0xFF;
-        driver->SetAmbientColor(g_world ? g_world->sky.AmbientColor() : 0u);
-        driver->SetFogColor(g_world ? g_world->sky.FogColor() : 0u);
+        driver->SetAmbientColor(g_frameView.ambientColor);
+        driver->SetFogColor(g_frameView.fogColor);
         driver->EnableLight(0, true);
     }
 }

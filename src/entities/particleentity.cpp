@@ -4,11 +4,11 @@
 
 #include "collision/collision.h"
 #include "collision/rayquery.h"
+#include "culling/frameview.h"
 #include "entities/modelaccess.h"
 #include "particle/particle.h"
 #include "utility/datafile.h"
 #include "utility/log.h"
-#include "world/area.h"
 
 namespace {
 
@@ -91,7 +91,7 @@ void ParticleEntity::Render(CPlane* frustum) {
     DrawMarker(frustum, [](Entity* self, CPlane* f) {
         ParticleEntity* emitter = static_cast<ParticleEntity*>(self);
         if (emitter->system)
-            emitter->system->Draw(g_area ? g_area->cameraPosition : VECTOR(0.0f, 0.0f, 0.0f), f);
+            emitter->system->Draw(g_frameView.areaLoaded ? g_frameView.camera : VECTOR(0.0f, 0.0f, 0.0f), f);
     });
 }
 

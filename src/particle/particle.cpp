@@ -5,11 +5,11 @@
 #include <string>
 
 #include "culling/cplane.h"
+#include "culling/frameview.h"
 #include "gfxdriver/gfxdriver.h"
 #include "utility/list.h"
 #include "utility/log.h"
 #include "utility/random.h"
-#include "world/area.h"
 
 namespace {
 
@@ -334,7 +334,7 @@ void LensGlow::Draw(const VECTOR& camera) {
     GfxDriver* d = g_gfxdriver;
     if (!d) return;
     if (occlusionTest && (!tested || d->frames - lastTestFrame >= kGlowTestInterval)) {
-        visible = (!g_area || g_area->LineOfSight(camera, position)) ? 1 : 0;
+        visible = (!g_frameView.lineOfSight || g_frameView.lineOfSight(camera, position)) ? 1 : 0;
         lastTestFrame = d->frames;
         tested = true;
     }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "culling/frameview.h"
 #include "entities/cameraentity.h"
 #include "entities/doorentity.h"
 #include "entities/lightentity.h"
@@ -33,6 +34,13 @@ Area::Area()
       lastSpawnType(ENTITY_OBJECT) {
     LoadMarkers();
     g_area = this;
+    // The running program's area answers what its entities and glows ask of
+    // the frame being drawn.
+    g_frameView.areaLoaded = true;
+    g_frameView.camera = VECTOR(0.0f, 0.0f, 0.0f);
+    g_frameView.lineOfSight = [](const VECTOR& from, const VECTOR& to) {
+        return !g_area || g_area->LineOfSight(from, to);
+    };
 }
 
 void Area::LoadMarkers() {
@@ -52,7 +60,12 @@ Area::~Area() {
     DeleteModel(cameraMarker);
     DeleteModel(particleMarker);
     DeleteAlphaList(alphaList);
-    if (g_area == this) g_area = nullptr;
+    if (g_area == this) {
+        g_area = nullptr;
+        g_frameView.areaLoaded = false;
+        g_frameView.camera = VECTOR(0.0f, 0.0f, 0.0f);
+        g_frameView.lineOfSight = nullptr;
+    }
 }
 
 void Area::Clear() {

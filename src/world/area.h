@@ -119,8 +119,6 @@ public:
     uint8_t lastSpawnType;
     String lastSpawnName;
     VECTOR lookPoint;
-    // The camera of the frame being drawn (glows, face animation read it).
-    VECTOR cameraPosition;
 
 private:
     Area(const Area&) = delete;

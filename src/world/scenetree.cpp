@@ -8,13 +8,13 @@
 #include "collision/collision.h"
 #include "collision/rayquery.h"
 #include "culling/cplane.h"
+#include "culling/frameview.h"
 #include "entities/entity.h"
 #include "entities/modelaccess.h"
 #include "gfxdriver/gfxdriver.h"
 #include "settings/settings.h"
 #include "utility/log.h"
 #include "world/area.h"
-#include "world/world.h"
 
 static float TuningD() {
     return g_settings && g_settings->tuning_d > 0 ? static_cast<float>(g_settings->tuning_d) : 5000.0f;
@@ -206,7 +206,7 @@ void Area::RenderNode(SceneNode* node, CPlane* frustum) {
 
 void Area::Render(const VECTOR& camera, const VECTOR& viewDirection, CPlane* frustum,
                   const std::function<void()>& background) {
-    cameraPosition = camera;
+    if (g_area == this) g_frameView.camera = camera;
     VECTOR toLook = viewDirection;
     VectorSetLength(toLook, 200.0f);
     lookPoint = camera + toLook;
@@ -239,8 +239,7 @@ void Area::Render(const VECTOR& camera, const VECTOR& viewDirection, CPlane* fru
         driver->SetAlphaBlending(true);
         driver->SetAlphaTestMode(ALPHATEST_OPAQUE);
         // Indoor objects changed the ambient and fog colours: the sky's come back.
-        DrawAlphaList(alphaList, g_world ? g_world->sky.AmbientColor() : 0u,
-                      g_world ? g_world->sky.FogColor() : 0u);
+        DrawAlphaList(alphaList, g_frameView.ambientColor, g_frameView.fogColor);
         driver->SetAlphaTestMode(ALPHATEST_OFF);
     }
     EndAlphaList(alphaList);

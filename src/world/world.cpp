@@ -4,6 +4,7 @@
 #include <string>
 
 #include "collision/collision.h"
+#include "culling/frameview.h"
 #include "gfxdriver/gfxdriver.h"
 #include "gui/font.h"
 #include "particle/particle.h"
@@ -44,7 +45,11 @@ World::World() {}
 World::~World() {
     delete collider;
     delete weatherTrack;
-    if (g_world == this) g_world = nullptr;
+    if (g_world == this) {
+        g_world = nullptr;
+        g_frameView.ambientColor = 0;
+        g_frameView.fogColor = 0;
+    }
 }
 
 void World::Initialise() { Initialise((std::string(GetBasePath()) + "daycycle.ini").c_str()); }
@@ -67,7 +72,7 @@ void World::Initialise(const char* daycyclePath) {
     sky.CreateResources();
     sky.lastScroll = lastUpdate;
     sky.scrolled = true;
-    sky.Update(timeOfDay, day, weather, lastUpdate);
+    HandToSky(lastUpdate);
 
     delete collider;
     collider = new Collider(VECTOR(40.0f, 90.0f, 40.0f), VECTOR(0.0f, -30.0f, 0.0f));
@@ -86,7 +91,14 @@ int World::SecondsPerDay() const {
     return sky.secondsPerDay > 0 ? sky.secondsPerDay : 1800;
 }
 
-void World::HandToSky(uint32_t now) { sky.Update(timeOfDay, day, weather, now); }
+void World::HandToSky(uint32_t now) {
+    sky.Update(timeOfDay, day, weather, now);
+    // Objects lit indoors put the sky's colours back after drawing.
+    if (g_world == this) {
+        g_frameView.ambientColor = sky.AmbientColor();
+        g_frameView.fogColor = sky.FogColor();
+    }
+}
 
 void World::UpdateClock() {
     uint32_t now = ClockMilliseconds();

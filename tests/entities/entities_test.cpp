@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "collision/collision.h"
+#include "culling/frameview.h"
 #include "common/recording_driver.h"
 #include "dialog/dialoglanguage.h"
 #include "dialog/dialogmanager.h"
@@ -592,7 +593,7 @@ TEST_F(Faces, FarNpcsDoNotBlinkAndNearOnesDo) {
     Z1SeedRandom(99);
     Area area;
     NPCEntity npc(nullptr, "bob", 600, 0, 0);
-    area.cameraPosition = VECTOR(0, 0, 0);
+    g_frameView.camera = VECTOR(0, 0, 0);
     UseFixedClock(20, 0);
     for (int i = 0; i < 1000; ++i) {
         AdvanceFixedClock();
@@ -600,7 +601,7 @@ TEST_F(Faces, FarNpcsDoNotBlinkAndNearOnesDo) {
         ASSERT_EQ(npc.morphWeights[0], 0.0f);
         ASSERT_FALSE(npc.blinkActive);
     }
-    area.cameraPosition = VECTOR(200, 0, 0);
+    g_frameView.camera = VECTOR(200, 0, 0);
     bool blinked = false;
     for (int i = 0; i < 1000 && !blinked; ++i) {
         AdvanceFixedClock();

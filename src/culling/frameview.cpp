@@ -1,0 +1,3 @@
+#include "culling/frameview.h"
+
+FrameView g_frameView;
