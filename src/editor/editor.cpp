@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "camera/frameclock.h"
 #include "camera/playercamera.h"
 #include "editor/areasave.h"
 #include "entities/entity.h"
@@ -14,7 +15,6 @@
 #include "entities/propertysheet.h"
 #include "os/dialogs.h"
 #include "os/harness.h"
-#include "game/screens.h"
 #include "gfxdriver/gfxdriver.h"
 #include "imports/enginecalls.h"
 #include "imports/gameimports.h"

@@ -32,7 +32,6 @@
 #include "world/world.h"
 #include "z1script/scriptsystem.h"
 
-FrameClock g_frameClock;
 void (*g_frameTimingObserver)(const FrameClock& clock) = nullptr;
 
 namespace {

@@ -2,29 +2,13 @@
 // game frame (timing, music, scripts, the mouse mode's work, lights,
 // particles), the overlay phase that draws and presents it, the editor's
 // text overlay and the credits shown when the player quits from game mode.
-// They own the frame clock and the frame-rate counter.
+// They keep the frame clock (camera/frameclock.h) and its frame-rate counter.
 #ifndef ZENDAR_GAME_SCREENS_H
 #define ZENDAR_GAME_SCREENS_H
 
-#include "camera/playerstep.h"
+#include "camera/frameclock.h"
 
-class DialogTextBox;
 class PlayerCamera;
-
-// Seconds as 32-bit floats from the seconds clock.
-struct FrameClock {
-    float lastFrameTime = 0.0f;                 // start of the previous game frame; set first by the intro
-    float rateTimeSum = 0.0f;                   // seconds summed since the last rate update
-    int frameCount = 0;                         // frames since the last rate update
-    float framesPerSecond = 0.0f;               // the last computed rate
-    PlayerStepClock playerStep;                 // last player update; at most one per kPlayerUpdateInterval
-    float gameFrameWorkTime = 0.0f;             // seconds inside the last game frame
-    float worldRenderTime = 0.0f;               // seconds rendering the world in the last overlay phase
-    float drawTime = 0.0f;                      // seconds of the last overlay phase, BeginScene to ShowFrame
-    DialogTextBox* conversationView = nullptr;  // the conversation on screen, or null
-};
-
-extern FrameClock g_frameClock;
 
 // Told the frame clock at the end of every overlay phase (benchmarks); null
 // for nobody.

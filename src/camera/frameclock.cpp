@@ -1,0 +1,3 @@
+#include "camera/frameclock.h"
+
+FrameClock g_frameClock;
