@@ -1,3 +1,13 @@
+// Index of this file:
+// [SECTION] Constants and helpers
+// [SECTION] The editor and its edit modes
+// [SECTION] Start and frame
+// [SECTION] Mouse: picking and dragging
+// [SECTION] Commands on the selection, undo and redo
+// [SECTION] Spawn and script-call dialogs
+// [SECTION] Models and area files
+// [SECTION] View and status lines
+// [SECTION] What the shell and the game call
 #include "editor/editor.h"
 
 #include <chrono>
@@ -29,6 +39,8 @@
 #include "world/world.h"
 #include "z1script/scriptsystem.h"
 
+// ---------------------------------------------------------------------------
+// [SECTION] Constants and helpers
 namespace {
 
 // One notch of the wheel in the driver's counts.
@@ -209,6 +221,8 @@ private:
 
 }  // namespace
 
+// ---------------------------------------------------------------------------
+// [SECTION] The editor and its edit modes
 Editor* g_editor = nullptr;
 
 Editor::Editor() {
@@ -264,6 +278,8 @@ void Editor::Forget() {
     frameTimes_.clear();
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Start and frame
 void Editor::Start(PlayerCamera* camera) {
     started_ = true;
     Area* a = EditedArea();
@@ -352,6 +368,8 @@ void Editor::Frame(PlayerCamera* camera) {
     if (Area* a = EditedArea()) a->UpdateParticles(dt);
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Mouse: picking and dragging
 void Editor::MouseStep(PlayerCamera* camera, const bool pressed[3], const bool held[3],
                        const EditorMotion& motion) {
     const int wheel = static_cast<int>(std::lround(motion.z));
@@ -472,6 +490,8 @@ void Editor::Drag(int mode, PlayerCamera* camera, const bool held[3], const Edit
     }
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Commands on the selection, undo and redo
 void Editor::DeleteSelected() {
     CommitDrag();
     Area* a = EditedArea();
@@ -516,6 +536,8 @@ void Editor::Redo() {
     history.Redo(a);
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Spawn and script-call dialogs
 void BuildSpawnSheet(Area* area, PropertySheet& sheet) {
     sheet.title = "Spawn Dialog";
     sheet.fields.clear();
@@ -615,6 +637,8 @@ void Editor::ScriptCallDialog() {
     if (AskScriptName(&name)) StartScriptByName(name.c_str());
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Models and area files
 void Editor::LoadModel() {
     CommitDrag();
     Area* a = EditedArea();
@@ -749,6 +773,8 @@ bool Editor::LeaveForGame() {
     return true;
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] View and status lines
 void Editor::ViewArea(PlayerCamera* camera, const VECTOR* start) {
     Area* a = EditedArea();
     if (!camera || !a) return;
@@ -822,6 +848,8 @@ float Editor::FramesPerSecond() const {
     return span > 0.0 ? static_cast<float>((frameTimes_.size() - 1) / span) : 0.0f;
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] What the shell and the game call
 void InstallEditor() {
     static Editor editor;
     g_editor = &editor;

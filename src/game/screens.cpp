@@ -1,3 +1,10 @@
+// Index of this file:
+// [SECTION] Helpers of the game frame
+// [SECTION] The player's state in the log
+// [SECTION] Frame clock and intro
+// [SECTION] The game frame
+// [SECTION] Drawing: the game's overlay and the editor's
+// [SECTION] Credits
 #include "game/screens.h"
 
 #include <cstring>
@@ -34,6 +41,8 @@
 
 void (*g_frameTimingObserver)(const FrameClock& clock) = nullptr;
 
+// ---------------------------------------------------------------------------
+// [SECTION] Helpers of the game frame
 namespace {
 
 const char* const kIntroMusic = "music\\intro.mp3";
@@ -161,6 +170,8 @@ void WalkStep(PlayerCamera* camera, float now) {
     if (g_inputdriver && g_inputdriver->WasMouseButtonPressed(0)) ActOnCrosshair(camera);
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] The player's state in the log
 // The player's state as the log shows it: every change of the quest log,
 // the inventory and the on-screen message, once, when a frame sees it.
 struct GameStateTrace {
@@ -201,6 +212,8 @@ void TraceGameState() {
 
 }  // namespace
 
+// ---------------------------------------------------------------------------
+// [SECTION] Frame clock and intro
 void ResetFrameClock() {
     DropConversationView();
     DropQuestLogBox();
@@ -223,6 +236,8 @@ void Intro() {
     DialogManager::Initialise();
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] The game frame
 const char* ActOnCrosshair(PlayerCamera* camera) {
     Area* area = g_world ? g_world->GetArea() : g_area;
     if (!area || !camera) return nullptr;
@@ -289,6 +304,8 @@ void GameFrame(PlayerCamera* camera) {
     c.gameFrameWorkTime = ClockSeconds() - now;
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Drawing: the game's overlay and the editor's
 void Overlay(PlayerCamera* camera) {
     const float t0 = ClockSeconds();
     GfxDriver* d = g_gfxdriver;
@@ -370,7 +387,8 @@ void EditorOverlay(PlayerCamera* camera, const char* selection) {
 }
 
 // ---------------------------------------------------------------------------
-// Credits: the game's own names and thanks.
+// [SECTION] Credits
+// The game's own names and thanks.
 
 namespace {
 

@@ -9,6 +9,14 @@
 //
 // Units: a person is 180 high; y is up; a model's front is its -z side.
 // Every texture named here is drawn by texgen.
+//
+// Index of this file:
+// [SECTION] Saving
+// [SECTION] Ground
+// [SECTION] Houses
+// [SECTION] Props
+// [SECTION] Editor markers
+// [SECTION] Main
 #include <cmath>
 #include <sys/stat.h>
 
@@ -20,6 +28,8 @@
 #include "builder.h"
 #include "figure.h"
 
+// ---------------------------------------------------------------------------
+// [SECTION] Saving
 namespace {
 
 std::string g_folder;
@@ -38,8 +48,8 @@ void Save(const ModelBuilder& m, const std::string& file) {
 
 const V3 kFront{0, 0, -1}, kBack{0, 0, 1}, kLeft{-1, 0, 0}, kRight{1, 0, 0}, kUp{0, 1, 0};
 
-// ------------------------------------------------------------------ ground
-
+// ---------------------------------------------------------------------------
+// [SECTION] Ground
 // A square of 24 x 24 tiles of 400 units: grass, with cobbles on the square
 // round the camp fire and on the road east to the gate.
 void Ground() {
@@ -60,8 +70,8 @@ void Ground() {
     Save(m, "ground.z1");
 }
 
-// ------------------------------------------------------------------ houses
-
+// ---------------------------------------------------------------------------
+// [SECTION] Houses
 struct HouseStyle {
     float width, depth, wall, ridge;  // x size, z size, wall height, roof ridge height
     int storeys;
@@ -268,8 +278,8 @@ void Bell() {
     Save(m, "bell.z1");
 }
 
-// ------------------------------------------------------------------- props
-
+// ---------------------------------------------------------------------------
+// [SECTION] Props
 void LampPost() {
     ModelBuilder m("_lamppost01");
     int iron = m.Texture("village\\iron.bmp");
@@ -403,8 +413,8 @@ void Banner() {
     Save(m, "banner.z1");
 }
 
-// --------------------------------------------------------- editor markers
-
+// ---------------------------------------------------------------------------
+// [SECTION] Editor markers
 void Marker(const std::string& file, const char* texture, int shape) {
     ModelBuilder m(file);
     int mat = m.Texture(std::string("editor\\") + texture);
@@ -427,6 +437,8 @@ void Marker(const std::string& file, const char* texture, int shape) {
 
 }  // namespace
 
+// ---------------------------------------------------------------------------
+// [SECTION] Main
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: modelgen GAMEFOLDER\n");

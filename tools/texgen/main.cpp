@@ -2,12 +2,23 @@
 // GAMEFOLDER/textures, in the folders and under the names the engine and the
 // demo's models ask for. Everything is computed, so the same build always
 // gives the same bytes.
+//
+// Index of this file:
+// [SECTION] Saving and colours
+// [SECTION] Materials
+// [SECTION] Night lights
+// [SECTION] Sky
+// [SECTION] Interface
+// [SECTION] Editor markers
+// [SECTION] Main
 #include <cmath>
 #include <cstdio>
 #include <string>
 
 #include "canvas.h"
 
+// ---------------------------------------------------------------------------
+// [SECTION] Saving and colours
 namespace {
 
 const float kPi = 3.14159265f;
@@ -29,8 +40,8 @@ void Save(const Canvas& c, const std::string& folder, const std::string& name,
 
 Rgb C(int r, int g, int b) { return Rgb{r / 255.0f, g / 255.0f, b / 255.0f}; }
 
-// ---------------------------------------------------------------- materials
-
+// ---------------------------------------------------------------------------
+// [SECTION] Materials
 void Grass() {
     Canvas c(128, 128);
     for (int y = 0; y < c.h; ++y)
@@ -263,8 +274,8 @@ void Banner() {
     Save(c, "village", "banner.bmp");
 }
 
-// ------------------------------------------------------------ night lights
-
+// ---------------------------------------------------------------------------
+// [SECTION] Night lights
 void Window(const char* name, bool lit, bool tavern) {
     Canvas c(64, 64);
     c.Fill(C(70, 46, 26));  // the frame
@@ -301,8 +312,8 @@ void LampGlass(const char* name, bool lit) {
     Save(c, "Items/lamp_post01", name);
 }
 
-// -------------------------------------------------------------------- sky
-
+// ---------------------------------------------------------------------------
+// [SECTION] Sky
 void Clouds(const char* name, const char* alphaName, uint32_t seed, float cover, float softness, Rgb tint) {
     Canvas c(256, 256);
     for (int y = 0; y < c.h; ++y)
@@ -447,8 +458,8 @@ void Embers() {
     if (out) std::fclose(out);
 }
 
-// -------------------------------------------------------------- interface
-
+// ---------------------------------------------------------------------------
+// [SECTION] Interface
 void Pointer() {
     Canvas c(32, 32);
     c.Fill(C(0, 0, 0), 0.0f);
@@ -579,8 +590,8 @@ void Icon(const char* name, int kind) {
     Save(c, "icons", name);
 }
 
-// ------------------------------------------------------- editor markers
-
+// ---------------------------------------------------------------------------
+// [SECTION] Editor markers
 void Marker(const char* name, Rgb colour) {
     Canvas c(16, 16);
     c.Fill(colour);
@@ -591,6 +602,8 @@ void Marker(const char* name, Rgb colour) {
 
 }  // namespace
 
+// ---------------------------------------------------------------------------
+// [SECTION] Main
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: texgen GAMEFOLDER\n");

@@ -3,6 +3,15 @@
 // counter-clockwise scene into it once each triangle's winding is turned. The
 // runtime does not apply node transforms to geometry, so every vertex is
 // written in model space; the node matrices are kept in the transform blocks.
+//
+// Index of this file:
+// [SECTION] Paths
+// [SECTION] Bitmaps
+// [SECTION] Matrices
+// [SECTION] The converter
+// [SECTION] Animation
+// [SECTION] Memory bound and entry point
+// [SECTION] Reading the source scene
 #include "model_import.h"
 
 #include <sys/stat.h>
@@ -46,8 +55,8 @@
 
 namespace {
 
-// --- paths -------------------------------------------------------------------
-
+// ---------------------------------------------------------------------------
+// [SECTION] Paths
 std::string DirOf(const std::string& p) {
     size_t s = p.find_last_of("/\\");
     return s == std::string::npos ? std::string(".") : p.substr(0, s);
@@ -92,8 +101,8 @@ bool MakeDirs(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// --- bitmaps -----------------------------------------------------------------
-
+// ---------------------------------------------------------------------------
+// [SECTION] Bitmaps
 struct Rgba {
     int w = 0, h = 0;
     std::vector<uint8_t> px;  // rows top-down, r g b a
@@ -173,8 +182,8 @@ bool LoadFile(const std::string& path, Rgba& out) {
     return Decode(reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()), out);
 }
 
-// --- matrices ------------------------------------------------------------------
-
+// ---------------------------------------------------------------------------
+// [SECTION] Matrices
 // assimp's column-vector matrix to the engine's row-vector one, z mirrored.
 MATRIX Convert(const aiMatrix4x4& a) {
     static const float s[4] = {1, 1, -1, 1};
@@ -216,8 +225,8 @@ VECTOR EulerOf(const MATRIX& in) {
     return VECTOR{a, b, c};
 }
 
-// --- the converter -----------------------------------------------------------------
-
+// ---------------------------------------------------------------------------
+// [SECTION] The converter
 class Importer {
 public:
     Importer(const aiScene* scene, const std::string& source, const std::string& out, ImportReport& r)
@@ -651,6 +660,8 @@ void Importer::Cameras(Z1Scene& z) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Animation
 namespace {
 
 aiVector3D SampleVec(const aiVectorKey* keys, unsigned n, double t, const aiVector3D& fallback) {
@@ -792,6 +803,8 @@ bool Importer::Run(Z1Scene& z, std::string* error) {
 
 }  // namespace
 
+// ---------------------------------------------------------------------------
+// [SECTION] Memory bound and entry point
 namespace {
 
 // AddressSanitizer reserves terabytes of address space for its shadow
@@ -837,6 +850,8 @@ bool ImportModel(const std::string& source, const std::string& out, ImportReport
     return false;
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Reading the source scene
 namespace {
 
 // The box around every mesh vertex placed by its nodes, in the source's space.

@@ -1,3 +1,12 @@
+// Index of this file:
+// [SECTION] Constants and conversions
+// [SECTION] Construction
+// [SECTION] Environment
+// [SECTION] Device state
+// [SECTION] Frames
+// [SECTION] Drawing
+// [SECTION] Textures
+// [SECTION] Lights, material, transforms and fog
 #include "gfxdriver/dx7driver/dx7driver.h"
 
 #include <cmath>
@@ -9,6 +18,8 @@
 #include "utility/clock.h"
 #include "utility/log.h"
 
+// ---------------------------------------------------------------------------
+// [SECTION] Constants and conversions
 namespace {
 
 // The windowed render area, as the OpenGL driver's.
@@ -90,6 +101,8 @@ uint8_t Channel(uint32_t pixel, uint32_t mask) {
 
 }  // namespace
 
+// ---------------------------------------------------------------------------
+// [SECTION] Construction
 Dx7Driver::Dx7Driver() : world_(IdentityMatrix()), view_(IdentityMatrix()), projection_(IdentityMatrix()) {
     SetNotPausedFlag();
     material_.dcvDiffuse = ColorValue(1, 1, 1, 1);
@@ -100,8 +113,8 @@ Dx7Driver::~Dx7Driver() { ReleaseEnvironment(); }
 
 void Dx7Driver::SetNotPausedFlag() { private_flags[1] = pauseCount_ == 0 ? 1 : 0; }
 
-// --- environment --------------------------------------------------------------
-
+// ---------------------------------------------------------------------------
+// [SECTION] Environment
 bool Dx7Driver::Init(void* instance, void* window) {
     instance_ = static_cast<HINSTANCE>(instance);
     window_ = static_cast<HWND>(window);
@@ -455,8 +468,8 @@ bool Dx7Driver::RestoreSurfaces() {
     return true;
 }
 
-// --- device state ----------------------------------------------------------------
-
+// ---------------------------------------------------------------------------
+// [SECTION] Device state
 void Dx7Driver::SetState(D3DRENDERSTATETYPE state, DWORD value) {
     if (device_) device_->SetRenderState(state, value);
 }
@@ -638,8 +651,8 @@ void Dx7Driver::SetTextureFactor(PackedColor color) {
     SetState(D3DRENDERSTATE_TEXTUREFACTOR, color);
 }
 
-// --- frames ------------------------------------------------------------------------
-
+// ---------------------------------------------------------------------------
+// [SECTION] Frames
 bool Dx7Driver::BeginScene() {
     ++frames;
     faces = 0;
@@ -701,8 +714,8 @@ bool Dx7Driver::ReadBackBuffer(std::vector<uint8_t>* rgb, int* w, int* h) {
     return true;
 }
 
-// --- drawing ---------------------------------------------------------------------------
-
+// ---------------------------------------------------------------------------
+// [SECTION] Drawing
 void Dx7Driver::Count(int vertexCount, int faceCount) {
     vertices += vertexCount;
     faces += faceCount;
@@ -818,8 +831,8 @@ bool Dx7Driver::DrawBox(const float* corners) {
     return DrawLines(lines, 24);
 }
 
-// --- textures ------------------------------------------------------------------------------
-
+// ---------------------------------------------------------------------------
+// [SECTION] Textures
 void Dx7Driver::Bind(IDirectDrawSurface7* surface) {
     const bool had = bound_ != nullptr;
     if (surface != bound_ && device_) device_->SetTexture(0, surface);
@@ -865,8 +878,8 @@ bool Dx7Driver::TextureHasBinaryAlpha(const char* name) {
     return c && c->binaryAlpha;
 }
 
-// --- lights, material, transforms, fog --------------------------------------------------
-
+// ---------------------------------------------------------------------------
+// [SECTION] Lights, material, transforms and fog
 void Dx7Driver::SetAmbientLight(float r, float g, float b) {
     ambient_ = PackColorF(r, g, b, 1.0f);
     SetState(D3DRENDERSTATE_AMBIENT, ambient_);

@@ -1,3 +1,13 @@
+// Index of this file:
+// [SECTION] Window state
+// [SECTION] The driver as the shell uses it
+// [SECTION] The window procedure's handlers
+// [SECTION] Accelerators
+// [SECTION] Keyboard and mouse
+// [SECTION] Mode switch
+// [SECTION] Main loop
+// [SECTION] Start-up and shut-down
+// [SECTION] What the platform services call
 #include "os/sdl/shell.h"
 
 #include <sys/stat.h>
@@ -23,6 +33,8 @@
 #include "utility/jf.h"
 #include "utility/log.h"
 
+// ---------------------------------------------------------------------------
+// [SECTION] Window state
 namespace {
 
 const char* const kWindowClass = "D3D Window";
@@ -62,7 +74,8 @@ void SetActive(bool on) {
 bool Active() { return g_settings && g_settings->active; }
 
 // ---------------------------------------------------------------------------
-// The driver as the shell uses it: the frame's last step before presenting
+// [SECTION] The driver as the shell uses it
+// The frame's last step before presenting
 // takes the harness's screenshots (the engine's image, without the menu) and
 // draws the menu strip.
 
@@ -98,7 +111,7 @@ void DriverMessageBox(const char* caption, const char* text) {
 }
 
 // ---------------------------------------------------------------------------
-// The window procedure's handlers.
+// [SECTION] The window procedure's handlers
 
 Uint32 QuitEventType() {
     if (g.quit_event == 0) g.quit_event = SDL_RegisterEvents(1);
@@ -269,7 +282,8 @@ void WindowProc(const SDL_Event& e) {
 }
 
 // ---------------------------------------------------------------------------
-// Accelerators: Esc exits; Ctrl+O, Ctrl+S, Ctrl+Z and Ctrl+Y are the
+// [SECTION] Accelerators
+// Esc exits; Ctrl+O, Ctrl+S, Ctrl+Z and Ctrl+Y are the
 // editor's; Ctrl+T, F2 and Alt+Enter are in the table but nothing handles
 // them. `key` is the letter pressed (lower case), or 0.
 
@@ -316,6 +330,8 @@ void OnKeyDown(const SDL_KeyboardEvent& key, int command) {
     if (command != MENU_NONE) OnCommand(command);
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Keyboard and mouse
 // Keyboard and mouse: every pending one each pass, to the menu, the input
 // driver and the accelerators.
 void InputEvent(const SDL_Event& e) {
@@ -356,7 +372,7 @@ void ReplayWindowKeys() {
 }
 
 // ---------------------------------------------------------------------------
-
+// [SECTION] Mode switch
 // Both modes enter the same way, with their own key table.
 void EnterMode(bool editor) {
     ShowModeImages();
@@ -389,9 +405,8 @@ void UpdateTitle() {
     SDL_SetWindowTitle(g.window, title.c_str());
 }
 
-// One pass of the main loop: at most one window event, the mode switch when
-// the editor flag changed, one frame while active. Returns -1 to go on, or
-// the program's result once the quit event was taken.
+// ---------------------------------------------------------------------------
+// [SECTION] Main loop
 // The harness's stats line (--stats N): resident memory from the kernel's
 // page counts, live textures from the driver.
 void LogStats() {
@@ -405,6 +420,9 @@ void LogStats() {
     LogLine("%s", HarnessStatsLine(resident * pageKb, driver ? driver->LiveTextures() : 0).c_str());
 }
 
+// One pass of the main loop: at most one window event, the mode switch when
+// the editor flag changed, one frame while active. Returns -1 to go on, or
+// the program's result once the quit event was taken.
 int MainPass() {
     SDL_PumpEvents();
     TakeInput();
@@ -445,6 +463,8 @@ int MainLoop() {
     }
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Start-up and shut-down
 SDL_Surface* MakeIcon() {
     const int size = 32;
     SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, size, size, 32, SDL_PIXELFORMAT_ARGB8888);
@@ -565,6 +585,8 @@ int Run() {
 
 }  // namespace
 
+// ---------------------------------------------------------------------------
+// [SECTION] What the platform services call
 SDL_Window* ShellWindow() { return g.window; }
 
 void ShellWindowEvent(const SDL_Event& event) { WindowProc(event); }

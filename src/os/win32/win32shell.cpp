@@ -1,3 +1,13 @@
+// Index of this file:
+// [SECTION] Window state and input
+// [SECTION] The driver and its screenshots
+// [SECTION] Mode switch
+// [SECTION] The window procedure's handlers
+// [SECTION] Replayed keys
+// [SECTION] Main loop
+// [SECTION] Start-up and shut-down
+// [SECTION] Accelerators and the window procedure
+// [SECTION] Clocks, input pump and entry point
 #include "os/win32/win32shell.h"
 
 #include <mmsystem.h>
@@ -37,6 +47,8 @@
 #include "world/area.h"
 #include "world/world.h"
 
+// ---------------------------------------------------------------------------
+// [SECTION] Window state and input
 namespace {
 
 const char kWindowClass[] = "D3D Window";
@@ -83,6 +95,8 @@ void UnacquireInput() {
     g_inputdriver->UnacquireMouse();
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] The driver and its screenshots
 // The rows of the frame the window shows: the driver draws 1024 x 768 into a
 // client area the menu bar makes lower, so the top rows are never seen.
 int VisibleHeight(int height) {
@@ -135,7 +149,8 @@ public:
 ShellClock g_shellClock;
 
 // ---------------------------------------------------------------------------
-// Mode switch: both modes enter the same way, with their own key table.
+// [SECTION] Mode switch
+// Both modes enter the same way, with their own key table.
 
 void EnterMode(bool editor) {
     HideAllInterfaceImages();
@@ -156,7 +171,7 @@ void ModeSwitch() {
 }
 
 // ---------------------------------------------------------------------------
-// The window procedure's handlers.
+// [SECTION] The window procedure's handlers
 
 // Returns true when the window was closed.
 bool ExitSequence(HWND window) {
@@ -230,6 +245,7 @@ LRESULT OnActivate(WPARAM wparam) {
 bool Fullscreen() { return g_gfxdriver && g_gfxdriver->fullscreen; }
 
 // ---------------------------------------------------------------------------
+// [SECTION] Replayed keys
 // A replay's key presses as the window sees them: through the accelerators.
 
 void ReplayWindowKeys() {
@@ -245,7 +261,7 @@ void ReplayWindowKeys() {
 }
 
 // ---------------------------------------------------------------------------
-// Main loop.
+// [SECTION] Main loop
 
 void RunFrame() {
     g.frameRunning = true;
@@ -278,6 +294,8 @@ int MainLoop() {
     }
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Start-up and shut-down
 void ReportMissedScreenshots() {
     for (const ScreenshotRequest& r : HarnessMissedScreenshots())
         std::fprintf(stderr, "zendar1: frame %d was not reached: no screenshot '%s'\n", r.frame,
@@ -399,6 +417,8 @@ int Run() {
 
 }  // namespace
 
+// ---------------------------------------------------------------------------
+// [SECTION] Accelerators and the window procedure
 int ReplayAccelerator(int code, const bool held[256]) {
     bool ctrl = held[DIK_LCONTROL] || held[DIK_RCONTROL];
     bool shift = held[DIK_LSHIFT] || held[DIK_RSHIFT];
@@ -504,6 +524,8 @@ LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wparam, LPARA
     return DefWindowProcA(window, message, wparam, lparam);
 }
 
+// ---------------------------------------------------------------------------
+// [SECTION] Clocks, input pump and entry point
 HWND ShellWindow() { return g.window; }
 
 float ShellSeconds() {
