@@ -128,7 +128,9 @@ TEST_F(EditorRun, TheSelectionIsDrawnCopiesAreSelectedAndTheMainKeysHinted) {
     EXPECT_LT(before, 10);
     EXPECT_GT(CountPixels(work + "after.png", 0, 768, SelectionColour), before + 50) << "the camp fire's box";
     // The bottom line, white on the dark ground, before anything is selected.
-    EXPECT_GT(CountPixels(work + "before.png", 754, 768, White), 100) << "the hint of the main keys";
+    EXPECT_GT(CountPixels(work + "before.png", 750, 766, White), 100) << "the hint of the main keys";
+    EXPECT_EQ(CountPixels(work + "before.png", 766, 768, White), 0)
+        << "the hint ends above the window's edge";
     const std::string saved = ReadFile(work + "copied.z1a");
     EXPECT_NE(saved.find("fire_copy"), std::string::npos);
     EXPECT_NE(saved.find("campfire"), std::string::npos) << "the original kept its name";
