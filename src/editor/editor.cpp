@@ -915,7 +915,9 @@ void EditorDrawSelection() {
     if (!d || !e) return;
     // Unlit lines in one bright colour: the area's own box is lit like the
     // scene and hard to see. They run a little outside it, since lines on
-    // the same spot would lose the depth test to the ones already drawn.
+    // the same spot would lose the depth test to the ones already drawn. The
+    // bottom is lifted instead: most entities stand on the ground, which
+    // would hide a bottom below theirs and leave the box open at its foot.
     float box[6];
     float margin = kSelectionMarginMin;
     for (int i = 0; i < 3; ++i) margin = std::fmax(margin, (e->box[3 + i] - e->box[i]) * kSelectionMargin);
@@ -923,6 +925,7 @@ void EditorDrawSelection() {
         box[i] = e->box[i] - margin;
         box[3 + i] = e->box[3 + i] + margin;
     }
+    box[1] = std::fmin(e->box[1] + margin, e->box[4]);
     VERTEX edges[24];
     BoxEdgeLines(box, edges);
     LVERTEX lines[24];

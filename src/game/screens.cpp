@@ -363,8 +363,8 @@ void EditorOverlay(PlayerCamera* camera, const char* selection) {
         g_font->SelectSkin("white");
         // What is selected and the main keys, always: a modder new to the
         // editor finds the keys here.
-        if (selection && *selection) g_font->DrawText(5, 443, "Selected: %s", selection);
-        g_font->DrawText(5, 458, "%s", EditorHintLine());
+        if (selection && *selection) g_font->DrawText(5, 439, "Selected: %s", selection);
+        g_font->DrawText(5, 454, "%s", EditorHintLine());
     }
     if (g_settings && g_settings->show_debug_text && g_font) {
         g_font->SelectSkin("white");

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -128,7 +129,9 @@ TEST_F(EditorRun, TheSelectionIsDrawnCopiesAreSelectedAndTheMainKeysHinted) {
     EXPECT_LT(before, 10);
     EXPECT_GT(CountPixels(work + "after.png", 0, 768, SelectionColour), before + 50) << "the camp fire's box";
     // The bottom line, white on the dark ground, before anything is selected.
-    EXPECT_GT(CountPixels(work + "before.png", 754, 768, White), 100) << "the hint of the main keys";
+    EXPECT_GT(CountPixels(work + "before.png", 750, 766, White), 100) << "the hint of the main keys";
+    EXPECT_EQ(CountPixels(work + "before.png", 766, 768, White), 0)
+        << "the hint ends above the window's edge";
     const std::string saved = ReadFile(work + "copied.z1a");
     EXPECT_NE(saved.find("fire_copy"), std::string::npos);
     EXPECT_NE(saved.find("campfire"), std::string::npos) << "the original kept its name";
@@ -229,6 +232,94 @@ TEST_F(EditorRun, UnsavedChangesAreOfferedForSavingBeforeQuitOpenAndPlay) {
     EXPECT_NE(Find(run.log, "MESSAGE - credits end"), -1) << "the game was played";
     EXPECT_EQ(run.err.find("replay: "), std::string::npos) << run.err;
     EXPECT_EQ(ReadFile(area), ReadFile(kVillage));
+}
+
+// A game folder of links to the build's, with its own z1 and textures
+// folders (links to the build's files inside), so that a model can be
+// imported into it without touching the build.
+std::string LinkedGameFolder(const std::string& work) {
+    namespace fs = std::filesystem;
+    const fs::path game = fs::path(work) / "game";
+    std::error_code ec;
+    fs::create_directory(game, ec);
+    for (const fs::directory_entry& e : fs::directory_iterator(kGameFolder)) {
+        const fs::path name = e.path().filename();
+        if (name == "z1" || name == "textures") {
+            fs::create_directory(game / name, ec);
+            for (const fs::directory_entry& c : fs::directory_iterator(e.path()))
+                fs::create_symlink(c.path(), game / name / c.path().filename(), ec);
+        } else {
+            fs::create_symlink(e.path(), game / name, ec);
+        }
+    }
+    return game.string() + "/";
+}
+
+// The numbers after `"key": [` in the dump, from `from` on.
+std::vector<float> DumpNumbers(const std::string& dump, size_t from, const std::string& key) {
+    std::vector<float> v;
+    size_t at = dump.find("\"" + key + "\": [", from);
+    if (at == std::string::npos) return v;
+    const char* p = dump.c_str() + dump.find('[', at) + 1;
+    for (char* end = nullptr;; p = end + 1) {
+        v.push_back(std::strtof(p, &end));
+        if (*end != ',') break;
+    }
+    return v;
+}
+
+TEST_F(EditorRun, AModdersSessionFromImportToPlay) {
+    const std::string wuson = "/usr/share/assimp/models/OBJ/WusonOBJ.obj";
+    if (!xrun::FileExists(wuson)) GTEST_SKIP() << "assimp-testmodels is not installed";
+    const std::string game = LinkedGameFolder(work);
+    // A model from another program, imported at a person's size.
+    ASSERT_EQ(std::system(("cd " + game + " && ./z1tool model import --height 180 " + wuson +
+                           " z1/wuson.z1 > " + work + "import.txt")
+                              .c_str()),
+              0);
+    EXPECT_NE(ReadFile(work + "import.txt").find("180.0 units"), std::string::npos);
+    // Aim at the storyteller and give her the innkeeper's conversation; load
+    // the model (F12), spawn it (F10), look down and put it on the ground
+    // (right button), make it larger (X and the mouse), delete it by mistake
+    // (D, Yes) and undo that; save; play (M) and quit.
+    std::string replay =
+        "2 mouse move -53 -20\n4 mouse button 0 down\n5 mouse button 0 up\n"
+        "7 key down 59\n7 key up 59\nanswer field Dialog file: = innkeeper\nanswer ok\n"
+        "9 key down 88\n9 key up 88\nanswer file " +
+        game +
+        "z1/wuson.z1\n"
+        "11 key down 68\n11 key up 68\nanswer field Type: = Object\nanswer field Argument: = wuson.z1\n"
+        "answer field Symbolic Name: = statue\nanswer ok\n"
+        "13 mouse move 0 150\n15 mouse button 1 down\n16 mouse button 1 up\n"
+        "18 key down 45\n19 mouse move 200 0\n20 mouse move 200 0\n21 key up 45\n"
+        "23 key down 32\n23 key up 32\nanswer yes\n"
+        "25 key down 29\n25 key down 44\n25 key up 44\n25 key up 29\n"
+        "27 key down 29\n27 key down 31\n27 key up 31\n27 key up 29\nanswer file " +
+        work +
+        "modded.z1a\n"
+        "29 key down 50\n29 key up 50\n"
+        "40 key down 1\n40 key up 1\nanswer yes\n";
+    xrun::GameResult run = Edit(replay, 400, {"--base", game});
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(run.err.find("replay: "), std::string::npos) << "every answer was taken:\n" << run.err;
+    EXPECT_NE(Find(run.log, "EDITOR - undo delete"), -1) << Joined(run.log);
+    EXPECT_NE(Find(run.log, "MESSAGE - credits end"), -1) << "the area was played";
+
+    ASSERT_EQ(std::system((game + "z1tool area dump " + work + "modded.z1a > " + work + "dump.txt").c_str()),
+              0);
+    const std::string dump = ReadFile(work + "dump.txt");
+    EXPECT_NE(dump.find("\"wuson.z1\""), std::string::npos) << dump;
+    const size_t teller = dump.find("\"name\": \"storyteller\"");
+    ASSERT_NE(teller, std::string::npos) << dump;
+    EXPECT_EQ(dump.find("\"dialog_file\": \"innkeeper\"", teller), dump.find("\"dialog_file\"", teller));
+    const size_t statue = dump.find("\"name\": \"statue\"");
+    ASSERT_NE(statue, std::string::npos) << "the delete was undone:\n" << dump;
+    const std::vector<float> at = DumpNumbers(dump, statue, "position");
+    const std::vector<float> scale = DumpNumbers(dump, statue, "scale");
+    ASSERT_EQ(at.size(), 3u);
+    ASSERT_EQ(scale.size(), 3u);
+    EXPECT_NEAR(at[1], 0.0f, 1.0f) << "on the village's ground";
+    for (float f : scale) EXPECT_NEAR(f, 1.8f, 0.01f) << "made larger";
 }
 
 }  // namespace

@@ -7,11 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +24,8 @@
 #include "common/recording_driver.h"
 #include "editor/areasave.h"
 #include "editor/editor.h"
+#include "game/screens.h"
+#include "gui/font.h"
 #include "entities/cameraentity.h"
 #include "entities/doorentity.h"
 #include "entities/lightentity.h"
@@ -1138,6 +1142,55 @@ TEST_F(EditorFrameTest, TheFrameRateComesFromTheRealClock) {
     UseRealTimeClock();
     EXPECT_GT(EditorFramesPerSecond(), 2.0f);
     EXPECT_LE(EditorFramesPerSecond(), 50.5f);
+}
+
+// The overlay's lines as the font drew them, by height on the screen: each
+// glyph is a strip whose texture corner names its cell (spaces are not drawn).
+std::map<int, std::string> DrawnLines(const RecordingDriver& driver, const Font& font) {
+    char ofCell[256] = {};
+    for (int c = 1; c < 256; ++c)
+        if (font.glyphCell[c] >= 0) ofCell[font.glyphCell[c]] = static_cast<char>(c);
+    std::map<int, std::string> lines;
+    for (const DrawRecord& d : driver.draws) {
+        if (d.format != VertexFormat::kTLVertex || d.primitive != Primitive::kStrip || d.tlvertex.empty())
+            continue;
+        const TLVERTEX& v = d.tlvertex[0];
+        const int cell = static_cast<int>(v.tv / 0.125f) * 16 + static_cast<int>(v.tu / 0.0625f);
+        lines[static_cast<int>(v.sy)] += cell >= 0 && cell < 256 ? ofCell[cell] : '?';
+    }
+    return lines;
+}
+
+TEST_F(EditorFrameTest, TheOverlayShowsTheSpeedWholeAndTheMeasuredFrameRate) {
+    std::string text = "Test font\n[skins]\nwhite\ntextures\\font\\w.bmp\ntextures\\font\\w_a.bmp\n[data]\n";
+    for (char c : std::string("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789:.-/+"))
+        text += std::string(1, c) + " 16\n";
+    xrun::WriteFile(dir / "font.ini", text + "[end]\n");
+    Font font((dir / "font.ini").c_str());
+    Font* savedFont = g_font;
+    g_font = &font;
+    log.settings().show_debug_text = 1;
+    log.settings().show_interface = 0;
+    log.settings().movement_speed = 1050.0f;
+    for (int i = 0; i < 4; ++i) {
+        EditorFrame(&camera);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    driver.draws.clear();
+    EditorOverlay(&camera, "Object - crate");
+    g_font = savedFont;
+
+    std::vector<std::string> lines;
+    for (const auto& line : DrawnLines(driver, font)) lines.push_back(line.second);
+    ASSERT_GE(lines.size(), 4u);
+    float fps = 0.0f;
+    ASSERT_EQ(std::sscanf(lines[0].c_str(), "FPS:%f", &fps), 1) << lines[0];
+    EXPECT_GT(fps, 2.0f);
+    EXPECT_NEAR(fps, EditorFramesPerSecond(), 0.051f) << "the editor's own clock, one decimal";
+    const std::string all = ::testing::PrintToString(lines);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Speed:1050"), 1) << all;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Selected:Object-crate"), 1) << all;
+    EXPECT_EQ(lines.back().compare(0, 12, "ArrowsflyCli"), 0) << "the keys, last: " << lines.back();
 }
 
 TEST_F(EditorTest, ScriptCallDialogStartsTheNamedProgram) {

@@ -54,8 +54,14 @@ inline Result Run(const std::string& work, const std::vector<std::string>& comma
     std::vector<std::string> argv;
     // Each test process starts its search for a free X server number at a
     // different place, so that tests run side by side do not race for one.
+    // The authority file lives in the run's own folder, so xvfb-run makes no
+    // temporary folder of its own: removing that at the end now and then
+    // failed and turned a passing run into exit code 5.
     if (!HaveDisplay())
-        argv = {"xvfb-run", "-a", "-n", std::to_string(100 + getpid() % 800), "-s", "-screen 0 1280x1024x24"};
+        argv = {"xvfb-run", "-a",
+                "-n",       std::to_string(100 + getpid() % 800),
+                "-f",       work + "Xauthority",
+                "-s",       "-screen 0 1280x1024x24"};
     argv.insert(argv.end(), command.begin(), command.end());
     std::string err_path = work + "stderr.txt";
 
