@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -63,10 +64,12 @@ struct QuadTree::BuildScratch {
     std::vector<uint8_t> children;   // per vertex: which child boxes hold it (bit c: child c)
     std::vector<uint16_t> touched;   // the vertices a sparse node classified
     std::vector<uint8_t> triangles;  // per triangle of the current node: the children it goes to
-    std::vector<int> first;          // per vertex: where a compacted child's list first names it
-    std::vector<int> remap;          // per vertex: its index in a compacted child
-    std::vector<int> order;          // a compacted child's vertices in first-use order (room for all)
-    bool beyond = false;             // the triangles name vertices past the end of the array
+    // Per vertex, for compaction, left uninitialised (only ever read for
+    // the vertices a list names, after that list wrote them): where a
+    // compacted child's list first names it, its index in the child, and
+    // the child's vertices in first-use order.
+    std::unique_ptr<int[]> first, remap, order;
+    bool beyond = false;  // the triangles name vertices past the end of the array
 };
 
 namespace {
@@ -162,11 +165,9 @@ void QuadTree::Build() {
     // classified in bulk.
     scratch.beyond = size > static_cast<size_t>(vertex_count > 0 ? vertex_count : 0);
     scratch.children.assign(size, BuildScratch::kUnclassified);
-    // Only ever read for the vertices a list names, after that list wrote
-    // them: never cleared.
-    scratch.first.resize(size + 1);
-    scratch.remap.resize(size + 1);
-    scratch.order.resize(size + 1);
+    scratch.first.reset(new int[size + 1]);
+    scratch.remap.reset(new int[size + 1]);
+    scratch.order.reset(new int[size + 1]);
     Split(scratch);
 }
 
@@ -282,9 +283,9 @@ void QuadTree::Split(BuildScratch& scratch) {
 // never wins a strict comparison against its own first value).
 void QuadTree::Compact(BuildScratch& scratch, float& ymin, float& ymax) {
     const int n3 = triangle_count * 3;
-    int* first = scratch.first.data();
-    int* remap = scratch.remap.data();
-    int* order = scratch.order.data();
+    int* first = scratch.first.get();
+    int* remap = scratch.remap.get();
+    int* order = scratch.order.get();
     uint16_t* idx = indices;
     // Where each vertex is first named: written back to front, so the
     // earliest position is the one left.
