@@ -291,10 +291,8 @@ void QuadTree::Compact(BuildScratch& scratch, float& ymin, float& ymax) {
     // earliest position is the one left.
     for (int i = n3 - 1; i >= 0; i--) first[idx[i]] = i;
     // Front to back, a vertex is new where it is first named. Nothing read
-    // here depends on a store of an earlier step (a vertex's number is read
-    // only after the step that wrote it), so the only chain from one index
-    // to the next is the count of vertices so far.
-    // The order of first use: a vertex is new where it is first named.
+    // here depends on a store of an earlier step, so the only chain from one
+    // index to the next is the count of vertices so far.
     int used = 0;
     for (int i = 0; i < n3; i++) {
         const int old = idx[i];
