@@ -419,13 +419,17 @@ TEST(MeshQuadTree, BuildsTheSameTreeBitForBit) {
     }
     v.push_back(VERTEX{-500, 900, -500, 0, 1, 0, 0, 0});  // named by no triangle
     const float box[6] = {0, -12, 0, w * 7.0f, 12, h * 5.0f};
+    // The last case says it holds fewer vertices than the triangles name.
     struct Case {
         const char* name;
         const std::vector<uint16_t>* list;
+        int vertices;
         uint64_t digest;
-    } cases[] = {{"rows", &idx, 0x85ed9ecd4f151ea3ull}, {"shuffled", &shuffled, 0xb9574316507331abull}};
+    } cases[] = {{"rows", &idx, static_cast<int>(v.size()), 0x85ed9ecd4f151ea3ull},
+                 {"shuffled", &shuffled, static_cast<int>(v.size()), 0xb9574316507331abull},
+                 {"short", &shuffled, static_cast<int>(v.size()) - 300, 0xbf7e6006de5b5028ull}};
     for (const Case& c : cases) {
-        QuadTree t(v.data(), static_cast<int>(v.size()), c.list->data(), n, box);
+        QuadTree t(v.data(), c.vertices, c.list->data(), n, box);
         t.Build();
         Digest d;
         DigestTree(&t, d);
