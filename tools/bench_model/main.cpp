@@ -9,6 +9,7 @@
 //   bench_model [runs]
 #include <cstdio>
 #include <cstdlib>
+#include <sys/resource.h>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,13 @@
 #include "terrain.h"
 
 namespace {
+
+// Page faults of the process so far (every page of fresh memory costs one).
+long MinorFaults() {
+    rusage u;
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_minflt;
+}
 
 // Bytes the tree holds: the nodes, their index arrays, and the vertex
 // copies of the nodes that own one.
@@ -73,6 +81,7 @@ int main(int argc, char** argv) {
 
     std::vector<bench::Times> readRuns, parseRuns, loadRuns, treeRuns;
     int nodes = 0, textures = 0, faces = 0;
+    long loadFaults = 0, treeFaults = 0;
     TreeBytes treeBytes;
     size_t meshBytes = 0;
     bool ok = true;
@@ -93,21 +102,25 @@ int main(int argc, char** argv) {
         }
         {
             driver.textures_generated = 0;
+            const long faults = MinorFaults();
             bench::Stopwatch w;
             Z1Model* model = new Z1Model();
             bool loaded = model->Load("terrain.z1");
             loadRuns.push_back(w.Elapsed());
+            loadFaults = MinorFaults() - faults;
             textures = driver.textures_generated;
             ok = ok && loaded && model->SubMeshCount() == 1;
             if (ok) {
                 Z1SubMesh* sm = model->frames[0]->submeshes[0];
                 faces = sm->face_count;
                 ok = sm->quadtree != nullptr;
+                const long before = MinorFaults();
                 bench::Stopwatch t;
                 QuadTree* tree =
                     new QuadTree(sm->vertices, sm->vertex_count, sm->indices, sm->face_count, sm->box);
                 tree->Build();
                 treeRuns.push_back(t.Elapsed());
+                treeFaults = MinorFaults() - before;
                 nodes = tree->NodeCount();
                 treeBytes = TreeBytes();
                 treeBytes.Add(tree);
@@ -130,6 +143,7 @@ int main(int argc, char** argv) {
     bench::PrintTimes("quadtree build alone", tree);
     std::printf("piece: %d faces, quadtree %d nodes, %d texture(s) handed to the driver\n", faces, nodes,
                 textures);
+    std::printf("page faults (last run): load %ld, quadtree build alone %ld\n", loadFaults, treeFaults);
     std::printf(
         "quadtree memory %.1f MB for a mesh of %.1f MB (vertices and indices): index arrays %.1f MB, "
         "vertex copies %.1f MB, nodes %.1f MB\n",
