@@ -205,10 +205,12 @@ void QuadTree::Split(BuildScratch& scratch) {
     // once (inclusive on every face, as PointInBox); a triangle then goes to
     // every child that holds one of its corners, in the node's order.
     uint8_t* in = scratch.children.data();
-    // A node that shares a larger vertex array (with its parent, or the
-    // root with a piece that has unused vertices) only classifies the
-    // vertices it uses; one that owns its vertices uses them all.
-    const bool sparse = scratch.beyond || (!owns_vertices && vertex_count > triangle_count);
+    // A node that shares a much larger vertex array (with its parent, or
+    // the root with a piece that has unused vertices) only classifies the
+    // vertices it uses, one at a time; otherwise testing the whole array,
+    // four at a time, is cheaper (a vertex's bits do not depend on whether
+    // the node uses it).
+    const bool sparse = scratch.beyond || (!owns_vertices && vertex_count > 8 * triangle_count);
     if (sparse) {
         scratch.touched.clear();
         for (int i = 0; i < triangle_count * 3; i++) {
