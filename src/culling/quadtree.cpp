@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -63,9 +64,12 @@ struct QuadTree::BuildScratch {
     std::vector<uint8_t> children;   // per vertex: which child boxes hold it (bit c: child c)
     std::vector<uint16_t> touched;   // the vertices a sparse node classified
     std::vector<uint8_t> triangles;  // per triangle of the current node: the children it goes to
-    std::vector<int> remap;          // per vertex: its index in a compacted child, -1 if unused
-    std::vector<int> order;          // a compacted child's vertices in first-use order (room for all)
-    bool beyond = false;             // the triangles name vertices past the end of the array
+    // Per vertex, for compaction, left uninitialised (only ever read for
+    // the vertices a list names, after that list wrote them): where a
+    // compacted child's list first names it, its index in the child, and
+    // the child's vertices in first-use order.
+    std::unique_ptr<int[]> first, remap, order;
+    bool beyond = false;  // the triangles name vertices past the end of the array
 };
 
 namespace {
@@ -119,6 +123,35 @@ void ClassifyAll(const VERTEX* v, int count, const float lowXHighZ[6], const flo
     }
 }
 
+inline void Put(uint16_t*& to, uint16_t a, uint16_t b, uint16_t c) {
+    to[0] = a;
+    to[1] = b;
+    to[2] = c;
+    to += 3;
+}
+
+// The y extent of a triangle list's corners as a walk through it finds it:
+// y < ymin ? y : ymin over the corners in order (NaN passed over, the first
+// of equal values kept). A triangle's three corners are folded first, from
+// +inf, then into the extent: the same result, with one step a triangle on
+// the chain that runs through the list.
+void CornerExtent(const VERTEX* v, const uint16_t* idx, int triangles, float& ymin, float& ymax) {
+    const float inf = std::numeric_limits<float>::infinity();
+    float lowest = ymin, highest = ymax;
+    for (int t = 0; t < triangles; t++) {
+        const float ya = v[idx[3 * t]].y, yb = v[idx[3 * t + 1]].y, yc = v[idx[3 * t + 2]].y;
+        float low = ya < inf ? ya : inf, high = ya > -inf ? ya : -inf;
+        low = yb < low ? yb : low;
+        high = yb > high ? yb : high;
+        low = yc < low ? yc : low;
+        high = yc > high ? yc : high;
+        lowest = low < lowest ? low : lowest;
+        highest = high > highest ? high : highest;
+    }
+    ymin = lowest;
+    ymax = highest;
+}
+
 }  // namespace
 
 void QuadTree::Build() {
@@ -126,14 +159,32 @@ void QuadTree::Build() {
     // Sized by the largest index as well: the arrays must cover whatever the
     // triangle list names.
     size_t size = vertex_count > 0 ? static_cast<size_t>(vertex_count) : 0;
-    for (int i = 0; i < triangle_count * 3; i++)
-        if (static_cast<size_t>(indices[i]) >= size) size = static_cast<size_t>(indices[i]) + 1;
+    if (triangle_count > 0) {
+        const int n3 = triangle_count * 3;
+        uint16_t largest = 0;
+        int i = 0;
+#if defined(__SSE2__)
+        // Eight at a time: SSE2 compares signed 16-bit lanes, so the
+        // indices are shifted by 32768 on the way in and out.
+        const __m128i bias = _mm_set1_epi16(-32768);
+        __m128i most = bias;
+        for (; i + 8 <= n3; i += 8)
+            most = _mm_max_epi16(
+                most, _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(indices + i)), bias));
+        alignas(16) uint16_t lanes[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), _mm_xor_si128(most, bias));
+        for (uint16_t lane : lanes) largest = lane > largest ? lane : largest;
+#endif
+        for (; i < n3; i++) largest = indices[i] > largest ? indices[i] : largest;
+        if (static_cast<size_t>(largest) >= size) size = static_cast<size_t>(largest) + 1;
+    }
     // Vertices named but not held are read as the list names them, never
     // classified in bulk.
     scratch.beyond = size > static_cast<size_t>(vertex_count > 0 ? vertex_count : 0);
     scratch.children.assign(size, BuildScratch::kUnclassified);
-    scratch.remap.assign(size, -1);
-    scratch.order.resize(size + 1);
+    scratch.first.reset(new int[size + 1]);
+    scratch.remap.reset(new int[size + 1]);
+    scratch.order.reset(new int[size + 1]);
     Split(scratch);
 }
 
@@ -154,10 +205,12 @@ void QuadTree::Split(BuildScratch& scratch) {
     // once (inclusive on every face, as PointInBox); a triangle then goes to
     // every child that holds one of its corners, in the node's order.
     uint8_t* in = scratch.children.data();
-    // A node that shares a larger vertex array (with its parent, or the
-    // root with a piece that has unused vertices) only classifies the
-    // vertices it uses; one that owns its vertices uses them all.
-    const bool sparse = scratch.beyond || (!owns_vertices && vertex_count > triangle_count);
+    // A node that shares a much larger vertex array (with its parent, or
+    // the root with a piece that has unused vertices) only classifies the
+    // vertices it uses, one at a time; otherwise testing the whole array,
+    // four at a time, is cheaper (a vertex's bits do not depend on whether
+    // the node uses it).
+    const bool sparse = scratch.beyond || (!owns_vertices && vertex_count > 8 * triangle_count);
     if (sparse) {
         scratch.touched.clear();
         for (int i = 0; i < triangle_count * 3; i++) {
@@ -205,97 +258,78 @@ void QuadTree::Split(BuildScratch& scratch) {
         children[c]->triangle_count = counts[c];
     }
     is_leaf = false;
-    // Each child's y extent is gathered here, as a walk through its own
-    // triangle list would find it: ymin = y < ymin ? y : ymin over the
-    // corners in order, from 1e8 (NaN passed over, the first of equal values
-    // kept). A triangle's three corners are folded first, from +inf, then
-    // into the child's extent: the same result, with one step a triangle on
-    // the chain that runs through the list.
-    struct Fill {
-        uint16_t* to;
-        float ymin, ymax;
-        void Put(uint16_t a, uint16_t b, uint16_t c, float low, float high) {
-            to[0] = a;
-            to[1] = b;
-            to[2] = c;
-            to += 3;
-            ymin = low < ymin ? low : ymin;
-            ymax = high > ymax ? high : ymax;
-        }
-    };
-    Fill f0{children[0]->indices, 1e8f, -1e8f}, f1{children[1]->indices, 1e8f, -1e8f},
-        f2{children[2]->indices, 1e8f, -1e8f}, f3{children[3]->indices, 1e8f, -1e8f};
-    const VERTEX* v = vertices;
-    const float inf = std::numeric_limits<float>::infinity();
+    uint16_t* to[4] = {children[0]->indices, children[1]->indices, children[2]->indices,
+                       children[3]->indices};
     for (int t = 0; t < n; t++) {
         const uint16_t a = idx[3 * t], b = idx[3 * t + 1], c = idx[3 * t + 2];
-        const float ya = v[a].y, yb = v[b].y, yc = v[c].y;
-        float low = ya < inf ? ya : inf, high = ya > -inf ? ya : -inf;
-        low = yb < low ? yb : low;
-        high = yb > high ? yb : high;
-        low = yc < low ? yc : low;
-        high = yc > high ? yc : high;
-        switch (goesTo[t]) {  // most triangles lie in one child
+        const unsigned bits = goesTo[t];
+        switch (bits) {  // most triangles lie in one child
         case 0: break;
-        case 1: f0.Put(a, b, c, low, high); break;
-        case 2: f1.Put(a, b, c, low, high); break;
-        case 4: f2.Put(a, b, c, low, high); break;
-        case 8: f3.Put(a, b, c, low, high); break;
-        default: {
-            const unsigned bits = goesTo[t];
-            if (bits & 1) f0.Put(a, b, c, low, high);
-            if (bits & 2) f1.Put(a, b, c, low, high);
-            if (bits & 4) f2.Put(a, b, c, low, high);
-            if (bits & 8) f3.Put(a, b, c, low, high);
+        case 1: Put(to[0], a, b, c); break;
+        case 2: Put(to[1], a, b, c); break;
+        case 4: Put(to[2], a, b, c); break;
+        case 8: Put(to[3], a, b, c); break;
+        default:
+            for (int k = 0; k < 4; k++)
+                if (bits & (1u << k)) Put(to[k], a, b, c);
         }
-        }
-    }
-    const Fill* fills[4] = {&f0, &f1, &f2, &f3};
-    for (int c = 0; c < 4; c++) {
-        QuadTree* child = children[c];
-        child->box[1] = fills[c]->ymin;
-        child->box[4] = fills[c]->ymax;
-        child->centre = BoxCenter(child->box);
-        child->radius = VectorLength(VECTOR{child->box[3], child->box[4], child->box[5]} - child->centre);
     }
 
     const int tuningA = QuadTreeTuningA();
     const int tuningB = QuadTreeTuningB();
     // Children of a node of at most tuning value A triangles keep sharing
-    // its vertices; those of a larger one get their own.
-    if (triangle_count > tuningA)
-        for (QuadTree* child : children)
-            if (child->triangle_count != triangle_count) child->Compact(scratch);
+    // its vertices; those of a larger one get their own. Either way each
+    // child's y extent is that of the corners of its triangles.
+    for (QuadTree* child : children) {
+        float ymin = 1e8f, ymax = -1e8f;
+        if (triangle_count > tuningA && child->triangle_count != triangle_count)
+            child->Compact(scratch, ymin, ymax);
+        else
+            CornerExtent(child->vertices, child->indices, child->triangle_count, ymin, ymax);
+        child->box[1] = ymin;
+        child->box[4] = ymax;
+        child->centre = BoxCenter(child->box);
+        child->radius = VectorLength(VECTOR{child->box[3], child->box[4], child->box[5]} - child->centre);
+    }
     for (QuadTree* child : children)
         if (child->triangle_count != triangle_count && child->triangle_count > tuningB) child->Split(scratch);
 }
 
 // Gives the node its own vertex array holding only the vertices its
-// triangles use, in first-use order, and renumbers its triangles.
-void QuadTree::Compact(BuildScratch& scratch) {
+// triangles use, in first-use order, and renumbers its triangles. The y
+// extent of the corners is folded in on the way: the vertices in first-use
+// order give the same extent as the corners in order (a corner named again
+// never wins a strict comparison against its own first value).
+void QuadTree::Compact(BuildScratch& scratch, float& ymin, float& ymax) {
     const int n3 = triangle_count * 3;
-    int* remap = scratch.remap.data();
-    int* order = scratch.order.data();
+    int* first = scratch.first.get();
+    int* remap = scratch.remap.get();
+    int* order = scratch.order.get();
     uint16_t* idx = indices;
+    // Where each vertex is first named: written back to front, so the
+    // earliest position is the one left.
+    for (int i = n3 - 1; i >= 0; i--) first[idx[i]] = i;
+    // Front to back, a vertex is new where it is first named. Nothing read
+    // here depends on a store of an earlier step, so the only chain from one
+    // index to the next is the count of vertices so far.
     int used = 0;
-    // Without a branch on first use (which no predictor guesses): every
-    // index writes its vertex's number back and offers itself as the next
-    // new one, which only a new vertex keeps.
     for (int i = 0; i < n3; i++) {
         const int old = idx[i];
-        const int known = remap[old];
-        const int fresh = known < 0;
-        const int now = fresh ? used : known;
-        remap[old] = now;
         order[used] = old;
-        used += fresh;
-        idx[i] = static_cast<uint16_t>(now);
+        used += first[old] == i;
     }
+    for (int k = 0; k < used; k++) remap[order[k]] = k;
+    for (int i = 0; i < n3; i++) idx[i] = static_cast<uint16_t>(remap[idx[i]]);
     VERTEX* own = new VERTEX[used + 1];
+    float low = ymin, high = ymax;
     for (int i = 0; i < used; i++) {
         own[i] = vertices[order[i]];
-        remap[order[i]] = -1;
+        const float y = own[i].y;
+        low = y < low ? y : low;
+        high = y > high ? y : high;
     }
+    ymin = low;
+    ymax = high;
     vertices = own;
     vertex_count = used;
     owns_vertices = true;

@@ -60,7 +60,7 @@ private:
     QuadTree(const QuadTree&) = delete;
     QuadTree& operator=(const QuadTree&) = delete;
     void Split(BuildScratch& scratch);
-    void Compact(BuildScratch& scratch);
+    void Compact(BuildScratch& scratch, float& ymin, float& ymax);
 };
 
 // Tuning values of the settings record (defaults without one).

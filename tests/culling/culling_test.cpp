@@ -2,6 +2,7 @@
 // compacts, draws and hands triangles to the collision tests.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <map>
 #include <set>
 
@@ -354,3 +355,85 @@ TEST(MeshQuadTree, ModelsBuildTreesAndHandTheirTrianglesToCollision) {
 }
 
 }  // namespace
+
+namespace {
+
+// FNV-1a over the bytes of a value.
+struct Digest {
+    uint64_t h = 1469598103934665603ull;
+    void Bytes(const void* p, size_t n) {
+        const unsigned char* b = static_cast<const unsigned char*>(p);
+        for (size_t i = 0; i < n; i++) h = (h ^ b[i]) * 1099511628211ull;
+    }
+    template <typename T>
+    void Add(const T& v) {
+        Bytes(&v, sizeof(v));
+    }
+};
+
+// Every node in order: counts, box, centre, radius, index list, and the
+// vertices of a node that owns them.
+void DigestTree(const QuadTree* t, Digest& d) {
+    d.Add(t->triangle_count);
+    d.Add(t->vertex_count);
+    d.Add(t->owns_vertices);
+    d.Add(t->is_leaf);
+    d.Bytes(t->box, sizeof(t->box));
+    d.Add(t->centre);
+    d.Add(t->radius);
+    d.Bytes(t->indices, sizeof(uint16_t) * 3 * t->triangle_count);
+    if (t->owns_vertices) d.Bytes(t->vertices, sizeof(VERTEX) * t->vertex_count);
+    for (const QuadTree* c : t->children)
+        if (c) DigestTree(c, d);
+}
+
+}  // namespace
+
+// The whole tree of a rolling, shuffled terrain with shared corners, a
+// corner at -0, a NaN height and vertices no triangle names, bit for bit as
+// the first build made it: a faster build must not move one triangle.
+TEST(MeshQuadTree, BuildsTheSameTreeBitForBit) {
+    const int w = 90, h = 70;
+    std::vector<VERTEX> v;
+    for (int z = 0; z <= h; z++)
+        for (int x = 0; x <= w; x++) {
+            const float y =
+                static_cast<float>((x * 37 + z * 91) % 23) - 11.0f + 0.25f * static_cast<float>(x % 5);
+            v.push_back(VERTEX{x * 7.0f, y, z * 5.0f, 0, 1, 0, x / 90.0f, z / 70.0f});
+        }
+    v[5].y = -0.0f;
+    v[2000].y = std::numeric_limits<float>::quiet_NaN();
+    std::vector<uint16_t> idx;
+    for (int z = 0; z < h; z++)
+        for (int x = 0; x < w; x++) {
+            const uint16_t a = static_cast<uint16_t>(z * (w + 1) + x), b = static_cast<uint16_t>(a + 1),
+                           c = static_cast<uint16_t>(a + w + 1), e = static_cast<uint16_t>(c + 1);
+            idx.insert(idx.end(), {a, c, b, b, c, e});
+        }
+    // Triangles in a scrambled order, as exporters leave them.
+    const int n = static_cast<int>(idx.size() / 3);
+    std::vector<uint16_t> shuffled;
+    for (int i = 0; i < n; i++) {
+        const int t = static_cast<int>((static_cast<long long>(i) * 7919) % n);
+        shuffled.insert(shuffled.end(), idx.begin() + 3 * t, idx.begin() + 3 * t + 3);
+    }
+    v.push_back(VERTEX{-500, 900, -500, 0, 1, 0, 0, 0});  // named by no triangle
+    const float box[6] = {0, -12, 0, w * 7.0f, 12, h * 5.0f};
+    // The last case says it holds fewer vertices than the triangles name.
+    struct Case {
+        const char* name;
+        const std::vector<uint16_t>* list;
+        int vertices;
+        uint64_t digest;
+    } cases[] = {{"rows", &idx, static_cast<int>(v.size()), 0x85ed9ecd4f151ea3ull},
+                 {"shuffled", &shuffled, static_cast<int>(v.size()), 0xb9574316507331abull},
+                 {"short", &shuffled, static_cast<int>(v.size()) - 300, 0xbf7e6006de5b5028ull}};
+    for (const Case& c : cases) {
+        QuadTree t(v.data(), c.vertices, c.list->data(), n, box);
+        t.Build();
+        Digest d;
+        DigestTree(&t, d);
+        EXPECT_EQ(t.NodeCount(), 341) << c.name;
+        EXPECT_EQ(d.h, c.digest) << c.name;
+    }
+}

@@ -9,6 +9,7 @@
 //   bench_model [runs]
 #include <cstdio>
 #include <cstdlib>
+#include <sys/resource.h>
 #include <string>
 #include <vector>
 
@@ -21,15 +22,26 @@
 
 namespace {
 
-// Bytes the tree holds: index arrays, and the vertex copies of the nodes
-// that own one.
-size_t TreeBytes(const QuadTree* t) {
-    if (!t) return 0;
-    size_t n = sizeof(QuadTree) + sizeof(uint16_t) * (3 * static_cast<size_t>(t->triangle_capacity) + 1);
-    if (t->owns_vertices) n += sizeof(VERTEX) * (static_cast<size_t>(t->vertex_count) + 1);
-    for (const QuadTree* c : t->children) n += TreeBytes(c);
-    return n;
+// Page faults of the process so far (every page of fresh memory costs one).
+long MinorFaults() {
+    rusage u;
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_minflt;
 }
+
+// Bytes the tree holds: the nodes, their index arrays, and the vertex
+// copies of the nodes that own one.
+struct TreeBytes {
+    size_t nodes = 0, indices = 0, vertices = 0;
+    size_t Total() const { return nodes + indices + vertices; }
+    void Add(const QuadTree* t) {
+        if (!t) return;
+        nodes += sizeof(QuadTree);
+        indices += sizeof(uint16_t) * (3 * static_cast<size_t>(t->triangle_capacity) + 1);
+        if (t->owns_vertices) vertices += sizeof(VERTEX) * (static_cast<size_t>(t->vertex_count) + 1);
+        for (const QuadTree* c : t->children) Add(c);
+    }
+};
 
 }  // namespace
 
@@ -69,7 +81,9 @@ int main(int argc, char** argv) {
 
     std::vector<bench::Times> readRuns, parseRuns, loadRuns, treeRuns;
     int nodes = 0, textures = 0, faces = 0;
-    size_t treeBytes = 0, meshBytes = 0;
+    long loadFaults = 0, treeFaults = 0;
+    TreeBytes treeBytes;
+    size_t meshBytes = 0;
     bool ok = true;
     for (int i = 0; i < runs && ok; ++i) {
         {
@@ -88,23 +102,28 @@ int main(int argc, char** argv) {
         }
         {
             driver.textures_generated = 0;
+            const long faults = MinorFaults();
             bench::Stopwatch w;
             Z1Model* model = new Z1Model();
             bool loaded = model->Load("terrain.z1");
             loadRuns.push_back(w.Elapsed());
+            loadFaults = MinorFaults() - faults;
             textures = driver.textures_generated;
             ok = ok && loaded && model->SubMeshCount() == 1;
             if (ok) {
                 Z1SubMesh* sm = model->frames[0]->submeshes[0];
                 faces = sm->face_count;
                 ok = sm->quadtree != nullptr;
+                const long before = MinorFaults();
                 bench::Stopwatch t;
                 QuadTree* tree =
                     new QuadTree(sm->vertices, sm->vertex_count, sm->indices, sm->face_count, sm->box);
                 tree->Build();
                 treeRuns.push_back(t.Elapsed());
+                treeFaults = MinorFaults() - before;
                 nodes = tree->NodeCount();
-                treeBytes = TreeBytes(tree);
+                treeBytes = TreeBytes();
+                treeBytes.Add(tree);
                 meshBytes = sizeof(VERTEX) * sm->vertex_count + sizeof(uint16_t) * 3 * sm->face_count;
                 delete tree;
             }
@@ -124,8 +143,12 @@ int main(int argc, char** argv) {
     bench::PrintTimes("quadtree build alone", tree);
     std::printf("piece: %d faces, quadtree %d nodes, %d texture(s) handed to the driver\n", faces, nodes,
                 textures);
-    std::printf("quadtree memory %.1f MB for a mesh of %.1f MB (vertices and indices)\n", treeBytes / 1e6,
-                meshBytes / 1e6);
+    std::printf("page faults (last run): load %ld, quadtree build alone %ld\n", loadFaults, treeFaults);
+    std::printf(
+        "quadtree memory %.1f MB for a mesh of %.1f MB (vertices and indices): index arrays %.1f MB, "
+        "vertex copies %.1f MB, nodes %.1f MB\n",
+        treeBytes.Total() / 1e6, meshBytes / 1e6, treeBytes.indices / 1e6, treeBytes.vertices / 1e6,
+        treeBytes.nodes / 1e6);
     std::printf("load / read bytes: %.1fx wall, %.1fx cpu; load MB/s %.1f; bytes MB/s %.1f\n",
                 load.wall / read.wall, read.cpu > 0 ? load.cpu / read.cpu : 0.0, size / load.wall / 1e6,
                 size / read.wall / 1e6);
