@@ -29,14 +29,20 @@ bool Have(const char* tool) { return test_common::HaveProgram(tool); }
 std::vector<KeyEvent> g_events;
 void Record(KeyEvent* e) { g_events.push_back(*e); }
 
-// Pumps SDL for a while, handing keyboard and mouse events to the driver.
-void Pump(SdlInputDriver& driver, int milliseconds) {
-    Uint32 end = SDL_GetTicks() + static_cast<Uint32>(milliseconds);
+// Pumps SDL, handing every event to the driver, until an event of `type`
+// has come (X delivers a client's synthetic input in order, so everything
+// sent before it has come too); false after 10 s.
+bool PumpUntil(SdlInputDriver& driver, Uint32 type) {
+    Uint32 end = SDL_GetTicks() + 10000;
     while (!SDL_TICKS_PASSED(SDL_GetTicks(), end)) {
         SDL_Event e;
-        while (SDL_PollEvent(&e)) driver.HandleEvent(e);
+        while (SDL_PollEvent(&e)) {
+            driver.HandleEvent(e);
+            if (e.type == type) return true;
+        }
         SDL_Delay(10);
     }
+    return false;
 }
 
 TEST(SdlRealInput, TypedKeysArriveAsDirectInputCodes) {
@@ -89,7 +95,7 @@ TEST(SdlRealInput, TypedKeysArriveAsDirectInputCodes) {
 
     ASSERT_EQ(std::system("xdotool key --delay 20 Up a KP_Add F12 Control_R"), 0);
     ASSERT_EQ(std::system("xdotool mousedown 1"), 0);
-    Pump(driver, 500);
+    ASSERT_TRUE(PumpUntil(driver, SDL_MOUSEBUTTONDOWN));
     int context = 0;
     ASSERT_TRUE(driver.Update(&context));
     std::vector<std::pair<int, int>> got;
@@ -101,7 +107,7 @@ TEST(SdlRealInput, TypedKeysArriveAsDirectInputCodes) {
     EXPECT_TRUE(driver.IsMouseButtonDown(0));
     EXPECT_TRUE(driver.WasMouseButtonPressed(0));
     ASSERT_EQ(std::system("xdotool mouseup 1"), 0);
-    Pump(driver, 200);
+    ASSERT_TRUE(PumpUntil(driver, SDL_MOUSEBUTTONUP));
     ASSERT_TRUE(driver.UpdateMouse(nullptr));
     EXPECT_FALSE(driver.IsMouseButtonDown(0));
     EXPECT_FALSE(driver.WasMouseButtonPressed(0));
@@ -111,7 +117,7 @@ TEST(SdlRealInput, TypedKeysArriveAsDirectInputCodes) {
     driver.UnacquireMouse();
     EXPECT_FALSE(SDL_GetRelativeMouseMode());
     ASSERT_EQ(std::system("xdotool key Up"), 0);
-    Pump(driver, 200);
+    ASSERT_TRUE(PumpUntil(driver, SDL_KEYUP));
     EXPECT_FALSE(driver.UpdateKeyboard(&context));
     driver.AcquireKeyboard();
     driver.AcquireMouse();

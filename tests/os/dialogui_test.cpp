@@ -81,17 +81,25 @@ protected:
         if (n <= 0) return "no /proc/self/exe";
         self[n] = '\0';
         std::string out = work + "result.txt";
+        std::string shown = work + "shown";
+        std::remove(out.c_str());
+        std::remove(shown.c_str());
         setenv("ZENDAR_DIALOG_MODE", mode.c_str(), 1);
         setenv("ZENDAR_DIALOG_OUT", out.c_str(), 1);
+        // The dialog's loop creates this file once the dialog is drawn and
+        // takes keys: the window alone comes before that.
+        setenv("ZENDAR_MODAL_SHOWN", shown.c_str(), 1);
         std::string script = work + "drive.sh";
         // The actions may name the window as $WID.
-        xrun::WriteFile(script, std::string("\"$@\" &\nCHILD=$!\n") +
+        xrun::WriteFile(script, std::string(xrun::kScriptStart) + "\"$@\" &\nCHILD=$!\n" +
                                     "WID=$(xdotool search --sync --onlyvisible --name '" + kChildTitle +
-                                    "' | head -n 1)\nsleep 1\n" + actions + "\nwait $CHILD\n");
+                                    "' | head -n 1)\nwaitfor test -e '" + shown + "'\n" + actions +
+                                    "\nwait $CHILD\n");
         xrun::Result r = xrun::Run(work,
                                    {"bash", script, self, "--gtest_also_run_disabled_tests",
                                     "--gtest_filter=DialogChild.DISABLED_Run"},
                                    60);
+        unsetenv("ZENDAR_MODAL_SHOWN");
         EXPECT_EQ(r.exit_code, 0) << r.err;
         return xrun::ReadFile(out);
     }

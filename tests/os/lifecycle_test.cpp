@@ -203,22 +203,27 @@ TEST_F(GameRun, TypedEnterAndEscAnswerTheQuitBox) {
     for (const std::string answer : {"Escape", "Return"}) {
         std::string dir = MakeDir("quitkeys");
         ASSERT_FALSE(dir.empty());
-        // After No the game goes on until it is closed; after Yes come the
-        // credits, which Esc leaves.
+        // After No the game goes on until it is closed: the 2 s before the
+        // close are the time a wrong second exit would have to show, not a
+        // wait for anything. After Yes come the credits, which Esc leaves;
+        // they tell nobody when they start, so Esc is pressed again until
+        // the window is gone.
         const std::string then = answer == "Escape" ? "sleep 2\nkill $GAME\n"
                                                     : "until grep -q 'MESSAGE - destroy' demo2.txt; do\n"
                                                       "  sleep 0.5; xdotool key Escape\ndone\n";
         std::string script = dir + "keys.sh";
-        WriteFile(script,
-                  "\"$@\" &\n"
-                  "GAME=$!\n"
-                  "xdotool search --sync --onlyvisible --name 'Zendar1 - Showcase 2' >/dev/null\n"
-                  "until grep -q 'Window comes into focus' demo2.txt 2>/dev/null; do sleep 0.1; done\n"
-                  "xdotool key Escape\n"
-                  "until grep -q 'MESSAGE - key/menu exit' demo2.txt; do sleep 0.1; done\n"
-                  "xdotool key " +
-                      answer + "\n" + then + "wait $GAME\n");
+        // The quit box's loop creates `shown` once the box takes keys.
+        WriteFile(script, std::string(xrun::kScriptStart) +
+                              "\"$@\" &\n"
+                              "GAME=$!\n"
+                              "waitfor grep -q 'Window comes into focus' demo2.txt\n"
+                              "xdotool key Escape\n"
+                              "waitfor test -e shown\n"
+                              "xdotool key " +
+                              answer + "\n" + then + "wait $GAME\n");
+        setenv("ZENDAR_MODAL_SHOWN", "shown", 1);
         GameResult run = RunGameWith(dir, {"bash", script}, {"--base", base}, 60);
+        unsetenv("ZENDAR_MODAL_SHOWN");
         EXPECT_EQ(run.exit_code, 1) << run.err;
         EXPECT_EQ(CountOf(run.log, "MESSAGE - key/menu exit"), 1) << answer << "\n" << Joined(run.log);
         EXPECT_EQ(Find(run.log, "MESSAGE - credits end") != -1, answer == "Return") << Joined(run.log);
@@ -233,18 +238,21 @@ TEST_F(GameRun, MenuExitRunsTheExitSequence) {
     WriteFile(base + "z1.ini", "*renderer 1\n");
     WriteFile(work + "replay.txt", "answer yes\n");
     std::string script = work + "clicks.sh";
-    WriteFile(script,
-              "\"$@\" &\n"
-              "GAME=$!\n"
-              "xdotool search --sync --onlyvisible --name 'Zendar1 - Showcase 2' >/dev/null\n"
-              "sleep 1\n"
-              "xdotool mousemove 15 10 click 1\n"
-              "sleep 1\n"
-              "xdotool mousemove 30 76 click 1\n"
-              "wait $GAME\n");
+    // The window takes clicks once it has the focus; the menu's loop creates
+    // `shown` once the open menu is drawn and takes clicks.
+    WriteFile(script, std::string(xrun::kScriptStart) +
+                          "\"$@\" &\n"
+                          "GAME=$!\n"
+                          "waitfor grep -q 'Window comes into focus' demo2.txt\n"
+                          "xdotool mousemove 15 10 click 1\n"
+                          "waitfor test -e shown\n"
+                          "xdotool mousemove 30 76 click 1\n"
+                          "wait $GAME\n");
     // The game and the clicks share one X server.
+    setenv("ZENDAR_MODAL_SHOWN", "shown", 1);
     GameResult run =
         RunGameWith(work, {"bash", script}, {"--base", base, "--replay", work + "replay.txt"}, 45);
+    unsetenv("ZENDAR_MODAL_SHOWN");
     EXPECT_EQ(run.exit_code, 1) << run.err;
     int enter = Find(run.log, "MESSAGE - enter menu loop");
     ASSERT_NE(enter, -1) << Joined(run.log);

@@ -47,8 +47,21 @@ struct Result {
     std::string err;
 };
 
+// The start of the shell scripts that drive a program's window: `waitfor
+// COMMAND...` runs the command every 50 ms until it succeeds; after 30 s it
+// ends the programs the script started and the script with them. Scripts
+// wait with it for what the next step needs (a log line, a file the program
+// writes) rather than for a fixed time.
+const char* const kScriptStart =
+    "waitfor() {\n"
+    "    for i in $(seq 600); do \"$@\" && return 0; sleep 0.05; done\n"
+    "    echo \"gave up waiting for: $*\" >&2\n"
+    "    kill $(jobs -p) 2>/dev/null; wait; exit 1\n"
+    "}\n";
+
 // Runs argv in the folder `work` (stdout dropped, stderr kept); kills the
-// whole process group after `timeout` seconds.
+// whole process group after `timeout` seconds, and whatever of it is left
+// once argv has ended.
 inline Result Run(const std::string& work, const std::vector<std::string>& command, int timeout) {
     Result result;
     std::vector<std::string> argv;
@@ -93,6 +106,7 @@ inline Result Run(const std::string& work, const std::vector<std::string>& comma
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    kill(-pid, SIGKILL);
     if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
     result.err = ReadFile(err_path);
     return result;

@@ -2,12 +2,15 @@
 
 #include <GL/gl.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <string>
 
 #include "imgui.h"
 #include "imgui_impl_opengl2.h"
 #include "imgui_impl_sdl.h"
+#include "imgui_internal.h"  // the modal shade's fade
 
 namespace {
 
@@ -252,6 +255,26 @@ bool BackBufferSurvivesSwap(SDL_Window* window) {
     return pixel[0] == 0 && pixel[1] == 0 && pixel[2] == blue[1];
 }
 
+// Scripts that drive the window with synthetic keys and clicks (the tests)
+// must not send them before a menu or box can take them, nor look at it
+// before it is drawn in full. When the environment names a file in
+// ZENDAR_MODAL_SHOWN, each modal loop creates it once, as soon as what it
+// draws is settled: an ImGui window opened in one pass is measured unseen
+// there and shown in the next, which also gives the keyboard to the field
+// that asked for it (input that arrives after that is the window's), and
+// the shade behind a modal box fades in over the passes of a sixth of a
+// second.
+bool Settled(int pass) {
+    if (pass < 2) return false;
+    return !ImGui::GetTopMostPopupModal() || GImGui->DimBgRatio >= 1.0f;
+}
+
+void TellModalShown() {
+    const char* file = std::getenv("ZENDAR_MODAL_SHOWN");
+    if (!file || !*file) return;
+    if (FILE* f = std::fopen(file, "w")) std::fclose(f);
+}
+
 }  // namespace
 
 bool OverlayInit(SDL_Window* window) {
@@ -318,7 +341,8 @@ int RunOverlayLoop(const std::function<bool()>& body, bool menu_open) {
     }
     ++g_loop_depth;
     int command = MENU_NONE;
-    for (;;) {
+    bool told = false;
+    for (int pass = 1;; ++pass) {
         SDL_PumpEvents();
         // Only input is taken here: window events stay queued for the main
         // loop, like the messages of a Win32 modal loop meant for another window.
@@ -348,6 +372,10 @@ int RunOverlayLoop(const std::function<bool()>& body, bool menu_open) {
         EndImGuiFrame();
         SDL_GL_SwapWindow(g_window);
         if (!keep_going) break;
+        if (!told && Settled(pass)) {
+            TellModalShown();
+            told = true;
+        }
         if (!any && g_pending.empty()) SDL_Delay(10);
     }
     --g_loop_depth;

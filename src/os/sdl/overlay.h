@@ -46,6 +46,9 @@ void OverlayPresentFrame(int width, int height, bool* opened);
 // loop ends when body returns false. Window events stay queued for the main
 // loop. While `menu_open` is set the File menu is kept open and the chosen
 // command, if any, is returned; otherwise the menu bar is shown inactive.
+// With ZENDAR_MODAL_SHOWN naming a file in the environment, each loop creates
+// that file once what it draws is on screen in full and takes input (for
+// scripts that drive the window).
 int RunOverlayLoop(const std::function<bool()>& body, bool menu_open);
 
 #endif
