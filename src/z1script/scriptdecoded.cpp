@@ -132,11 +132,16 @@ void DecodeOne(ScriptDecoded* d, const ScriptCode* unit, const uint8_t* code, ui
 void Fuse(ScriptDecoded* d, size_t i) {
     std::vector<ScriptSlot>& slots = d->slots;
     ScriptSlot& a = slots[i];
-    if (!PushesLocal(a.plain)) return;
     size_t j = i + a.len;
     if (j >= slots.size()) return;
     const ScriptSlot& b = slots[j];
-    if (b.plain == H_retv || b.plain == H_retv_17 || b.plain == H_retv_6d) {
+    const bool returns = b.plain == H_retv || b.plain == H_retv_17 || b.plain == H_retv_6d;
+    if (a.plain == H_add && returns) {
+        a.h = H_add_retv;
+        return;
+    }
+    if (!PushesLocal(a.plain)) return;
+    if (returns) {
         a.h = H_L_retv;
         return;
     }

@@ -44,6 +44,7 @@ enum ScriptHandler : uint8_t {
     Z1_SCRIPT_FUSED_COMPARE(Z1_SCRIPT_FUSED_COMPARE_NUMBER)
 #undef Z1_SCRIPT_FUSED_COMPARE_NUMBER
         H_L_retv,
+    H_add_retv,
     kScriptHandlerCount
 };
 

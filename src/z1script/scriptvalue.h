@@ -9,9 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 struct ScriptValue {
@@ -52,14 +49,25 @@ public:
 
     // Handle 0 and unknown handles give null; Valid tells them apart.
     const char* Get(uint32_t handle) const {
-        return handle != 0 && handle < texts_.size() ? texts_[handle] : nullptr;
+        return handle != 0 && handle < texts_.size() ? texts_[handle].text : nullptr;
     }
+    // The length of a valid handle's text (0 for the null text).
+    size_t Length(uint32_t handle) const { return handle < texts_.size() ? texts_[handle].length : 0; }
     bool Valid(uint32_t handle) const { return handle < texts_.size(); }
     size_t Count() const { return texts_.size() - 1; }
 
 private:
-    std::vector<char*> texts_;  // [0] is the null text
-    std::unordered_map<std::string_view, uint32_t> index_;
+    struct Text {
+        char* text;
+        uint32_t length;
+        uint32_t hash;
+    };
+    // Open addressing over handles (0: free), a power of two in size and
+    // never more than half full: texts are only ever added.
+    void Grow();
+
+    std::vector<Text> texts_;  // [0] is the null text
+    std::vector<uint32_t> slots_;
     size_t bytes_ = 0;
 };
 

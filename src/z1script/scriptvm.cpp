@@ -86,6 +86,23 @@ int32_t FloatToInt(float f) {
     return static_cast<int32_t>(f);
 }
 
+// The text "%i" gives, into out (12 bytes at least); returns its length.
+// Numbers become texts every frame in many scripts, and printf is slow.
+int IntToText(int32_t v, char* out) {
+    char digits[12];
+    int n = 0;
+    uint32_t u = v < 0 ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v);
+    do {
+        digits[n++] = static_cast<char>('0' + u % 10);
+        u /= 10;
+    } while (u);
+    int length = 0;
+    if (v < 0) out[length++] = '-';
+    while (n) out[length++] = digits[--n];
+    out[length] = 0;
+    return length;
+}
+
 // Leading white space, an optional sign, decimal digits; saturates.
 int32_t TextToInt(const char* s) {
     if (!s) return 0;
@@ -169,6 +186,7 @@ void ScriptVM::Run(ScriptInstance* in) {
                 Z1_SCRIPT_FUSED_COMPARE(FUSED_COMPARE_TARGET)
 #undef FUSED_COMPARE_TARGET
             && op_L_retv,
+        &&op_add_retv,
     };
     static_assert(sizeof kTargets / sizeof kTargets[0] == kScriptHandlerCount, "one handler per number");
     // Near the end of the budget: test before every instruction, run none fused.
@@ -188,6 +206,7 @@ void ScriptVM::Run(ScriptInstance* in) {
                 Z1_SCRIPT_FUSED_COMPARE(FUSED_COMPARE_CHECKED)
 #undef FUSED_COMPARE_CHECKED
             && checked,
+        &&checked,
     };
     static_assert(sizeof kChecked / sizeof kChecked[0] == kScriptHandlerCount, "one entry per number");
     const void* const* table = kTargets;
@@ -479,6 +498,9 @@ checked:
                 ip->serial = serial_;
             }
             if (in->frames.size() >= static_cast<size_t>(kScriptMaxCallDepth)) FAULT("call depth exceeded");
+            // Room for the deepest chain at once, so that no call moves the frames.
+            if (in->frames.capacity() < static_cast<size_t>(kScriptMaxCallDepth))
+                in->frames.reserve(kScriptMaxCallDepth);
             int32_t new_base = top - f->param_count;
             int32_t new_top = new_base + f->frame_size;
             if (new_top < -1 || new_top >= kScriptStackSlots) FAULT("call frame outside the stack");
@@ -488,7 +510,7 @@ checked:
             base = new_base;
             top = new_top;
             unit = f;
-            decoded = ScriptDecode(f, code_);
+            decoded = f->decoded ? f->decoded : ScriptDecode(f, code_);
             first = decoded->slots.data();
             JUMP(first);
         }
@@ -585,8 +607,8 @@ checked:
             TEXT(S[top].w[0], tb);
             uint32_t result = 0;
             if (ta || tb) {
-                size_t la = ta ? std::strlen(ta) : 0;
-                size_t lb = tb ? std::strlen(tb) : 0;
+                size_t la = texts_->Length(S[top - 1].w[0]);
+                size_t lb = texts_->Length(S[top].w[0]);
                 if (la + lb > ScriptTexts::kMaxTextLength) FAULT("text too long");
                 joined_.assign(ta ? ta : "", la).append(tb ? tb : "", lb);
                 result = texts_->Add(joined_.data(), joined_.size());
@@ -605,10 +627,9 @@ checked:
         CASE(itos) : CASE(ftos) : {
             ++count;
             NEED(1);
-            int n = ip->op == ScriptOp::itos
-                        ? std::snprintf(buffer, sizeof buffer, "%i", static_cast<int32_t>(S[top].w[0]))
-                        : std::snprintf(buffer, sizeof buffer, "%f",
-                                        static_cast<double>(WordToFloat(S[top].w[0])));
+            int n = ip->op == ScriptOp::itos ? IntToText(static_cast<int32_t>(S[top].w[0]), buffer)
+                                             : std::snprintf(buffer, sizeof buffer, "%f",
+                                                             static_cast<double>(WordToFloat(S[top].w[0])));
             if (n < 0) n = 0;
             if (n > 254) n = 254;
             uint32_t h = texts_->Add(buffer, static_cast<size_t>(n));
@@ -767,6 +788,19 @@ checked:
             if (d < 0 || d >= kScriptStackSlots) goto* kTargets[ip->plain];
             uint32_t v = S[ia].w[ip->y];
             S[top + 1].w[0] = v;
+            S[d].w[0] = v;
+            top = d;
+            count += 2;
+            goto return_to_caller;
+        }
+        CASE(add_retv) : {
+            // add, then a return with the sum.
+            if (top < 1 || in->frames.empty()) goto* kTargets[ip->plain];
+            const ScriptFrame& f = in->frames.back();
+            int32_t d = f.top - f.param_count + 1;
+            if (d < 0 || d >= kScriptStackSlots) goto* kTargets[ip->plain];
+            uint32_t v = S[top - 1].w[0] + S[top].w[0];
+            S[top - 1].w[0] = v;
             S[d].w[0] = v;
             top = d;
             count += 2;

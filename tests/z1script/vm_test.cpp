@@ -174,6 +174,19 @@ TEST_F(ScriptTest, TextsMadeAtRunTime) {
     // Building the same text again reuses its handle.
     EXPECT_EQ(RunMain("  const int 5\npushc 0\nitos\npushc 0\nitos\njteq yes\npush0\nyes:\npush1"), 1);
     EXPECT_EQ(scripts_->Texts().Count(), 1u);
+    const std::pair<int32_t, const char*> printed[] = {
+        {INT32_MIN, "-2147483648"}, {INT32_MAX, "2147483647"}, {0, "0"}, {-1, "-1"}, {1000000, "1000000"}};
+    for (const auto& p : printed)
+        EXPECT_EQ(RunMainText("  const int " + std::to_string(p.first) + "\npushc 0\nitos"), p.second);
+}
+
+TEST_F(ScriptTest, EqualTextsShareOneHandleHoweverManyThereAre) {
+    // "0" .. "999" printed twice: the second round finds every one.
+    EXPECT_EQ(RunMain("  const int 1000\n  const int 2\nround:\npush0\nstorel 0\nnext:\npushl 0\nitos\npop\n"
+                      "addl 0 1\npushl 0\npushc 0\njlt next\naddl 1 1\npushl 1\npushc 1\njlt round\npushl 1",
+                      "locals=2"),
+              2);
+    EXPECT_EQ(scripts_->Texts().Count(), 1000u);
 }
 
 TEST_F(ScriptTest, VectorsMoveWholeSlotsAndSingleWords) {

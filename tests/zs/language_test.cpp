@@ -252,7 +252,8 @@ program coins on pickup("coin") { game.addItem(startName()); }
 program "lever*" sync {
     game.setQuestFlag(startName());
     sleep(100);
-})";
+}
+program quiet on never { game.spare(7); })";
     RunAll({
         {"sleep: not yet at 96 ms", sleeper, "--frames 7 --ms-per-frame 16", "game 0  1\n"},
         {"sleep: on again at 112 ms", sleeper, "--frames 8 --ms-per-frame 16",
@@ -265,12 +266,14 @@ program "lever*" sync {
 })",
          "--start greeter@1 --start greeter@3 --frames 5",
          "game 1 hello greeter 1\ngame 1 again greeter 1\nfinished greeter top=0\n"},
-        {"init, click, collision and pickup patterns, start by name, sync", triggers,
+        {"init, click, collision and pickup patterns, never, start by name, sync", triggers,
          "--fire click:door3@1 --fire collision:door3@1 --fire collision:trap9@2 --fire pickup:coin@3 "
-         "--fire pickup:coins@3 --start lever1@4 --start lever2@4 --frames 6",
+         "--fire pickup:coins@3 --start lever1@4 --start lever2@4 --fire click:quiet@5 --start quiet@6 "
+         "--frames 7",
          "game 0  1\nfinished boot top=0\nworld 4 door3 0\nfinished doors top=0\ngame 1 ouch trap9 1\n"
          "finished traps top=0\ngame 5 coin 0\nfinished coins top=0\n"
-         "log: cannot start new program because template is locked\ngame 6 lever1 0\n"},
+         "log: cannot start new program because template is locked\ngame 6 lever1 0\n"
+         "game 0  7\nfinished quiet top=0\n"},
         {"every engine call",
          R"(program main on init {
     world.trigger("a");

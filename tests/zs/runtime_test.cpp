@@ -106,6 +106,16 @@ TEST_F(ZsToolTest, TheDemoScriptCompilesCleanlyAndPlaysItsPart) {
               "game 1 The old lord's seal is yours and the tale of the tower is told. Thank you for playing "
               "Zendar! 12\n"
               "log: killing program quest_complete\nfinished quest_complete top=0\n");
+
+    // What the compiler wrote, the disassembler shows as assembly that
+    // assembles back to the same bytes.
+    test_common::ProgramRun shown =
+        test_common::RunZ1tool("script disasm '" ZENDAR_BIN_DIR "/village.scr'", dir.path());
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    EXPECT_NE(shown.out.find("program \"enter_tower\" "), std::string::npos) << shown.out;
+    test_common::WriteFile(dir / "village.zasm", shown.out);
+    ASSERT_EQ(test_common::RunZ1tool("script asm village.zasm again.scr", dir.path()).status, 0);
+    EXPECT_EQ(test_common::ReadFile(dir / "again.scr"), test_common::ReadFile(ZENDAR_BIN_DIR "/village.scr"));
 }
 
 TEST_F(ZsToolTest, TheDocumentedExamplesCompileCleanlyAndRun) {
