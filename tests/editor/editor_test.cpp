@@ -34,6 +34,7 @@
 #include "entities/propertysheet.h"
 #include "os/dialogs.h"
 #include "game/importtable.h"
+#include "imports/enginecalls.h"
 #include "input/dikeys.h"
 #include "input/queueinputdriver.h"
 #include "models/z1model/z1model.h"
@@ -437,7 +438,7 @@ TEST_F(EditorTest, CopiesCarryTheirChildrenToTheLookPointAndCamerasAreNotCopied)
     // Right button: at the picked point.
     Entity* wall = Object("wall", 0, 0, 600);
     area.selected = lamp;
-    area.ScriptHook(2, "house", 5000, 0, 0);  // out of the line of sight
+    area.ScriptHook(kWorldVectorCallMove, "house", 5000, 0, 0);  // out of the line of sight
     Look(VECTOR(0, 0, 0), VECTOR(0, 0, 1));
     Mouse(EDIT_COPY, false, true);
     ASSERT_EQ(area.entities.Size(), before + 5);

@@ -11,6 +11,7 @@
 #include "entities/lightentity.h"
 #include "entities/modelaccess.h"
 #include "entities/objectentity.h"
+#include "imports/enginecalls.h"
 #include "models/z1model/z1model.h"
 #include "world/area.h"
 #include "collision/rayquery.h"
@@ -476,7 +477,7 @@ TEST_F(SceneTree, NamesLinksAndUnregistering) {
     EXPECT_EQ(dup->parent, nullptr);
     area.LinkByName("a", "nobody");
     // Moving a parent through the move hook carries and reinserts the child.
-    area.ScriptHook(2, "a", 20000, 0, 0);
+    area.ScriptHook(kWorldVectorCallMove, "a", 20000, 0, 0);
     EXPECT_EQ(b->position, VECTOR(19990, 0, 0));
     EXPECT_NE(b->sceneNode, nullptr);
     Look(VECTOR(19990, 0, -100), VECTOR(19990, 0, 0));
