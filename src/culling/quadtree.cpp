@@ -13,8 +13,8 @@
 #include "culling/cplane.h"
 #include "settings/settings.h"
 
-int QuadTreeTuningA() { return g_settings ? g_settings->tuning_a : 500; }
-int QuadTreeTuningB() { return g_settings ? g_settings->tuning_b : 100; }
+int QuadTreeTuningA() { return g_settings ? g_settings->tuningA : 500; }
+int QuadTreeTuningB() { return g_settings ? g_settings->tuningB : 100; }
 
 QuadTreeBase::~QuadTreeBase() {}
 

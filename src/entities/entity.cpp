@@ -229,7 +229,7 @@ bool Entity::DrawMarker(CPlane* frustum, void (*alongside)(Entity* self, CPlane*
     driver->GetWorldMatrix(&saved);
     MatrixTranslation(world, position);
     driver->SetWorldMatrix(&world);
-    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model)
+    if (g_settings && g_settings->editor && g_settings->showHelperObjects && model)
         ModelDraw(model, frustum, position, nullptr);
     if (alongside) alongside(this, frustum);
     driver->SetWorldMatrix(&saved);

@@ -70,7 +70,7 @@ protected:
         path = WriteRoom(dir);
         saved = g_settings;
         g_settings = &settings;
-        settings.collision_on = 1;
+        settings.collisionOn = 1;
     }
     void TearDown() override {
         g_settings = saved;
@@ -96,12 +96,12 @@ std::vector<VECTOR> Walk(const std::string& modelPath, const VECTOR& start, cons
     World world;
     world.Initialise("no_such_daycycle.ini");  // installs collision into the seams
     VECTOR p = start;
-    g_settings->collider_count = 0;
+    g_settings->colliderCount = 0;
     for (int i = 0; i < frames; ++i) {
         p = world.CheckCollision(p, move);
         out.push_back(p);
     }
-    if (colliders) *colliders = g_settings->collider_count;
+    if (colliders) *colliders = g_settings->colliderCount;
     // The ray test reaches the same triangles through the model.
     EXPECT_FALSE(area.LineOfSight(VECTOR(0, 100, 0), VECTOR(600, 100, 0)));
     EXPECT_TRUE(area.LineOfSight(VECTOR(0, 100, 0), VECTOR(200, 100, 0)));

@@ -482,7 +482,7 @@ TEST_F(GameFolder, ScriptLoadsTheVillageAndPlacesThePlayerOnTheGround) {
 
     // From there the player falls onto the ground and the walk east to the
     // locked gate ends in front of it.
-    settings_.collision_on = 1;
+    settings_.collisionOn = 1;
     Area area;
     area.Load("village.z1a");
     World world;

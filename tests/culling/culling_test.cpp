@@ -127,7 +127,7 @@ Handed CollideAll(Tree& tree, const QuadTree* leavesOf) {
     g_settings = saved;
     Handed h;
     if (leavesOf) Leaves(leavesOf, h);
-    h.tested = settings.collider_count;
+    h.tested = settings.colliderCount;
     return h;
 }
 

@@ -22,7 +22,7 @@ protected:
         saved = g_settings;
         g_settings = &settings;
         settings.back_plane = 6000;
-        settings.full_shading = 1;
+        settings.fullShading = 1;
         UseFixedClock(10, 0);
     }
     void TearDown() override {

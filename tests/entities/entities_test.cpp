@@ -481,9 +481,9 @@ TEST_F(Entities, ObjectsCollideByMeshOrBoxAndDoorsOnlyInTheGame) {
     auto tested = [&](Entity* e) {
         CollisionPacket packet;
         packet.broadRadius = 1e6f;
-        log.settings().collider_count = 0;
+        log.settings().colliderCount = 0;
         e->Collide(&packet);
-        return log.settings().collider_count;
+        return log.settings().colliderCount;
     };
     EXPECT_EQ(tested(o), 10);
     o->collideWithBox = true;

@@ -177,7 +177,7 @@ TEST_F(ModelRuntime, ModelOnItsOwnDrawsThroughAPrivateList) {
 }
 
 TEST_F(ModelRuntime, AlphaListOverflowsAt2500) {
-    log.settings().tuning_c = 2500;
+    log.settings().tuningC = 2500;
     Z1Scene s;
     s.materials = {Glass("glass")};
     s.objects.push_back(Object("pane", 0, {Triangle(0, 1)}));
@@ -521,7 +521,7 @@ TEST_F(ModelRuntime, MaterialStateAroundTheDraw) {
     EXPECT_FLOAT_EQ(driver.material.diffuse[0], 0.5f);
 
     // Full shading off: unlit and untextured.
-    log.settings().full_shading = 0;
+    log.settings().fullShading = 0;
     driver.ResetLog();
     model.Draw(nullptr, VECTOR{0, 0, 0});
     for (const DrawRecord* d : Draws()) {

@@ -148,13 +148,13 @@ TEST_F(GameTest, ScriptCallsByCode) {
     EXPECT_TRUE(log.Has("setting info string..\n"));
     EXPECT_STREQ(game.CurrentMessage().c_str(), "The gate is open.");
     EXPECT_FLOAT_EQ(game.messageDuration, 5.0f);
-    log.settings().collision_on = 0;
+    log.settings().collisionOn = 0;
     game.ScriptCall(kGameCallCollisionOn, "", 7);
-    EXPECT_EQ(log.settings().collision_on, 1);
+    EXPECT_EQ(log.settings().collisionOn, 1);
     game.ScriptCall(kGameCallCollisionOn, "", 0);
-    EXPECT_EQ(log.settings().collision_on, 0);
+    EXPECT_EQ(log.settings().collisionOn, 0);
     game.ScriptCall(kGameCallMovementSpeed, "", 250);
-    EXPECT_FLOAT_EQ(log.settings().movement_speed, 250.0f);
+    EXPECT_FLOAT_EQ(log.settings().movementSpeed, 250.0f);
     game.ScriptCall(kGameCallAddItem, "gatekey", 0);
     EXPECT_TRUE(game.HasItem("gatekey"));
     game.ScriptCall(kGameCallSetQuestFlag, "opened_gate", 0);

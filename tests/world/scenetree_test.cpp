@@ -231,7 +231,7 @@ TEST_F(SceneTree, PickingTakesTheNearestThingSeen) {
     };
     for (const Case& c : cases) {
         log.settings().editor = c.editor;
-        log.settings().show_helper_objects = c.helpers;
+        log.settings().showHelperObjects = c.helpers;
         RayQuery* q = area.SelectEntity(VECTOR(0, 0, 0), kEditorPickDistance);
         ASSERT_NE(q, nullptr);
         EXPECT_EQ(q->hitEntity, c.hit) << int(c.editor) << int(c.helpers);
@@ -272,7 +272,7 @@ TEST_F(SceneTree, RenderCullsByTheFrustumAndDrawsTheSelectionBox) {
     MatrixMultiply(vp, view, proj);
     CPlane frustum;
     frustum.SetFromMatrix(vp);
-    log.settings().full_shading = 1;
+    log.settings().fullShading = 1;
     driver.ResetLog();
     area.Render(VECTOR(0, 0, 0), VECTOR(0, 0, 2), &frustum);
     EXPECT_EQ(area.lookPoint, VECTOR(0, 0, 200));
@@ -282,7 +282,7 @@ TEST_F(SceneTree, RenderCullsByTheFrustumAndDrawsTheSelectionBox) {
     EXPECT_TRUE(frustum.object_is_identity);
 
     // Full shading off: wireframe for the duration. Editor: the selected box.
-    log.settings().full_shading = 0;
+    log.settings().fullShading = 0;
     log.settings().editor = 1;
     area.selected = front;
     driver.ResetLog();
@@ -421,12 +421,12 @@ TEST_F(SceneTree, MarkersGiveBoxesAndAreDrawnOnlyAsEditorHelpers) {
     cam->Render(nullptr);
     EXPECT_TRUE(driver.draws.empty());
     log.settings().editor = 1;
-    log.settings().show_helper_objects = 1;
+    log.settings().showHelperObjects = 1;
     light->Render(nullptr);
     cam->Render(nullptr);
     ASSERT_EQ(driver.draws.size(), 2u);
     EXPECT_EQ(driver.draws[0].world[12], 100.0f);  // drawn at the light
-    log.settings().show_helper_objects = 0;
+    log.settings().showHelperObjects = 0;
     light->Render(nullptr);
     EXPECT_EQ(driver.draws.size(), 2u);
 }

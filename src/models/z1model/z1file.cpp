@@ -638,7 +638,7 @@ void Reader::ReadBoneList() {
 // ---------------------------------------------------------------------------
 // [SECTION] Scene lookups
 const char* Z1TextureFolder() {
-    if (g_settings && g_settings->texture_folder) return g_settings->texture_folder;
+    if (g_settings && g_settings->textureFolder) return g_settings->textureFolder;
     return "textures";
 }
 

@@ -23,7 +23,7 @@ AlphaList* g_alpha_list = nullptr;
 
 namespace {
 
-bool FullShading() { return g_settings ? g_settings->full_shading != 0 : true; }
+bool FullShading() { return g_settings ? g_settings->fullShading != 0 : true; }
 
 bool SameTextIgnoringCase(const std::string& a, const char* b) {
     size_t n = std::strlen(b);
@@ -34,7 +34,7 @@ bool SameTextIgnoringCase(const std::string& a, const char* b) {
     return true;
 }
 
-int TuningC() { return g_settings && g_settings->tuning_c > 0 ? g_settings->tuning_c : 2500; }
+int TuningC() { return g_settings && g_settings->tuningC > 0 ? g_settings->tuningC : 2500; }
 
 // Direction through the upper 3x3 only.
 VECTOR TransformNormal(const MATRIX& m, float x, float y, float z) {
