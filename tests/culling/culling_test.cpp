@@ -320,8 +320,8 @@ TEST(MeshQuadTree, ModelsBuildTreesAndHandTheirTrianglesToCollision) {
     b.vertices = small.v;
     b.indices = small.idx;
     list.meshes = {a, b};
-    o.mesh_lists = {list};
-    o.mesh_list_wrapped = {false};
+    o.meshLists = {list};
+    o.meshListWrapped = {false};
     s.objects = {o};
     ASSERT_TRUE(Z1WriteFile((dir / "z1/land.z1").c_str(), s));
     Z1Model model;
@@ -348,7 +348,7 @@ TEST(MeshQuadTree, ModelsBuildTreesAndHandTheirTrianglesToCollision) {
     Handed h = CollideAll(model, model.frames[0]->submeshes[0]->quadtree);
     EXPECT_EQ(h.tested, h.inLeaves + 100);
     Z1SubMesh* piece = model.frames[0]->submeshes[1];
-    for (int i = 0; i < piece->face_count; i++) h.seen[Key(piece->vertices, piece->indices, i)]++;
+    for (int i = 0; i < piece->faceCount; i++) h.seen[Key(piece->vertices, piece->indices, i)]++;
     EXPECT_EQ(h.seen.size(), 150u);
     EXPECT_GE(h.seen[Key(small.v.data(), small.idx.data(), 0)], 2);
     EXPECT_GE(h.seen[Key(big.v.data(), big.idx.data(), 149)], 1);

@@ -186,7 +186,7 @@ int main(int argc, char** argv) {
     }
     irr::scene::ISceneManager* smgr = device->getSceneManager();
     irr::scene::SMeshBuffer* buffer = new irr::scene::SMeshBuffer();
-    const Z1Mesh& mesh = scene.objects[0].mesh_lists[0].meshes[0];
+    const Z1Mesh& mesh = scene.objects[0].meshLists[0].meshes[0];
     for (const VERTEX& v : mesh.vertices)
         buffer->Vertices.push_back(irr::video::S3DVertex(v.x, v.y, v.z, v.nx, v.ny, v.nz,
                                                          irr::video::SColor(255, 255, 255, 255), v.tu, v.tv));
