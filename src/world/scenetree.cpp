@@ -221,7 +221,7 @@ void Area::Render(const VECTOR& camera, const VECTOR& viewDirection, CPlane* fru
     MATRIX savedObject;
     MatrixIdentity(savedObject);
     if (frustum) {
-        savedObject = frustum->object_matrix;
+        savedObject = frustum->objectMatrix;
         MATRIX identity;
         MatrixIdentity(identity);
         frustum->SetObjectMatrix(identity);

@@ -120,11 +120,11 @@ TEST_F(ModelRuntime, OpaqueNowTransparentLastFarthestFirst) {
     EXPECT_EQ(list.items[0].centre, (VECTOR{0, 0, 10}));
 
     // While the driver's first private flag is set, opaque pieces wait too.
-    driver.private_flags[0] = 1;
+    driver.privateFlags[0] = 1;
     model.Draw(nullptr, VECTOR{1, 2, 3});
     EXPECT_EQ(list.count, 7);
     EXPECT_EQ(Draws().size(), 1u);
-    driver.private_flags[0] = 0;
+    driver.privateFlags[0] = 0;
     list.count = 3;
 
     driver.ResetLog();
@@ -135,12 +135,12 @@ TEST_F(ModelRuntime, OpaqueNowTransparentLastFarthestFirst) {
     EXPECT_FLOAT_EQ(draws[1]->vertex[0].z, 30.0f);
     EXPECT_FLOAT_EQ(draws[2]->vertex[0].z, 10.0f);
     for (const DrawRecord* d : draws) {
-        EXPECT_TRUE(d->alpha_blending);
+        EXPECT_TRUE(d->alphaBlending);
         EXPECT_EQ(d->alpha_test_mode, ALPHATEST_NONZERO);  // not binary alpha
         EXPECT_EQ(d->texture, "textures\\glass.bmp");
     }
     EXPECT_EQ(driver.alpha_test_mode, ALPHATEST_OFF);
-    EXPECT_FALSE(driver.alpha_blending);
+    EXPECT_FALSE(driver.alphaBlending);
 
     // With a view that turns round, the order turns round too.
     MATRIX view;
@@ -211,9 +211,9 @@ TEST_F(ModelRuntime, IndoorItemsAndAdditivePieces) {
     list.restoreAmbient = 0xFF102030;
     list.restoreFog = 0xFF405060;
     g_alpha_list = &list;
-    driver.world_flag = 1;
+    driver.worldFlag = 1;
     model.Draw(nullptr, VECTOR{0, 0, 0});
-    driver.world_flag = 0;
+    driver.worldFlag = 0;
     driver.ResetLog();
     list.Render();
     int ambient = driver.FindCall("SetAmbientColor(FF181638)");
@@ -492,7 +492,7 @@ TEST_F(ModelRuntime, FrustumCullsFramesAndSubframes) {
     EXPECT_EQ(model.topFrames[0]->visible, 1);
     EXPECT_EQ(model.topFrames[1]->visible, 0);
     // The caller's object matrix is back.
-    EXPECT_FLOAT_EQ(frustum.object_matrix[12], -0.5f);
+    EXPECT_FLOAT_EQ(frustum.objectMatrix[12], -0.5f);
 }
 
 TEST_F(ModelRuntime, MaterialStateAroundTheDraw) {
@@ -513,7 +513,7 @@ TEST_F(ModelRuntime, MaterialStateAroundTheDraw) {
     EXPECT_TRUE(draws[0]->lighting);
     EXPECT_EQ(draws[1]->cull_mode, CULL_CCW);
     EXPECT_EQ(driver.FindCall("SetTextureWrapU(0)") < driver.FindCall("SetTextureWrapU(1)"), true);
-    EXPECT_TRUE(driver.wrap_u);
+    EXPECT_TRUE(driver.wrapU);
     // Texture maps make the colours white; plain ones keep theirs.
     EXPECT_FLOAT_EQ(model.frames[0]->submeshes[0]->colors[0][1], 1.0f);
     EXPECT_FLOAT_EQ(model.frames[1]->submeshes[0]->colors[0][0], 0.5f);

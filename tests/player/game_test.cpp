@@ -244,7 +244,7 @@ TEST_F(GameTest, LoadingASceneShowsTheLoadingFrameThenReturnsToWalking) {
     game.LoadScene("missing.z1a");
     EXPECT_EQ(driver.calls.front(), "SetTextureWrapU(0)");
     EXPECT_EQ(driver.calls.back(), "SetTextureWrapV(1)");
-    EXPECT_FALSE(driver.wrap_u);
+    EXPECT_FALSE(driver.wrapU);
     EXPECT_TRUE(log.Has("Invalid area file - cannot load"));
 
     SetBasePath(savedBase.c_str());

@@ -279,7 +279,7 @@ TEST_F(SceneTree, RenderCullsByTheFrustumAndDrawsTheSelectionBox) {
     ASSERT_EQ(driver.draws.size(), 1u);  // only the cube in front
     EXPECT_NEAR(driver.draws[0].world[14], 200.0f, 1e-4f);
     EXPECT_EQ(driver.CountCalls("SetRenderMode"), 0);
-    EXPECT_TRUE(frustum.object_is_identity);
+    EXPECT_TRUE(frustum.objectIsIdentity);
 
     // Full shading off: wireframe for the duration. Editor: the selected box.
     log.settings().fullShading = 0;
@@ -333,7 +333,7 @@ TEST_F(SceneTree, TransparentPiecesAreDrawnLastFarthestFirst) {
     EXPECT_NEAR(driver.draws[0].world[14], 400.0f, 1e-3f);  // the opaque wall at once
     EXPECT_NEAR(driver.draws[1].world[14], 300.0f, 1e-3f);  // then the far glass
     EXPECT_NEAR(driver.draws[2].world[14], 100.0f, 1e-3f);
-    EXPECT_TRUE(driver.draws[1].alpha_blending);
+    EXPECT_TRUE(driver.draws[1].alphaBlending);
     // The pass: blending on, alpha test mode 0, the items, alpha test off.
     int wallDraw = driver.FindCall("DrawIndexedList(VERTEX,8,36)");
     ASSERT_GE(wallDraw, 0);
@@ -363,7 +363,7 @@ TEST_F(SceneTree, IndoorLightingComesFromTheObjectOrItsParent) {
     int on = driver.FindCall("EnableLight(0,1)");
     EXPECT_GE(off, 0);
     EXPECT_GT(on, off);
-    EXPECT_EQ(driver.world_flag & 0xFF, 0);
+    EXPECT_EQ(driver.worldFlag & 0xFF, 0);
     house->indoorLighting = false;
     driver.ResetLog();
     table->Render(nullptr);

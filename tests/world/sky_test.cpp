@@ -562,9 +562,9 @@ TEST_F(WorldTest, LayersCrossFadeBetweenFramesWithDifferentTextures) {
     for (const DrawRecord* d : lv)
         if (d->primitive == Primitive::kIndexedList) {
             ++grids;
-            EXPECT_EQ(d->vertex_count, kDomeVertices);
+            EXPECT_EQ(d->vertexCount, kDomeVertices);
             EXPECT_EQ(d->indices.size(), static_cast<size_t>(kDomeIndices));
-            EXPECT_EQ(d->zbuffer_mode, ZBUFFER_OFF);
+            EXPECT_EQ(d->zbufferMode, ZBUFFER_OFF);
         }
     EXPECT_EQ(grids, 3);
 

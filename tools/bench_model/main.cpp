@@ -37,8 +37,8 @@ struct TreeBytes {
     void Add(const QuadTree* t) {
         if (!t) return;
         nodes += sizeof(QuadTree);
-        indices += sizeof(uint16_t) * (3 * static_cast<size_t>(t->triangle_capacity) + 1);
-        if (t->owns_vertices) vertices += sizeof(VERTEX) * (static_cast<size_t>(t->vertex_count) + 1);
+        indices += sizeof(uint16_t) * (3 * static_cast<size_t>(t->triangleCapacity) + 1);
+        if (t->ownsVertices) vertices += sizeof(VERTEX) * (static_cast<size_t>(t->vertexCount) + 1);
         for (const QuadTree* c : t->children) Add(c);
     }
 };

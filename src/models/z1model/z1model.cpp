@@ -358,7 +358,7 @@ bool AlphaList::Queue(Z1SubMesh* submesh, const VECTOR& position, const MATRIX* 
     it.camera = it.centre;
     it.pose = pose;
     it.poseCount = poseCount;
-    it.worldFlag = g_gfxdriver ? static_cast<uint8_t>(g_gfxdriver->world_flag & 0xFF) : 0;
+    it.worldFlag = g_gfxdriver ? static_cast<uint8_t>(g_gfxdriver->worldFlag & 0xFF) : 0;
     it.weights = weights;
     it.submesh = submesh;
     return true;
@@ -694,7 +694,7 @@ bool Z1Model::DrawImpl(CPlane* frustum, const VECTOR& position, const float* wei
         alpha = own;
     }
     MATRIX savedObject;
-    if (frustum) savedObject = frustum->object_matrix;
+    if (frustum) savedObject = frustum->objectMatrix;
     for (ModelFrame* f : topFrames) DrawFrame(f, frustum, alpha, position, weights);
     if (frustum) frustum->SetObjectMatrix(savedObject);
     if (own) {
@@ -737,7 +737,7 @@ void Z1Model::QueueSubMesh(Z1SubMesh* sm, CPlane* frustum, AlphaList* alpha, con
                            const float* weights) {
     const MATRIX* pose = bonePose.empty() ? nullptr : bonePose.data();
     int poseCount = static_cast<int>(bonePose.size());
-    if (!sm->transparent && !g_gfxdriver->private_flags[0]) {
+    if (!sm->transparent && !g_gfxdriver->privateFlags[0]) {
         sm->Draw(pose, poseCount, weights, frustum);
         return;
     }
