@@ -50,8 +50,8 @@ FuzzDriver::FuzzDriver() {
     width = 640;
     height = 480;
     lighting = 1;
-    zbuffer_mode = ZBUFFER_ON;
-    wrap_u = wrap_v = 1;
+    zbufferMode = ZBUFFER_ON;
+    wrapU = wrapV = 1;
     Identity(world_);
     Identity(view_);
     Identity(projection_);
@@ -89,8 +89,8 @@ bool FuzzDriver::DrawBox(const float* corners) {
 }
 
 uint8_t FuzzDriver::SetZBufferMode(uint8_t mode) {
-    uint8_t before = zbuffer_mode;
-    if (mode <= ZBUFFER_NOWRITE) zbuffer_mode = mode;
+    uint8_t before = zbufferMode;
+    if (mode <= ZBUFFER_NOWRITE) zbufferMode = mode;
     return before;
 }
 

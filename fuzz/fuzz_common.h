@@ -54,11 +54,11 @@ public:
     }
     bool DrawBox(const float* corners) override;
 
-    bool SetAlphaBlending(bool on) override { return Swap(alpha_blending, on); }
+    bool SetAlphaBlending(bool on) override { return Swap(alphaBlending, on); }
     bool SetLighting(bool on) override { return Swap(lighting, on); }
     uint8_t SetZBufferMode(uint8_t mode) override;
-    bool SetTextureWrapU(bool wrap) override { return Swap(wrap_u, wrap); }
-    bool SetTextureWrapV(bool wrap) override { return Swap(wrap_v, wrap); }
+    bool SetTextureWrapU(bool wrap) override { return Swap(wrapU, wrap); }
+    bool SetTextureWrapV(bool wrap) override { return Swap(wrapV, wrap); }
     void SetBlendMode(uint8_t) override {}
     void SetTextureFilter(uint8_t) override {}
     void SetCullMode(uint8_t) override {}

@@ -8,14 +8,14 @@ namespace {
 Z1Material Textured(const std::string& name) {
     Z1Material m;
     m.name = name;
-    m.class_name = "Standard";
-    m.material_class = Z1_CLASS_STANDARD;
+    m.className = "Standard";
+    m.materialClass = Z1_CLASS_STANDARD;
     m.color1[0] = m.color1[1] = m.color1[2] = 1.0f;
     Z1Map& map = m.maps[Z1_SLOT_TEXTURE];
     map.present = true;
     map.name = name;
-    map.has_bitmap = true;
-    map.bitmap_raw = "C:\\fuzz\\" + name + ".bmp";
+    map.hasBitmap = true;
+    map.bitmapRaw = "C:\\fuzz\\" + name + ".bmp";
     m.textured = true;
     return m;
 }
@@ -35,8 +35,8 @@ Z1Mesh Strip(int n, float length, int16_t submaterial) {
                        c = static_cast<uint16_t>(a + 2), d = static_cast<uint16_t>(a + 3);
         for (uint16_t v : {a, b, c, c, b, d}) mesh.indices.push_back(v);
     }
-    mesh.vertex_count = static_cast<int32_t>(mesh.vertices.size());
-    mesh.face_count = static_cast<int32_t>(mesh.indices.size() / 3);
+    mesh.vertexCount = static_cast<int32_t>(mesh.vertices.size());
+    mesh.faceCount = static_cast<int32_t>(mesh.indices.size() / 3);
     return mesh;
 }
 
@@ -46,8 +46,8 @@ Z1GeomObject Object(const std::string& name, int16_t material, const std::vector
     o.material = material;
     Z1MeshList list;
     list.meshes = meshes;
-    o.mesh_lists.push_back(list);
-    o.mesh_list_wrapped.push_back(false);
+    o.meshLists.push_back(list);
+    o.meshListWrapped.push_back(false);
     return o;
 }
 
@@ -55,16 +55,16 @@ Z1GeomObject Object(const std::string& name, int16_t material, const std::vector
 
 Z1Scene SkinnedFigure() {
     Z1Scene s;
-    s.has_materials = true;
+    s.hasMaterials = true;
     s.materials.push_back(Textured("skin"));
     Z1Mesh mesh = Strip(kFigureBones * 2, 40.0f * kFigureBones, 0);
     for (size_t v = 0; v < mesh.vertices.size(); ++v)
         mesh.bones.push_back(v + 1 == mesh.vertices.size() ? -1 : static_cast<int16_t>(v / 4 % kFigureBones));
     Z1MorphTarget smile;
     for (int16_t v = 0; v < 4; ++v) smile.entries.push_back(Z1MorphEntry{v, VECTOR(0.0f, 2.0f, 1.0f)});
-    mesh.morph_targets.push_back(smile);
+    mesh.morphTargets.push_back(smile);
     s.objects.push_back(Object("body", 0, {mesh}));
-    s.has_bones = true;
+    s.hasBones = true;
     for (int b = 0; b < kFigureBones; ++b) {
         Z1Bone bone;
         bone.name = "bone" + std::to_string(b);
@@ -78,17 +78,17 @@ Z1Scene SkinnedFigure() {
 
 Z1Scene MaterialShowcase() {
     Z1Scene s;
-    s.has_materials = true;
+    s.hasMaterials = true;
     s.materials.push_back(Textured("wood"));
     Z1Material glass = Textured("glass");
-    glass.two_sided = true;
+    glass.twoSided = true;
     glass.maps[Z1_SLOT_OPACITY] = glass.maps[Z1_SLOT_TEXTURE];
-    glass.maps[Z1_SLOT_OPACITY].bitmap_raw = "C:\\fuzz\\glass_alpha.bmp";
+    glass.maps[Z1_SLOT_OPACITY].bitmapRaw = "C:\\fuzz\\glass_alpha.bmp";
     s.materials.push_back(glass);
     Z1Material multi;
     multi.name = "house";
-    multi.class_name = "Multi/Sub-Object";
-    multi.material_class = Z1_CLASS_MULTI;
+    multi.className = "Multi/Sub-Object";
+    multi.materialClass = Z1_CLASS_MULTI;
     for (const char* sub : {"roof", "wall", "window"}) multi.submaterials.push_back(Textured(sub));
     s.materials.push_back(multi);
     s.objects.push_back(Object("plank", 0, {Strip(2, 50.0f, 0)}));

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.write_log = 1;
     g_settings = &settings;
     {
-        PlayerCamera camera(settings.fov_radians, settings.back_plane);
+        PlayerCamera camera(settings.fovRadians, settings.back_plane);
         camera.LookAt(VECTOR(0, 100, 0), VECTOR(100, 100, 100), 0.0f);
         camera.UpdateFrustum();
         camera.SetFarPlane(settings.dungeon_back_plane);

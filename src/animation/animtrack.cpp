@@ -15,42 +15,42 @@ float Fraction(int32_t t0, int32_t t1, int32_t tick) {
 
 }  // namespace
 
-AnimTrack::AnimTrack(int frameSpeed, int ticksPerFrame, int lastFrame)
-    : frame_speed(frameSpeed), ticks_per_frame(ticksPerFrame), last_frame(lastFrame) {
-    start_tick = 0;
-    end_tick = last_frame * ticks_per_frame;
-    MatrixIdentity(pivot_out);
-    MatrixIdentity(pivot_in);
+AnimTrack::AnimTrack(int speed, int ticks, int last)
+    : frameSpeed(speed), ticksPerFrame(ticks), lastFrame(last) {
+    startTick = 0;
+    endTick = lastFrame * ticksPerFrame;
+    MatrixIdentity(pivotOut);
+    MatrixIdentity(pivotIn);
     MatrixIdentity(running);
 }
 
 void AnimTrack::SetPivot(const VECTOR& p) {
     pivot = p;
     VECTOR e = EngineAxes(p);
-    MatrixTranslation(pivot_out, -e.x, -e.y, -e.z);
-    MatrixTranslation(pivot_in, e.x, e.y, e.z);
+    MatrixTranslation(pivotOut, -e.x, -e.y, -e.z);
+    MatrixTranslation(pivotIn, e.x, e.y, e.z);
 }
 
-void AnimTrack::AddPositionKey(const AnimPosKey& key) { pos_keys.push_back(key); }
-void AnimTrack::AddRotationKey(const AnimRotKey& key) { rot_keys.push_back(key); }
+void AnimTrack::AddPositionKey(const AnimPosKey& key) { posKeys.push_back(key); }
+void AnimTrack::AddRotationKey(const AnimRotKey& key) { rotKeys.push_back(key); }
 
-void AnimTrack::Play(int32_t startTick, int32_t endTick, bool loop) {
+void AnimTrack::Play(int32_t from, int32_t to, bool loop) {
     if (playing) return;
-    LogLine("Animation %s is playing frame %i to %i", node_name.c_str(), startTick, endTick);
-    start_tick = startTick;
-    end_tick = endTick > 0 ? endTick : last_frame * ticks_per_frame;
+    LogLine("Animation %s is playing frame %i to %i", nodeName.c_str(), from, to);
+    startTick = from;
+    endTick = to > 0 ? to : lastFrame * ticksPerFrame;
     looping = loop ? 1 : 0;
     playing = 1;
-    pos_started = false;
-    rot_started = false;
+    posStarted = false;
+    rotStarted = false;
     LogLine(loop ? "is looping.." : "is NOT looping");
 }
 
 int32_t AnimTrack::CurrentTick(uint32_t startTime) const {
-    if (frame_speed <= 0) return start_tick;
-    double msPerFrame = 1000.0 / frame_speed;
+    if (frameSpeed <= 0) return startTick;
+    double msPerFrame = 1000.0 / frameSpeed;
     double elapsed = static_cast<double>(ClockMilliseconds() - startTime);
-    double tick = elapsed / msPerFrame * ticks_per_frame + start_tick;
+    double tick = elapsed / msPerFrame * ticksPerFrame + startTick;
     // Hours of play at a fast tick rate must not run past the integer.
     if (tick > 2147483647.0) return 2147483647;
     if (tick < -2147483647.0) return -2147483647;
@@ -58,50 +58,49 @@ int32_t AnimTrack::CurrentTick(uint32_t startTime) const {
 }
 
 int AnimTrack::FirstKeyFrom(int32_t tick, bool rotation) const {
-    int n = rotation ? static_cast<int>(rot_keys.size()) : static_cast<int>(pos_keys.size());
+    int n = rotation ? static_cast<int>(rotKeys.size()) : static_cast<int>(posKeys.size());
     for (int i = 0; i < n; i++) {
-        int32_t t = rotation ? rot_keys[i].time : pos_keys[i].time;
+        int32_t t = rotation ? rotKeys[i].time : posKeys[i].time;
         if (t >= tick) return i;
     }
     return n - 1;
 }
 
 bool AnimTrack::EvaluatePosition(VECTOR& out) {
-    if (pos_keys.empty()) return false;
-    if (pos_cursor < 0) pos_cursor = 0;
+    if (posKeys.empty()) return false;
+    if (posCursor < 0) posCursor = 0;
     const AnimPosKey* result = nullptr;
     VECTOR p;
     if (!playing) {
-        result = &pos_keys[pos_cursor];
+        result = &posKeys[posCursor];
         p = result->p;
-    } else if (!pos_started) {
-        pos_cursor = FirstKeyFrom(start_tick, false);
-        pos_start = ClockMilliseconds();
-        pos_started = true;
-        p = pos_keys[pos_cursor].p;
+    } else if (!posStarted) {
+        posCursor = FirstKeyFrom(startTick, false);
+        posStart = ClockMilliseconds();
+        posStarted = true;
+        p = posKeys[posCursor].p;
     } else {
-        int32_t tick = CurrentTick(pos_start);
-        int n = static_cast<int>(pos_keys.size());
-        while (pos_cursor + 1 < n && pos_keys[pos_cursor + 1].time < tick &&
-               pos_keys[pos_cursor].time < end_tick)
-            pos_cursor++;
-        bool ended = pos_cursor + 1 >= n || pos_keys[pos_cursor].time >= end_tick;
+        int32_t tick = CurrentTick(posStart);
+        int n = static_cast<int>(posKeys.size());
+        while (posCursor + 1 < n && posKeys[posCursor + 1].time < tick && posKeys[posCursor].time < endTick)
+            posCursor++;
+        bool ended = posCursor + 1 >= n || posKeys[posCursor].time >= endTick;
         if (ended && !looping) {
             playing = 0;
-            pos_started = false;
-            p = pos_keys[pos_cursor].p;
+            posStarted = false;
+            p = posKeys[posCursor].p;
         } else {
             if (ended) {
-                tick -= pos_keys[pos_cursor].time;
-                pos_cursor = FirstKeyFrom(start_tick, false);
-                pos_start = ClockMilliseconds();
-                tick += pos_keys[pos_cursor].time;
+                tick -= posKeys[posCursor].time;
+                posCursor = FirstKeyFrom(startTick, false);
+                posStart = ClockMilliseconds();
+                tick += posKeys[posCursor].time;
             }
-            if (pos_cursor + 1 >= n) {
-                p = pos_keys[pos_cursor].p;
+            if (posCursor + 1 >= n) {
+                p = posKeys[posCursor].p;
             } else {
-                const AnimPosKey& k0 = pos_keys[pos_cursor];
-                const AnimPosKey& k1 = pos_keys[pos_cursor + 1];
+                const AnimPosKey& k0 = posKeys[posCursor];
+                const AnimPosKey& k1 = posKeys[posCursor + 1];
                 float h = Fraction(k0.time, k1.time, tick);
                 if (k1.kind == ANIMKEY_POS_SPLINE) {
                     float h2 = h * h, h3 = h2 * h;
@@ -120,59 +119,58 @@ bool AnimTrack::EvaluatePosition(VECTOR& out) {
 void AnimTrack::ApplyRotation(const AnimRotKey& key, float angle, MATRIX& inOut) const {
     MATRIX rot, t;
     MatrixRotationAxis(rot, VECTOR{-key.axis.x, -key.axis.z, -key.axis.y}, angle);
-    MatrixMultiply(t, pivot_out, rot);
-    MatrixMultiply(t, t, pivot_in);
+    MatrixMultiply(t, pivotOut, rot);
+    MatrixMultiply(t, t, pivotIn);
     MatrixMultiply(inOut, t, inOut);
 }
 
 void AnimTrack::ReplayRotations(int upTo) {
     MatrixIdentity(running);
-    for (int i = 0; i <= upTo && i < static_cast<int>(rot_keys.size()); i++)
-        ApplyRotation(rot_keys[i], rot_keys[i].angle, running);
+    for (int i = 0; i <= upTo && i < static_cast<int>(rotKeys.size()); i++)
+        ApplyRotation(rotKeys[i], rotKeys[i].angle, running);
 }
 
 void AnimTrack::EvaluateRotation(MATRIX& out) {
-    if (rot_keys.empty() || !playing) {
+    if (rotKeys.empty() || !playing) {
         out = running;
         return;
     }
-    if (!rot_started) {
-        rot_cursor = FirstKeyFrom(start_tick, true);
-        rot_start = ClockMilliseconds();
-        rot_started = true;
-        ReplayRotations(rot_cursor);
+    if (!rotStarted) {
+        rotCursor = FirstKeyFrom(startTick, true);
+        rotStart = ClockMilliseconds();
+        rotStarted = true;
+        ReplayRotations(rotCursor);
         out = running;
         return;
     }
-    int32_t tick = CurrentTick(rot_start);
-    int n = static_cast<int>(rot_keys.size());
-    while (rot_cursor + 1 < n && rot_keys[rot_cursor + 1].time < tick &&
-           rot_keys[rot_cursor].time < end_tick) {
-        rot_cursor++;
-        ApplyRotation(rot_keys[rot_cursor], rot_keys[rot_cursor].angle, running);
+    int32_t tick = CurrentTick(rotStart);
+    int n = static_cast<int>(rotKeys.size());
+    while (rotCursor + 1 < n && rotKeys[rotCursor + 1].time < tick && rotKeys[rotCursor].time < endTick) {
+        rotCursor++;
+        ApplyRotation(rotKeys[rotCursor], rotKeys[rotCursor].angle, running);
     }
-    bool ended = rot_cursor + 1 >= n || rot_keys[rot_cursor].time >= end_tick;
+    bool ended = rotCursor + 1 >= n || rotKeys[rotCursor].time >= endTick;
     if (ended) {
         if (!looping) {
             // The position list may still be running; only a track without
             // one stops here.
-            if (pos_keys.empty()) playing = 0;
-            rot_started = false;
+            if (posKeys.empty()) playing = 0;
+            rotStarted = false;
             out = running;
             return;
         }
-        tick -= rot_keys[rot_cursor].time;
-        rot_cursor = FirstKeyFrom(start_tick, true);
-        rot_start = ClockMilliseconds();
-        tick += rot_keys[rot_cursor].time;
-        ReplayRotations(rot_cursor);
+        tick -= rotKeys[rotCursor].time;
+        rotCursor = FirstKeyFrom(startTick, true);
+        rotStart = ClockMilliseconds();
+        tick += rotKeys[rotCursor].time;
+        ReplayRotations(rotCursor);
     }
-    if (rot_cursor + 1 >= n) {
+    if (rotCursor + 1 >= n) {
         out = running;
         return;
     }
-    const AnimRotKey& k0 = rot_keys[rot_cursor];
-    const AnimRotKey& k1 = rot_keys[rot_cursor + 1];
+    const AnimRotKey& k0 = rotKeys[rotCursor];
+    const AnimRotKey& k1 = rotKeys[rotCursor + 1];
     float h = Fraction(k0.time, k1.time, tick);
     float theta;
     if (k1.kind == ANIMKEY_ROT_SPLINE) {

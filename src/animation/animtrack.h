@@ -35,14 +35,14 @@ struct AnimRotKey {
 
 class AnimTrack {
 public:
-    AnimTrack(int frameSpeed, int ticksPerFrame, int lastFrame);
+    AnimTrack(int speed, int ticks, int last);
 
     // Keys arrive in file order, ascending times.
     void AddPositionKey(const AnimPosKey& key);
     void AddRotationKey(const AnimRotKey& key);
 
-    // Nothing when already playing. end <= 0 plays to the last frame.
-    void Play(int32_t startTick, int32_t endTick, bool loop);
+    // Plays ticks from..to; nothing when already playing. to <= 0 plays to the last frame.
+    void Play(int32_t from, int32_t to, bool loop);
 
     // Offset for the current time, relative to the pivot and in engine axes.
     // False (and no change to out) when the track has no position keys.
@@ -53,30 +53,30 @@ public:
     // rotation x translation(offset).
     void EvaluateNode(MATRIX& out);
 
-    bool HasPositionKeys() const { return !pos_keys.empty(); }
-    bool HasRotationKeys() const { return !rot_keys.empty(); }
+    bool HasPositionKeys() const { return !posKeys.empty(); }
+    bool HasRotationKeys() const { return !rotKeys.empty(); }
 
-    int frame_speed;
-    int ticks_per_frame;
-    int last_frame;
+    int frameSpeed;
+    int ticksPerFrame;
+    int lastFrame;
     uint8_t playing = 0;
     uint8_t looping = 0;
-    int32_t start_tick = 0;
-    int32_t end_tick = 0;
-    MATRIX pivot_out;        // translate by -pivot
-    MATRIX pivot_in;         // translate by +pivot
-    MATRIX running;          // rotation of the keys walked past
-    uint32_t rot_start = 0;  // clock time the rotation list started
-    uint32_t pos_start = 0;
+    int32_t startTick = 0;
+    int32_t endTick = 0;
+    MATRIX pivotOut;        // translate by -pivot
+    MATRIX pivotIn;         // translate by +pivot
+    MATRIX running;         // rotation of the keys walked past
+    uint32_t rotStart = 0;  // clock time the rotation list started
+    uint32_t posStart = 0;
     // The clock may read 0 itself (tests, the fixed-step harness), so
     // "started" is kept apart from the start time.
-    bool rot_started = false;
-    bool pos_started = false;
-    std::vector<AnimRotKey> rot_keys;
-    std::vector<AnimPosKey> pos_keys;
-    int rot_cursor = -1;
-    int pos_cursor = -1;
-    std::string node_name;
+    bool rotStarted = false;
+    bool posStarted = false;
+    std::vector<AnimRotKey> rotKeys;
+    std::vector<AnimPosKey> posKeys;
+    int rotCursor = -1;
+    int posCursor = -1;
+    std::string nodeName;
     VECTOR pivot = {0, 0, 0};  // as read from the file
 
     void SetPivot(const VECTOR& p);

@@ -10,7 +10,7 @@
 Biped::Biped(const std::vector<BipedBone>& boneList) : bones(boneList) {
     const int n = BoneCount();
     bind.resize(n);
-    inverse_bind.resize(n);
+    inverseBind.resize(n);
     pose.resize(n);
     for (int i = 0; i < n; i++) {
         BipedBone& b = bones[i];
@@ -22,7 +22,7 @@ Biped::Biped(const std::vector<BipedBone>& boneList) : bones(boneList) {
             MatrixMultiply(bind[i], local, bind[b.parent]);
         else
             bind[i] = local;
-        if (!MatrixInvertAffine(inverse_bind[i], bind[i])) MatrixIdentity(inverse_bind[i]);
+        if (!MatrixInvertAffine(inverseBind[i], bind[i])) MatrixIdentity(inverseBind[i]);
         pose[i] = bind[i];
     }
 }
@@ -55,7 +55,7 @@ bool Biped::LoadAnmPath(const char* path) {
         // Frames of an earlier animation are not kept: the biped falls back
         // to its bind pose.
         frames.clear();
-        frame_count = 0;
+        frameCount = 0;
         playing = 0;
         pose.assign(bind.begin(), bind.end());
         posed = false;
@@ -70,7 +70,7 @@ bool Biped::LoadAnmPath(const char* path) {
     }
     frames.resize(static_cast<size_t>(fc) * bc * 6);
     for (float& v : frames) v = f.ReadFloat();
-    frame_count = fc;
+    frameCount = fc;
     pose.assign(bind.begin(), bind.end());
     posed = false;
     f.Close();
@@ -78,28 +78,28 @@ bool Biped::LoadAnmPath(const char* path) {
 }
 
 void Biped::Start() {
-    if (frame_count <= 0) {
+    if (frameCount <= 0) {
         LogLine("Cannot start animation because none is loaded");
         return;
     }
-    start_time = ClockMilliseconds();
+    startTime = ClockMilliseconds();
     playing = 1;
 }
 
 const MATRIX* Biped::Pose() {
-    if (frame_count <= 0) return bind.data();
-    int frame = current_frame;
-    float fraction = current_fraction;
+    if (frameCount <= 0) return bind.data();
+    int frame = currentFrame;
+    float fraction = currentFraction_;
     if (playing) {
-        float ft = static_cast<float>(ClockMilliseconds() - start_time) /
-                   static_cast<float>(1000 / kFramesPerSecond);
+        float ft =
+            static_cast<float>(ClockMilliseconds() - startTime) / static_cast<float>(1000 / kFramesPerSecond);
         frame = static_cast<int>(ft);
         fraction = ft - static_cast<float>(frame);
-        frame %= frame_count;
+        frame %= frameCount;
     }
-    if (posed && frame == current_frame && fraction == current_fraction) return pose.data();
+    if (posed && frame == currentFrame && fraction == currentFraction_) return pose.data();
     const int n = BoneCount();
-    const int next = (frame + 1) % frame_count;
+    const int next = (frame + 1) % frameCount;
     for (int i = 0; i < n; i++) {
         const BipedBone& b = bones[i];
         const float* v0 = &frames[(static_cast<size_t>(frame) * n + i) * 6];
@@ -133,8 +133,8 @@ const MATRIX* Biped::Pose() {
         else
             pose[i] = m;
     }
-    current_frame = frame;
-    current_fraction = fraction;
+    currentFrame = frame;
+    currentFraction_ = fraction;
     posed = true;
     return pose.data();
 }

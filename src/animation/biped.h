@@ -32,27 +32,27 @@ public:
 
     int BoneCount() const { return static_cast<int>(bones.size()); }
     const MATRIX* BindMatrices() const { return bind.data(); }
-    const MATRIX* InverseBindMatrices() const { return inverse_bind.data(); }
+    const MATRIX* InverseBindMatrices() const { return inverseBind.data(); }
 
     std::vector<BipedBone> bones;
-    int16_t frame_count = 0;
+    int16_t frameCount = 0;
     // frames[f * bones * 6 + b * 6 + k]: position x, y, z, angles r1, r2, r3.
     std::vector<float> frames;
     std::vector<MATRIX> bind;
-    std::vector<MATRIX> inverse_bind;
+    std::vector<MATRIX> inverseBind;
     std::vector<MATRIX> pose;
     static constexpr int kFramesPerSecond = 25;
     uint8_t playing = 0;
     uint8_t interpolate = 1;
-    uint32_t start_time = 0;
-    int current_frame = 0;
+    uint32_t startTime = 0;
+    int currentFrame = 0;
 
 private:
     // The bone's matrix from six values: rotation from the angles with the
     // position as its translation row.
     static void BoneMatrix(MATRIX& out, const QUATERNION* q, float ax, float ay, float az, const VECTOR& pos);
     bool posed = false;
-    float current_fraction = 0.0f;
+    float currentFraction_ = 0.0f;
 };
 
 #endif

@@ -24,7 +24,7 @@ void KeyBackward(KeyEvent* e) { SetFlag(e, MOVE_BACKWARD, e->pressed); }
 void KeyStrafeA(KeyEvent* e) { SetFlag(e, MOVE_STRAFE_A, e->pressed); }
 void KeyStrafeB(KeyEvent* e) { SetFlag(e, MOVE_STRAFE_B, e->pressed); }
 
-bool CollisionOn() { return g_settings && g_settings->collision_on; }
+bool CollisionOn() { return g_settings && g_settings->collisionOn; }
 // The editor camera only rises and sinks while it flies free.
 void KeyRise(KeyEvent* e) { SetFlag(e, MOVE_RISE, e->pressed && !CollisionOn()); }
 void KeySink(KeyEvent* e) { SetFlag(e, MOVE_SINK, e->pressed && !CollisionOn()); }
@@ -36,32 +36,32 @@ void KeyEditor(KeyEvent* e) {
     if (e->pressed && g_settings) Toggle(g_settings->editor);
 }
 void KeyDebugText(KeyEvent* e) {
-    if (e->pressed && g_settings) Toggle(g_settings->show_debug_text);
+    if (e->pressed && g_settings) Toggle(g_settings->showDebugText);
 }
 void KeyHelpers(KeyEvent* e) {
-    if (e->pressed && g_settings) Toggle(g_settings->show_helper_objects);
+    if (e->pressed && g_settings) Toggle(g_settings->showHelperObjects);
 }
 void KeyCollision(KeyEvent* e) {
-    if (e->pressed && g_settings) Toggle(g_settings->collision_on);
+    if (e->pressed && g_settings) Toggle(g_settings->collisionOn);
 }
 void KeyShading(KeyEvent* e) {
-    if (e->pressed && g_settings) Toggle(g_settings->full_shading);
+    if (e->pressed && g_settings) Toggle(g_settings->fullShading);
 }
 
 void SetSpeed(KeyEvent* e, float speed) {
-    if (e->pressed && g_settings) g_settings->movement_speed = speed;
+    if (e->pressed && g_settings) g_settings->movementSpeed = speed;
 }
 void KeySpeed1(KeyEvent* e) { SetSpeed(e, 450.0f); }
 void KeySpeed2(KeyEvent* e) { SetSpeed(e, 600.0f); }
 void KeySpeed3(KeyEvent* e) { SetSpeed(e, 1000.0f); }
 void KeySpeed4(KeyEvent* e) { SetSpeed(e, 8000.0f); }
 void KeyFaster(KeyEvent* e) {
-    if (e->pressed && g_settings) g_settings->movement_speed += 150.0f;
+    if (e->pressed && g_settings) g_settings->movementSpeed += 150.0f;
 }
 void KeySlower(KeyEvent* e) {
     if (!e->pressed || !g_settings) return;
-    g_settings->movement_speed -= 150.0f;
-    if (g_settings->movement_speed < 0.0f) g_settings->movement_speed = 0.0f;
+    g_settings->movementSpeed -= 150.0f;
+    if (g_settings->movementSpeed < 0.0f) g_settings->movementSpeed = 0.0f;
 }
 
 // World clock and weather.
@@ -82,10 +82,10 @@ void KeyWeatherFair(KeyEvent* e) {
 void HoldEditMode(KeyEvent* e, int mode, bool clearsSums) {
     if (!g_settings) return;
     if (e->pressed) {
-        g_settings->editor_selection_mode = static_cast<uint8_t>(mode);
+        g_settings->editorSelectionMode = static_cast<uint8_t>(mode);
         if (clearsSums) g_imports->EditorEnterEditMode(mode);
     } else {
-        g_settings->editor_selection_mode = 0;
+        g_settings->editorSelectionMode = 0;
     }
 }
 void KeyLink(KeyEvent* e) { HoldEditMode(e, 4, false); }

@@ -149,10 +149,10 @@ void PlayerCamera::Update(float dt) {
     float forward = static_cast<float>((movement[MOVE_FORWARD] ? 1 : 0) - (movement[MOVE_BACKWARD] ? 1 : 0));
     float strafe = static_cast<float>((movement[MOVE_STRAFE_B] ? 1 : 0) - (movement[MOVE_STRAFE_A] ? 1 : 0));
     float vertical = static_cast<float>((movement[MOVE_SINK] ? 1 : 0) - (movement[MOVE_RISE] ? 1 : 0));
-    float speed = g_settings ? g_settings->movement_speed : kDefaultSpeed;
-    float swayAmplitude = g_settings ? g_settings->sway_amplitude : kDefaultSwayAmplitude;
-    float swayFrequency = g_settings ? g_settings->sway_frequency : kDefaultSwayFrequency;
-    float swayReturn = g_settings ? g_settings->sway_return : kDefaultSwayReturn;
+    float speed = g_settings ? g_settings->movementSpeed : kDefaultSpeed;
+    float swayAmplitude = g_settings ? g_settings->swayAmplitude : kDefaultSwayAmplitude;
+    float swayFrequency = g_settings ? g_settings->swayFrequency : kDefaultSwayFrequency;
+    float swayReturn = g_settings ? g_settings->swayReturn : kDefaultSwayReturn;
     float accel = speed * 10.0f;
     int maxSpeed = static_cast<int>(speed);
 

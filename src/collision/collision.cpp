@@ -256,7 +256,7 @@ void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uin
 void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uint16_t* indices,
                       int triangleCount, CollisionCache* cache) {
     if (!packet || !vertices || !indices || triangleCount <= 0) return;
-    if (g_settings) g_settings->collider_count += triangleCount;
+    if (g_settings) g_settings->colliderCount += triangleCount;
 
     VECTOR nv = packet->velocity;
     VectorNormalize(nv);
@@ -343,7 +343,7 @@ Collider::Collider(const VECTOR& radii, const VECTOR& gravity)
 Collider::~Collider() { delete packet; }
 
 VECTOR Collider::CheckCollision(const VECTOR& position, const VECTOR& velocity) {
-    if (!g_settings || !g_settings->collision_on) return position + velocity;
+    if (!g_settings || !g_settings->collisionOn) return position + velocity;
     CollisionPacket* pk = packet;
     const VECTOR radii = pk->radii;
     const float m = std::fmax(radii.x, std::fmax(radii.y, radii.z));

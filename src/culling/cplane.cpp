@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-CPlane::CPlane() : object_is_identity(true) {
+CPlane::CPlane() : objectIsIdentity(true) {
     for (int i = 0; i < 6; i++)
         for (int k = 0; k < 4; k++) planes[i][k] = 0.0f;
-    MatrixIdentity(object_matrix);
+    MatrixIdentity(objectMatrix);
 }
 
 CPlane::~CPlane() {}
@@ -32,16 +32,16 @@ void CPlane::SetFromMatrix(const MATRIX& m) {
 }
 
 void CPlane::SetObjectMatrix(const MATRIX& m) {
-    object_matrix = m;
-    object_is_identity = MatrixIsIdentity(m);
+    objectMatrix = m;
+    objectIsIdentity = MatrixIsIdentity(m);
 }
 
 int CPlane::ClassifyBox(const float boxIn[6]) const {
     float box[6];
-    if (object_is_identity) {
+    if (objectIsIdentity) {
         for (int i = 0; i < 6; i++) box[i] = boxIn[i];
     } else {
-        TransformBox(box, boxIn, object_matrix);
+        TransformBox(box, boxIn, objectMatrix);
     }
     bool intersecting = false;
     for (int i = 0; i < 6; i++) {

@@ -28,8 +28,8 @@ public:
     int ClassifyBox(const float box[6]) const;
 
     float planes[6][4];
-    MATRIX object_matrix;
-    bool object_is_identity;
+    MATRIX objectMatrix;
+    bool objectIsIdentity;
 };
 
 #endif

@@ -13,40 +13,40 @@
 #include "culling/cplane.h"
 #include "settings/settings.h"
 
-int QuadTreeTuningA() { return g_settings ? g_settings->tuning_a : 500; }
-int QuadTreeTuningB() { return g_settings ? g_settings->tuning_b : 100; }
+int QuadTreeTuningA() { return g_settings ? g_settings->tuningA : 500; }
+int QuadTreeTuningB() { return g_settings ? g_settings->tuningB : 100; }
 
 QuadTreeBase::~QuadTreeBase() {}
 
-QuadTree::QuadTree(VERTEX* v, int vertexCount, const uint16_t* idx, int triangleCount, const float b[6])
+QuadTree::QuadTree(VERTEX* v, int nVertices, const uint16_t* idx, int nTriangles, const float b[6])
     : vertices(v),
       indices(nullptr),
-      triangle_count(triangleCount < 0 ? 0 : triangleCount),
-      vertex_count(vertexCount),
-      triangle_capacity(triangle_count) {
-    indices = new uint16_t[triangle_capacity * 3 + 1];
-    if (triangle_count > 0) std::memcpy(indices, idx, sizeof(uint16_t) * 3 * triangle_count);
+      triangleCount(nTriangles < 0 ? 0 : nTriangles),
+      vertexCount(nVertices),
+      triangleCapacity(triangleCount) {
+    indices = new uint16_t[triangleCapacity * 3 + 1];
+    if (triangleCount > 0) std::memcpy(indices, idx, sizeof(uint16_t) * 3 * triangleCount);
     std::memcpy(box, b, sizeof(box));
     centre = BoxCenter(box);
     radius = VectorLength(VECTOR{box[3], box[4], box[5]} - centre);
 }
 
-QuadTree::QuadTree(VERTEX* v, int vertexCount, int capacity, const float b[6])
+QuadTree::QuadTree(VERTEX* v, int nVertices, int capacity, const float b[6])
     : vertices(v),
       indices(new uint16_t[capacity * 3 + 1]),
-      triangle_count(0),
-      vertex_count(vertexCount),
-      triangle_capacity(capacity) {
+      triangleCount(0),
+      vertexCount(nVertices),
+      triangleCapacity(capacity) {
     std::memcpy(box, b, sizeof(box));
     centre = BoxCenter(box);
     radius = 0.0f;
 }
 
 QuadTree::~QuadTree() {
-    delete collision_cache;
+    delete collisionCache;
     for (QuadTree* c : children) delete c;
     delete[] indices;
-    if (owns_vertices) delete[] vertices;
+    if (ownsVertices) delete[] vertices;
 }
 
 int QuadTree::NodeCount() const {
@@ -158,9 +158,9 @@ void QuadTree::Build() {
     BuildScratch scratch;
     // Sized by the largest index as well: the arrays must cover whatever the
     // triangle list names.
-    size_t size = vertex_count > 0 ? static_cast<size_t>(vertex_count) : 0;
-    if (triangle_count > 0) {
-        const int n3 = triangle_count * 3;
+    size_t size = vertexCount > 0 ? static_cast<size_t>(vertexCount) : 0;
+    if (triangleCount > 0) {
+        const int n3 = triangleCount * 3;
         uint16_t largest = 0;
         int i = 0;
 #if defined(__SSE2__)
@@ -180,7 +180,7 @@ void QuadTree::Build() {
     }
     // Vertices named but not held are read as the list names them, never
     // classified in bulk.
-    scratch.beyond = size > static_cast<size_t>(vertex_count > 0 ? vertex_count : 0);
+    scratch.beyond = size > static_cast<size_t>(vertexCount > 0 ? vertexCount : 0);
     scratch.children.assign(size, BuildScratch::kUnclassified);
     scratch.first.reset(new int[size + 1]);
     scratch.remap.reset(new int[size + 1]);
@@ -210,21 +210,21 @@ void QuadTree::Split(BuildScratch& scratch) {
     // vertices it uses, one at a time; otherwise testing the whole array,
     // four at a time, is cheaper (a vertex's bits do not depend on whether
     // the node uses it).
-    const bool sparse = scratch.beyond || (!owns_vertices && vertex_count > 8 * triangle_count);
+    const bool sparse = scratch.beyond || (!ownsVertices && vertexCount > 8 * triangleCount);
     if (sparse) {
         scratch.touched.clear();
-        for (int i = 0; i < triangle_count * 3; i++) {
+        for (int i = 0; i < triangleCount * 3; i++) {
             const uint16_t k = indices[i];
             if (in[k] != BuildScratch::kUnclassified) continue;
             ClassifyAll(&vertices[k], 1, childBoxes[0], childBoxes[3], &in[k]);
             scratch.touched.push_back(k);
         }
     } else {
-        ClassifyAll(vertices, vertex_count, childBoxes[0], childBoxes[3], in);
+        ClassifyAll(vertices, vertexCount, childBoxes[0], childBoxes[3], in);
     }
     // Locals throughout: the byte and index stores below could otherwise
     // alias the node's fields and force them to be read again every time.
-    const int n = triangle_count > 0 ? triangle_count : 0;
+    const int n = triangleCount > 0 ? triangleCount : 0;
     const uint16_t* idx = indices;
     scratch.triangles.resize(n);
     uint8_t* goesTo = scratch.triangles.data();
@@ -250,14 +250,14 @@ void QuadTree::Split(BuildScratch& scratch) {
     if (sparse)
         for (uint16_t k : scratch.touched) in[k] = BuildScratch::kUnclassified;
     else
-        std::memset(in, BuildScratch::kUnclassified, vertex_count > 0 ? vertex_count : 0);
+        std::memset(in, BuildScratch::kUnclassified, vertexCount > 0 ? vertexCount : 0);
 
     // Every array is allocated at the size it ends up holding.
     for (int c = 0; c < 4; c++) {
-        children[c] = new QuadTree(vertices, vertex_count, counts[c], childBoxes[c]);
-        children[c]->triangle_count = counts[c];
+        children[c] = new QuadTree(vertices, vertexCount, counts[c], childBoxes[c]);
+        children[c]->triangleCount = counts[c];
     }
-    is_leaf = false;
+    isLeaf = false;
     uint16_t* to[4] = {children[0]->indices, children[1]->indices, children[2]->indices,
                        children[3]->indices};
     for (int t = 0; t < n; t++) {
@@ -282,17 +282,17 @@ void QuadTree::Split(BuildScratch& scratch) {
     // child's y extent is that of the corners of its triangles.
     for (QuadTree* child : children) {
         float ymin = 1e8f, ymax = -1e8f;
-        if (triangle_count > tuningA && child->triangle_count != triangle_count)
+        if (triangleCount > tuningA && child->triangleCount != triangleCount)
             child->Compact(scratch, ymin, ymax);
         else
-            CornerExtent(child->vertices, child->indices, child->triangle_count, ymin, ymax);
+            CornerExtent(child->vertices, child->indices, child->triangleCount, ymin, ymax);
         child->box[1] = ymin;
         child->box[4] = ymax;
         child->centre = BoxCenter(child->box);
         child->radius = VectorLength(VECTOR{child->box[3], child->box[4], child->box[5]} - child->centre);
     }
     for (QuadTree* child : children)
-        if (child->triangle_count != triangle_count && child->triangle_count > tuningB) child->Split(scratch);
+        if (child->triangleCount != triangleCount && child->triangleCount > tuningB) child->Split(scratch);
 }
 
 // Gives the node its own vertex array holding only the vertices its
@@ -301,7 +301,7 @@ void QuadTree::Split(BuildScratch& scratch) {
 // order give the same extent as the corners in order (a corner named again
 // never wins a strict comparison against its own first value).
 void QuadTree::Compact(BuildScratch& scratch, float& ymin, float& ymax) {
-    const int n3 = triangle_count * 3;
+    const int n3 = triangleCount * 3;
     int* first = scratch.first.get();
     int* remap = scratch.remap.get();
     int* order = scratch.order.get();
@@ -331,26 +331,26 @@ void QuadTree::Compact(BuildScratch& scratch, float& ymin, float& ymax) {
     ymin = low;
     ymax = high;
     vertices = own;
-    vertex_count = used;
-    owns_vertices = true;
+    vertexCount = used;
+    ownsVertices = true;
 }
 
 void QuadTree::Render(CPlane* frustum) {
     int cls = frustum ? frustum->ClassifyBox(box) : BOX_INSIDE;
     if (cls == BOX_OUTSIDE) return;
-    if (!is_leaf && cls != BOX_INSIDE && triangle_count > QuadTreeTuningA() && cls == BOX_INTERSECTING) {
+    if (!isLeaf && cls != BOX_INSIDE && triangleCount > QuadTreeTuningA() && cls == BOX_INTERSECTING) {
         for (QuadTree* c : children) c->Render(frustum);
         return;
     }
-    if (g_gfxdriver && triangle_count > 0)
-        g_gfxdriver->DrawIndexedList(vertices, vertex_count, indices, triangle_count * 3);
+    if (g_gfxdriver && triangleCount > 0)
+        g_gfxdriver->DrawIndexedList(vertices, vertexCount, indices, triangleCount * 3);
 }
 
 void QuadTree::Collide(CollisionPacket* packet) {
     if (!PacketTouchesModelBox(packet, box)) return;
-    if (is_leaf) {
-        if (!collision_cache) collision_cache = new CollisionCache();
-        CollideTriangles(packet, vertices, indices, triangle_count, collision_cache);
+    if (isLeaf) {
+        if (!collisionCache) collisionCache = new CollisionCache();
+        CollideTriangles(packet, vertices, indices, triangleCount, collisionCache);
         return;
     }
     for (QuadTree* c : children) c->Collide(packet);
@@ -360,8 +360,8 @@ void QuadTree::RayTest(RayQuery* query, bool twoSided) {
     VECTOR dir = query->modelEnd - query->modelStart;
     VectorNormalize(dir);
     if (!RayIntersectsBox(box, query->modelStart, dir)) return;
-    if (is_leaf) {
-        RayTriangles(query, vertices, indices, triangle_count, twoSided);
+    if (isLeaf) {
+        RayTriangles(query, vertices, indices, triangleCount, twoSided);
         return;
     }
     // Checked once on entering the node: the leaves below a node already

@@ -27,8 +27,7 @@ public:
 class QuadTree : public QuadTreeBase {
 public:
     // A root shares the submesh's vertex array and copies its triangle list.
-    QuadTree(VERTEX* vertices, int vertexCount, const uint16_t* indices, int triangleCount,
-             const float box[6]);
+    QuadTree(VERTEX* vertices, int nVertices, const uint16_t* indices, int nTriangles, const float box[6]);
     ~QuadTree() override;
 
     void Render(CPlane* frustum) override;
@@ -41,22 +40,22 @@ public:
 
     VERTEX* vertices;
     uint16_t* indices;
-    int triangle_count;
-    int vertex_count;
-    int triangle_capacity;
+    int triangleCount;
+    int vertexCount;
+    int triangleCapacity;
     VECTOR centre;
     float box[6];
     float radius;
-    bool is_leaf = true;
+    bool isLeaf = true;
     QuadTree* children[4] = {nullptr, nullptr, nullptr, nullptr};
-    bool owns_vertices = false;
+    bool ownsVertices = false;
     // A leaf's triangles as the collision test last needed them, made on the
     // first collision (the tree never changes once built).
-    CollisionCache* collision_cache = nullptr;
+    CollisionCache* collisionCache = nullptr;
 
 private:
     struct BuildScratch;
-    QuadTree(VERTEX* vertices, int vertexCount, int capacity, const float box[6]);
+    QuadTree(VERTEX* vertices, int nVertices, int capacity, const float box[6]);
     QuadTree(const QuadTree&) = delete;
     QuadTree& operator=(const QuadTree&) = delete;
     void Split(BuildScratch& scratch);

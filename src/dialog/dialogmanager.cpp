@@ -267,7 +267,7 @@ void placeCamera(DialogCharacter* character) {
     if (!character) return;
     float p[3], x[3], z[3];
     character->GetConversationFrame(p, x, z);
-    const float fov = g_settings && g_settings->fov_radians > 0.05f ? g_settings->fov_radians : 1.5707964f;
+    const float fov = g_settings && g_settings->fovRadians > 0.05f ? g_settings->fovRadians : 1.5707964f;
     const float slope = std::tan(fov * 0.5f);
     const float distance = kFramedHalfHeight / slope;
     // The view is 4:3: its half-width is a third more than its half-height.

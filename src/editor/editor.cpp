@@ -86,7 +86,7 @@ struct DriverPaused {
 
 float StepFactorNow() {
     if (!g_settings) return 1.0f;
-    float f = g_settings->editor_step_factor;
+    float f = g_settings->editorStepFactor;
     if (!(f >= kEditorStepMin)) f = kEditorStepMin;
     if (f > kEditorStepMax) f = kEditorStepMax;
     return f;
@@ -248,8 +248,8 @@ void Editor::StepFactor(int direction) {
     f = direction > 0 ? f * 2.0f : f * 0.5f;
     if (f < kEditorStepMin) f = kEditorStepMin;
     if (f > kEditorStepMax) f = kEditorStepMax;
-    g_settings->editor_step_factor = f;
-    g_settings->editor_step_direction = direction > 0 ? 1 : -1;
+    g_settings->editorStepFactor = f;
+    g_settings->editorStepDirection = direction > 0 ? 1 : -1;
 }
 
 template <class Fn>
@@ -305,7 +305,7 @@ void Editor::Start(PlayerCamera* camera) {
 void Editor::Frame(PlayerCamera* camera) {
     camera_ = camera;
     if (!started_) Start(camera);
-    if (g_settings) g_settings->collider_count = 0;
+    if (g_settings) g_settings->colliderCount = 0;
     FrameClock& clock = g_frameClock;
     const float now = ClockSeconds();
     float dt = now - clock.lastFrameTime;
@@ -346,7 +346,7 @@ void Editor::Frame(PlayerCamera* camera) {
             pressed[b] = in->WasMouseButtonPressed(b);
             held[b] = in->IsMouseButtonDown(b);
         }
-        const int mode = g_settings ? g_settings->editor_selection_mode : 0;
+        const int mode = g_settings ? g_settings->editorSelectionMode : 0;
         const bool drags =
             mode == EDIT_MOVE || mode == EDIT_ROTATE || mode == EDIT_ROTATE_WORLD || mode == EDIT_SCALE;
         Area* a = EditedArea();
@@ -382,7 +382,7 @@ void Editor::MouseStep(PlayerCamera* camera, const bool pressed[3], const bool h
     const VECTOR eye = camera ? camera->position : VECTOR(0.0f, 0.0f, 0.0f);
     // Picks aim with this frame's view.
     if (camera && g_gfxdriver && (pressed[0] || pressed[1])) g_gfxdriver->SetViewMatrix(&camera->view);
-    const int mode = g_settings ? g_settings->editor_selection_mode : 0;
+    const int mode = g_settings ? g_settings->editorSelectionMode : 0;
     // A drag ends when its key is let go, another mode begins or the
     // selection changed.
     if (dragEntity_ && (mode != dragMode_ || dragEntity_ != a->selected)) CommitDrag();

@@ -24,7 +24,7 @@ class Area;
 class PlayerCamera;
 class PropertySheet;
 
-// Edit modes (Settings::editor_selection_mode) while their key is held.
+// Edit modes (Settings::editorSelectionMode) while their key is held.
 enum EditMode {
     EDIT_SELECT = 0,
     EDIT_MOVE = 1,          // LSHIFT

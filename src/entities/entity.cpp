@@ -56,7 +56,7 @@ Entity::Entity(uint8_t type_, Z1Model* model_, float x, float y, float z, const 
       sceneNode(nullptr),
       type(type_),
       saveIndex(-1),
-      parentType(0),
+      parentType(ENTITY_NONE),
       parentIndex(-1),
       model(model_) {
     MatrixIdentity(transform);
@@ -78,7 +78,7 @@ Entity::Entity(const Entity& other)
       sceneNode(nullptr),
       type(other.type),
       saveIndex(-1),
-      parentType(0),
+      parentType(ENTITY_NONE),
       parentIndex(-1),
       model(other.model) {
     MatrixIdentity(transform);
@@ -229,7 +229,7 @@ bool Entity::DrawMarker(CPlane* frustum, void (*alongside)(Entity* self, CPlane*
     driver->GetWorldMatrix(&saved);
     MatrixTranslation(world, position);
     driver->SetWorldMatrix(&world);
-    if (g_settings && g_settings->editor && g_settings->show_helper_objects && model)
+    if (g_settings && g_settings->editor && g_settings->showHelperObjects && model)
         ModelDraw(model, frustum, position, nullptr);
     if (alongside) alongside(this, frustum);
     driver->SetWorldMatrix(&saved);
@@ -256,7 +256,7 @@ void Entity::SaveCommon(DataFile* file) {
         file->WriteByte(parent->type);
         file->WriteInt(parent->saveIndex);
     } else {
-        file->WriteByte(0);
+        file->WriteByte(ENTITY_NONE);
     }
 }
 
@@ -270,5 +270,5 @@ void Entity::LoadCommon(DataFile* file, int) {
     name = text ? text : CopyText("");
     locked = file->ReadBool();
     parentType = file->ReadByte();
-    parentIndex = parentType != 0 ? file->ReadInt() : -1;
+    parentIndex = parentType != ENTITY_NONE ? file->ReadInt() : -1;
 }

@@ -20,6 +20,7 @@ class PropertySheet;
 // Entity type codes, one byte in memory and in the area file; what each kind
 // is and does is listed in world/entitykinds.
 enum : uint8_t {
+    ENTITY_NONE = 0,  // no kind: the parent type written for a record without a parent
     ENTITY_OBJECT = 1,
     ENTITY_LIGHT = 2,
     ENTITY_CAMERA = 3,

@@ -120,8 +120,8 @@ int AlphaListCount(const ModelAlphaList* list) { return list ? list->list.count 
 
 void DrawAlphaList(ModelAlphaList* list, uint32_t ambient, uint32_t fog) {
     if (!list) return;
-    list->list.restore_ambient = ambient;
-    list->list.restore_fog = fog;
+    list->list.restoreAmbient = ambient;
+    list->list.restoreFog = fog;
     list->list.Render();
 }
 

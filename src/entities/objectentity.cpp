@@ -66,7 +66,7 @@ void ObjectEntity::Render(CPlane* frustum) {
     if (!model || !driver) return;
     bool indoor = indoorLighting || (parent && parent->indoorLighting);
     if (indoor) {
-        driver->world_flag = (driver->world_flag & ~0xFF) | 1;
+        driver->worldFlag = (driver->worldFlag & ~0xFF) | 1;
         driver->SetAmbientColor(kIndoorColor);
         driver->SetFogColor(kIndoorColor);
         driver->EnableLight(0, false);
@@ -78,14 +78,14 @@ void ObjectEntity::Render(CPlane* frustum) {
     MATRIX savedObject;
     MatrixIdentity(savedObject);
     if (frustum) {
-        savedObject = frustum->object_matrix;
+        savedObject = frustum->objectMatrix;
         frustum->SetObjectMatrix(world);
     }
     DrawModel(frustum);
     driver->SetWorldMatrix(&savedWorld);
     if (frustum) frustum->SetObjectMatrix(savedObject);
     if (indoor) {
-        driver->world_flag &= ~0xFF;
+        driver->worldFlag &= ~0xFF;
         driver->SetAmbientColor(g_frameView.ambientColor);
         driver->SetFogColor(g_frameView.fogColor);
         driver->EnableLight(0, true);

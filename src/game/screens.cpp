@@ -264,7 +264,7 @@ const char* ActOnCrosshair(PlayerCamera* camera) {
 }
 
 void GameFrame(PlayerCamera* camera) {
-    if (g_settings) g_settings->collider_count = 0;
+    if (g_settings) g_settings->colliderCount = 0;
     FrameClock& c = g_frameClock;
     const float now = ClockSeconds();
     const float dt = now - c.lastFrameTime;
@@ -332,7 +332,7 @@ void Overlay(PlayerCamera* camera) {
         const bool images = g_settings && g_settings->show_interface;
         if (images) DrawInterface();
         if (g_game && images) g_game->DrawInventory();
-        if (g_game && g_font && g_settings && g_settings->show_debug_text) {
+        if (g_game && g_font && g_settings && g_settings->showDebugText) {
             g_font->SelectSkin("white");
             g_font->DrawText(25, 5, "%s", g_game->CurrentMessage().c_str());
         }
@@ -366,16 +366,16 @@ void EditorOverlay(PlayerCamera* camera, const char* selection) {
         if (selection && *selection) g_font->DrawText(5, 439, "Selected: %s", selection);
         g_font->DrawText(5, 454, "%s", EditorHintLine());
     }
-    if (g_settings && g_settings->show_debug_text && g_font) {
+    if (g_settings && g_settings->showDebugText && g_font) {
         g_font->SelectSkin("white");
         g_font->DrawText(5, 5, "FPS: %.1f", EditorFramesPerSecond());
         g_font->DrawText(5, 18, "Vertices: %i   Faces: %i", d->vertices, d->faces);
         g_font->DrawText(5, 31, "%s", selection ? selection : "");
-        g_font->DrawText(5, 44, "Speed: %.0f", g_settings->movement_speed);
+        g_font->DrawText(5, 44, "Speed: %.0f", g_settings->movementSpeed);
         g_font->DrawText(5, 57, "%s",
-                         g_settings->show_helper_objects ? "Helper objects: ON" : "Helper objects: OFF");
-        if (g_settings->collision_on)
-            g_font->DrawText(5, 70, "Collision: ON - colliders: %i", g_settings->collider_count);
+                         g_settings->showHelperObjects ? "Helper objects: ON" : "Helper objects: OFF");
+        if (g_settings->collisionOn)
+            g_font->DrawText(5, 70, "Collision: ON - colliders: %i", g_settings->colliderCount);
         else
             g_font->DrawText(5, 70, "Collision: OFF");
         if (g_world) g_world->DrawClock(560.0f, 5.0f);

@@ -22,20 +22,20 @@ void BoxEdgeLines(const float* corners, VERTEX lines[24]) {
 }
 
 GfxDriver::GfxDriver()
-    : private_flags{0, 0, 0},
+    : privateFlags{0, 0, 0},
       fullscreen(0),
       width(0),
       height(0),
       faces(0),
       vertices(0),
-      private_value(0),
+      privateValue(0),
       lighting(0),
-      alpha_blending(0),
-      zbuffer_mode(0),
-      wrap_u(0),
-      wrap_v(0),
+      alphaBlending(0),
+      zbufferMode(0),
+      wrapU(0),
+      wrapV(0),
       frames(0),
-      world_flag(0) {}
+      worldFlag(0) {}
 
 GfxDriver::~GfxDriver() {}
 

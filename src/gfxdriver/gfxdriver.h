@@ -239,26 +239,26 @@ public:
     virtual bool SetBackgroundDepth(bool on);  // 59
 
     // Fields, in declaration order; all cleared by the constructor.
-    // Driver-private flags. The model renderer reads private_flags[0] when it
+    // Driver-private flags. The model renderer reads privateFlags[0] when it
     // decides between drawing a piece at once and queueing it in the alpha
-    // list; the DirectX 7 driver keeps "not paused" in private_flags[1].
-    uint8_t private_flags[3];
+    // list; the DirectX 7 driver keeps "not paused" in privateFlags[1].
+    uint8_t privateFlags[3];
     uint8_t fullscreen;  // non-zero while the driver owns the whole screen
     int32_t width;       // render area in pixels
     int32_t height;
-    int32_t faces;          // triangles since the last BeginScene
-    int32_t vertices;       // vertices since the last BeginScene
-    int32_t private_value;  // driver-private
+    int32_t faces;         // triangles since the last BeginScene
+    int32_t vertices;      // vertices since the last BeginScene
+    int32_t privateValue;  // driver-private
     // Cached render state, compared by the setters.
-    uint8_t lighting;        // lighting on
-    uint8_t alpha_blending;  // alpha blending on
-    uint8_t zbuffer_mode;    // see SetZBufferMode
-    uint8_t wrap_u;          // texture wrap in U
-    uint8_t wrap_v;          // texture wrap in V
-    int32_t frames;          // incremented by every BeginScene
+    uint8_t lighting;       // lighting on
+    uint8_t alphaBlending;  // alpha blending on
+    uint8_t zbufferMode;    // see SetZBufferMode
+    uint8_t wrapU;          // texture wrap in U
+    uint8_t wrapV;          // texture wrap in V
+    int32_t frames;         // incremented by every BeginScene
     // Low byte: the world renderer's indoor-lighting flag, copied into
     // alpha-list items. The drivers do not use it.
-    int32_t world_flag;
+    int32_t worldFlag;
 
 private:
     GfxDriver(const GfxDriver&) = delete;

@@ -31,11 +31,11 @@ void DialogTextLines::AddLine(const char* colour, const char* text, int selectab
 bool ApplyScriptSettingsCall(int code, int value) {
     if (!g_settings) return false;
     if (code == kGameCallCollisionOn) {
-        g_settings->collision_on = value != 0;
+        g_settings->collisionOn = value != 0;
         return true;
     }
     if (code == kGameCallMovementSpeed) {
-        g_settings->movement_speed = static_cast<float>(value);
+        g_settings->movementSpeed = static_cast<float>(value);
         return true;
     }
     return false;

@@ -15,8 +15,8 @@
 #include "utility/random.h"
 
 bool HarnessOptions::Any() const {
-    return frames >= 0 || fixed_step > 0.0 || seeded || !screenshots.empty() || !replay.empty() ||
-           !base.empty() || editor || !area.empty() || stats_every > 0;
+    return frames >= 0 || fixedStep > 0.0 || seeded || !screenshots.empty() || !replay.empty() ||
+           !base.empty() || editor || !area.empty() || statsEvery > 0;
 }
 
 const char* HarnessUsage() {
@@ -139,7 +139,7 @@ bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* opti
                 *error = "--stats: " + Quote(value) + " is not a whole number of at least 1";
                 return false;
             }
-            options->stats_every = static_cast<int>(v);
+            options->statsEvery = static_cast<int>(v);
         } else if (name == "--fixed-step") {
             errno = 0;
             char* end = nullptr;
@@ -148,7 +148,7 @@ bool ParseHarnessOptions(int argc, const char* const* argv, HarnessOptions* opti
                 *error = "--fixed-step: " + Quote(value) + " is not a positive number of seconds";
                 return false;
             }
-            options->fixed_step = v;
+            options->fixedStep = v;
         } else if (name == "--seed") {
             long long v;
             if (!ParseWhole(value, 0, 4294967295LL, &v)) {
@@ -236,8 +236,8 @@ void StartHarness(const HarnessOptions& options) {
     s.taken.assign(options.screenshots.size(), false);
     if (!options.base.empty()) SetBasePath(options.base.c_str());
     if (options.seeded) Z1SeedRandom(options.seed);
-    if (options.fixed_step > 0.0) {
-        s.clock.reset(new FixedStepClock(options.fixed_step));
+    if (options.fixedStep > 0.0) {
+        s.clock.reset(new FixedStepClock(options.fixedStep));
         SetClockSource(s.clock.get());
     }
 }
@@ -269,12 +269,12 @@ bool HarnessEndFrame() {
 
 bool HarnessDrivesFrames() {
     const HarnessOptions& o = State().options;
-    return o.frames >= 0 || o.fixed_step > 0.0 || !o.screenshots.empty() || !o.replay.empty();
+    return o.frames >= 0 || o.fixedStep > 0.0 || !o.screenshots.empty() || !o.replay.empty();
 }
 
 bool HarnessStatsDue() {
     const HarnessState& s = State();
-    return s.options.stats_every > 0 && s.frame > 0 && s.frame % s.options.stats_every == 0;
+    return s.options.statsEvery > 0 && s.frame > 0 && s.frame % s.options.statsEvery == 0;
 }
 
 std::string HarnessStatsLine(long residentKb, int textures) {

@@ -25,16 +25,16 @@ struct ScreenshotRequest {
 };
 
 struct HarnessOptions {
-    int frames = -1;          // --frames N: stop after N frames; -1 runs until the window closes
-    double fixed_step = 0.0;  // --fixed-step S: both clocks advance S seconds per frame; 0 = real time
-    bool seeded = false;      // --seed N given
+    int frames = -1;         // --frames N: stop after N frames; -1 runs until the window closes
+    double fixedStep = 0.0;  // --fixed-step S: both clocks advance S seconds per frame; 0 = real time
+    bool seeded = false;     // --seed N given
     unsigned seed = 0;
     std::vector<ScreenshotRequest> screenshots;  // --screenshot FRAME:FILE.png, repeatable
     std::string replay;                          // --replay FILE
     std::string base;                            // --base DIR
     bool editor = false;                         // --editor: start in editor mode
     std::string area;                            // --area FILE: the area the editor starts on
-    int stats_every = 0;                         // --stats N: a stats line every N frames; 0 none
+    int statsEvery = 0;                          // --stats N: a stats line every N frames; 0 none
 
     bool Any() const;
 };
@@ -93,7 +93,7 @@ bool HarnessEndFrame();
 // count their polls as frames, so a scripted run moves on through them.
 bool HarnessDrivesFrames();
 
-// True right after every stats_every-th frame (--stats N): the platform layer
+// True right after every statsEvery-th frame (--stats N): the platform layer
 // then logs HarnessStatsLine with what it measures of the process.
 bool HarnessStatsDue();
 // "HARNESS - frame F: resident R KB, T textures" for the frames run so far:

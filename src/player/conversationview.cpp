@@ -16,7 +16,7 @@ TextBox* ConversationTextBox(DialogTextBox* view) {
 PlayerCamera* ConversationCamera() {
     static PlayerCamera* camera = nullptr;
     if (!camera) {
-        float fov = g_settings ? g_settings->fov_radians : 0.0f;
+        float fov = g_settings ? g_settings->fovRadians : 0.0f;
         int backPlane = g_settings ? g_settings->back_plane : 0;
         camera = new PlayerCamera(fov, backPlane);
     }
@@ -26,7 +26,7 @@ PlayerCamera* ConversationCamera() {
 void PlaceConversationCamera(const float eye[3], const float target[3]) {
     PlayerCamera* camera = ConversationCamera();
     if (g_settings) {
-        camera->SetFieldOfView(g_settings->fov_radians);
+        camera->SetFieldOfView(g_settings->fovRadians);
         camera->SetFarPlane(g_settings->back_plane);
     }
     camera->LookAt(VECTOR(eye[0], eye[1], eye[2]), VECTOR(target[0], target[1], target[2]), 0.0f);

@@ -35,63 +35,63 @@ char* Copy(const char* s) {
 
 Settings::Settings() {
     SetLogGate(SettingsLogGate);
-    base_path = GetBasePath();
-    LogLine("Base path is %s", base_path);
+    basePath = GetBasePath();
+    LogLine("Base path is %s", basePath);
     SetDefaults();
 }
 
 Settings::~Settings() {
     // The three folder names live as long as the process in the original
     // design; a Settings made by a tool or test releases them.
-    delete[] texture_folder;
-    delete[] model_extension;
-    delete[] area_extension;
+    delete[] textureFolder;
+    delete[] modelExtension;
+    delete[] areaExtension;
 }
 
 void Settings::SetDefaults() {
-    if (!texture_folder) texture_folder = Copy("textures");
-    if (!model_extension) model_extension = Copy("z1");
-    if (!area_extension) area_extension = Copy("area");
+    if (!textureFolder) textureFolder = Copy("textures");
+    if (!modelExtension) modelExtension = Copy("z1");
+    if (!areaExtension) areaExtension = Copy("area");
     show_interface = 1;
-    show_debug_text = 1;
+    showDebugText = 1;
     clock = 1;
-    show_helper_objects = 1;
+    showHelperObjects = 1;
     editor = 0;
     write_log = 1;
-    collision_on = 0;
-    confirm_quit = 1;
+    collisionOn = 0;
+    confirmQuit = 1;
     back_plane = 5000;
     dungeon_back_plane = 5000;
-    tuning_a = 500;
-    tuning_b = 100;
-    tuning_c = 2500;
-    tuning_d = 5000;
+    tuningA = 500;
+    tuningB = 100;
+    tuningC = 2500;
+    tuningD = 5000;
     player_fov = 90.0f;
-    fov_radians = 1.5707964f;
+    fovRadians = 1.5707964f;
     texture_bit = 0;
     light_update = 10;
     light_glows = 1;
     blinding_lights = 1;
     fog = 1;
-    full_shading = 1;
+    fullShading = 1;
     renderer = 0;
     active = 1;
-    editor_step_factor = 1.0f;
-    editor_step_direction = 0;
+    editorStepFactor = 1.0f;
+    editorStepDirection = 0;
     script = "";
     inverted_mouse = 0;
     mouse_speed_x = 2;
     mouse_speed_y = 3;
-    sway_amplitude = 0.01f;
-    sway_frequency = 10.0f;
-    sway_return = 5.0f;
-    movement_speed = 1050.0f;
-    seconds_per_day = 1800;
-    start_clock[0] = 7000;
-    start_clock[1] = 1;
-    start_clock[2] = 1;
-    start_clock[3] = 2001;
-    editor_selection_mode = 0;
+    swayAmplitude = 0.01f;
+    swayFrequency = 10.0f;
+    swayReturn = 5.0f;
+    movementSpeed = 1050.0f;
+    secondsPerDay = 1800;
+    startClock[0] = 7000;
+    startClock[1] = 1;
+    startClock[2] = 1;
+    startClock[3] = 2001;
+    editorSelectionMode = 0;
 }
 
 namespace {
@@ -194,7 +194,7 @@ void Settings::ApplyNumericKey(const char* key, DataFile& file) {
         case kRenderer: *static_cast<uint8_t*>(k.field) = value == 1 ? 1 : 0; break;
         case kFov:
             player_fov = static_cast<float>(value);
-            fov_radians = player_fov * kSettingsDegToRad;
+            fovRadians = player_fov * kSettingsDegToRad;
             break;
         }
         return;

@@ -40,43 +40,43 @@ private:
     std::string parsing_;  // the file Parse reads, for its problems
 
 public:
-    char* texture_folder = nullptr;   // "textures"
-    char* model_extension = nullptr;  // "z1"
-    char* area_extension = nullptr;   // "area"
-    const char* base_path = nullptr;  // GetBasePath(): follows every override; ends with the separator
+    char* textureFolder = nullptr;   // "textures"
+    char* modelExtension = nullptr;  // "z1"
+    char* areaExtension = nullptr;   // "area"
+    const char* basePath = nullptr;  // GetBasePath(): follows every override; ends with the separator
 
     uint8_t show_interface = 0;  // "*show_interface"
-    uint8_t show_debug_text = 0;
+    uint8_t showDebugText = 0;
     uint8_t clock = 0;  // "*clock"
-    uint8_t show_helper_objects = 0;
+    uint8_t showHelperObjects = 0;
     uint8_t editor = 0;
     uint8_t write_log = 0;  // "*write_log": the log gate
-    uint8_t collision_on = 0;
-    uint8_t confirm_quit = 0;
+    uint8_t collisionOn = 0;
+    uint8_t confirmQuit = 0;
 
-    int32_t collider_count = 0;  // run time, last collision query
+    int32_t colliderCount = 0;  // run time, last collision query
 
     int32_t back_plane = 0;          // "*back_plane"
     int32_t dungeon_back_plane = 0;  // "*dungeon_back_plane"
-    int32_t tuning_a = 0;            // culling
-    int32_t tuning_b = 0;            // culling, model runtime
-    int32_t tuning_c = 0;            // model runtime, entity factory
-    int32_t tuning_d = 0;            // scene tree
+    int32_t tuningA = 0;             // culling
+    int32_t tuningB = 0;             // culling, model runtime
+    int32_t tuningC = 0;             // model runtime, entity factory
+    int32_t tuningD = 0;             // scene tree
 
     float player_fov = 0;      // "*player_fov", degrees
-    float fov_radians = 0;     // player_fov * 0.017453292
+    float fovRadians = 0;      // player_fov * 0.017453292
     int32_t texture_bit = 0;   // "*texture_bit"
     int32_t light_update = 0;  // "*light_update"
 
     uint8_t light_glows = 0;      // "*light_glows"
     uint8_t blinding_lights = 0;  // "*blinding_lights"
     uint8_t fog = 0;              // "*fog"
-    uint8_t full_shading = 0;
+    uint8_t fullShading = 0;
     uint8_t renderer = 0;  // "*renderer": 0 DirectX 7, 1 OpenGL
     uint8_t active = 0;
 
-    float editor_step_factor = 0;  // within [0.05, 1.0]
-    int32_t editor_step_direction = 0;
+    float editorStepFactor = 0;  // within [0.05, 1.0]
+    int32_t editorStepDirection = 0;
 
     String script;  // "*script"
 
@@ -84,17 +84,17 @@ public:
     int32_t mouse_speed_x = 0;   // "*mouse_speed_x"
     int32_t mouse_speed_y = 0;   // "*mouse_speed_y"
 
-    float sway_amplitude = 0;  // radians
-    float sway_frequency = 0;  // phase advance per second
-    float sway_return = 0;     // return rate factor
-    float movement_speed = 0;  // world units per second
+    float swayAmplitude = 0;  // radians
+    float swayFrequency = 0;  // phase advance per second
+    float swayReturn = 0;     // return rate factor
+    float movementSpeed = 0;  // world units per second
 
-    int32_t seconds_per_day = 0;            // set from the sky file
-    int32_t start_clock[4] = {0, 0, 0, 0};  // time of day, day, month, year
+    int32_t secondsPerDay = 0;             // set from the sky file
+    int32_t startClock[4] = {0, 0, 0, 0};  // time of day, day, month, year
 
-    uint8_t editor_selection_mode = 0;
+    uint8_t editorSelectionMode = 0;
 
-    int32_t vm_word = 0;  // run-time word of the script machine
+    int32_t vmWord = 0;  // run-time word of the script machine
 };
 
 // The process-wide record; null until the shell creates it. Its write_log is

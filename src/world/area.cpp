@@ -22,7 +22,7 @@
 
 Area* g_area = nullptr;
 
-static int TuningC() { return g_settings && g_settings->tuning_c > 0 ? g_settings->tuning_c : 2500; }
+static int TuningC() { return g_settings && g_settings->tuningC > 0 ? g_settings->tuningC : 2500; }
 
 Area::Area()
     : root(nullptr),

@@ -66,7 +66,7 @@ static bool IsAncestor(Entity* candidate, Entity* of) {
 void LinkAreaParents(List<Entity*>& entities) {
     for (int i = 0; i < entities.Size(); ++i) {
         Entity* child = entities[i];
-        if (!child || child->parentType == 0) continue;
+        if (!child || child->parentType == ENTITY_NONE) continue;
         int index = child->parentIndex;
         if (index < 0 || index >= entities.Size()) continue;
         Entity* parent = entities[index];

@@ -17,7 +17,7 @@
 #include "world/area.h"
 
 static float TuningD() {
-    return g_settings && g_settings->tuning_d > 0 ? static_cast<float>(g_settings->tuning_d) : 5000.0f;
+    return g_settings && g_settings->tuningD > 0 ? static_cast<float>(g_settings->tuningD) : 5000.0f;
 }
 
 SceneNode::SceneNode(const float nodeBox[6])
@@ -213,7 +213,7 @@ void Area::Render(const VECTOR& camera, const VECTOR& viewDirection, CPlane* fru
     GfxDriver* driver = g_gfxdriver;
     if (!driver) return;
     // With full shading off the area is drawn as wireframe.
-    bool wireframe = g_settings && !g_settings->full_shading;
+    bool wireframe = g_settings && !g_settings->fullShading;
     if (wireframe) driver->SetRenderMode(RENDER_WIREFRAME);
     BeginAlphaList(alphaList);
     MATRIX savedWorld;
@@ -221,7 +221,7 @@ void Area::Render(const VECTOR& camera, const VECTOR& viewDirection, CPlane* fru
     MATRIX savedObject;
     MatrixIdentity(savedObject);
     if (frustum) {
-        savedObject = frustum->object_matrix;
+        savedObject = frustum->objectMatrix;
         MATRIX identity;
         MatrixIdentity(identity);
         frustum->SetObjectMatrix(identity);
@@ -277,7 +277,7 @@ RayQuery* Area::SelectEntity(const VECTOR& camera, int distance) {
     query->start = camera;
     query->pickMode = true;
     // Markers are drawn only in the editor with its helper objects shown.
-    query->markersPickable = g_settings && g_settings->editor && g_settings->show_helper_objects;
+    query->markersPickable = g_settings && g_settings->editor && g_settings->showHelperObjects;
     query->stopAtFirstHit = false;
     TransformPoint(inverse, VECTOR(0.0f, 0.0f, static_cast<float>(distance)), query->end);
     query->direction = query->end - query->start;

@@ -50,7 +50,7 @@ bool ReadIntToken(DataFile& file, int32_t& out) {
 }
 
 const char* TextureFolder() {
-    return g_settings && g_settings->texture_folder ? g_settings->texture_folder : "textures";
+    return g_settings && g_settings->textureFolder ? g_settings->textureFolder : "textures";
 }
 
 }  // namespace

@@ -57,10 +57,10 @@ void World::Initialise() { Initialise((std::string(GetBasePath()) + "daycycle.in
 void World::Initialise(const char* daycyclePath) {
     g_world = this;
     if (g_settings) {
-        timeOfDay = g_settings->start_clock[0];
-        day = g_settings->start_clock[1];
-        month = g_settings->start_clock[2];
-        year = g_settings->start_clock[3];
+        timeOfDay = g_settings->startClock[0];
+        day = g_settings->startClock[1];
+        month = g_settings->startClock[2];
+        year = g_settings->startClock[3];
     }
     lastUpdate = ClockMilliseconds();
     weatherFading = 0;
@@ -68,7 +68,7 @@ void World::Initialise(const char* daycyclePath) {
     weatherTrack = nullptr;
 
     sky.Parse(daycyclePath);
-    if (sky.secondsPerDay != 0 && g_settings) g_settings->seconds_per_day = sky.secondsPerDay;
+    if (sky.secondsPerDay != 0 && g_settings) g_settings->secondsPerDay = sky.secondsPerDay;
     sky.CreateResources();
     sky.lastScroll = lastUpdate;
     sky.scrolled = true;
@@ -87,7 +87,7 @@ void World::Initialise(const char* daycyclePath) {
 Area* World::GetArea() const { return area ? area : g_area; }
 
 int World::SecondsPerDay() const {
-    if (g_settings) return g_settings->seconds_per_day;
+    if (g_settings) return g_settings->secondsPerDay;
     return sky.secondsPerDay > 0 ? sky.secondsPerDay : 1800;
 }
 

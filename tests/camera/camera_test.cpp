@@ -332,7 +332,7 @@ protected:
                              static_cast<int>(mesh.indices.size() / 3));
         };
         g_world = &world;
-        log.settings().collision_on = 1;
+        log.settings().collisionOn = 1;
         // Standing on the floor: the body (80 below the eye) is the
         // ellipsoid's centre.
         camera.LookAt(VECTOR(0, 170, 0), VECTOR(1, 170, 0), 0.0f);
@@ -358,7 +358,7 @@ TEST_F(CameraWorldTest, WalkingIntoAWallStopsBeforeIt) {
     EXPECT_EQ(world.mouseMode, 1);
 
     // With collision off the same walk goes through.
-    log.settings().collision_on = 0;
+    log.settings().collisionOn = 0;
     Run(35);
     EXPECT_GT(camera.position.x, 700.0f);
 }
@@ -520,22 +520,22 @@ protected:
 
 TEST_F(EditorKeysTest, SpeedKeys) {
     Tap(DIK_1);
-    EXPECT_EQ(settings().movement_speed, 450.0f);
+    EXPECT_EQ(settings().movementSpeed, 450.0f);
     Tap(DIK_2);
-    EXPECT_EQ(settings().movement_speed, 600.0f);
+    EXPECT_EQ(settings().movementSpeed, 600.0f);
     Tap(DIK_3);
-    EXPECT_EQ(settings().movement_speed, 1000.0f);
+    EXPECT_EQ(settings().movementSpeed, 1000.0f);
     Tap(DIK_4);
-    EXPECT_EQ(settings().movement_speed, 8000.0f);
+    EXPECT_EQ(settings().movementSpeed, 8000.0f);
     Tap(DIK_1);
     Tap(DIK_ADD);
-    EXPECT_EQ(settings().movement_speed, 600.0f);
+    EXPECT_EQ(settings().movementSpeed, 600.0f);
     for (int i = 0; i < 5; ++i) Tap(DIK_SUBTRACT);
-    EXPECT_EQ(settings().movement_speed, 0.0f);  // never below 0
+    EXPECT_EQ(settings().movementSpeed, 0.0f);  // never below 0
     // A release alone changes nothing.
     Key(DIK_4, false);
     camera.Update(0.0f);
-    EXPECT_EQ(settings().movement_speed, 0.0f);
+    EXPECT_EQ(settings().movementSpeed, 0.0f);
 }
 
 TEST_F(EditorKeysTest, TogglesActOnThePress) {
@@ -543,16 +543,16 @@ TEST_F(EditorKeysTest, TogglesActOnThePress) {
     EXPECT_EQ(settings().editor, 1);
     Tap(DIK_M);
     EXPECT_EQ(settings().editor, 0);
-    uint8_t debug = settings().show_debug_text, helpers = settings().show_helper_objects;
-    uint8_t shading = settings().full_shading;
+    uint8_t debug = settings().showDebugText, helpers = settings().showHelperObjects;
+    uint8_t shading = settings().fullShading;
     Tap(DIK_I);
     Tap(DIK_H);
     Tap(DIK_W);
     Tap(DIK_F5);
-    EXPECT_EQ(settings().show_debug_text, !debug);
-    EXPECT_EQ(settings().show_helper_objects, !helpers);
-    EXPECT_EQ(settings().full_shading, !shading);
-    EXPECT_EQ(settings().collision_on, 1);
+    EXPECT_EQ(settings().showDebugText, !debug);
+    EXPECT_EQ(settings().showHelperObjects, !helpers);
+    EXPECT_EQ(settings().fullShading, !shading);
+    EXPECT_EQ(settings().collisionOn, 1);
 }
 
 TEST_F(EditorKeysTest, RiseAndSinkOnlyWhileCollisionIsOff) {
@@ -567,7 +567,7 @@ TEST_F(EditorKeysTest, RiseAndSinkOnlyWhileCollisionIsOff) {
     EXPECT_EQ(camera.movement[MOVE_RISE], 0);
     EXPECT_EQ(camera.movement[MOVE_SINK], 1);
     Key(DIK_INSERT, false);
-    settings().collision_on = 1;
+    settings().collisionOn = 1;
     Key(DIK_PRIOR, true);
     Key(DIK_INSERT, true);
     camera.Update(0.0f);
@@ -586,10 +586,10 @@ TEST_F(EditorKeysTest, HeldEditModes) {
     for (const auto& h : held) {
         Key(h.key, true);
         camera.Update(0.0f);
-        EXPECT_EQ(settings().editor_selection_mode, h.mode) << h.key;
+        EXPECT_EQ(settings().editorSelectionMode, h.mode) << h.key;
         Key(h.key, false);
         camera.Update(0.0f);
-        EXPECT_EQ(settings().editor_selection_mode, 0) << h.key;
+        EXPECT_EQ(settings().editorSelectionMode, 0) << h.key;
     }
     // Only the mouse-motion modes start their sums again.
     EXPECT_EQ(editor.calls, (std::vector<std::string>{"mode 1", "mode 2", "mode 3", "mode 6"}));

@@ -36,7 +36,7 @@ protected:
     void SetUp() override {
         saved = g_settings;
         g_settings = &settings;
-        settings.collision_on = 1;
+        settings.collisionOn = 1;
         collider.traverse = [this](CollisionPacket* p) {
             ++traversals;
             CollideTriangles(p, mesh.vertices.data(), mesh.indices.data(), mesh.Count());
@@ -91,7 +91,7 @@ TEST(TriangleTests, ClosestPointsClampToSegmentEndsAndPickTheNearestEdge) {
 }
 
 TEST_F(CollisionTest, CollisionOffReturnsTheExactSumWithoutLift) {
-    settings.collision_on = 0;
+    settings.collisionOn = 0;
     AddFloor(mesh);
     VECTOR p(1.25f, 3.5f, -7.0f), v(0.1f, -100.0f, 0.3f);
     VECTOR r = collider.CheckCollision(p, v);
@@ -306,10 +306,10 @@ TEST_F(CollisionTest, FreeMoveRecordsTheLastSafePosition) {
 TEST_F(CollisionTest, CollidersCounterAddsEveryTestedList) {
     AddFloor(mesh);
     AddWallX(mesh, 100.0f);
-    settings.collider_count = 0;
+    settings.colliderCount = 0;
     collider.CheckCollision(VECTOR(0, 95, 0), VECTOR(200, 0, 0));
     EXPECT_GT(traversals, 1);
-    EXPECT_EQ(settings.collider_count, traversals * mesh.Count());
+    EXPECT_EQ(settings.colliderCount, traversals * mesh.Count());
 }
 
 TEST_F(CollisionTest, DegenerateTrianglesAreSkipped) {
@@ -476,7 +476,7 @@ TEST(BoxCollisionTest, CollideBoxStopsAtTheTransformedBoxAndSkipsFarBoxes) {
     CollideBox(&packet, box, world);
     ASSERT_TRUE(packet.foundCollision);
     EXPECT_NEAR(packet.nearestDistance, 3.0, 1e-5);
-    EXPECT_EQ(settings.collider_count, 12);
+    EXPECT_EQ(settings.colliderCount, 12);
 
     CollisionPacket far;
     far.broadRadius = 2;
@@ -484,7 +484,7 @@ TEST(BoxCollisionTest, CollideBoxStopsAtTheTransformedBoxAndSkipsFarBoxes) {
     MatrixTranslation(world, 50, 0, 0);
     CollideBox(&far, box, world);
     EXPECT_FALSE(far.foundCollision);
-    EXPECT_EQ(settings.collider_count, 12);  // the broad phase kept the box out
+    EXPECT_EQ(settings.colliderCount, 12);  // the broad phase kept the box out
 
     EXPECT_TRUE(PacketTouchesModelBox(&packet, box));
     packet.SetWorldMatrix(world);  // the box now at x = 50

@@ -46,15 +46,15 @@ std::string WriteRoom(const std::string& dir) {
     Z1Mesh m;
     AddQuad(m, VECTOR(-1000, 0, -1000), VECTOR(0, 0, 2000), VECTOR(2000, 0, 0));
     AddQuad(m, VECTOR(300, -1000, -1000), VECTOR(0, 0, 2000), VECTOR(0, 2000, 0));
-    m.vertex_count = static_cast<int32_t>(m.vertices.size());
-    m.face_count = static_cast<int32_t>(m.indices.size() / 3);
-    o.has_box_min = o.has_box_max = true;
-    o.box_min = VECTOR(-1000, -1000, -1000);
-    o.box_max = VECTOR(1000, 1000, 1000);
+    m.vertexCount = static_cast<int32_t>(m.vertices.size());
+    m.faceCount = static_cast<int32_t>(m.indices.size() / 3);
+    o.hasBoxMin = o.hasBoxMax = true;
+    o.boxMin = VECTOR(-1000, -1000, -1000);
+    o.boxMax = VECTOR(1000, 1000, 1000);
     Z1MeshList list;
     list.meshes.push_back(m);
-    o.mesh_lists.push_back(list);
-    o.mesh_list_wrapped.push_back(false);
+    o.meshLists.push_back(list);
+    o.meshListWrapped.push_back(false);
     s.objects.push_back(o);
     std::string path = dir + "/room.z1";
     EXPECT_TRUE(Z1WriteFile(path.c_str(), s));
@@ -70,7 +70,7 @@ protected:
         path = WriteRoom(dir);
         saved = g_settings;
         g_settings = &settings;
-        settings.collision_on = 1;
+        settings.collisionOn = 1;
     }
     void TearDown() override {
         g_settings = saved;
@@ -96,12 +96,12 @@ std::vector<VECTOR> Walk(const std::string& modelPath, const VECTOR& start, cons
     World world;
     world.Initialise("no_such_daycycle.ini");  // installs collision into the seams
     VECTOR p = start;
-    g_settings->collider_count = 0;
+    g_settings->colliderCount = 0;
     for (int i = 0; i < frames; ++i) {
         p = world.CheckCollision(p, move);
         out.push_back(p);
     }
-    if (colliders) *colliders = g_settings->collider_count;
+    if (colliders) *colliders = g_settings->colliderCount;
     // The ray test reaches the same triangles through the model.
     EXPECT_FALSE(area.LineOfSight(VECTOR(0, 100, 0), VECTOR(600, 100, 0)));
     EXPECT_TRUE(area.LineOfSight(VECTOR(0, 100, 0), VECTOR(200, 100, 0)));

@@ -41,10 +41,10 @@ RecordingDriver::RecordingDriver(int w, int h) {
     width = w;
     height = h;
     lighting = 1;
-    alpha_blending = 0;
-    zbuffer_mode = ZBUFFER_ON;
-    wrap_u = 1;
-    wrap_v = 1;
+    alphaBlending = 0;
+    zbufferMode = ZBUFFER_ON;
+    wrapU = 1;
+    wrapV = 1;
     Identity(&world);
     Identity(&view);
     std::memset(projection.m, 0, sizeof(projection.m));
@@ -147,13 +147,13 @@ bool RecordingDriver::Draw(VertexFormat format, Primitive primitive, const char*
     DrawRecord d;
     d.format = format;
     d.primitive = primitive;
-    d.vertex_count = count;
+    d.vertexCount = count;
     Store(d, v, count);
     if (primitive == Primitive::kIndexedList) d.indices.assign(indices, indices + indexCount);
     d.texture = texture;
     d.lighting = lighting != 0;
-    d.alpha_blending = alpha_blending != 0;
-    d.zbuffer_mode = zbuffer_mode;
+    d.alphaBlending = alphaBlending != 0;
+    d.zbufferMode = zbufferMode;
     d.blend_mode = blend_mode;
     d.cull_mode = cull_mode;
     d.alpha_test_mode = alpha_test_mode;
@@ -241,9 +241,9 @@ bool RecordingDriver::DrawBox(const float* corners) {
 
 bool RecordingDriver::SetAlphaBlending(bool on) {
     Call(Fmt("SetAlphaBlending(%d)", on ? 1 : 0));
-    bool previous = alpha_blending != 0;
+    bool previous = alphaBlending != 0;
     if (previous == on) return previous;
-    alpha_blending = on ? 1 : 0;
+    alphaBlending = on ? 1 : 0;
     if (on) blend_mode = BLEND_ALPHA;
     ++device_changes;
     return previous;
@@ -260,27 +260,27 @@ bool RecordingDriver::SetLighting(bool on) {
 
 uint8_t RecordingDriver::SetZBufferMode(uint8_t mode) {
     Call(Fmt("SetZBufferMode(%d)", mode));
-    uint8_t previous = zbuffer_mode;
+    uint8_t previous = zbufferMode;
     if (mode > ZBUFFER_NOWRITE || mode == previous) return previous;
-    zbuffer_mode = mode;
+    zbufferMode = mode;
     ++device_changes;
     return previous;
 }
 
 bool RecordingDriver::SetTextureWrapU(bool wrap) {
     Call(Fmt("SetTextureWrapU(%d)", wrap ? 1 : 0));
-    bool previous = wrap_u != 0;
+    bool previous = wrapU != 0;
     if (previous == wrap) return previous;
-    wrap_u = wrap ? 1 : 0;
+    wrapU = wrap ? 1 : 0;
     ++device_changes;
     return previous;
 }
 
 bool RecordingDriver::SetTextureWrapV(bool wrap) {
     Call(Fmt("SetTextureWrapV(%d)", wrap ? 1 : 0));
-    bool previous = wrap_v != 0;
+    bool previous = wrapV != 0;
     if (previous == wrap) return previous;
-    wrap_v = wrap ? 1 : 0;
+    wrapV = wrap ? 1 : 0;
     ++device_changes;
     return previous;
 }

@@ -46,7 +46,7 @@ struct RecordedLight {
 struct DrawRecord {
     VertexFormat format;
     Primitive primitive;
-    int vertex_count;                // the count argument (vertex count for indexed draws)
+    int vertexCount;                 // the count argument (vertex count for indexed draws)
     std::vector<VERTEX> vertex;      // filled for VERTEX draws (and DrawBox)
     std::vector<LVERTEX> lvertex;    // filled for LVERTEX draws
     std::vector<TLVERTEX> tlvertex;  // filled for TLVERTEX draws
@@ -54,8 +54,8 @@ struct DrawRecord {
     // State during the draw.
     std::string texture;  // "" when texturing is off
     bool lighting;
-    bool alpha_blending;
-    uint8_t zbuffer_mode;
+    bool alphaBlending;
+    uint8_t zbufferMode;
     uint8_t blend_mode;
     uint8_t cull_mode;  // CULL_NONE during TLVERTEX draws
     uint8_t alpha_test_mode;

@@ -286,9 +286,9 @@ TEST_F(GameFolder, EveryModelLoadsWithoutAnErrorLine) {
         int textured = 0;
         for (ModelFrame* frame : model.frames)
             for (Z1SubMesh* sm : frame->submeshes) {
-                if (sm->texture_name.empty()) continue;  // a plain colour
+                if (sm->textureName.empty()) continue;  // a plain colour
                 ++textured;
-                EXPECT_EQ(LoadTexture(sm->texture_name, ""), "") << name;
+                EXPECT_EQ(LoadTexture(sm->textureName, ""), "") << name;
             }
         EXPECT_GT(textured, 0) << name;
     }
@@ -482,7 +482,7 @@ TEST_F(GameFolder, ScriptLoadsTheVillageAndPlacesThePlayerOnTheGround) {
 
     // From there the player falls onto the ground and the walk east to the
     // locked gate ends in front of it.
-    settings_.collision_on = 1;
+    settings_.collisionOn = 1;
     Area area;
     area.Load("village.z1a");
     World world;

@@ -74,7 +74,7 @@ TEST_F(Living, CharactersAreSkinnedFiguresWithFacesAndLoopingAnimations) {
         ASSERT_NE(model.skeleton, nullptr);
         Biped& biped = *model.skeleton;
         EXPECT_EQ(biped.BoneCount(), 14);
-        EXPECT_GE(biped.frame_count, 100) << "a loop of four seconds or more";
+        EXPECT_GE(biped.frameCount, 100) << "a loop of four seconds or more";
         EXPECT_TRUE(biped.playing);
 
         // Every vertex follows a bone; the face alone carries morph targets,
@@ -83,13 +83,13 @@ TEST_F(Living, CharactersAreSkinnedFiguresWithFacesAndLoopingAnimations) {
         for (ModelFrame* f : model.frames)
             for (Z1SubMesh* sm : f->submeshes) {
                 ASSERT_TRUE(sm->IsSkinned());
-                for (int i = 0; i < sm->vertex_count; ++i) EXPECT_GE(sm->bones[i], 0);
-                if (sm->morph_targets.empty()) continue;
+                for (int i = 0; i < sm->vertexCount; ++i) EXPECT_GE(sm->bones[i], 0);
+                if (sm->morphTargets.empty()) continue;
                 ++faces;
-                ASSERT_EQ(sm->morph_targets.size(), 10u);
+                ASSERT_EQ(sm->morphTargets.size(), 10u);
                 for (int slot = 0; slot < 10; ++slot) {
                     bool used = slot <= 2 || slot == 9;
-                    EXPECT_EQ(sm->morph_targets[slot].entries.empty(), !used) << "slot " << slot;
+                    EXPECT_EQ(sm->morphTargets[slot].entries.empty(), !used) << "slot " << slot;
                 }
             }
         EXPECT_EQ(faces, 1);
@@ -101,7 +101,7 @@ TEST_F(Living, CharactersAreSkinnedFiguresWithFacesAndLoopingAnimations) {
         std::vector<VECTOR> start;
         for (int k = 0; k < 3; ++k) start.push_back(Posed(model, hands[k], rest[k]));
         float widest = 0, head = 0;
-        const uint32_t loop = static_cast<uint32_t>(biped.frame_count) * 40;
+        const uint32_t loop = static_cast<uint32_t>(biped.frameCount) * 40;
         for (clock.ms = 40; clock.ms < loop; clock.ms += 120) {
             widest = std::max({widest, Distance(Posed(model, hands[0], rest[0]), start[0]),
                                Distance(Posed(model, hands[1], rest[1]), start[1])});

@@ -43,10 +43,10 @@ TEST(Frustum, ClassifiesBoxes) {
     MATRIX move;
     MatrixTranslation(move, 10, 0, 0);
     f.SetObjectMatrix(move);
-    EXPECT_FALSE(f.object_is_identity);
+    EXPECT_FALSE(f.objectIsIdentity);
     EXPECT_EQ(f.ClassifyBox(inside), BOX_OUTSIDE);
     f.SetObjectMatrix(identity);
-    EXPECT_TRUE(f.object_is_identity);
+    EXPECT_TRUE(f.objectIsIdentity);
     EXPECT_EQ(f.ClassifyBox(inside), BOX_INSIDE);
 }
 
@@ -107,13 +107,13 @@ struct Handed {
 };
 
 void Leaves(const QuadTree* node, Handed& h) {
-    if (!node->is_leaf) {
+    if (!node->isLeaf) {
         for (const QuadTree* c : node->children) Leaves(c, h);
         return;
     }
-    for (int i = 0; i < node->triangle_count; i++) h.seen[Key(node->vertices, node->indices, i)]++;
+    for (int i = 0; i < node->triangleCount; i++) h.seen[Key(node->vertices, node->indices, i)]++;
     h.lists++;
-    h.inLeaves += node->triangle_count;
+    h.inLeaves += node->triangleCount;
 }
 
 template <typename Tree>
@@ -127,7 +127,7 @@ Handed CollideAll(Tree& tree, const QuadTree* leavesOf) {
     g_settings = saved;
     Handed h;
     if (leavesOf) Leaves(leavesOf, h);
-    h.tested = settings.collider_count;
+    h.tested = settings.colliderCount;
     return h;
 }
 
@@ -151,16 +151,16 @@ TEST(MeshQuadTree, SplitsOnlyAboveTuningB) {
     Strip s(101);
     QuadTree t(s.v.data(), static_cast<int>(s.v.size()), s.idx.data(), 101, s.box);
     t.Build();
-    EXPECT_FALSE(t.is_leaf);
+    EXPECT_FALSE(t.isLeaf);
     EXPECT_EQ(t.NodeCount(), 5);
     int total = 0;
     for (QuadTree* c : t.children) {
-        EXPECT_TRUE(c->is_leaf);
-        EXPECT_FALSE(c->owns_vertices);  // 101 <= tuning A: shared vertices
-        EXPECT_EQ(c->triangle_capacity, c->triangle_count);
-        total += c->triangle_count;
+        EXPECT_TRUE(c->isLeaf);
+        EXPECT_FALSE(c->ownsVertices);  // 101 <= tuning A: shared vertices
+        EXPECT_EQ(c->triangleCapacity, c->triangleCount);
+        total += c->triangleCount;
         // y range recomputed from the triangles.
-        if (c->triangle_count > 0) {
+        if (c->triangleCount > 0) {
             EXPECT_FLOAT_EQ(c->box[1], 0.0f);
             EXPECT_FLOAT_EQ(c->box[4], 1.0f);
         }
@@ -183,8 +183,8 @@ TEST(MeshQuadTree, SplitsOnlyAboveTuningB) {
     QuadTree c(v.data(), static_cast<int>(v.size()), idx.data(), 120, box);
     c.Build();
     EXPECT_EQ(c.NodeCount(), 5);
-    EXPECT_EQ(c.children[0]->triangle_count, 0);  // no vertex of the diagonal lies there
-    EXPECT_EQ(c.children[1]->triangle_count, 120);
+    EXPECT_EQ(c.children[0]->triangleCount, 0);  // no vertex of the diagonal lies there
+    EXPECT_EQ(c.children[1]->triangleCount, 120);
 }
 
 TEST(MeshQuadTree, LargeNodesCompactTheirChildren) {
@@ -192,11 +192,11 @@ TEST(MeshQuadTree, LargeNodesCompactTheirChildren) {
     QuadTree t(s.v.data(), static_cast<int>(s.v.size()), s.idx.data(), 600, s.box);
     t.Build();
     for (QuadTree* c : t.children) {
-        if (c->triangle_count == 0) continue;
-        EXPECT_TRUE(c->owns_vertices);
-        EXPECT_LT(c->vertex_count, static_cast<int>(s.v.size()));
-        EXPECT_EQ(c->vertex_count, c->triangle_count * 3);  // the strip shares no vertices
-        for (int i = 0; i < c->triangle_count * 3; i++) ASSERT_LT(c->indices[i], c->vertex_count);
+        if (c->triangleCount == 0) continue;
+        EXPECT_TRUE(c->ownsVertices);
+        EXPECT_LT(c->vertexCount, static_cast<int>(s.v.size()));
+        EXPECT_EQ(c->vertexCount, c->triangleCount * 3);  // the strip shares no vertices
+        for (int i = 0; i < c->triangleCount * 3; i++) ASSERT_LT(c->indices[i], c->vertexCount);
         // First use order: the first triangle's vertices come first.
         EXPECT_EQ(c->indices[0], 0);
         EXPECT_EQ(c->indices[1], 1);
@@ -292,7 +292,7 @@ TEST(MeshQuadTree, StopAtFirstHitIsCheckedOnEnteringAnInnerNode) {
     q.stopAtFirstHit = true;
     t.RayTest(&q, false);
     EXPECT_EQ(q.hitCount, 2);
-    EXPECT_EQ(q.trianglesTested, t.children[0]->triangle_count + t.children[1]->triangle_count);
+    EXPECT_EQ(q.trianglesTested, t.children[0]->triangleCount + t.children[1]->triangleCount);
     // Entering the root with a hit already recorded tests nothing.
     q.trianglesTested = 0;
     t.RayTest(&q, false);
@@ -320,8 +320,8 @@ TEST(MeshQuadTree, ModelsBuildTreesAndHandTheirTrianglesToCollision) {
     b.vertices = small.v;
     b.indices = small.idx;
     list.meshes = {a, b};
-    o.mesh_lists = {list};
-    o.mesh_list_wrapped = {false};
+    o.meshLists = {list};
+    o.meshListWrapped = {false};
     s.objects = {o};
     ASSERT_TRUE(Z1WriteFile((dir / "z1/land.z1").c_str(), s));
     Z1Model model;
@@ -348,7 +348,7 @@ TEST(MeshQuadTree, ModelsBuildTreesAndHandTheirTrianglesToCollision) {
     Handed h = CollideAll(model, model.frames[0]->submeshes[0]->quadtree);
     EXPECT_EQ(h.tested, h.inLeaves + 100);
     Z1SubMesh* piece = model.frames[0]->submeshes[1];
-    for (int i = 0; i < piece->face_count; i++) h.seen[Key(piece->vertices, piece->indices, i)]++;
+    for (int i = 0; i < piece->faceCount; i++) h.seen[Key(piece->vertices, piece->indices, i)]++;
     EXPECT_EQ(h.seen.size(), 150u);
     EXPECT_GE(h.seen[Key(small.v.data(), small.idx.data(), 0)], 2);
     EXPECT_GE(h.seen[Key(big.v.data(), big.idx.data(), 149)], 1);
@@ -374,15 +374,15 @@ struct Digest {
 // Every node in order: counts, box, centre, radius, index list, and the
 // vertices of a node that owns them.
 void DigestTree(const QuadTree* t, Digest& d) {
-    d.Add(t->triangle_count);
-    d.Add(t->vertex_count);
-    d.Add(t->owns_vertices);
-    d.Add(t->is_leaf);
+    d.Add(t->triangleCount);
+    d.Add(t->vertexCount);
+    d.Add(t->ownsVertices);
+    d.Add(t->isLeaf);
     d.Bytes(t->box, sizeof(t->box));
     d.Add(t->centre);
     d.Add(t->radius);
-    d.Bytes(t->indices, sizeof(uint16_t) * 3 * t->triangle_count);
-    if (t->owns_vertices) d.Bytes(t->vertices, sizeof(VERTEX) * t->vertex_count);
+    d.Bytes(t->indices, sizeof(uint16_t) * 3 * t->triangleCount);
+    if (t->ownsVertices) d.Bytes(t->vertices, sizeof(VERTEX) * t->vertexCount);
     for (const QuadTree* c : t->children)
         if (c) DigestTree(c, d);
 }

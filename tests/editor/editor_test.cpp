@@ -34,6 +34,7 @@
 #include "entities/propertysheet.h"
 #include "os/dialogs.h"
 #include "game/importtable.h"
+#include "imports/enginecalls.h"
 #include "input/dikeys.h"
 #include "input/queueinputdriver.h"
 #include "models/z1model/z1model.h"
@@ -166,7 +167,7 @@ protected:
     // (looking along +z its axes are the world's: right +x, up +y).
     void Mouse(int mode, bool left, bool right, double dx = 0, double dy = 0, double dz = 0,
                bool heldLeft = false, bool heldRight = false, bool heldMiddle = false) {
-        log.settings().editor_selection_mode = static_cast<uint8_t>(mode);
+        log.settings().editorSelectionMode = static_cast<uint8_t>(mode);
         const bool pressed[3] = {left, right, false};
         const bool held[3] = {heldLeft, heldRight, heldMiddle};
         EditorMotion m;
@@ -258,8 +259,8 @@ TEST_F(EditorTest, MoveModeDragsAlongTheCameraAxesScaledByTheStepFactor) {
 
     // The wheel halves the factor; the drag is half as long.
     Mouse(EDIT_MOVE, false, false, -0.1, 0, -1);
-    EXPECT_FLOAT_EQ(log.settings().editor_step_factor, 0.5f);
-    EXPECT_EQ(log.settings().editor_step_direction, -1);
+    EXPECT_FLOAT_EQ(log.settings().editorStepFactor, 0.5f);
+    EXPECT_EQ(log.settings().editorStepDirection, -1);
     EXPECT_TRUE(Near(e->position, VECTOR(45, 30, 230))) << e->position.x;
     // Locked: nothing moves.
     e->locked = true;
@@ -269,22 +270,22 @@ TEST_F(EditorTest, MoveModeDragsAlongTheCameraAxesScaledByTheStepFactor) {
 
 TEST_F(EditorTest, TheStepFactorStaysWithinItsLimits) {
     Settings& s = log.settings();
-    EXPECT_FLOAT_EQ(s.editor_step_factor, 1.0f);
+    EXPECT_FLOAT_EQ(s.editorStepFactor, 1.0f);
     editor->StepFactor(1);
-    EXPECT_FLOAT_EQ(s.editor_step_factor, 1.0f);
-    EXPECT_EQ(s.editor_step_direction, 1);
+    EXPECT_FLOAT_EQ(s.editorStepFactor, 1.0f);
+    EXPECT_EQ(s.editorStepDirection, 1);
     for (int i = 0; i < 10; ++i) editor->StepFactor(-1);
-    EXPECT_FLOAT_EQ(s.editor_step_factor, 0.05f);
-    EXPECT_EQ(s.editor_step_direction, -1);
+    EXPECT_FLOAT_EQ(s.editorStepFactor, 0.05f);
+    EXPECT_EQ(s.editorStepDirection, -1);
     editor->StepFactor(1);
-    EXPECT_FLOAT_EQ(s.editor_step_factor, 0.1f);
+    EXPECT_FLOAT_EQ(s.editorStepFactor, 0.1f);
     // A damaged value is brought back into range before it is used.
-    s.editor_step_factor = 7.0f;
+    s.editorStepFactor = 7.0f;
     editor->StepFactor(-1);
-    EXPECT_FLOAT_EQ(s.editor_step_factor, 0.5f);
-    s.editor_step_factor = 0.0f;
+    EXPECT_FLOAT_EQ(s.editorStepFactor, 0.5f);
+    s.editorStepFactor = 0.0f;
     editor->StepFactor(1);
-    EXPECT_FLOAT_EQ(s.editor_step_factor, 0.1f);
+    EXPECT_FLOAT_EQ(s.editorStepFactor, 0.1f);
 }
 
 TEST_F(EditorTest, RotateModesTurnAboutTheChosenAxis) {
@@ -348,11 +349,11 @@ TEST_F(EditorTest, EnteringADragModeClearsItsSums) {
     BuildEditorKeyTable(table);
     KeyEvent down{DIK_LSHIFT, 0, 1, nullptr};
     table[DIK_LSHIFT](&down);
-    EXPECT_EQ(log.settings().editor_selection_mode, EDIT_MOVE);
+    EXPECT_EQ(log.settings().editorSelectionMode, EDIT_MOVE);
     for (double v : editor->sums[EDIT_MOVE]) EXPECT_EQ(v, 0.0);
     KeyEvent up{DIK_LSHIFT, 0, 0, nullptr};
     table[DIK_LSHIFT](&up);
-    EXPECT_EQ(log.settings().editor_selection_mode, 0);
+    EXPECT_EQ(log.settings().editorSelectionMode, 0);
 }
 
 TEST_F(EditorTest, LinkMakesThePickedEntityTheParent) {
@@ -437,7 +438,7 @@ TEST_F(EditorTest, CopiesCarryTheirChildrenToTheLookPointAndCamerasAreNotCopied)
     // Right button: at the picked point.
     Entity* wall = Object("wall", 0, 0, 600);
     area.selected = lamp;
-    area.ScriptHook(2, "house", 5000, 0, 0);  // out of the line of sight
+    area.ScriptHook(kWorldVectorCallMove, "house", 5000, 0, 0);  // out of the line of sight
     Look(VECTOR(0, 0, 0), VECTOR(0, 0, 1));
     Mouse(EDIT_COPY, false, true);
     ASSERT_EQ(area.entities.Size(), before + 5);
@@ -1099,7 +1100,7 @@ TEST_F(EditorFrameTest, KeysAndTheMouseWorkThroughTheFrame) {
     input.PushKey(DIK_LSHIFT, true);
     input.PushMouseMotion(50, 0, 0);
     EditorFrame(&camera);
-    EXPECT_EQ(log.settings().editor_selection_mode, EDIT_MOVE);
+    EXPECT_EQ(log.settings().editorSelectionMode, EDIT_MOVE);
     EXPECT_TRUE(Near(crate->position, VECTOR(200, 0, -30))) << crate->position.z;
     EXPECT_NEAR(camera.direction.x, 1.0f, 1e-5);
     EXPECT_NEAR(camera.direction.z, 0.0f, 1e-5);
@@ -1108,14 +1109,14 @@ TEST_F(EditorFrameTest, KeysAndTheMouseWorkThroughTheFrame) {
     input.PushKey(DIK_LSHIFT, false);
     input.PushMouseMotion(50, 0, 0);
     EditorFrame(&camera);
-    EXPECT_EQ(log.settings().editor_selection_mode, 0);
+    EXPECT_EQ(log.settings().editorSelectionMode, 0);
     EXPECT_TRUE(Near(crate->position, VECTOR(200, 0, -30)));
     EXPECT_LT(camera.direction.x, 0.999f);
 
     // One wheel notch back halves the step factor.
     input.PushMouseMotion(0, 0, -120);
     EditorFrame(&camera);
-    EXPECT_FLOAT_EQ(log.settings().editor_step_factor, 0.5f);
+    EXPECT_FLOAT_EQ(log.settings().editorStepFactor, 0.5f);
 
     // F10 through the poll: the spawn dialog.
     dialogs.Ok({{"Type:", "Camera"}, {"Symbolic Name:", "spot"}});
@@ -1169,9 +1170,9 @@ TEST_F(EditorFrameTest, TheOverlayShowsTheSpeedWholeAndTheMeasuredFrameRate) {
     Font font((dir / "font.ini").c_str());
     Font* savedFont = g_font;
     g_font = &font;
-    log.settings().show_debug_text = 1;
+    log.settings().showDebugText = 1;
     log.settings().show_interface = 0;
-    log.settings().movement_speed = 1050.0f;
+    log.settings().movementSpeed = 1050.0f;
     for (int i = 0; i < 4; ++i) {
         EditorFrame(&camera);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

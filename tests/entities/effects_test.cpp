@@ -22,7 +22,7 @@ protected:
         saved = g_settings;
         g_settings = &settings;
         settings.back_plane = 6000;
-        settings.full_shading = 1;
+        settings.fullShading = 1;
         UseFixedClock(10, 0);
     }
     void TearDown() override {
@@ -117,14 +117,14 @@ namespace {
 // A one-triangle model whose only piece is textured with texture.
 Z1Model* TexturedModel(const char* name, const char* texture) {
     Z1Scene* s = new Z1Scene();
-    s->has_materials = true;
+    s->hasMaterials = true;
     Z1Material m;
     m.name = "glass";
-    m.class_name = "Standard";
-    m.material_class = Z1_CLASS_STANDARD;
+    m.className = "Standard";
+    m.materialClass = Z1_CLASS_STANDARD;
     m.textured = true;
     m.maps[Z1_SLOT_TEXTURE].present = true;
-    m.maps[Z1_SLOT_TEXTURE].has_bitmap = true;
+    m.maps[Z1_SLOT_TEXTURE].hasBitmap = true;
     m.maps[Z1_SLOT_TEXTURE].bitmap = texture;
     s->materials.push_back(m);
     Z1GeomObject o;
@@ -136,12 +136,12 @@ Z1Model* TexturedModel(const char* name, const char* texture) {
     v[2].y = 1;
     mesh.vertices.assign(v, v + 3);
     mesh.indices = {0, 1, 2};
-    mesh.vertex_count = 3;
-    mesh.face_count = 1;
+    mesh.vertexCount = 3;
+    mesh.faceCount = 1;
     Z1MeshList list;
     list.meshes.push_back(mesh);
-    o.mesh_lists.push_back(list);
-    o.mesh_list_wrapped.push_back(false);
+    o.meshLists.push_back(list);
+    o.meshListWrapped.push_back(false);
     s->objects.push_back(o);
     Z1Model* model = new Z1Model();
     EXPECT_TRUE(model->LoadScene(s, name));
@@ -150,7 +150,7 @@ Z1Model* TexturedModel(const char* name, const char* texture) {
 
 std::string PieceTexture(Z1Model* model) {
     for (ModelFrame* f : model->frames)
-        for (Z1SubMesh* sm : f->submeshes) return sm->texture_name;
+        for (Z1SubMesh* sm : f->submeshes) return sm->textureName;
     return "";
 }
 
@@ -179,7 +179,7 @@ TEST_F(EffectsTest, NightLightsSwapTheLampAndWindowTextures) {
     EXPECT_EQ(PieceTexture(lamp), "textures\\Items\\lamp_post01\\lamp_glass02.bmp");
     EXPECT_EQ(PieceTexture(tavern), "textures\\base_windows\\window02c.bmp");
     EXPECT_EQ(PieceTexture(other), "textures\\base_windows\\window02a.bmp");  // not in the table
-    EXPECT_EQ(lamp->frames[0]->submeshes[0]->self_illumination, 1.0f);        // glows unlit
+    EXPECT_EQ(lamp->frames[0]->submeshes[0]->selfIllumination, 1.0f);         // glows unlit
 
     world.timeOfDay = 6000;
     world.SwitchNightLights(VECTOR(0, 0, 0));

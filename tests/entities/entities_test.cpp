@@ -467,9 +467,9 @@ TEST_F(Entities, CloneRulesOfDoorsLightsNpcsCamerasAndEmitters) {
 // cube with one face open) or its bounding box's twelve.
 TEST_F(Entities, ObjectsCollideByMeshOrBoxAndDoorsOnlyInTheGame) {
     Z1Scene open = world_test::CubeScene(10.0f);
-    Z1Mesh& mesh = open.objects[0].mesh_lists[0].meshes[0];
+    Z1Mesh& mesh = open.objects[0].meshLists[0].meshes[0];
     mesh.indices.erase(mesh.indices.begin(), mesh.indices.begin() + 6);
-    mesh.face_count = 10;
+    mesh.faceCount = 10;
     ::mkdir((dir / "z1").c_str(), 0755);
     ASSERT_TRUE(Z1WriteFile((dir / "z1/open.z1").c_str(), open));
     Area area;
@@ -481,9 +481,9 @@ TEST_F(Entities, ObjectsCollideByMeshOrBoxAndDoorsOnlyInTheGame) {
     auto tested = [&](Entity* e) {
         CollisionPacket packet;
         packet.broadRadius = 1e6f;
-        log.settings().collider_count = 0;
+        log.settings().colliderCount = 0;
         e->Collide(&packet);
-        return log.settings().collider_count;
+        return log.settings().colliderCount;
     };
     EXPECT_EQ(tested(o), 10);
     o->collideWithBox = true;

@@ -191,7 +191,7 @@ TEST_F(ImportTableTest, TheWorldAsksTheGameObject) {
 }
 
 TEST_F(ImportTableTest, TheConversationCameraIsAppliedToTheDriver) {
-    log.settings().fov_radians = 1.2f;
+    log.settings().fovRadians = 1.2f;
     log.settings().back_plane = 9000;
     float eye[3] = {0, 190, -120};
     float target[3] = {-60, 190, 0};

@@ -54,10 +54,10 @@ TEST_P(DriverContract, InitialStateAfterInit) {
     EXPECT_EQ(driver->width, 1024);
     EXPECT_EQ(driver->height, 768);
     EXPECT_EQ(driver->lighting, 1);
-    EXPECT_EQ(driver->alpha_blending, 0);
-    EXPECT_EQ(driver->zbuffer_mode, ZBUFFER_ON);
-    EXPECT_EQ(driver->wrap_u, 1);
-    EXPECT_EQ(driver->wrap_v, 1);
+    EXPECT_EQ(driver->alphaBlending, 0);
+    EXPECT_EQ(driver->zbufferMode, ZBUFFER_ON);
+    EXPECT_EQ(driver->wrapU, 1);
+    EXPECT_EQ(driver->wrapV, 1);
     EXPECT_EQ(driver->fullscreen, 0);
 }
 
@@ -124,20 +124,20 @@ TEST_P(DriverContract, CachedSettersReturnThePreviousState) {
     EXPECT_EQ(driver->lighting, 0);
     EXPECT_FALSE(driver->SetAlphaBlending(true));
     EXPECT_TRUE(driver->SetAlphaBlending(true));
-    EXPECT_EQ(driver->alpha_blending, 1);
+    EXPECT_EQ(driver->alphaBlending, 1);
     EXPECT_EQ(driver->SetZBufferMode(ZBUFFER_NOWRITE), ZBUFFER_ON);
     EXPECT_EQ(driver->SetZBufferMode(ZBUFFER_OFF), ZBUFFER_NOWRITE);
     EXPECT_EQ(driver->SetZBufferMode(ZBUFFER_ON), ZBUFFER_OFF);
     EXPECT_TRUE(driver->SetTextureWrapU(false));
     EXPECT_FALSE(driver->SetTextureWrapU(true));
     EXPECT_TRUE(driver->SetTextureWrapV(false));
-    EXPECT_EQ(driver->wrap_v, 0);
+    EXPECT_EQ(driver->wrapV, 0);
 }
 
 TEST_P(DriverContract, OutOfRangeDepthModeChangesNothing) {
     driver->SetZBufferMode(ZBUFFER_NOWRITE);
     EXPECT_EQ(driver->SetZBufferMode(3), ZBUFFER_NOWRITE);
-    EXPECT_EQ(driver->zbuffer_mode, ZBUFFER_NOWRITE);
+    EXPECT_EQ(driver->zbufferMode, ZBUFFER_NOWRITE);
 }
 
 TEST_P(DriverContract, LVertexAndTLVertexDrawsRestoreLighting) {
@@ -223,7 +223,7 @@ TEST(RecordingDriver, RecordsCallsAndTheStateOfEachDraw) {
     EXPECT_EQ(r.tlvertex.size(), 4u);
     EXPECT_EQ(r.texture, "textures\\interface\\pointer01.bmp");
     EXPECT_FALSE(r.lighting);
-    EXPECT_TRUE(r.alpha_blending);
+    EXPECT_TRUE(r.alphaBlending);
     EXPECT_EQ(r.blend_mode, BLEND_ADDITIVE);
     // Like the OpenGL driver, culling is back on after a TLVERTEX draw.
     EXPECT_EQ(d.cull_mode, CULL_CCW);

@@ -200,8 +200,8 @@ TEST(FontDrawing, GlyphQuadsInTheVirtualScreen) {
     ASSERT_EQ(strips.size(), 3u);
     for (const DrawRecord* d : strips) {
         EXPECT_EQ(d->texture, guitest::kWhiteTexture);
-        EXPECT_TRUE(d->alpha_blending);
-        EXPECT_EQ(d->zbuffer_mode, ZBUFFER_OFF);
+        EXPECT_TRUE(d->alphaBlending);
+        EXPECT_EQ(d->zbufferMode, ZBUFFER_OFF);
         ASSERT_EQ(d->tlvertex.size(), 4u);
         for (const TLVERTEX& v : d->tlvertex) {
             EXPECT_FLOAT_EQ(v.sz, 0.1f);
@@ -303,13 +303,13 @@ TEST(FontDrawing, RenderStateIsSetAndRestored) {
     EXPECT_EQ(driver.calls[2], "SetZBufferMode(1)");
     EXPECT_EQ(driver.calls[3], std::string("SetTexture(") + guitest::kYellowTexture + ")");
     EXPECT_TRUE(driver.lighting);
-    EXPECT_FALSE(driver.alpha_blending);
-    EXPECT_EQ(driver.zbuffer_mode, ZBUFFER_NOWRITE);
+    EXPECT_FALSE(driver.alphaBlending);
+    EXPECT_EQ(driver.zbufferMode, ZBUFFER_NOWRITE);
 
     // Blending already on stays on.
     driver.SetAlphaBlending(true);
     font.DrawText(0, 0, "%s", "a");
-    EXPECT_TRUE(driver.alpha_blending);
+    EXPECT_TRUE(driver.alphaBlending);
 }
 
 TEST(FontDrawing, WithoutASkinNoTextureIsBoundAndNothingWithoutFormatOrDriver) {

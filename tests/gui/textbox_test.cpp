@@ -243,10 +243,10 @@ TEST_F(TextBoxTest, DrawingBackgroundFrameThenTheLinesInTheirSkins) {
     EXPECT_FLOAT_EQ(background.tlvertex[3].sx, (50 + 320) * 2);
     EXPECT_FLOAT_EQ(background.tlvertex[3].sy, (40 + 48) * 2);
     EXPECT_EQ(background.tlvertex[0].color, 0xFFFFFFFFu);
-    EXPECT_TRUE(background.alpha_blending);
-    EXPECT_EQ(background.zbuffer_mode, ZBUFFER_OFF);
-    EXPECT_FALSE(big.alpha_blending);  // put back afterwards
-    EXPECT_EQ(big.zbuffer_mode, ZBUFFER_ON);
+    EXPECT_TRUE(background.alphaBlending);
+    EXPECT_EQ(background.zbufferMode, ZBUFFER_OFF);
+    EXPECT_FALSE(big.alphaBlending);  // put back afterwards
+    EXPECT_EQ(big.zbufferMode, ZBUFFER_ON);
 
     const DrawRecord& frame = big.draws[1];
     EXPECT_EQ(frame.texture, "textures\\interface\\textbox\\edge01.bmp");

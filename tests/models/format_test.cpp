@@ -139,38 +139,38 @@ TEST_F(ModelFormat, ReadsEveryBlock) {
     ASSERT_EQ(Read(FullModel(false), s), Z1_READ_OK);
     EXPECT_TRUE(log.Has("LOADING Z1 FILE (z1\\test.z1)"));
 
-    EXPECT_EQ(s.scene.file_name, "village.max");
-    EXPECT_EQ(s.scene.last_frame, 100);
-    EXPECT_EQ(s.scene.frame_speed, 25);
-    EXPECT_EQ(s.scene.ticks_per_frame, 160);
+    EXPECT_EQ(s.scene.fileName, "village.max");
+    EXPECT_EQ(s.scene.lastFrame, 100);
+    EXPECT_EQ(s.scene.frameSpeed, 25);
+    EXPECT_EQ(s.scene.ticksPerFrame, 160);
     EXPECT_EQ(s.scene.color1, 0x00FF7F00u);  // 0.5 x 255 truncates to 127
     EXPECT_EQ(s.scene.color2, 0x000000FFu);  // 2.0 is clamped to a byte
 
     ASSERT_EQ(s.materials.size(), 2u);
     const Z1Material& multi = s.materials[0];
-    EXPECT_EQ(multi.material_class, Z1_CLASS_MULTI);
+    EXPECT_EQ(multi.materialClass, Z1_CLASS_MULTI);
     ASSERT_EQ(multi.submaterials.size(), 2u);
     const Z1Material& wood = multi.submaterials[0];
     EXPECT_EQ(wood.name, "wood");
-    EXPECT_EQ(wood.material_class, Z1_CLASS_STANDARD);
+    EXPECT_EQ(wood.materialClass, Z1_CLASS_STANDARD);
     EXPECT_TRUE(wood.textured);
     EXPECT_TRUE(wood.white);
     EXPECT_EQ(wood.maps[Z1_SLOT_TEXTURE].bitmap, "textures\\walls\\wood.bmp");
-    EXPECT_EQ(wood.maps[Z1_SLOT_TEXTURE].bitmap_raw, "C:\\walls\\wood.bmp");
-    EXPECT_EQ(wood.maps[Z1_SLOT_TEXTURE].wrap_u, 0);
-    EXPECT_EQ(wood.maps[Z1_SLOT_TEXTURE].wrap_v, 1);
+    EXPECT_EQ(wood.maps[Z1_SLOT_TEXTURE].bitmapRaw, "C:\\walls\\wood.bmp");
+    EXPECT_EQ(wood.maps[Z1_SLOT_TEXTURE].wrapU, 0);
+    EXPECT_EQ(wood.maps[Z1_SLOT_TEXTURE].wrapV, 1);
     EXPECT_FLOAT_EQ(wood.maps[Z1_SLOT_TEXTURE].params[0], 1.5f);
     EXPECT_FLOAT_EQ(wood.color1[1], 0.25f);
     EXPECT_FLOAT_EQ(wood.color2[2], 0.3f);
     const Z1Material& glass = multi.submaterials[1];
-    EXPECT_TRUE(glass.two_sided);
-    EXPECT_FLOAT_EQ(glass.self_illumination, 1.0f);
+    EXPECT_TRUE(glass.twoSided);
+    EXPECT_FLOAT_EQ(glass.selfIllumination, 1.0f);
     EXPECT_FLOAT_EQ(glass.value91, 7.0f);
     EXPECT_EQ(glass.maps[Z1_SLOT_OPACITY].bitmap, "textures\\glass_a.bmp");
     // An unknown class leaves the class alone, but the map still textures it.
     const Z1Material& chrome = s.materials[1];
-    EXPECT_EQ(chrome.material_class, Z1_CLASS_NONE);
-    EXPECT_EQ(chrome.class_name, "Raytrace");
+    EXPECT_EQ(chrome.materialClass, Z1_CLASS_NONE);
+    EXPECT_EQ(chrome.className, "Raytrace");
     EXPECT_TRUE(chrome.textured);
     EXPECT_FALSE(chrome.white);
     EXPECT_EQ(chrome.maps[Z1_SLOT_ENVIRONMENT].bitmap, "textures\\env\\sky.bmp");
@@ -181,32 +181,32 @@ TEST_F(ModelFormat, ReadsEveryBlock) {
     EXPECT_EQ(hut.material, 0);
     EXPECT_EQ(hut.transform.pivot, (VECTOR{1, 2, 3}));
     EXPECT_FLOAT_EQ(hut.transform.angle, 0.25f);
-    ASSERT_EQ(hut.mesh_lists.size(), 1u);
-    ASSERT_EQ(hut.mesh_lists[0].meshes.size(), 2u);
-    const Z1Mesh& m0 = hut.mesh_lists[0].meshes[0];
+    ASSERT_EQ(hut.meshLists.size(), 1u);
+    ASSERT_EQ(hut.meshLists[0].meshes.size(), 2u);
+    const Z1Mesh& m0 = hut.meshLists[0].meshes[0];
     EXPECT_EQ(m0.vertices.size(), 3u);
     EXPECT_FLOAT_EQ(m0.vertices[2].x, 2.0f);
     EXPECT_FLOAT_EQ(m0.vertices[2].tu, 1.0f);
     EXPECT_EQ(m0.indices, (std::vector<uint16_t>{0, 1, 2}));
     EXPECT_EQ(m0.bones, (std::vector<int16_t>{0, 1, -1}));
-    const Z1Mesh& m1 = hut.mesh_lists[0].meshes[1];
+    const Z1Mesh& m1 = hut.meshLists[0].meshes[1];
     EXPECT_EQ(m1.submaterial, 1);
-    ASSERT_EQ(m1.morph_targets.size(), 1u);
-    ASSERT_EQ(m1.morph_targets[0].entries.size(), 2u);
-    EXPECT_EQ(m1.morph_targets[0].entries[1].vertex, 2);
-    EXPECT_EQ(m1.morph_targets[0].entries[1].offset, (VECTOR{0, 0, 3}));
-    EXPECT_TRUE(hut.has_box_min && hut.has_box_max);
-    EXPECT_EQ(hut.box_max, (VECTOR{4, 5, 6}));
+    ASSERT_EQ(m1.morphTargets.size(), 1u);
+    ASSERT_EQ(m1.morphTargets[0].entries.size(), 2u);
+    EXPECT_EQ(m1.morphTargets[0].entries[1].vertex, 2);
+    EXPECT_EQ(m1.morphTargets[0].entries[1].offset, (VECTOR{0, 0, 3}));
+    EXPECT_TRUE(hut.hasBoxMin && hut.hasBoxMax);
+    EXPECT_EQ(hut.boxMax, (VECTOR{4, 5, 6}));
     const Z1GeomObject& door = s.objects[1];
     EXPECT_EQ(door.tag, 8);
     EXPECT_EQ(door.parent, "hut");
-    ASSERT_EQ(door.mesh_lists.size(), 1u);
-    EXPECT_TRUE(door.mesh_list_wrapped[0]);
+    ASSERT_EQ(door.meshLists.size(), 1u);
+    EXPECT_TRUE(door.meshListWrapped[0]);
     ASSERT_EQ(door.animations.size(), 1u);
-    EXPECT_EQ(door.animations[0].pos_linear.size(), 2u);
-    EXPECT_EQ(door.animations[0].rot_spline.size(), 1u);
-    EXPECT_EQ(s.vertex_total, 9);
-    EXPECT_EQ(s.face_total, 3);
+    EXPECT_EQ(door.animations[0].posLinear.size(), 2u);
+    EXPECT_EQ(door.animations[0].rotSpline.size(), 1u);
+    EXPECT_EQ(s.vertexTotal, 9);
+    EXPECT_EQ(s.faceTotal, 3);
 
     ASSERT_EQ(s.lights.size(), 2u);
     const Z1Light& sun = s.lights[0];
@@ -227,7 +227,7 @@ TEST_F(ModelFormat, ReadsEveryBlock) {
 
     ASSERT_EQ(s.cameras.size(), 1u);
     EXPECT_TRUE(s.cameras[0].targeted);
-    EXPECT_TRUE(s.cameras[0].has_settings);
+    EXPECT_TRUE(s.cameras[0].hasSettings);
     EXPECT_EQ(s.cameras[0].position, (VECTOR{5, 5, 5}));
     EXPECT_EQ(s.cameras[0].target, (VECTOR{1, 1, 1}));
     EXPECT_FLOAT_EQ(s.cameras[0].fov, 0.8f);
@@ -238,7 +238,7 @@ TEST_F(ModelFormat, ReadsEveryBlock) {
     EXPECT_EQ(s.FindSpawnPoint("well")->position, (VECTOR{7, 8, 9}));
     EXPECT_EQ(s.FindSpawnPoint("nowhere"), nullptr);
 
-    ASSERT_TRUE(s.has_bones);
+    ASSERT_TRUE(s.hasBones);
     ASSERT_EQ(s.bones.size(), 2u);
     EXPECT_EQ(s.bones[1].name, "arm");
     EXPECT_EQ(s.bones[1].parent, 0);
@@ -267,8 +267,8 @@ TEST_F(ModelFormat, WriterIsTheReadersInverse) {
     EXPECT_EQ(Canon(second, dir / "again.z1"), written);
     // Spot checks that the values made the trip, not only the layout.
     ASSERT_EQ(second.objects.size(), 2u);
-    EXPECT_EQ(second.objects[0].mesh_lists[0].meshes[0].bones, (std::vector<int16_t>{0, 1, -1}));
-    EXPECT_TRUE(second.objects[1].mesh_list_wrapped[0]);
+    EXPECT_EQ(second.objects[0].meshLists[0].meshes[0].bones, (std::vector<int16_t>{0, 1, -1}));
+    EXPECT_TRUE(second.objects[1].meshListWrapped[0]);
     EXPECT_EQ(second.materials[0].submaterials[0].maps[0].bitmap, "textures\\walls\\wood.bmp");
     EXPECT_EQ(second.lights[0].desc.direction, (VECTOR{0, -100, 0}));
     EXPECT_FLOAT_EQ(second.lights[0].desc.r, 2.0f);
@@ -285,8 +285,8 @@ TEST_F(ModelFormat, UnknownTags) {
     ASSERT_EQ(Read(b.b, s), Z1_READ_OK);
     EXPECT_TRUE(log.Has("Unknown binary short int 77\n"));
     EXPECT_FALSE(log.Has("Unknown binary short int 200"));
-    EXPECT_EQ(s.scene.last_frame, 42);
-    EXPECT_EQ(s.spawn_points.size(), 1u);
+    EXPECT_EQ(s.scene.lastFrame, 42);
+    EXPECT_EQ(s.spawnPoints.size(), 1u);
 }
 
 struct BoxRecorder : NullImports {
@@ -335,7 +335,7 @@ TEST_F(ModelFormat, EveryShortFileLoadsWithoutHarm) {
         Z1Scene s;
         EXPECT_EQ(Read(bytes.substr(0, n), s, "cut.z1"), Z1_READ_OK) << n;
         for (const Z1GeomObject& o : s.objects)
-            for (const Z1MeshList& l : o.mesh_lists)
+            for (const Z1MeshList& l : o.meshLists)
                 for (const Z1Mesh& m : l.meshes) EXPECT_LE(m.vertices.size(), 3u);
     }
     // A float cut short is reported by the reader.
@@ -357,10 +357,10 @@ TEST_F(ModelFormat, HugeCountsDoNotAllocate) {
         Z1Scene s;
         EXPECT_EQ(Read(b.b, s), Z1_READ_OK);
         ASSERT_EQ(s.objects.size(), 1u);
-        ASSERT_EQ(s.objects[0].mesh_lists[0].meshes.size(), 2u);
-        EXPECT_LT(s.objects[0].mesh_lists[0].meshes[1].vertices.size(), 4u);
-        EXPECT_EQ(s.vertex_total, count > 0 ? INT32_MAX : INT32_MIN);
-        EXPECT_EQ(s.face_total, count > 0 ? INT32_MAX : INT32_MIN);
+        ASSERT_EQ(s.objects[0].meshLists[0].meshes.size(), 2u);
+        EXPECT_LT(s.objects[0].meshLists[0].meshes[1].vertices.size(), 4u);
+        EXPECT_EQ(s.vertexTotal, count > 0 ? INT32_MAX : INT32_MIN);
+        EXPECT_EQ(s.faceTotal, count > 0 ? INT32_MAX : INT32_MIN);
     }
 }
 
@@ -371,7 +371,7 @@ TEST_F(ModelFormat, AllMinusOneBoneArrayIsDropped) {
     b.Close().Close().T(0);
     Z1Scene s;
     ASSERT_EQ(Read(b.b, s), Z1_READ_OK);
-    EXPECT_TRUE(s.objects[0].mesh_lists[0].meshes[0].bones.empty());
+    EXPECT_TRUE(s.objects[0].meshLists[0].meshes[0].bones.empty());
     EXPECT_TRUE(log.Has("no skinning after all\n"));
 }
 
@@ -384,12 +384,12 @@ TEST_F(ModelFormat, ExtraSettingsFile) {
     Z1Scene s;
     ASSERT_EQ(Read(FullModel(false), s), Z1_READ_OK);
     const Z1Material& glass = s.materials[0].submaterials[1];
-    EXPECT_TRUE(glass.has_extra);
-    EXPECT_EQ(glass.scroll_u, 2000);
-    EXPECT_EQ(glass.scroll_v, 500);
-    EXPECT_TRUE(s.materials[1].has_extra);
-    EXPECT_EQ(s.materials[1].scroll_v, 750);
-    EXPECT_FALSE(s.materials[0].submaterials[0].has_extra);
+    EXPECT_TRUE(glass.hasExtra);
+    EXPECT_EQ(glass.scrollU, 2000);
+    EXPECT_EQ(glass.scrollV, 500);
+    EXPECT_TRUE(s.materials[1].hasExtra);
+    EXPECT_EQ(s.materials[1].scrollV, 750);
+    EXPECT_FALSE(s.materials[0].submaterials[0].hasExtra);
     EXPECT_TRUE(
         log.Has("------------------ Extra settings file detected ------------------------\n"
                 "Error - could not find material nothing\n"
@@ -402,24 +402,24 @@ TEST_F(ModelFormat, ExtraSettingsFile) {
     Z1Scene again;
     ASSERT_EQ(Read(FullModel(false), again, "plain.z1"), Z1_READ_OK);
     ASSERT_TRUE(Z1ReadExtraSettings(extra.c_str(), again));
-    EXPECT_EQ(again.materials[0].submaterials[1].scroll_u, 2000);
-    EXPECT_EQ(again.materials[1].scroll_v, 750);
-    EXPECT_FALSE(again.play_node_animation);
+    EXPECT_EQ(again.materials[0].submaterials[1].scrollU, 2000);
+    EXPECT_EQ(again.materials[1].scrollV, 750);
+    EXPECT_FALSE(again.playNodeAnimation);
 
     // Node animation asked for, inside a material's braces too: only the
     // word at the top level counts.
-    again.play_node_animation = true;
+    again.playNodeAnimation = true;
     ASSERT_TRUE(Z1WriteExtraSettings(extra.c_str(), again));
     EXPECT_EQ(ReadFile(extra).rfind("*PLAY_NODE_ANIMATION\n", 0), 0u);
     Z1Scene played;
     ASSERT_EQ(Read(FullModel(false), played, "plain.z1"), Z1_READ_OK);
     ASSERT_TRUE(Z1ReadExtraSettings(extra.c_str(), played));
-    EXPECT_TRUE(played.play_node_animation);
+    EXPECT_TRUE(played.playNodeAnimation);
     WriteFile(extra, "*MATERIAL \"chrome\" { *PLAY_NODE_ANIMATION }\n");
     Z1Scene nested;
     ASSERT_EQ(Read(FullModel(false), nested, "plain.z1"), Z1_READ_OK);
     ASSERT_TRUE(Z1ReadExtraSettings(extra.c_str(), nested));
-    EXPECT_FALSE(nested.play_node_animation);
+    EXPECT_FALSE(nested.playNodeAnimation);
 }
 
 TEST_F(ModelFormat, OutOfRangeIndicesAreSkipped) {
@@ -465,8 +465,8 @@ TEST_F(ModelFormat, DamagedFilesNeverHurt) {
         loaded++;
         for (ModelFrame* f : model.frames)
             for (Z1SubMesh* sm : f->submeshes)
-                for (int i = 0; i < sm->face_count * 3; i++)
-                    ASSERT_LT(sm->indices[i], sm->vertex_count) << round;
+                for (int i = 0; i < sm->faceCount * 3; i++)
+                    ASSERT_LT(sm->indices[i], sm->vertexCount) << round;
         driver.BeginScene();
         model.Draw(nullptr, VECTOR{0, 0, 0});
         float weights[kMorphWeights] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1};

@@ -23,7 +23,7 @@ bool WrittenSize(const std::string& path, float size[3]) {
     if (Z1ReadPath(path.c_str(), s) != Z1_READ_OK) return false;
     float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
     for (const Z1GeomObject& o : s.objects)
-        for (const Z1MeshList& l : o.mesh_lists)
+        for (const Z1MeshList& l : o.meshLists)
             for (const Z1Mesh& m : l.meshes)
                 for (const VERTEX& v : m.vertices) {
                     const float p[3] = {v.x, v.y, v.z};

@@ -144,12 +144,12 @@ TEST(ImportedSkin, FramesMatchTheSource) {
         const float size = std::max(m.box[3] - m.box[0], std::max(m.box[4] - m.box[1], m.box[5] - m.box[2]));
         // Frame 0, then frame 5 (200 ms) of the 25 a second the file was sampled at.
         for (int frame : {0, 5}) {
-            if (frame >= m.skeleton->frame_count) continue;
+            if (frame >= m.skeleton->frameCount) continue;
             std::map<std::string, aiMatrix4x4> globals;
             Globals(sc, sc->mRootNode, aiMatrix4x4(), frame / 25.0, globals);
             Expect e;
             Collect(sc, sc->mRootNode, globals, e);
-            m.skeleton->start_time = ClockMilliseconds() - static_cast<uint32_t>(frame * 40);
+            m.skeleton->startTime = ClockMilliseconds() - static_cast<uint32_t>(frame * 40);
             driver.BeginScene();
             driver.ResetLog();
             m.Draw(nullptr, VECTOR{0, 0, 0});

@@ -124,30 +124,30 @@ inline Z1Mesh Sphere(float r, int rings, int segments) {
 inline Z1Material Material(const char* name, float grey) {
     Z1Material m;
     m.name = name;
-    m.class_name = "Standard";
-    m.material_class = Z1_CLASS_STANDARD;
+    m.className = "Standard";
+    m.materialClass = Z1_CLASS_STANDARD;
     for (int k = 0; k < 3; ++k) m.color1[k] = m.color2[k] = grey;
     return m;
 }
 
 inline void SetMap(Z1Material& m, int slot, const char* bitmap) {
     Z1Map& map = m.maps[slot];
-    map.present = map.has_bitmap = true;
+    map.present = map.hasBitmap = true;
     map.name = bitmap;
-    map.bitmap_raw = std::string("C:\\") + bitmap;
+    map.bitmapRaw = std::string("C:\\") + bitmap;
 }
 
 inline Z1GeomObject Object(const char* name, int16_t material, Z1Mesh mesh, VECTOR pivot) {
     Z1GeomObject o;
     o.name = name;
     o.material = material;
-    o.has_transform = true;
+    o.hasTransform = true;
     o.transform.name = name;
     o.transform.pivot = pivot;
     Z1MeshList list;
     list.meshes.push_back(std::move(mesh));
-    o.mesh_lists.push_back(list);
-    o.mesh_list_wrapped.push_back(false);
+    o.meshLists.push_back(list);
+    o.meshListWrapped.push_back(false);
     return o;
 }
 

@@ -35,8 +35,8 @@ Z1Mesh Triangle(float x, float z, int16_t sub = 0) {
 Z1Material Plain(const char* name) {
     Z1Material m;
     m.name = name;
-    m.class_name = "Standard";
-    m.material_class = Z1_CLASS_STANDARD;
+    m.className = "Standard";
+    m.materialClass = Z1_CLASS_STANDARD;
     m.color1[0] = 0.5f;
     m.color2[1] = 0.25f;
     return m;
@@ -45,15 +45,15 @@ Z1Material Plain(const char* name) {
 Z1Material Textured(const char* name, const char* bmp) {
     Z1Material m = Plain(name);
     m.textured = m.white = true;
-    m.maps[Z1_SLOT_TEXTURE].present = m.maps[Z1_SLOT_TEXTURE].has_bitmap = true;
-    m.maps[Z1_SLOT_TEXTURE].bitmap_raw = std::string("C:\\") + bmp;
+    m.maps[Z1_SLOT_TEXTURE].present = m.maps[Z1_SLOT_TEXTURE].hasBitmap = true;
+    m.maps[Z1_SLOT_TEXTURE].bitmapRaw = std::string("C:\\") + bmp;
     return m;
 }
 
 Z1Material Glass(const char* name) {
     Z1Material m = Textured(name, "glass.bmp");
-    m.maps[Z1_SLOT_OPACITY].present = m.maps[Z1_SLOT_OPACITY].has_bitmap = true;
-    m.maps[Z1_SLOT_OPACITY].bitmap_raw = "C:\\glass_a.bmp";
+    m.maps[Z1_SLOT_OPACITY].present = m.maps[Z1_SLOT_OPACITY].hasBitmap = true;
+    m.maps[Z1_SLOT_OPACITY].bitmapRaw = "C:\\glass_a.bmp";
     return m;
 }
 
@@ -62,13 +62,13 @@ Z1GeomObject Object(const char* name, int16_t material, std::vector<Z1Mesh> mesh
     Z1GeomObject o;
     o.name = name;
     o.material = material;
-    o.has_transform = true;
+    o.hasTransform = true;
     o.transform.name = name;
     o.transform.pivot = pivot;
     Z1MeshList list;
     list.meshes = std::move(meshes);
-    o.mesh_lists.push_back(list);
-    o.mesh_list_wrapped.push_back(false);
+    o.meshLists.push_back(list);
+    o.meshListWrapped.push_back(false);
     return o;
 }
 
@@ -120,11 +120,11 @@ TEST_F(ModelRuntime, OpaqueNowTransparentLastFarthestFirst) {
     EXPECT_EQ(list.items[0].centre, (VECTOR{0, 0, 10}));
 
     // While the driver's first private flag is set, opaque pieces wait too.
-    driver.private_flags[0] = 1;
+    driver.privateFlags[0] = 1;
     model.Draw(nullptr, VECTOR{1, 2, 3});
     EXPECT_EQ(list.count, 7);
     EXPECT_EQ(Draws().size(), 1u);
-    driver.private_flags[0] = 0;
+    driver.privateFlags[0] = 0;
     list.count = 3;
 
     driver.ResetLog();
@@ -135,12 +135,12 @@ TEST_F(ModelRuntime, OpaqueNowTransparentLastFarthestFirst) {
     EXPECT_FLOAT_EQ(draws[1]->vertex[0].z, 30.0f);
     EXPECT_FLOAT_EQ(draws[2]->vertex[0].z, 10.0f);
     for (const DrawRecord* d : draws) {
-        EXPECT_TRUE(d->alpha_blending);
+        EXPECT_TRUE(d->alphaBlending);
         EXPECT_EQ(d->alpha_test_mode, ALPHATEST_NONZERO);  // not binary alpha
         EXPECT_EQ(d->texture, "textures\\glass.bmp");
     }
     EXPECT_EQ(driver.alpha_test_mode, ALPHATEST_OFF);
-    EXPECT_FALSE(driver.alpha_blending);
+    EXPECT_FALSE(driver.alphaBlending);
 
     // With a view that turns round, the order turns round too.
     MATRIX view;
@@ -177,7 +177,7 @@ TEST_F(ModelRuntime, ModelOnItsOwnDrawsThroughAPrivateList) {
 }
 
 TEST_F(ModelRuntime, AlphaListOverflowsAt2500) {
-    log.settings().tuning_c = 2500;
+    log.settings().tuningC = 2500;
     Z1Scene s;
     s.materials = {Glass("glass")};
     s.objects.push_back(Object("pane", 0, {Triangle(0, 1)}));
@@ -202,18 +202,18 @@ TEST_F(ModelRuntime, AlphaListOverflowsAt2500) {
 TEST_F(ModelRuntime, IndoorItemsAndAdditivePieces) {
     Z1Scene s;
     Z1Material glow = Glass("glow");
-    glow.self_illumination = 1.0f;
+    glow.selfIllumination = 1.0f;
     s.materials = {glow};
     s.objects.push_back(Object("pane", 0, {Triangle(0, 1)}));
     Z1Model model;
     Load(model, s);
     AlphaList list(4);
-    list.restore_ambient = 0xFF102030;
-    list.restore_fog = 0xFF405060;
+    list.restoreAmbient = 0xFF102030;
+    list.restoreFog = 0xFF405060;
     g_alpha_list = &list;
-    driver.world_flag = 1;
+    driver.worldFlag = 1;
     model.Draw(nullptr, VECTOR{0, 0, 0});
-    driver.world_flag = 0;
+    driver.worldFlag = 0;
     driver.ResetLog();
     list.Render();
     int ambient = driver.FindCall("SetAmbientColor(FF181638)");
@@ -263,8 +263,8 @@ TEST_F(ModelRuntime, EnvironmentMapCoordinates) {
     Z1Scene s;
     Z1Material chrome = Plain("chrome");
     chrome.textured = true;
-    chrome.maps[Z1_SLOT_ENVIRONMENT].present = chrome.maps[Z1_SLOT_ENVIRONMENT].has_bitmap = true;
-    chrome.maps[Z1_SLOT_ENVIRONMENT].bitmap_raw = "C:\\sky.bmp";
+    chrome.maps[Z1_SLOT_ENVIRONMENT].present = chrome.maps[Z1_SLOT_ENVIRONMENT].hasBitmap = true;
+    chrome.maps[Z1_SLOT_ENVIRONMENT].bitmapRaw = "C:\\sky.bmp";
     s.materials = {chrome};
     Z1Mesh m = Triangle(0, 0);
     m.vertices[0].nx = 0, m.vertices[0].ny = 0, m.vertices[0].nz = -1;  // towards the camera
@@ -302,7 +302,7 @@ TEST_F(ModelRuntime, MorphWeightsDoNotPileUp) {
     Z1MorphTarget blink, smile;
     blink.entries = {{1, VECTOR{0, 2, 0}}};
     smile.entries = {{1, VECTOR{4, 0, 0}}, {2, VECTOR{0, 0, 8}}};
-    m.morph_targets = {blink, smile};
+    m.morphTargets = {blink, smile};
     s.objects.push_back(Object("face", 0, {m}));
     Z1Model model;
     Load(model, s);
@@ -342,7 +342,7 @@ Z1Scene SkinnedArm() {
     m.vertices[0].nx = 0, m.vertices[0].ny = 1, m.vertices[0].nz = 0;
     m.bones = {1, 0, -1};
     s.objects.push_back(Object("body", 0, {m}));
-    s.has_bones = true;
+    s.hasBones = true;
     s.bones = {Z1Bone{"root", -1, {0, 0, 0}, {0, 0, 0}, 0}, Z1Bone{"arm", 0, {10, 0, 0}, {0, 0, 0}, 10}};
     return s;
 }
@@ -355,7 +355,7 @@ TEST_F(ModelRuntime, SkinningFromTheBonePose) {
     Z1Model model;
     Load(model, SkinnedArm(), "arm.z1");
     ASSERT_NE(model.skeleton, nullptr);
-    EXPECT_EQ(model.skeleton->frame_count, 2);
+    EXPECT_EQ(model.skeleton->frameCount, 2);
     EXPECT_TRUE(model.skeleton->playing);
     driver.BeginScene();
     model.Draw(nullptr, VECTOR{0, 0, 0});
@@ -367,7 +367,7 @@ TEST_F(ModelRuntime, SkinningFromTheBonePose) {
     EXPECT_FLOAT_EQ(d->vertex[2].x, 0.0f);  // unbound: as loaded
     EXPECT_FLOAT_EQ(d->vertex[2].y, 1.0f);
     // Halfway to frame 1 (20 ms of 40): the rotation is interpolated on the sphere.
-    for (int i = 0; i < 2; i++) model.skeleton->start_time -= 10;
+    for (int i = 0; i < 2; i++) model.skeleton->startTime -= 10;
     driver.BeginScene();
     driver.ResetLog();
     model.Draw(nullptr, VECTOR{0, 0, 0});
@@ -375,7 +375,7 @@ TEST_F(ModelRuntime, SkinningFromTheBonePose) {
     EXPECT_NEAR(d->vertex[0].x, 10.0f - std::sqrt(0.5f), 1e-4f);
     EXPECT_NEAR(d->vertex[0].y, std::sqrt(0.5f), 1e-4f);
     // Once per driver frame: a second draw in the same frame poses nothing new.
-    model.skeleton->start_time -= 20;
+    model.skeleton->startTime -= 20;
     driver.ResetLog();
     model.Draw(nullptr, VECTOR{0, 0, 0});
     EXPECT_NEAR(Draws()[0]->vertex[0].x, 10.0f - std::sqrt(0.5f), 1e-4f);
@@ -396,15 +396,15 @@ TEST_F(ModelRuntime, AnimationThatDoesNotFitKeepsTheBindPose) {
 
 TEST_F(ModelRuntime, GeometryTracksHoldTheirFirstKeyUnlessTheExtraSettingsPlayThem) {
     Z1Scene s;
-    s.has_scene = true;
-    s.scene.frame_speed = 25;
-    s.scene.ticks_per_frame = 160;
-    s.scene.last_frame = 10;
+    s.hasScene = true;
+    s.scene.frameSpeed = 25;
+    s.scene.ticksPerFrame = 160;
+    s.scene.lastFrame = 10;
     s.materials = {Plain("wood")};
     Z1GeomObject door = Object("door", 0, {Triangle(0, 0)}, VECTOR{1, 2, 3});
     Z1Animation a;
-    a.node_name = "door";
-    a.pos_linear = {Z1PosKey{0, {11, 22, 33}, {}, {}}, Z1PosKey{1600, {0, 0, 0}, {}, {}}};
+    a.nodeName = "door";
+    a.posLinear = {Z1PosKey{0, {11, 22, 33}, {}, {}}, Z1PosKey{1600, {0, 0, 0}, {}, {}}};
     door.animations.push_back(a);
     s.objects.push_back(door);
     for (bool play : {false, true}) {
@@ -436,27 +436,27 @@ TEST_F(ModelRuntime, GeometryTracksHoldTheirFirstKeyUnlessTheExtraSettingsPlayTh
 
 TEST_F(ModelRuntime, AnimatedLightsPlayAtOnceAndLoop) {
     Z1Scene s;
-    s.has_scene = true;
-    s.scene.frame_speed = 25;
-    s.scene.ticks_per_frame = 160;
-    s.scene.last_frame = 10;
+    s.hasScene = true;
+    s.scene.frameSpeed = 25;
+    s.scene.ticksPerFrame = 160;
+    s.scene.lastFrame = 10;
     Z1Light still, torch;
     still.name = "still";
     torch.name = "torch";
     Z1Animation a;
-    a.node_name = "torch";
-    a.pos_linear = {Z1PosKey{0, {0, 0, 0}, {}, {}}, Z1PosKey{1600, {0, 0, 40}, {}, {}}};
+    a.nodeName = "torch";
+    a.posLinear = {Z1PosKey{0, {0, 0, 0}, {}, {}}, Z1PosKey{1600, {0, 0, 40}, {}, {}}};
     torch.animations.push_back(a);
     s.lights = {still, torch};
     Z1Model model;
     Load(model, s);
-    ASSERT_EQ(model.light_tracks.size(), 2u);
-    EXPECT_EQ(model.light_tracks[0], nullptr);
-    AnimTrack* t = model.light_tracks[1];
+    ASSERT_EQ(model.lightTracks.size(), 2u);
+    EXPECT_EQ(model.lightTracks[0], nullptr);
+    AnimTrack* t = model.lightTracks[1];
     ASSERT_NE(t, nullptr);
     EXPECT_TRUE(t->playing);
     EXPECT_TRUE(t->looping);
-    EXPECT_EQ(t->end_tick, 1600);
+    EXPECT_EQ(t->endTick, 1600);
     EXPECT_TRUE(log.Has("Animation torch is playing frame 0 to 0\nis looping..\n"));
     VECTOR p;
     t->EvaluatePosition(p);
@@ -476,9 +476,9 @@ TEST_F(ModelRuntime, FrustumCullsFramesAndSubframes) {
     s.objects = {inside, outside, child};
     Z1Model model;
     Load(model, s);
-    ASSERT_EQ(model.top_frames.size(), 2u);
-    ASSERT_EQ(model.top_frames[1]->children.size(), 1u);
-    EXPECT_FLOAT_EQ(model.top_frames[1]->box[3], 7.0f);  // widened by its child
+    ASSERT_EQ(model.topFrames.size(), 2u);
+    ASSERT_EQ(model.topFrames[1]->children.size(), 1u);
+    EXPECT_FLOAT_EQ(model.topFrames[1]->box[3], 7.0f);  // widened by its child
     EXPECT_FLOAT_EQ(model.box[3], 7.0f);
     CPlane frustum;
     MATRIX identity;
@@ -489,17 +489,17 @@ TEST_F(ModelRuntime, FrustumCullsFramesAndSubframes) {
     frustum.SetObjectMatrix(shift);
     model.Draw(&frustum, VECTOR{0, 0, 0});
     EXPECT_EQ(Draws().size(), 1u);
-    EXPECT_EQ(model.top_frames[0]->visible, 1);
-    EXPECT_EQ(model.top_frames[1]->visible, 0);
+    EXPECT_EQ(model.topFrames[0]->visible, 1);
+    EXPECT_EQ(model.topFrames[1]->visible, 0);
     // The caller's object matrix is back.
-    EXPECT_FLOAT_EQ(frustum.object_matrix[12], -0.5f);
+    EXPECT_FLOAT_EQ(frustum.objectMatrix[12], -0.5f);
 }
 
 TEST_F(ModelRuntime, MaterialStateAroundTheDraw) {
     Z1Scene s;
     Z1Material cloth = Textured("cloth", "cloth.bmp");
-    cloth.two_sided = true;
-    cloth.maps[Z1_SLOT_TEXTURE].wrap_u = 0;
+    cloth.twoSided = true;
+    cloth.maps[Z1_SLOT_TEXTURE].wrapU = 0;
     s.materials = {cloth, Plain("paint")};
     s.objects.push_back(Object("flag", 0, {Triangle(0, 0)}));
     s.objects.push_back(Object("post", 1, {Triangle(0, 1)}));
@@ -513,7 +513,7 @@ TEST_F(ModelRuntime, MaterialStateAroundTheDraw) {
     EXPECT_TRUE(draws[0]->lighting);
     EXPECT_EQ(draws[1]->cull_mode, CULL_CCW);
     EXPECT_EQ(driver.FindCall("SetTextureWrapU(0)") < driver.FindCall("SetTextureWrapU(1)"), true);
-    EXPECT_TRUE(driver.wrap_u);
+    EXPECT_TRUE(driver.wrapU);
     // Texture maps make the colours white; plain ones keep theirs.
     EXPECT_FLOAT_EQ(model.frames[0]->submeshes[0]->colors[0][1], 1.0f);
     EXPECT_FLOAT_EQ(model.frames[1]->submeshes[0]->colors[0][0], 0.5f);
@@ -521,7 +521,7 @@ TEST_F(ModelRuntime, MaterialStateAroundTheDraw) {
     EXPECT_FLOAT_EQ(driver.material.diffuse[0], 0.5f);
 
     // Full shading off: unlit and untextured.
-    log.settings().full_shading = 0;
+    log.settings().fullShading = 0;
     driver.ResetLog();
     model.Draw(nullptr, VECTOR{0, 0, 0});
     for (const DrawRecord* d : Draws()) {
@@ -542,7 +542,7 @@ TEST_F(ModelRuntime, MissingModelSpawnPointsAndTextureSwap) {
     Z1Scene s;
     s.materials = {Textured("glass", "base_windows\\window03a.bmp")};
     s.objects.push_back(Object("house", 0, {Triangle(0, 0)}));
-    s.spawn_points = {{"door", {1, 2, 3}}, {"door", {4, 5, 6}}};
+    s.spawnPoints = {{"door", {1, 2, 3}}, {"door", {4, 5, 6}}};
     Z1Model model;
     Load(model, s);
     VECTOR p{0, 0, 0};
@@ -581,7 +581,7 @@ TEST_F(ModelRuntime, MissingModelSpawnPointsAndTextureSwap) {
 
 AnimTrack LinearTrack() {
     AnimTrack t(25, 160, 10);  // 40 ms a frame, 1600 ticks to the end
-    t.node_name = "door";
+    t.nodeName = "door";
     t.AddPositionKey(AnimPosKey{ANIMKEY_POS_LINEAR, 0, {0, 0, 0}, {}, {}});
     t.AddPositionKey(AnimPosKey{ANIMKEY_POS_LINEAR, 1600, {10, 0, 20}, {}, {}});
     return t;
@@ -602,7 +602,7 @@ TEST_F(NodeTrack, PlaysInterpolatesAndHolds) {
     EXPECT_EQ(p, (VECTOR{0, 0, 0}));  // not playing: the first key
     t.Play(0, 0, false);
     EXPECT_TRUE(log.Has("Animation door is playing frame 0 to 0\nis NOT looping\n"));
-    EXPECT_EQ(t.end_tick, 1600);
+    EXPECT_EQ(t.endTick, 1600);
     t.EvaluatePosition(p);  // starts the clock
     AdvanceFixedClock();
     AdvanceFixedClock();  // 200 ms: tick 800
@@ -712,7 +712,7 @@ TEST_F(NodeTrack, BipedRepeatsEvery400msAndKeepsBoneLengths) {
     EXPECT_FALSE(b.LoadAnm("three.anm"));
     EXPECT_TRUE(log.Has(
         "cannot load anims\\three.anm into animation because the animation does not fit the biped\n"));
-    EXPECT_EQ(b.frame_count, 0);
+    EXPECT_EQ(b.frameCount, 0);
     for (int i = 0; i < 16; i++) EXPECT_FLOAT_EQ(b.Pose()[1][i], b.BindMatrices()[1][i]) << i;
     b.Start();
     EXPECT_TRUE(log.Has("Cannot start animation because none is loaded\n"));

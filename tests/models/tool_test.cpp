@@ -29,19 +29,19 @@ using test_common::FileExists;
 
 Z1Scene SmallScene() {
     Z1Scene s;
-    s.has_scene = true;
-    s.scene.file_name = "hut.max";
+    s.hasScene = true;
+    s.scene.fileName = "hut.max";
     Z1Material multi;
     multi.name = "hut";
-    multi.class_name = "Multi/Sub-Object";
-    multi.material_class = Z1_CLASS_MULTI;
+    multi.className = "Multi/Sub-Object";
+    multi.materialClass = Z1_CLASS_MULTI;
     Z1Material wood;
     wood.name = "wood";
-    wood.class_name = "Standard";
-    wood.material_class = Z1_CLASS_STANDARD;
+    wood.className = "Standard";
+    wood.materialClass = Z1_CLASS_STANDARD;
     wood.textured = true;
-    wood.maps[0].present = wood.maps[0].has_bitmap = true;
-    wood.maps[0].bitmap_raw = "C:\\hut\\wood.bmp";
+    wood.maps[0].present = wood.maps[0].hasBitmap = true;
+    wood.maps[0].bitmapRaw = "C:\\hut\\wood.bmp";
     multi.submaterials = {wood};
     s.materials = {multi};
     Z1GeomObject o;
@@ -53,8 +53,8 @@ Z1Scene SmallScene() {
     m.indices = {0, 1, 2, 1, 3, 2};
     Z1MeshList list;
     list.meshes = {m};
-    o.mesh_lists = {list};
-    o.mesh_list_wrapped = {false};
+    o.meshLists = {list};
+    o.meshListWrapped = {false};
     s.objects = {o};
     Z1Light l;
     l.name = "lamp";
@@ -63,8 +63,8 @@ Z1Scene SmallScene() {
     Z1Camera c;
     c.name = "view";
     s.cameras = {c};
-    s.spawn_points = {{"door", {1, 2, 3}}};
-    s.has_bones = true;
+    s.spawnPoints = {{"door", {1, 2, 3}}};
+    s.hasBones = true;
     s.bones = {Z1Bone{"root", -1, {0, 0, 0}, {0, 0, 0}, 0}};
     return s;
 }
@@ -214,12 +214,11 @@ TEST_F(ModelTool, ImportsTheTestModelsWhichLoadAndDraw) {
         }
         if (m.skeleton) bones++;
         for (ModelFrame* f : m.frames)
-            for (Z1SubMesh* s : f->submeshes) morphs += static_cast<int>(s->morph_targets.size());
+            for (Z1SubMesh* s : f->submeshes) morphs += static_cast<int>(s->morphTargets.size());
         // Indices stay inside their vertex arrays.
         for (ModelFrame* f : m.frames)
             for (Z1SubMesh* s : f->submeshes)
-                for (int i = 0; i < s->face_count * 3; i++)
-                    ASSERT_LT(s->indices[i], s->vertex_count) << model;
+                for (int i = 0; i < s->faceCount * 3; i++) ASSERT_LT(s->indices[i], s->vertexCount) << model;
     }
     EXPECT_GE(imported, 20);
     EXPECT_GE(formats.size(), 5u);
@@ -236,12 +235,12 @@ TEST_F(ModelTool, ImportKeepsAxesWindingAndMaterials) {
     Z1Scene s;
     ASSERT_EQ(Z1ReadPath((dir / "z1/box.z1").c_str(), s), Z1_READ_OK);
     ASSERT_EQ(s.materials.size(), 1u);
-    EXPECT_EQ(s.materials[0].material_class, Z1_CLASS_MULTI);
+    EXPECT_EQ(s.materials[0].materialClass, Z1_CLASS_MULTI);
     // A closed box: every face's normal (clockwise, as the engine culls)
     // points away from the centre.
     int faces = 0;
     for (const Z1GeomObject& o : s.objects)
-        for (const Z1MeshList& l : o.mesh_lists)
+        for (const Z1MeshList& l : o.meshLists)
             for (const Z1Mesh& m : l.meshes)
                 for (size_t i = 0; i + 2 < m.indices.size(); i += 3) {
                     const VERTEX& a = m.vertices[m.indices[i]];

@@ -37,7 +37,7 @@ TEST(HarnessOptions, NoOptionsMeanThePlainProgram) {
     ASSERT_TRUE(p.ok);
     EXPECT_FALSE(p.options.Any());
     EXPECT_EQ(p.options.frames, -1);
-    EXPECT_EQ(p.options.fixed_step, 0.0);
+    EXPECT_EQ(p.options.fixedStep, 0.0);
     EXPECT_FALSE(p.options.seeded);
 }
 
@@ -48,7 +48,7 @@ TEST(HarnessOptions, EveryOptionInBothSpellings) {
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_TRUE(p.options.Any());
     EXPECT_EQ(p.options.frames, 40);
-    EXPECT_DOUBLE_EQ(p.options.fixed_step, 0.02);
+    EXPECT_DOUBLE_EQ(p.options.fixedStep, 0.02);
     EXPECT_TRUE(p.options.seeded);
     EXPECT_EQ(p.options.seed, 4294967295u);
     ASSERT_EQ(p.options.screenshots.size(), 2u);
@@ -58,7 +58,7 @@ TEST(HarnessOptions, EveryOptionInBothSpellings) {
     EXPECT_EQ(p.options.screenshots[1].file, "b.PNG");
     EXPECT_EQ(p.options.replay, "run.txt");
     EXPECT_EQ(p.options.base, "/data/game");
-    EXPECT_EQ(p.options.stats_every, 500);
+    EXPECT_EQ(p.options.statsEvery, 500);
     EXPECT_TRUE(Parse({"--stats=1"}).options.Any());
 }
 
@@ -104,11 +104,11 @@ TEST(HarnessOptions, UsageNamesEveryOption) {
 TEST(Harness, FixedStepDrivesBothClocksFrameByFrame) {
     HarnessOptions o;
     o.frames = 3;
-    o.fixed_step = 0.25;
+    o.fixedStep = 0.25;
     o.seeded = true;
     o.seed = 99;
     o.screenshots = {{1, "one.png"}, {1, "one-again.png"}, {7, "never.png"}};
-    o.stats_every = 2;
+    o.statsEvery = 2;
     StartHarness(o);
     int first = Z1Rand();
     Z1SeedRandom(99);

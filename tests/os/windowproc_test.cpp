@@ -181,7 +181,7 @@ TEST_F(WindowProc, ExitAnsweredYesInEditorModeCloses) {
 }
 
 TEST_F(WindowProc, WithoutConfirmationExitAsksNothing) {
-    settings->confirm_quit = 0;
+    settings->confirmQuit = 0;
     settings->editor = 1;
     UseReplay("answer no\n");
     ShellCommand(MENU_EXIT);

@@ -152,8 +152,8 @@ TEST(ParticleSystemTest, DrawFadesWithLifeFacesTheCameraAndRestoresState) {
         EXPECT_EQ(ColorAlpha(d->texture_factor), alphas[i]);
         EXPECT_TRUE(d->texture_factor_alpha);
         EXPECT_FALSE(d->lighting);
-        EXPECT_EQ(d->zbuffer_mode, ZBUFFER_NOWRITE);
-        EXPECT_TRUE(d->alpha_blending);
+        EXPECT_EQ(d->zbufferMode, ZBUFFER_NOWRITE);
+        EXPECT_TRUE(d->alphaBlending);
         EXPECT_EQ(d->blend_mode, BLEND_ADDITIVE);
         EXPECT_EQ(d->texture, "textures\\effects\\particles\\particles01orange.bmp");
         ASSERT_EQ(d->lvertex.size(), 4u);
@@ -170,8 +170,8 @@ TEST(ParticleSystemTest, DrawFadesWithLifeFacesTheCameraAndRestoresState) {
         VECTOR(torch.particles[1].x, torch.particles[1].y, torch.particles[1].z) - VECTOR(0, 0, -300);
     VectorNormalize(want);
     EXPECT_NEAR(VectorDot(along, want), 1.0f, 1e-5f);
-    EXPECT_EQ(driver.zbuffer_mode, ZBUFFER_ON);
-    EXPECT_EQ(driver.alpha_blending, 0);
+    EXPECT_EQ(driver.zbufferMode, ZBUFFER_ON);
+    EXPECT_EQ(driver.alphaBlending, 0);
     EXPECT_EQ(driver.lighting, 1);
     EXPECT_FALSE(driver.texture_factor_alpha);
 
@@ -286,8 +286,8 @@ TEST(LensGlowTest, DrawsAdditivelyFacingTheCameraAndRestores) {
     std::vector<const DrawRecord*> strips = driver.DrawsOf(VertexFormat::kLVertex);
     ASSERT_EQ(strips.size(), 1u);
     EXPECT_EQ(strips[0]->blend_mode, BLEND_ADDITIVE);
-    EXPECT_FALSE(strips[0]->alpha_blending);  // no alpha map
-    EXPECT_EQ(strips[0]->zbuffer_mode, ZBUFFER_OFF);
+    EXPECT_FALSE(strips[0]->alphaBlending);  // no alpha map
+    EXPECT_EQ(strips[0]->zbufferMode, ZBUFFER_OFF);
     EXPECT_FALSE(strips[0]->lighting);
     ASSERT_EQ(strips[0]->lvertex.size(), 4u);
     EXPECT_FLOAT_EQ(strips[0]->lvertex[1].x, 12.0f);
@@ -295,7 +295,7 @@ TEST(LensGlowTest, DrawsAdditivelyFacingTheCameraAndRestores) {
     EXPECT_EQ(strips[0]->lvertex[1].color, PackColor(255, 255, 255, 255));
     EXPECT_EQ(driver.blend_mode, BLEND_ALPHA);
     EXPECT_EQ(driver.lighting, 1);
-    EXPECT_EQ(driver.zbuffer_mode, ZBUFFER_ON);
+    EXPECT_EQ(driver.zbufferMode, ZBUFFER_ON);
 }
 
 TEST(LensGlowTest, GlowListIsEmptiedEachFrameAndDrawnInOrder) {

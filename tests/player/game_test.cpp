@@ -12,6 +12,7 @@
 #include "camera/playercamera.h"
 #include "gui/gui_helpers.h"
 #include "gui/interfaceimage.h"
+#include "imports/enginecalls.h"
 #include "player/questlog.h"
 #include "utility/basepath.h"
 #include "utility/clock.h"
@@ -141,28 +142,28 @@ TEST_F(GameTest, SettingAQuestFlagShowsTheQuestLogMessageEveryTime) {
 
 TEST_F(GameTest, ScriptCallsByCode) {
     UseFixedClock(1000, 0);
-    game.ScriptCall(0, "", 42);
+    game.ScriptCall(kGameCallSpare, "", 42);
     EXPECT_EQ(game.spare, 42);
-    game.ScriptCall(1, "The gate is open.", 5);
+    game.ScriptCall(kGameCallShowMessage, "The gate is open.", 5);
     EXPECT_TRUE(log.Has("setting info string..\n"));
     EXPECT_STREQ(game.CurrentMessage().c_str(), "The gate is open.");
     EXPECT_FLOAT_EQ(game.messageDuration, 5.0f);
-    log.settings().collision_on = 0;
-    game.ScriptCall(3, "", 7);
-    EXPECT_EQ(log.settings().collision_on, 1);
-    game.ScriptCall(3, "", 0);
-    EXPECT_EQ(log.settings().collision_on, 0);
-    game.ScriptCall(4, "", 250);
-    EXPECT_FLOAT_EQ(log.settings().movement_speed, 250.0f);
-    game.ScriptCall(5, "gatekey", 0);
+    log.settings().collisionOn = 0;
+    game.ScriptCall(kGameCallCollisionOn, "", 7);
+    EXPECT_EQ(log.settings().collisionOn, 1);
+    game.ScriptCall(kGameCallCollisionOn, "", 0);
+    EXPECT_EQ(log.settings().collisionOn, 0);
+    game.ScriptCall(kGameCallMovementSpeed, "", 250);
+    EXPECT_FLOAT_EQ(log.settings().movementSpeed, 250.0f);
+    game.ScriptCall(kGameCallAddItem, "gatekey", 0);
     EXPECT_TRUE(game.HasItem("gatekey"));
-    game.ScriptCall(6, "opened_gate", 0);
+    game.ScriptCall(kGameCallSetQuestFlag, "opened_gate", 0);
     EXPECT_TRUE(game.QuestFlagDefined("opened_gate"));
     EXPECT_STREQ(game.CurrentMessage().c_str(), "Your quest log has been updated..");
     // Other codes and a missing text change nothing.
     game.ScriptCall(7, "x", 1);
     game.ScriptCall(-1, "x", 1);
-    game.ScriptCall(5, nullptr, 0);
+    game.ScriptCall(kGameCallAddItem, nullptr, 0);
     EXPECT_EQ(game.Inventory().Size(), 2);
     EXPECT_STREQ(game.Inventory()[1].c_str(), "");
     EXPECT_EQ(game.spare, 42);
@@ -173,7 +174,7 @@ TEST_F(GameTest, TheVectorCallMovesThePlayerCamera) {
     camera.LookAt(VECTOR(10, 20, 30), VECTOR(10, 20, 40), 0.0f);
     camera.direction = VECTOR(0, 0, 10);
     Game withCamera(&camera);
-    withCamera.ScriptVectorCall(0, "", VECTOR(1, -2, 3));
+    withCamera.ScriptVectorCall(kGameVectorCallMoveCamera, "", VECTOR(1, -2, 3));
     EXPECT_FLOAT_EQ(camera.position.x, 11);
     EXPECT_FLOAT_EQ(camera.position.y, 18);
     EXPECT_FLOAT_EQ(camera.position.z, 33);
@@ -181,7 +182,7 @@ TEST_F(GameTest, TheVectorCallMovesThePlayerCamera) {
     EXPECT_FLOAT_EQ(camera.view.m[14], -33);  // and the view follows the eye
     withCamera.ScriptVectorCall(1, "", VECTOR(100, 100, 100));
     EXPECT_FLOAT_EQ(camera.position.x, 11);
-    game.ScriptVectorCall(0, "", VECTOR(1, 1, 1));  // no camera: nothing
+    game.ScriptVectorCall(kGameVectorCallMoveCamera, "", VECTOR(1, 1, 1));  // no camera: nothing
 }
 
 // An empty area file as the area writer makes it: magic, version 8, no
@@ -243,7 +244,7 @@ TEST_F(GameTest, LoadingASceneShowsTheLoadingFrameThenReturnsToWalking) {
     game.LoadScene("missing.z1a");
     EXPECT_EQ(driver.calls.front(), "SetTextureWrapU(0)");
     EXPECT_EQ(driver.calls.back(), "SetTextureWrapV(1)");
-    EXPECT_FALSE(driver.wrap_u);
+    EXPECT_FALSE(driver.wrapU);
     EXPECT_TRUE(log.Has("Invalid area file - cannot load"));
 
     SetBasePath(savedBase.c_str());

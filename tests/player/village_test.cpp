@@ -89,7 +89,7 @@ TEST_F(Village, AClickTakesTheNearestThingSeen) {
 }
 
 TEST_F(Village, CharactersBarrelsLampPostsAndTheFireStopAWalker) {
-    log.settings().collision_on = 1;
+    log.settings().collisionOn = 1;
     Collider collider(VECTOR(40, 90, 40), VECTOR(0, -30, 0));
     Area* a = area.get();
     collider.traverse = [a](CollisionPacket* packet) { a->Collide(packet); };
@@ -141,7 +141,7 @@ TEST(VillageAtNight, TheFireAndTheTorchesAreTheBrightestThings) {
     ASSERT_TRUE(driver->Init(nullptr, window));
     GfxDriver* savedDriver = g_gfxdriver;
     g_gfxdriver = driver.get();
-    log.settings().start_clock[0] = 23000;  // eleven at night
+    log.settings().startClock[0] = 23000;  // eleven at night
     log.settings().back_plane = 9000;
     Z1SeedRandom(7);
     std::vector<uint8_t> rgb;

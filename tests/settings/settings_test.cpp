@@ -60,50 +60,50 @@ protected:
 
 TEST_F(SettingsTest, DefaultsOfEveryField) {
     Settings s;
-    EXPECT_STREQ(s.texture_folder, "textures");
-    EXPECT_STREQ(s.model_extension, "z1");
-    EXPECT_STREQ(s.area_extension, "area");
-    EXPECT_EQ(std::string(s.base_path), dir + "/");
+    EXPECT_STREQ(s.textureFolder, "textures");
+    EXPECT_STREQ(s.modelExtension, "z1");
+    EXPECT_STREQ(s.areaExtension, "area");
+    EXPECT_EQ(std::string(s.basePath), dir + "/");
     EXPECT_EQ(s.show_interface, 1);
-    EXPECT_EQ(s.show_debug_text, 1);
+    EXPECT_EQ(s.showDebugText, 1);
     EXPECT_EQ(s.clock, 1);
-    EXPECT_EQ(s.show_helper_objects, 1);
+    EXPECT_EQ(s.showHelperObjects, 1);
     EXPECT_EQ(s.editor, 0);
     EXPECT_EQ(s.write_log, 1);
-    EXPECT_EQ(s.collision_on, 0);
-    EXPECT_EQ(s.confirm_quit, 1);
+    EXPECT_EQ(s.collisionOn, 0);
+    EXPECT_EQ(s.confirmQuit, 1);
     EXPECT_EQ(s.back_plane, 5000);
     EXPECT_EQ(s.dungeon_back_plane, 5000);
-    EXPECT_EQ(s.tuning_a, 500);
-    EXPECT_EQ(s.tuning_b, 100);
-    EXPECT_EQ(s.tuning_c, 2500);
-    EXPECT_EQ(s.tuning_d, 5000);
+    EXPECT_EQ(s.tuningA, 500);
+    EXPECT_EQ(s.tuningB, 100);
+    EXPECT_EQ(s.tuningC, 2500);
+    EXPECT_EQ(s.tuningD, 5000);
     EXPECT_EQ(s.player_fov, 90.0f);
-    EXPECT_EQ(s.fov_radians, 1.5707964f);
+    EXPECT_EQ(s.fovRadians, 1.5707964f);
     EXPECT_EQ(s.texture_bit, 0);
     EXPECT_EQ(s.light_update, 10);
     EXPECT_EQ(s.light_glows, 1);
     EXPECT_EQ(s.blinding_lights, 1);
     EXPECT_EQ(s.fog, 1);
-    EXPECT_EQ(s.full_shading, 1);
+    EXPECT_EQ(s.fullShading, 1);
     EXPECT_EQ(s.renderer, 0);
     EXPECT_EQ(s.active, 1);
-    EXPECT_EQ(s.editor_step_factor, 1.0f);
-    EXPECT_EQ(s.editor_step_direction, 0);
+    EXPECT_EQ(s.editorStepFactor, 1.0f);
+    EXPECT_EQ(s.editorStepDirection, 0);
     EXPECT_STREQ(s.script.c_str(), "");
     EXPECT_EQ(s.inverted_mouse, 0);
     EXPECT_EQ(s.mouse_speed_x, 2);
     EXPECT_EQ(s.mouse_speed_y, 3);
-    EXPECT_EQ(s.sway_amplitude, 0.01f);
-    EXPECT_EQ(s.sway_frequency, 10.0f);
-    EXPECT_EQ(s.sway_return, 5.0f);
-    EXPECT_EQ(s.movement_speed, 1050.0f);
-    EXPECT_EQ(s.seconds_per_day, 1800);
-    EXPECT_EQ(s.start_clock[0], 7000);
-    EXPECT_EQ(s.start_clock[1], 1);
-    EXPECT_EQ(s.start_clock[2], 1);
-    EXPECT_EQ(s.start_clock[3], 2001);
-    EXPECT_EQ(s.editor_selection_mode, 0);
+    EXPECT_EQ(s.swayAmplitude, 0.01f);
+    EXPECT_EQ(s.swayFrequency, 10.0f);
+    EXPECT_EQ(s.swayReturn, 5.0f);
+    EXPECT_EQ(s.movementSpeed, 1050.0f);
+    EXPECT_EQ(s.secondsPerDay, 1800);
+    EXPECT_EQ(s.startClock[0], 7000);
+    EXPECT_EQ(s.startClock[1], 1);
+    EXPECT_EQ(s.startClock[2], 1);
+    EXPECT_EQ(s.startClock[3], 2001);
+    EXPECT_EQ(s.editorSelectionMode, 0);
 }
 
 TEST_F(SettingsTest, BasePathLineIsDroppedUntilTheGateIsOpen) {
@@ -123,8 +123,8 @@ TEST_F(SettingsTest, EveryKeyOfTheExampleFile) {
         "*write_log\r\n");
     EXPECT_EQ(s.renderer, 1);
     EXPECT_EQ(s.player_fov, 60.0f);
-    EXPECT_EQ(s.fov_radians, 60.0f * 0.017453292f);
-    EXPECT_NEAR(s.fov_radians, 1.0471976f, 1e-6f);
+    EXPECT_EQ(s.fovRadians, 60.0f * 0.017453292f);
+    EXPECT_NEAR(s.fovRadians, 1.0471976f, 1e-6f);
     EXPECT_EQ(s.back_plane, 7000);
     EXPECT_EQ(s.inverted_mouse, 1);
     EXPECT_EQ(s.mouse_speed_x, 4);
@@ -255,9 +255,9 @@ TEST_F(SettingsTest, BasePathOverrideReachesTheRecord) {
     Settings s;
     g_settings = &s;
     SetBasePath("/somewhere/else");
-    EXPECT_STREQ(s.base_path, "/somewhere/else/");
+    EXPECT_STREQ(s.basePath, "/somewhere/else/");
     SetBasePath(dir.c_str());
-    EXPECT_EQ(std::string(s.base_path), dir + "/");
+    EXPECT_EQ(std::string(s.basePath), dir + "/");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "entities/npcentity.h"
 #include "entities/objectentity.h"
 #include "entities/particleentity.h"
+#include "imports/enginecalls.h"
 #include "world/area.h"
 #include "world/areafile.h"
 #include "world/entitykinds.h"
@@ -375,42 +376,42 @@ TEST_F(AreaFile, ScriptHooksRotateMoveTriggerAndUnlock) {
 
     // Trigger on a locked door: the activation reports the missing key, then
     // the hook unlocks it.
-    area.ScriptHook(4, "gate", 0, 0, 0);
+    area.ScriptHook(kWorldCallTrigger, "gate", 0, 0, 0);
     EXPECT_TRUE(log.Has("found entity gate - now triggering\n"));
     ASSERT_EQ(game.messages.size(), 1u);
     EXPECT_EQ(game.messages[0], "The door is locked, and you don't have the key!@4");
     EXPECT_FALSE(gate->doorLocked);
     EXPECT_FALSE(gate->moving);
 
-    area.ScriptHook(2, "mark", 100, 200, 300);
+    area.ScriptHook(kWorldVectorCallMove, "mark", 100, 200, 300);
     EXPECT_TRUE(log.Has("script wants to move object mark\nfound, moving..\n"));
     Entity* mark = area.FindEntity("mark");
     EXPECT_EQ(mark->position, VECTOR(100, 200, 300));
     EXPECT_EQ(mark->transform[12], 100.0f);
     EXPECT_NE(mark->sceneNode, nullptr);
 
-    area.ScriptHook(1, "mark", 0, 1.5707964f, 0);
+    area.ScriptHook(kWorldVectorCallRotate, "mark", 0, 1.5707964f, 0);
     EXPECT_TRUE(
         log.Has("script wants to rotate object mark\nfound... rotating (0.000000,1.570796,0.000000)\n"));
     EXPECT_NEAR(mark->transform[0], 0.0f, 1e-6f);
 
-    area.ScriptHook(1, "nobody", 1, 1, 1);
+    area.ScriptHook(kWorldVectorCallRotate, "nobody", 1, 1, 1);
     EXPECT_TRUE(log.Has("script wants to rotate object nobody\n"));
     EXPECT_FALSE(log.Has("found... rotating (1.0"));
-    area.ScriptHook(5, "mark", 0, 0, 0);  // not a door: nothing
+    area.ScriptHook(kWorldCallUnlock, "mark", 0, 0, 0);  // not a door: nothing
     g_imports = saved;
 }
 
 TEST_F(AreaFile, ScriptWorldCallsReachTheAreaHooksInTheirOwnForm) {
     Area area;
     Entity* mark = area.AddCamera("mark", 0, 0, 0, nullptr);
-    AreaScriptVectorCall(2, "mark", VECTOR(5, 6, 7));
+    AreaScriptVectorCall(kWorldVectorCallMove, "mark", VECTOR(5, 6, 7));
     EXPECT_EQ(mark->position, VECTOR(5, 6, 7));
-    AreaScriptCall(2, "mark", 0);  // a move needs the vector form: nothing
+    AreaScriptCall(kWorldVectorCallMove, "mark", 0);  // a move needs the vector form: nothing
     EXPECT_EQ(mark->position, VECTOR(5, 6, 7));
-    AreaScriptVectorCall(4, "mark", VECTOR(0, 0, 0));  // a trigger needs the plain form
+    AreaScriptVectorCall(kWorldCallTrigger, "mark", VECTOR(0, 0, 0));  // a trigger needs the plain form
     EXPECT_FALSE(log.Has("found entity mark - now triggering"));
-    AreaScriptCall(4, "mark", 0);
+    AreaScriptCall(kWorldCallTrigger, "mark", 0);
     EXPECT_TRUE(log.Has("found entity mark - now triggering\n"));
 }
 

@@ -11,6 +11,7 @@
 #include "entities/lightentity.h"
 #include "entities/modelaccess.h"
 #include "entities/objectentity.h"
+#include "imports/enginecalls.h"
 #include "models/z1model/z1model.h"
 #include "world/area.h"
 #include "collision/rayquery.h"
@@ -230,7 +231,7 @@ TEST_F(SceneTree, PickingTakesTheNearestThingSeen) {
     };
     for (const Case& c : cases) {
         log.settings().editor = c.editor;
-        log.settings().show_helper_objects = c.helpers;
+        log.settings().showHelperObjects = c.helpers;
         RayQuery* q = area.SelectEntity(VECTOR(0, 0, 0), kEditorPickDistance);
         ASSERT_NE(q, nullptr);
         EXPECT_EQ(q->hitEntity, c.hit) << int(c.editor) << int(c.helpers);
@@ -271,17 +272,17 @@ TEST_F(SceneTree, RenderCullsByTheFrustumAndDrawsTheSelectionBox) {
     MatrixMultiply(vp, view, proj);
     CPlane frustum;
     frustum.SetFromMatrix(vp);
-    log.settings().full_shading = 1;
+    log.settings().fullShading = 1;
     driver.ResetLog();
     area.Render(VECTOR(0, 0, 0), VECTOR(0, 0, 2), &frustum);
     EXPECT_EQ(area.lookPoint, VECTOR(0, 0, 200));
     ASSERT_EQ(driver.draws.size(), 1u);  // only the cube in front
     EXPECT_NEAR(driver.draws[0].world[14], 200.0f, 1e-4f);
     EXPECT_EQ(driver.CountCalls("SetRenderMode"), 0);
-    EXPECT_TRUE(frustum.object_is_identity);
+    EXPECT_TRUE(frustum.objectIsIdentity);
 
     // Full shading off: wireframe for the duration. Editor: the selected box.
-    log.settings().full_shading = 0;
+    log.settings().fullShading = 0;
     log.settings().editor = 1;
     area.selected = front;
     driver.ResetLog();
@@ -332,7 +333,7 @@ TEST_F(SceneTree, TransparentPiecesAreDrawnLastFarthestFirst) {
     EXPECT_NEAR(driver.draws[0].world[14], 400.0f, 1e-3f);  // the opaque wall at once
     EXPECT_NEAR(driver.draws[1].world[14], 300.0f, 1e-3f);  // then the far glass
     EXPECT_NEAR(driver.draws[2].world[14], 100.0f, 1e-3f);
-    EXPECT_TRUE(driver.draws[1].alpha_blending);
+    EXPECT_TRUE(driver.draws[1].alphaBlending);
     // The pass: blending on, alpha test mode 0, the items, alpha test off.
     int wallDraw = driver.FindCall("DrawIndexedList(VERTEX,8,36)");
     ASSERT_GE(wallDraw, 0);
@@ -362,7 +363,7 @@ TEST_F(SceneTree, IndoorLightingComesFromTheObjectOrItsParent) {
     int on = driver.FindCall("EnableLight(0,1)");
     EXPECT_GE(off, 0);
     EXPECT_GT(on, off);
-    EXPECT_EQ(driver.world_flag & 0xFF, 0);
+    EXPECT_EQ(driver.worldFlag & 0xFF, 0);
     house->indoorLighting = false;
     driver.ResetLog();
     table->Render(nullptr);
@@ -420,12 +421,12 @@ TEST_F(SceneTree, MarkersGiveBoxesAndAreDrawnOnlyAsEditorHelpers) {
     cam->Render(nullptr);
     EXPECT_TRUE(driver.draws.empty());
     log.settings().editor = 1;
-    log.settings().show_helper_objects = 1;
+    log.settings().showHelperObjects = 1;
     light->Render(nullptr);
     cam->Render(nullptr);
     ASSERT_EQ(driver.draws.size(), 2u);
     EXPECT_EQ(driver.draws[0].world[12], 100.0f);  // drawn at the light
-    log.settings().show_helper_objects = 0;
+    log.settings().showHelperObjects = 0;
     light->Render(nullptr);
     EXPECT_EQ(driver.draws.size(), 2u);
 }
@@ -476,7 +477,7 @@ TEST_F(SceneTree, NamesLinksAndUnregistering) {
     EXPECT_EQ(dup->parent, nullptr);
     area.LinkByName("a", "nobody");
     // Moving a parent through the move hook carries and reinserts the child.
-    area.ScriptHook(2, "a", 20000, 0, 0);
+    area.ScriptHook(kWorldVectorCallMove, "a", 20000, 0, 0);
     EXPECT_EQ(b->position, VECTOR(19990, 0, 0));
     EXPECT_NE(b->sceneNode, nullptr);
     Look(VECTOR(19990, 0, -100), VECTOR(19990, 0, 0));

@@ -110,8 +110,8 @@ inline void Draw(GfxDriver* driver, const std::string& base, int timeOfDay) {
     Settings settings;
     Settings* savedSettings = g_settings;
     g_settings = &settings;
-    settings.start_clock[0] = timeOfDay;
-    settings.start_clock[1] = 5;
+    settings.startClock[0] = timeOfDay;
+    settings.startClock[1] = 5;
     settings.back_plane = 6000;
     StillClock clock;
     SetClockSource(&clock);

@@ -137,11 +137,11 @@ void ExpectColor(const float c[3], float r, float g, float b, float tol = 1e-3f)
 // --- the clock ------------------------------------------------------------
 
 TEST_F(WorldTest, InitialiseTakesTheSettingsClockAndTheFileSecondsPerDay) {
-    settings.start_clock[0] = 9000;
-    settings.start_clock[1] = 3;
-    settings.start_clock[2] = 4;
-    settings.start_clock[3] = 2003;
-    settings.seconds_per_day = 99;
+    settings.startClock[0] = 9000;
+    settings.startClock[1] = 3;
+    settings.startClock[2] = 4;
+    settings.startClock[3] = 2003;
+    settings.secondsPerDay = 99;
     clock.ms = 5000;
     World world;
     world.Initialise(WriteFile("init.ini", kDaycycle).c_str());
@@ -150,7 +150,7 @@ TEST_F(WorldTest, InitialiseTakesTheSettingsClockAndTheFileSecondsPerDay) {
     EXPECT_EQ(world.month, 4);
     EXPECT_EQ(world.year, 2003);
     EXPECT_EQ(world.lastUpdate, 5000u);
-    EXPECT_EQ(settings.seconds_per_day, 1800);
+    EXPECT_EQ(settings.secondsPerDay, 1800);
     EXPECT_EQ(world.lightsOn, 1);
     EXPECT_EQ(world.mouseMode, 1);
     ASSERT_NE(world.collider, nullptr);
@@ -165,7 +165,7 @@ TEST_F(WorldTest, InitialiseTakesTheSettingsClockAndTheFileSecondsPerDay) {
 TEST_F(WorldTest, OneSecondAdvancesThirteenUnitsAndShortFramesAddUp) {
     World world;
     world.Initialise(TempPath("missing.ini").c_str());
-    ASSERT_EQ(settings.seconds_per_day, 1800);
+    ASSERT_EQ(settings.secondsPerDay, 1800);
     world.timeOfDay = 1000;
     clock.ms = 1000;
     world.UpdateClock();
@@ -562,9 +562,9 @@ TEST_F(WorldTest, LayersCrossFadeBetweenFramesWithDifferentTextures) {
     for (const DrawRecord* d : lv)
         if (d->primitive == Primitive::kIndexedList) {
             ++grids;
-            EXPECT_EQ(d->vertex_count, kDomeVertices);
+            EXPECT_EQ(d->vertexCount, kDomeVertices);
             EXPECT_EQ(d->indices.size(), static_cast<size_t>(kDomeIndices));
-            EXPECT_EQ(d->zbuffer_mode, ZBUFFER_OFF);
+            EXPECT_EQ(d->zbufferMode, ZBUFFER_OFF);
         }
     EXPECT_EQ(grids, 3);
 
@@ -610,7 +610,7 @@ TEST_F(WorldTest, RenderWorldClearsWithTheSkyAndSetsBothFogRanges) {
     ScopedDriver scoped(&driver);
     settings.fog = 1;
     settings.back_plane = 6000;
-    settings.start_clock[0] = 12000 - 26;
+    settings.startClock[0] = 12000 - 26;
     World world;
     world.Initialise(WriteFile("render.ini", kDaycycle).c_str());
     clock.ms = 2000;  // 26 units: noon
@@ -673,7 +673,7 @@ public:
 TEST_F(WorldTest, SunGlowIsHiddenByAnythingAlongTheFarSunLine) {
     RecordingDriver driver;
     ScopedDriver scoped(&driver);
-    settings.start_clock[0] = 12000;  // noon: the sun at (0, 178.9, 89.4)
+    settings.startClock[0] = 12000;  // noon: the sun at (0, 178.9, 89.4)
     World world;
     world.Initialise(WriteFile("sunline.ini", kDaycycle).c_str());
     // Plates crossing the line from the camera through the sun, near and far.

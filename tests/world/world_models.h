@@ -14,9 +14,9 @@ inline Z1Scene CubeScene(float h) {
     Z1Scene s;
     Z1GeomObject o;
     o.name = "cube";
-    o.has_box_min = o.has_box_max = true;
-    o.box_min = VECTOR(-h, -h, -h);
-    o.box_max = VECTOR(h, h, h);
+    o.hasBoxMin = o.hasBoxMax = true;
+    o.boxMin = VECTOR(-h, -h, -h);
+    o.boxMax = VECTOR(h, h, h);
     Z1Mesh m;
     for (int i = 0; i < 8; ++i) {
         VERTEX v{};
@@ -28,12 +28,12 @@ inline Z1Scene CubeScene(float h) {
     const uint16_t faces[36] = {0, 2, 1, 1, 2, 3, 4, 5, 6, 5, 7, 6, 0, 1, 4, 1, 5, 4,
                                 2, 6, 3, 3, 6, 7, 0, 4, 2, 2, 4, 6, 1, 3, 5, 3, 7, 5};
     m.indices.assign(faces, faces + 36);
-    m.vertex_count = 8;
-    m.face_count = 12;
+    m.vertexCount = 8;
+    m.faceCount = 12;
     Z1MeshList list;
     list.meshes.push_back(m);
-    o.mesh_lists.push_back(list);
-    o.mesh_list_wrapped.push_back(false);
+    o.meshLists.push_back(list);
+    o.meshListWrapped.push_back(false);
     s.objects.push_back(o);
     return s;
 }
@@ -45,17 +45,17 @@ inline Z1Scene PostScene() {
     for (int i = 0; i < 2; ++i) {
         Z1Light l;
         l.name = names[i];
-        l.has_type = true;
-        l.type_byte = Z1_LIGHT_OMNI;
+        l.hasType = true;
+        l.typeByte = Z1_LIGHT_OMNI;
         Z1NodeTransform t;
         t.name = names[i];
         t.pivot = VECTOR(i * 20.0f, 100.0f, 0.0f);
         l.transforms.push_back(t);
-        l.has_settings = l.has_color = l.has_range = true;
-        l.color_raw[0] = 1.0f;
-        l.color_raw[1] = 0.5f;
-        l.color_raw[2] = 0.25f * i;
-        l.range_raw = 250.0f;
+        l.hasSettings = l.hasColor = l.hasRange = true;
+        l.colorRaw[0] = 1.0f;
+        l.colorRaw[1] = 0.5f;
+        l.colorRaw[2] = 0.25f * i;
+        l.rangeRaw = 250.0f;
         s.lights.push_back(l);
     }
     Z1Camera c;
@@ -64,7 +64,7 @@ inline Z1Scene PostScene() {
     t.name = "view";
     t.pivot = VECTOR(0.0f, 50.0f, -30.0f);
     c.transforms.push_back(t);
-    c.has_settings = true;
+    c.hasSettings = true;
     c.fov = 1.0f;
     s.cameras.push_back(c);
     return s;

@@ -257,13 +257,13 @@ TEST_F(ScriptTest, EngineCallsReachTheWorldAndTheGame) {
 }
 
 TEST_F(ScriptTest, DefaultEngineCallsLogAndApplySettings) {
-    settings_.movement_speed = 1050.0f;
-    settings_.collision_on = 0;
+    settings_.movementSpeed = 1050.0f;
+    settings_.collisionOn = 0;
     RunMain(
         "  const int 600\n  const text \"x\"\npushc 1\npush4\npushc 0\ngame\npushc 1\npush3\npush1\ngame\n"
         "pushc 1\npush5\npush0\nworld");
-    EXPECT_EQ(settings_.movement_speed, 600.0f);
-    EXPECT_EQ(settings_.collision_on, 1);
+    EXPECT_EQ(settings_.movementSpeed, 600.0f);
+    EXPECT_EQ(settings_.collisionOn, 1);
     EXPECT_TRUE(Logged("script game call 4 'x' (600)"));
     EXPECT_TRUE(Logged("script world call 5 on 'x' (0)"));
 }
@@ -271,8 +271,8 @@ TEST_F(ScriptTest, DefaultEngineCallsLogAndApplySettings) {
 // The word under the code is handed over unread: only the calls that use a
 // name or text need it to be one.
 TEST_F(ScriptTest, EngineCallsThatIgnoreTheirTextTakeAnyWordThere) {
-    settings_.movement_speed = 1050.0f;
-    settings_.collision_on = 0;
+    settings_.movementSpeed = 1050.0f;
+    settings_.collisionOn = 0;
     const std::string body =
         "  const int 99999\n  const int 600\n  const float 1.0\n"
         "pushc 0\npush4\npushc 1\ngame\n"                             // movement speed
@@ -283,8 +283,8 @@ TEST_F(ScriptTest, EngineCallsThatIgnoreTheirTextTakeAnyWordThere) {
         "pushc 0\npush0\npushc 2\npushc 2\npushc 2\nvec\ngamevec\n"   // camera move
         "push5";
     EXPECT_EQ(RunMain(body), 5);
-    EXPECT_EQ(settings_.movement_speed, 600.0f);
-    EXPECT_EQ(settings_.collision_on, 1);
+    EXPECT_EQ(settings_.movementSpeed, 600.0f);
+    EXPECT_EQ(settings_.collisionOn, 1);
     EXPECT_EQ(CountLogged("ERROR - program"), 0);
     EXPECT_TRUE(Logged("script game call 4 '' (600)"));
     EXPECT_TRUE(Logged("script world call 0 on '' (0)"));

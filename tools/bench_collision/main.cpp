@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
 
     Settings settings;
     settings.write_log = 0;
-    settings.collision_on = 1;
+    settings.collisionOn = 1;
     g_settings = &settings;
     bench::NullDriver driver;
     g_gfxdriver = &driver;
@@ -186,7 +186,7 @@ int main(int argc, char** argv) {
     }
     irr::scene::ISceneManager* smgr = device->getSceneManager();
     irr::scene::SMeshBuffer* buffer = new irr::scene::SMeshBuffer();
-    const Z1Mesh& mesh = scene.objects[0].mesh_lists[0].meshes[0];
+    const Z1Mesh& mesh = scene.objects[0].meshLists[0].meshes[0];
     for (const VERTEX& v : mesh.vertices)
         buffer->Vertices.push_back(irr::video::S3DVertex(v.x, v.y, v.z, v.nx, v.ny, v.nz,
                                                          irr::video::SColor(255, 255, 255, 255), v.tu, v.tv));
@@ -215,10 +215,10 @@ int main(int argc, char** argv) {
         grid.Triangles(), grid.columns, grid.rows, grid.spacing, kRadii.x, kRadii.y, kRadii.z, -kGravity.y,
         kStep, radius, runs);
 
-    settings.collider_count = 0;
+    settings.colliderCount = 0;
     WalkResult ours = BestOf(runs, [&] { return WalkZendar(world, start, course, calls); });
     double trianglesPerCall =
-        static_cast<double>(settings.collider_count) / (static_cast<double>(calls) * runs);
+        static_cast<double>(settings.colliderCount) / (static_cast<double>(calls) * runs);
     WalkResult irrOctree =
         BestOf(runs, [&] { return WalkIrrlicht(collision, octree, start, course, calls); });
     // The plain selector hands every triangle to every call: a shorter walk.

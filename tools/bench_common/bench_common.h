@@ -60,15 +60,15 @@ public:
     bool DrawLines(const TLVERTEX*, int) override { return true; }
     bool DrawIndexedList(const TLVERTEX*, int, const uint16_t*, int) override { return true; }
     bool DrawBox(const float*) override { return true; }
-    bool SetAlphaBlending(bool on) override { return Swap(alpha_blending, on); }
+    bool SetAlphaBlending(bool on) override { return Swap(alphaBlending, on); }
     bool SetLighting(bool on) override { return Swap(lighting, on); }
     uint8_t SetZBufferMode(uint8_t mode) override {
-        uint8_t before = zbuffer_mode;
-        zbuffer_mode = mode;
+        uint8_t before = zbufferMode;
+        zbufferMode = mode;
         return before;
     }
-    bool SetTextureWrapU(bool wrap) override { return Swap(wrap_u, wrap); }
-    bool SetTextureWrapV(bool wrap) override { return Swap(wrap_v, wrap); }
+    bool SetTextureWrapU(bool wrap) override { return Swap(wrapU, wrap); }
+    bool SetTextureWrapV(bool wrap) override { return Swap(wrapV, wrap); }
     void SetBlendMode(uint8_t) override {}
     void SetTextureFilter(uint8_t) override {}
     void SetCullMode(uint8_t) override {}

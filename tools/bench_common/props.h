@@ -13,7 +13,7 @@ namespace bench {
 
 inline Z1Scene PropScene(const std::string& texture, float hx, float hy, float hz, int k) {
     Z1Scene s;
-    s.has_materials = true;
+    s.hasMaterials = true;
     s.materials.push_back(TexturedMaterial(texture));
 
     Z1GeomObject o;

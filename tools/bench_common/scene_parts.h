@@ -13,26 +13,26 @@ namespace bench {
 inline Z1Material TexturedMaterial(const std::string& texture) {
     Z1Material m;
     m.name = texture;
-    m.class_name = "Standard";
-    m.material_class = Z1_CLASS_STANDARD;
+    m.className = "Standard";
+    m.materialClass = Z1_CLASS_STANDARD;
     m.color1[0] = m.color1[1] = m.color1[2] = 1.0f;
     Z1Map& map = m.maps[Z1_SLOT_TEXTURE];
     map.present = true;
     map.name = texture;
-    map.has_bitmap = true;
-    map.bitmap_raw = "C:\\bench\\" + texture + ".bmp";
+    map.hasBitmap = true;
+    map.bitmapRaw = "C:\\bench\\" + texture + ".bmp";
     m.textured = true;
     return m;
 }
 
 // Counts mesh, makes it the object's one mesh list and adds the object.
 inline void AddSingleMeshObject(Z1Scene& s, Z1GeomObject o, Z1Mesh mesh) {
-    mesh.vertex_count = static_cast<int32_t>(mesh.vertices.size());
-    mesh.face_count = static_cast<int32_t>(mesh.indices.size() / 3);
+    mesh.vertexCount = static_cast<int32_t>(mesh.vertices.size());
+    mesh.faceCount = static_cast<int32_t>(mesh.indices.size() / 3);
     Z1MeshList list;
     list.meshes.push_back(mesh);
-    o.mesh_lists.push_back(list);
-    o.mesh_list_wrapped.push_back(false);
+    o.meshLists.push_back(list);
+    o.meshListWrapped.push_back(false);
     s.objects.push_back(o);
 }
 

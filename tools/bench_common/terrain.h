@@ -46,7 +46,7 @@ struct TerrainGrid {
 
 inline Z1Scene TerrainScene(const TerrainGrid& g) {
     Z1Scene s;
-    s.has_materials = true;
+    s.hasMaterials = true;
     s.materials.push_back(TexturedMaterial("grass"));
 
     Z1GeomObject o;

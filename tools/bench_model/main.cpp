@@ -37,8 +37,8 @@ struct TreeBytes {
     void Add(const QuadTree* t) {
         if (!t) return;
         nodes += sizeof(QuadTree);
-        indices += sizeof(uint16_t) * (3 * static_cast<size_t>(t->triangle_capacity) + 1);
-        if (t->owns_vertices) vertices += sizeof(VERTEX) * (static_cast<size_t>(t->vertex_count) + 1);
+        indices += sizeof(uint16_t) * (3 * static_cast<size_t>(t->triangleCapacity) + 1);
+        if (t->ownsVertices) vertices += sizeof(VERTEX) * (static_cast<size_t>(t->vertexCount) + 1);
         for (const QuadTree* c : t->children) Add(c);
     }
 };
@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
             Z1Scene scene;
             Z1ReadResult r = Z1ReadFile("terrain.z1", scene);
             parseRuns.push_back(w.Elapsed());
-            ok = ok && r == Z1_READ_OK && scene.face_total == grid.Triangles();
+            ok = ok && r == Z1_READ_OK && scene.faceTotal == grid.Triangles();
         }
         {
             driver.textures_generated = 0;
@@ -112,19 +112,19 @@ int main(int argc, char** argv) {
             ok = ok && loaded && model->SubMeshCount() == 1;
             if (ok) {
                 Z1SubMesh* sm = model->frames[0]->submeshes[0];
-                faces = sm->face_count;
+                faces = sm->faceCount;
                 ok = sm->quadtree != nullptr;
                 const long before = MinorFaults();
                 bench::Stopwatch t;
                 QuadTree* tree =
-                    new QuadTree(sm->vertices, sm->vertex_count, sm->indices, sm->face_count, sm->box);
+                    new QuadTree(sm->vertices, sm->vertexCount, sm->indices, sm->faceCount, sm->box);
                 tree->Build();
                 treeRuns.push_back(t.Elapsed());
                 treeFaults = MinorFaults() - before;
                 nodes = tree->NodeCount();
                 treeBytes = TreeBytes();
                 treeBytes.Add(tree);
-                meshBytes = sizeof(VERTEX) * sm->vertex_count + sizeof(uint16_t) * 3 * sm->face_count;
+                meshBytes = sizeof(VERTEX) * sm->vertexCount + sizeof(uint16_t) * 3 * sm->faceCount;
                 delete tree;
             }
             delete model;

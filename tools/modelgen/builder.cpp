@@ -32,15 +32,15 @@ ModelBuilder::ModelBuilder(const std::string& name) : name_(name) {
 int ModelBuilder::Texture(const std::string& texture, float selfIllumination) {
     Z1Material m;
     m.name = texture;
-    m.class_name = "Standard";
-    m.material_class = Z1_CLASS_STANDARD;
+    m.className = "Standard";
+    m.materialClass = Z1_CLASS_STANDARD;
     for (int k = 0; k < 3; ++k) m.color1[k] = m.color2[k] = 1.0f;
-    m.self_illumination = selfIllumination;
+    m.selfIllumination = selfIllumination;
     Z1Map& map = m.maps[Z1_SLOT_TEXTURE];
     map.present = true;
     map.name = "diffuse";
-    map.has_bitmap = true;
-    map.bitmap_raw = "C:\\" + texture;
+    map.hasBitmap = true;
+    map.bitmapRaw = "C:\\" + texture;
     map.bitmap = std::string(Z1TextureFolder()) + "\\" + texture;
     m.textured = true;
     m.white = true;
@@ -51,8 +51,8 @@ int ModelBuilder::Texture(const std::string& texture, float selfIllumination) {
 int ModelBuilder::Colour(float r, float g, float b) {
     Z1Material m;
     m.name = "colour" + std::to_string(materials_.size());
-    m.class_name = "Standard";
-    m.material_class = Z1_CLASS_STANDARD;
+    m.className = "Standard";
+    m.materialClass = Z1_CLASS_STANDARD;
     m.color1[0] = m.color2[0] = r;
     m.color1[1] = m.color2[1] = g;
     m.color1[2] = m.color2[2] = b;
@@ -258,7 +258,7 @@ void ModelBuilder::Swing(V3 hinge, V3 axis, const std::vector<int>& ticks, const
     Node& node = nodes_[static_cast<size_t>(node_)];
     node.animated = true;
     node.hinge = hinge;
-    node.animation.node_name = node.name;
+    node.animation.nodeName = node.name;
     // The engine turns about (-x, -z, -y) of a key's axis.
     VECTOR fileAxis{-axis.x, -axis.z, -axis.y};
     // Each key turns on from the one before it.
@@ -269,7 +269,7 @@ void ModelBuilder::Swing(V3 hinge, V3 axis, const std::vector<int>& ticks, const
         k.axis = fileAxis;
         k.angle = angles[i] - previous;
         previous = angles[i];
-        node.animation.rot_linear.push_back(k);
+        node.animation.rotLinear.push_back(k);
         lastTick_ = std::max(lastTick_, ticks[i]);
     }
 }
@@ -284,16 +284,16 @@ void ModelBuilder::SpawnPoint(const std::string& name, V3 at) {
 Z1Scene ModelBuilder::Build() const {
     Z1Scene z;
     z.format = 1;
-    z.has_scene = true;
-    z.scene.file_name = name_;
-    z.scene.frame_speed = 25;
-    z.scene.ticks_per_frame = 160;
-    z.scene.last_frame = static_cast<int16_t>(lastTick_ / 160);
-    z.has_materials = true;
+    z.hasScene = true;
+    z.scene.fileName = name_;
+    z.scene.frameSpeed = 25;
+    z.scene.ticksPerFrame = 160;
+    z.scene.lastFrame = static_cast<int16_t>(lastTick_ / 160);
+    z.hasMaterials = true;
     Z1Material multi;
     multi.name = name_ + " materials";
-    multi.class_name = "Multi/Sub-Object";
-    multi.material_class = Z1_CLASS_MULTI;
+    multi.className = "Multi/Sub-Object";
+    multi.materialClass = Z1_CLASS_MULTI;
     multi.submaterials = materials_;
     z.materials.push_back(multi);
 
@@ -301,7 +301,7 @@ Z1Scene ModelBuilder::Build() const {
         Z1GeomObject o;
         o.tag = Z1_GEOMOBJECT;
         o.name = node.name;
-        o.has_transform = true;
+        o.hasTransform = true;
         o.transform.name = node.name;
         o.material = 0;
         Z1MeshList list;
@@ -314,11 +314,11 @@ Z1Scene ModelBuilder::Build() const {
             mesh.submaterial = static_cast<int16_t>(m);
             mesh.vertices = piece.vertices;
             mesh.indices = piece.indices;
-            mesh.vertex_count = static_cast<int32_t>(piece.vertices.size());
-            mesh.face_count = static_cast<int32_t>(piece.indices.size() / 3);
+            mesh.vertexCount = static_cast<int32_t>(piece.vertices.size());
+            mesh.faceCount = static_cast<int32_t>(piece.indices.size() / 3);
             if (std::any_of(piece.bones.begin(), piece.bones.end(), [](int16_t b) { return b >= 0; }))
                 mesh.bones = piece.bones;
-            mesh.morph_targets = piece.morphs;
+            mesh.morphTargets = piece.morphs;
             for (const VERTEX& v : piece.vertices) {
                 if (!any) {
                     lo = hi = VECTOR{v.x, v.y, v.z};
@@ -330,11 +330,11 @@ Z1Scene ModelBuilder::Build() const {
             list.meshes.push_back(mesh);
         }
         if (list.meshes.empty()) continue;
-        o.mesh_lists.push_back(list);
-        o.mesh_list_wrapped.push_back(false);
-        o.has_box_min = o.has_box_max = true;
-        o.box_min = lo;
-        o.box_max = hi;
+        o.meshLists.push_back(list);
+        o.meshListWrapped.push_back(false);
+        o.hasBoxMin = o.hasBoxMax = true;
+        o.boxMin = lo;
+        o.boxMax = hi;
         if (node.animated) {
             // A track turns about the node's pivot, which the file gives in
             // the exporter's axes.
@@ -347,12 +347,12 @@ Z1Scene ModelBuilder::Build() const {
         }
         z.objects.push_back(o);
     }
-    z.spawn_points = spawns_;
+    z.spawnPoints = spawns_;
     if (!bones_.empty()) {
-        z.has_bones = true;
+        z.hasBones = true;
         z.bones = bones_;
     }
-    z.play_node_animation = lastTick_ > 0;
+    z.playNodeAnimation = lastTick_ > 0;
     return z;
 }
 

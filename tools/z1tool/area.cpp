@@ -35,7 +35,7 @@ std::string DumpEntity(const Entity* e, int type) {
         return o.str();
     }
     o << ",\n     \"name\": " << Text(e->name) << ", \"locked\": " << Bool(e->locked)
-      << ", \"parent\": " << (e->parentType ? e->parentIndex : -1)
+      << ", \"parent\": " << (e->parentType != ENTITY_NONE ? e->parentIndex : -1)
       << ",\n     \"position\": " << Vec(e->position) << ",\n     \"transform\": [";
     for (int i = 0; i < 16; ++i) o << (i ? ", " : "") << Float(e->transform[i]);
     o << "]";

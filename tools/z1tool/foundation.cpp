@@ -99,7 +99,7 @@ int RunIni(const std::vector<std::string>& args) {
         Bool(s.inverted_mouse), s.mouse_speed_x, s.mouse_speed_y, s.back_plane, s.dungeon_back_plane,
         FloatText(s.player_fov).c_str(), s.texture_bit, s.renderer, Bool(s.light_glows),
         Bool(s.show_interface), Bool(s.blinding_lights), Bool(s.fog), Bool(s.clock), s.light_update,
-        JsonString(s.script.c_str()).c_str(), Bool(s.write_log), FloatText(s.fov_radians).c_str());
+        JsonString(s.script.c_str()).c_str(), Bool(s.write_log), FloatText(s.fovRadians).c_str());
     return z1tool::kOk;
 }
 

@@ -27,16 +27,16 @@ const char* ClassName(int c) {
 }
 
 void DumpMaterial(std::ostringstream& o, const Z1Material& m, const std::string& indent) {
-    o << indent << "{\"name\": " << Quote(m.name) << ", \"class\": " << Quote(m.class_name)
-      << ", \"kind\": " << Quote(ClassName(m.material_class));
+    o << indent << "{\"name\": " << Quote(m.name) << ", \"class\": " << Quote(m.className)
+      << ", \"kind\": " << Quote(ClassName(m.materialClass));
     static const char* kSlots[Z1_SLOT_COUNT] = {"texture", "opacity", "environment", "other"};
     for (int s = 0; s < Z1_SLOT_COUNT; s++)
-        if (m.maps[s].present && m.maps[s].has_bitmap)
+        if (m.maps[s].present && m.maps[s].hasBitmap)
             o << ", \"" << kSlots[s]
-              << "\": " << Quote(s == Z1_SLOT_OTHER ? m.maps[s].bitmap_raw : m.maps[s].bitmap);
-    if (m.two_sided) o << ", \"two_sided\": true";
-    if (m.self_illumination > 0) o << ", \"self_illumination\": " << Float(m.self_illumination);
-    if (m.has_extra) o << ", \"scroll_u_ms\": " << m.scroll_u << ", \"scroll_v_ms\": " << m.scroll_v;
+              << "\": " << Quote(s == Z1_SLOT_OTHER ? m.maps[s].bitmapRaw : m.maps[s].bitmap);
+    if (m.twoSided) o << ", \"two_sided\": true";
+    if (m.selfIllumination > 0) o << ", \"self_illumination\": " << Float(m.selfIllumination);
+    if (m.hasExtra) o << ", \"scroll_u_ms\": " << m.scrollU << ", \"scroll_v_ms\": " << m.scrollV;
     if (!m.submaterials.empty()) {
         o << ",\n" << indent << " \"submaterials\": [\n";
         for (size_t i = 0; i < m.submaterials.size(); i++) {
@@ -50,21 +50,21 @@ void DumpMaterial(std::ostringstream& o, const Z1Material& m, const std::string&
 
 void DumpFrame(std::ostringstream& o, const ModelFrame* f, const std::string& indent) {
     o << indent << "{\"name\": " << Quote(f->name);
-    if (!f->parent_name.empty()) o << ", \"parent\": " << Quote(f->parent_name);
-    if (f->has_box)
+    if (!f->parentName.empty()) o << ", \"parent\": " << Quote(f->parentName);
+    if (f->hasBox)
         o << ", \"box\": [" << Vec(VECTOR{f->box[0], f->box[1], f->box[2]}) << ", "
           << Vec(VECTOR{f->box[3], f->box[4], f->box[5]}) << "]";
     if (f->track) o << ", \"animated\": true";
     o << ",\n" << indent << " \"submeshes\": [";
     for (size_t i = 0; i < f->submeshes.size(); i++) {
         const Z1SubMesh* s = f->submeshes[i];
-        o << (i ? ",\n" : "\n") << indent << "  {\"vertices\": " << s->vertex_count
-          << ", \"faces\": " << s->face_count << ", \"texture\": " << Quote(s->texture_name);
-        if (!s->alpha_name.empty()) o << ", \"alpha\": " << Quote(s->alpha_name);
-        if (!s->envmap_name.empty()) o << ", \"environment\": " << Quote(s->envmap_name);
+        o << (i ? ",\n" : "\n") << indent << "  {\"vertices\": " << s->vertexCount
+          << ", \"faces\": " << s->faceCount << ", \"texture\": " << Quote(s->textureName);
+        if (!s->alphaName.empty()) o << ", \"alpha\": " << Quote(s->alphaName);
+        if (!s->envmapName.empty()) o << ", \"environment\": " << Quote(s->envmapName);
         if (s->transparent) o << ", \"transparent\": true";
         if (s->bones) o << ", \"skinned\": true";
-        if (!s->morph_targets.empty()) o << ", \"morph_targets\": " << s->morph_targets.size();
+        if (!s->morphTargets.empty()) o << ", \"morph_targets\": " << s->morphTargets.size();
         if (s->quadtree) o << ", \"quadtree_nodes\": " << s->quadtree->NodeCount();
         o << "}";
     }
@@ -107,17 +107,16 @@ int ModelInfo(const std::vector<std::string>& args) {
 
     std::ostringstream o;
     o << "{\n  \"file\": " << Quote(args[0]) << ",\n";
-    o << "  \"scene\": {\"name\": " << Quote(s.scene.file_name)
-      << ", \"first_frame\": " << s.scene.first_frame << ", \"last_frame\": " << s.scene.last_frame
-      << ", \"frame_speed\": " << s.scene.frame_speed << ", \"ticks_per_frame\": " << s.scene.ticks_per_frame
-      << "},\n";
-    o << "  \"vertices\": " << s.vertex_total << ", \"faces\": " << s.face_total << ",\n";
+    o << "  \"scene\": {\"name\": " << Quote(s.scene.fileName) << ", \"first_frame\": " << s.scene.firstFrame
+      << ", \"last_frame\": " << s.scene.lastFrame << ", \"frame_speed\": " << s.scene.frameSpeed
+      << ", \"ticks_per_frame\": " << s.scene.ticksPerFrame << "},\n";
+    o << "  \"vertices\": " << s.vertexTotal << ", \"faces\": " << s.faceTotal << ",\n";
     o << "  \"box\": [" << Vec(VECTOR{model.box[0], model.box[1], model.box[2]}) << ", "
       << Vec(VECTOR{model.box[3], model.box[4], model.box[5]}) << "],\n";
     o << "  \"frames\": [\n";
-    for (size_t i = 0; i < model.top_frames.size(); i++) {
-        DumpFrame(o, model.top_frames[i], "    ");
-        o << (i + 1 < model.top_frames.size() ? ",\n" : "\n");
+    for (size_t i = 0; i < model.topFrames.size(); i++) {
+        DumpFrame(o, model.topFrames[i], "    ");
+        o << (i + 1 < model.topFrames.size() ? ",\n" : "\n");
     }
     o << "  ],\n  \"materials\": [\n";
     for (size_t i = 0; i < s.materials.size(); i++) {
@@ -140,14 +139,14 @@ int ModelInfo(const std::vector<std::string>& args) {
         o << (i ? ",\n" : "\n") << "    {\"name\": " << Quote(c.name)
           << ", \"position\": " << Vec(c.position);
         if (c.targeted) o << ", \"target\": " << Vec(c.target);
-        if (c.has_settings) o << ", \"fov\": " << Float(c.fov);
+        if (c.hasSettings) o << ", \"fov\": " << Float(c.fov);
         o << "}";
     }
     o << (s.cameras.empty() ? "],\n" : "\n  ],\n") << "  \"spawn_points\": [";
-    for (size_t i = 0; i < s.spawn_points.size(); i++)
-        o << (i ? ",\n" : "\n") << "    {\"name\": " << Quote(s.spawn_points[i].name)
-          << ", \"position\": " << Vec(s.spawn_points[i].position) << "}";
-    o << (s.spawn_points.empty() ? "],\n" : "\n  ],\n") << "  \"bones\": [";
+    for (size_t i = 0; i < s.spawnPoints.size(); i++)
+        o << (i ? ",\n" : "\n") << "    {\"name\": " << Quote(s.spawnPoints[i].name)
+          << ", \"position\": " << Vec(s.spawnPoints[i].position) << "}";
+    o << (s.spawnPoints.empty() ? "],\n" : "\n  ],\n") << "  \"bones\": [";
     for (size_t i = 0; i < s.bones.size(); i++)
         o << (i ? ",\n" : "\n") << "    {\"name\": " << Quote(s.bones[i].name)
           << ", \"parent\": " << s.bones[i].parent << ", \"position\": " << Vec(s.bones[i].first)
@@ -235,7 +234,7 @@ int ModelImport(const std::vector<std::string>& given) {
         "%s: %d objects, %d meshes, %d materials, %d textures, %d bones, %d morph targets, %d animation "
         "frames\n",
         args[1].c_str(), report.objects, report.meshes, report.materials, report.textures, report.bones,
-        report.morph_targets, report.anm_frames);
+        report.morphTargets, report.anmFrames);
     // The size tells at once whether the model fits the world: the player's
     // eye is 80 units up, a door about 200 high.
     std::printf("%s: %.1f x %.1f x %.1f units (x, y, z), scaled by %g\n", args[1].c_str(), report.size[0],

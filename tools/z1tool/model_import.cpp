@@ -356,20 +356,20 @@ bool Importer::Texture(const aiMaterial* m, Z1Material& zm) {
     Z1Map& tex = zm.maps[Z1_SLOT_TEXTURE];
     tex.present = true;
     tex.name = "diffuse";
-    tex.has_bitmap = true;
-    tex.bitmap_raw = "C:\\" + base + "\\" + stem + ".bmp";
+    tex.hasBitmap = true;
+    tex.bitmapRaw = "C:\\" + base + "\\" + stem + ".bmp";
     tex.bitmap = folder + "\\" + base + "\\" + stem + ".bmp";
     aiTextureMapMode mode;
     if (m->Get(AI_MATKEY_MAPPINGMODE_U(aiTextureType_DIFFUSE, 0), mode) == AI_SUCCESS)
-        tex.wrap_u = mode == aiTextureMapMode_Clamp ? 0 : 1;
+        tex.wrapU = mode == aiTextureMapMode_Clamp ? 0 : 1;
     if (m->Get(AI_MATKEY_MAPPINGMODE_V(aiTextureType_DIFFUSE, 0), mode) == AI_SUCCESS)
-        tex.wrap_v = mode == aiTextureMapMode_Clamp ? 0 : 1;
+        tex.wrapV = mode == aiTextureMapMode_Clamp ? 0 : 1;
     if (alpha) {
         Z1Map& op = zm.maps[Z1_SLOT_OPACITY];
         op.present = true;
         op.name = "opacity";
-        op.has_bitmap = true;
-        op.bitmap_raw = "C:\\" + base + "\\" + stem + "_a.bmp";
+        op.hasBitmap = true;
+        op.bitmapRaw = "C:\\" + base + "\\" + stem + "_a.bmp";
         op.bitmap = folder + "\\" + base + "\\" + stem + "_a.bmp";
     }
     zm.textured = true;
@@ -381,8 +381,8 @@ void Importer::Material(const aiMaterial* m, int index, Z1Material& zm) {
     aiString name;
     std::string n = m->Get(AI_MATKEY_NAME, name) == AI_SUCCESS ? name.C_Str() : "";
     zm.name = UniqueName(n, "material", index);
-    zm.class_name = "Standard";
-    zm.material_class = Z1_CLASS_STANDARD;
+    zm.className = "Standard";
+    zm.materialClass = Z1_CLASS_STANDARD;
     aiColor3D diffuse(0.8f, 0.8f, 0.8f), ambient(0, 0, 0), specular(0, 0, 0);
     m->Get(AI_MATKEY_COLOR_DIFFUSE, diffuse);
     m->Get(AI_MATKEY_COLOR_AMBIENT, ambient);
@@ -400,7 +400,7 @@ void Importer::Material(const aiMaterial* m, int index, Z1Material& zm) {
     zm.color3[1] = specular.g;
     zm.color3[2] = specular.b;
     int twoSided = 0;
-    if (m->Get(AI_MATKEY_TWOSIDED, twoSided) == AI_SUCCESS && twoSided) zm.two_sided = true;
+    if (m->Get(AI_MATKEY_TWOSIDED, twoSided) == AI_SUCCESS && twoSided) zm.twoSided = true;
     Texture(m, zm);
 }
 
@@ -412,7 +412,7 @@ void Importer::Node(const aiNode* node, const std::string& parent, const aiMatri
     o.tag = Z1_GEOMOBJECT;
     o.name = UniqueName(node->mName.C_Str(), "node", static_cast<int>(z.objects.size()));
     o.parent = parent;
-    o.has_transform = true;
+    o.hasTransform = true;
     o.transform.name = o.name;
     for (int r = 0; r < 4; r++) o.transform.rows[r] = VECTOR{g[r * 4], g[r * 4 + 1], g[r * 4 + 2]};
     o.transform.pivot = o.transform.rows[3];
@@ -445,14 +445,14 @@ void Importer::Node(const aiNode* node, const std::string& parent, const aiMatri
             out.tv = am->HasTextureCoords(0) ? am->mTextureCoords[0][v].y : 0.0f;
             float pt[6] = {p.x, p.y, p.z, p.x, p.y, p.z};
             if (!any) {
-                o.box_min = VECTOR{pt[0], pt[1], pt[2]};
-                o.box_max = o.box_min;
+                o.boxMin = VECTOR{pt[0], pt[1], pt[2]};
+                o.boxMax = o.boxMin;
                 any = true;
             }
-            o.box_min =
-                VECTOR{std::min(o.box_min.x, p.x), std::min(o.box_min.y, p.y), std::min(o.box_min.z, p.z)};
-            o.box_max =
-                VECTOR{std::max(o.box_max.x, p.x), std::max(o.box_max.y, p.y), std::max(o.box_max.z, p.z)};
+            o.boxMin =
+                VECTOR{std::min(o.boxMin.x, p.x), std::min(o.boxMin.y, p.y), std::min(o.boxMin.z, p.z)};
+            o.boxMax =
+                VECTOR{std::max(o.boxMax.x, p.x), std::max(o.boxMax.y, p.y), std::max(o.boxMax.z, p.z)};
         }
         for (unsigned f = 0; f < am->mNumFaces; f++) {
             const aiFace& face = am->mFaces[f];
@@ -467,8 +467,8 @@ void Importer::Node(const aiNode* node, const std::string& parent, const aiMatri
             mesh.indices.push_back(static_cast<uint16_t>(face.mIndices[1]));
         }
         if (mesh.indices.empty()) continue;
-        mesh.vertex_count = static_cast<int32_t>(mesh.vertices.size());
-        mesh.face_count = static_cast<int32_t>(mesh.indices.size() / 3);
+        mesh.vertexCount = static_cast<int32_t>(mesh.vertices.size());
+        mesh.faceCount = static_cast<int32_t>(mesh.indices.size() / 3);
         if (am->mNumBones > 0) {
             std::vector<float> best(am->mNumVertices, 0.0f);
             mesh.bones.assign(am->mNumVertices, -1);
@@ -506,16 +506,16 @@ void Importer::Node(const aiNode* node, const std::string& parent, const aiMatri
             }
             if (dropped)
                 report.warnings.push_back("morph target entries past vertex 32767 dropped in " + o.name);
-            mesh.morph_targets.push_back(target);
-            report.morph_targets++;
+            mesh.morphTargets.push_back(target);
+            report.morphTargets++;
         }
         list.meshes.push_back(mesh);
         report.meshes++;
     }
     if (!list.meshes.empty()) {
-        o.mesh_lists.push_back(list);
-        o.mesh_list_wrapped.push_back(false);
-        o.has_box_min = o.has_box_max = true;
+        o.meshLists.push_back(list);
+        o.meshListWrapped.push_back(false);
+        o.hasBoxMin = o.hasBoxMax = true;
     }
     z.objects.push_back(o);
     report.objects++;
@@ -595,7 +595,7 @@ void Importer::Bones(Z1Scene& z) {
         bone_parent.push_back(walk.parent[i]);
         z.bones.push_back(bone);
     }
-    z.has_bones = true;
+    z.hasBones = true;
     report.bones = static_cast<int>(z.bones.size());
 }
 
@@ -610,8 +610,8 @@ void Importer::Lights(Z1Scene& z) {
         Z1Light zl;
         zl.name = l->mName.C_Str();
         bool directional = l->mType == aiLightSource_DIRECTIONAL || l->mType == aiLightSource_SPOT;
-        zl.has_type = true;
-        zl.type_byte = directional ? Z1_LIGHT_TARGETED : Z1_LIGHT_OMNI;
+        zl.hasType = true;
+        zl.typeByte = directional ? Z1_LIGHT_TARGETED : Z1_LIGHT_OMNI;
         Z1NodeTransform t;
         t.name = zl.name;
         t.pivot = pos;
@@ -626,10 +626,10 @@ void Importer::Lights(Z1Scene& z) {
         }
         float mx = std::max(l->mColorDiffuse.r, std::max(l->mColorDiffuse.g, l->mColorDiffuse.b));
         float scale = mx > 1.0f ? 1.0f / mx : 1.0f;
-        zl.has_settings = zl.has_color = true;
-        zl.color_raw[0] = l->mColorDiffuse.r * scale;
-        zl.color_raw[1] = l->mColorDiffuse.g * scale;
-        zl.color_raw[2] = l->mColorDiffuse.b * scale;
+        zl.hasSettings = zl.hasColor = true;
+        zl.colorRaw[0] = l->mColorDiffuse.r * scale;
+        zl.colorRaw[1] = l->mColorDiffuse.g * scale;
+        zl.colorRaw[2] = l->mColorDiffuse.b * scale;
         z.lights.push_back(zl);
     }
 }
@@ -642,8 +642,8 @@ void Importer::Cameras(Z1Scene& z) {
         MATRIX m = Convert(g);
         Z1Camera zc;
         zc.name = c->mName.C_Str();
-        zc.has_type = true;
-        zc.type_byte = Z1_CAMERA_TARGETED;
+        zc.hasType = true;
+        zc.typeByte = Z1_CAMERA_TARGETED;
         zc.targeted = true;
         Z1NodeTransform t;
         t.name = zc.name;
@@ -654,7 +654,7 @@ void Importer::Cameras(Z1Scene& z) {
         zc.transforms = {t, target};
         zc.position = t.pivot;
         zc.target = target.pivot;
-        zc.has_settings = true;
+        zc.hasSettings = true;
         zc.fov = c->mHorizontalFOV * 2.0f;
         z.cameras.push_back(zc);
     }
@@ -766,15 +766,15 @@ bool Importer::Run(Z1Scene& z, std::string* error) {
         return false;
     }
     z.format = 1;
-    z.has_scene = true;
-    z.scene.file_name = BaseOf(source_dir);
-    z.scene.frame_speed = 25;
-    z.scene.ticks_per_frame = 160;
-    z.has_materials = true;
+    z.hasScene = true;
+    z.scene.fileName = BaseOf(source_dir);
+    z.scene.frameSpeed = 25;
+    z.scene.ticksPerFrame = 160;
+    z.hasMaterials = true;
     Z1Material multi;
     multi.name = UniqueName(base, "materials", 0);
-    multi.class_name = "Multi/Sub-Object";
-    multi.material_class = Z1_CLASS_MULTI;
+    multi.className = "Multi/Sub-Object";
+    multi.materialClass = Z1_CLASS_MULTI;
     for (unsigned i = 0; i < sc->mNumMaterials; i++) {
         Z1Material zm;
         Material(sc->mMaterials[i], static_cast<int>(i), zm);
@@ -783,8 +783,8 @@ bool Importer::Run(Z1Scene& z, std::string* error) {
     if (multi.submaterials.empty()) {
         Z1Material plain;
         plain.name = UniqueName("default", "material", 0);
-        plain.class_name = "Standard";
-        plain.material_class = Z1_CLASS_STANDARD;
+        plain.className = "Standard";
+        plain.materialClass = Z1_CLASS_STANDARD;
         for (int k = 0; k < 3; k++) plain.color1[k] = plain.color2[k] = 0.8f;
         multi.submaterials.push_back(plain);
     }
@@ -933,13 +933,13 @@ bool Import(const std::string& source, const std::string& out, ImportReport& rep
         *error = "could not write " + out;
         return false;
     }
-    if (z.has_bones) {
+    if (z.hasBones) {
         // hut.z1 plays anims\hut.anm.
         std::string dir = DirOf(out);
         std::string root = Lower(BaseOf(dir)) == "z1" ? DirOf(dir) : dir;
         std::string name = BaseOf(out);
         name = name.size() >= 2 ? name.substr(0, name.size() - 2) + "anm" : name + ".anm";
-        if (!conv.WriteAnimation(root + "/anims/" + name, report.anm_frames)) {
+        if (!conv.WriteAnimation(root + "/anims/" + name, report.anmFrames)) {
             *error = "could not write " + root + "/anims/" + name;
             return false;
         }

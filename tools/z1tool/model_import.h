@@ -12,8 +12,8 @@ struct ImportReport {
     int materials = 0;
     int textures = 0;
     int bones = 0;
-    int morph_targets = 0;
-    int anm_frames = 0;                  // frames of the bones' animation file, 0 without bones
+    int morphTargets = 0;
+    int anmFrames = 0;                   // frames of the bones' animation file, 0 without bones
     float scale = 1.0f;                  // the scale applied to the source
     float size[3] = {0.0f, 0.0f, 0.0f};  // the written model's extents in x, y and z, in units
     std::vector<std::string> warnings;

@@ -92,8 +92,8 @@ int RunCollide(const std::vector<std::string>& args) {
             result = z1tool::Fail("cannot place model " + words[0]);
         } else {
             area.Register(object);
-            uint8_t wasOn = g_settings->collision_on;
-            g_settings->collision_on = 1;
+            uint8_t wasOn = g_settings->collisionOn;
+            g_settings->collisionOn = 1;
             Collider collider(VECTOR(40.0f, 90.0f, 40.0f), VECTOR(0.0f, -30.0f, 0.0f));
             collider.traverse = [&area](CollisionPacket* p) { area.Collide(p); };
             VECTOR position(v[0], v[1], v[2]);
@@ -103,7 +103,7 @@ int RunCollide(const std::vector<std::string>& args) {
                 std::printf("%s %s %s\n", json::Float(position.x).c_str(), json::Float(position.y).c_str(),
                             json::Float(position.z).c_str());
             }
-            g_settings->collision_on = wasOn;
+            g_settings->collisionOn = wasOn;
         }
     }  // the area deletes the object, never the model
     delete model;

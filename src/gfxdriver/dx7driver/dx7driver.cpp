@@ -111,7 +111,7 @@ Dx7Driver::Dx7Driver() : world_(IdentityMatrix()), view_(IdentityMatrix()), proj
 
 Dx7Driver::~Dx7Driver() { ReleaseEnvironment(); }
 
-void Dx7Driver::SetNotPausedFlag() { private_flags[1] = pauseCount_ == 0 ? 1 : 0; }
+void Dx7Driver::SetNotPausedFlag() { privateFlags[1] = pauseCount_ == 0 ? 1 : 0; }
 
 // ---------------------------------------------------------------------------
 // [SECTION] Environment
@@ -132,9 +132,9 @@ bool Dx7Driver::Init(void* instance, void* window) {
         return false;
     }
     lighting = 1;
-    alpha_blending = 0;
-    zbuffer_mode = ZBUFFER_ON;
-    wrap_u = wrap_v = 1;
+    alphaBlending = 0;
+    zbufferMode = ZBUFFER_ON;
+    wrapU = wrapV = 1;
     return Rebuild("FAILED changing evironment");
 }
 
@@ -503,10 +503,10 @@ void Dx7Driver::ApplyDeviceState() {
     SetState(D3DRENDERSTATE_FOGTABLEMODE, D3DFOG_NONE);
     // What the driver keeps, put back on a new device.
     SetState(D3DRENDERSTATE_LIGHTING, lighting ? TRUE : FALSE);
-    SetState(D3DRENDERSTATE_ALPHABLENDENABLE, alpha_blending ? TRUE : FALSE);
+    SetState(D3DRENDERSTATE_ALPHABLENDENABLE, alphaBlending ? TRUE : FALSE);
     ApplyZBufferMode();
-    SetStage(D3DTSS_ADDRESSU, wrap_u ? D3DTADDRESS_WRAP : D3DTADDRESS_CLAMP);
-    SetStage(D3DTSS_ADDRESSV, wrap_v ? D3DTADDRESS_WRAP : D3DTADDRESS_CLAMP);
+    SetStage(D3DTSS_ADDRESSU, wrapU ? D3DTADDRESS_WRAP : D3DTADDRESS_CLAMP);
+    SetStage(D3DTSS_ADDRESSV, wrapV ? D3DTADDRESS_WRAP : D3DTADDRESS_CLAMP);
     SetBlendMode(blendMode_);
     SetTextureFilter(filter_);
     SetCullMode(cullMode_);
@@ -529,9 +529,9 @@ void Dx7Driver::ApplyDeviceState() {
 }
 
 bool Dx7Driver::SetAlphaBlending(bool on) {
-    const bool previous = alpha_blending != 0;
+    const bool previous = alphaBlending != 0;
     if (previous == on) return previous;
-    alpha_blending = on ? 1 : 0;
+    alphaBlending = on ? 1 : 0;
     SetState(D3DRENDERSTATE_ALPHABLENDENABLE, on ? TRUE : FALSE);
     if (on) {
         SetBlendMode(BLEND_ALPHA);
@@ -550,16 +550,16 @@ bool Dx7Driver::SetLighting(bool on) {
 }
 
 uint8_t Dx7Driver::SetZBufferMode(uint8_t mode) {
-    const uint8_t previous = zbuffer_mode;
+    const uint8_t previous = zbufferMode;
     if (mode == previous || mode > ZBUFFER_NOWRITE) return previous;
-    zbuffer_mode = mode;
+    zbufferMode = mode;
     ApplyZBufferMode();
     return previous;
 }
 
 void Dx7Driver::ApplyZBufferMode() {
     const DWORD enable = zkind_ == ZBUFFER_KIND_W ? D3DZB_USEW : D3DZB_TRUE;
-    switch (zbuffer_mode) {
+    switch (zbufferMode) {
     case ZBUFFER_ON:
         SetState(D3DRENDERSTATE_ZENABLE, enable);
         SetState(D3DRENDERSTATE_ZWRITEENABLE, TRUE);
@@ -574,17 +574,17 @@ void Dx7Driver::ApplyZBufferMode() {
 }
 
 bool Dx7Driver::SetTextureWrapU(bool wrap) {
-    const bool previous = wrap_u != 0;
+    const bool previous = wrapU != 0;
     if (previous == wrap) return previous;
-    wrap_u = wrap ? 1 : 0;
+    wrapU = wrap ? 1 : 0;
     SetStage(D3DTSS_ADDRESSU, wrap ? D3DTADDRESS_WRAP : D3DTADDRESS_CLAMP);
     return previous;
 }
 
 bool Dx7Driver::SetTextureWrapV(bool wrap) {
-    const bool previous = wrap_v != 0;
+    const bool previous = wrapV != 0;
     if (previous == wrap) return previous;
-    wrap_v = wrap ? 1 : 0;
+    wrapV = wrap ? 1 : 0;
     SetStage(D3DTSS_ADDRESSV, wrap ? D3DTADDRESS_WRAP : D3DTADDRESS_CLAMP);
     return previous;
 }

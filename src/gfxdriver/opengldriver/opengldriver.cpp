@@ -88,10 +88,10 @@ void OpenGLDriver::InitState(int w, int h) {
 
     // Preset the cache to the opposite values so that every setter reaches OpenGL.
     lighting = 0;
-    alpha_blending = 1;
-    zbuffer_mode = 1;
-    wrap_u = 0;
-    wrap_v = 0;
+    alphaBlending = 1;
+    zbufferMode = 1;
+    wrapU = 0;
+    wrapV = 0;
     SetLighting(true);
     SetAlphaBlending(false);
     SetZBufferMode(ZBUFFER_ON);
@@ -447,9 +447,9 @@ bool OpenGLDriver::DrawBox(const float* corners) {
 // [SECTION] Cached render state
 
 bool OpenGLDriver::SetAlphaBlending(bool on) {
-    bool previous = alpha_blending != 0;
+    bool previous = alphaBlending != 0;
     if (previous == on) return previous;
-    alpha_blending = on ? 1 : 0;
+    alphaBlending = on ? 1 : 0;
     if (on) {
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -471,26 +471,26 @@ bool OpenGLDriver::SetLighting(bool on) {
 }
 
 uint8_t OpenGLDriver::SetZBufferMode(uint8_t mode) {
-    uint8_t previous = zbuffer_mode;
+    uint8_t previous = zbufferMode;
     if (mode > ZBUFFER_NOWRITE || mode == previous) return previous;
-    zbuffer_mode = mode;
+    zbufferMode = mode;
     // The depth test stays on in every mode; only writes change.
     glDepthMask(mode == ZBUFFER_ON ? GL_TRUE : GL_FALSE);
     return previous;
 }
 
 bool OpenGLDriver::SetTextureWrapU(bool wrap) {
-    bool previous = wrap_u != 0;
+    bool previous = wrapU != 0;
     if (previous == wrap) return previous;
-    wrap_u = wrap ? 1 : 0;
+    wrapU = wrap ? 1 : 0;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap ? GL_REPEAT : GL_CLAMP);
     return previous;
 }
 
 bool OpenGLDriver::SetTextureWrapV(bool wrap) {
-    bool previous = wrap_v != 0;
+    bool previous = wrapV != 0;
     if (previous == wrap) return previous;
-    wrap_v = wrap ? 1 : 0;
+    wrapV = wrap ? 1 : 0;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap ? GL_REPEAT : GL_CLAMP);
     return previous;
 }
@@ -604,8 +604,8 @@ bool OpenGLDriver::SetTexture(const char* name) {
             object = list->frames[static_cast<size_t>(list->current)];
         }
         glBindTexture(GL_TEXTURE_2D, object);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap_u ? GL_REPEAT : GL_CLAMP);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap_v ? GL_REPEAT : GL_CLAMP);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrapU ? GL_REPEAT : GL_CLAMP);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrapV ? GL_REPEAT : GL_CLAMP);
     }
     CheckError("SetTexture");
     return true;

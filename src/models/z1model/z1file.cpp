@@ -133,7 +133,7 @@ void Reader::ReadTopLevel() {
             Z1SpawnPoint p;
             p.name = Str();
             p.position = Vec();
-            s.spawn_points.push_back(p);
+            s.spawnPoints.push_back(p);
             break;
         }
         case Z1_BONE_LIST: ReadBoneList(); break;
@@ -144,22 +144,22 @@ void Reader::ReadTopLevel() {
 }
 
 void Reader::ReadScene() {
-    s.has_scene = true;
+    s.hasScene = true;
     Z1SceneInfo& sc = s.scene;
     Block([&](uint8_t tag) {
         switch (tag) {
-        case Z1_SCENE_FILENAME: sc.file_name = Str(); break;
-        case Z1_SCENE_FIRSTFRAME: sc.first_frame = f.ReadShort(); break;
-        case Z1_SCENE_LASTFRAME: sc.last_frame = f.ReadShort(); break;
-        case Z1_SCENE_FRAMESPEED: sc.frame_speed = f.ReadShort(); break;
-        case Z1_SCENE_TICKSPERFRAME: sc.ticks_per_frame = f.ReadShort(); break;
+        case Z1_SCENE_FILENAME: sc.fileName = Str(); break;
+        case Z1_SCENE_FIRSTFRAME: sc.firstFrame = f.ReadShort(); break;
+        case Z1_SCENE_LASTFRAME: sc.lastFrame = f.ReadShort(); break;
+        case Z1_SCENE_FRAMESPEED: sc.frameSpeed = f.ReadShort(); break;
+        case Z1_SCENE_TICKSPERFRAME: sc.ticksPerFrame = f.ReadShort(); break;
         case Z1_SCENE_COLOR1:
-            Color(sc.color1_raw);
-            sc.color1 = PackSceneColor(sc.color1_raw);
+            Color(sc.color1Raw);
+            sc.color1 = PackSceneColor(sc.color1Raw);
             break;
         case Z1_SCENE_COLOR2:
-            Color(sc.color2_raw);
-            sc.color2 = PackSceneColor(sc.color2_raw);
+            Color(sc.color2Raw);
+            sc.color2 = PackSceneColor(sc.color2Raw);
             break;
         default: break;
         }
@@ -169,7 +169,7 @@ void Reader::ReadScene() {
 // ---------------------------------------------------------------------------
 // [SECTION] Materials and maps
 void Reader::ReadMaterialList() {
-    s.has_materials = true;
+    s.hasMaterials = true;
     Block([&](uint8_t tag) {
         if (tag == Z1_MATERIAL_COUNT) {
             int n = f.ReadShort();
@@ -218,18 +218,18 @@ void Reader::ReadMaterial(Z1Material& m, int depth) {
         }
         case Z1_MATERIAL_NAME: m.name = Str(); break;
         case Z1_MATERIAL_CLASS:
-            m.class_name = Str();
-            if (m.class_name == "Multi/Sub-Object")
-                m.material_class = Z1_CLASS_MULTI;
-            else if (m.class_name == "Standard")
-                m.material_class = Z1_CLASS_STANDARD;
+            m.className = Str();
+            if (m.className == "Multi/Sub-Object")
+                m.materialClass = Z1_CLASS_MULTI;
+            else if (m.className == "Standard")
+                m.materialClass = Z1_CLASS_STANDARD;
             break;
         case Z1_MATERIAL_COLOR2: Color(m.color2); break;
         case Z1_MATERIAL_COLOR1: Color(m.color1); break;
         case Z1_MATERIAL_COLOR3: Color(m.color3); break;
         case Z1_MATERIAL_FLOAT: m.value91 = f.ReadFloat(); break;
-        case Z1_MATERIAL_SELFILLUM: m.self_illumination = f.ReadFloat(); break;
-        case Z1_MATERIAL_TWOSIDED: m.two_sided = true; break;
+        case Z1_MATERIAL_SELFILLUM: m.selfIllumination = f.ReadFloat(); break;
+        case Z1_MATERIAL_TWOSIDED: m.twoSided = true; break;
         case Z1_MAP_DIFFUSE:
             m.white = true;
             ReadMap(m.maps[Z1_SLOT_TEXTURE], Z1_SLOT_TEXTURE, m);
@@ -251,21 +251,21 @@ void Reader::ReadMap(Z1Map& map, int slot, Z1Material& m) {
         if (tag == Z1_MAP_NAME) {
             map.name = Str();
         } else if (tag == Z1_MAP_BITMAP) {
-            map.has_bitmap = true;
-            map.bitmap_raw = Str();
+            map.hasBitmap = true;
+            map.bitmapRaw = Str();
             if (slot != Z1_SLOT_OTHER) {
                 // The exporter writes absolute paths; the drive ("C:") goes and
                 // the rest lands under the texture folder.
                 map.bitmap = Z1TextureFolder();
-                if (map.bitmap_raw.size() > 2) map.bitmap += map.bitmap_raw.substr(2);
+                if (map.bitmapRaw.size() > 2) map.bitmap += map.bitmapRaw.substr(2);
             }
             m.textured = true;
         } else if (tag >= Z1_MAP_PARAM1 && tag <= Z1_MAP_PARAM1 + 4) {
             map.params[tag - Z1_MAP_PARAM1] = f.ReadFloat();
         } else if (tag == Z1_MAP_WRAP_U) {
-            map.wrap_u = f.ReadByte();
+            map.wrapU = f.ReadByte();
         } else if (tag == Z1_MAP_WRAP_V) {
-            map.wrap_v = f.ReadByte();
+            map.wrapV = f.ReadByte();
         }
     });
 }
@@ -296,21 +296,21 @@ void Reader::ReadGeomObject(uint8_t objectTag) {
         case Z1_NODE_NAME: o.name = Str(); break;
         case Z1_NODE_PARENT: o.parent = Str(); break;
         case Z1_NODE_TM:
-            o.has_transform = true;
+            o.hasTransform = true;
             ReadTransform(o.transform);
             break;
         case Z1_MATERIAL_REF: o.material = f.ReadShort(); break;
         case Z1_MESH_LIST:
-            o.mesh_lists.emplace_back();
-            o.mesh_list_wrapped.push_back(false);
-            ReadMeshList(o.mesh_lists.back());
+            o.meshLists.emplace_back();
+            o.meshListWrapped.push_back(false);
+            ReadMeshList(o.meshLists.back());
             break;
         case Z1_MESH_LISTS:
             Block([&](uint8_t inner) {
                 if (inner == Z1_MESH_LIST) {
-                    o.mesh_lists.emplace_back();
-                    o.mesh_list_wrapped.push_back(true);
-                    ReadMeshList(o.mesh_lists.back());
+                    o.meshLists.emplace_back();
+                    o.meshListWrapped.push_back(true);
+                    ReadMeshList(o.meshLists.back());
                 }
             });
             break;
@@ -319,12 +319,12 @@ void Reader::ReadGeomObject(uint8_t objectTag) {
             ReadAnimation(o.animations.back());
             break;
         case Z1_BOX_MIN:
-            o.has_box_min = true;
-            o.box_min = Vec();
+            o.hasBoxMin = true;
+            o.boxMin = Vec();
             break;
         case Z1_BOX_MAX:
-            o.has_box_max = true;
-            o.box_max = Vec();
+            o.hasBoxMax = true;
+            o.boxMax = Vec();
             break;
         default: break;
         }
@@ -367,16 +367,16 @@ void Reader::ReadMesh(Z1Mesh& mesh) {
         switch (tag) {
         case Z1_MESH_SUBMATERIAL: mesh.submaterial = f.ReadShort(); break;
         case Z1_MESH_NUMVERTEX:
-            mesh.vertex_count = f.ReadInt();
-            AddToTotal(s.vertex_total, mesh.vertex_count);
+            mesh.vertexCount = f.ReadInt();
+            AddToTotal(s.vertexTotal, mesh.vertexCount);
             break;
         case Z1_MESH_NUMFACES:
-            mesh.face_count = f.ReadInt();
-            AddToTotal(s.face_total, mesh.face_count);
+            mesh.faceCount = f.ReadInt();
+            AddToTotal(s.faceTotal, mesh.faceCount);
             break;
         case Z1_MESH_VERTICES: {
             f.ReadByte();
-            long n = mesh.vertex_count < 0 ? 0 : mesh.vertex_count;
+            long n = mesh.vertexCount < 0 ? 0 : mesh.vertexCount;
             // Never allocate beyond what the file can still hold; the
             // reads past its end would all be zero anyway.
             long fits = Remaining() / 32;
@@ -398,7 +398,7 @@ void Reader::ReadMesh(Z1Mesh& mesh) {
         }
         case Z1_MESH_FACES: {
             f.ReadByte();
-            long n = mesh.face_count < 0 ? 0 : static_cast<long>(mesh.face_count) * 3;
+            long n = mesh.faceCount < 0 ? 0 : static_cast<long>(mesh.faceCount) * 3;
             long fits = Remaining() / 2;
             if (n > fits) n = fits + 1;
             mesh.indices.resize(n);
@@ -408,7 +408,7 @@ void Reader::ReadMesh(Z1Mesh& mesh) {
         }
         case Z1_MESH_BONES: {
             f.ReadByte();
-            long n = mesh.vertex_count < 0 ? 0 : mesh.vertex_count;
+            long n = mesh.vertexCount < 0 ? 0 : mesh.vertexCount;
             long fits = Remaining() / 2;
             if (n > fits) n = fits + 1;
             mesh.bones.resize(n);
@@ -425,8 +425,8 @@ void Reader::ReadMesh(Z1Mesh& mesh) {
             break;
         }
         case Z1_MORPH_TARGET:
-            mesh.morph_targets.emplace_back();
-            ReadMorphTarget(mesh.morph_targets.back());
+            mesh.morphTargets.emplace_back();
+            ReadMorphTarget(mesh.morphTargets.back());
             break;
         default: break;
         }
@@ -449,7 +449,7 @@ void Reader::ReadMorphTarget(Z1MorphTarget& target) {
 void Reader::ReadAnimation(Z1Animation& a) {
     Block([&](uint8_t tag) {
         switch (tag) {
-        case Z1_NODE_NAME: a.node_name = Str(); break;
+        case Z1_NODE_NAME: a.nodeName = Str(); break;
         case Z1_CONTROL_POS_TRACK:
             a.order.push_back(tag);
             Block([&](uint8_t k) {
@@ -457,7 +457,7 @@ void Reader::ReadAnimation(Z1Animation& a) {
                 Z1PosKey key;
                 key.time = f.ReadInt();
                 key.p = Vec();
-                a.pos_linear.push_back(key);
+                a.posLinear.push_back(key);
             });
             break;
         case Z1_CONTROL_POS_TCB:
@@ -469,7 +469,7 @@ void Reader::ReadAnimation(Z1Animation& a) {
                 key.p = Vec();
                 key.extra1 = Vec();
                 key.extra2 = Vec();
-                a.pos_spline.push_back(key);
+                a.posSpline.push_back(key);
             });
             break;
         case Z1_CONTROL_ROT_TRACK:
@@ -480,7 +480,7 @@ void Reader::ReadAnimation(Z1Animation& a) {
                 key.time = f.ReadInt();
                 key.axis = Vec();
                 key.angle = f.ReadFloat();
-                a.rot_linear.push_back(key);
+                a.rotLinear.push_back(key);
             });
             break;
         case Z1_CONTROL_ROT_TCB:
@@ -492,7 +492,7 @@ void Reader::ReadAnimation(Z1Animation& a) {
                 key.axis = Vec();
                 key.angle = f.ReadFloat();
                 for (int i = 0; i < 5; i++) key.params[i] = f.ReadFloat();
-                a.rot_spline.push_back(key);
+                a.rotSpline.push_back(key);
             });
             break;
         default: break;
@@ -520,36 +520,36 @@ void Reader::ReadLight() {
             break;
         }
         case Z1_LIGHT_TYPE:
-            l.has_type = true;
-            l.type_byte = f.ReadByte();
-            if (l.type_byte == Z1_LIGHT_TARGETED)
+            l.hasType = true;
+            l.typeByte = f.ReadByte();
+            if (l.typeByte == Z1_LIGHT_TARGETED)
                 directional = true;
-            else if (l.type_byte == Z1_LIGHT_OMNI)
+            else if (l.typeByte == Z1_LIGHT_OMNI)
                 directional = false;
             break;
         case Z1_LIGHT_SETTINGS:
-            l.has_settings = true;
+            l.hasSettings = true;
             Block([&](uint8_t k) {
                 if (k == Z1_LIGHT_COLOR) {
-                    l.has_color = true;
-                    Color(l.color_raw);
-                    for (int i = 0; i < 3; i++) color[i] = l.color_raw[i];
+                    l.hasColor = true;
+                    Color(l.colorRaw);
+                    for (int i = 0; i < 3; i++) color[i] = l.colorRaw[i];
                 } else if (k == Z1_LIGHT_INTENS) {
-                    l.has_intensity = true;
+                    l.hasIntensity = true;
                     l.intensity = f.ReadFloat();
                     for (int i = 0; i < 3; i++) color[i] *= l.intensity;
                 } else if (k == Z1_LIGHT_ASPECT) {
-                    l.has_aspect = true;
+                    l.hasAspect = true;
                     l.aspect = f.ReadFloat();
                 } else if (k == Z1_LIGHT_RANGE) {
-                    l.has_range = true;
-                    l.range_raw = f.ReadFloat();
-                    range = l.range_raw;
+                    l.hasRange = true;
+                    l.rangeRaw = f.ReadFloat();
+                    range = l.rangeRaw;
                 }
             });
             break;
         case Z1_LIGHT_FLAG:
-            l.has_flag = true;
+            l.hasFlag = true;
             l.flag = f.ReadByte();
             break;
         case Z1_TM_ANIMATION:
@@ -577,9 +577,9 @@ void Reader::ReadCamera() {
         switch (tag) {
         case Z1_NODE_NAME: c.name = Str(); break;
         case Z1_CAMERA_TYPE:
-            c.has_type = true;
-            c.type_byte = f.ReadByte();
-            c.targeted = c.type_byte == Z1_CAMERA_TARGETED;
+            c.hasType = true;
+            c.typeByte = f.ReadByte();
+            c.targeted = c.typeByte == Z1_CAMERA_TARGETED;
             break;
         case Z1_NODE_TM: {
             c.transforms.emplace_back();
@@ -592,12 +592,12 @@ void Reader::ReadCamera() {
             break;
         }
         case Z1_CAMERA_SETTINGS:
-            c.has_settings = true;
+            c.hasSettings = true;
             Block([&](uint8_t k) {
                 if (k == Z1_CAMERA_FOV)
                     c.fov = f.ReadFloat();
                 else if (k == Z1_LIST_ID)
-                    c.settings_id = f.ReadShort();
+                    c.settingsId = f.ReadShort();
             });
             break;
         case Z1_TM_ANIMATION:
@@ -610,7 +610,7 @@ void Reader::ReadCamera() {
 }
 
 void Reader::ReadBoneList() {
-    s.has_bones = true;
+    s.hasBones = true;
     int declared = 0;
     Block([&](uint8_t tag) {
         if (tag == Z1_BONE_COUNT) {
@@ -638,7 +638,7 @@ void Reader::ReadBoneList() {
 // ---------------------------------------------------------------------------
 // [SECTION] Scene lookups
 const char* Z1TextureFolder() {
-    if (g_settings && g_settings->texture_folder) return g_settings->texture_folder;
+    if (g_settings && g_settings->textureFolder) return g_settings->textureFolder;
     return "textures";
 }
 
@@ -660,8 +660,8 @@ Z1Material* Z1Scene::FindMaterial(const char* name) {
 
 const Z1SpawnPoint* Z1Scene::FindSpawnPoint(const char* name) const {
     if (!name) return nullptr;
-    for (size_t i = spawn_points.size(); i-- > 0;)
-        if (spawn_points[i].name == name) return &spawn_points[i];
+    for (size_t i = spawnPoints.size(); i-- > 0;)
+        if (spawnPoints[i].name == name) return &spawnPoints[i];
     return nullptr;
 }
 
@@ -733,14 +733,14 @@ bool Z1ReadExtraSettings(const char* path, Z1Scene& scene) {
         char* tok = f.ReadSymbol();
         if (!tok) break;
         if (level == 0 && std::strcmp(tok, "*PLAY_NODE_ANIMATION") == 0) {
-            scene.play_node_animation = true;
+            scene.playNodeAnimation = true;
         } else if (level == 0 && std::strcmp(tok, "*MATERIAL") == 0) {
             char* name = f.ReadSymbol();
             current = scene.FindMaterial(name ? name : "");
             if (!current)
                 LogLine("Error - could not find material %s", name ? name : "");
             else
-                current->has_extra = true;
+                current->hasExtra = true;
             delete[] name;
         } else if (std::strcmp(tok, "{") == 0) {
             level++;
@@ -754,9 +754,9 @@ bool Z1ReadExtraSettings(const char* path, Z1Scene& scene) {
             delete[] value;
             if (current) {
                 if (u)
-                    current->scroll_u = n;
+                    current->scrollU = n;
                 else
-                    current->scroll_v = n;
+                    current->scrollV = n;
             }
         }
         delete[] tok;

@@ -120,13 +120,13 @@ enum {
 
 struct Z1Map {
     bool present = false;
-    std::string name;         // tag 94
-    bool has_bitmap = false;  // tag 98 seen
-    std::string bitmap_raw;   // tag 98 as written by the exporter ("C:\wood.bmp")
-    std::string bitmap;       // slots 0-2: texture folder + raw path less its drive ("textures\wood.bmp")
+    std::string name;        // tag 94
+    bool hasBitmap = false;  // tag 98 seen
+    std::string bitmapRaw;   // tag 98 as written by the exporter ("C:\wood.bmp")
+    std::string bitmap;      // slots 0-2: texture folder + raw path less its drive ("textures\wood.bmp")
     float params[5] = {0, 0, 0, 0, 0};  // tags 102-106
-    uint8_t wrap_u = 1;                 // tag 143: non-zero repeats
-    uint8_t wrap_v = 1;                 // tag 144
+    uint8_t wrapU = 1;                  // tag 143: non-zero repeats
+    uint8_t wrapV = 1;                  // tag 144
 };
 
 enum Z1MaterialClass {
@@ -136,23 +136,23 @@ enum Z1MaterialClass {
 };
 
 struct Z1Material {
-    std::string name;        // tag 86
-    std::string class_name;  // tag 87 as written
-    int material_class = Z1_CLASS_NONE;
+    std::string name;       // tag 86
+    std::string className;  // tag 87 as written
+    int materialClass = Z1_CLASS_NONE;
     float color2[3] = {0, 0, 0};  // tag 88: the submesh's second colour
     float color1[3] = {0, 0, 0};  // tag 89: the submesh's first colour
     float color3[3] = {0, 0, 0};  // tag 90
     float value91 = 0;            // tag 91
-    float self_illumination = 0;  // tag 92: above 0 draws unlit
-    bool two_sided = false;       // tag 93
+    float selfIllumination = 0;   // tag 92: above 0 draws unlit
+    bool twoSided = false;        // tag 93
     bool textured = false;        // some map names a bitmap
     bool white = false;           // a texture map (tags 108, 109) makes the colours white
     Z1Map maps[Z1_SLOT_COUNT];
     std::vector<Z1Material> submaterials;  // tag 84 count, tag 85 entries
     // From the extra settings file.
-    bool has_extra = false;
-    int32_t scroll_u = 0;  // ms per full repeat in U
-    int32_t scroll_v = 0;
+    bool hasExtra = false;
+    int32_t scrollU = 0;  // ms per full repeat in U
+    int32_t scrollV = 0;
 };
 
 struct Z1MorphEntry {
@@ -165,13 +165,13 @@ struct Z1MorphTarget {
 };
 
 struct Z1Mesh {
-    int16_t submaterial = 0;                   // tag 18
-    int32_t vertex_count = 0;                  // tag 20
-    int32_t face_count = 0;                    // tag 21
-    std::vector<VERTEX> vertices;              // tag 16
-    std::vector<uint16_t> indices;             // tag 17, three per face
-    std::vector<int16_t> bones;                // tag 153, empty when not skinned
-    std::vector<Z1MorphTarget> morph_targets;  // tag 147
+    int16_t submaterial = 0;                  // tag 18
+    int32_t vertexCount = 0;                  // tag 20
+    int32_t faceCount = 0;                    // tag 21
+    std::vector<VERTEX> vertices;             // tag 16
+    std::vector<uint16_t> indices;            // tag 17, three per face
+    std::vector<int16_t> bones;               // tag 153, empty when not skinned
+    std::vector<Z1MorphTarget> morphTargets;  // tag 147
 };
 
 struct Z1MeshList {
@@ -205,11 +205,11 @@ struct Z1RotKey {
 // One animation block (tag 124). Linear and spline keys of one list are kept
 // apart, as their blocks are.
 struct Z1Animation {
-    std::string node_name;             // tag 12
-    std::vector<Z1PosKey> pos_linear;  // tag 52 / 55
-    std::vector<Z1PosKey> pos_spline;  // tag 74 / 70
-    std::vector<Z1RotKey> rot_linear;  // tag 53 / 56
-    std::vector<Z1RotKey> rot_spline;  // tag 76 / 66
+    std::string nodeName;             // tag 12
+    std::vector<Z1PosKey> posLinear;  // tag 52 / 55
+    std::vector<Z1PosKey> posSpline;  // tag 74 / 70
+    std::vector<Z1RotKey> rotLinear;  // tag 53 / 56
+    std::vector<Z1RotKey> rotSpline;  // tag 76 / 66
     // Block order as read, so the writer can repeat it: 52, 74, 53, 76.
     std::vector<uint8_t> order;
 };
@@ -218,15 +218,15 @@ struct Z1GeomObject {
     uint8_t tag = Z1_GEOMOBJECT;  // 4 or 8
     std::string name;             // tag 12
     std::string parent;           // tag 13
-    bool has_transform = false;
+    bool hasTransform = false;
     Z1NodeTransform transform;            // tag 11
     int16_t material = -1;                // tag 83
-    std::vector<Z1MeshList> mesh_lists;   // tag 19 (and tag 22 wrapped)
-    std::vector<bool> mesh_list_wrapped;  // true for lists that came inside tag 22
+    std::vector<Z1MeshList> meshLists;    // tag 19 (and tag 22 wrapped)
+    std::vector<bool> meshListWrapped;    // true for lists that came inside tag 22
     std::vector<Z1Animation> animations;  // tag 124
-    bool has_box_min = false, has_box_max = false;
-    VECTOR box_min = {0, 0, 0};  // tag 139
-    VECTOR box_max = {0, 0, 0};  // tag 140
+    bool hasBoxMin = false, hasBoxMax = false;
+    VECTOR boxMin = {0, 0, 0};  // tag 139
+    VECTOR boxMax = {0, 0, 0};  // tag 140
 };
 
 enum {
@@ -236,17 +236,17 @@ enum {
 };
 
 struct Z1Light {
-    std::string name;       // tag 12
-    uint8_t type_byte = 0;  // tag 24 as read
-    bool has_type = false;
+    std::string name;      // tag 12
+    uint8_t typeByte = 0;  // tag 24 as read
+    bool hasType = false;
     std::vector<Z1NodeTransform> transforms;  // tag 11, in file order
-    bool has_settings = false;                // tag 23
-    bool has_color = false, has_intensity = false, has_aspect = false, has_range = false;
-    float color_raw[3] = {1, 1, 1};  // tag 25
-    float intensity = 1;             // tag 26
-    float aspect = 0;                // tag 29
-    float range_raw = 500;           // tag 30
-    bool has_flag = false;
+    bool hasSettings = false;                 // tag 23
+    bool hasColor = false, hasIntensity = false, hasAspect = false, hasRange = false;
+    float colorRaw[3] = {1, 1, 1};  // tag 25
+    float intensity = 1;            // tag 26
+    float aspect = 0;               // tag 29
+    float rangeRaw = 500;           // tag 30
+    bool hasFlag = false;
     uint8_t flag = 0;                     // tag 31
     std::vector<Z1Animation> animations;  // tag 124
     // Derived while reading.
@@ -257,13 +257,13 @@ struct Z1Light {
 
 struct Z1Camera {
     std::string name;  // tag 12
-    bool has_type = false;
-    uint8_t type_byte = 0;  // tag 40
+    bool hasType = false;
+    uint8_t typeByte = 0;  // tag 40
     bool targeted = false;
     std::vector<Z1NodeTransform> transforms;  // tag 11
-    bool has_settings = false;                // tag 37: the camera object exists
+    bool hasSettings = false;                 // tag 37: the camera object exists
     float fov = 0;                            // tag 38
-    int16_t settings_id = 0;                  // tag 136
+    int16_t settingsId = 0;                   // tag 136
     std::vector<Z1Animation> animations;      // tag 124
     VECTOR position = {0, 0, 0};
     VECTOR target = {0, 0, 0};
@@ -283,14 +283,14 @@ struct Z1Bone {
 };
 
 struct Z1SceneInfo {
-    std::string file_name;            // tag 125
-    int16_t first_frame = 0;          // tag 126
-    int16_t last_frame = 0;           // tag 127
-    int16_t frame_speed = 0;          // tag 128
-    int16_t ticks_per_frame = 0;      // tag 129
-    float color1_raw[3] = {0, 0, 0};  // tag 131
-    float color2_raw[3] = {0, 0, 0};  // tag 133
-    uint32_t color1 = 0;              // 0x00RRGGBB
+    std::string fileName;            // tag 125
+    int16_t firstFrame = 0;          // tag 126
+    int16_t lastFrame = 0;           // tag 127
+    int16_t frameSpeed = 0;          // tag 128
+    int16_t ticksPerFrame = 0;       // tag 129
+    float color1Raw[3] = {0, 0, 0};  // tag 131
+    float color2Raw[3] = {0, 0, 0};  // tag 133
+    uint32_t color1 = 0;             // 0x00RRGGBB
     uint32_t color2 = 0;
 };
 
@@ -299,23 +299,23 @@ struct Z1SceneInfo {
 struct Z1Scene {
     uint8_t format = 1;    // byte 0 (0 is the refused text form)
     uint8_t reserved = 0;  // byte 2
-    bool has_scene = false;
+    bool hasScene = false;
     Z1SceneInfo scene;
-    bool has_materials = false;
+    bool hasMaterials = false;
     std::vector<Z1Material> materials;
     std::vector<Z1GeomObject> objects;
     std::vector<Z1Light> lights;
     std::vector<Z1Camera> cameras;
-    std::vector<Z1SpawnPoint> spawn_points;
-    bool has_bones = false;
+    std::vector<Z1SpawnPoint> spawnPoints;
+    bool hasBones = false;
     std::vector<Z1Bone> bones;
     // From the extra settings file ("*PLAY_NODE_ANIMATION"): the geometry
     // objects' node tracks play from the load on, looping; without it they
     // hold their first key.
-    bool play_node_animation = false;
+    bool playNodeAnimation = false;
     // Running totals over all meshes (tags 20 and 21).
-    int32_t vertex_total = 0;
-    int32_t face_total = 0;
+    int32_t vertexTotal = 0;
+    int32_t faceTotal = 0;
 
     // Materials first, then each material's sub-materials; first match wins.
     Z1Material* FindMaterial(const char* name);

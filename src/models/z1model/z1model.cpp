@@ -23,7 +23,7 @@ AlphaList* g_alpha_list = nullptr;
 
 namespace {
 
-bool FullShading() { return g_settings ? g_settings->full_shading != 0 : true; }
+bool FullShading() { return g_settings ? g_settings->fullShading != 0 : true; }
 
 bool SameTextIgnoringCase(const std::string& a, const char* b) {
     size_t n = std::strlen(b);
@@ -34,7 +34,7 @@ bool SameTextIgnoringCase(const std::string& a, const char* b) {
     return true;
 }
 
-int TuningC() { return g_settings && g_settings->tuning_c > 0 ? g_settings->tuning_c : 2500; }
+int TuningC() { return g_settings && g_settings->tuningC > 0 ? g_settings->tuningC : 2500; }
 
 // Direction through the upper 3x3 only.
 VECTOR TransformNormal(const MATRIX& m, float x, float y, float z) {
@@ -60,35 +60,35 @@ void SetCentreRadius(ModelFrame* f) {
 // [SECTION] Z1SubMesh
 
 Z1SubMesh::Z1SubMesh(const Z1Mesh& mesh, const Z1Material* m, const VECTOR& framePivot) : pivot(framePivot) {
-    vertex_count = static_cast<int>(mesh.vertices.size());
-    face_count = static_cast<int>(mesh.indices.size() / 3);
-    for (int i = 0; i < face_count * 3; i++) {
-        if (mesh.indices[i] >= vertex_count) {
+    vertexCount = static_cast<int>(mesh.vertices.size());
+    faceCount = static_cast<int>(mesh.indices.size() / 3);
+    for (int i = 0; i < faceCount * 3; i++) {
+        if (mesh.indices[i] >= vertexCount) {
             LogLine("ERROR - face index %i out of range (%i vertices) - mesh dropped", mesh.indices[i],
-                    vertex_count);
-            face_count = 0;
+                    vertexCount);
+            faceCount = 0;
             break;
         }
     }
-    vertices = new VERTEX[vertex_count + 1];
-    source = new VERTEX[vertex_count + 1];
-    if (vertex_count > 0) {
-        std::memcpy(vertices, mesh.vertices.data(), sizeof(VERTEX) * vertex_count);
-        std::memcpy(source, mesh.vertices.data(), sizeof(VERTEX) * vertex_count);
+    vertices = new VERTEX[vertexCount + 1];
+    source = new VERTEX[vertexCount + 1];
+    if (vertexCount > 0) {
+        std::memcpy(vertices, mesh.vertices.data(), sizeof(VERTEX) * vertexCount);
+        std::memcpy(source, mesh.vertices.data(), sizeof(VERTEX) * vertexCount);
     }
-    indices = new uint16_t[face_count * 3 + 1];
-    if (face_count > 0) std::memcpy(indices, mesh.indices.data(), sizeof(uint16_t) * 3 * face_count);
+    indices = new uint16_t[faceCount * 3 + 1];
+    if (faceCount > 0) std::memcpy(indices, mesh.indices.data(), sizeof(uint16_t) * 3 * faceCount);
     if (!mesh.bones.empty()) {
-        bones = new int16_t[vertex_count + 1];
-        for (int i = 0; i < vertex_count; i++)
+        bones = new int16_t[vertexCount + 1];
+        for (int i = 0; i < vertexCount; i++)
             bones[i] = i < static_cast<int>(mesh.bones.size()) ? mesh.bones[i] : -1;
     }
 
-    if (vertex_count > 0) {
+    if (vertexCount > 0) {
         box[0] = box[3] = vertices[0].x;
         box[1] = box[4] = vertices[0].y;
         box[2] = box[5] = vertices[0].z;
-        for (int i = 1; i < vertex_count; i++) {
+        for (int i = 1; i < vertexCount; i++) {
             float p[6] = {vertices[i].x, vertices[i].y, vertices[i].z,
                           vertices[i].x, vertices[i].y, vertices[i].z};
             BoxUnion(box, p);
@@ -112,34 +112,34 @@ Z1SubMesh::Z1SubMesh(const Z1Mesh& mesh, const Z1Material* m, const VECTOR& fram
         const Z1Map& opacity = m->maps[Z1_SLOT_OPACITY];
         const Z1Map& env = m->maps[Z1_SLOT_ENVIRONMENT];
         if (tex.present) {
-            wrap_u = tex.wrap_u ? 1 : 0;
-            wrap_v = tex.wrap_v ? 1 : 0;
+            wrapU = tex.wrapU ? 1 : 0;
+            wrapV = tex.wrapV ? 1 : 0;
         }
         transparent = opacity.present ? 1 : 0;
-        env_mapped = env.present ? 1 : 0;
-        scrolling = m->has_extra ? 1 : 0;
-        two_sided = m->two_sided ? 1 : 0;
-        self_illumination = material_self_illumination = m->self_illumination;
-        texture_name = tex.bitmap;
-        alpha_name = opacity.bitmap;
-        envmap_name = env.bitmap;
-        scroll_u = m->scroll_u;
-        scroll_v = m->scroll_v;
+        envMapped = env.present ? 1 : 0;
+        scrolling = m->hasExtra ? 1 : 0;
+        twoSided = m->twoSided ? 1 : 0;
+        selfIllumination = materialSelfIllumination = m->selfIllumination;
+        textureName = tex.bitmap;
+        alphaName = opacity.bitmap;
+        envmapName = env.bitmap;
+        scrollU = m->scrollU;
+        scrollV = m->scrollV;
     }
-    if (!mesh.morph_targets.empty()) {
-        LogLine("transferring %i morph targets", static_cast<int>(mesh.morph_targets.size()));
-        for (const Z1MorphTarget& t : mesh.morph_targets) {
+    if (!mesh.morphTargets.empty()) {
+        LogLine("transferring %i morph targets", static_cast<int>(mesh.morphTargets.size()));
+        for (const Z1MorphTarget& t : mesh.morphTargets) {
             Z1MorphRuntime r;
             for (const Z1MorphEntry& e : t.entries)
-                if (e.vertex >= 0 && e.vertex < vertex_count) r.entries.push_back(e);
-            morph_targets.push_back(r);
+                if (e.vertex >= 0 && e.vertex < vertexCount) r.entries.push_back(e);
+            morphTargets.push_back(r);
         }
     }
 }
 
 Z1SubMesh::~Z1SubMesh() {
     delete quadtree;
-    delete collision_cache;
+    delete collisionCache;
     delete[] vertices;
     delete[] source;
     delete[] skinned;
@@ -149,7 +149,7 @@ Z1SubMesh::~Z1SubMesh() {
 
 void Z1SubMesh::ToBoneSpace(const MATRIX* inverseBind, int boneCount) {
     if (!bones) return;
-    for (int i = 0; i < vertex_count; i++) {
+    for (int i = 0; i < vertexCount; i++) {
         int b = bones[i];
         if (b < 0 || b >= boneCount) continue;
         VERTEX& v = source[i];
@@ -170,25 +170,25 @@ void Z1SubMesh::BuildQuadTree() {
     quadtree = nullptr;
     // Only pieces whose geometry never moves: skinned and morphed vertices
     // change every frame.
-    if (bones || !morph_targets.empty()) return;
-    if (face_count <= QuadTreeTuningB()) return;
-    quadtree = new QuadTree(vertices, vertex_count, indices, face_count, box);
+    if (bones || !morphTargets.empty()) return;
+    if (faceCount <= QuadTreeTuningB()) return;
+    quadtree = new QuadTree(vertices, vertexCount, indices, faceCount, box);
     quadtree->Build();
 }
 
 void Z1SubMesh::Skin(const MATRIX* pose, int poseCount) {
-    VERTEX* out = morph_targets.empty() ? vertices : skinned;
+    VERTEX* out = morphTargets.empty() ? vertices : skinned;
     if (!out) {
-        skinned = new VERTEX[vertex_count + 1];
-        std::memcpy(skinned, vertices, sizeof(VERTEX) * vertex_count);
+        skinned = new VERTEX[vertexCount + 1];
+        std::memcpy(skinned, vertices, sizeof(VERTEX) * vertexCount);
         out = skinned;
     }
     // Once per driver frame and pose: every instance of a model shares it.
     int32_t frame = g_gfxdriver ? g_gfxdriver->frames : -1;
-    if (frame == skinned_frame && pose == skinned_pose && frame != -1) return;
-    skinned_frame = frame;
-    skinned_pose = pose;
-    for (int i = 0; i < vertex_count; i++) {
+    if (frame == skinnedFrame_ && pose == skinnedPose_ && frame != -1) return;
+    skinnedFrame_ = frame;
+    skinnedPose_ = pose;
+    for (int i = 0; i < vertexCount; i++) {
         int b = bones[i];
         if (b < 0 || b >= poseCount) continue;
         const VERTEX& s = source[i];
@@ -208,18 +208,18 @@ void Z1SubMesh::Morph(const float* weights) {
     // Positions are rebuilt from the unmorphed ones first, so weights do not
     // pile up from frame to frame.
     const VERTEX* base = skinned ? skinned : source;
-    for (const Z1MorphRuntime& t : morph_targets)
+    for (const Z1MorphRuntime& t : morphTargets)
         for (const Z1MorphEntry& e : t.entries) {
             vertices[e.vertex].x = base[e.vertex].x;
             vertices[e.vertex].y = base[e.vertex].y;
             vertices[e.vertex].z = base[e.vertex].z;
         }
-    const int n = std::min(kMorphWeights, static_cast<int>(morph_targets.size()));
+    const int n = std::min(kMorphWeights, static_cast<int>(morphTargets.size()));
     for (int w = 0; w < n; w++) {
-        float weight = weights ? weights[w] : morph_targets[w].weight;
-        morph_targets[w].weight = weight;
+        float weight = weights ? weights[w] : morphTargets[w].weight;
+        morphTargets[w].weight = weight;
         if (weight == 0.0f) continue;
-        for (const Z1MorphEntry& e : morph_targets[w].entries) {
+        for (const Z1MorphEntry& e : morphTargets[w].entries) {
             vertices[e.vertex].x += e.offset.x * weight;
             vertices[e.vertex].y += e.offset.y * weight;
             vertices[e.vertex].z += e.offset.z * weight;
@@ -230,12 +230,12 @@ void Z1SubMesh::Morph(const float* weights) {
 void Z1SubMesh::Draw(const MATRIX* pose, int poseCount, const float* weights, CPlane* frustum) {
     GfxDriver* d = g_gfxdriver;
     if (!d) return;
-    if (!wrap_u) d->SetTextureWrapU(false);
-    if (!wrap_v) d->SetTextureWrapV(false);
-    if (two_sided) d->SetCullMode(CULL_NONE);
+    if (!wrapU) d->SetTextureWrapU(false);
+    if (!wrapV) d->SetTextureWrapV(false);
+    if (twoSided) d->SetCullMode(CULL_NONE);
     const bool shading = FullShading();
     bool lightingOff = false;
-    if (self_illumination > 0.0f || !shading) {
+    if (selfIllumination > 0.0f || !shading) {
         d->SetLighting(false);
         lightingOff = true;
     }
@@ -248,9 +248,9 @@ void Z1SubMesh::Draw(const MATRIX* pose, int poseCount, const float* weights, CP
     d->SetMaterial(&mc);
 
     if (pose && bones) Skin(pose, poseCount);
-    if (!morph_targets.empty()) {
+    if (!morphTargets.empty()) {
         if (pose && bones && skinned) {
-            for (int i = 0; i < vertex_count; i++) {
+            for (int i = 0; i < vertexCount; i++) {
                 vertices[i].x = skinned[i].x;
                 vertices[i].y = skinned[i].y;
                 vertices[i].z = skinned[i].z;
@@ -263,7 +263,7 @@ void Z1SubMesh::Draw(const MATRIX* pose, int poseCount, const float* weights, CP
     }
 
     if (shading) {
-        const char* tex = texture_name.empty() ? nullptr : texture_name.c_str();
+        const char* tex = textureName.empty() ? nullptr : textureName.c_str();
         if (!d->SetTexture(tex) && tex) LogLine("ERROR setting texture %s", tex);
     } else {
         d->SetTexture(nullptr);
@@ -271,27 +271,27 @@ void Z1SubMesh::Draw(const MATRIX* pose, int poseCount, const float* weights, CP
 
     if (scrolling) {
         uint32_t now = ClockMilliseconds();
-        if (drawn_before) {
-            float elapsed = static_cast<float>(now - last_draw);
-            du = scroll_u >= 1 ? elapsed / static_cast<float>(scroll_u) : 0.0f;
-            dv = scroll_v >= 1 ? elapsed / static_cast<float>(scroll_v) : 0.0f;
-            for (int i = 0; i < vertex_count; i++) {
+        if (drawnBefore) {
+            float elapsed = static_cast<float>(now - lastDraw);
+            du = scrollU >= 1 ? elapsed / static_cast<float>(scrollU) : 0.0f;
+            dv = scrollV >= 1 ? elapsed / static_cast<float>(scrollV) : 0.0f;
+            for (int i = 0; i < vertexCount; i++) {
                 vertices[i].tu += du;
                 vertices[i].tv += dv;
             }
         }
-        last_draw = now;
-        drawn_before = true;
+        lastDraw = now;
+        drawnBefore = true;
     }
 
-    if (env_mapped) {
-        if (!d->SetTexture(envmap_name.c_str()))
-            LogLine("ERROR setting environment map %s", envmap_name.c_str());
+    if (envMapped) {
+        if (!d->SetTexture(envmapName.c_str()))
+            LogLine("ERROR setting environment map %s", envmapName.c_str());
         MATRIX world, view, m;
         d->GetWorldMatrix(&world);
         d->GetViewMatrix(&view);
         MatrixMultiply(m, world, view);
-        for (int i = 0; i < vertex_count; i++) {
+        for (int i = 0; i < vertexCount; i++) {
             VERTEX& v = vertices[i];
             float cz = v.nx * m[2] + v.ny * m[6] + v.nz * m[10];
             if (cz > 0.0f) continue;
@@ -301,25 +301,25 @@ void Z1SubMesh::Draw(const MATRIX* pose, int poseCount, const float* weights, CP
     }
 
     if (transparent) {
-        if (!binary_alpha_known) {
-            binary_alpha = d->TextureHasBinaryAlpha(texture_name.c_str()) ? 1 : 0;
-            binary_alpha_known = 1;
+        if (!binaryAlphaKnown) {
+            binaryAlpha = d->TextureHasBinaryAlpha(textureName.c_str()) ? 1 : 0;
+            binaryAlphaKnown = 1;
         }
-        d->SetAlphaTestMode(binary_alpha ? ALPHATEST_OPAQUE : ALPHATEST_NONZERO);
+        d->SetAlphaTestMode(binaryAlpha ? ALPHATEST_OPAQUE : ALPHATEST_NONZERO);
     }
 
     // A large static piece draws through its tree, which skips what the
     // frustum cannot see; pieces whose vertices change per draw go whole.
-    if (quadtree && frustum && !transparent && !scrolling && !env_mapped) {
+    if (quadtree && frustum && !transparent && !scrolling && !envMapped) {
         quadtree->Render(frustum);
-    } else if (face_count > 0) {
-        d->DrawIndexedList(vertices, vertex_count, indices, face_count * 3);
+    } else if (faceCount > 0) {
+        d->DrawIndexedList(vertices, vertexCount, indices, faceCount * 3);
     }
 
     if (lightingOff) d->SetLighting(true);
-    if (two_sided) d->SetCullMode(CULL_CCW);
-    if (!wrap_u) d->SetTextureWrapU(true);
-    if (!wrap_v) d->SetTextureWrapV(true);
+    if (twoSided) d->SetCullMode(CULL_CCW);
+    if (!wrapU) d->SetTextureWrapU(true);
+    if (!wrapV) d->SetTextureWrapV(true);
 }
 
 // ---------------------------------------------------------------------------
@@ -357,8 +357,8 @@ bool AlphaList::Queue(Z1SubMesh* submesh, const VECTOR& position, const MATRIX* 
     TransformPoint(it.world, submesh->pivot, it.centre);
     it.camera = it.centre;
     it.pose = pose;
-    it.pose_count = poseCount;
-    it.world_flag = g_gfxdriver ? static_cast<uint8_t>(g_gfxdriver->world_flag & 0xFF) : 0;
+    it.poseCount = poseCount;
+    it.worldFlag = g_gfxdriver ? static_cast<uint8_t>(g_gfxdriver->worldFlag & 0xFF) : 0;
     it.weights = weights;
     it.submesh = submesh;
     return true;
@@ -384,17 +384,17 @@ void AlphaList::Render() {
     for (int i = 0; i < count; i++) {
         AlphaItem& it = items[i];
         d->SetWorldMatrix(&it.world);
-        bool additive = it.submesh->transparent && it.submesh->self_illumination > 0.0f;
+        bool additive = it.submesh->transparent && it.submesh->selfIllumination > 0.0f;
         if (additive) d->SetBlendMode(BLEND_ADDITIVE);
-        if (it.world_flag) {
+        if (it.worldFlag) {
             d->SetAmbientColor(kIndoorColor);
             d->SetFogColor(kIndoorColor);
             d->EnableLight(0, false);
         }
-        it.submesh->Draw(it.pose, it.pose_count, it.weights);
-        if (it.world_flag) {
-            d->SetAmbientColor(restore_ambient);
-            d->SetFogColor(restore_fog);
+        it.submesh->Draw(it.pose, it.poseCount, it.weights);
+        if (it.worldFlag) {
+            d->SetAmbientColor(restoreAmbient);
+            d->SetFogColor(restoreFog);
             d->EnableLight(0, true);
         }
         if (additive) d->SetBlendMode(BLEND_ALPHA);
@@ -413,17 +413,17 @@ Z1Model::~Z1Model() { Clear(); }
 void Z1Model::Clear() {
     for (ModelFrame* f : frames) delete f;
     frames.clear();
-    top_frames.clear();
-    for (AnimTrack* t : light_tracks) delete t;
-    light_tracks.clear();
+    topFrames.clear();
+    for (AnimTrack* t : lightTracks) delete t;
+    lightTracks.clear();
     delete skeleton;
     skeleton = nullptr;
-    bone_pose.clear();
+    bonePose.clear();
     delete data;
     data = nullptr;
     registered.clear();
     loaded = 0;
-    last_frame = -1;
+    lastFrame = -1;
 }
 
 bool Z1Model::Load(const char* fileName) {
@@ -469,23 +469,23 @@ ModelFrame* FindFrame(const std::vector<ModelFrame*>& list, const std::string& w
 bool WidenBox(ModelFrame* f) {
     for (ModelFrame* c : f->children) {
         if (!WidenBox(c)) continue;
-        if (f->has_box) {
+        if (f->hasBox) {
             BoxUnion(f->box, c->box);
         } else {
             std::memcpy(f->box, c->box, sizeof(f->box));
-            f->has_box = true;
+            f->hasBox = true;
         }
     }
-    if (f->has_box) SetCentreRadius(f);
-    return f->has_box;
+    if (f->hasBox) SetCentreRadius(f);
+    return f->hasBox;
 }
 
 AnimTrack* MakeTrack(const Z1Scene& s, const Z1Animation& a, const VECTOR& pivot,
                      const Z1GeomObject* parent) {
-    AnimTrack* t = new AnimTrack(s.scene.frame_speed, s.scene.ticks_per_frame, s.scene.last_frame);
-    t->node_name = a.node_name;
+    AnimTrack* t = new AnimTrack(s.scene.frameSpeed, s.scene.ticksPerFrame, s.scene.lastFrame);
+    t->nodeName = a.nodeName;
     t->SetPivot(pivot);
-    VECTOR parentPos = parent && parent->has_transform ? parent->transform.pivot : VECTOR{0, 0, 0};
+    VECTOR parentPos = parent && parent->hasTransform ? parent->transform.pivot : VECTOR{0, 0, 0};
     std::vector<uint8_t> order = a.order;
     if (order.empty())
         order = {Z1_CONTROL_POS_TRACK, Z1_CONTROL_POS_TCB, Z1_CONTROL_ROT_TRACK, Z1_CONTROL_ROT_TCB};
@@ -495,21 +495,21 @@ AnimTrack* MakeTrack(const Z1Scene& s, const Z1Animation& a, const VECTOR& pivot
         done[block] = true;
         if (block == Z1_CONTROL_POS_TRACK || block == Z1_CONTROL_POS_TCB) {
             bool spline = block == Z1_CONTROL_POS_TCB;
-            for (const Z1PosKey& k : spline ? a.pos_spline : a.pos_linear) {
+            for (const Z1PosKey& k : spline ? a.posSpline : a.posLinear) {
                 AnimPosKey key{static_cast<uint8_t>(spline ? ANIMKEY_POS_SPLINE : ANIMKEY_POS_LINEAR), k.time,
                                k.p + parentPos, k.extra1, k.extra2};
                 t->AddPositionKey(key);
             }
         } else {
             bool spline = block == Z1_CONTROL_ROT_TCB;
-            for (const Z1RotKey& k : spline ? a.rot_spline : a.rot_linear) {
+            for (const Z1RotKey& k : spline ? a.rotSpline : a.rotLinear) {
                 AnimRotKey key;
                 key.kind = spline ? ANIMKEY_ROT_SPLINE : ANIMKEY_ROT_LINEAR;
                 key.time = k.time;
                 key.axis = k.axis;
                 key.angle = k.angle;
                 for (int i = 0; i < 5; i++) key.params[i] = k.params[i];
-                if (spline && parent && parent->has_transform) {
+                if (spline && parent && parent->hasTransform) {
                     const VECTOR* r = parent->transform.rows;
                     key.axis = VECTOR{k.axis.x * r[0].x + k.axis.y * r[1].x + k.axis.z * r[2].x,
                                       k.axis.x * r[0].y + k.axis.y * r[1].y + k.axis.z * r[2].y,
@@ -535,15 +535,15 @@ bool Z1Model::LoadScene(Z1Scene* scene, const char* fileName) {
     for (const Z1GeomObject& o : s.objects) {
         ModelFrame* f = new ModelFrame();
         f->name = o.name;
-        f->parent_name = o.parent;
-        f->pivot = o.has_transform ? o.transform.pivot : VECTOR{0, 0, 0};
-        if (!o.mesh_lists.empty()) {
+        f->parentName = o.parent;
+        f->pivot = o.hasTransform ? o.transform.pivot : VECTOR{0, 0, 0};
+        if (!o.meshLists.empty()) {
             const Z1Material* objectMaterial = nullptr;
             if (o.material >= 0 && o.material < static_cast<int>(s.materials.size()))
                 objectMaterial = &s.materials[o.material];
-            for (const Z1Mesh& mesh : o.mesh_lists[0].meshes) {
+            for (const Z1Mesh& mesh : o.meshLists[0].meshes) {
                 const Z1Material* m = objectMaterial;
-                if (objectMaterial && objectMaterial->material_class == Z1_CLASS_MULTI) {
+                if (objectMaterial && objectMaterial->materialClass == Z1_CLASS_MULTI) {
                     m = mesh.submaterial >= 0 &&
                                 mesh.submaterial < static_cast<int>(objectMaterial->submaterials.size())
                             ? &objectMaterial->submaterials[mesh.submaterial]
@@ -552,24 +552,24 @@ bool Z1Model::LoadScene(Z1Scene* scene, const char* fileName) {
                 f->submeshes.push_back(new Z1SubMesh(mesh, m, f->pivot));
             }
         }
-        if (o.has_box_min && o.has_box_max) {
-            f->box[0] = o.box_min.x;
-            f->box[1] = o.box_min.y;
-            f->box[2] = o.box_min.z;
-            f->box[3] = o.box_max.x;
-            f->box[4] = o.box_max.y;
-            f->box[5] = o.box_max.z;
-            f->has_box = true;
+        if (o.hasBoxMin && o.hasBoxMax) {
+            f->box[0] = o.boxMin.x;
+            f->box[1] = o.boxMin.y;
+            f->box[2] = o.boxMin.z;
+            f->box[3] = o.boxMax.x;
+            f->box[4] = o.boxMax.y;
+            f->box[5] = o.boxMax.z;
+            f->hasBox = true;
         } else {
             // Files without a box still get one, from their vertices, so that
             // culling never drops them.
             for (Z1SubMesh* sm : f->submeshes) {
-                if (sm->vertex_count == 0) continue;
-                if (f->has_box) {
+                if (sm->vertexCount == 0) continue;
+                if (f->hasBox) {
                     BoxUnion(f->box, sm->box);
                 } else {
                     std::memcpy(f->box, sm->box, sizeof(f->box));
-                    f->has_box = true;
+                    f->hasBox = true;
                 }
             }
         }
@@ -580,19 +580,19 @@ bool Z1Model::LoadScene(Z1Scene* scene, const char* fileName) {
             f->track = MakeTrack(s, o.animations[0], f->pivot, parent);
             // Held at their first key unless the extra settings ask for them
             // to play (a swinging sign, a turning mill).
-            if (s.play_node_animation) f->track->Play(0, 0, true);
+            if (s.playNodeAnimation) f->track->Play(0, 0, true);
         }
-        ModelFrame* parentFrame = o.parent.empty() ? nullptr : FindFrame(top_frames, o.parent);
+        ModelFrame* parentFrame = o.parent.empty() ? nullptr : FindFrame(topFrames, o.parent);
         if (parentFrame)
             parentFrame->children.push_back(f);
         else
-            top_frames.push_back(f);
+            topFrames.push_back(f);
         frames.push_back(f);
     }
 
     // Boxes: each frame widened by its children, the model's over all.
     bool any = false;
-    for (ModelFrame* f : top_frames) {
+    for (ModelFrame* f : topFrames) {
         if (!WidenBox(f)) continue;
         if (any) {
             BoxUnion(box, f->box);
@@ -627,7 +627,7 @@ bool Z1Model::LoadScene(Z1Scene* scene, const char* fileName) {
     }
 
     // Skeleton and its animation file: hut.z1 plays hut.anm.
-    if (s.has_bones) {
+    if (s.hasBones) {
         std::vector<BipedBone> bones;
         for (const Z1Bone& b : s.bones)
             bones.push_back(BipedBone{b.name, b.parent, b.first, b.second, b.length});
@@ -637,7 +637,7 @@ bool Z1Model::LoadScene(Z1Scene* scene, const char* fileName) {
         anim += "anm";
         skeleton->LoadAnm(anim.c_str());
         skeleton->Start();
-        bone_pose.assign(skeleton->BindMatrices(), skeleton->BindMatrices() + skeleton->BoneCount());
+        bonePose.assign(skeleton->BindMatrices(), skeleton->BindMatrices() + skeleton->BoneCount());
         for (ModelFrame* f : frames)
             for (Z1SubMesh* sm : f->submeshes)
                 sm->ToBoneSpace(skeleton->InverseBindMatrices(), skeleton->BoneCount());
@@ -653,7 +653,7 @@ bool Z1Model::LoadScene(Z1Scene* scene, const char* fileName) {
             t = MakeTrack(s, l.animations[0], l.position, nullptr);
             t->Play(0, 0, true);
         }
-        light_tracks.push_back(t);
+        lightTracks.push_back(t);
     }
 
     loaded = 1;
@@ -668,10 +668,10 @@ int Z1Model::SubMeshCount() const {
 
 void Z1Model::UpdateAnimation() {
     if (!skeleton || !g_gfxdriver) return;
-    if (last_frame >= g_gfxdriver->frames) return;
+    if (lastFrame >= g_gfxdriver->frames) return;
     const MATRIX* pose = skeleton->Pose();
-    bone_pose.assign(pose, pose + skeleton->BoneCount());
-    last_frame = g_gfxdriver->frames;
+    bonePose.assign(pose, pose + skeleton->BoneCount());
+    lastFrame = g_gfxdriver->frames;
 }
 
 bool Z1Model::Draw(CPlane* frustum, const VECTOR& position) { return DrawImpl(frustum, position, nullptr); }
@@ -694,8 +694,8 @@ bool Z1Model::DrawImpl(CPlane* frustum, const VECTOR& position, const float* wei
         alpha = own;
     }
     MATRIX savedObject;
-    if (frustum) savedObject = frustum->object_matrix;
-    for (ModelFrame* f : top_frames) DrawFrame(f, frustum, alpha, position, weights);
+    if (frustum) savedObject = frustum->objectMatrix;
+    for (ModelFrame* f : topFrames) DrawFrame(f, frustum, alpha, position, weights);
     if (frustum) frustum->SetObjectMatrix(savedObject);
     if (own) {
         MATRIX world;
@@ -718,7 +718,7 @@ void Z1Model::DrawFrame(ModelFrame* f, CPlane* frustum, AlphaList* alpha, const 
         MatrixMultiply(world, node, saved);
         d->SetWorldMatrix(&world);
     }
-    if (frustum && f->has_box) {
+    if (frustum && f->hasBox) {
         MATRIX world;
         d->GetWorldMatrix(&world);
         frustum->SetObjectMatrix(world);
@@ -735,9 +735,9 @@ void Z1Model::DrawFrame(ModelFrame* f, CPlane* frustum, AlphaList* alpha, const 
 
 void Z1Model::QueueSubMesh(Z1SubMesh* sm, CPlane* frustum, AlphaList* alpha, const VECTOR& position,
                            const float* weights) {
-    const MATRIX* pose = bone_pose.empty() ? nullptr : bone_pose.data();
-    int poseCount = static_cast<int>(bone_pose.size());
-    if (!sm->transparent && !g_gfxdriver->private_flags[0]) {
+    const MATRIX* pose = bonePose.empty() ? nullptr : bonePose.data();
+    int poseCount = static_cast<int>(bonePose.size());
+    if (!sm->transparent && !g_gfxdriver->privateFlags[0]) {
         sm->Draw(pose, poseCount, weights, frustum);
         return;
     }
@@ -760,10 +760,10 @@ bool Z1Model::SwapTexture(const char* from, const char* to, bool lit) {
     for (ModelFrame* f : frames)
         for (Z1SubMesh* sm : f->submeshes) {
             // Data made on Windows mixes letter case in its paths.
-            if (!SameTextIgnoringCase(sm->texture_name, from)) continue;
-            sm->texture_name = to;
-            sm->binary_alpha_known = 0;
-            sm->self_illumination = lit ? 1.0f : sm->material_self_illumination;
+            if (!SameTextIgnoringCase(sm->textureName, from)) continue;
+            sm->textureName = to;
+            sm->binaryAlphaKnown = 0;
+            sm->selfIllumination = lit ? 1.0f : sm->materialSelfIllumination;
             any = true;
         }
     // Registered once per model (and never again when the model loaded it,
@@ -791,9 +791,9 @@ bool Z1Model::RayTest(RayQuery* query, const MATRIX& world) {
             if (query->hitCount > 0 && query->stopAtFirstHit) return true;
             int before = query->hitCount;
             if (sm->quadtree) {
-                sm->quadtree->RayTest(query, sm->two_sided != 0);
-            } else if (sm->face_count > 0 && RayIntersectsBox(sm->box, query->modelStart, dir)) {
-                RayTriangles(query, sm->vertices, sm->indices, sm->face_count, sm->two_sided != 0);
+                sm->quadtree->RayTest(query, sm->twoSided != 0);
+            } else if (sm->faceCount > 0 && RayIntersectsBox(sm->box, query->modelStart, dir)) {
+                RayTriangles(query, sm->vertices, sm->indices, sm->faceCount, sm->twoSided != 0);
             }
             if (query->hitCount > before) query->hitSubMesh = sm;
         }
@@ -806,12 +806,12 @@ void Z1Model::Collide(CollisionPacket* packet) {
         for (Z1SubMesh* sm : f->submeshes) {
             if (sm->quadtree)
                 sm->quadtree->Collide(packet);
-            else if (sm->face_count > 0 && PacketTouchesModelBox(packet, sm->box)) {
+            else if (sm->faceCount > 0 && PacketTouchesModelBox(packet, sm->box)) {
                 // Skinned and morphed vertices move every frame; the others never do.
-                const bool still = !sm->bones && sm->morph_targets.empty();
-                if (still && !sm->collision_cache) sm->collision_cache = new CollisionCache();
-                CollideTriangles(packet, sm->vertices, sm->indices, sm->face_count,
-                                 still ? sm->collision_cache : nullptr);
+                const bool still = !sm->bones && sm->morphTargets.empty();
+                if (still && !sm->collisionCache) sm->collisionCache = new CollisionCache();
+                CollideTriangles(packet, sm->vertices, sm->indices, sm->faceCount,
+                                 still ? sm->collisionCache : nullptr);
             }
         }
 }

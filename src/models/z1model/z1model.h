@@ -49,38 +49,38 @@ public:
 
     bool IsSkinned() const { return bones != nullptr; }
 
-    std::string texture_name;  // empty: none
-    std::string alpha_name;    // the opacity map, the texture's alpha map
-    std::string envmap_name;
+    std::string textureName;  // empty: none
+    std::string alphaName;    // the opacity map, the texture's alpha map
+    std::string envmapName;
     float colors[3][4];  // diffuse (tag 89), ambient (tag 88), specular (zero)
-    int face_count = 0;
-    int vertex_count = 0;
+    int faceCount = 0;
+    int vertexCount = 0;
     VERTEX* vertices = nullptr;  // the drawing copy
     VERTEX* source = nullptr;    // as loaded (bone space for skinned vertices)
     uint16_t* indices = nullptr;
     int16_t* bones = nullptr;  // per vertex, -1 = unskinned; null when not skinned
-    float self_illumination = 0.0f;
-    float material_self_illumination = 0.0f;
+    float selfIllumination = 0.0f;
+    float materialSelfIllumination = 0.0f;
     uint8_t transparent = 0;
-    uint8_t env_mapped = 0;
+    uint8_t envMapped = 0;
     uint8_t scrolling = 0;
-    uint8_t two_sided = 0;
-    uint8_t wrap_u = 1;
-    uint8_t wrap_v = 1;
-    uint8_t binary_alpha_known = 0;
-    uint8_t binary_alpha = 0;
-    int32_t scroll_u = 0;  // ms per full repeat
-    int32_t scroll_v = 0;
+    uint8_t twoSided = 0;
+    uint8_t wrapU = 1;
+    uint8_t wrapV = 1;
+    uint8_t binaryAlphaKnown = 0;
+    uint8_t binaryAlpha = 0;
+    int32_t scrollU = 0;  // ms per full repeat
+    int32_t scrollV = 0;
     float du = 0.0f;
     float dv = 0.0f;
-    uint32_t last_draw = 0;
-    bool drawn_before = false;  // the clock may read 0 itself
-    std::vector<Z1MorphRuntime> morph_targets;
+    uint32_t lastDraw = 0;
+    bool drawnBefore = false;  // the clock may read 0 itself
+    std::vector<Z1MorphRuntime> morphTargets;
     VECTOR pivot = {0, 0, 0};
     float box[6] = {0, 0, 0, 0, 0, 0};
     QuadTree* quadtree = nullptr;
     // A static piece's triangles as the collision test last needed them.
-    CollisionCache* collision_cache = nullptr;
+    CollisionCache* collisionCache = nullptr;
 
 private:
     Z1SubMesh(const Z1SubMesh&) = delete;
@@ -88,8 +88,8 @@ private:
     void Skin(const MATRIX* pose, int poseCount);
     void Morph(const float* weights);
     VERTEX* skinned = nullptr;  // skinned positions, kept when morphs go on top
-    int32_t skinned_frame = -1;
-    const MATRIX* skinned_pose = nullptr;
+    int32_t skinnedFrame_ = -1;
+    const MATRIX* skinnedPose_ = nullptr;
 };
 
 class ModelFrame {
@@ -98,12 +98,12 @@ public:
     ~ModelFrame();
 
     std::string name;
-    std::string parent_name;
+    std::string parentName;
     std::vector<Z1SubMesh*> submeshes;
     std::vector<ModelFrame*> children;  // not owned: the model owns every frame
     AnimTrack* track = nullptr;
     float box[6] = {0, 0, 0, 0, 0, 0};
-    bool has_box = false;
+    bool hasBox = false;
     VECTOR centre = {0, 0, 0};
     float radius = 0.0f;
     uint8_t visible = 1;
@@ -122,8 +122,8 @@ struct AlphaItem {
     VECTOR centre;       // the piece's pivot in world space
     VECTOR camera;       // centre in camera space, filled by the sort
     const MATRIX* pose;  // first draw argument
-    int pose_count;
-    uint8_t world_flag;    // the driver's indoor flag when queued
+    int poseCount;
+    uint8_t worldFlag;     // the driver's indoor flag when queued
     const float* weights;  // second draw argument
     Z1SubMesh* submesh;
 };
@@ -144,8 +144,8 @@ public:
     void Sort();
 
     // Colours put back after an indoor-lit item (the sky's, set by the world).
-    PackedColor restore_ambient = 0;
-    PackedColor restore_fog = 0;
+    PackedColor restoreAmbient = 0;
+    PackedColor restoreFog = 0;
 
     AlphaItem* items = nullptr;
     int count = 0;
@@ -203,14 +203,14 @@ public:
     Z1Scene* data = nullptr;
     uint8_t loaded = 0;
     float box[6] = {0, 0, 0, 0, 0, 0};
-    int32_t last_frame = -1;
+    int32_t lastFrame = -1;
     std::string name;
     Biped* skeleton = nullptr;
-    std::vector<MATRIX> bone_pose;
+    std::vector<MATRIX> bonePose;
     std::vector<ModelFrame*> frames;  // every frame, file order (owned)
-    std::vector<ModelFrame*> top_frames;
-    std::vector<AnimTrack*> light_tracks;  // per light, null when not animated (owned)
-    std::vector<std::string> registered;   // textures this model has handed the driver
+    std::vector<ModelFrame*> topFrames;
+    std::vector<AnimTrack*> lightTracks;  // per light, null when not animated (owned)
+    std::vector<std::string> registered;  // textures this model has handed the driver
 
 private:
     Z1Model(const Z1Model&) = delete;

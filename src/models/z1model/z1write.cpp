@@ -51,27 +51,27 @@ void Writer::Scene(const Z1Scene& s) {
     Byte(s.format == 0 ? 1 : s.format);
     Byte(kZ1Marker);
     Byte(s.reserved);
-    if (s.has_scene) {
+    if (s.hasScene) {
         const Z1SceneInfo& sc = s.scene;
         Tag(Z1_SCENE);
         Open();
         Tag(Z1_SCENE_FILENAME);
-        Str(sc.file_name);
+        Str(sc.fileName);
         Tag(Z1_SCENE_FIRSTFRAME);
-        Short(sc.first_frame);
+        Short(sc.firstFrame);
         Tag(Z1_SCENE_LASTFRAME);
-        Short(sc.last_frame);
+        Short(sc.lastFrame);
         Tag(Z1_SCENE_FRAMESPEED);
-        Short(sc.frame_speed);
+        Short(sc.frameSpeed);
         Tag(Z1_SCENE_TICKSPERFRAME);
-        Short(sc.ticks_per_frame);
+        Short(sc.ticksPerFrame);
         Tag(Z1_SCENE_COLOR1);
-        Color(sc.color1_raw);
+        Color(sc.color1Raw);
         Tag(Z1_SCENE_COLOR2);
-        Color(sc.color2_raw);
+        Color(sc.color2Raw);
         Close();
     }
-    if (s.has_materials || !s.materials.empty()) {
+    if (s.hasMaterials || !s.materials.empty()) {
         Tag(Z1_MATERIAL_LIST);
         Open();
         Tag(Z1_MATERIAL_COUNT);
@@ -86,12 +86,12 @@ void Writer::Scene(const Z1Scene& s) {
     for (const Z1GeomObject& o : s.objects) GeomObject(o);
     for (const Z1Light& l : s.lights) Light(l);
     for (const Z1Camera& c : s.cameras) Camera(c);
-    for (const Z1SpawnPoint& p : s.spawn_points) {
+    for (const Z1SpawnPoint& p : s.spawnPoints) {
         Tag(Z1_SPAWNPOINT);
         Str(p.name);
         Vec(p.position);
     }
-    if (s.has_bones || !s.bones.empty()) {
+    if (s.hasBones || !s.bones.empty()) {
         Tag(Z1_BONE_LIST);
         Open();
         Tag(Z1_BONE_COUNT);
@@ -115,9 +115,9 @@ void Writer::Material(const Z1Material& m) {
     Open();
     Tag(Z1_MATERIAL_NAME);
     Str(m.name);
-    if (!m.class_name.empty()) {
+    if (!m.className.empty()) {
         Tag(Z1_MATERIAL_CLASS);
-        Str(m.class_name);
+        Str(m.className);
     }
     Tag(Z1_MATERIAL_COLOR3);
     Color(m.color3);
@@ -128,8 +128,8 @@ void Writer::Material(const Z1Material& m) {
     Tag(Z1_MATERIAL_FLOAT);
     Float(m.value91);
     Tag(Z1_MATERIAL_SELFILLUM);
-    Float(m.self_illumination);
-    if (m.two_sided) Tag(Z1_MATERIAL_TWOSIDED);
+    Float(m.selfIllumination);
+    if (m.twoSided) Tag(Z1_MATERIAL_TWOSIDED);
     if (m.maps[Z1_SLOT_TEXTURE].present) Map(Z1_MAP_DIFFUSE, m.maps[Z1_SLOT_TEXTURE]);
     if (m.maps[Z1_SLOT_OTHER].present) Map(Z1_MAP_SLOT3, m.maps[Z1_SLOT_OTHER]);
     if (m.maps[Z1_SLOT_OPACITY].present) Map(Z1_MAP_OPACITY, m.maps[Z1_SLOT_OPACITY]);
@@ -151,18 +151,18 @@ void Writer::Map(uint8_t tag, const Z1Map& map) {
     Open();
     Tag(Z1_MAP_NAME);
     Str(map.name);
-    if (map.has_bitmap) {
+    if (map.hasBitmap) {
         Tag(Z1_MAP_BITMAP);
-        Str(map.bitmap_raw);
+        Str(map.bitmapRaw);
     }
     for (int i = 0; i < 5; i++) {
         Tag(static_cast<uint8_t>(Z1_MAP_PARAM1 + i));
         Float(map.params[i]);
     }
     Tag(Z1_MAP_WRAP_U);
-    Byte(map.wrap_u);
+    Byte(map.wrapU);
     Tag(Z1_MAP_WRAP_V);
-    Byte(map.wrap_v);
+    Byte(map.wrapV);
     Close();
 }
 
@@ -193,27 +193,27 @@ void Writer::GeomObject(const Z1GeomObject& o) {
         Tag(Z1_NODE_PARENT);
         Str(o.parent);
     }
-    if (o.has_transform) Transform(o.transform);
+    if (o.hasTransform) Transform(o.transform);
     Tag(Z1_MATERIAL_REF);
     Short(o.material);
-    for (size_t i = 0; i < o.mesh_lists.size(); i++) {
-        bool wrapped = i < o.mesh_list_wrapped.size() && o.mesh_list_wrapped[i];
+    for (size_t i = 0; i < o.meshLists.size(); i++) {
+        bool wrapped = i < o.meshListWrapped.size() && o.meshListWrapped[i];
         if (wrapped) {
             Tag(Z1_MESH_LISTS);
             Open();
         }
         Tag(Z1_MESH_LIST);
-        MeshList(o.mesh_lists[i]);
+        MeshList(o.meshLists[i]);
         if (wrapped) Close();
     }
     for (const Z1Animation& a : o.animations) Animation(a);
-    if (o.has_box_min) {
+    if (o.hasBoxMin) {
         Tag(Z1_BOX_MIN);
-        Vec(o.box_min);
+        Vec(o.boxMin);
     }
-    if (o.has_box_max) {
+    if (o.hasBoxMax) {
         Tag(Z1_BOX_MAX);
-        Vec(o.box_max);
+        Vec(o.boxMax);
     }
     Close();
 }
@@ -266,7 +266,7 @@ void Writer::Mesh(const Z1Mesh& mesh) {
         for (size_t i = 0; i < mesh.vertices.size(); i++) Short(i < mesh.bones.size() ? mesh.bones[i] : -1);
         Byte(0);
     }
-    for (const Z1MorphTarget& t : mesh.morph_targets) {
+    for (const Z1MorphTarget& t : mesh.morphTargets) {
         Tag(Z1_MORPH_TARGET);
         Open();
         for (const Z1MorphEntry& e : t.entries) {
@@ -283,13 +283,13 @@ void Writer::Animation(const Z1Animation& a) {
     Tag(Z1_TM_ANIMATION);
     Open();
     Tag(Z1_NODE_NAME);
-    Str(a.node_name);
+    Str(a.nodeName);
     std::vector<uint8_t> order = a.order;
     if (order.empty()) {
-        if (!a.pos_linear.empty()) order.push_back(Z1_CONTROL_POS_TRACK);
-        if (!a.pos_spline.empty()) order.push_back(Z1_CONTROL_POS_TCB);
-        if (!a.rot_linear.empty()) order.push_back(Z1_CONTROL_ROT_TRACK);
-        if (!a.rot_spline.empty()) order.push_back(Z1_CONTROL_ROT_TCB);
+        if (!a.posLinear.empty()) order.push_back(Z1_CONTROL_POS_TRACK);
+        if (!a.posSpline.empty()) order.push_back(Z1_CONTROL_POS_TCB);
+        if (!a.rotLinear.empty()) order.push_back(Z1_CONTROL_ROT_TRACK);
+        if (!a.rotSpline.empty()) order.push_back(Z1_CONTROL_ROT_TCB);
     }
     // Each list was one block in the file; a repeated block tag in the order
     // list writes its keys once.
@@ -305,14 +305,14 @@ void Writer::Animation(const Z1Animation& a) {
         Open();
         switch (slot) {
         case 0:
-            for (const Z1PosKey& k : a.pos_linear) {
+            for (const Z1PosKey& k : a.posLinear) {
                 Tag(Z1_POS_SAMPLE);
                 Int(k.time);
                 Vec(k.p);
             }
             break;
         case 1:
-            for (const Z1PosKey& k : a.pos_spline) {
+            for (const Z1PosKey& k : a.posSpline) {
                 Tag(Z1_POS_TCB_KEY);
                 Int(k.time);
                 Vec(k.p);
@@ -321,7 +321,7 @@ void Writer::Animation(const Z1Animation& a) {
             }
             break;
         case 2:
-            for (const Z1RotKey& k : a.rot_linear) {
+            for (const Z1RotKey& k : a.rotLinear) {
                 Tag(Z1_ROT_SAMPLE);
                 Int(k.time);
                 Vec(k.axis);
@@ -329,7 +329,7 @@ void Writer::Animation(const Z1Animation& a) {
             }
             break;
         default:
-            for (const Z1RotKey& k : a.rot_spline) {
+            for (const Z1RotKey& k : a.rotSpline) {
                 Tag(Z1_ROT_TCB_KEY);
                 Int(k.time);
                 Vec(k.axis);
@@ -348,33 +348,33 @@ void Writer::Light(const Z1Light& l) {
     Open();
     Tag(Z1_NODE_NAME);
     Str(l.name);
-    if (l.has_type) {
+    if (l.hasType) {
         Tag(Z1_LIGHT_TYPE);
-        Byte(l.type_byte);
+        Byte(l.typeByte);
     }
     for (const Z1NodeTransform& t : l.transforms) Transform(t);
-    if (l.has_settings) {
+    if (l.hasSettings) {
         Tag(Z1_LIGHT_SETTINGS);
         Open();
-        if (l.has_color) {
+        if (l.hasColor) {
             Tag(Z1_LIGHT_COLOR);
-            Color(l.color_raw);
+            Color(l.colorRaw);
         }
-        if (l.has_intensity) {
+        if (l.hasIntensity) {
             Tag(Z1_LIGHT_INTENS);
             Float(l.intensity);
         }
-        if (l.has_aspect) {
+        if (l.hasAspect) {
             Tag(Z1_LIGHT_ASPECT);
             Float(l.aspect);
         }
-        if (l.has_range) {
+        if (l.hasRange) {
             Tag(Z1_LIGHT_RANGE);
-            Float(l.range_raw);
+            Float(l.rangeRaw);
         }
         Close();
     }
-    if (l.has_flag) {
+    if (l.hasFlag) {
         Tag(Z1_LIGHT_FLAG);
         Byte(l.flag);
     }
@@ -387,18 +387,18 @@ void Writer::Camera(const Z1Camera& c) {
     Open();
     Tag(Z1_NODE_NAME);
     Str(c.name);
-    if (c.has_type) {
+    if (c.hasType) {
         Tag(Z1_CAMERA_TYPE);
-        Byte(c.type_byte);
+        Byte(c.typeByte);
     }
     for (const Z1NodeTransform& t : c.transforms) Transform(t);
-    if (c.has_settings) {
+    if (c.hasSettings) {
         Tag(Z1_CAMERA_SETTINGS);
         Open();
         Tag(Z1_CAMERA_FOV);
         Float(c.fov);
         Tag(Z1_LIST_ID);
-        Short(c.settings_id);
+        Short(c.settingsId);
         Close();
     }
     for (const Z1Animation& a : c.animations) Animation(a);
@@ -406,7 +406,7 @@ void Writer::Camera(const Z1Camera& c) {
 }
 
 void CollectScrolling(const Z1Material& m, std::vector<const Z1Material*>& out) {
-    if (m.has_extra) out.push_back(&m);
+    if (m.hasExtra) out.push_back(&m);
     for (const Z1Material& sub : m.submaterials) CollectScrolling(sub, out);
 }
 
@@ -429,15 +429,15 @@ bool Z1WriteFile(const char* path, const Z1Scene& scene) {
 bool Z1WriteExtraSettings(const char* path, const Z1Scene& scene) {
     std::vector<const Z1Material*> scrolling;
     for (const Z1Material& m : scene.materials) CollectScrolling(m, scrolling);
-    if (scrolling.empty() && !scene.play_node_animation) return true;
+    if (scrolling.empty() && !scene.playNodeAnimation) return true;
     FILE* out = OpenFile(path, "wb");
     if (!out) return false;
     bool ok = true;
-    if (scene.play_node_animation) ok = std::fprintf(out, "*PLAY_NODE_ANIMATION\n") > 0;
+    if (scene.playNodeAnimation) ok = std::fprintf(out, "*PLAY_NODE_ANIMATION\n") > 0;
     for (const Z1Material* m : scrolling) {
         ok = std::fprintf(out, "*MATERIAL \"%s\"\n{\n", m->name.c_str()) > 0 && ok;
-        if (m->scroll_u != 0) ok = std::fprintf(out, "\t*MATERIAL_U_ANIMATION %d\n", m->scroll_u) > 0 && ok;
-        if (m->scroll_v != 0) ok = std::fprintf(out, "\t*MATERIAL_V_ANIMATION %d\n", m->scroll_v) > 0 && ok;
+        if (m->scrollU != 0) ok = std::fprintf(out, "\t*MATERIAL_U_ANIMATION %d\n", m->scrollU) > 0 && ok;
+        if (m->scrollV != 0) ok = std::fprintf(out, "\t*MATERIAL_V_ANIMATION %d\n", m->scrollV) > 0 && ok;
         ok = std::fprintf(out, "}\n") > 0 && ok;
     }
     ok = std::fclose(out) == 0 && ok;

@@ -224,7 +224,7 @@ void RunMenuLoop() {
 void ExitSequence() {
     LogLine("MESSAGE - key/menu exit");
     bool yes = true;
-    if (g_settings && g_settings->confirm_quit) {
+    if (g_settings && g_settings->confirmQuit) {
         if (g_gfxdriver) g_gfxdriver->Pause(true);
         yes = YesNoBox("Quit?", "Are you sure you want to Quit?");
         if (g_gfxdriver) g_gfxdriver->Pause(false);
@@ -560,7 +560,7 @@ int Run() {
     }
     // 10-14. Sound driver, player camera, game object, font, world.
     CreateSoundDriver();
-    CreatePlayerCamera(settings.back_plane, settings.fov_radians);
+    CreatePlayerCamera(settings.back_plane, settings.fovRadians);
     CreateGame();
     CreateFont();
     InitWorld();
@@ -651,6 +651,6 @@ int ZendarMain(int argc, char** argv) {
         g_replay = &replay;
     }
     StartHarness(options);
-    g.real_clock = options.fixed_step <= 0.0;
+    g.real_clock = options.fixedStep <= 0.0;
     return Run();
 }

@@ -177,7 +177,7 @@ void ModeSwitch() {
 bool ExitSequence(HWND window) {
     LogLine("MESSAGE - key/menu exit");
     bool yes = true;
-    if (g_settings && g_settings->confirm_quit) {
+    if (g_settings && g_settings->confirmQuit) {
         if (g_gfxdriver) g_gfxdriver->Pause(true);
         yes = YesNoBox("Quit?", "Are you sure you want to Quit?");
         if (g_gfxdriver) g_gfxdriver->Pause(false);
@@ -389,7 +389,7 @@ int Run() {
     }
     // 10. Sound. 11. Player camera. 12. Game object. 13. Font.
     g_sounddriver = CreateWin32SoundDriver();
-    g.camera = new PlayerCamera(settings.fov_radians, settings.back_plane);
+    g.camera = new PlayerCamera(settings.fovRadians, settings.back_plane);
     g_game = new Game(g.camera);
     InstallGameImports();
     g_font = new Font("font_herald.ini");
@@ -577,7 +577,7 @@ int ZendarMain(int argc, char** argv) {
     if (options.base.empty()) SetBasePath(ExecutableFolder().c_str());
     StartHarness(options);
     ShellSeconds();
-    if (options.fixed_step <= 0.0) SetClockSource(&g_shellClock);
+    if (options.fixedStep <= 0.0) SetClockSource(&g_shellClock);
     g.instance = GetModuleHandleA(nullptr);
     return Run();
 }

@@ -69,13 +69,13 @@ TEST(Dx7Driver, StartsWindowedOnTheDefaultDeviceWithAnOrdinaryZBuffer) {
     EXPECT_EQ(d->width, 1024);
     EXPECT_EQ(d->height, 768);
     EXPECT_EQ(d->fullscreen, 0);
-    EXPECT_EQ(d->private_flags[1], 1);  // not paused
+    EXPECT_EQ(d->privateFlags[1], 1);  // not paused
     // The initial state the setters compare with.
     EXPECT_EQ(d->lighting, 1);
-    EXPECT_EQ(d->alpha_blending, 0);
-    EXPECT_EQ(d->zbuffer_mode, 0);
-    EXPECT_EQ(d->wrap_u, 1);
-    EXPECT_EQ(d->wrap_v, 1);
+    EXPECT_EQ(d->alphaBlending, 0);
+    EXPECT_EQ(d->zbufferMode, 0);
+    EXPECT_EQ(d->wrapU, 1);
+    EXPECT_EQ(d->wrapV, 1);
     EXPECT_EQ(ClearedPixel(d.get(), 0xFF123456), 0x123456u);
     // The modes are listed as the dialog shows them.
     ASSERT_FALSE(d->DeviceList().modes.empty());
@@ -227,7 +227,7 @@ TEST(Dx7Driver, FullScreenAtTheDesktopModeAndAModeThatCannotBeSet) {
     d->Pause(true);
     d->Pause(false);
     EXPECT_TRUE(d->Paused());
-    EXPECT_EQ(d->private_flags[1], 0);
+    EXPECT_EQ(d->privateFlags[1], 0);
     d->Pause(false);
     EXPECT_FALSE(d->Paused());
     d->ToggleFullscreen();
@@ -299,7 +299,7 @@ TEST(Dx7Driver, CountsCachedStatesAndLights) {
     EXPECT_TRUE(d->SetLighting(true));
     EXPECT_EQ(d->SetZBufferMode(ZBUFFER_NOWRITE), ZBUFFER_ON);
     EXPECT_EQ(d->SetZBufferMode(7), ZBUFFER_NOWRITE);
-    EXPECT_EQ(d->zbuffer_mode, ZBUFFER_NOWRITE);
+    EXPECT_EQ(d->zbufferMode, ZBUFFER_NOWRITE);
     EXPECT_TRUE(d->SetTextureWrapU(false));
     EXPECT_FALSE(d->SetTextureWrapU(false));
     EXPECT_FALSE(d->SetAlphaBlending(true));
