@@ -304,7 +304,9 @@ TEST(Soak, TenThousandFramesRoundTheQuestLeakNothingAndHoldMemoryAndTextures) {
     EXPECT_EQ(last.frame, kFrames);
     EXPECT_LE(std::labs(last.resident - mark->resident), 2048L) << figures;
     for (const Stats& s : stats)
-        if (s.frame >= 1000) EXPECT_EQ(s.textures, mark->textures) << "frame " << s.frame << "\n" << figures;
+        if (s.frame >= 1000) {
+            EXPECT_EQ(s.textures, mark->textures) << "frame " << s.frame << "\n" << figures;
+        }
     std::printf("soak: %d rounds, %d frames in %.0f s\n%s", rounds, kFrames, seconds, figures.c_str());
 }
 
