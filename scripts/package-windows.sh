@@ -20,6 +20,8 @@ x86_64) BUILD=${WIN64_BUILD_DIR:-build-win64} ;;
     ;;
 esac
 OUT=${2:-$ROOT/zendar-windows-$ARCH.zip}
+mkdir -p "$(dirname "$OUT")"
+OUT=$(cd "$(dirname "$OUT")" && pwd)/$(basename "$OUT")
 HOST=${BUILD_DIR:-build}
 
 if [ ! -f "$HOST/build.ninja" ]; then
