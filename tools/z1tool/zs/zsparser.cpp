@@ -452,54 +452,39 @@ private:
 
     std::unique_ptr<Expr> Expression() {
         Nest nest(*this, Peek().pos);
-        return Or();
+        return BinaryAt(0);
     }
 
-    std::unique_ptr<Expr> Or() {
-        auto l = And();
-        while (At(Tok::kOrOr)) {
-            const Token& op = Next();
-            l = Binary(op.kind, op.pos, std::move(l), And());
+    // How tightly a binary operator binds: 0 (||) to 5 (* / %), -1 for a
+    // token that is none. Every level groups from the left.
+    static constexpr int kBinaryLevels = 6;
+    static int BinaryLevel(Tok t) {
+        switch (t) {
+        case Tok::kOrOr: return 0;
+        case Tok::kAndAnd: return 1;
+        case Tok::kEq:
+        case Tok::kNe: return 2;
+        case Tok::kLt:
+        case Tok::kGt:
+        case Tok::kLe:
+        case Tok::kGe: return 3;
+        case Tok::kPlus:
+        case Tok::kMinus: return 4;
+        case Tok::kStar:
+        case Tok::kSlash:
+        case Tok::kPercent: return 5;
+        default: return -1;
         }
-        return l;
     }
-    std::unique_ptr<Expr> And() {
-        auto l = Equality();
-        while (At(Tok::kAndAnd)) {
+
+    // The operands and operators of one level, each operand an expression
+    // of the levels that bind tighter.
+    std::unique_ptr<Expr> BinaryAt(int level) {
+        if (level == kBinaryLevels) return Unary();
+        auto l = BinaryAt(level + 1);
+        while (BinaryLevel(Peek().kind) == level) {
             const Token& op = Next();
-            l = Binary(op.kind, op.pos, std::move(l), Equality());
-        }
-        return l;
-    }
-    std::unique_ptr<Expr> Equality() {
-        auto l = Relation();
-        while (At(Tok::kEq) || At(Tok::kNe)) {
-            const Token& op = Next();
-            l = Binary(op.kind, op.pos, std::move(l), Relation());
-        }
-        return l;
-    }
-    std::unique_ptr<Expr> Relation() {
-        auto l = Sum();
-        while (At(Tok::kLt) || At(Tok::kGt) || At(Tok::kLe) || At(Tok::kGe)) {
-            const Token& op = Next();
-            l = Binary(op.kind, op.pos, std::move(l), Sum());
-        }
-        return l;
-    }
-    std::unique_ptr<Expr> Sum() {
-        auto l = Product();
-        while (At(Tok::kPlus) || At(Tok::kMinus)) {
-            const Token& op = Next();
-            l = Binary(op.kind, op.pos, std::move(l), Product());
-        }
-        return l;
-    }
-    std::unique_ptr<Expr> Product() {
-        auto l = Unary();
-        while (At(Tok::kStar) || At(Tok::kSlash) || At(Tok::kPercent)) {
-            const Token& op = Next();
-            l = Binary(op.kind, op.pos, std::move(l), Unary());
+            l = Binary(op.kind, op.pos, std::move(l), BinaryAt(level + 1));
         }
         return l;
     }
