@@ -23,8 +23,10 @@
 //     when the settings' editor flag differs from the mode entered, then, while
 //     the settings' active flag is set, one frame (game frame and overlay, or
 //     editor frame and editor overlay) followed by HarnessEndFrame, whose frame
-//     limit closes the window. The loop ends on the quit message that the
-//     window's destruction posts.
+//     limit closes the window. A pass that is inactive and found no message
+//     waits up to kInactiveWaitMs for one, so a game in the background does
+//     not hold a core. The loop ends on the quit message that the window's
+//     destruction posts.
 //
 // Window procedure. Window-manager events become three things only: log
 // lines, changes of the settings' active flag, and Pause / Move / Paint /
@@ -75,6 +77,9 @@
 #define ZENDAR_OS_PLATFORM_H
 
 #include <cstdint>
+
+// How long an inactive main-loop pass that found no message waits for one.
+constexpr int kInactiveWaitMs = 100;
 
 // The whole program; returns the exit code (see above).
 int ZendarMain(int argc, char** argv);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,42 @@ TEST_F(GameRun, TheWindowHasTheEnginesClassName) {
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_EQ(Lines(ReadFile(work + "found.txt")).size(), 2u) << "class and instance name are \"D3D Window\"";
     EXPECT_EQ(run.log.back(), "MESSAGE - destroy") << Joined(run.log);
+}
+
+// A game whose window lost the focus sleeps instead of spinning a core, draws
+// nothing, and draws again once the focus is back.
+TEST_F(GameRun, InTheBackgroundTheLoopSleepsAndWakesOnFocus) {
+    if (!xrun::Have("xdotool") || !xrun::Have("xwininfo")) GTEST_SKIP() << "no xdotool or xwininfo";
+    WriteFile(base + "z1.ini", "*renderer 1\n*write_log\n");
+    std::string script = work + "focus.sh";
+    // The two seconds are the span measured, not a wait for anything.
+    WriteFile(script, std::string(xrun::kScriptStart) +
+                          "\"$@\" &\n"
+                          "GAME=$!\n"
+                          "waitfor grep -q 'Window comes into focus' demo2.txt\n"
+                          "W=$(xdotool search --sync --name 'Zendar1 - Showcase 2' | head -1)\n"
+                          "xdotool windowfocus $(xwininfo -root | awk '/Window id:/ { print $4 }')\n"
+                          "waitfor grep -q 'loose focus' demo2.txt\n"
+                          "ticks() { awk '{ print $14 + $15 }' /proc/$GAME/stat; }\n"
+                          "a=$(ticks); f=$(grep -c 'HARNESS - frame' demo2.txt); sleep 2\n"
+                          "echo $(( $(ticks) - a )) $(( $(grep -c 'HARNESS - frame' demo2.txt) - f )) "
+                          "$(getconf CLK_TCK) > background.txt\n"
+                          "xdotool windowfocus $W\n"
+                          "n=$(grep -c 'HARNESS - frame' demo2.txt)\n"
+                          "waitfor test $(grep -c 'HARNESS - frame' demo2.txt) -gt $n\n"
+                          "kill $GAME\n"
+                          "wait $GAME\n");
+    GameResult run = RunGameWith(work, {"bash", script}, {"--base", base, "--stats", "5"}, 60);
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    int ticks = -1, frames = -1, perSecond = 0;
+    std::istringstream(ReadFile(work + "background.txt")) >> ticks >> frames >> perSecond;
+    ASSERT_GT(perSecond, 0) << run.err;
+    EXPECT_GE(ticks, 0);
+    EXPECT_LE(ticks, perSecond / 5) << "more than a tenth of a core over 2 s in the background";
+    EXPECT_EQ(frames, 0) << "frames drawn while inactive";
+    const int lost = Find(run.log, "loose focus - should unaquire");
+    ASSERT_NE(lost, -1) << Joined(run.log);
+    EXPECT_NE(Find(run.log, "Window comes into focus. (keyboard)", lost), -1) << Joined(run.log);
 }
 
 // The quit box answered from the keyboard: typed Esc asks, a second Esc says

@@ -427,7 +427,8 @@ int MainPass() {
     SDL_PumpEvents();
     TakeInput();
     SDL_Event e;
-    if (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+    const bool taken = SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0;
+    if (taken) {
         if (e.type == QuitEventType()) return 1;
         WindowProc(e);
     }
@@ -452,6 +453,11 @@ int MainPass() {
         bool last = HarnessEndFrame();
         if (HarnessStatsDue()) LogStats();
         if (last && !g.destroyed) OnClose();
+    } else if (!taken) {
+        // Nothing to draw and nothing to handle: sleep until the window
+        // hears something instead of spinning a core while in the
+        // background. Bounded, so a pass still comes now and then.
+        SDL_WaitEventTimeout(nullptr, kInactiveWaitMs);
     }
     return -1;
 }

@@ -281,7 +281,8 @@ void RunFrame() {
 int MainLoop() {
     MSG msg;
     for (;;) {
-        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        const bool taken = PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+        if (taken) {
             if (msg.message == WM_QUIT) return 1;
             if (!TranslateAcceleratorA(g.window, g.accelerators, &msg)) {
                 TranslateMessage(&msg);
@@ -290,7 +291,12 @@ int MainLoop() {
         }
         ReplayWindowKeys();
         if (g_settings->editor != g.enteredMode) ModeSwitch();
-        if (Active() && g.window) RunFrame();
+        if (Active() && g.window)
+            RunFrame();
+        else if (!taken)
+            // In the background with nothing to handle: sleep until a
+            // message comes rather than spin a core.
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, kInactiveWaitMs, QS_ALLINPUT);
     }
 }
 
