@@ -11,7 +11,7 @@ namespace {
 using found_test::kEndBanner;
 using found_test::kStartBanner;
 using found_test::LogCapture;
-using found_test::ReadFile;
+using test_common::ReadText;
 using found_test::TempDir;
 using found_test::WriteFile;
 
@@ -22,13 +22,13 @@ TEST(Log, BannersFramePlainLinesAndANewRunTruncates) {
     {
         Log log(file.c_str());
         ASSERT_TRUE(log.IsOpen());
-        EXPECT_EQ(ReadFile(file), kStartBanner);  // unbuffered: on disk at once
+        EXPECT_EQ(ReadText(file), kStartBanner);  // unbuffered: on disk at once
         log.WriteLine("Loaded %d models from %s", 3, "z1\\");
         log.Write("no newline ");
         log.Write("%s", "then");
         log.NewLine();
     }
-    EXPECT_EQ(ReadFile(file),
+    EXPECT_EQ(ReadText(file),
               std::string(kStartBanner) + "Loaded 3 models from z1\\\nno newline then\n" + kEndBanner);
 }
 
@@ -43,7 +43,7 @@ TEST(Log, NullNameWritesLogTxtInTheWorkingFolder) {
         EXPECT_STREQ(log.FileName(), "log.txt");
     }
     EXPECT_EQ(chdir(here), 0);
-    EXPECT_EQ(ReadFile(dir / "log.txt"), std::string(kStartBanner) + kEndBanner);
+    EXPECT_EQ(ReadText(dir / "log.txt"), std::string(kStartBanner) + kEndBanner);
 }
 
 TEST(Log, UnwritableLocationLeavesAClosedLogThatIgnoresEverything) {
@@ -111,7 +111,7 @@ TEST(Log, OwnCallsCutAt259Characters) {
         log.Write("%s", longText.c_str());
     }
     std::string cut(259, 'y');
-    EXPECT_EQ(ReadFile(file), std::string(kStartBanner) + cut + "\n" + cut + kEndBanner);
+    EXPECT_EQ(ReadText(file), std::string(kStartBanner) + cut + "\n" + cut + kEndBanner);
 }
 
 }  // namespace
