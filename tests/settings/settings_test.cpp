@@ -9,6 +9,7 @@
 #include <ftw.h>
 #include <unistd.h>
 
+#include "common/test_files.h"
 #include "settings/settings.h"
 #include "utility/datafile.h"
 #include "utility/log.h"
@@ -26,6 +27,8 @@ protected:
         dir = pattern;
         saved_base = GetBasePath();
         SetBasePath(dir.c_str());
+        // The folder with the separator the platform adds.
+        base = GetBasePath();
         log_file = dir + "/demo2.txt";
         log = new Log(log_file.c_str());
         g_log = log;
@@ -42,8 +45,7 @@ protected:
         out << text;
     }
     std::string LogText() {
-        std::ifstream in(log_file, std::ios::binary);
-        std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string all = test_common::ReadText(log_file);
         const std::string banner = "--** Started logging **-------------------------------------\n";
         return all.compare(0, banner.size(), banner) == 0 ? all.substr(banner.size()) : all;
     }
@@ -54,7 +56,7 @@ protected:
         s.Parse("z1.ini");
     }
 
-    std::string dir, saved_base, log_file;
+    std::string dir, base, saved_base, log_file;
     Log* log = nullptr;
 };
 
@@ -63,7 +65,7 @@ TEST_F(SettingsTest, DefaultsOfEveryField) {
     EXPECT_STREQ(s.textureFolder, "textures");
     EXPECT_STREQ(s.modelExtension, "z1");
     EXPECT_STREQ(s.areaExtension, "area");
-    EXPECT_EQ(std::string(s.basePath), dir + "/");
+    EXPECT_EQ(std::string(s.basePath), base);
     EXPECT_EQ(s.show_interface, 1);
     EXPECT_EQ(s.showDebugText, 1);
     EXPECT_EQ(s.clock, 1);
@@ -110,7 +112,7 @@ TEST_F(SettingsTest, BasePathLineIsDroppedUntilTheGateIsOpen) {
     Settings first;  // g_settings is null: dropped
     g_settings = &first;
     Settings second;  // the gate of `first` is open now
-    EXPECT_EQ(LogText(), "Base path is " + dir + "/\n");
+    EXPECT_EQ(LogText(), "Base path is " + base + "\n");
 }
 
 TEST_F(SettingsTest, EveryKeyOfTheExampleFile) {
@@ -210,12 +212,12 @@ TEST_F(SettingsTest, AFileThatCannotBeReadKeepsTheDefaultsAndSaysWhy) {
     g_settings = &s;
     s.Parse("z1.ini");
     const std::string missing =
-        "settings file '" + dir + "/z1.ini' does not exist: every setting keeps its default";
+        "settings file '" + base + "z1.ini' does not exist: every setting keeps its default";
     EXPECT_EQ(s.problems, std::vector<std::string>{missing});
     ::mkdir((dir + "/folder.ini").c_str(), 0755);
     s.Parse("folder.ini");
     const std::string folder =
-        "settings file '" + dir + "/folder.ini' is a folder, not a file: every setting keeps its default";
+        "settings file '" + base + "folder.ini' is a folder, not a file: every setting keeps its default";
     EXPECT_EQ(s.problems, std::vector<std::string>{folder});
     s.Parse(nullptr);
     EXPECT_TRUE(s.problems.empty());
@@ -223,11 +225,12 @@ TEST_F(SettingsTest, AFileThatCannotBeReadKeepsTheDefaultsAndSaysWhy) {
     EXPECT_EQ(LogText(), "ERROR - " + missing + "\nERROR - " + folder + "\n");
     // A game folder that is not there is named before its settings file.
     SetBasePath((dir + "/nowhere").c_str());
+    const std::string nowhere = GetBasePath();
     s.Parse("z1.ini");
-    EXPECT_EQ(s.problems, (std::vector<std::string>{
-                              "the game folder '" + dir + "/nowhere/' does not exist",
-                              "settings file '" + dir +
-                                  "/nowhere/z1.ini' does not exist: every setting keeps its default"}));
+    EXPECT_EQ(s.problems,
+              (std::vector<std::string>{
+                  "the game folder '" + nowhere + "' does not exist",
+                  "settings file '" + nowhere + "z1.ini' does not exist: every setting keeps its default"}));
 }
 
 TEST_F(SettingsTest, AValueWithoutDigitsCountsAsZeroAndIsReported) {
@@ -235,7 +238,7 @@ TEST_F(SettingsTest, AValueWithoutDigitsCountsAsZeroAndIsReported) {
     ParseText(s, "*player_fov ninety\n*back_plane -12x *fog +1\n*mouse_speed_x abc");
     EXPECT_EQ(s.player_fov, 0.0f);  // the file's rule stands
     EXPECT_EQ(s.back_plane, -12);
-    const std::string file = "settings file '" + dir + "/z1.ini': ";
+    const std::string file = "settings file '" + base + "z1.ini': ";
     EXPECT_EQ(s.problems, (std::vector<std::string>{
                               file + "*player_fov 'ninety' is not a whole number: it counts as 0",
                               file + "*mouse_speed_x 'abc' is not a whole number: it counts as 0"}));
@@ -255,9 +258,9 @@ TEST_F(SettingsTest, BasePathOverrideReachesTheRecord) {
     Settings s;
     g_settings = &s;
     SetBasePath("/somewhere/else");
-    EXPECT_STREQ(s.basePath, "/somewhere/else/");
+    EXPECT_EQ(std::string(s.basePath), "/somewhere/else" + base.substr(base.size() - 1));
     SetBasePath(dir.c_str());
-    EXPECT_EQ(std::string(s.basePath), dir + "/");
+    EXPECT_EQ(std::string(s.basePath), base);
 }
 
 }  // namespace

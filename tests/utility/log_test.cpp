@@ -11,9 +11,9 @@ namespace {
 using found_test::kEndBanner;
 using found_test::kStartBanner;
 using found_test::LogCapture;
-using test_common::ReadText;
 using found_test::TempDir;
 using found_test::WriteFile;
+using test_common::ReadText;
 
 TEST(Log, BannersFramePlainLinesAndANewRunTruncates) {
     TempDir dir;
