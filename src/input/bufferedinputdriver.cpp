@@ -167,11 +167,11 @@ bool BufferedInputDriver::SetMouseBindings(const MouseCallback* table) {
 bool BufferedInputDriver::UpdateKeyboard(void* context) {
     // A derived driver may ask for a smaller buffer, never a larger one than
     // the records kept here.
-    uint32_t count = static_cast<uint32_t>(keyboard_buffer_size);
+    uint32_t count = static_cast<uint32_t>(keyboardBufferSize);
     if (count > KEYBOARD_BUFFER_SIZE) count = KEYBOARD_BUFFER_SIZE;
     int32_t result = ReadKeyboard(keyboardEvents_, &count);
     if (result == DI_BUFFEROVERFLOW)
-        LogLine("WARNING: Keyboard buffer overflowed! (size %i, count %i)", keyboard_buffer_size,
+        LogLine("WARNING: Keyboard buffer overflowed! (size %i, count %i)", keyboardBufferSize,
                 static_cast<int>(count));
     else if (result != DI_OK)
         return false;
@@ -209,11 +209,11 @@ void BufferedInputDriver::MoveAxis(int axis, int32_t counts) {
 
 bool BufferedInputDriver::UpdateMouse(void* context) {
     (void)context;  // mouse callbacks run whatever the context
-    uint32_t count = static_cast<uint32_t>(mouse_buffer_size);
+    uint32_t count = static_cast<uint32_t>(mouseBufferSize);
     if (count > MOUSE_BUFFER_SIZE) count = MOUSE_BUFFER_SIZE;
     int32_t result = ReadMouse(mouseEvents_, &count);
     if (result == DI_BUFFEROVERFLOW)
-        LogLine("WARNING: Mouse buffer overflowed! (size %i, count %i)", mouse_buffer_size,
+        LogLine("WARNING: Mouse buffer overflowed! (size %i, count %i)", mouseBufferSize,
                 static_cast<int>(count));
     else if (result != DI_OK)
         return false;

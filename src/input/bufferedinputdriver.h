@@ -89,8 +89,8 @@ protected:
     virtual void UnacquireMouseDevice() = 0;
 
     // The device buffer sizes the reads ask for.
-    int32_t keyboard_buffer_size = KEYBOARD_BUFFER_SIZE;
-    int32_t mouse_buffer_size = MOUSE_BUFFER_SIZE;
+    int32_t keyboardBufferSize = KEYBOARD_BUFFER_SIZE;
+    int32_t mouseBufferSize = MOUSE_BUFFER_SIZE;
 
 private:
     void MoveAxis(int axis, int32_t counts);

@@ -165,11 +165,11 @@ bool Replay::Parse(const std::string& text, std::string* error) {
 
     std::stable_sort(new_events.begin(), new_events.end(),
                      [](const ReplayEvent& a, const ReplayEvent& b) { return a.frame < b.frame; });
-    events.swap(new_events);
-    answers.swap(new_answers);
-    next_event = 0;
-    next_window_key = 0;
-    next_answer = 0;
+    events_.swap(new_events);
+    answers_.swap(new_answers);
+    nextEvent_ = 0;
+    nextWindowKey_ = 0;
+    nextAnswer_ = 0;
     return true;
 }
 
@@ -198,14 +198,14 @@ bool Replay::Load(const char* path, std::string* error) {
 }
 
 bool Replay::NextInputEvent(int frame, ReplayEvent* out) {
-    if (next_event >= events.size() || events[next_event].frame > frame) return false;
-    *out = events[next_event++];
+    if (nextEvent_ >= events_.size() || events_[nextEvent_].frame > frame) return false;
+    *out = events_[nextEvent_++];
     return true;
 }
 
 bool Replay::NextWindowKey(int frame, ReplayEvent* out) {
-    while (next_window_key < events.size() && events[next_window_key].frame <= frame) {
-        const ReplayEvent& e = events[next_window_key++];
+    while (nextWindowKey_ < events_.size() && events_[nextWindowKey_].frame <= frame) {
+        const ReplayEvent& e = events_[nextWindowKey_++];
         if (e.type == REPLAY_KEY) {
             *out = e;
             return true;
@@ -215,9 +215,9 @@ bool Replay::NextWindowKey(int frame, ReplayEvent* out) {
 }
 
 const ReplayAnswer* Replay::FrontAnswer() const {
-    return next_answer < answers.size() ? &answers[next_answer] : nullptr;
+    return nextAnswer_ < answers_.size() ? &answers_[nextAnswer_] : nullptr;
 }
 
 void Replay::PopAnswer() {
-    if (next_answer < answers.size()) ++next_answer;
+    if (nextAnswer_ < answers_.size()) ++nextAnswer_;
 }

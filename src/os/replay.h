@@ -68,24 +68,24 @@ public:
     // Input events: the next event due at or before frame, in frame order (file
     // order within a frame). Returns false when none is due.
     bool NextInputEvent(int frame, ReplayEvent* out);
-    bool HasInputEvents() const { return next_event < events.size(); }
+    bool HasInputEvents() const { return nextEvent_ < events_.size(); }
     // The same key events as seen by the window (accelerators such as Esc):
     // a key press reaches both the window and the device, so the window layer
     // reads them through a cursor of its own.
     bool NextWindowKey(int frame, ReplayEvent* out);
-    const std::vector<ReplayEvent>& Events() const { return events; }
+    const std::vector<ReplayEvent>& Events() const { return events_; }
 
     // Answers, consumed in file order.
     const ReplayAnswer* FrontAnswer() const;
     void PopAnswer();
-    size_t AnswersLeft() const { return answers.size() - next_answer; }
+    size_t AnswersLeft() const { return answers_.size() - nextAnswer_; }
 
 private:
-    std::vector<ReplayEvent> events;
-    size_t next_event = 0;
-    size_t next_window_key = 0;
-    std::vector<ReplayAnswer> answers;
-    size_t next_answer = 0;
+    std::vector<ReplayEvent> events_;
+    size_t nextEvent_ = 0;
+    size_t nextWindowKey_ = 0;
+    std::vector<ReplayAnswer> answers_;
+    size_t nextAnswer_ = 0;
 };
 
 // The replay of this run; null when the program runs without one. Set by the

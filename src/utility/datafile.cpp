@@ -58,37 +58,37 @@ char* CopyText(const char* s) {
 
 DataFile::~DataFile() {
     Close();
-    delete[] path;
-    path = nullptr;
+    delete[] path_;
+    path_ = nullptr;
 }
 
 bool DataFile::Open(const char* file_path) { return OpenMode(file_path, false); }
 
 bool DataFile::Open(const String& file_path) { return OpenMode(file_path.c_str(), false); }
 
-bool DataFile::Open(const char* file_path, bool for_writing) { return OpenMode(file_path, for_writing); }
+bool DataFile::Open(const char* file_path, bool forWriting) { return OpenMode(file_path, forWriting); }
 
-bool DataFile::OpenMode(const char* path_as_passed, bool for_writing) {
+bool DataFile::OpenMode(const char* pathAsPassed, bool forWriting) {
     Close();
-    delete[] path;
-    path = nullptr;
-    if (!path_as_passed) return false;
-    path = CopyText(path_as_passed);
-    const char* mode = for_writing ? "wb" : "rb";
-    stream = OpenFile(path, mode);
-    if (!stream) {
-        std::string under_base = std::string(GetBasePath()) + path;
-        stream = OpenFile(under_base.c_str(), mode);
+    delete[] path_;
+    path_ = nullptr;
+    if (!pathAsPassed) return false;
+    path_ = CopyText(pathAsPassed);
+    const char* mode = forWriting ? "wb" : "rb";
+    stream_ = OpenFile(path_, mode);
+    if (!stream_) {
+        std::string under_base = std::string(GetBasePath()) + path_;
+        stream_ = OpenFile(under_base.c_str(), mode);
     }
-    if (!stream) return false;
-    if (!for_writing) {
+    if (!stream_) return false;
+    if (!forWriting) {
         LoadBytes();
-        std::fclose(stream);
-        stream = nullptr;
+        std::fclose(stream_);
+        stream_ = nullptr;
     }
-    open = 1;
-    at_end = 0;
-    writing = for_writing ? 1 : 0;
+    open_ = 1;
+    atEnd_ = 0;
+    writing_ = forWriting ? 1 : 0;
     ++g_open_files;
     return true;
 }
@@ -101,14 +101,14 @@ void DataFile::LoadBytes() {
     FreeBytes();
     const long kFirstGuessCap = 64L << 20;
     long hint = 0;
-    if (std::fseek(stream, 0, SEEK_END) == 0) hint = std::ftell(stream);
-    std::rewind(stream);
+    if (std::fseek(stream_, 0, SEEK_END) == 0) hint = std::ftell(stream_);
+    std::rewind(stream_);
     if (hint > kFirstGuessCap) hint = kFirstGuessCap;
     size_t capacity = hint > 0 ? static_cast<size_t>(hint) + 1 : 4096;
     unsigned char* data = new unsigned char[capacity];
     size_t length = 0;
     for (;;) {
-        length += std::fread(data + length, 1, capacity - length, stream);
+        length += std::fread(data + length, 1, capacity - length, stream_);
         if (length < capacity) break;
         unsigned char* grown = new unsigned char[capacity * 2];
         std::memcpy(grown, data, length);
@@ -119,7 +119,7 @@ void DataFile::LoadBytes() {
     bytes_ = data;
     size_ = static_cast<long>(length);
     pos_ = 0;
-    in_memory_ = true;
+    inMemory_ = true;
 }
 
 void DataFile::FreeBytes() {
@@ -127,71 +127,71 @@ void DataFile::FreeBytes() {
     bytes_ = nullptr;
     size_ = 0;
     pos_ = 0;
-    in_memory_ = false;
+    inMemory_ = false;
 }
 
 void DataFile::Close() {
-    if (stream || in_memory_) {
+    if (stream_ || inMemory_) {
         --g_open_files;
-        if (stream) std::fclose(stream);
-        stream = nullptr;
+        if (stream_) std::fclose(stream_);
+        stream_ = nullptr;
         FreeBytes();
     }
-    open = 0;
+    open_ = 0;
 }
 
 long DataFile::Size() {
-    if (in_memory_) return size_;
-    if (!stream) return 0;
-    long here = std::ftell(stream);
-    if (std::fseek(stream, 0, SEEK_END) != 0) return 0;
-    long size = std::ftell(stream);
-    std::fseek(stream, here, SEEK_SET);
+    if (inMemory_) return size_;
+    if (!stream_) return 0;
+    long here = std::ftell(stream_);
+    if (std::fseek(stream_, 0, SEEK_END) != 0) return 0;
+    long size = std::ftell(stream_);
+    std::fseek(stream_, here, SEEK_SET);
     return size < 0 ? 0 : size;
 }
 
 bool DataFile::Seek(long offset) {
     if (!HasSource() || offset < 0) return false;
-    if (in_memory_) {
+    if (inMemory_) {
         pos_ = offset;
         return true;
     }
-    return std::fseek(stream, offset, SEEK_SET) == 0;
+    return std::fseek(stream_, offset, SEEK_SET) == 0;
 }
 
 long DataFile::Tell() {
-    if (in_memory_) return pos_;
-    return stream ? std::ftell(stream) : 0;
+    if (inMemory_) return pos_;
+    return stream_ ? std::ftell(stream_) : 0;
 }
 
 size_t DataFile::Pull(void* buffer, size_t count) {
-    if (in_memory_) {
+    if (inMemory_) {
         long left = size_ - pos_;
         size_t n = left <= 0 ? 0 : static_cast<size_t>(left) < count ? static_cast<size_t>(left) : count;
         if (n > 0) std::memcpy(buffer, bytes_ + pos_, n);
         pos_ += static_cast<long>(n);
         return n;
     }
-    return stream ? std::fread(buffer, 1, count, stream) : 0;
+    return stream_ ? std::fread(buffer, 1, count, stream_) : 0;
 }
 
 int DataFile::GetByte() {
-    if (in_memory_) return pos_ < size_ ? bytes_[pos_++] : -1;
-    if (!stream) return -1;
-    int c = std::fgetc(stream);
+    if (inMemory_) return pos_ < size_ ? bytes_[pos_++] : -1;
+    if (!stream_) return -1;
+    int c = std::fgetc(stream_);
     return c == EOF ? -1 : c;
 }
 
 bool DataFile::ReadRaw(void* buffer, int count) {
     if (!HasSource()) {
         std::memset(buffer, 0, count);
-        at_end = 1;
+        atEnd_ = 1;
         return false;
     }
     size_t n = Pull(buffer, count);
     if (n != static_cast<size_t>(count)) {
         std::memset(buffer, 0, count);
-        at_end = 1;
+        atEnd_ = 1;
         return false;
     }
     return true;
@@ -202,7 +202,7 @@ char* DataFile::ReadToken() {
     do c = GetByte();
     while (c >= 0 && IsSeparator(c));
     if (c < 0) {
-        at_end = 1;
+        atEnd_ = 1;
         return nullptr;
     }
     TextBuffer text(&g_token_capacity);
@@ -218,7 +218,7 @@ char* DataFile::ReadSymbol() {
     do c = GetByte();
     while (c >= 0 && IsSeparator(c));
     if (c < 0) {
-        at_end = 1;
+        atEnd_ = 1;
         return nullptr;
     }
     TextBuffer text(&g_symbol_capacity);
@@ -231,10 +231,10 @@ char* DataFile::ReadSymbol() {
     for (c = GetByte(); c >= 0 && !IsSeparator(c); c = GetByte()) {
         if (c == '(' || c == ')' || c == ',') {
             // The delimiter starts the next symbol.
-            if (in_memory_)
+            if (inMemory_)
                 --pos_;
             else
-                std::fseek(stream, -1, SEEK_CUR);
+                std::fseek(stream_, -1, SEEK_CUR);
             break;
         }
         text.Push(static_cast<char>(c));
@@ -248,7 +248,7 @@ char* DataFile::ReadLine() {
     while (c >= 0 && (IsSeparator(c) || c == '"'));
     if (c < 0) {
         LogLine("Failed read - probably end of file");
-        at_end = 1;
+        atEnd_ = 1;
         return nullptr;
     }
     TextBuffer text(&g_line_capacity);
@@ -268,7 +268,7 @@ float DataFile::ReadFloatSlow() {
         std::memcpy(&value, &bits, 4);
         return value;
     }
-    at_end = 1;
+    atEnd_ = 1;
     long before = HasSource() ? Tell() - static_cast<long>(got) : 0;
     LogLine("ERROR reading float at pos %i, readjusting. Return value is : %f", static_cast<int>(before),
             static_cast<double>(value));
@@ -285,7 +285,7 @@ int32_t DataFile::ReadIntSlow() {
 
 char DataFile::ReadChar() {
     if (!HasSource()) {
-        at_end = 1;
+        atEnd_ = 1;
         LogLine("ReadChar returned %i", 0);
         return 0;
     }
@@ -293,7 +293,7 @@ char DataFile::ReadChar() {
     size_t n = Pull(&c, 1);
     if (n != 1) {
         LogLine("ReadChar returned %i", static_cast<int>(n));
-        at_end = 1;
+        atEnd_ = 1;
         return 0;
     }
     return c;
@@ -323,7 +323,7 @@ int16_t DataFile::ReadShortLogged() {
     size_t n = Pull(b, 2);
     if (n != 2) {
         LogLine("ReadByte returned %i", static_cast<int>(n));
-        at_end = 1;
+        atEnd_ = 1;
         return 0;
     }
     return static_cast<int16_t>(b[0] | (b[1] << 8));
@@ -334,7 +334,7 @@ bool DataFile::ReadBool() {
     size_t n = Pull(&b, 1);
     if (n != 1) {
         LogLine("ReadByte returned %i", static_cast<int>(n));
-        at_end = 1;
+        atEnd_ = 1;
         return false;
     }
     return b != 0;
@@ -342,22 +342,22 @@ bool DataFile::ReadBool() {
 
 char* DataFile::ReadBytes(int count) {
     if (count < 0 || !HasSource()) {
-        at_end = 1;
+        atEnd_ = 1;
         return nullptr;
     }
     // A count from a damaged file must not allocate more than the file holds.
     long here = Tell();
     long size = Size();
     if (here < 0 || static_cast<long>(count) > size - here) {
-        if (in_memory_)
+        if (inMemory_)
             pos_ = size_;
         else
-            std::fseek(stream, 0, SEEK_END);
-        at_end = 1;
+            std::fseek(stream_, 0, SEEK_END);
+        atEnd_ = 1;
         return nullptr;
     }
     char* block = new char[count > 0 ? count : 1];
-    if (in_memory_) {
+    if (inMemory_) {
         // The check above left every byte there.
         if (count > 0) std::memcpy(block, bytes_ + pos_, count);
         pos_ += count;
@@ -367,7 +367,7 @@ char* DataFile::ReadBytes(int count) {
         int c = GetByte();
         if (c < 0) {
             delete[] block;
-            at_end = 1;
+            atEnd_ = 1;
             return nullptr;
         }
         block[i] = static_cast<char>(c);
@@ -381,7 +381,7 @@ char* DataFile::ReadString() {
     while (n < 255) {
         int c = GetByte();
         if (c < 0) {
-            at_end = 1;
+            atEnd_ = 1;
             break;
         }
         buffer[n++] = static_cast<char>(c);
@@ -392,21 +392,21 @@ char* DataFile::ReadString() {
     return CopyText(buffer);
 }
 
-bool DataFile::WriteByte(uint8_t value) { return stream && std::fwrite(&value, 1, 1, stream) == 1; }
+bool DataFile::WriteByte(uint8_t value) { return stream_ && std::fwrite(&value, 1, 1, stream_) == 1; }
 
 bool DataFile::WriteBool(bool value) { return WriteByte(value ? 1 : 0); }
 
 bool DataFile::WriteShort(int16_t value) {
     uint16_t v = static_cast<uint16_t>(value);
     unsigned char b[2] = {static_cast<unsigned char>(v & 0xff), static_cast<unsigned char>(v >> 8)};
-    return stream && std::fwrite(b, 1, 2, stream) == 2;
+    return stream_ && std::fwrite(b, 1, 2, stream_) == 2;
 }
 
 bool DataFile::WriteInt(int32_t value) {
     uint32_t v = static_cast<uint32_t>(value);
     unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
                           static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
-    return stream && std::fwrite(b, 1, 4, stream) == 4;
+    return stream_ && std::fwrite(b, 1, 4, stream_) == 4;
 }
 
 bool DataFile::WriteFloat(float value) {
@@ -416,10 +416,10 @@ bool DataFile::WriteFloat(float value) {
 }
 
 bool DataFile::WriteString(const char* text) {
-    if (!stream) return false;
+    if (!stream_) return false;
     if (!text) text = "";
     size_t n = std::strlen(text) + 1;
-    return std::fwrite(text, 1, n, stream) == n;
+    return std::fwrite(text, 1, n, stream_) == n;
 }
 
 int DataFile::OpenCount() { return g_open_files; }

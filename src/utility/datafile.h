@@ -25,16 +25,16 @@ public:
     DataFile& operator=(const DataFile&) = delete;
 
     // Reading, binary mode. Returns IsOpen().
-    bool Open(const char* path);
-    bool Open(const String& path);
+    bool Open(const char* path_);
+    bool Open(const String& path_);
     // writing = true opens in binary write mode (same two tries).
-    bool Open(const char* path, bool writing);
+    bool Open(const char* path_, bool writing_);
     void Close();
 
-    bool IsOpen() const { return open != 0; }
-    bool AtEnd() const { return at_end != 0; }
-    bool IsWriting() const { return writing != 0; }
-    const char* Path() const { return path; }
+    bool IsOpen() const { return open_ != 0; }
+    bool AtEnd() const { return atEnd_ != 0; }
+    bool IsWriting() const { return writing_ != 0; }
+    const char* Path() const { return path_; }
 
     long Size();             // file length; the read position is kept
     bool Seek(long offset);  // absolute
@@ -102,12 +102,12 @@ private:
     static uint32_t Le32(const unsigned char* b) {
         return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
     }
-    bool OpenMode(const char* path_as_passed, bool for_writing);
+    bool OpenMode(const char* pathAsPassed, bool forWriting);
     void LoadBytes();
     void FreeBytes();
     // The byte source: the loaded bytes when reading, else the stream (a
     // write stream, on which reads fail as stdio makes them fail).
-    bool HasSource() const { return in_memory_ || stream; }
+    bool HasSource() const { return inMemory_ || stream_; }
     size_t Pull(void* buffer, size_t count);  // bytes read, the position advanced by as many
     int GetByte();                            // -1 at the end
     bool ReadRaw(void* buffer, int count);
@@ -116,17 +116,17 @@ private:
     uint8_t ReadByteSlow();
     int16_t ReadShortSlow();
 
-    int open = 0;
-    int at_end = 0;
-    int writing = 0;
-    FILE* stream = nullptr;
-    char* path = nullptr;
+    int open_ = 0;
+    int atEnd_ = 0;
+    int writing_ = 0;
+    FILE* stream_ = nullptr;
+    char* path_ = nullptr;
     // The file's bytes while open for reading. pos_ may lie past size_ (a
     // seek, or the readjustment after a short float), as on a stream.
     unsigned char* bytes_ = nullptr;
     long size_ = 0;
     long pos_ = 0;
-    bool in_memory_ = false;
+    bool inMemory_ = false;
 };
 
 #endif

@@ -23,53 +23,53 @@ void FormatInto(char* buffer, size_t capacity, const char* format, va_list args)
 Log::Log(const char* name) {
     if (!name) name = "log.txt";
     size_t len = std::strlen(name);
-    file_name = new char[len + 1];
-    std::memcpy(file_name, name, len + 1);
-    stream = std::fopen(file_name, "wt");
-    if (!stream) {
-        delete[] file_name;
-        file_name = nullptr;
+    fileName_ = new char[len + 1];
+    std::memcpy(fileName_, name, len + 1);
+    stream_ = std::fopen(fileName_, "wt");
+    if (!stream_) {
+        delete[] fileName_;
+        fileName_ = nullptr;
         return;
     }
-    std::setvbuf(stream, nullptr, _IONBF, 0);
-    open = 1;
+    std::setvbuf(stream_, nullptr, _IONBF, 0);
+    open_ = 1;
     WriteLine("--** Started logging **-------------------------------------");
 }
 
 Log::~Log() {
-    if (open) {
+    if (open_) {
         WriteLine("--** Ended Logging **---------------------------------------");
-        std::fclose(stream);
-        stream = nullptr;
-        open = 0;
+        std::fclose(stream_);
+        stream_ = nullptr;
+        open_ = 0;
     }
-    delete[] file_name;
-    file_name = nullptr;
+    delete[] fileName_;
+    fileName_ = nullptr;
 }
 
 void Log::WriteLine(const char* format, ...) {
-    if (!open) return;
+    if (!open_) return;
     char buffer[260];
     va_list args;
     va_start(args, format);
     FormatInto(buffer, sizeof buffer, format, args);
     va_end(args);
-    std::fprintf(stream, "%s\n", buffer);
+    std::fprintf(stream_, "%s\n", buffer);
 }
 
 void Log::Write(const char* format, ...) {
-    if (!open) return;
+    if (!open_) return;
     char buffer[260];
     va_list args;
     va_start(args, format);
     FormatInto(buffer, sizeof buffer, format, args);
     va_end(args);
-    std::fprintf(stream, "%s", buffer);
+    std::fprintf(stream_, "%s", buffer);
 }
 
 void Log::NewLine() {
-    if (!open) return;
-    std::fputc('\n', stream);
+    if (!open_) return;
+    std::fputc('\n', stream_);
 }
 
 void SetLogGate(LogGate gate) { g_gate = gate; }

@@ -12,13 +12,13 @@ class Log {
 public:
     // A null name means "log.txt". An existing file is truncated. If the file
     // cannot be created the log stays closed and every call is ignored.
-    explicit Log(const char* file_name = nullptr);
+    explicit Log(const char* fileName = nullptr);
     ~Log();
 
     Log(const Log&) = delete;
     Log& operator=(const Log&) = delete;
 
-    bool IsOpen() const { return open != 0; }
+    bool IsOpen() const { return open_ != 0; }
 
     // printf-like; the result is cut at 259 characters. WriteLine appends '\n'.
     void WriteLine(const char* format, ...)
@@ -33,12 +33,12 @@ public:
         ;
     void NewLine();
 
-    const char* FileName() const { return file_name; }
+    const char* FileName() const { return fileName_; }
 
 private:
-    FILE* stream = nullptr;
-    char* file_name = nullptr;
-    unsigned char open = 0;
+    FILE* stream_ = nullptr;
+    char* fileName_ = nullptr;
+    unsigned char open_ = 0;
 };
 
 // The process-wide log; null until the shell creates it.

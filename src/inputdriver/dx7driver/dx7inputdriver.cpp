@@ -59,11 +59,11 @@ Dx7InputDriver::Dx7InputDriver(bool* ok, HWND window, HINSTANCE instance, InputF
     direct_input_ = static_cast<IDirectInput7A*>(created);
     ClearKeyboard();
     if (!CreateKeyboard(window)) return;
-    keyboard_buffer_size = KEYBOARD_BUFFER_SIZE;
+    keyboardBufferSize = KEYBOARD_BUFFER_SIZE;
     int32_t result = AcquireKeyboardSource();
     if (result < 0) LogLine("Couldn't aquire keyboard (%s)", InputErrorText(result).c_str());
 
-    mouse_buffer_size = MOUSE_BUFFER_SIZE;
+    mouseBufferSize = MOUSE_BUFFER_SIZE;
     ClearMouse();
     SetMouseRange(0, 0, 0, 0, 0, 0);
     SetMouseScale(1.0, 1.0, 1.0);
