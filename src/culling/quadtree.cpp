@@ -1,5 +1,6 @@
 #include "culling/quadtree.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -69,33 +70,29 @@ void ClassifyAll(const VERTEX* v, int count, const float lowXHighZ[6], const flo
     }
 }
 
+// A vertex's position as the build tests it, in one 16-byte load.
+struct Corner {
+    float x, z, y, unused;
+};
+
+// The children whose boxes hold a point, from the point's place on each
+// axis: bit 0 low x, 1 high x, 2 low z, 3 high z (both on the middle line).
+// Child 0 is (low x, high z), 1 (high x, high z), 2 (low x, low z), 3 (high
+// x, low z).
+constexpr uint8_t Quadrants(int m) {
+    return static_cast<uint8_t>(((m & 1) && (m & 8)) | ((m & 2) && (m & 8)) << 1 | ((m & 1) && (m & 4)) << 2 |
+                                ((m & 2) && (m & 4)) << 3);
+}
+constexpr uint8_t kQuadrants[16] = {Quadrants(0),  Quadrants(1),  Quadrants(2),  Quadrants(3),
+                                    Quadrants(4),  Quadrants(5),  Quadrants(6),  Quadrants(7),
+                                    Quadrants(8),  Quadrants(9),  Quadrants(10), Quadrants(11),
+                                    Quadrants(12), Quadrants(13), Quadrants(14), Quadrants(15)};
+
 inline void Put(uint16_t*& to, uint16_t a, uint16_t b, uint16_t c) {
     to[0] = a;
     to[1] = b;
     to[2] = c;
     to += 3;
-}
-
-// The y extent of a triangle list's corners as a walk through it finds it:
-// y < ymin ? y : ymin over the corners in order (NaN passed over, the first
-// of equal values kept). A triangle's three corners are folded first, from
-// +inf, then into the extent: the same result, with one step a triangle on
-// the chain that runs through the list.
-void CornerExtent(const VERTEX* v, const uint16_t* idx, int triangles, float& ymin, float& ymax) {
-    const float inf = std::numeric_limits<float>::infinity();
-    float lowest = ymin, highest = ymax;
-    for (int t = 0; t < triangles; t++) {
-        const float ya = v[idx[3 * t]].y, yb = v[idx[3 * t + 1]].y, yc = v[idx[3 * t + 2]].y;
-        float low = ya < inf ? ya : inf, high = ya > -inf ? ya : -inf;
-        low = yb < low ? yb : low;
-        high = yb > high ? yb : high;
-        low = yc < low ? yc : low;
-        high = yc > high ? yc : high;
-        lowest = low < lowest ? low : lowest;
-        highest = high > highest ? high : highest;
-    }
-    ymin = lowest;
-    ymax = highest;
 }
 
 }  // namespace
@@ -106,13 +103,13 @@ QuadTree::QuadTree(const VERTEX* v, int nVertices, const uint16_t* idx, int nTri
       indices_(idx),
       triangleCount_(nTriangles < 0 ? 0 : nTriangles),
       tuningA_(QuadTreeTuningA()) {
-    nodes_.resize(1);
+    nodes_.Extend(1)[0] = Node{};
     std::memcpy(nodes_[0].box, b, sizeof(nodes_[0].box));
     nodes_[0].triangleCount = triangleCount_;
 }
 
 QuadTree::~QuadTree() {
-    for (Node& n : nodes_) delete n.collisionCache;
+    for (size_t i = 0; i < nodes_.size(); i++) delete nodes_[i].collisionCache;
 }
 
 QuadTree::Triangles QuadTree::Drawn(int i) const {
@@ -149,12 +146,12 @@ struct QuadTree::Builder {
     QuadTree& tree;
     const VERTEX* v;
     int tuningA, tuningB;
-    // Per vertex: the child boxes that hold it, for the node that tested it
-    // last (stamp); where its latest copy in the shared array is (-1: none).
+    // Per vertex: its position (x NaN where y is), the child boxes of the
+    // root that hold it, and where its latest copy in the shared array is
+    // (-1: none).
+    std::vector<Corner> corners;
     std::vector<uint8_t> bits;
-    std::vector<int> stamp;
     std::vector<int> pos;
-    bool beyond = false;  // the triangles name vertices past the end of the array
     // Compaction, left uninitialised (only ever read for the vertices a list
     // names, after that list wrote them): where a list first names each
     // vertex, and the vertices in first-use order.
@@ -178,13 +175,13 @@ struct QuadTree::Builder {
 };
 
 void QuadTree::Build() {
-    for (Node& n : nodes_) delete n.collisionCache;
-    nodes_.resize(1);
+    for (size_t i = 0; i < nodes_.size(); i++) delete nodes_[i].collisionCache;
+    nodes_.Truncate(1);
     nodes_[0].firstChild = -1;
     nodes_[0].collisionCache = nullptr;
-    shared_.clear();
-    lists_.clear();
-    masks_.clear();
+    shared_.Truncate(0);
+    lists_.Truncate(0);
+    masks_.Truncate(0);
     Builder b(*this);
     tuningA_ = b.tuningA;
     // Sized by the largest index as well: the arrays must cover whatever the
@@ -211,22 +208,35 @@ void QuadTree::Build() {
         for (; i < n3; i++) largest = indices[i] > largest ? indices[i] : largest;
         if (static_cast<size_t>(largest) >= size) size = static_cast<size_t>(largest) + 1;
     }
-    // Vertices named but not held are read as the list names them, never
-    // tested in bulk.
-    b.beyond = size > static_cast<size_t>(vertexCount_ > 0 ? vertexCount_ : 0);
-    b.bits.assign(size, 0);
-    b.stamp.assign(size, -1);
+    b.corners.resize(size);
+    for (size_t k = 0; k < size; k++) {
+        const VERTEX& p = vertices_[k];
+        b.corners[k] = Corner{p.y == p.y ? p.x : p.y, p.z, p.y, 0.0f};
+    }
+    b.bits.resize(size);
     b.pos.assign(size, -1);
     b.first.reset(new int[size + 1]);
     b.order.reset(new int[size + 1]);
-    b.iota.resize(n);
-    for (int i = 0; i < n; i++) b.iota[i] = i;
+    // Only lists of at most tuning value A triangles are split with their
+    // own positions.
+    b.iota.resize(n < tuningA_ ? n : (tuningA_ > 0 ? tuningA_ : 0));
+    for (size_t i = 0; i < b.iota.size(); i++) b.iota[i] = static_cast<int>(i);
     b.levels.reserve(32);
+    // Room for what this terrain-like piece would need, so that the arrays
+    // seldom move: a node per 12 triangles or so, the vertices with their
+    // windows' borders, and a list of the whole mesh (and a quarter) for
+    // every level drawn whole.
+    int drawnLevels = 1;
+    for (int m = n; m > tuningA_; m /= 4) drawnLevels++;
+    nodes_.Reserve(8 * (static_cast<size_t>(n) / (b.tuningB + 1)) + 5);
+    shared_.Reserve(2 * size + 64);
+    lists_.Reserve(static_cast<size_t>(n) * 3 * 5 / 4 * drawnLevels);
+    masks_.Reserve(static_cast<size_t>(n) / 2 + 64);
     b.Split(0, indices_, n > tuningA_ ? nullptr : b.iota.data(), n, 0, 0);
-    nodes_.shrink_to_fit();
-    shared_.shrink_to_fit();
-    lists_.shrink_to_fit();
-    masks_.shrink_to_fit();
+    nodes_.Fit();
+    shared_.Fit();
+    lists_.Fit();
+    masks_.Fit();
 }
 
 void QuadTree::Builder::Split(int node, const uint16_t* list, const int* origin, int n, int depth,
@@ -245,26 +255,32 @@ void QuadTree::Builder::Split(int node, const uint16_t* list, const int* origin,
         {xm, y0, z0, x1, y1, zm},
     };
 
-    // Each vertex the triangles use is tested against the four child boxes
-    // once (inclusive on every face, as PointInBox); a triangle then goes to
-    // every child that holds one of its corners, in the node's order. A node
-    // that uses a good part of the array tests all of it, four at a time (a
-    // vertex's bits do not depend on whether the node uses it).
-    uint8_t* in = bits.data();
-    const bool dense = !beyond && tree.vertexCount_ <= 4 * n;
-    if (dense) {
-        ClassifyAll(v, tree.vertexCount_, childBoxes[0], childBoxes[3], in);
-    } else {
-        int* st = stamp.data();
-        for (int i = 0; i < 3 * n; i++) {
-            const uint16_t k = list[i];
-            if (st[k] == node) continue;
-            st[k] = node;
-            ClassifyAll(&v[k], 1, childBoxes[0], childBoxes[3], &in[k]);
-        }
-    }
+    // A triangle goes to every child box that holds one of its corners
+    // (inclusive on every face, as PointInBox), in the node's order. The
+    // root tests every vertex against its children's boxes once, y
+    // included; below it every corner a node's triangles name lies within
+    // the node's y extent (made from those very corners) unless its y is NaN,
+    // so only x and z are compared, corner by corner, from the compact copy
+    // of the positions (x NaN where y is).
     goesTo.resize(n);
     uint8_t* to = goesTo.data();
+    const Corner* p = corners.data();
+    const uint8_t* in = bits.data();
+    if (node == 0) ClassifyAll(v, static_cast<int>(bits.size()), childBoxes[0], childBoxes[3], bits.data());
+#if defined(__SSE2__)
+    const __m128 lo = _mm_setr_ps(x0, xm, z0, zm), hi = _mm_setr_ps(xm, x1, zm, z1);
+    auto cornerBits = [&](uint16_t k) -> unsigned {
+        const __m128 c = _mm_loadu_ps(&p[k].x);
+        const __m128 xxzz = _mm_shuffle_ps(c, c, _MM_SHUFFLE(1, 1, 0, 0));
+        return kQuadrants[_mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(xxzz, lo), _mm_cmple_ps(xxzz, hi)))];
+    };
+#else
+    auto cornerBits = [&](uint16_t k) -> unsigned {
+        const float x = p[k].x, z = p[k].z;
+        return kQuadrants[(x >= x0 && x <= xm) | (x >= xm && x <= x1) << 1 | (z >= z0 && z <= zm) << 2 |
+                          (z >= zm && z <= z1) << 3];
+    };
+#endif
     // Four 16-bit counters side by side, added once a triangle and emptied
     // before they can overflow.
     static const uint64_t kOnes[16] = {
@@ -274,60 +290,114 @@ void QuadTree::Builder::Split(int node, const uint16_t* list, const int* origin,
         0x0001000100000000, 0x0001000100000001, 0x0001000100010000, 0x0001000100010001,
     };
     int counts[4] = {0, 0, 0, 0};
-    for (int from = 0; from < n; from += 0xFFFF) {
-        const int end = n - from > 0xFFFF ? from + 0xFFFF : n;
-        uint64_t packed = 0;
-        for (int t = from; t < end; t++) {
-            const unsigned b = in[list[3 * t]] | in[list[3 * t + 1]] | in[list[3 * t + 2]];
-            to[t] = static_cast<uint8_t>(b);
-            packed += kOnes[b];
+    // Each child's y extent is that of the corners of its triangles, folded
+    // in the children's order as a walk through the list would: a triangle's corners
+    // first, from +inf, then into the extent.
+    const float inf = std::numeric_limits<float>::infinity();
+    float low0 = 1e8f, low1 = 1e8f, low2 = 1e8f, low3 = 1e8f;
+    float high0 = -1e8f, high1 = -1e8f, high2 = -1e8f, high3 = -1e8f;
+    auto pass = [&](auto bitsOf) {
+        for (int from = 0; from < n; from += 0xFFFF) {
+            const int end = n - from > 0xFFFF ? from + 0xFFFF : n;
+            uint64_t packed = 0;
+            for (int t = from; t < end; t++) {
+                const uint16_t a = list[3 * t], b = list[3 * t + 1], c = list[3 * t + 2];
+                const unsigned where = bitsOf(a) | bitsOf(b) | bitsOf(c);
+                to[t] = static_cast<uint8_t>(where);
+                packed += kOnes[where];
+                if (!where) continue;
+                const float ya = p[a].y, yb = p[b].y, yc = p[c].y;
+                float l = ya < inf ? ya : inf, h = ya > -inf ? ya : -inf;
+                l = yb < l ? yb : l;
+                h = yb > h ? yb : h;
+                l = yc < l ? yc : l;
+                h = yc > h ? yc : h;
+                if (where & 1) {
+                    low0 = l < low0 ? l : low0;
+                    high0 = h > high0 ? h : high0;
+                }
+                if (where & 2) {
+                    low1 = l < low1 ? l : low1;
+                    high1 = h > high1 ? h : high1;
+                }
+                if (where & 4) {
+                    low2 = l < low2 ? l : low2;
+                    high2 = h > high2 ? h : high2;
+                }
+                if (where & 8) {
+                    low3 = l < low3 ? l : low3;
+                    high3 = h > high3 ? h : high3;
+                }
+            }
+            for (int k = 0; k < 4; k++) counts[k] += static_cast<int>((packed >> (16 * k)) & 0xFFFF);
         }
-        for (int c = 0; c < 4; c++) counts[c] += static_cast<int>((packed >> (16 * c)) & 0xFFFF);
-    }
+    };
+    if (node == 0)
+        pass([in](uint16_t k) -> unsigned { return in[k]; });
+    else
+        pass(cornerBits);
+    const float lows[4] = {low0, low1, low2, low3}, highs[4] = {high0, high1, high2, high3};
 
     const int firstChild = static_cast<int>(tree.nodes_.size());
-    tree.nodes_.resize(firstChild + 4);
+    Node* made = tree.nodes_.Extend(4);
+    for (int c = 0; c < 4; c++) made[c] = Node{};
     tree.nodes_[node].firstChild = firstChild;
     if (levels.size() <= static_cast<size_t>(depth + 1)) levels.resize(depth + 2);
     Level& level = levels[depth + 1];
-    int at[4], total = 0;
+    int start[4], total = 0;
     for (int c = 0; c < 4; c++) {
-        at[c] = total;
+        start[c] = total;
         total += counts[c];
     }
-    level.list.resize(3 * static_cast<size_t>(total));
-    uint16_t* put[4];
-    for (int c = 0; c < 4; c++) put[c] = level.list.data() + 3 * at[c];
-    for (int t = 0; t < n; t++) {
-        const uint16_t a = list[3 * t], b = list[3 * t + 1], c = list[3 * t + 2];
-        const unsigned where = to[t];
-        switch (where) {  // most triangles lie in one child
-        case 0: break;
-        case 1: Put(put[0], a, b, c); break;
-        case 2: Put(put[1], a, b, c); break;
-        case 4: Put(put[2], a, b, c); break;
-        case 8: Put(put[3], a, b, c); break;
-        default:
-            for (int k = 0; k < 4; k++)
-                if (where & (1u << k)) Put(put[k], a, b, c);
+    // Each child's triangles one slot apart from the next child's: every
+    // triangle is written to all four and kept where it belongs.
+    int at[4];
+    for (int c = 0; c < 4; c++) at[c] = start[c] + c;
+    level.list.resize(3 * static_cast<size_t>(total + 4));
+    {
+        uint16_t* l = level.list.data();
+        uint16_t* l0 = l + 3 * at[0];
+        uint16_t* l1 = l + 3 * at[1];
+        uint16_t* l2 = l + 3 * at[2];
+        uint16_t* l3 = l + 3 * at[3];
+        for (int t = 0; t < n; t++) {
+            const uint16_t a = list[3 * t], b = list[3 * t + 1], c = list[3 * t + 2];
+            const unsigned where = to[t];
+            l0[0] = a, l0[1] = b, l0[2] = c;
+            l1[0] = a, l1[1] = b, l1[2] = c;
+            l2[0] = a, l2[1] = b, l2[2] = c;
+            l3[0] = a, l3[1] = b, l3[2] = c;
+            l0 += 3 * (where & 1);
+            l1 += 3 * ((where >> 1) & 1);
+            l2 += 3 * ((where >> 2) & 1);
+            l3 += 3 * (where >> 3);
         }
     }
     if (origin) {
-        level.origin.resize(total);
-        int* o[4];
-        for (int c = 0; c < 4; c++) o[c] = level.origin.data() + at[c];
-        for (int t = 0; t < n; t++)
-            for (int k = 0; k < 4; k++)
-                if (to[t] & (1u << k)) *o[k]++ = origin[t];
+        level.origin.resize(total + 4);
+        int* o = level.origin.data();
+        int* o0 = o + at[0];
+        int* o1 = o + at[1];
+        int* o2 = o + at[2];
+        int* o3 = o + at[3];
+        for (int t = 0; t < n; t++) {
+            const int from = origin[t];
+            const unsigned where = to[t];
+            *o0 = from;
+            *o1 = from;
+            *o2 = from;
+            *o3 = from;
+            o0 += where & 1;
+            o1 += (where >> 1) & 1;
+            o2 += (where >> 2) & 1;
+            o3 += where >> 3;
+        }
     }
-    // Each child's y extent is that of the corners of its triangles.
     for (int c = 0; c < 4; c++) {
         Node& child = tree.nodes_[firstChild + c];
         std::memcpy(child.box, childBoxes[c], sizeof(child.box));
-        float ymin = 1e8f, ymax = -1e8f;
-        CornerExtent(v, level.list.data() + 3 * at[c], counts[c], ymin, ymax);
-        child.box[1] = ymin;
-        child.box[4] = ymax;
+        child.box[1] = lows[c];
+        child.box[4] = highs[c];
         child.triangleCount = counts[c];
     }
 
@@ -365,8 +435,8 @@ void QuadTree::Builder::Split(int node, const uint16_t* list, const int* origin,
 // Gives the node a window of its own: the vertices its triangles use, in
 // first-use order, and its triangles renumbered into it.
 void QuadTree::Builder::Block(int node, const uint16_t* list, int n) {
-    std::vector<VERTEX>& shared = tree.shared_;
-    std::vector<uint16_t>& lists = tree.lists_;
+    Pod<VERTEX>& shared = tree.shared_;
+    Pod<uint16_t>& lists = tree.lists_;
     const int start = static_cast<int>(shared.size());
     const int n3 = n * 3;
     int* firstAt = first.get();
@@ -383,15 +453,13 @@ void QuadTree::Builder::Block(int node, const uint16_t* list, int n) {
         used[count] = k;
         count += firstAt[k] == i;
     }
-    shared.resize(start + count);
-    VERTEX* out = shared.data() + start;
+    VERTEX* out = shared.Extend(count);
     for (int i = 0; i < count; i++) {
         out[i] = v[used[i]];
         where[used[i]] = start + i;
     }
     const size_t at = lists.size();
-    lists.resize(at + n3);
-    uint16_t* idx = lists.data() + at;
+    uint16_t* idx = lists.Extend(n3);
     for (int i = 0; i < n3; i++) idx[i] = static_cast<uint16_t>(where[list[i]] - start);
     Node& self = tree.nodes_[node];
     self.window = start;
@@ -406,24 +474,23 @@ void QuadTree::Builder::Block(int node, const uint16_t* list, int n) {
 // after them. A window too large for 16-bit indices makes way for a window
 // of the node's own.
 void QuadTree::Builder::Nest(int node, const uint16_t* list, int n, size_t start) {
-    std::vector<VERTEX>& shared = tree.shared_;
-    std::vector<uint16_t>& lists = tree.lists_;
+    Pod<VERTEX>& shared = tree.shared_;
+    Pod<uint16_t>& lists = tree.lists_;
     const int from = static_cast<int>(start);
     const int n3 = n * 3;
     const size_t at = lists.size();
-    lists.resize(at + n3);
-    uint16_t* idx = lists.data() + at;
+    uint16_t* idx = lists.Extend(n3);
     int* where = pos.data();
     for (int i = 0; i < n3; i++) {
         const int k = list[i];
         if (where[k] < from) {
             where[k] = static_cast<int>(shared.size());
-            shared.push_back(v[k]);
+            *shared.Extend(1) = v[k];
         }
         idx[i] = static_cast<uint16_t>(where[k] - from);
     }
     if (shared.size() - start > 0x10000) {
-        lists.resize(at);
+        lists.Truncate(at);
         Block(node, list, n);
         return;
     }
@@ -434,12 +501,12 @@ void QuadTree::Builder::Nest(int node, const uint16_t* list, int n, size_t start
 }
 
 void QuadTree::Builder::Mask(int node, const int* origin, int n, int owner) {
-    std::vector<uint64_t>& masks = tree.masks_;
-    const size_t at = masks.size();
-    tree.nodes_[node].list = static_cast<int>(at);
+    Pod<uint64_t>& masks = tree.masks_;
+    tree.nodes_[node].list = static_cast<int>(masks.size());
     if (n == 0) return;
-    masks.resize(at + (tree.nodes_[owner].triangleCount + 63) / 64, 0);
-    uint64_t* m = masks.data() + at;
+    const int words = (tree.nodes_[owner].triangleCount + 63) / 64;
+    uint64_t* m = masks.Extend(words);
+    std::fill(m, m + words, 0);
     for (int i = 0; i < n; i++) m[origin[i] / 64] |= uint64_t{1} << (origin[i] % 64);
 }
 

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "gfxdriver/gfxdriver.h"
@@ -90,6 +92,46 @@ public:
     Bytes Held() const;
 
 private:
+    // A growing array of plain values that the build leaves at exactly its
+    // size: realloc makes room and, at the end, gives back what is unused
+    // in place.
+    template <typename T>
+    class Pod {
+    public:
+        Pod() = default;
+        ~Pod() { std::free(data_); }
+        T* data() { return data_; }
+        const T* data() const { return data_; }
+        size_t size() const { return size_; }
+        size_t capacity() const { return capacity_; }
+        T& operator[](size_t i) { return data_[i]; }
+        const T& operator[](size_t i) const { return data_[i]; }
+        void Reserve(size_t n) {
+            if (n > capacity_) Resize(n);
+        }
+        // n more values, left uninitialised; the first of them.
+        T* Extend(size_t n) {
+            if (size_ + n > capacity_) Resize(size_ + n > 2 * capacity_ ? size_ + n : 2 * capacity_);
+            size_ += n;
+            return data_ + size_ - n;
+        }
+        void Truncate(size_t n) { size_ = n; }
+        void Fit() {
+            if (capacity_ > size_) Resize(size_);
+        }
+
+    private:
+        Pod(const Pod&) = delete;
+        Pod& operator=(const Pod&) = delete;
+        void Resize(size_t n) {
+            T* p = static_cast<T*>(std::realloc(data_, (n ? n : 1) * sizeof(T)));
+            if (!p) throw std::bad_alloc();
+            data_ = p;
+            capacity_ = n;
+        }
+        T* data_ = nullptr;
+        size_t size_ = 0, capacity_ = 0;
+    };
     struct Builder;
     QuadTree(const QuadTree&) = delete;
     QuadTree& operator=(const QuadTree&) = delete;
@@ -102,10 +144,10 @@ private:
     const uint16_t* indices_;
     int triangleCount_;
     int tuningA_;  // as the build found it: which nodes have a list to draw
-    std::vector<Node> nodes_;
-    std::vector<VERTEX> shared_;
-    std::vector<uint16_t> lists_;
-    std::vector<uint64_t> masks_;
+    Pod<Node> nodes_;
+    Pod<VERTEX> shared_;
+    Pod<uint16_t> lists_;
+    Pod<uint64_t> masks_;
 };
 
 // Tuning values of the settings record (defaults without one).
