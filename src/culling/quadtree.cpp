@@ -226,7 +226,7 @@ void QuadTree::Build() {
     // seldom move: a node per 12 triangles or so, the vertices with their
     // windows' borders, and a list of the whole mesh (and a quarter) for
     // every level drawn whole.
-    int drawnLevels = 1;
+    int drawnLevels = 0;
     for (int m = n; m > tuningA_; m /= 4) drawnLevels++;
     nodes_.Reserve(8 * (static_cast<size_t>(n) / (b.tuningB + 1)) + 5);
     shared_.Reserve(2 * size + 64);
