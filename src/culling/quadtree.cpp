@@ -21,60 +21,6 @@ QuadTreeBase::~QuadTreeBase() {}
 
 namespace {
 
-// Which of the four child boxes hold each vertex, bit c for child c, by the
-// same inclusive comparisons as PointInBox. The child boxes share their y
-// range; child 0 is (low x, high z) and child 3 (high x, low z), so those two
-// give every bound. Four vertices at a time where SSE2 is there: its
-// ordered comparisons answer false for NaN, as the scalar ones do.
-void ClassifyAll(const VERTEX* v, int count, const float lowXHighZ[6], const float highXLowZ[6],
-                 uint8_t* out) {
-    const float x0 = lowXHighZ[0], xm = lowXHighZ[3], x1 = highXLowZ[3];
-    const float z0 = highXLowZ[2], zm = highXLowZ[5], z1 = lowXHighZ[5];
-    const float y0 = lowXHighZ[1], y1 = lowXHighZ[4];
-    int k = 0;
-#if defined(__SSE2__)
-    // Spreads a 4-bit lane mask into one bit 0 per byte.
-    static const uint32_t kSpread[16] = {
-        0x00000000, 0x00000001, 0x00000100, 0x00000101, 0x00010000, 0x00010001, 0x00010100, 0x00010101,
-        0x01000000, 0x01000001, 0x01000100, 0x01000101, 0x01010000, 0x01010001, 0x01010100, 0x01010101,
-    };
-    const __m128 X0 = _mm_set1_ps(x0), XM = _mm_set1_ps(xm), X1 = _mm_set1_ps(x1);
-    const __m128 Z0 = _mm_set1_ps(z0), ZM = _mm_set1_ps(zm), Z1 = _mm_set1_ps(z1);
-    const __m128 Y0 = _mm_set1_ps(y0), Y1 = _mm_set1_ps(y1);
-    for (; k + 4 <= count; k += 4) {
-        const __m128 x = _mm_setr_ps(v[k].x, v[k + 1].x, v[k + 2].x, v[k + 3].x);
-        const __m128 y = _mm_setr_ps(v[k].y, v[k + 1].y, v[k + 2].y, v[k + 3].y);
-        const __m128 z = _mm_setr_ps(v[k].z, v[k + 1].z, v[k + 2].z, v[k + 3].z);
-        const __m128 inY = _mm_and_ps(_mm_cmpge_ps(y, Y0), _mm_cmple_ps(y, Y1));
-        const __m128 lowX = _mm_and_ps(inY, _mm_and_ps(_mm_cmpge_ps(x, X0), _mm_cmple_ps(x, XM)));
-        const __m128 highX = _mm_and_ps(inY, _mm_and_ps(_mm_cmpge_ps(x, XM), _mm_cmple_ps(x, X1)));
-        const __m128 lowZ = _mm_and_ps(_mm_cmpge_ps(z, Z0), _mm_cmple_ps(z, ZM));
-        const __m128 highZ = _mm_and_ps(_mm_cmpge_ps(z, ZM), _mm_cmple_ps(z, Z1));
-        const uint32_t bytes = kSpread[_mm_movemask_ps(_mm_and_ps(lowX, highZ))] |
-                               kSpread[_mm_movemask_ps(_mm_and_ps(highX, highZ))] << 1 |
-                               kSpread[_mm_movemask_ps(_mm_and_ps(lowX, lowZ))] << 2 |
-                               kSpread[_mm_movemask_ps(_mm_and_ps(highX, lowZ))] << 3;
-        out[k] = static_cast<uint8_t>(bytes);
-        out[k + 1] = static_cast<uint8_t>(bytes >> 8);
-        out[k + 2] = static_cast<uint8_t>(bytes >> 16);
-        out[k + 3] = static_cast<uint8_t>(bytes >> 24);
-    }
-#endif
-    for (; k < count; k++) {
-        const VERTEX& p = v[k];
-        const bool y = p.y >= y0 && p.y <= y1;
-        const bool lowX = y && p.x >= x0 && p.x <= xm, highX = y && p.x >= xm && p.x <= x1;
-        const bool lowZ = p.z >= z0 && p.z <= zm, highZ = p.z >= zm && p.z <= z1;
-        out[k] = static_cast<uint8_t>((lowX && highZ) | (highX && highZ) << 1 | (lowX && lowZ) << 2 |
-                                      (highX && lowZ) << 3);
-    }
-}
-
-// A vertex's position as the build tests it, in one 16-byte load.
-struct Corner {
-    float x, z, y, unused;
-};
-
 // The children whose boxes hold a point, from the point's place on each
 // axis: bit 0 low x, 1 high x, 2 low z, 3 high z (both on the middle line).
 // Child 0 is (low x, high z), 1 (high x, high z), 2 (low x, low z), 3 (high
@@ -146,11 +92,7 @@ struct QuadTree::Builder {
     QuadTree& tree;
     const VERTEX* v;
     int tuningA, tuningB;
-    // Per vertex: its position (x NaN where y is), the child boxes of the
-    // root that hold it, and where its latest copy in the shared array is
-    // (-1: none).
-    std::vector<Corner> corners;
-    std::vector<uint8_t> bits;
+    // Per vertex: where its latest copy in the shared array is (-1: none).
     std::vector<int> pos;
     // Compaction, left uninitialised (only ever read for the vertices a list
     // names, after that list wrote them): where a list first names each
@@ -208,12 +150,6 @@ void QuadTree::Build() {
         for (; i < n3; i++) largest = indices[i] > largest ? indices[i] : largest;
         if (static_cast<size_t>(largest) >= size) size = static_cast<size_t>(largest) + 1;
     }
-    b.corners.resize(size);
-    for (size_t k = 0; k < size; k++) {
-        const VERTEX& p = vertices_[k];
-        b.corners[k] = Corner{p.y == p.y ? p.x : p.y, p.z, p.y, 0.0f};
-    }
-    b.bits.resize(size);
     b.pos.assign(size, -1);
     b.first.reset(new int[size + 1]);
     b.order.reset(new int[size + 1]);
@@ -257,26 +193,26 @@ void QuadTree::Builder::Split(int node, const uint16_t* list, const int* origin,
 
     // A triangle goes to every child box that holds one of its corners
     // (inclusive on every face, as PointInBox), in the node's order. The
-    // root tests every vertex against its children's boxes once, y
-    // included; below it every corner a node's triangles name lies within
-    // the node's y extent (made from those very corners) unless its y is NaN,
-    // so only x and z are compared, corner by corner, from the compact copy
-    // of the positions (x NaN where y is).
+    // children share the node's y range.
     goesTo.resize(n);
     uint8_t* to = goesTo.data();
-    const Corner* p = corners.data();
-    const uint8_t* in = bits.data();
-    if (node == 0) ClassifyAll(v, static_cast<int>(bits.size()), childBoxes[0], childBoxes[3], bits.data());
 #if defined(__SSE2__)
+    // x, y, z in one load; the ordered comparisons answer false for NaN, as
+    // the scalar ones do.
     const __m128 lo = _mm_setr_ps(x0, xm, z0, zm), hi = _mm_setr_ps(xm, x1, zm, z1);
-    auto cornerBits = [&](uint16_t k) -> unsigned {
-        const __m128 c = _mm_loadu_ps(&p[k].x);
-        const __m128 xxzz = _mm_shuffle_ps(c, c, _MM_SHUFFLE(1, 1, 0, 0));
-        return kQuadrants[_mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(xxzz, lo), _mm_cmple_ps(xxzz, hi)))];
+    const __m128 ylo = _mm_set1_ps(y0), yhi = _mm_set1_ps(y1);
+    auto bitsOf = [&](uint16_t k) -> unsigned {
+        const __m128 c = _mm_loadu_ps(&v[k].x);
+        const __m128 xxzz = _mm_shuffle_ps(c, c, _MM_SHUFFLE(2, 2, 0, 0));
+        const __m128 yyyy = _mm_shuffle_ps(c, c, _MM_SHUFFLE(1, 1, 1, 1));
+        const __m128 in = _mm_and_ps(_mm_and_ps(_mm_cmpge_ps(xxzz, lo), _mm_cmple_ps(xxzz, hi)),
+                                     _mm_and_ps(_mm_cmpge_ps(yyyy, ylo), _mm_cmple_ps(yyyy, yhi)));
+        return kQuadrants[_mm_movemask_ps(in)];
     };
 #else
-    auto cornerBits = [&](uint16_t k) -> unsigned {
-        const float x = p[k].x, z = p[k].z;
+    auto bitsOf = [&](uint16_t k) -> unsigned {
+        const float x = v[k].x, y = v[k].y, z = v[k].z;
+        if (!(y >= y0 && y <= y1)) return 0;
         return kQuadrants[(x >= x0 && x <= xm) | (x >= xm && x <= x1) << 1 | (z >= z0 && z <= zm) << 2 |
                           (z >= zm && z <= z1) << 3];
     };
@@ -296,7 +232,7 @@ void QuadTree::Builder::Split(int node, const uint16_t* list, const int* origin,
     const float inf = std::numeric_limits<float>::infinity();
     float low0 = 1e8f, low1 = 1e8f, low2 = 1e8f, low3 = 1e8f;
     float high0 = -1e8f, high1 = -1e8f, high2 = -1e8f, high3 = -1e8f;
-    auto pass = [&](auto bitsOf) {
+    {
         for (int from = 0; from < n; from += 0xFFFF) {
             const int end = n - from > 0xFFFF ? from + 0xFFFF : n;
             uint64_t packed = 0;
@@ -306,7 +242,7 @@ void QuadTree::Builder::Split(int node, const uint16_t* list, const int* origin,
                 to[t] = static_cast<uint8_t>(where);
                 packed += kOnes[where];
                 if (!where) continue;
-                const float ya = p[a].y, yb = p[b].y, yc = p[c].y;
+                const float ya = v[a].y, yb = v[b].y, yc = v[c].y;
                 float l = ya < inf ? ya : inf, h = ya > -inf ? ya : -inf;
                 l = yb < l ? yb : l;
                 h = yb > h ? yb : h;
@@ -331,11 +267,7 @@ void QuadTree::Builder::Split(int node, const uint16_t* list, const int* origin,
             }
             for (int k = 0; k < 4; k++) counts[k] += static_cast<int>((packed >> (16 * k)) & 0xFFFF);
         }
-    };
-    if (node == 0)
-        pass([in](uint16_t k) -> unsigned { return in[k]; });
-    else
-        pass(cornerBits);
+    }
     const float lows[4] = {low0, low1, low2, low3}, highs[4] = {high0, high1, high2, high3};
 
     const int firstChild = static_cast<int>(tree.nodes_.size());
