@@ -445,6 +445,34 @@ bool SameBits(const std::vector<VERTEX>& a, const std::vector<VERTEX>& b) {
            (a.empty() || std::memcmp(a.data(), b.data(), sizeof(VERTEX) * a.size()) == 0);
 }
 
+// Builds the reference beside the tree and compares them node by node. A
+// drawn node's draw stays inside its window (the driver's vertex array path);
+// in a nested tree, one above tuning value A draws its children's windows
+// side by side rather than a copy of its own.
+void ExpectAsItsRules(const QuadTree& t, const VERTEX* v, const std::vector<uint16_t>& list,
+                      const float box[6], const char* name, bool nested) {
+    std::vector<SeenNode> want, got;
+    std::vector<int> ids;
+    Reference(v, list, box, true, true, want);
+    Seen(t, 0, got, ids);
+    ASSERT_EQ(got.size(), want.size()) << name;
+    for (size_t i = 0; i < want.size(); i++) {
+        EXPECT_EQ(std::memcmp(got[i].box, want[i].box, sizeof(got[i].box)), 0) << name << " node " << i;
+        EXPECT_EQ(got[i].leaf, want[i].leaf) << name << " node " << i;
+        EXPECT_TRUE(SameBits(got[i].drawn, want[i].drawn)) << name << " node " << i;
+        EXPECT_TRUE(SameBits(got[i].tested, want[i].tested)) << name << " node " << i;
+        const QuadTree::Node& node = t.GetNode(ids[i]);
+        if (ids[i] == 0 || !t.IsDrawn(ids[i])) continue;
+        const QuadTree::Triangles d = t.Drawn(ids[i]);
+        for (int k = 0; k < 3 * d.triangleCount; k++) ASSERT_LT(d.indices[k], d.vertexCount) << name;
+        if (!nested || node.firstChild < 0 || !t.IsDrawn(node.firstChild)) continue;
+        int side = 0;
+        for (int k = 0; k < 4; k++) side += t.GetNode(node.firstChild + k).windowCount;
+        EXPECT_EQ(node.window, t.GetNode(node.firstChild).window) << name << " node " << i;
+        EXPECT_EQ(node.windowCount, side) << name << " node " << i;
+    }
+}
+
 }  // namespace
 
 // A rolling, shuffled terrain with shared corners, a corner at -0, a NaN
@@ -488,29 +516,36 @@ TEST(MeshQuadTree, DrawsAndTestsWhatItsRulesSay) {
     for (const Case& c : cases) {
         QuadTree t(v.data(), c.vertices, c.list->data(), n, box);
         t.Build();
-        std::vector<SeenNode> want, got;
-        std::vector<int> ids;
-        Reference(v.data(), *c.list, box, true, true, want);
-        Seen(t, 0, got, ids);
-        ASSERT_EQ(got.size(), want.size()) << c.name;
-        EXPECT_EQ(got.size(), 341u) << c.name;
-        for (size_t i = 0; i < want.size(); i++) {
-            EXPECT_EQ(std::memcmp(got[i].box, want[i].box, sizeof(box)), 0) << c.name << " node " << i;
-            EXPECT_EQ(got[i].leaf, want[i].leaf) << c.name << " node " << i;
-            EXPECT_TRUE(SameBits(got[i].drawn, want[i].drawn)) << c.name << " node " << i;
-            EXPECT_TRUE(SameBits(got[i].tested, want[i].tested)) << c.name << " node " << i;
-            // A drawn node's draw stays inside its window (the driver's
-            // vertex array path), and one above tuning value A draws its
-            // children's windows side by side rather than a copy of its own.
-            const QuadTree::Node& node = t.GetNode(ids[i]);
-            if (ids[i] == 0 || !t.IsDrawn(ids[i])) continue;
-            const QuadTree::Triangles d = t.Drawn(ids[i]);
-            for (int k = 0; k < 3 * d.triangleCount; k++) ASSERT_LT(d.indices[k], d.vertexCount) << c.name;
-            if (node.firstChild < 0 || !t.IsDrawn(node.firstChild)) continue;
-            int side = 0;
-            for (int k = 0; k < 4; k++) side += t.GetNode(node.firstChild + k).windowCount;
-            EXPECT_EQ(node.window, t.GetNode(node.firstChild).window) << c.name << " node " << i;
-            EXPECT_EQ(node.windowCount, side) << c.name << " node " << i;
-        }
+        EXPECT_EQ(t.NodeCount(), 341) << c.name;
+        ExpectAsItsRules(t, v.data(), *c.list, box, c.name, true);
     }
+}
+
+// 21,000 triangles that each name three vertices of their own and reach
+// three of their node's four children: the children's windows side by side
+// would need 189,000 vertices, past what 16-bit indices name, so the node
+// draws a window of its own (and still draws what the rules say).
+TEST(MeshQuadTree, AWindowTooLargeFor16BitIndicesIsTheNodesOwn) {
+    std::vector<VERTEX> v;
+    std::vector<uint16_t> idx;
+    auto add = [&](float x0, float z0, float x1, float z1, int count) {
+        for (int i = 0; i < count; i++) {
+            const uint16_t b = static_cast<uint16_t>(v.size());
+            v.push_back(VERTEX{x0, 0, z0, 0, 1, 0, 0, 0});
+            v.push_back(VERTEX{x1, 0, z0, 0, 1, 0, 0, 0});
+            v.push_back(VERTEX{x0, 0, z1, 0, 1, 0, 0, 0});
+            idx.insert(idx.end(), {b, static_cast<uint16_t>(b + 1), static_cast<uint16_t>(b + 2)});
+        }
+    };
+    add(10, 110, 90, 190, 21000);  // the root's child 0, across its middle
+    add(110, 10, 120, 20, 200);    // elsewhere, so that child 0 splits
+    const float box[6] = {0, 0, 0, 200, 1, 200};
+    QuadTree t(v.data(), static_cast<int>(v.size()), idx.data(), static_cast<int>(idx.size() / 3), box);
+    t.Build();
+    ExpectAsItsRules(t, v.data(), idx, box, "large", false);
+    const QuadTree::Node& large = t.GetNode(1);
+    ASSERT_EQ(large.triangleCount, 21000);
+    ASSERT_GE(large.firstChild, 0);
+    EXPECT_TRUE(t.IsDrawn(large.firstChild));
+    EXPECT_EQ(large.windowCount, 63000);
 }
