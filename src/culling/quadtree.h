@@ -94,7 +94,9 @@ public:
 private:
     // A growing array of plain values that the build leaves at exactly its
     // size: realloc makes room and, at the end, gives back what is unused
-    // in place.
+    // in place (a block large enough to be mapped on its own may keep its
+    // unused tail reserved, but those pages were never touched and take no
+    // memory).
     template <typename T>
     class Pod {
     public:

@@ -1,5 +1,5 @@
 // The frustum's box classification and the mesh quadtree: how it splits,
-// compacts, draws and hands triangles to the collision tests.
+// lays out its vertices, draws and hands triangles to the collision tests.
 #include <gtest/gtest.h>
 
 #include <cstring>
