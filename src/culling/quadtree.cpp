@@ -1,5 +1,6 @@
 #include "culling/quadtree.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -18,110 +19,20 @@ int QuadTreeTuningB() { return g_settings ? g_settings->tuningB : 100; }
 
 QuadTreeBase::~QuadTreeBase() {}
 
-QuadTree::QuadTree(VERTEX* v, int nVertices, const uint16_t* idx, int nTriangles, const float b[6])
-    : vertices(v),
-      indices(nullptr),
-      triangleCount(nTriangles < 0 ? 0 : nTriangles),
-      vertexCount(nVertices),
-      triangleCapacity(triangleCount) {
-    indices = new uint16_t[triangleCapacity * 3 + 1];
-    if (triangleCount > 0) std::memcpy(indices, idx, sizeof(uint16_t) * 3 * triangleCount);
-    std::memcpy(box, b, sizeof(box));
-    centre = BoxCenter(box);
-    radius = VectorLength(VECTOR{box[3], box[4], box[5]} - centre);
-}
-
-QuadTree::QuadTree(VERTEX* v, int nVertices, int capacity, const float b[6])
-    : vertices(v),
-      indices(new uint16_t[capacity * 3 + 1]),
-      triangleCount(0),
-      vertexCount(nVertices),
-      triangleCapacity(capacity) {
-    std::memcpy(box, b, sizeof(box));
-    centre = BoxCenter(box);
-    radius = 0.0f;
-}
-
-QuadTree::~QuadTree() {
-    delete collisionCache;
-    for (QuadTree* c : children) delete c;
-    delete[] indices;
-    if (ownsVertices) delete[] vertices;
-}
-
-int QuadTree::NodeCount() const {
-    int n = 1;
-    for (const QuadTree* c : children)
-        if (c) n += c->NodeCount();
-    return n;
-}
-
-// Kept across one tree's whole build, so that no node pays for the size of a
-// vertex array it shares with its parent: the per-vertex arrays go back to
-// their idle value after each use.
-struct QuadTree::BuildScratch {
-    static constexpr uint8_t kUnclassified = 0xFF;
-    std::vector<uint8_t> children;   // per vertex: which child boxes hold it (bit c: child c)
-    std::vector<uint16_t> touched;   // the vertices a sparse node classified
-    std::vector<uint8_t> triangles;  // per triangle of the current node: the children it goes to
-    // Per vertex, for compaction, left uninitialised (only ever read for
-    // the vertices a list names, after that list wrote them): where a
-    // compacted child's list first names it, its index in the child, and
-    // the child's vertices in first-use order.
-    std::unique_ptr<int[]> first, remap, order;
-    bool beyond = false;  // the triangles name vertices past the end of the array
-};
-
 namespace {
 
-// Which of the four child boxes hold each vertex, bit c for child c, by the
-// same inclusive comparisons as PointInBox. The child boxes share their y
-// range; child 0 is (low x, high z) and child 3 (high x, low z), so those two
-// give every bound. Four vertices at a time where SSE2 is there: its
-// ordered comparisons answer false for NaN, as the scalar ones do.
-void ClassifyAll(const VERTEX* v, int count, const float lowXHighZ[6], const float highXLowZ[6],
-                 uint8_t* out) {
-    const float x0 = lowXHighZ[0], xm = lowXHighZ[3], x1 = highXLowZ[3];
-    const float z0 = highXLowZ[2], zm = highXLowZ[5], z1 = lowXHighZ[5];
-    const float y0 = lowXHighZ[1], y1 = lowXHighZ[4];
-    int k = 0;
-#if defined(__SSE2__)
-    // Spreads a 4-bit lane mask into one bit 0 per byte.
-    static const uint32_t kSpread[16] = {
-        0x00000000, 0x00000001, 0x00000100, 0x00000101, 0x00010000, 0x00010001, 0x00010100, 0x00010101,
-        0x01000000, 0x01000001, 0x01000100, 0x01000101, 0x01010000, 0x01010001, 0x01010100, 0x01010101,
-    };
-    const __m128 X0 = _mm_set1_ps(x0), XM = _mm_set1_ps(xm), X1 = _mm_set1_ps(x1);
-    const __m128 Z0 = _mm_set1_ps(z0), ZM = _mm_set1_ps(zm), Z1 = _mm_set1_ps(z1);
-    const __m128 Y0 = _mm_set1_ps(y0), Y1 = _mm_set1_ps(y1);
-    for (; k + 4 <= count; k += 4) {
-        const __m128 x = _mm_setr_ps(v[k].x, v[k + 1].x, v[k + 2].x, v[k + 3].x);
-        const __m128 y = _mm_setr_ps(v[k].y, v[k + 1].y, v[k + 2].y, v[k + 3].y);
-        const __m128 z = _mm_setr_ps(v[k].z, v[k + 1].z, v[k + 2].z, v[k + 3].z);
-        const __m128 inY = _mm_and_ps(_mm_cmpge_ps(y, Y0), _mm_cmple_ps(y, Y1));
-        const __m128 lowX = _mm_and_ps(inY, _mm_and_ps(_mm_cmpge_ps(x, X0), _mm_cmple_ps(x, XM)));
-        const __m128 highX = _mm_and_ps(inY, _mm_and_ps(_mm_cmpge_ps(x, XM), _mm_cmple_ps(x, X1)));
-        const __m128 lowZ = _mm_and_ps(_mm_cmpge_ps(z, Z0), _mm_cmple_ps(z, ZM));
-        const __m128 highZ = _mm_and_ps(_mm_cmpge_ps(z, ZM), _mm_cmple_ps(z, Z1));
-        const uint32_t bytes = kSpread[_mm_movemask_ps(_mm_and_ps(lowX, highZ))] |
-                               kSpread[_mm_movemask_ps(_mm_and_ps(highX, highZ))] << 1 |
-                               kSpread[_mm_movemask_ps(_mm_and_ps(lowX, lowZ))] << 2 |
-                               kSpread[_mm_movemask_ps(_mm_and_ps(highX, lowZ))] << 3;
-        out[k] = static_cast<uint8_t>(bytes);
-        out[k + 1] = static_cast<uint8_t>(bytes >> 8);
-        out[k + 2] = static_cast<uint8_t>(bytes >> 16);
-        out[k + 3] = static_cast<uint8_t>(bytes >> 24);
-    }
-#endif
-    for (; k < count; k++) {
-        const VERTEX& p = v[k];
-        const bool y = p.y >= y0 && p.y <= y1;
-        const bool lowX = y && p.x >= x0 && p.x <= xm, highX = y && p.x >= xm && p.x <= x1;
-        const bool lowZ = p.z >= z0 && p.z <= zm, highZ = p.z >= zm && p.z <= z1;
-        out[k] = static_cast<uint8_t>((lowX && highZ) | (highX && highZ) << 1 | (lowX && lowZ) << 2 |
-                                      (highX && lowZ) << 3);
-    }
+// The children whose boxes hold a point, from the point's place on each
+// axis: bit 0 low x, 1 high x, 2 low z, 3 high z (both on the middle line).
+// Child 0 is (low x, high z), 1 (high x, high z), 2 (low x, low z), 3 (high
+// x, low z).
+constexpr uint8_t Quadrants(int m) {
+    return static_cast<uint8_t>(((m & 1) && (m & 8)) | ((m & 2) && (m & 8)) << 1 | ((m & 1) && (m & 4)) << 2 |
+                                ((m & 2) && (m & 4)) << 3);
 }
+constexpr uint8_t kQuadrants[16] = {Quadrants(0),  Quadrants(1),  Quadrants(2),  Quadrants(3),
+                                    Quadrants(4),  Quadrants(5),  Quadrants(6),  Quadrants(7),
+                                    Quadrants(8),  Quadrants(9),  Quadrants(10), Quadrants(11),
+                                    Quadrants(12), Quadrants(13), Quadrants(14), Quadrants(15)};
 
 inline void Put(uint16_t*& to, uint16_t a, uint16_t b, uint16_t c) {
     to[0] = a;
@@ -130,37 +41,98 @@ inline void Put(uint16_t*& to, uint16_t a, uint16_t b, uint16_t c) {
     to += 3;
 }
 
-// The y extent of a triangle list's corners as a walk through it finds it:
-// y < ymin ? y : ymin over the corners in order (NaN passed over, the first
-// of equal values kept). A triangle's three corners are folded first, from
-// +inf, then into the extent: the same result, with one step a triangle on
-// the chain that runs through the list.
-void CornerExtent(const VERTEX* v, const uint16_t* idx, int triangles, float& ymin, float& ymax) {
-    const float inf = std::numeric_limits<float>::infinity();
-    float lowest = ymin, highest = ymax;
-    for (int t = 0; t < triangles; t++) {
-        const float ya = v[idx[3 * t]].y, yb = v[idx[3 * t + 1]].y, yc = v[idx[3 * t + 2]].y;
-        float low = ya < inf ? ya : inf, high = ya > -inf ? ya : -inf;
-        low = yb < low ? yb : low;
-        high = yb > high ? yb : high;
-        low = yc < low ? yc : low;
-        high = yc > high ? yc : high;
-        lowest = low < lowest ? low : lowest;
-        highest = high > highest ? high : highest;
-    }
-    ymin = lowest;
-    ymax = highest;
-}
-
 }  // namespace
 
+QuadTree::QuadTree(const VERTEX* v, int nVertices, const uint16_t* idx, int nTriangles, const float b[6])
+    : vertices_(v),
+      vertexCount_(nVertices),
+      indices_(idx),
+      triangleCount_(nTriangles < 0 ? 0 : nTriangles),
+      tuningA_(QuadTreeTuningA()) {
+    nodes_.Extend(1)[0] = Node{};
+    std::memcpy(nodes_[0].box, b, sizeof(nodes_[0].box));
+    nodes_[0].triangleCount = triangleCount_;
+}
+
+QuadTree::~QuadTree() {
+    for (size_t i = 0; i < nodes_.size(); i++) delete nodes_[i].collisionCache;
+}
+
+QuadTree::Triangles QuadTree::Drawn(int i) const {
+    if (i == 0) return Triangles{vertices_, vertexCount_, indices_, triangleCount_};
+    const Node& n = nodes_[i];
+    return Triangles{shared_.data() + n.window, n.windowCount, lists_.data() + n.list, n.triangleCount};
+}
+
+QuadTree::Triangles QuadTree::Tested(int i, std::vector<uint16_t>& scratch) const {
+    const Node& n = nodes_[i];
+    if (n.owner == i) return Drawn(i);
+    Triangles from = Drawn(n.owner);
+    if (n.triangleCount == 0) return Triangles{from.vertices, from.vertexCount, from.indices, 0};
+    // The owner's triangles in its order, those whose bit is set.
+    scratch.resize(3 * static_cast<size_t>(n.triangleCount));
+    uint16_t* out = scratch.data();
+    const uint64_t* mask = masks_.data() + n.list;
+    const int words = (from.triangleCount + 63) / 64;
+    for (int w = 0; w < words; w++)
+        for (uint64_t bits = mask[w]; bits; bits &= bits - 1) {
+            const uint16_t* t = from.indices + 3 * (64 * w + __builtin_ctzll(bits));
+            Put(out, t[0], t[1], t[2]);
+        }
+    return Triangles{from.vertices, from.vertexCount, scratch.data(), n.triangleCount};
+}
+
+QuadTree::Bytes QuadTree::Held() const {
+    return Bytes{sizeof(*this) + sizeof(Node) * nodes_.capacity(), sizeof(uint16_t) * lists_.capacity(),
+                 sizeof(VERTEX) * shared_.capacity(), sizeof(uint64_t) * masks_.capacity()};
+}
+
+// What one tree's build keeps from node to node.
+struct QuadTree::Builder {
+    QuadTree& tree;
+    const VERTEX* v;
+    int tuningA, tuningB;
+    // Per vertex: where its latest copy in the shared array is (-1: none).
+    std::vector<int> pos;
+    // Compaction, left uninitialised (only ever read for the vertices a list
+    // names, after that list wrote them): where a list first names each
+    // vertex, and the vertices in first-use order.
+    std::unique_ptr<int[]> first, order;
+    std::vector<uint8_t> goesTo;  // per triangle of the current node: the children it goes to
+    std::vector<int> iota;        // 0, 1, 2...: a drawn node's triangles' own positions
+    // Per depth, the lists of the children of the node being split there
+    // (mesh indices) and, below the nodes drawn whole, where each triangle
+    // sits in its owner's list.
+    struct Level {
+        std::vector<uint16_t> list;
+        std::vector<int> origin;
+    };
+    std::vector<Level> levels;
+
+    Builder(QuadTree& t) : tree(t), v(t.vertices_), tuningA(QuadTreeTuningA()), tuningB(QuadTreeTuningB()) {}
+    void Split(int node, const uint16_t* list, const int* origin, int n, int depth, int owner);
+    void Block(int node, const uint16_t* list, int n);
+    void Nest(int node, const uint16_t* list, int n, size_t start);
+    void Mask(int node, const int* origin, int n, int owner);
+};
+
 void QuadTree::Build() {
-    BuildScratch scratch;
+    for (size_t i = 0; i < nodes_.size(); i++) delete nodes_[i].collisionCache;
+    nodes_.Truncate(1);
+    nodes_[0].firstChild = -1;
+    nodes_[0].collisionCache = nullptr;
+    shared_.Truncate(0);
+    lists_.Truncate(0);
+    masks_.Truncate(0);
+    Builder b(*this);
+    tuningA_ = b.tuningA;
     // Sized by the largest index as well: the arrays must cover whatever the
     // triangle list names.
-    size_t size = vertexCount > 0 ? static_cast<size_t>(vertexCount) : 0;
-    if (triangleCount > 0) {
-        const int n3 = triangleCount * 3;
+    size_t size = vertexCount_ > 0 ? static_cast<size_t>(vertexCount_) : 0;
+    const int n = triangleCount_;
+    if (n > 0) {
+        const int n3 = n * 3;
+        const uint16_t* indices = indices_;
         uint16_t largest = 0;
         int i = 0;
 #if defined(__SSE2__)
@@ -178,17 +150,35 @@ void QuadTree::Build() {
         for (; i < n3; i++) largest = indices[i] > largest ? indices[i] : largest;
         if (static_cast<size_t>(largest) >= size) size = static_cast<size_t>(largest) + 1;
     }
-    // Vertices named but not held are read as the list names them, never
-    // classified in bulk.
-    scratch.beyond = size > static_cast<size_t>(vertexCount > 0 ? vertexCount : 0);
-    scratch.children.assign(size, BuildScratch::kUnclassified);
-    scratch.first.reset(new int[size + 1]);
-    scratch.remap.reset(new int[size + 1]);
-    scratch.order.reset(new int[size + 1]);
-    Split(scratch);
+    b.pos.assign(size, -1);
+    b.first.reset(new int[size + 1]);
+    b.order.reset(new int[size + 1]);
+    // Only lists of at most tuning value A triangles are split with their
+    // own positions.
+    b.iota.resize(n < tuningA_ ? n : (tuningA_ > 0 ? tuningA_ : 0));
+    for (size_t i = 0; i < b.iota.size(); i++) b.iota[i] = static_cast<int>(i);
+    b.levels.reserve(32);
+    // Room for what this terrain-like piece would need, so that the arrays
+    // seldom move: a node per 12 triangles or so, the vertices with their
+    // windows' borders, and a list of the whole mesh (and a quarter) for
+    // every level drawn whole.
+    int drawnLevels = 0;
+    for (int m = n; m > tuningA_; m /= 4) drawnLevels++;
+    nodes_.Reserve(8 * (static_cast<size_t>(n) / (b.tuningB + 1)) + 5);
+    shared_.Reserve(2 * size + 64);
+    lists_.Reserve(static_cast<size_t>(n) * 3 * 5 / 4 * drawnLevels);
+    masks_.Reserve(static_cast<size_t>(n) / 2 + 64);
+    b.Split(0, indices_, n > tuningA_ ? nullptr : b.iota.data(), n, 0, 0);
+    nodes_.Fit();
+    shared_.Fit();
+    lists_.Fit();
+    masks_.Fit();
 }
 
-void QuadTree::Split(BuildScratch& scratch) {
+void QuadTree::Builder::Split(int node, const uint16_t* list, const int* origin, int n, int depth,
+                              int owner) {
+    float box[6];
+    std::memcpy(box, tree.nodes_[node].box, sizeof(box));
     const float hx = (box[3] - box[0]) * 0.5f;
     const float hz = (box[5] - box[2]) * 0.5f;
     const float x0 = box[0], xm = box[0] + hx, x1 = box[3];
@@ -201,33 +191,32 @@ void QuadTree::Split(BuildScratch& scratch) {
         {xm, y0, z0, x1, y1, zm},
     };
 
-    // Each vertex the triangles use is tested against the four child boxes
-    // once (inclusive on every face, as PointInBox); a triangle then goes to
-    // every child that holds one of its corners, in the node's order.
-    uint8_t* in = scratch.children.data();
-    // A node that shares a much larger vertex array (with its parent, or
-    // the root with a piece that has unused vertices) only classifies the
-    // vertices it uses, one at a time; otherwise testing the whole array,
-    // four at a time, is cheaper (a vertex's bits do not depend on whether
-    // the node uses it).
-    const bool sparse = scratch.beyond || (!ownsVertices && vertexCount > 8 * triangleCount);
-    if (sparse) {
-        scratch.touched.clear();
-        for (int i = 0; i < triangleCount * 3; i++) {
-            const uint16_t k = indices[i];
-            if (in[k] != BuildScratch::kUnclassified) continue;
-            ClassifyAll(&vertices[k], 1, childBoxes[0], childBoxes[3], &in[k]);
-            scratch.touched.push_back(k);
-        }
-    } else {
-        ClassifyAll(vertices, vertexCount, childBoxes[0], childBoxes[3], in);
-    }
-    // Locals throughout: the byte and index stores below could otherwise
-    // alias the node's fields and force them to be read again every time.
-    const int n = triangleCount > 0 ? triangleCount : 0;
-    const uint16_t* idx = indices;
-    scratch.triangles.resize(n);
-    uint8_t* goesTo = scratch.triangles.data();
+    // A triangle goes to every child box that holds one of its corners
+    // (inclusive on every face, as PointInBox), in the node's order. The
+    // children share the node's y range.
+    goesTo.resize(n);
+    uint8_t* to = goesTo.data();
+#if defined(__SSE2__)
+    // x, y, z in one load; the ordered comparisons answer false for NaN, as
+    // the scalar ones do.
+    const __m128 lo = _mm_setr_ps(x0, xm, z0, zm), hi = _mm_setr_ps(xm, x1, zm, z1);
+    const __m128 ylo = _mm_set1_ps(y0), yhi = _mm_set1_ps(y1);
+    auto bitsOf = [&](uint16_t k) -> unsigned {
+        const __m128 c = _mm_loadu_ps(&v[k].x);
+        const __m128 xxzz = _mm_shuffle_ps(c, c, _MM_SHUFFLE(2, 2, 0, 0));
+        const __m128 yyyy = _mm_shuffle_ps(c, c, _MM_SHUFFLE(1, 1, 1, 1));
+        const __m128 in = _mm_and_ps(_mm_and_ps(_mm_cmpge_ps(xxzz, lo), _mm_cmple_ps(xxzz, hi)),
+                                     _mm_and_ps(_mm_cmpge_ps(yyyy, ylo), _mm_cmple_ps(yyyy, yhi)));
+        return kQuadrants[_mm_movemask_ps(in)];
+    };
+#else
+    auto bitsOf = [&](uint16_t k) -> unsigned {
+        const float x = v[k].x, y = v[k].y, z = v[k].z;
+        if (!(y >= y0 && y <= y1)) return 0;
+        return kQuadrants[(x >= x0 && x <= xm) | (x >= xm && x <= x1) << 1 | (z >= z0 && z <= zm) << 2 |
+                          (z >= zm && z <= z1) << 3];
+    };
+#endif
     // Four 16-bit counters side by side, added once a triangle and emptied
     // before they can overflow.
     static const uint64_t kOnes[16] = {
@@ -237,135 +226,275 @@ void QuadTree::Split(BuildScratch& scratch) {
         0x0001000100000000, 0x0001000100000001, 0x0001000100010000, 0x0001000100010001,
     };
     int counts[4] = {0, 0, 0, 0};
-    for (int from = 0; from < n; from += 0xFFFF) {
-        const int to = n - from > 0xFFFF ? from + 0xFFFF : n;
-        uint64_t packed = 0;
-        for (int t = from; t < to; t++) {
-            const unsigned bits = in[idx[3 * t]] | in[idx[3 * t + 1]] | in[idx[3 * t + 2]];
-            goesTo[t] = static_cast<uint8_t>(bits);
-            packed += kOnes[bits];
+    // Each child's y extent is that of the corners of its triangles, folded
+    // in the children's order as a walk through the list would: a triangle's corners
+    // first, from +inf, then into the extent.
+    const float inf = std::numeric_limits<float>::infinity();
+    float low0 = 1e8f, low1 = 1e8f, low2 = 1e8f, low3 = 1e8f;
+    float high0 = -1e8f, high1 = -1e8f, high2 = -1e8f, high3 = -1e8f;
+    {
+        for (int from = 0; from < n; from += 0xFFFF) {
+            const int end = n - from > 0xFFFF ? from + 0xFFFF : n;
+            uint64_t packed = 0;
+            for (int t = from; t < end; t++) {
+                const uint16_t a = list[3 * t], b = list[3 * t + 1], c = list[3 * t + 2];
+                const unsigned where = bitsOf(a) | bitsOf(b) | bitsOf(c);
+                to[t] = static_cast<uint8_t>(where);
+                packed += kOnes[where];
+                if (!where) continue;
+                const float ya = v[a].y, yb = v[b].y, yc = v[c].y;
+                float l = ya < inf ? ya : inf, h = ya > -inf ? ya : -inf;
+                l = yb < l ? yb : l;
+                h = yb > h ? yb : h;
+                l = yc < l ? yc : l;
+                h = yc > h ? yc : h;
+                if (where & 1) {
+                    low0 = l < low0 ? l : low0;
+                    high0 = h > high0 ? h : high0;
+                }
+                if (where & 2) {
+                    low1 = l < low1 ? l : low1;
+                    high1 = h > high1 ? h : high1;
+                }
+                if (where & 4) {
+                    low2 = l < low2 ? l : low2;
+                    high2 = h > high2 ? h : high2;
+                }
+                if (where & 8) {
+                    low3 = l < low3 ? l : low3;
+                    high3 = h > high3 ? h : high3;
+                }
+            }
+            for (int k = 0; k < 4; k++) counts[k] += static_cast<int>((packed >> (16 * k)) & 0xFFFF);
         }
-        for (int c = 0; c < 4; c++) counts[c] += static_cast<int>((packed >> (16 * c)) & 0xFFFF);
     }
-    if (sparse)
-        for (uint16_t k : scratch.touched) in[k] = BuildScratch::kUnclassified;
-    else
-        std::memset(in, BuildScratch::kUnclassified, vertexCount > 0 ? vertexCount : 0);
+    const float lows[4] = {low0, low1, low2, low3}, highs[4] = {high0, high1, high2, high3};
 
-    // Every array is allocated at the size it ends up holding.
+    const int firstChild = static_cast<int>(tree.nodes_.size());
+    Node* made = tree.nodes_.Extend(4);
+    for (int c = 0; c < 4; c++) made[c] = Node{};
+    tree.nodes_[node].firstChild = firstChild;
+    if (levels.size() <= static_cast<size_t>(depth + 1)) levels.resize(depth + 2);
+    Level& level = levels[depth + 1];
+    int start[4], total = 0;
     for (int c = 0; c < 4; c++) {
-        children[c] = new QuadTree(vertices, vertexCount, counts[c], childBoxes[c]);
-        children[c]->triangleCount = counts[c];
+        start[c] = total;
+        total += counts[c];
     }
-    isLeaf = false;
-    uint16_t* to[4] = {children[0]->indices, children[1]->indices, children[2]->indices,
-                       children[3]->indices};
-    for (int t = 0; t < n; t++) {
-        const uint16_t a = idx[3 * t], b = idx[3 * t + 1], c = idx[3 * t + 2];
-        const unsigned bits = goesTo[t];
-        switch (bits) {  // most triangles lie in one child
-        case 0: break;
-        case 1: Put(to[0], a, b, c); break;
-        case 2: Put(to[1], a, b, c); break;
-        case 4: Put(to[2], a, b, c); break;
-        case 8: Put(to[3], a, b, c); break;
-        default:
-            for (int k = 0; k < 4; k++)
-                if (bits & (1u << k)) Put(to[k], a, b, c);
+    // Each child's triangles one slot apart from the next child's: every
+    // triangle is written to all four and kept where it belongs.
+    int at[4];
+    for (int c = 0; c < 4; c++) at[c] = start[c] + c;
+    level.list.resize(3 * static_cast<size_t>(total + 4));
+    {
+        uint16_t* l = level.list.data();
+        uint16_t* l0 = l + 3 * at[0];
+        uint16_t* l1 = l + 3 * at[1];
+        uint16_t* l2 = l + 3 * at[2];
+        uint16_t* l3 = l + 3 * at[3];
+        for (int t = 0; t < n; t++) {
+            const uint16_t a = list[3 * t], b = list[3 * t + 1], c = list[3 * t + 2];
+            const unsigned where = to[t];
+            l0[0] = a, l0[1] = b, l0[2] = c;
+            l1[0] = a, l1[1] = b, l1[2] = c;
+            l2[0] = a, l2[1] = b, l2[2] = c;
+            l3[0] = a, l3[1] = b, l3[2] = c;
+            l0 += 3 * (where & 1);
+            l1 += 3 * ((where >> 1) & 1);
+            l2 += 3 * ((where >> 2) & 1);
+            l3 += 3 * (where >> 3);
         }
     }
-
-    const int tuningA = QuadTreeTuningA();
-    const int tuningB = QuadTreeTuningB();
-    // Children of a node of at most tuning value A triangles keep sharing
-    // its vertices; those of a larger one get their own. Either way each
-    // child's y extent is that of the corners of its triangles.
-    for (QuadTree* child : children) {
-        float ymin = 1e8f, ymax = -1e8f;
-        if (triangleCount > tuningA && child->triangleCount != triangleCount)
-            child->Compact(scratch, ymin, ymax);
-        else
-            CornerExtent(child->vertices, child->indices, child->triangleCount, ymin, ymax);
-        child->box[1] = ymin;
-        child->box[4] = ymax;
-        child->centre = BoxCenter(child->box);
-        child->radius = VectorLength(VECTOR{child->box[3], child->box[4], child->box[5]} - child->centre);
+    if (origin) {
+        level.origin.resize(total + 4);
+        int* o = level.origin.data();
+        int* o0 = o + at[0];
+        int* o1 = o + at[1];
+        int* o2 = o + at[2];
+        int* o3 = o + at[3];
+        for (int t = 0; t < n; t++) {
+            const int from = origin[t];
+            const unsigned where = to[t];
+            *o0 = from;
+            *o1 = from;
+            *o2 = from;
+            *o3 = from;
+            o0 += where & 1;
+            o1 += (where >> 1) & 1;
+            o2 += (where >> 2) & 1;
+            o3 += where >> 3;
+        }
     }
-    for (QuadTree* child : children)
-        if (child->triangleCount != triangleCount && child->triangleCount > tuningB) child->Split(scratch);
+    for (int c = 0; c < 4; c++) {
+        Node& child = tree.nodes_[firstChild + c];
+        std::memcpy(child.box, childBoxes[c], sizeof(child.box));
+        child.box[1] = lows[c];
+        child.box[4] = highs[c];
+        child.triangleCount = counts[c];
+    }
+
+    // The children of a node above tuning value A can be drawn whole: one of
+    // at most A triangles (or a leaf) gets its own window, a larger one the
+    // windows of its children. Below those a leaf keeps a mask of its owner's
+    // triangles.
+    const bool childrenDrawn = n > tuningA;
+    for (int c = 0; c < 4; c++) {
+        const int child = firstChild + c;
+        const int m = counts[c];
+        const uint16_t* childList = levels[depth + 1].list.data() + 3 * at[c];
+        const bool splits = m != n && m > tuningB;
+        if (childrenDrawn) {
+            tree.nodes_[child].owner = child;
+            if (!splits || m <= tuningA) {
+                Block(child, childList, m);
+                if (splits) Split(child, childList, iota.data(), m, depth + 1, child);
+            } else {
+                const size_t start = tree.shared_.size();
+                Split(child, childList, nullptr, m, depth + 1, child);
+                Nest(child, childList, m, start);
+            }
+        } else {
+            tree.nodes_[child].owner = owner;
+            const int* childOrigin = levels[depth + 1].origin.data() + at[c];
+            if (splits)
+                Split(child, childList, childOrigin, m, depth + 1, owner);
+            else
+                Mask(child, childOrigin, m, owner);
+        }
+    }
 }
 
-// Gives the node its own vertex array holding only the vertices its
-// triangles use, in first-use order, and renumbers its triangles. The y
-// extent of the corners is folded in on the way: the vertices in first-use
-// order give the same extent as the corners in order (a corner named again
-// never wins a strict comparison against its own first value).
-void QuadTree::Compact(BuildScratch& scratch, float& ymin, float& ymax) {
-    const int n3 = triangleCount * 3;
-    int* first = scratch.first.get();
-    int* remap = scratch.remap.get();
-    int* order = scratch.order.get();
-    uint16_t* idx = indices;
+// Gives the node a window of its own: the vertices its triangles use, in
+// first-use order, and its triangles renumbered into it.
+void QuadTree::Builder::Block(int node, const uint16_t* list, int n) {
+    Pod<VERTEX>& shared = tree.shared_;
+    Pod<uint16_t>& lists = tree.lists_;
+    const int start = static_cast<int>(shared.size());
+    const int n3 = n * 3;
+    int* firstAt = first.get();
+    int* used = order.get();
+    int* where = pos.data();
     // Where each vertex is first named: written back to front, so the
-    // earliest position is the one left.
-    for (int i = n3 - 1; i >= 0; i--) first[idx[i]] = i;
-    // Front to back, a vertex is new where it is first named. Nothing read
-    // here depends on a store of an earlier step, so the only chain from one
-    // index to the next is the count of vertices so far.
-    int used = 0;
+    // earliest position is the one left. Front to back, a vertex is new
+    // where it is first named: nothing read depends on a store of an earlier
+    // step, so the only chain from one index to the next is the count.
+    for (int i = n3 - 1; i >= 0; i--) firstAt[list[i]] = i;
+    int count = 0;
     for (int i = 0; i < n3; i++) {
-        const int old = idx[i];
-        order[used] = old;
-        used += first[old] == i;
+        const int k = list[i];
+        used[count] = k;
+        count += firstAt[k] == i;
     }
-    for (int k = 0; k < used; k++) remap[order[k]] = k;
-    for (int i = 0; i < n3; i++) idx[i] = static_cast<uint16_t>(remap[idx[i]]);
-    VERTEX* own = new VERTEX[used + 1];
-    float low = ymin, high = ymax;
-    for (int i = 0; i < used; i++) {
-        own[i] = vertices[order[i]];
-        const float y = own[i].y;
-        low = y < low ? y : low;
-        high = y > high ? y : high;
+    VERTEX* out = shared.Extend(count);
+    for (int i = 0; i < count; i++) {
+        out[i] = v[used[i]];
+        where[used[i]] = start + i;
     }
-    ymin = low;
-    ymax = high;
-    vertices = own;
-    vertexCount = used;
-    ownsVertices = true;
+    const size_t at = lists.size();
+    uint16_t* idx = lists.Extend(n3);
+    for (int i = 0; i < n3; i++) idx[i] = static_cast<uint16_t>(where[list[i]] - start);
+    Node& self = tree.nodes_[node];
+    self.window = start;
+    self.windowCount = count;
+    self.list = static_cast<int>(at);
 }
 
-void QuadTree::Render(CPlane* frustum) {
-    int cls = frustum ? frustum->ClassifyBox(box) : BOX_INSIDE;
+// A node above tuning value A draws the windows of its children, which lie
+// side by side from start: each corner names the copy its latest child made
+// (every vertex of a triangle that went to a child is in that child's
+// window). A triangle that went to no child brings its missing vertices
+// after them. A window too large for 16-bit indices makes way for a window
+// of the node's own.
+void QuadTree::Builder::Nest(int node, const uint16_t* list, int n, size_t start) {
+    Pod<VERTEX>& shared = tree.shared_;
+    Pod<uint16_t>& lists = tree.lists_;
+    const int from = static_cast<int>(start);
+    const int n3 = n * 3;
+    const size_t at = lists.size();
+    uint16_t* idx = lists.Extend(n3);
+    int* where = pos.data();
+    for (int i = 0; i < n3; i++) {
+        const int k = list[i];
+        if (where[k] < from) {
+            where[k] = static_cast<int>(shared.size());
+            *shared.Extend(1) = v[k];
+        }
+        idx[i] = static_cast<uint16_t>(where[k] - from);
+    }
+    if (shared.size() - start > 0x10000) {
+        lists.Truncate(at);
+        Block(node, list, n);
+        return;
+    }
+    Node& self = tree.nodes_[node];
+    self.window = from;
+    self.windowCount = static_cast<int>(shared.size() - start);
+    self.list = static_cast<int>(at);
+}
+
+void QuadTree::Builder::Mask(int node, const int* origin, int n, int owner) {
+    Pod<uint64_t>& masks = tree.masks_;
+    tree.nodes_[node].list = static_cast<int>(masks.size());
+    if (n == 0) return;
+    const int words = (tree.nodes_[owner].triangleCount + 63) / 64;
+    uint64_t* m = masks.Extend(words);
+    std::fill(m, m + words, 0);
+    for (int i = 0; i < n; i++) m[origin[i] / 64] |= uint64_t{1} << (origin[i] % 64);
+}
+
+void QuadTree::Render(CPlane* frustum) { RenderNode(0, frustum); }
+
+void QuadTree::RenderNode(int i, CPlane* frustum) {
+    const Node& n = nodes_[i];
+    int cls = frustum ? frustum->ClassifyBox(n.box) : BOX_INSIDE;
     if (cls == BOX_OUTSIDE) return;
-    if (!isLeaf && cls != BOX_INSIDE && triangleCount > QuadTreeTuningA() && cls == BOX_INTERSECTING) {
-        for (QuadTree* c : children) c->Render(frustum);
+    if (n.firstChild >= 0 && cls == BOX_INTERSECTING && n.triangleCount > tuningA_) {
+        for (int c = 0; c < 4; c++) RenderNode(n.firstChild + c, frustum);
         return;
     }
-    if (g_gfxdriver && triangleCount > 0)
-        g_gfxdriver->DrawIndexedList(vertices, vertexCount, indices, triangleCount * 3);
+    if (g_gfxdriver && n.triangleCount > 0) {
+        const Triangles t = Drawn(i);
+        g_gfxdriver->DrawIndexedList(t.vertices, t.vertexCount, t.indices, t.triangleCount * 3);
+    }
 }
 
-void QuadTree::Collide(CollisionPacket* packet) {
-    if (!PacketTouchesModelBox(packet, box)) return;
-    if (isLeaf) {
-        if (!collisionCache) collisionCache = new CollisionCache();
-        CollideTriangles(packet, vertices, indices, triangleCount, collisionCache);
+namespace {
+// Where a leaf that is not drawn whole gathers its triangles for a test.
+thread_local std::vector<uint16_t> g_gathered;
+}  // namespace
+
+void QuadTree::Collide(CollisionPacket* packet) { CollideNode(0, packet, g_gathered); }
+
+void QuadTree::CollideNode(int i, CollisionPacket* packet, std::vector<uint16_t>& scratch) {
+    Node& n = nodes_[i];
+    if (!PacketTouchesModelBox(packet, n.box)) return;
+    if (n.firstChild < 0) {
+        if (!n.collisionCache) n.collisionCache = new CollisionCache();
+        const Triangles t = Tested(i, scratch);
+        CollideTriangles(packet, t.vertices, t.indices, t.triangleCount, nodes_[i].collisionCache);
         return;
     }
-    for (QuadTree* c : children) c->Collide(packet);
+    const int first = n.firstChild;
+    for (int c = 0; c < 4; c++) CollideNode(first + c, packet, scratch);
 }
 
 void QuadTree::RayTest(RayQuery* query, bool twoSided) {
     VECTOR dir = query->modelEnd - query->modelStart;
     VectorNormalize(dir);
-    if (!RayIntersectsBox(box, query->modelStart, dir)) return;
-    if (isLeaf) {
-        RayTriangles(query, vertices, indices, triangleCount, twoSided);
+    RayNode(0, query, dir, twoSided, g_gathered);
+}
+
+void QuadTree::RayNode(int i, RayQuery* query, const VECTOR& dir, bool twoSided,
+                       std::vector<uint16_t>& scratch) {
+    const Node& n = nodes_[i];
+    if (!RayIntersectsBox(n.box, query->modelStart, dir)) return;
+    if (n.firstChild < 0) {
+        const Triangles t = Tested(i, scratch);
+        RayTriangles(query, t.vertices, t.indices, t.triangleCount, twoSided);
         return;
     }
     // Checked once on entering the node: the leaves below a node already
     // entered are all tested.
     if (query->hitCount > 0 && query->stopAtFirstHit) return;
-    for (QuadTree* c : children) c->RayTest(query, twoSided);
+    for (int c = 0; c < 4; c++) RayNode(n.firstChild + c, query, dir, twoSided, scratch);
 }

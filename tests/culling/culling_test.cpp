@@ -1,7 +1,8 @@
 // The frustum's box classification and the mesh quadtree: how it splits,
-// compacts, draws and hands triangles to the collision tests.
+// lays out its vertices, draws and hands triangles to the collision tests.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <limits>
 #include <map>
 #include <set>
@@ -106,14 +107,17 @@ struct Handed {
     int tested = 0;
 };
 
-void Leaves(const QuadTree* node, Handed& h) {
-    if (!node->isLeaf) {
-        for (const QuadTree* c : node->children) Leaves(c, h);
+void Leaves(const QuadTree* tree, int i, Handed& h) {
+    const QuadTree::Node& node = tree->GetNode(i);
+    if (node.firstChild >= 0) {
+        for (int c = 0; c < 4; c++) Leaves(tree, node.firstChild + c, h);
         return;
     }
-    for (int i = 0; i < node->triangleCount; i++) h.seen[Key(node->vertices, node->indices, i)]++;
+    std::vector<uint16_t> scratch;
+    const QuadTree::Triangles t = tree->Tested(i, scratch);
+    for (int k = 0; k < t.triangleCount; k++) h.seen[Key(t.vertices, t.indices, k)]++;
     h.lists++;
-    h.inLeaves += node->triangleCount;
+    h.inLeaves += t.triangleCount;
 }
 
 template <typename Tree>
@@ -126,7 +130,7 @@ Handed CollideAll(Tree& tree, const QuadTree* leavesOf) {
     tree.Collide(&packet);
     g_settings = saved;
     Handed h;
-    if (leavesOf) Leaves(leavesOf, h);
+    if (leavesOf) Leaves(leavesOf, 0, h);
     h.tested = settings.colliderCount;
     return h;
 }
@@ -151,18 +155,19 @@ TEST(MeshQuadTree, SplitsOnlyAboveTuningB) {
     Strip s(101);
     QuadTree t(s.v.data(), static_cast<int>(s.v.size()), s.idx.data(), 101, s.box);
     t.Build();
-    EXPECT_FALSE(t.isLeaf);
+    EXPECT_EQ(t.GetNode(0).firstChild, 1);
     EXPECT_EQ(t.NodeCount(), 5);
     int total = 0;
-    for (QuadTree* c : t.children) {
-        EXPECT_TRUE(c->isLeaf);
-        EXPECT_FALSE(c->ownsVertices);  // 101 <= tuning A: shared vertices
-        EXPECT_EQ(c->triangleCapacity, c->triangleCount);
-        total += c->triangleCount;
+    for (int i = 1; i <= 4; i++) {
+        const QuadTree::Node& c = t.GetNode(i);
+        EXPECT_EQ(c.firstChild, -1);
+        EXPECT_FALSE(t.IsDrawn(i));  // 101 <= tuning A: the root is always drawn whole
+        EXPECT_EQ(c.owner, 0);
+        total += c.triangleCount;
         // y range recomputed from the triangles.
-        if (c->triangleCount > 0) {
-            EXPECT_FLOAT_EQ(c->box[1], 0.0f);
-            EXPECT_FLOAT_EQ(c->box[4], 1.0f);
+        if (c.triangleCount > 0) {
+            EXPECT_FLOAT_EQ(c.box[1], 0.0f);
+            EXPECT_FLOAT_EQ(c.box[4], 1.0f);
         }
     }
     EXPECT_GE(total, 101);
@@ -183,23 +188,23 @@ TEST(MeshQuadTree, SplitsOnlyAboveTuningB) {
     QuadTree c(v.data(), static_cast<int>(v.size()), idx.data(), 120, box);
     c.Build();
     EXPECT_EQ(c.NodeCount(), 5);
-    EXPECT_EQ(c.children[0]->triangleCount, 0);  // no vertex of the diagonal lies there
-    EXPECT_EQ(c.children[1]->triangleCount, 120);
+    EXPECT_EQ(c.GetNode(1).triangleCount, 0);  // no vertex of the diagonal lies there
+    EXPECT_EQ(c.GetNode(2).triangleCount, 120);
 }
 
-TEST(MeshQuadTree, LargeNodesCompactTheirChildren) {
+TEST(MeshQuadTree, LargeNodesGiveTheirChildrenWindows) {
     Strip s(600);
     QuadTree t(s.v.data(), static_cast<int>(s.v.size()), s.idx.data(), 600, s.box);
     t.Build();
-    for (QuadTree* c : t.children) {
-        if (c->triangleCount == 0) continue;
-        EXPECT_TRUE(c->ownsVertices);
-        EXPECT_LT(c->vertexCount, static_cast<int>(s.v.size()));
-        EXPECT_EQ(c->vertexCount, c->triangleCount * 3);  // the strip shares no vertices
-        for (int i = 0; i < c->triangleCount * 3; i++) ASSERT_LT(c->indices[i], c->vertexCount);
+    for (int i = 1; i <= 4; i++) {
+        const QuadTree::Triangles c = t.Drawn(i);
+        if (c.triangleCount == 0) continue;
+        EXPECT_TRUE(t.IsDrawn(i));
+        EXPECT_EQ(c.vertexCount, c.triangleCount * 3);  // the strip shares no vertices
+        for (int k = 0; k < c.triangleCount * 3; k++) ASSERT_LT(c.indices[k], c.vertexCount);
         // First use order: the first triangle's vertices come first.
-        EXPECT_EQ(c->indices[0], 0);
-        EXPECT_EQ(c->indices[1], 1);
+        EXPECT_EQ(c.indices[0], 0);
+        EXPECT_EQ(c.indices[1], 1);
     }
     // Every original triangle is still somewhere in the leaves, with the
     // same positions, and collision is handed every leaf.
@@ -292,7 +297,7 @@ TEST(MeshQuadTree, StopAtFirstHitIsCheckedOnEnteringAnInnerNode) {
     q.stopAtFirstHit = true;
     t.RayTest(&q, false);
     EXPECT_EQ(q.hitCount, 2);
-    EXPECT_EQ(q.trianglesTested, t.children[0]->triangleCount + t.children[1]->triangleCount);
+    EXPECT_EQ(q.trianglesTested, t.GetNode(1).triangleCount + t.GetNode(2).triangleCount);
     // Entering the root with a hit already recorded tests nothing.
     q.trianglesTested = 0;
     t.RayTest(&q, false);
@@ -358,41 +363,122 @@ TEST(MeshQuadTree, ModelsBuildTreesAndHandTheirTrianglesToCollision) {
 
 namespace {
 
-// FNV-1a over the bytes of a value.
-struct Digest {
-    uint64_t h = 1469598103934665603ull;
-    void Bytes(const void* p, size_t n) {
-        const unsigned char* b = static_cast<const unsigned char*>(p);
-        for (size_t i = 0; i < n; i++) h = (h ^ b[i]) * 1099511628211ull;
-    }
-    template <typename T>
-    void Add(const T& v) {
-        Bytes(&v, sizeof(v));
-    }
+// The tree as the draws, collision and ray tests see it, node by node in
+// depth-first order: the box, whether it has children, and the corners
+// (vertex values, in order) it hands the driver when drawn whole and the
+// triangle tests when it is a leaf.
+struct SeenNode {
+    float box[6];
+    bool leaf;
+    std::vector<VERTEX> drawn, tested;
 };
 
-// Every node in order: counts, box, centre, radius, index list, and the
-// vertices of a node that owns them.
-void DigestTree(const QuadTree* t, Digest& d) {
-    d.Add(t->triangleCount);
-    d.Add(t->vertexCount);
-    d.Add(t->ownsVertices);
-    d.Add(t->isLeaf);
-    d.Bytes(t->box, sizeof(t->box));
-    d.Add(t->centre);
-    d.Add(t->radius);
-    d.Bytes(t->indices, sizeof(uint16_t) * 3 * t->triangleCount);
-    if (t->ownsVertices) d.Bytes(t->vertices, sizeof(VERTEX) * t->vertexCount);
-    for (const QuadTree* c : t->children)
-        if (c) DigestTree(c, d);
+std::vector<VERTEX> Corners(const VERTEX* v, const uint16_t* idx, int triangles) {
+    std::vector<VERTEX> out;
+    for (int i = 0; i < triangles * 3; i++) out.push_back(v[idx[i]]);
+    return out;
+}
+
+// The tree by its rules, written as plainly as they read: a child's list is
+// its parent's triangles with a corner in its box (inclusive on every face),
+// in order, and its y extent that of those corners; a node splits when it has
+// more than tuning B triangles and fewer than its parent; the root and the
+// children of nodes above tuning A can be drawn whole.
+void Reference(const VERTEX* v, const std::vector<uint16_t>& list, const float box[6], bool drawn,
+               bool splits, std::vector<SeenNode>& out) {
+    const int n = static_cast<int>(list.size() / 3);
+    SeenNode self;
+    std::copy(box, box + 6, self.box);
+    self.leaf = !splits;
+    if (drawn) self.drawn = Corners(v, list.data(), n);
+    if (!splits) self.tested = Corners(v, list.data(), n);
+    out.push_back(self);
+    if (!splits) return;
+    const float xm = box[0] + (box[3] - box[0]) * 0.5f, zm = box[2] + (box[5] - box[2]) * 0.5f;
+    const float boxes[4][6] = {{box[0], box[1], zm, xm, box[4], box[5]},
+                               {xm, box[1], zm, box[3], box[4], box[5]},
+                               {box[0], box[1], box[2], xm, box[4], zm},
+                               {xm, box[1], box[2], box[3], box[4], zm}};
+    for (const float* b : boxes) {
+        std::vector<uint16_t> child;
+        for (int t = 0; t < n; t++) {
+            bool in = false;
+            for (int k = 0; k < 3; k++) {
+                const VERTEX& p = v[list[3 * t + k]];
+                in = in ||
+                     (p.x >= b[0] && p.x <= b[3] && p.y >= b[1] && p.y <= b[4] && p.z >= b[2] && p.z <= b[5]);
+            }
+            if (in) child.insert(child.end(), list.begin() + 3 * t, list.begin() + 3 * t + 3);
+        }
+        float cb[6] = {b[0], 1e8f, b[2], b[3], -1e8f, b[5]};
+        for (uint16_t i : child) {
+            cb[1] = v[i].y < cb[1] ? v[i].y : cb[1];
+            cb[4] = v[i].y > cb[4] ? v[i].y : cb[4];
+        }
+        const int m = static_cast<int>(child.size() / 3);
+        Reference(v, child, cb, n > QuadTreeTuningA(), m != n && m > QuadTreeTuningB(), out);
+    }
+}
+
+void Seen(const QuadTree& t, int i, std::vector<SeenNode>& out, std::vector<int>& ids) {
+    const QuadTree::Node& node = t.GetNode(i);
+    SeenNode self;
+    std::copy(node.box, node.box + 6, self.box);
+    self.leaf = node.firstChild < 0;
+    if (t.IsDrawn(i)) {
+        const QuadTree::Triangles d = t.Drawn(i);
+        self.drawn = Corners(d.vertices, d.indices, d.triangleCount);
+    }
+    std::vector<uint16_t> scratch;
+    if (self.leaf) {
+        const QuadTree::Triangles d = t.Tested(i, scratch);
+        self.tested = Corners(d.vertices, d.indices, d.triangleCount);
+    }
+    out.push_back(self);
+    ids.push_back(i);
+    if (!self.leaf)
+        for (int c = 0; c < 4; c++) Seen(t, node.firstChild + c, out, ids);
+}
+
+bool SameBits(const std::vector<VERTEX>& a, const std::vector<VERTEX>& b) {
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), sizeof(VERTEX) * a.size()) == 0);
+}
+
+// Builds the reference beside the tree and compares them node by node. A
+// drawn node's draw stays inside its window (the driver's vertex array path);
+// in a nested tree, one above tuning value A draws its children's windows
+// side by side rather than a copy of its own.
+void ExpectAsItsRules(const QuadTree& t, const VERTEX* v, const std::vector<uint16_t>& list,
+                      const float box[6], const char* name, bool nested) {
+    std::vector<SeenNode> want, got;
+    std::vector<int> ids;
+    Reference(v, list, box, true, true, want);
+    Seen(t, 0, got, ids);
+    ASSERT_EQ(got.size(), want.size()) << name;
+    for (size_t i = 0; i < want.size(); i++) {
+        EXPECT_EQ(std::memcmp(got[i].box, want[i].box, sizeof(got[i].box)), 0) << name << " node " << i;
+        EXPECT_EQ(got[i].leaf, want[i].leaf) << name << " node " << i;
+        EXPECT_TRUE(SameBits(got[i].drawn, want[i].drawn)) << name << " node " << i;
+        EXPECT_TRUE(SameBits(got[i].tested, want[i].tested)) << name << " node " << i;
+        const QuadTree::Node& node = t.GetNode(ids[i]);
+        if (ids[i] == 0 || !t.IsDrawn(ids[i])) continue;
+        const QuadTree::Triangles d = t.Drawn(ids[i]);
+        for (int k = 0; k < 3 * d.triangleCount; k++) ASSERT_LT(d.indices[k], d.vertexCount) << name;
+        if (!nested || node.firstChild < 0 || !t.IsDrawn(node.firstChild)) continue;
+        int side = 0;
+        for (int k = 0; k < 4; k++) side += t.GetNode(node.firstChild + k).windowCount;
+        EXPECT_EQ(node.window, t.GetNode(node.firstChild).window) << name << " node " << i;
+        EXPECT_EQ(node.windowCount, side) << name << " node " << i;
+    }
 }
 
 }  // namespace
 
-// The whole tree of a rolling, shuffled terrain with shared corners, a
-// corner at -0, a NaN height and vertices no triangle names, bit for bit as
-// the first build made it: a faster build must not move one triangle.
-TEST(MeshQuadTree, BuildsTheSameTreeBitForBit) {
+// A rolling, shuffled terrain with shared corners, a corner at -0, a NaN
+// height and vertices no triangle names: every node's box, and the corners
+// it draws and tests, bit for bit as the rules make them.
+TEST(MeshQuadTree, DrawsAndTestsWhatItsRulesSay) {
     const int w = 90, h = 70;
     std::vector<VERTEX> v;
     for (int z = 0; z <= h; z++)
@@ -424,16 +510,42 @@ TEST(MeshQuadTree, BuildsTheSameTreeBitForBit) {
         const char* name;
         const std::vector<uint16_t>* list;
         int vertices;
-        uint64_t digest;
-    } cases[] = {{"rows", &idx, static_cast<int>(v.size()), 0x85ed9ecd4f151ea3ull},
-                 {"shuffled", &shuffled, static_cast<int>(v.size()), 0xb9574316507331abull},
-                 {"short", &shuffled, static_cast<int>(v.size()) - 300, 0xbf7e6006de5b5028ull}};
+    } cases[] = {{"rows", &idx, static_cast<int>(v.size())},
+                 {"shuffled", &shuffled, static_cast<int>(v.size())},
+                 {"short", &shuffled, static_cast<int>(v.size()) - 300}};
     for (const Case& c : cases) {
         QuadTree t(v.data(), c.vertices, c.list->data(), n, box);
         t.Build();
-        Digest d;
-        DigestTree(&t, d);
         EXPECT_EQ(t.NodeCount(), 341) << c.name;
-        EXPECT_EQ(d.h, c.digest) << c.name;
+        ExpectAsItsRules(t, v.data(), *c.list, box, c.name, true);
     }
+}
+
+// 21,000 triangles that each name three vertices of their own and reach
+// three of their node's four children: the children's windows side by side
+// would need 189,000 vertices, past what 16-bit indices name, so the node
+// draws a window of its own (and still draws what the rules say).
+TEST(MeshQuadTree, AWindowTooLargeFor16BitIndicesIsTheNodesOwn) {
+    std::vector<VERTEX> v;
+    std::vector<uint16_t> idx;
+    auto add = [&](float x0, float z0, float x1, float z1, int count) {
+        for (int i = 0; i < count; i++) {
+            const uint16_t b = static_cast<uint16_t>(v.size());
+            v.push_back(VERTEX{x0, 0, z0, 0, 1, 0, 0, 0});
+            v.push_back(VERTEX{x1, 0, z0, 0, 1, 0, 0, 0});
+            v.push_back(VERTEX{x0, 0, z1, 0, 1, 0, 0, 0});
+            idx.insert(idx.end(), {b, static_cast<uint16_t>(b + 1), static_cast<uint16_t>(b + 2)});
+        }
+    };
+    add(10, 110, 90, 190, 21000);  // the root's child 0, across its middle
+    add(110, 10, 120, 20, 200);    // elsewhere, so that child 0 splits
+    const float box[6] = {0, 0, 0, 200, 1, 200};
+    QuadTree t(v.data(), static_cast<int>(v.size()), idx.data(), static_cast<int>(idx.size() / 3), box);
+    t.Build();
+    ExpectAsItsRules(t, v.data(), idx, box, "large", false);
+    const QuadTree::Node& large = t.GetNode(1);
+    ASSERT_EQ(large.triangleCount, 21000);
+    ASSERT_GE(large.firstChild, 0);
+    EXPECT_TRUE(t.IsDrawn(large.firstChild));
+    EXPECT_EQ(large.windowCount, 63000);
 }

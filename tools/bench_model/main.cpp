@@ -29,20 +29,6 @@ long MinorFaults() {
     return u.ru_minflt;
 }
 
-// Bytes the tree holds: the nodes, their index arrays, and the vertex
-// copies of the nodes that own one.
-struct TreeBytes {
-    size_t nodes = 0, indices = 0, vertices = 0;
-    size_t Total() const { return nodes + indices + vertices; }
-    void Add(const QuadTree* t) {
-        if (!t) return;
-        nodes += sizeof(QuadTree);
-        indices += sizeof(uint16_t) * (3 * static_cast<size_t>(t->triangleCapacity) + 1);
-        if (t->ownsVertices) vertices += sizeof(VERTEX) * (static_cast<size_t>(t->vertexCount) + 1);
-        for (const QuadTree* c : t->children) Add(c);
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,7 +68,7 @@ int main(int argc, char** argv) {
     std::vector<bench::Times> readRuns, parseRuns, loadRuns, treeRuns;
     int nodes = 0, textures = 0, faces = 0;
     long loadFaults = 0, treeFaults = 0;
-    TreeBytes treeBytes;
+    QuadTree::Bytes treeBytes{};
     size_t meshBytes = 0;
     bool ok = true;
     for (int i = 0; i < runs && ok; ++i) {
@@ -122,8 +108,7 @@ int main(int argc, char** argv) {
                 treeRuns.push_back(t.Elapsed());
                 treeFaults = MinorFaults() - before;
                 nodes = tree->NodeCount();
-                treeBytes = TreeBytes();
-                treeBytes.Add(tree);
+                treeBytes = tree->Held();
                 meshBytes = sizeof(VERTEX) * sm->vertexCount + sizeof(uint16_t) * 3 * sm->faceCount;
                 delete tree;
             }
@@ -145,10 +130,10 @@ int main(int argc, char** argv) {
                 textures);
     std::printf("page faults (last run): load %ld, quadtree build alone %ld\n", loadFaults, treeFaults);
     std::printf(
-        "quadtree memory %.1f MB for a mesh of %.1f MB (vertices and indices): index arrays %.1f MB, "
-        "vertex copies %.1f MB, nodes %.1f MB\n",
-        treeBytes.Total() / 1e6, meshBytes / 1e6, treeBytes.indices / 1e6, treeBytes.vertices / 1e6,
-        treeBytes.nodes / 1e6);
+        "quadtree memory %.2f MB for a mesh of %.2f MB (vertices and indices), %.2fx: index lists %.2f MB, "
+        "shared vertices %.2f MB, leaf masks %.2f MB, nodes %.2f MB\n",
+        treeBytes.Total() / 1e6, meshBytes / 1e6, static_cast<double>(treeBytes.Total()) / meshBytes,
+        treeBytes.indices / 1e6, treeBytes.vertices / 1e6, treeBytes.masks / 1e6, treeBytes.nodes / 1e6);
     std::printf("load / read bytes: %.1fx wall, %.1fx cpu; load MB/s %.1f; bytes MB/s %.1f\n",
                 load.wall / read.wall, read.cpu > 0 ? load.cpu / read.cpu : 0.0, size / load.wall / 1e6,
                 size / read.wall / 1e6);
