@@ -261,7 +261,9 @@ public:
     // caller cuts both layers so that each triangle lies in one triangle of
     // either as seen from the eye; coordinates and fog are then exact at
     // every pixel, and so is a colour that is the same over its layer's
-    // triangle. False when the driver cannot in its current state: then
+    // triangle. Like the second pass, leaves color2 of the last index as the
+    // current colour (what an LVERTEX draw leaves; a VERTEX draw with lighting
+    // off takes it). False when the driver cannot in its current state: then
     // nothing is drawn and the caller draws the two layers itself.
     virtual bool DrawIndexedDualLayer(const DUALVERTEX* v, int vertexCount, const uint16_t* indices,
                                       int indexCount, const char* texture1, const char* texture2);  // 60

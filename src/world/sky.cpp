@@ -213,8 +213,13 @@ void Sky::BuildDualLayer() {
     dualPoints.clear();
     dualIndices.clear();
     std::vector<Point3> polygon;
-    for (const LayerTriangle& a : tris[0]) {
-        for (const LayerTriangle& b : tris[1]) {
+    // The second layer's skirt first: the last corner drawn is then on the
+    // second layer's own last triangle, and its colour is the one the driver
+    // leaves current, as after the second layer's own pass.
+    std::stable_partition(tris[1].begin(), tris[1].end(),
+                          [](const LayerTriangle& t) { return t.triangle < 0; });
+    for (const LayerTriangle& b : tris[1]) {
+        for (const LayerTriangle& a : tris[0]) {
             if (a.triangle < 0 && b.triangle < 0) continue;  // neither layer seen
             polygon.assign(a.corner, a.corner + 3);
             // The part of a seen through b: inside the three planes through
@@ -622,7 +627,7 @@ void Sky::DrawLayers() {
     const WeatherFrame& a = frames[first];
     const bool oneFrame = f <= 0.0f || next < 0;
     if ((oneFrame || (a.texture1 == frames[next].texture1 && a.texture2 == frames[next].texture2)) &&
-        DrawDualLayer(a.texture1.c_str(), a.texture2.c_str()))
+        !tmpNoDual && DrawDualLayer(a.texture1.c_str(), a.texture2.c_str()))
         return;
     if (oneFrame) {
         if (!d->SetTexture(a.texture1.c_str())) LogLine("ERROR setting sky texture");
