@@ -627,7 +627,7 @@ void Sky::DrawLayers() {
     const WeatherFrame& a = frames[first];
     const bool oneFrame = f <= 0.0f || next < 0;
     if ((oneFrame || (a.texture1 == frames[next].texture1 && a.texture2 == frames[next].texture2)) &&
-        !tmpNoDual && DrawDualLayer(a.texture1.c_str(), a.texture2.c_str()))
+        DrawDualLayer(a.texture1.c_str(), a.texture2.c_str()))
         return;
     if (oneFrame) {
         if (!d->SetTexture(a.texture1.c_str())) LogLine("ERROR setting sky texture");
