@@ -639,10 +639,12 @@ bool OpenGLDriver::DrawIndexedDualLayer(const DUALVERTEX* v, int vertexCount, co
     for (GLuint a : {kColor1, kColor2, kCoord1, kCoord2}) p->DisableVertexAttribArray(a);
     glDisableClientState(GL_VERTEX_ARRAY);
     p->UseProgram(0);
-    // Unit 0 is left with the first texture, as after SetTexture.
+    // Texturing is left as the second pass's SetTexture leaves it.
     p->ActiveTexture(kTexture0 + 1);
     glBindTexture(GL_TEXTURE_2D, 0);
     p->ActiveTexture(kTexture0);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, objects[1]);
     Color(v[indices[indexCount - indexCount % 3 - 1]].color2);
     Count(vertexCount, indexCount / 3);
     CheckError("DrawIndexedDualLayer");
