@@ -40,3 +40,7 @@ GfxDriver::GfxDriver()
 GfxDriver::~GfxDriver() {}
 
 bool GfxDriver::SetBackgroundDepth(bool) { return false; }
+
+bool GfxDriver::DrawIndexedDualLayer(const DUALVERTEX*, int, const uint16_t*, int, const char*, const char*) {
+    return false;
+}

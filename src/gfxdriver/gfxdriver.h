@@ -75,6 +75,22 @@ struct TLVERTEX {
     float tu, tv;
 };
 
+// Beyond the Direct3D formats: a point of two layers of one surface seen
+// through each other, for DrawIndexedDualLayer. x, y, z and the first layer's
+// colour and coordinates are as in LVERTEX; the second layer is the surface
+// that the line from the eye through the point meets further on. tq2 is the
+// point's distance along the view direction divided by the second point's;
+// the second layer's coordinates and fog depth come multiplied by it. fog1
+// and fog2 are the depths each layer is fogged at (the fixed-function fog
+// coordinate).
+struct DUALVERTEX {
+    float x, y, z;
+    PackedColor color1;
+    PackedColor color2;
+    float tu1, tv1, fog1;
+    float tu2, tv2, fog2, tq2;
+};
+
 // The Direct3D flexible vertex formats the records are handed to as they are:
 // 0x112 (position, normal, texture), 0x1E2 (position, reserved, diffuse,
 // specular, texture) and 0x1C4 (transformed position with rhw, diffuse,
@@ -147,7 +163,8 @@ enum : uint8_t {
 
 // ---------------------------------------------------------------------------
 // The driver. 59 virtual operations in a fixed slot order (the comments give
-// the slot). Only the destructor and SetBackgroundDepth have a body here.
+// the slot). Only the destructor, SetBackgroundDepth and DrawIndexedDualLayer have a
+// body here.
 class GfxDriver {
 public:
     GfxDriver();
@@ -237,6 +254,19 @@ public:
     // background such as the sky be drawn after the opaque world, shading only
     // what stays visible. False when the driver cannot; then nothing changes.
     virtual bool SetBackgroundDepth(bool on);  // 59
+    // Also beyond them, with a body that draws nothing and returns false:
+    // the pixels of two alpha-blended (BLEND_ALPHA) passes over the triangles,
+    // the first with texture1, color1, tu1, tv1 and fog1, then the second with
+    // texture2, color2 and tu2, tv2, fog2 divided by tq2, in one pass. The
+    // caller cuts both layers so that each triangle lies in one triangle of
+    // either as seen from the eye; coordinates and fog are then exact at
+    // every pixel, and so is a colour that is the same over its layer's
+    // triangle. Like the second pass, leaves color2 of the last index as the
+    // current colour (what an LVERTEX draw leaves; a VERTEX draw with lighting
+    // off takes it). False when the driver cannot in its current state: then
+    // nothing is drawn and the caller draws the two layers itself.
+    virtual bool DrawIndexedDualLayer(const DUALVERTEX* v, int vertexCount, const uint16_t* indices,
+                                      int indexCount, const char* texture1, const char* texture2);  // 60
 
     // Fields, in declaration order; all cleared by the constructor.
     // Driver-private flags. The model renderer reads privateFlags[0] when it

@@ -122,6 +122,146 @@ Sky::Sky() : moonDirection(0.0f, 0.0f, 0.0f), sunDirection(0.0f, 0.0f, 0.0f) {
 
 Sky::~Sky() { delete stars; }
 
+namespace {
+
+struct Point3 {
+    double x, y, z;
+};
+
+Point3 operator+(const Point3& a, const Point3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+Point3 operator-(const Point3& a, const Point3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Point3 operator*(const Point3& a, double k) { return {a.x * k, a.y * k, a.z * k}; }
+Point3 Cross(const Point3& a, const Point3& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double Dot(const Point3& a, const Point3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+// A triangle of a layer as seen from the eye (the origin of the dome),
+// corners in the order that faces the eye; triangle -1 for the skirt.
+struct LayerTriangle {
+    Point3 corner[3];
+    int triangle;
+};
+
+// Weights of x (on the triangle's plane) for the three corners.
+void Barycentric(const LayerTriangle& t, const Point3& x, float out[3]) {
+    const Point3 n = Cross(t.corner[1] - t.corner[0], t.corner[2] - t.corner[0]);
+    const double area = Dot(n, n);
+    const double w0 = Dot(n, Cross(t.corner[1] - x, t.corner[2] - x)) / area;
+    const double w1 = Dot(n, Cross(t.corner[2] - x, t.corner[0] - x)) / area;
+    out[0] = static_cast<float>(w0);
+    out[1] = static_cast<float>(w1);
+    out[2] = static_cast<float>(1.0 - w0 - w1);
+}
+
+// Keeps the part of the convex polygon where Dot(normal, x) >= 0.
+void ClipPolygon(std::vector<Point3>& polygon, const Point3& normal) {
+    std::vector<Point3> out;
+    const size_t n = polygon.size();
+    for (size_t i = 0; i < n; ++i) {
+        const Point3& p = polygon[i];
+        const Point3& q = polygon[(i + 1) % n];
+        const double dp = Dot(normal, p), dq = Dot(normal, q);
+        if (dp >= 0.0) out.push_back(p);
+        if ((dp > 0.0 && dq < 0.0) || (dp < 0.0 && dq > 0.0)) out.push_back(p + (q - p) * (dp / (dp - dq)));
+    }
+    polygon.swap(out);
+}
+
+}  // namespace
+
+void Sky::BuildDualLayer() {
+    // Orientation of a triangle seen from the eye: the sign of its normal
+    // towards the eye. The dome's triangles all face it; the skirt is made to.
+    auto facing = [](const Point3& a, const Point3& b, const Point3& c) {
+        return Dot(Cross(b - a, c - a), a);
+    };
+    std::vector<LayerTriangle> tris[2];
+    double front = 0.0;
+    for (int layer = 0; layer < 2; ++layer) {
+        auto at = [&](int index) {
+            const LVERTEX& v = layers[layer][index];
+            return Point3{v.x, v.y, v.z};
+        };
+        for (int t = 0; t < kDomeIndices / 3; ++t) {
+            LayerTriangle tri{{at(indices[3 * t]), at(indices[3 * t + 1]), at(indices[3 * t + 2])}, t};
+            const double f = facing(tri.corner[0], tri.corner[1], tri.corner[2]);
+            if (front == 0.0) front = f;
+            if ((f > 0.0) == (front > 0.0)) tris[layer].push_back(tri);  // else culled when drawn alone
+        }
+        // The skirt: a wall from the rim straight down, so that every line of
+        // sight through the other layer's rim meets this layer somewhere.
+        const int rim[4][2] = {{0, 1},
+                               {kDomeSide - 1, kDomeSide},
+                               {kDomeVertices - 1, -1},
+                               {kDomeSide * (kDomeSide - 1), -kDomeSide}};
+        for (const auto& side : rim) {
+            for (int k = 0; k < kDomeSide - 1; ++k) {
+                const Point3 a = at(side[0] + side[1] * k), b = at(side[0] + side[1] * (k + 1));
+                const Point3 a2{a.x, a.y - 4000.0, a.z}, b2{b.x, b.y - 4000.0, b.z};
+                for (const LayerTriangle& t :
+                     {LayerTriangle{{a, b, b2}, -1}, LayerTriangle{{a, b2, a2}, -1}}) {
+                    LayerTriangle w = t;
+                    if ((facing(w.corner[0], w.corner[1], w.corner[2]) > 0.0) != (front > 0.0))
+                        std::swap(w.corner[1], w.corner[2]);
+                    tris[layer].push_back(w);
+                }
+            }
+        }
+    }
+
+    dualPoints.clear();
+    dualIndices.clear();
+    std::vector<Point3> polygon;
+    // The second layer's skirt first: the last corner drawn is then on the
+    // second layer's own last triangle, and its colour is the one the driver
+    // leaves current, as after the second layer's own pass.
+    std::stable_partition(tris[1].begin(), tris[1].end(),
+                          [](const LayerTriangle& t) { return t.triangle < 0; });
+    for (const LayerTriangle& b : tris[1]) {
+        for (const LayerTriangle& a : tris[0]) {
+            if (a.triangle < 0 && b.triangle < 0) continue;  // neither layer seen
+            polygon.assign(a.corner, a.corner + 3);
+            // The part of a seen through b: inside the three planes through
+            // the eye and b's edges.
+            for (int e = 0; e < 3 && polygon.size() >= 3; ++e) {
+                Point3 normal = Cross(b.corner[e], b.corner[(e + 1) % 3]);
+                if (Dot(normal, b.corner[(e + 2) % 3]) < 0.0) normal = normal * -1.0;
+                ClipPolygon(polygon, normal);
+            }
+            if (polygon.size() < 3) continue;
+            double area = 0.0;
+            for (size_t i = 1; i + 1 < polygon.size(); ++i) {
+                const Point3 c = Cross(polygon[i] - polygon[0], polygon[i + 1] - polygon[0]);
+                area += std::sqrt(Dot(c, c));
+            }
+            if (area < 1e-6) continue;  // a shared edge, no surface
+            const Point3 bNormal = Cross(b.corner[1] - b.corner[0], b.corner[2] - b.corner[0]);
+            const size_t first = dualPoints.size();
+            for (const Point3& x : polygon) {
+                DualPoint p;
+                p.x = static_cast<float>(x.x);
+                p.y = static_cast<float>(x.y);
+                p.z = static_cast<float>(x.z);
+                p.triangle[0] = static_cast<int16_t>(a.triangle);
+                p.triangle[1] = static_cast<int16_t>(b.triangle);
+                Barycentric(a, x, p.weight[0]);
+                // Along the line of sight to b's plane.
+                const double t = Dot(bNormal, b.corner[0]) / Dot(bNormal, x);
+                Barycentric(b, x * t, p.weight[1]);
+                p.q = static_cast<float>(1.0 / t);
+                dualPoints.push_back(p);
+            }
+            for (size_t i = 1; i + 1 < polygon.size(); ++i) {
+                dualIndices.push_back(static_cast<uint16_t>(first));
+                dualIndices.push_back(static_cast<uint16_t>(first + i));
+                dualIndices.push_back(static_cast<uint16_t>(first + i + 1));
+            }
+        }
+    }
+    dualVertices.resize(dualPoints.size());
+}
+
 void Sky::BuildDome() {
     for (int layer = 0; layer < 2; ++layer) {
         float lift = layer == 0 ? 100.0f : 120.0f;
@@ -139,6 +279,7 @@ void Sky::BuildDome() {
             }
         }
     }
+    BuildDualLayer();
 }
 
 // ---------------------------------------------------------------------------
@@ -406,6 +547,77 @@ void Sky::Update(int t, int d, int w, uint32_t now) {
 
 // ---------------------------------------------------------------------------
 // [SECTION] Drawing
+namespace {
+
+PackedColor WeightedColor(const LVERTEX* grid, const uint16_t* corners, const float w[3]) {
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        float sum = 0.0f;
+        for (int c = 0; c < 3; ++c)
+            sum += w[c] * static_cast<float>((grid[corners[c]].color >> shift) & 0xFF);
+        out |= static_cast<uint32_t>(std::min(255.0f, std::max(0.0f, sum + 0.5f))) << shift;
+    }
+    return out;
+}
+
+}  // namespace
+
+bool Sky::DrawDualLayer(const char* texture1, const char* texture2) {
+    GfxDriver* d = g_gfxdriver;
+    if (dualPoints.empty()) return false;
+    // The fog depth of each grid corner, as the fixed-function pipeline takes
+    // it: the distance along the view direction, interpolated over a triangle.
+    MATRIX world, view;
+    d->GetWorldMatrix(&world);
+    d->GetViewMatrix(&view);
+    float depth[2][kDomeVertices];
+    for (int layer = 0; layer < 2; ++layer) {
+        for (int i = 0; i < kDomeVertices; ++i) {
+            const LVERTEX& v = layers[layer][i];
+            float p[3];
+            for (int c = 0; c < 3; ++c)
+                p[c] = v.x * world.m[c] + v.y * world.m[4 + c] + v.z * world.m[8 + c] + world.m[12 + c];
+            depth[layer][i] = std::fabs(p[0] * view.m[2] + p[1] * view.m[6] + p[2] * view.m[10] + view.m[14]);
+        }
+    }
+    for (size_t i = 0; i < dualPoints.size(); ++i) {
+        const DualPoint& p = dualPoints[i];
+        DUALVERTEX& v = dualVertices[i];
+        v.x = p.x;
+        v.y = p.y;
+        v.z = p.z;
+        float tu[2] = {0.0f, 0.0f}, tv[2] = {0.0f, 0.0f}, fog[2] = {0.0f, 0.0f};
+        PackedColor color[2];
+        for (int layer = 0; layer < 2; ++layer) {
+            const LVERTEX* grid = layers[layer];
+            if (p.triangle[layer] < 0) {  // the skirt: nothing of this layer
+                color[layer] = grid[0].color & 0x00FFFFFFu;
+                continue;
+            }
+            const uint16_t* corners = &indices[3 * p.triangle[layer]];
+            const float* w = p.weight[layer];
+            for (int c = 0; c < 3; ++c) {
+                tu[layer] += w[c] * grid[corners[c]].tu;
+                tv[layer] += w[c] * grid[corners[c]].tv;
+                fog[layer] += w[c] * depth[layer][corners[c]];
+            }
+            color[layer] = WeightedColor(grid, corners, w);
+        }
+        v.color1 = color[0];
+        v.color2 = color[1];
+        v.tu1 = tu[0];
+        v.tv1 = tv[0];
+        v.fog1 = fog[0];
+        v.tu2 = tu[1] * p.q;
+        v.tv2 = tv[1] * p.q;
+        v.fog2 = fog[1] * p.q;
+        v.tq2 = p.q;
+    }
+    return d->DrawIndexedDualLayer(dualVertices.data(), static_cast<int>(dualVertices.size()),
+                                   dualIndices.data(), static_cast<int>(dualIndices.size()), texture1,
+                                   texture2);
+}
+
 void Sky::DrawLayers() {
     GfxDriver* d = g_gfxdriver;
     int first, next;
@@ -413,7 +625,11 @@ void Sky::DrawLayers() {
     FindFrames(weather, first, next, f);
     if (first < 0) return;  // no weather frames: nothing to put on the dome
     const WeatherFrame& a = frames[first];
-    if (f <= 0.0f || next < 0) {
+    const bool oneFrame = f <= 0.0f || next < 0;
+    if ((oneFrame || (a.texture1 == frames[next].texture1 && a.texture2 == frames[next].texture2)) &&
+        DrawDualLayer(a.texture1.c_str(), a.texture2.c_str()))
+        return;
+    if (oneFrame) {
         if (!d->SetTexture(a.texture1.c_str())) LogLine("ERROR setting sky texture");
         d->DrawIndexedList(layers[0], kDomeVertices, indices, kDomeIndices);
         if (!d->SetTexture(a.texture2.c_str())) LogLine("ERROR setting sky texture");

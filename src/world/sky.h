@@ -56,6 +56,17 @@ constexpr int kDomeVertices = kDomeSide * kDomeSide;
 constexpr int kDomeIndices = 8 * 8 * 6;  // 384
 constexpr int kMoonPhases = 28;
 
+// A corner of a piece of the two cloud layers drawn in one pass: where it lies
+// on the first layer's dome, and the triangle and weights of the point of
+// each layer seen there (corner indices into that layer's grid). A layer's
+// triangle -1 is the skirt below its rim: nothing of that layer is seen.
+struct DualPoint {
+    float x, y, z;
+    int16_t triangle[2];
+    float weight[2][3];
+    float q;  // depth of the point on the first layer over that on the second
+};
+
 class Sky {
 public:
     Sky();
@@ -101,6 +112,12 @@ public:
 
     LVERTEX layers[2][kDomeVertices];
     uint16_t indices[kDomeIndices];
+    // Both layers cut into pieces that each lie in one triangle of either,
+    // seen from the dome's centre (the eye): one pass draws both where the
+    // driver can (DrawIndexedDualLayer). Made by BuildDome.
+    std::vector<DualPoint> dualPoints;
+    std::vector<uint16_t> dualIndices;
+    std::vector<DUALVERTEX> dualVertices;
     float density = 8.0f;
     int32_t layerSpeed[2][2] = {{0, 0}, {0, 0}};  // ms per texture unit: [layer][u, v]
     std::vector<WeatherFrame> frames;
@@ -122,6 +139,8 @@ private:
     Sky(const Sky&) = delete;
     Sky& operator=(const Sky&) = delete;
     bool ParseFrame(DataFile& file, WeatherFrame& frame);
+    void BuildDualLayer();
+    bool DrawDualLayer(const char* texture1, const char* texture2);
     void DrawLayers();
     void DrawQuad(const VECTOR& centre, const VECTOR& camera, float half, PackedColor color);
 };

@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -159,6 +161,74 @@ TEST(OpenGLDriver, BackgroundDepthDrawsOnlyWhereNothingIsYet) {
     EXPECT_EQ(PixelAt(512, 384).r, 255);
     EXPECT_EQ(PixelAt(512, 150).b, 255);
     EXPECT_EQ(PixelAt(512, 150).g, 0);
+}
+
+// Two textured, fogged layers seen through each other, one at depth 5 and
+// one at depth 8 in the same cone: one pass gives the two passes' pixels
+// (blend rounding apart), and wireframe falls back to the caller.
+TEST(OpenGLDriver, DualLayerDrawsWhatTwoBlendedPassesDraw) {
+    CapturedLog log;
+    TempFolder folder("dual");
+    const std::string& base = folder.path();
+    SetBasePath(base.c_str());
+    WriteBmp24(base + "a.bmp", 32, 32, [](int x, int) { return 0x200000u * (x % 8) + 0x0000FFu; });
+    WriteBmp24(base + "a_a.bmp", 32, 32, [](int x, int y) { return 0x070707u * ((x + y) % 32); });
+    WriteBmp24(base + "b.bmp", 32, 32, [](int, int y) { return 0x002000u * (y % 8) + 0xFF0000u; });
+    WriteBmp24(base + "b_a.bmp", 32, 32, [](int x, int) { return 0x080808u * (31 - x); });
+    auto d = MakeGLDriver();
+    ASSERT_TRUE(d);
+    ASSERT_TRUE(d->GenerateTexture("a.bmp", "a_a.bmp"));
+    ASSERT_TRUE(d->GenerateTexture("b.bmp", "b_a.bmp"));
+    Camera(d.get());
+    d->SetFogging(true);
+    d->SetFogColor(0xFF406080);
+    d->SetFogBegin(4.0f);
+    d->SetFogEnd(10.0f);
+    d->SetAlphaBlending(true);
+    const uint16_t indices[6] = {0, 1, 2, 1, 3, 2};
+    const float corner[4][2] = {{-2, 2}, {2, 2}, {-2, -2}, {2, -2}};
+    const PackedColor color1 = 0xE0FFFFFF, color2 = 0xC0FFE0C0;
+    LVERTEX near[4], far[4];
+    DUALVERTEX dual[4];
+    const float q = 5.0f / 8.0f;
+    for (int i = 0; i < 4; ++i) {
+        const float u1 = corner[i][0] * 0.4f + 0.3f, v1 = corner[i][1] * 0.3f;
+        const float u2 = corner[i][0] * -0.7f, v2 = corner[i][1] * 0.5f + 0.2f;
+        near[i] = LVERTEX{corner[i][0], corner[i][1], 5.0f, 0, color1, 0, u1, v1};
+        far[i] = LVERTEX{corner[i][0] / q, corner[i][1] / q, 8.0f, 0, color2, 0, u2, v2};
+        dual[i] = DUALVERTEX{corner[i][0], corner[i][1], 5.0f,   color1, color2,   u1,
+                             v1,           5.0f,         u2 * q, v2 * q, 8.0f * q, q};
+    }
+    auto frame = [&](bool onePass) {
+        d->BeginScene();
+        d->SetZBufferMode(ZBUFFER_ON);  // the clear writes depth only then
+        d->Clear(0xFF203040);
+        d->SetZBufferMode(ZBUFFER_OFF);
+        if (onePass) {
+            EXPECT_TRUE(d->DrawIndexedDualLayer(dual, 4, indices, 6, "a.bmp", "b.bmp"));
+        } else {
+            d->SetTexture("a.bmp");
+            d->DrawIndexedList(near, 4, indices, 6);
+            d->SetTexture("b.bmp");
+            d->DrawIndexedList(far, 4, indices, 6);
+        }
+        std::vector<uint8_t> pixels(static_cast<size_t>(d->width) * d->height * 4);
+        glReadPixels(0, 0, d->width, d->height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    };
+    const std::vector<uint8_t> twoPasses = frame(false), onePass = frame(true);
+    int worst = 0;
+    for (size_t i = 0; i < onePass.size(); ++i)
+        if (i % 4 != 3) worst = std::max(worst, std::abs(onePass[i] - twoPasses[i]));
+    EXPECT_LE(worst, 2);
+    Rgb middle = PixelAt(d->width / 2, d->height / 2);
+    EXPECT_FALSE(middle.r == 0x20 && middle.g == 0x30 && middle.b == 0x40) << "nothing drawn";
+    d->SetRenderMode(RENDER_WIREFRAME);
+    EXPECT_FALSE(d->DrawIndexedDualLayer(dual, 4, indices, 6, "a.bmp", "b.bmp"));
+    d->SetRenderMode(RENDER_SOLID);
+    EXPECT_FALSE(d->DrawIndexedDualLayer(dual, 4, indices, 6, "a.bmp", "never.bmp"));
+    EXPECT_EQ(log.Count("OpenGL Error"), 0);
+    SetBasePath(nullptr);
 }
 
 TEST(OpenGLDriver, CachedSetterSkipsOpenGLWhenNothingChanges) {

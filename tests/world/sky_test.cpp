@@ -352,6 +352,73 @@ TEST_F(WorldTest, DomeGridHasTheShapeAndIndexOrder) {
     for (int i = 0; i < 6; ++i) EXPECT_EQ(sky.indices[kDomeIndices - 6 + i], last[i]);
 }
 
+// The one-pass pieces of the two layers: every line of sight from the eye that
+// meets a layer meets exactly one piece, and there the piece's weights name the
+// points of both layers on that line.
+TEST_F(WorldTest, DualLayerPiecesCoverEverySightLineOnceWithBothLayersOnIt) {
+    Sky sky;
+    ASSERT_FALSE(sky.dualIndices.empty());
+    ASSERT_EQ(sky.dualIndices.size() % 3, 0u);
+    // Where the line d from the origin meets triangle a, b, c (distance along d), or -1.
+    auto hit = [](const VECTOR& d, const VECTOR& a, const VECTOR& b, const VECTOR& c) {
+        VECTOR e1 = b - a, e2 = c - a, p = VectorCross(d, e2);
+        float det = VectorDot(e1, p);
+        if (std::fabs(det) < 1e-9f) return -1.0f;
+        VECTOR s = VECTOR(0, 0, 0) - a;
+        float u = VectorDot(s, p) / det;
+        VECTOR q = VectorCross(s, e1);
+        float v = VectorDot(d, q) / det;
+        float t = VectorDot(e2, q) / det;
+        return (u < 0 || v < 0 || u + v > 1 || t <= 0) ? -1.0f : t;
+    };
+    auto grid = [&](int layer, int corner) {
+        const LVERTEX& g = sky.layers[layer][sky.indices[corner]];
+        return VECTOR(g.x, g.y, g.z);
+    };
+    int checked = 0;
+    for (int i = 0; i < 60; ++i) {
+        for (int j = 0; j < 30; ++j) {
+            // Irrational steps keep the lines off the pieces' edges.
+            float azimuth = (i + 0.318f) * 0.10471976f, elevation = -0.5f + (j + 0.271f) * 0.069f;
+            VECTOR d(std::cos(elevation) * std::cos(azimuth), std::sin(elevation),
+                     std::cos(elevation) * std::sin(azimuth));
+            bool seen[2] = {false, false};
+            for (int layer = 0; layer < 2; ++layer)
+                for (int t = 0; t < kDomeIndices; t += 3)
+                    seen[layer] =
+                        seen[layer] || hit(d, grid(layer, t), grid(layer, t + 1), grid(layer, t + 2)) > 0;
+            int pieces = 0;
+            for (size_t k = 0; k < sky.dualIndices.size(); k += 3) {
+                const DualPoint* c[3];
+                VECTOR corner[3];
+                for (int m = 0; m < 3; ++m) {
+                    c[m] = &sky.dualPoints[sky.dualIndices[k + m]];
+                    corner[m] = VECTOR(c[m]->x, c[m]->y, c[m]->z);
+                }
+                if (hit(d, corner[0], corner[1], corner[2]) < 0) continue;
+                ++pieces;
+                for (int layer = 0; layer < 2; ++layer) {
+                    EXPECT_EQ(c[0]->triangle[layer] >= 0, seen[layer]) << "layer " << layer;
+                    if (c[0]->triangle[layer] < 0) continue;
+                    // Each corner's weights give a point of that layer's triangle on the
+                    // corner's own line of sight.
+                    for (int m = 0; m < 3; ++m) {
+                        VECTOR p(0, 0, 0);
+                        for (int w = 0; w < 3; ++w)
+                            p = p + grid(layer, 3 * c[m]->triangle[layer] + w) * c[m]->weight[layer][w];
+                        VECTOR along = corner[m] * (layer == 0 ? 1.0f : 1.0f / c[m]->q);
+                        EXPECT_LT(VectorLength(p - along), 0.05f) << "layer " << layer;
+                    }
+                }
+            }
+            EXPECT_EQ(pieces, seen[0] || seen[1] ? 1 : 0)
+                << "azimuth " << azimuth << " elevation " << elevation;
+            checked += pieces;
+        }
+    }
+    EXPECT_GT(checked, 1000);
+}
+
 TEST_F(WorldTest, BrokenWeatherBlockLogsAndEndsParsing) {
     std::string text = std::string(kDaycycle) + "*WEATHER_FRAME 200\n{\n *BGCOLOR 0 1 2\n";
     text += "";  // the block ends inside the colour key

@@ -4,6 +4,7 @@
 // [SECTION] VERTEX
 // [SECTION] LVERTEX
 // [SECTION] TLVERTEX
+// [SECTION] Two layers in one pass
 // [SECTION] Cached render state
 // [SECTION] Textures
 // [SECTION] Lights and material
@@ -444,6 +445,213 @@ bool OpenGLDriver::DrawBox(const float* corners) {
 }
 
 // ---------------------------------------------------------------------------
+// [SECTION] Two layers in one pass
+// Past OpenGL 1.1: the entry points come from the window-system binding.
+
+namespace {
+
+typedef char GLcharacter;
+const GLenum kFragmentShader = 0x8B30;
+const GLenum kVertexShader = 0x8B31;
+const GLenum kCompileStatus = 0x8B81;
+const GLenum kLinkStatus = 0x8B82;
+const GLenum kTexture0 = 0x84C0;
+
+// Attribute locations; 0 is the position (gl_Vertex, so that ftransform
+// places the corners exactly where the fixed-function pipeline does).
+enum : GLuint {
+    kColor1 = 1,
+    kColor2,
+    kCoord1,
+    kCoord2
+};
+
+// The colours arrive as the bytes of PackedColor (blue, green, red, alpha).
+// Each layer is fogged as the fixed-function pipeline fogs (linear, from the
+// interpolated depth). The second layer over the first comes out with its
+// colour already multiplied by its alpha, blended as (one, one minus source
+// alpha): what the two passes leave, without a division.
+const char kDualVertexShader[] =
+    "#version 110\n"
+    "attribute vec4 color1;\n"
+    "attribute vec4 color2;\n"
+    "attribute vec3 coord1;\n"
+    "attribute vec4 coord2;\n"
+    "varying vec4 layerColor1;\n"
+    "varying vec4 layerColor2;\n"
+    "varying vec3 layerCoord1;\n"
+    "varying vec4 layerCoord2;\n"
+    "void main() {\n"
+    "    gl_Position = ftransform();\n"
+    "    layerColor1 = color1.bgra;\n"
+    "    layerColor2 = color2.bgra;\n"
+    "    layerCoord1 = coord1;\n"
+    "    layerCoord2 = coord2;\n"
+    "}\n";
+
+const char kDualFragmentShader[] =
+    "#version 110\n"
+    "uniform sampler2D texture1;\n"
+    "uniform sampler2D texture2;\n"
+    "uniform bool fog;\n"
+    "varying vec4 layerColor1;\n"
+    "varying vec4 layerColor2;\n"
+    "varying vec3 layerCoord1;\n"
+    "varying vec4 layerCoord2;\n"
+    "vec4 Fogged(vec4 c, float depth) {\n"
+    "    if (!fog) return c;\n"
+    "    float f = clamp((gl_Fog.end - depth) * gl_Fog.scale, 0.0, 1.0);\n"
+    "    return vec4(mix(gl_Fog.color.rgb, c.rgb, f), c.a);\n"
+    "}\n"
+    "void main() {\n"
+    "    vec4 a = Fogged(texture2D(texture1, layerCoord1.xy) * layerColor1, layerCoord1.z);\n"
+    "    vec4 b = Fogged(texture2D(texture2, layerCoord2.xy / layerCoord2.w) * layerColor2,\n"
+    "                    layerCoord2.z / layerCoord2.w);\n"
+    "    gl_FragColor = vec4(b.rgb * b.a + a.rgb * (a.a * (1.0 - b.a)), a.a + b.a - a.a * b.a);\n"
+    "}\n";
+
+}  // namespace
+
+struct OpenGLDriver::DualLayerProgram {
+    GLuint(APIENTRY* CreateShader)(GLenum);
+    void(APIENTRY* ShaderSource)(GLuint, GLsizei, const GLcharacter* const*, const GLint*);
+    void(APIENTRY* CompileShader)(GLuint);
+    void(APIENTRY* GetShaderiv)(GLuint, GLenum, GLint*);
+    GLuint(APIENTRY* CreateProgram)();
+    void(APIENTRY* AttachShader)(GLuint, GLuint);
+    void(APIENTRY* BindAttribLocation)(GLuint, GLuint, const GLcharacter*);
+    void(APIENTRY* LinkProgram)(GLuint);
+    void(APIENTRY* GetProgramiv)(GLuint, GLenum, GLint*);
+    void(APIENTRY* UseProgram)(GLuint);
+    GLint(APIENTRY* GetUniformLocation)(GLuint, const GLcharacter*);
+    void(APIENTRY* Uniform1i)(GLint, GLint);
+    void(APIENTRY* VertexAttribPointer)(GLuint, GLint, GLenum, GLboolean, GLsizei, const void*);
+    void(APIENTRY* EnableVertexAttribArray)(GLuint);
+    void(APIENTRY* DisableVertexAttribArray)(GLuint);
+    void(APIENTRY* ActiveTexture)(GLenum);
+    GLuint program = 0;
+    GLint fog = -1;
+};
+
+void* OpenGLDriver::GLFunction(const char*) { return nullptr; }
+
+bool OpenGLDriver::MakeDualLayerProgram() {
+    std::unique_ptr<DualLayerProgram> p(new DualLayerProgram());
+    bool found = true;
+    auto load = [&](auto& entry, const char* name) {
+        void* f = GLFunction(name);
+        found = found && f != nullptr;
+        std::memcpy(&entry, &f, sizeof f);
+    };
+    load(p->CreateShader, "glCreateShader");
+    load(p->ShaderSource, "glShaderSource");
+    load(p->CompileShader, "glCompileShader");
+    load(p->GetShaderiv, "glGetShaderiv");
+    load(p->CreateProgram, "glCreateProgram");
+    load(p->AttachShader, "glAttachShader");
+    load(p->BindAttribLocation, "glBindAttribLocation");
+    load(p->LinkProgram, "glLinkProgram");
+    load(p->GetProgramiv, "glGetProgramiv");
+    load(p->UseProgram, "glUseProgram");
+    load(p->GetUniformLocation, "glGetUniformLocation");
+    load(p->Uniform1i, "glUniform1i");
+    load(p->VertexAttribPointer, "glVertexAttribPointer");
+    load(p->EnableVertexAttribArray, "glEnableVertexAttribArray");
+    load(p->DisableVertexAttribArray, "glDisableVertexAttribArray");
+    load(p->ActiveTexture, "glActiveTexture");
+    const GLubyte* version = glGetString(GL_VERSION);
+    // The entry points can be there while the context is older than 2.0.
+    if (!found || !version || version[0] < '2' || version[0] > '9') return false;
+    auto compile = [&](GLenum kind, const char* source) {
+        GLuint shader = p->CreateShader(kind);
+        p->ShaderSource(shader, 1, &source, nullptr);
+        p->CompileShader(shader);
+        GLint ok = 0;
+        p->GetShaderiv(shader, kCompileStatus, &ok);
+        return ok ? shader : 0u;
+    };
+    GLuint vs = compile(kVertexShader, kDualVertexShader);
+    GLuint fs = compile(kFragmentShader, kDualFragmentShader);
+    if (!vs || !fs) {
+        LogLine("OpenGL: the two-layer shaders did not compile; layers are drawn one by one");
+        return false;
+    }
+    p->program = p->CreateProgram();
+    p->AttachShader(p->program, vs);
+    p->AttachShader(p->program, fs);
+    p->BindAttribLocation(p->program, kColor1, "color1");
+    p->BindAttribLocation(p->program, kColor2, "color2");
+    p->BindAttribLocation(p->program, kCoord1, "coord1");
+    p->BindAttribLocation(p->program, kCoord2, "coord2");
+    p->LinkProgram(p->program);
+    GLint linked = 0;
+    p->GetProgramiv(p->program, kLinkStatus, &linked);
+    if (!linked) {
+        LogLine("OpenGL: the two-layer program did not link; layers are drawn one by one");
+        return false;
+    }
+    p->UseProgram(p->program);
+    p->Uniform1i(p->GetUniformLocation(p->program, "texture1"), 0);
+    p->Uniform1i(p->GetUniformLocation(p->program, "texture2"), 1);
+    p->fog = p->GetUniformLocation(p->program, "fog");
+    p->UseProgram(0);
+    CheckError("MakeDualLayerProgram");
+    dualLayer_ = std::move(p);
+    return true;
+}
+
+bool OpenGLDriver::DrawIndexedDualLayer(const DUALVERTEX* v, int vertexCount, const uint16_t* indices,
+                                        int indexCount, const char* texture1, const char* texture2) {
+    if (Empty(v, vertexCount) || Empty(indices, indexCount) || indexCount < 3) return false;
+    if (!dualLayerTried_) {
+        dualLayerTried_ = true;
+        MakeDualLayerProgram();
+    }
+    DualLayerProgram* p = dualLayer_.get();
+    if (!p || wireframe_ || !alphaBlending || blendMode_ != BLEND_ALPHA || glIsEnabled(GL_ALPHA_TEST))
+        return false;
+    if (!IndicesInRange(indices, indexCount, vertexCount)) return false;
+    const unsigned int objects[2] = {texture1 ? BoundObject(texture1) : 0u,
+                                     texture2 ? BoundObject(texture2) : 0u};
+    // Without an image the fixed-function pass is untextured, which the
+    // program does not copy.
+    if (!objects[0] || !objects[1]) return false;
+
+    p->UseProgram(p->program);
+    p->Uniform1i(p->fog, glIsEnabled(GL_FOG) ? 1 : 0);
+    for (int unit = 1; unit >= 0; --unit) {
+        p->ActiveTexture(kTexture0 + unit);
+        glBindTexture(GL_TEXTURE_2D, objects[unit]);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrapU ? GL_REPEAT : GL_CLAMP);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrapV ? GL_REPEAT : GL_CLAMP);
+    }
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, sizeof(DUALVERTEX), &v->x);
+    const GLsizei stride = sizeof(DUALVERTEX);
+    p->VertexAttribPointer(kColor1, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride, &v->color1);
+    p->VertexAttribPointer(kColor2, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride, &v->color2);
+    p->VertexAttribPointer(kCoord1, 3, GL_FLOAT, GL_FALSE, stride, &v->tu1);
+    p->VertexAttribPointer(kCoord2, 4, GL_FLOAT, GL_FALSE, stride, &v->tu2);
+    for (GLuint a : {kColor1, kColor2, kCoord1, kCoord2}) p->EnableVertexAttribArray(a);
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    glDrawElements(GL_TRIANGLES, indexCount - indexCount % 3, GL_UNSIGNED_SHORT, indices);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    for (GLuint a : {kColor1, kColor2, kCoord1, kCoord2}) p->DisableVertexAttribArray(a);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    p->UseProgram(0);
+    // Texturing is left as the second pass's SetTexture leaves it.
+    p->ActiveTexture(kTexture0 + 1);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    p->ActiveTexture(kTexture0);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, objects[1]);
+    Color(v[indices[indexCount - indexCount % 3 - 1]].color2);
+    Count(vertexCount, indexCount / 3);
+    CheckError("DrawIndexedDualLayer");
+    return true;
+}
+
+// ---------------------------------------------------------------------------
 // [SECTION] Cached render state
 
 bool OpenGLDriver::SetAlphaBlending(bool on) {
@@ -453,6 +661,7 @@ bool OpenGLDriver::SetAlphaBlending(bool on) {
     if (on) {
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        blendMode_ = BLEND_ALPHA;
     } else {
         glDisable(GL_BLEND);
     }
@@ -514,6 +723,9 @@ void OpenGLDriver::SetBlendMode(uint8_t mode) {
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     else if (mode == BLEND_ADDITIVE)
         glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    else
+        return;
+    blendMode_ = mode;
 }
 
 void OpenGLDriver::SetTextureFilter(uint8_t) {}
@@ -557,6 +769,7 @@ void OpenGLDriver::SetRenderMode(uint8_t mode) {
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     else
         return;
+    wireframe_ = mode == RENDER_WIREFRAME;
     CheckError("SetRenderMode");
 }
 
@@ -591,19 +804,23 @@ unsigned int OpenGLDriver::TextureObject(const char* name) const {
     return static_cast<unsigned int>(reinterpret_cast<uintptr_t>(textures.Find(name)));
 }
 
+unsigned int OpenGLDriver::BoundObject(const char* name) {
+    unsigned int object = TextureObject(name);
+    if (OpenGLTextureList* list = static_cast<OpenGLTextureList*>(textureLists.Find(name))) {
+        list->current = NextTextureListFrame(list->current, static_cast<int>(list->frames.size()),
+                                             list->interval, ClockMilliseconds(), &list->lastChange);
+        object = list->frames[static_cast<size_t>(list->current)];
+    }
+    return object;
+}
+
 bool OpenGLDriver::SetTexture(const char* name) {
     if (!name) {
         glDisable(GL_TEXTURE_2D);
     } else {
         glEnable(GL_TEXTURE_2D);
         // A name never generated binds object 0, which has no image: untextured.
-        unsigned int object = TextureObject(name);
-        if (OpenGLTextureList* list = static_cast<OpenGLTextureList*>(textureLists.Find(name))) {
-            list->current = NextTextureListFrame(list->current, static_cast<int>(list->frames.size()),
-                                                 list->interval, ClockMilliseconds(), &list->lastChange);
-            object = list->frames[static_cast<size_t>(list->current)];
-        }
-        glBindTexture(GL_TEXTURE_2D, object);
+        glBindTexture(GL_TEXTURE_2D, BoundObject(name));
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrapU ? GL_REPEAT : GL_CLAMP);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrapV ? GL_REPEAT : GL_CLAMP);
     }

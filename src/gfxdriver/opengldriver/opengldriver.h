@@ -98,6 +98,11 @@ public:
     void SetFogBegin(float distance) override;
     void SetFogEnd(float distance) override;
     bool SetBackgroundDepth(bool on) override;
+    // One pass of a small shader program (OpenGL 2.0) where the context has
+    // one; false otherwise, in wireframe, with the alpha test on, with a blend
+    // other than BLEND_ALPHA, or when a texture was never generated.
+    bool DrawIndexedDualLayer(const DUALVERTEX* v, int vertexCount, const uint16_t* indices, int indexCount,
+                              const char* texture1, const char* texture2) override;
 
     // Uploads tightly packed, top-down blue-green-red-alpha pixels as a
     // mipmapped texture (RGBA when hasAlpha, else RGB) and registers it under
@@ -122,6 +127,10 @@ public:
     bool use_vertex_arrays = true;
 
 protected:
+    // An OpenGL function beyond 1.1 by name, from the window-system binding;
+    // null when there is none (then nothing past 1.1 is used).
+    virtual void* GLFunction(const char* name);
+
     // The window-independent part of initialisation; needs a current context.
     // Sets the viewport to w x h (h 0 becomes 1), logs the version and the
     // number of lights, and puts every render state in its initial value.
@@ -136,7 +145,15 @@ protected:
     std::vector<std::unique_ptr<OpenGLTextureList>> textureListStore;
 
 private:
+    struct DualLayerProgram;
     int liveTextures_ = 0;
+    uint8_t blendMode_ = BLEND_ALPHA;
+    bool wireframe_ = false;
+    std::unique_ptr<DualLayerProgram> dualLayer_;  // made on first use
+    bool dualLayerTried_ = false;
+    bool MakeDualLayerProgram();
+    // The object SetTexture binds for name (a texture list's current frame).
+    unsigned int BoundObject(const char* name);
     bool GenerateTextureList(const char* name, const char* alphaName);
     void ApplyModelView();
     void RenderLights();

@@ -94,6 +94,10 @@ bool OpenGLDriverWindows::Init(void*, void* window) {
     return true;
 }
 
+void* OpenGLDriverWindows::GLFunction(const char* name) {
+    return reinterpret_cast<void*>(wglGetProcAddress(name));
+}
+
 bool OpenGLDriverWindows::ShowFrame() {
     if (dc) SwapBuffers(dc);
     CheckError("ShowFrame");

@@ -25,6 +25,9 @@ public:
     bool Init(void* instance, void* window) override;
     bool ShowFrame() override;
 
+protected:
+    void* GLFunction(const char* name) override;
+
 private:
     HDC dc = nullptr;
 };

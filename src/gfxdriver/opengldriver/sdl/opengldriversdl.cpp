@@ -97,6 +97,10 @@ bool OpenGLDriverSDL::Init(void*, void* handle) {
     return true;
 }
 
+void* OpenGLDriverSDL::GLFunction(const char* name) {
+    return context ? SDL_GL_GetProcAddress(name) : nullptr;
+}
+
 bool OpenGLDriverSDL::ShowFrame() {
     if (!g_screenshot_path.empty()) {
         g_screenshot_written = SaveScreenshot(g_screenshot_path.c_str(), width, height, false);

@@ -35,6 +35,9 @@ public:
 
     SDL_Window* Window() const { return window; }
 
+protected:
+    void* GLFunction(const char* name) override;
+
 private:
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
