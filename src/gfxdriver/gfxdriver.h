@@ -263,8 +263,10 @@ public:
     // every pixel, and so is a colour that is the same over its layer's
     // triangle. Like the second pass, leaves color2 of the last index as the
     // current colour (what an LVERTEX draw leaves; a VERTEX draw with lighting
-    // off takes it). False when the driver cannot in its current state: then
-    // nothing is drawn and the caller draws the two layers itself.
+    // off takes it). Counts nothing in vertices and faces: the caller counts
+    // the two passes the draw stands for. False when the driver cannot in its
+    // current state: then nothing is drawn and the caller draws the two
+    // layers itself.
     virtual bool DrawIndexedDualLayer(const DUALVERTEX* v, int vertexCount, const uint16_t* indices,
                                       int indexCount, const char* texture1, const char* texture2);  // 60
 

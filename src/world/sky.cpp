@@ -627,8 +627,13 @@ void Sky::DrawLayers() {
     const WeatherFrame& a = frames[first];
     const bool oneFrame = f <= 0.0f || next < 0;
     if ((oneFrame || (a.texture1 == frames[next].texture1 && a.texture2 == frames[next].texture2)) &&
-        DrawDualLayer(a.texture1.c_str(), a.texture2.c_str()))
+        DrawDualLayer(a.texture1.c_str(), a.texture2.c_str())) {
+        // The frame statistics (the editor's debug text) show the two
+        // layers' grids, as the two passes count them.
+        d->vertices += 2 * kDomeVertices;
+        d->faces += 2 * (kDomeIndices / 3);
         return;
+    }
     if (oneFrame) {
         if (!d->SetTexture(a.texture1.c_str())) LogLine("ERROR setting sky texture");
         d->DrawIndexedList(layers[0], kDomeVertices, indices, kDomeIndices);

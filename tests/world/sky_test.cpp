@@ -604,6 +604,44 @@ public:
 };
 }  // namespace
 
+namespace {
+// Takes both cloud layers in one pass, as the OpenGL driver does.
+class OnePassDriver : public RecordingDriver {
+public:
+    bool DrawIndexedDualLayer(const DUALVERTEX*, int, const uint16_t*, int, const char*,
+                              const char*) override {
+        ++onePassDraws;
+        return true;
+    }
+    int onePassDraws = 0;
+};
+}  // namespace
+
+// The frame statistics (the editor's debug text) read the same whichever way
+// the layers are drawn.
+TEST_F(WorldTest, OnePassLayersCountAsTheTwoPassesTheyStandFor) {
+    RecordingDriver twoPass;
+    OnePassDriver onePass;
+    int counted[2][2];
+    for (int k = 0; k < 2; ++k) {
+        RecordingDriver& driver = k == 0 ? twoPass : onePass;
+        ScopedDriver scoped(&driver);
+        Sky sky;
+        sky.Parse(WriteFile("count.ini", kDaycycle).c_str());
+        sky.Update(12000, 3, 0, 0);
+        driver.faces = driver.vertices = 0;
+        sky.Draw(VECTOR(0, 0, 0));
+        counted[k][0] = driver.faces;
+        counted[k][1] = driver.vertices;
+    }
+    EXPECT_EQ(onePass.onePassDraws, 1);
+    EXPECT_EQ(twoPass.CountCalls("DrawIndexedList(LVERTEX"), 2);
+    EXPECT_EQ(onePass.CountCalls("DrawIndexedList(LVERTEX"), 0);
+    EXPECT_EQ(counted[1][0], counted[0][0]);
+    EXPECT_EQ(counted[1][1], counted[0][1]);
+    EXPECT_GE(counted[0][0], 2 * kDomeIndices / 3);
+}
+
 TEST_F(WorldTest, LayersCrossFadeBetweenFramesWithDifferentTextures) {
     PickyDriver driver;
     ScopedDriver scoped(&driver);

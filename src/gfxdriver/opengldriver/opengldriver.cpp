@@ -646,7 +646,6 @@ bool OpenGLDriver::DrawIndexedDualLayer(const DUALVERTEX* v, int vertexCount, co
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, objects[1]);
     Color(v[indices[indexCount - indexCount % 3 - 1]].color2);
-    Count(vertexCount, indexCount / 3);
     CheckError("DrawIndexedDualLayer");
     return true;
 }
