@@ -59,6 +59,17 @@ uint8_t FusedBinary(uint8_t op, int second, bool store) {
     }
 }
 
+uint8_t FusedCall(uint8_t op, int second) {
+    switch (op) {
+#define FUSED_CALL_CASE(name) \
+    case H_##name:            \
+        return second == 0 ? H_LL_##name##_call : second == 1 ? H_LC1_##name##_call : H_LC2_##name##_call;
+        Z1_SCRIPT_FUSED_CALL(FUSED_CALL_CASE)
+#undef FUSED_CALL_CASE
+    default: return H_undecoded;
+    }
+}
+
 uint8_t FusedCompare(uint8_t op, int second) {
     switch (op) {
 #define FUSED_COMPARE_CASE(name) \
@@ -145,6 +156,10 @@ void Fuse(ScriptDecoded* d, size_t i) {
         a.h = H_L_retv;
         return;
     }
+    if (b.plain == H_call) {
+        a.h = H_L_call;
+        return;
+    }
     int second = PushesLocal(b.plain) ? 0 : PushesConstant(b.plain) ? b.len : -1;
     if (second < 0) return;
     size_t k = j + b.len;
@@ -156,7 +171,8 @@ void Fuse(ScriptDecoded* d, size_t i) {
     } else {
         size_t l = k + c.len;
         bool store = l < slots.size() && StoresLocal(slots[l].plain);
-        fused = FusedBinary(c.plain, second, store);
+        if (!store && l < slots.size() && slots[l].plain == H_call) fused = FusedCall(c.plain, second);
+        if (fused == H_undecoded) fused = FusedBinary(c.plain, second, store);
         if (fused == H_undecoded) return;
         if (store) {
             a.cl = static_cast<uint8_t>(slots[l].x);

@@ -23,10 +23,14 @@ struct ScriptFunction;
 // them.
 #define Z1_SCRIPT_FUSED_BINARY(X)  X(add) X(sub) X(mul) X(fadd) X(fsub) X(fmul)
 #define Z1_SCRIPT_FUSED_COMPARE(X) X(jeq) X(jgt) X(jlt) X(jle) X(jge) X(jne)
+// Binary operations that fuse with the pushes before them and a call after
+// them (an argument worked out from a local: f(n - 1)).
+#define Z1_SCRIPT_FUSED_CALL(X) X(add) X(sub)
 
 // Handler numbers: one per opcode row, then the decoder's own, then the
 // fused ones. In the fused names L is a local pushed, C a number pushed (C1
-// by a one-byte push, C2 by pushc) and S a store into a local.
+// by a one-byte push, C2 by pushc), S a store into a local and _call a
+// call after them.
 enum ScriptHandler : uint8_t {
 #define Z1_SCRIPT_HANDLER_NUMBER(byte, name, operands) H_##name,
     Z1_SCRIPT_OPCODES(Z1_SCRIPT_HANDLER_NUMBER)
@@ -45,6 +49,10 @@ enum ScriptHandler : uint8_t {
 #undef Z1_SCRIPT_FUSED_COMPARE_NUMBER
         H_L_retv,
     H_add_retv,
+    H_L_call,
+#define Z1_SCRIPT_FUSED_CALL_NUMBER(name) H_LL_##name##_call, H_LC1_##name##_call, H_LC2_##name##_call,
+    Z1_SCRIPT_FUSED_CALL(Z1_SCRIPT_FUSED_CALL_NUMBER)
+#undef Z1_SCRIPT_FUSED_CALL_NUMBER
     kScriptHandlerCount
 };
 

@@ -140,8 +140,8 @@ bool EngineCallReadsText(uint8_t op, int32_t call) {
 // The budget is counted exactly, instruction by instruction, but tested only
 // where control can go back or into other code: on entry, at taken jumps,
 // calls, returns and heavy instructions. There, when the instructions that
-// could still run before the next such point (at most one per byte up to the
-// end of the code) might pass the budget, the machine switches to a table
+// could still run before the next such point (at most one per byte of the
+// function or program) might pass the budget, the machine switches to a table
 // that tests before every instruction and runs them unfused, so the fault
 // comes at the same instruction and the same count as testing every one.
 void ScriptVM::Run(ScriptInstance* in) {
@@ -150,21 +150,29 @@ void ScriptVM::Run(ScriptInstance* in) {
     if (in->waiting || in->finished) return;
 
     ScriptValue* const S = in->stack;
-    uint32_t start = in->start;
-    uint32_t end = in->end;
+    const uint32_t start = in->start;
+    const uint32_t end = in->end;
     int32_t base = in->base;
     int32_t top = in->top;
     const ScriptCode* unit = in->code;
-    uint64_t count = 0;
-    const uint64_t budget = budget_;
+    int64_t count = 0;
+    const int64_t budget = budget_;
     const char* fault = nullptr;
     uint32_t op_at = 0;
     uint32_t resume = 0;  // the offset the instance continues at
     char buffer[256];
 
-    ScriptDecoded* decoded = ScriptDecode(unit, code_);
-    ScriptSlot* first = decoded->slots.data();
-    ScriptSlot* ip = first + (in->pc >= start && in->pc <= end ? in->pc - start : end - start);
+    ScriptSlot* ip = ScriptDecode(unit, code_)->slots.data() +
+                     (in->pc >= start && in->pc <= end ? in->pc - start : end - start);
+    // Past this count the rest of the budget might not cover what runs before
+    // the next test. It changes with the unit, at calls and returns.
+    int64_t limit = budget - (end - start);
+    // The frames: fp is the next free one. Before the first call there is no
+    // room, and the full test sends that call to make it.
+    static ScriptFrame none[1];
+    ScriptFrame* frames = in->frames ? in->frames.get() : none;
+    ScriptFrame* fp = frames + in->depth;
+    ScriptFrame* full = in->frames ? frames + kScriptMaxCallDepth : none;
 
     // Every handler ends in a jump of its own (threaded code), which the
     // branch predictor learns per handler; the file is built so that the
@@ -187,6 +195,10 @@ void ScriptVM::Run(ScriptInstance* in) {
 #undef FUSED_COMPARE_TARGET
             && op_L_retv,
         &&op_add_retv,
+        &&op_L_call,
+#define FUSED_CALL_TARGET(name) &&op_LL_##name##_call, &&op_LC1_##name##_call, &&op_LC2_##name##_call,
+        Z1_SCRIPT_FUSED_CALL(FUSED_CALL_TARGET)
+#undef FUSED_CALL_TARGET
     };
     static_assert(sizeof kTargets / sizeof kTargets[0] == kScriptHandlerCount, "one handler per number");
     // Near the end of the budget: test before every instruction, run none fused.
@@ -207,6 +219,10 @@ void ScriptVM::Run(ScriptInstance* in) {
 #undef FUSED_COMPARE_CHECKED
             && checked,
         &&checked,
+        &&checked,
+#define FUSED_CALL_CHECKED(name) &&checked, &&checked, &&checked,
+        Z1_SCRIPT_FUSED_CALL(FUSED_CALL_CHECKED)
+#undef FUSED_CALL_CHECKED
     };
     static_assert(sizeof kChecked / sizeof kChecked[0] == kScriptHandlerCount, "one entry per number");
     const void* const* table = kTargets;
@@ -244,12 +260,24 @@ void ScriptVM::Run(ScriptInstance* in) {
     } while (0)
 // Where control lands somewhere the budget has not been tested for.
 #define CHECKPOINT() \
-    if (count + (end - ip->at) > budget) table = kChecked
+    if (count > limit) table = kChecked
 #define JUMP(to)      \
     do {              \
         ip = (to);    \
         CHECKPOINT(); \
         DISPATCH();   \
+    } while (0)
+// The caller's state back from its frame. Each return has its own copy, so
+// that each has its own dispatch jump.
+#define RETURN_TO_CALLER()                                    \
+    do {                                                      \
+        --fp;                                                 \
+        ip = fp->ret;                                         \
+        base = fp->base;                                      \
+        unit = fp->code;                                      \
+        limit = budget - (unit->code_end - unit->code_start); \
+        CHECKPOINT();                                         \
+        DISPATCH();                                           \
     } while (0)
 #define INT_OP(expr)                 \
     do {                             \
@@ -298,13 +326,14 @@ checked:
     {
         CASE(undecoded) : {
             // An instance resumed where no decoded run leads (never so far).
-            ScriptDecodeFrom(decoded, unit, code_, start + static_cast<uint32_t>(ip - first));
+            ScriptDecodeFrom(unit->decoded, unit, code_,
+                             unit->code_start + static_cast<uint32_t>(ip - unit->decoded->slots.data()));
             DISPATCH();
         }
         CASE(ran_off) : {
             // Running off the end of a program or function ends the instance.
             in->finished = 1;
-            resume = end;
+            resume = ip->at;
             goto stop;
         }
         CASE(bad_operand) : {
@@ -389,39 +418,26 @@ checked:
         CASE(jne) : COMPARE_JUMP(a != b);
         CASE(retv) : CASE(retv_17) : CASE(retv_6d) : CASE(ret) : {
             ++count;
-            if (in->frames.empty()) {
+            if (fp == frames) {
                 LogLine("Return without any prog callstack");
                 in->finished = 1;
                 resume = ip->at + ip->len;
                 goto stop;
             }
-            const ScriptFrame& f = in->frames.back();
+            // The arguments began one above the frame base: a return leaves
+            // the stack ending at the base, or its value just above it.
             if (ip->op == ScriptOp::ret) {
-                int32_t t = f.top - f.param_count;
-                if (t < -1 || t >= kScriptStackSlots) FAULT("return outside the stack");
-                top = t;
+                if (base < -1 || base >= kScriptStackSlots) FAULT("return outside the stack");
+                top = base;
             } else {
                 NEED(1);
-                int32_t d = f.top - f.param_count + 1;
-                if (d < 0 || d >= kScriptStackSlots) FAULT("return outside the stack");
+                int32_t d = base + 1;
+                if (U(d) >= U(kScriptStackSlots)) FAULT("return outside the stack");
                 S[d].w[0] = S[top].w[0];
                 top = d;
             }
-            goto return_to_caller;
+            RETURN_TO_CALLER();
         }
-    return_to_caller : {
-        const ScriptFrame& r = in->frames.back();
-        base = r.base;
-        start = r.start;
-        end = r.end;
-        unit = r.code;
-        decoded = unit->decoded;
-        first = decoded->slots.data();
-        ip = first + (r.return_pc - start);
-        in->frames.pop_back();
-        CHECKPOINT();
-        DISPATCH();
-    }
         CASE(pushl) : CASE(pushl_23) : CASE(pushl_2d) : CASE(pushlx) : CASE(pushly) : CASE(pushlz) : {
             ++count;
             LOCAL(ip->x, i);
@@ -497,22 +513,24 @@ checked:
                 ip->fn = f;
                 ip->serial = serial_;
             }
-            if (in->frames.size() >= static_cast<size_t>(kScriptMaxCallDepth)) FAULT("call depth exceeded");
-            // Room for the deepest chain at once, so that no call moves the frames.
-            if (in->frames.capacity() < static_cast<size_t>(kScriptMaxCallDepth))
-                in->frames.reserve(kScriptMaxCallDepth);
+            if (fp == full) {
+                if (in->frames) FAULT("call depth exceeded");
+                in->frames.reset(new ScriptFrame[kScriptMaxCallDepth]);
+                fp = frames = in->frames.get();
+                full = frames + kScriptMaxCallDepth;
+            }
             int32_t new_base = top - f->param_count;
             int32_t new_top = new_base + f->frame_size;
             if (new_top < -1 || new_top >= kScriptStackSlots) FAULT("call frame outside the stack");
-            in->frames.push_back(ScriptFrame{ip->at + ip->len, base, top, start, end, f->param_count, unit});
-            start = f->code_start;
-            end = f->code_end;
+            fp->ret = ip + 2;
+            fp->code = unit;
+            fp->base = base;
+            ++fp;
+            limit = budget - (f->code_end - f->code_start);
             base = new_base;
             top = new_top;
             unit = f;
-            decoded = f->decoded ? f->decoded : ScriptDecode(f, code_);
-            first = decoded->slots.data();
-            JUMP(first);
+            JUMP((f->decoded ? f->decoded : ScriptDecode(f, code_))->slots.data());
         }
         // clang-format off
         CASE(ecall_45) : CASE(ecall_47) : CASE(ecall_49) : CASE(ecall_4a) : CASE(ecall_4b) : CASE(ecall_4d) :
@@ -781,38 +799,62 @@ checked:
         CASE(L_retv) : {
             // pushl, then a return with that value.
             int32_t ia = base + ip->x;
-            if (U(ia) >= U(kScriptStackSlots) || top >= kScriptStackSlots - 1 || in->frames.empty())
+            int32_t d = base + 1;
+            if (U(ia) >= U(kScriptStackSlots) || top >= kScriptStackSlots - 1 || fp == frames ||
+                U(d) >= U(kScriptStackSlots))
                 goto* kTargets[ip->plain];
-            const ScriptFrame& f = in->frames.back();
-            int32_t d = f.top - f.param_count + 1;
-            if (d < 0 || d >= kScriptStackSlots) goto* kTargets[ip->plain];
             uint32_t v = S[ia].w[ip->y];
             S[top + 1].w[0] = v;
             S[d].w[0] = v;
             top = d;
             count += 2;
-            goto return_to_caller;
+            RETURN_TO_CALLER();
         }
         CASE(add_retv) : {
             // add, then a return with the sum.
-            if (top < 1 || in->frames.empty()) goto* kTargets[ip->plain];
-            const ScriptFrame& f = in->frames.back();
-            int32_t d = f.top - f.param_count + 1;
-            if (d < 0 || d >= kScriptStackSlots) goto* kTargets[ip->plain];
+            int32_t d = base + 1;
+            if (top < 1 || fp == frames || U(d) >= U(kScriptStackSlots)) goto* kTargets[ip->plain];
             uint32_t v = S[top - 1].w[0] + S[top].w[0];
             S[top - 1].w[0] = v;
             S[d].w[0] = v;
             top = d;
             count += 2;
-            goto return_to_caller;
+            RETURN_TO_CALLER();
         }
+        // The pushes of an argument, then the call's own handler (which meets
+        // its guards with the count and the offset of the call).
+        CASE(L_call) : {
+            int32_t ia = base + ip->x;
+            if (U(ia) >= U(kScriptStackSlots) || top >= kScriptStackSlots - 1) goto* kTargets[ip->plain];
+            uint32_t v = S[ia].w[ip->y];
+            S[++top].w[0] = v;
+            ++count;
+            ip += 2;
+            goto op_call;
+        }
+#define FUSED_CALL_CASE(label, locals, skip, expr) \
+    CASE(label) : {                                \
+        locals;                                    \
+        int32_t a = AS_INT(va), b = AS_INT(vb);    \
+        S[++top].w[0] = U(expr);                   \
+        count += 3;                                \
+        ip += (skip);                              \
+        goto op_call;                              \
+    }
+#define FUSED_CALL_BODY(name, expr)                              \
+    FUSED_CALL_CASE(LL_##name##_call, FUSED_LOCALS_LL, 5, expr)  \
+    FUSED_CALL_CASE(LC1_##name##_call, FUSED_LOCALS_LC, 4, expr) \
+    FUSED_CALL_CASE(LC2_##name##_call, FUSED_LOCALS_LC, 5, expr)
+        FUSED_CALL_BODY(add, Wrap(U(a) + U(b)))
+        FUSED_CALL_BODY(sub, Wrap(U(a) - U(b)))
     }
 
 stop:
     executed_ += count;
     in->pc = resume;
-    in->start = start;
-    in->end = end;
+    in->start = unit->code_start;
+    in->end = unit->code_end;
+    in->depth = static_cast<int32_t>(fp - frames);
     in->base = base;
     in->top = top;
     in->code = unit;
@@ -836,6 +878,7 @@ stop:
 #undef NEXT_BY
 #undef CHECKPOINT
 #undef JUMP
+#undef RETURN_TO_CALLER
 #undef INT_OP
 #undef FLOAT_OP
 #undef COMPARE_JUMP
@@ -851,4 +894,6 @@ stop:
 #undef FUSED_COMPARE_CASE
 #undef FUSED_COMPARE_BODY
 #undef AS_INT
+#undef FUSED_CALL_CASE
+#undef FUSED_CALL_BODY
 }

@@ -7,13 +7,15 @@
 // Each machine program is written twice, in script assembly and in the script
 // language; a second line per program compares the compiled code with the
 // hand-written assembly.
-//   bench_vm [N]   (N: rounds of the loop, 10^7 by default; the others scale)
+//   bench_vm [N [PROGRAM...]]   (N: rounds of the loop, 10^7 by default; the
+//                               others scale. Only the programs named run.)
 #include <unistd.h>
 
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -133,7 +135,7 @@ struct Program {
 int main(int argc, char** argv) {
     long n = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 10000000L;
     if (n <= 0 || n > 100000000L) {
-        std::fprintf(stderr, "usage: bench_vm [N up to 10^8]\n");
+        std::fprintf(stderr, "usage: bench_vm [N up to 10^8 [PROGRAM...]]\n");
         return 2;
     }
     const std::string N = std::to_string(n);
@@ -190,6 +192,9 @@ int main(int argc, char** argv) {
 
     bool all_same = true;
     for (const Program& p : programs) {
+        bool wanted = argc <= 2;
+        for (int i = 2; i < argc; ++i) wanted = wanted || std::strcmp(argv[i], p.name) == 0;
+        if (!wanted) continue;
         std::vector<ScriptRecord> assembled, compiled;
         if (!Assemble(p.machine, &assembled) || !Compile(p.language, &compiled)) return 1;
         Result m = RunRecords(assembled, kRuns);
