@@ -76,6 +76,7 @@ namespace {
 // instead of being undefined on overflow.
 inline int32_t Wrap(uint32_t v) { return static_cast<int32_t>(v); }
 inline uint32_t U(int32_t v) { return static_cast<uint32_t>(v); }
+inline bool OutsideStack(intptr_t i) { return static_cast<uintptr_t>(i) >= kScriptStackSlots; }
 
 // Float to integer truncating toward zero; out-of-range values saturate and
 // NaN gives 0 rather than an undefined conversion.
@@ -152,8 +153,9 @@ void ScriptVM::Run(ScriptInstance* in) {
     ScriptValue* const S = in->stack;
     const uint32_t start = in->start;
     const uint32_t end = in->end;
-    int32_t base = in->base;
-    int32_t top = in->top;
+    // Stack indices are pointer-wide, so that they index without widening.
+    intptr_t base = in->base;
+    intptr_t top = in->top;
     const ScriptCode* unit = in->code;
     int64_t count = 0;
     const int64_t budget = budget_;
@@ -170,9 +172,9 @@ void ScriptVM::Run(ScriptInstance* in) {
     // The frames: fp is the next free one. Before the first call there is no
     // room, and the full test sends that call to make it.
     static ScriptFrame none[1];
-    ScriptFrame* frames = in->frames ? in->frames.get() : none;
-    ScriptFrame* fp = frames + in->depth;
-    ScriptFrame* full = in->frames ? frames + kScriptMaxCallDepth : none;
+    ScriptFrame* frames = in->frames.room ? in->frames.room.get() : none;
+    ScriptFrame* fp = frames + in->frames.depth;
+    ScriptFrame* full = in->frames.room ? frames + kScriptMaxCallDepth : none;
 
     // Every handler ends in a jump of its own (threaded code), which the
     // branch predictor learns per handler; the file is built so that the
@@ -240,9 +242,9 @@ void ScriptVM::Run(ScriptInstance* in) {
     if (top < (n)-1) FAULT("stack underflow")
 #define ROOM() \
     if (top >= kScriptStackSlots - 1) FAULT("stack overflow")
-#define LOCAL(k, idx)         \
-    int32_t idx = base + (k); \
-    if (idx < 0 || idx >= kScriptStackSlots) FAULT("local outside the stack")
+#define LOCAL(k, idx)          \
+    intptr_t idx = base + (k); \
+    if (OutsideStack(idx)) FAULT("local outside the stack")
 #define TEXT(handle, var)                            \
     if (!texts_->Valid(handle)) FAULT("not a text"); \
     const char* var = texts_->Get(handle);
@@ -431,8 +433,8 @@ checked:
                 top = base;
             } else {
                 NEED(1);
-                int32_t d = base + 1;
-                if (U(d) >= U(kScriptStackSlots)) FAULT("return outside the stack");
+                intptr_t d = base + 1;
+                if (OutsideStack(d)) FAULT("return outside the stack");
                 S[d].w[0] = S[top].w[0];
                 top = d;
             }
@@ -514,17 +516,17 @@ checked:
                 ip->serial = serial_;
             }
             if (fp == full) {
-                if (in->frames) FAULT("call depth exceeded");
-                in->frames.reset(new ScriptFrame[kScriptMaxCallDepth]);
-                fp = frames = in->frames.get();
+                if (in->frames.room) FAULT("call depth exceeded");
+                in->frames.room.reset(new ScriptFrame[kScriptMaxCallDepth]);
+                fp = frames = in->frames.room.get();
                 full = frames + kScriptMaxCallDepth;
             }
-            int32_t new_base = top - f->param_count;
-            int32_t new_top = new_base + f->frame_size;
+            intptr_t new_base = top - f->param_count;
+            intptr_t new_top = new_base + f->frame_size;
             if (new_top < -1 || new_top >= kScriptStackSlots) FAULT("call frame outside the stack");
             fp->ret = ip + 2;
             fp->code = unit;
-            fp->base = base;
+            fp->base = static_cast<int32_t>(base);
             ++fp;
             limit = budget - (f->code_end - f->code_start);
             base = new_base;
@@ -551,7 +553,7 @@ checked:
             count += kScriptHeavyInstruction - 1;
             // Sync the registers: the call may start or wake other instances.
             in->pc = ip->at + ip->len;
-            in->top = top;
+            in->top = static_cast<int32_t>(top);
             if (ip->op == ScriptOp::world)
                 g_imports->WorldCall(call, text ? text : "", value);
             else
@@ -569,7 +571,7 @@ checked:
             top -= 3;
             count += kScriptHeavyInstruction - 1;
             in->pc = ip->at + ip->len;
-            in->top = top;
+            in->top = static_cast<int32_t>(top);
             if (ip->op == ScriptOp::worldvec) {
                 LogLine("calling setVector on z1 object..");
                 g_imports->WorldVectorCall(call, text ? text : "", v);
@@ -725,24 +727,23 @@ checked:
 // which then meets the fault at the same place with the same count. The
 // pushes write the slots they would have written, since frames read stale
 // slots above the top as their uninitialised locals.
-#define FUSED_LOCALS_LL                                                                                 \
-    int32_t ia = base + ip->x, ib = base + ip->b;                                                       \
-    if (U(ia) >= U(kScriptStackSlots) || U(ib) >= U(kScriptStackSlots) || top >= kScriptStackSlots - 2) \
-        goto* kTargets[ip->plain];                                                                      \
-    uint32_t va = S[ia].w[ip->y];                                                                       \
-    S[top + 1].w[0] = va;                                                                               \
-    uint32_t vb = S[ib].w[ip->bw];                                                                      \
+#define FUSED_LOCALS_LL                                                                                  \
+    intptr_t ia = base + ip->x, ib = base + ip->b;                                                       \
+    if (OutsideStack(ia) || OutsideStack(ib) || top >= kScriptStackSlots - 2) goto* kTargets[ip->plain]; \
+    uint32_t va = S[ia].w[ip->y];                                                                        \
+    S[top + 1].w[0] = va;                                                                                \
+    uint32_t vb = S[ib].w[ip->bw];                                                                       \
     S[top + 2].w[0] = vb;
-#define FUSED_LOCALS_LC                                                                           \
-    int32_t ia = base + ip->x;                                                                    \
-    if (U(ia) >= U(kScriptStackSlots) || top >= kScriptStackSlots - 2) goto* kTargets[ip->plain]; \
-    uint32_t va = S[ia].w[ip->y];                                                                 \
-    S[top + 1].w[0] = va;                                                                         \
-    uint32_t vb = U(ip->b);                                                                       \
+#define FUSED_LOCALS_LC                                                              \
+    intptr_t ia = base + ip->x;                                                      \
+    if (OutsideStack(ia) || top >= kScriptStackSlots - 2) goto* kTargets[ip->plain]; \
+    uint32_t va = S[ia].w[ip->y];                                                    \
+    S[top + 1].w[0] = va;                                                            \
+    uint32_t vb = U(ip->b);                                                          \
     S[top + 2].w[0] = vb;
-#define FUSED_STORE_CHECK       \
-    int32_t ic = base + ip->cl; \
-    if (U(ic) >= U(kScriptStackSlots)) goto* kTargets[ip->plain];
+#define FUSED_STORE_CHECK        \
+    intptr_t ic = base + ip->cl; \
+    if (OutsideStack(ic)) goto* kTargets[ip->plain];
 #define INT_VALUE(expr)   U(expr)
 #define FLOAT_VALUE(expr) FloatToWord(expr)
 #define FUSED_BINARY_CASE(label, locals, skip, value, expr, T, conv) \
@@ -798,10 +799,9 @@ checked:
         FUSED_COMPARE_BODY(jne, a != b)
         CASE(L_retv) : {
             // pushl, then a return with that value.
-            int32_t ia = base + ip->x;
-            int32_t d = base + 1;
-            if (U(ia) >= U(kScriptStackSlots) || top >= kScriptStackSlots - 1 || fp == frames ||
-                U(d) >= U(kScriptStackSlots))
+            intptr_t ia = base + ip->x;
+            intptr_t d = base + 1;
+            if (OutsideStack(ia) || top >= kScriptStackSlots - 1 || fp == frames || OutsideStack(d))
                 goto* kTargets[ip->plain];
             uint32_t v = S[ia].w[ip->y];
             S[top + 1].w[0] = v;
@@ -812,8 +812,8 @@ checked:
         }
         CASE(add_retv) : {
             // add, then a return with the sum.
-            int32_t d = base + 1;
-            if (top < 1 || fp == frames || U(d) >= U(kScriptStackSlots)) goto* kTargets[ip->plain];
+            intptr_t d = base + 1;
+            if (top < 1 || fp == frames || OutsideStack(d)) goto* kTargets[ip->plain];
             uint32_t v = S[top - 1].w[0] + S[top].w[0];
             S[top - 1].w[0] = v;
             S[d].w[0] = v;
@@ -824,8 +824,8 @@ checked:
         // The pushes of an argument, then the call's own handler (which meets
         // its guards with the count and the offset of the call).
         CASE(L_call) : {
-            int32_t ia = base + ip->x;
-            if (U(ia) >= U(kScriptStackSlots) || top >= kScriptStackSlots - 1) goto* kTargets[ip->plain];
+            intptr_t ia = base + ip->x;
+            if (OutsideStack(ia) || top >= kScriptStackSlots - 1) goto* kTargets[ip->plain];
             uint32_t v = S[ia].w[ip->y];
             S[++top].w[0] = v;
             ++count;
@@ -854,9 +854,9 @@ stop:
     in->pc = resume;
     in->start = unit->code_start;
     in->end = unit->code_end;
-    in->depth = static_cast<int32_t>(fp - frames);
-    in->base = base;
-    in->top = top;
+    in->frames.depth = static_cast<int32_t>(fp - frames);
+    in->base = static_cast<int32_t>(base);
+    in->top = static_cast<int32_t>(top);
     in->code = unit;
     if (fault) {
         int line = lines_ ? lines_->LineAt(op_at) : 0;

@@ -83,6 +83,15 @@ struct ScriptFrame {
     const ScriptCode* code;  // constants, labels and code range of the caller
     int32_t base;
 };
+// Room for the deepest chain of calls, made on the first call so that no call
+// grows or moves it; the first depth frames are in use, newest last.
+struct ScriptFrames {
+    std::unique_ptr<ScriptFrame[]> room;
+    int32_t depth = 0;
+    bool empty() const { return depth == 0; }
+    size_t size() const { return static_cast<size_t>(depth); }
+};
+
 struct ScriptInstance {
     ScriptTemplate* program = nullptr;
     int32_t* running = nullptr;    // the template's counter
@@ -93,10 +102,7 @@ struct ScriptInstance {
     int32_t base = 0;
     int32_t top = 0;
     const ScriptCode* code = nullptr;  // current constants and labels
-    // Room for the deepest chain of calls, made on the first call, so that no
-    // call grows or moves it; the first depth frames are in use, newest last.
-    std::unique_ptr<ScriptFrame[]> frames;
-    int32_t depth = 0;
+    ScriptFrames frames;
     uint8_t waiting = 0;
     uint8_t finished = 0;
     uint32_t wake_time = 0;          // 0: until started again by name or trigger
