@@ -56,7 +56,8 @@ enum ScriptHandler : uint8_t {
     kScriptHandlerCount
 };
 
-struct ScriptSlot {
+// Aligned to its size, so that no slot straddles two cache lines.
+struct alignas(32) ScriptSlot {
     uint8_t h = H_undecoded;      // handler: fused where a sequence starts here
     uint8_t plain = H_undecoded;  // handler of this instruction alone
     uint8_t op = 0;               // opcode byte
@@ -78,6 +79,7 @@ struct ScriptSlot {
     };
     ScriptSlot() : target(nullptr) {}
 };
+static_assert(sizeof(ScriptSlot) == 32, "a slot fills its alignment");
 
 const char* const kScriptBadJumpMessages[2] = {"label index out of range", "jump outside the code"};
 

@@ -271,15 +271,15 @@ void ScriptVM::Run(ScriptInstance* in) {
     } while (0)
 // The caller's state back from its frame. Each return has its own copy, so
 // that each has its own dispatch jump.
-#define RETURN_TO_CALLER()                                    \
-    do {                                                      \
-        --fp;                                                 \
-        ip = fp->ret;                                         \
-        base = fp->base;                                      \
-        unit = fp->code;                                      \
-        limit = budget - (unit->code_end - unit->code_start); \
-        CHECKPOINT();                                         \
-        DISPATCH();                                           \
+#define RETURN_TO_CALLER()         \
+    do {                           \
+        --fp;                      \
+        ip = fp->ret;              \
+        base = fp->base;           \
+        unit = fp->code;           \
+        limit = budget - fp->size; \
+        CHECKPOINT();              \
+        DISPATCH();                \
     } while (0)
 #define INT_OP(expr)                 \
     do {                             \
@@ -527,6 +527,7 @@ checked:
             fp->ret = ip + 2;
             fp->code = unit;
             fp->base = static_cast<int32_t>(base);
+            fp->size = unit->code_end - unit->code_start;
             ++fp;
             limit = budget - (f->code_end - f->code_start);
             base = new_base;
@@ -784,8 +785,9 @@ checked:
         locals;                                       \
         int32_t a = AS_INT(va), b = AS_INT(vb);       \
         count += 3;                                   \
-        if (cond) JUMP(ip->target);                   \
-        NEXT_BY(skip);                                \
+        ip = (cond) ? ip->target : ip + (skip);       \
+        CHECKPOINT();                                 \
+        DISPATCH();                                   \
     }
 #define FUSED_COMPARE_BODY(name, cond)                       \
     FUSED_COMPARE_CASE(LL_##name, FUSED_LOCALS_LL, 6, cond)  \

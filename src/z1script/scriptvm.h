@@ -82,6 +82,7 @@ struct ScriptFrame {
     ScriptSlot* ret;         // the slot after the call
     const ScriptCode* code;  // constants, labels and code range of the caller
     int32_t base;
+    uint32_t size;  // of the caller's code, for the budget test
 };
 // Room for the deepest chain of calls, made on the first call so that no call
 // grows or moves it; the first depth frames are in use, newest last.
