@@ -211,5 +211,6 @@ ScriptDecoded* ScriptDecode(const ScriptCode* unit, const uint8_t* code) {
     for (size_t i = 0; i + 1 < d->slots.size(); ++i)
         if (d->slots[i].plain != H_undecoded) Fuse(d, i);
     unit->decoded = d;
+    unit->entry = d->slots.data();
     return d;
 }

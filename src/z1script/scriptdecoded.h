@@ -69,9 +69,9 @@ struct alignas(32) ScriptSlot {
     int32_t x = 0;
     uint8_t y = 0;        // word of the local; addl's amount; pushc's constant index
     uint8_t bw = 0;       // fused: word of the second local pushed
-    uint8_t cl = 0;       // fused: local stored into
-    uint8_t cw = 0;       // fused: word stored into
-    int32_t b = 0;        // fused: second local pushed, or the constant pushed
+    uint8_t cl = 0;       // fused: local stored into; call: parameters of fn
+    uint8_t cw = 0;       // fused: word stored into; call: frame size of fn
+    int32_t b = 0;        // fused: second local pushed, or the constant pushed; call: code size of fn
     uint32_t serial = 0;  // call: the machine that found fn
     union {
         ScriptSlot* target;  // jumps: the slot jumped to

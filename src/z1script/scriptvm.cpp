@@ -500,11 +500,10 @@ checked:
         }
         CASE(call) : {
             ++count;
-            ScriptFunction* f = ip->serial == serial_ ? ip->fn : nullptr;
-            if (!f) {
+            if (ip->serial != serial_) {
                 TEXT(unit->constants[ip->y].w[0], name);
-                f = name ? FindFunction(name) : nullptr;
-                if (!f) {
+                ScriptFunction* found = name ? FindFunction(name) : nullptr;
+                if (!found) {
                     count += kScriptHeavyInstruction - 1;
                     LogLine("ERROR - function %s was not found in VM", name ? name : "(null)");
                     ip += ip->len;
@@ -512,28 +511,34 @@ checked:
                     DISPATCH();
                 }
                 // Functions are only added by a load, which makes a new machine.
-                ip->fn = f;
+                // What the call needs of the function is kept in its slot.
+                ScriptDecode(found, code_);
+                ip->fn = found;
                 ip->serial = serial_;
+                ip->cl = found->param_count;
+                ip->cw = found->frame_size;
+                ip->b = static_cast<int32_t>(found->code_end - found->code_start);
             }
+            const ScriptFunction* f = ip->fn;
             if (fp == full) {
                 if (in->frames.room) FAULT("call depth exceeded");
                 in->frames.room.reset(new ScriptFrame[kScriptMaxCallDepth]);
                 fp = frames = in->frames.room.get();
                 full = frames + kScriptMaxCallDepth;
             }
-            intptr_t new_base = top - f->param_count;
-            intptr_t new_top = new_base + f->frame_size;
+            intptr_t new_base = top - ip->cl;
+            intptr_t new_top = new_base + ip->cw;
             if (new_top < -1 || new_top >= kScriptStackSlots) FAULT("call frame outside the stack");
             fp->ret = ip + 2;
             fp->code = unit;
             fp->base = static_cast<int32_t>(base);
             fp->size = unit->code_end - unit->code_start;
             ++fp;
-            limit = budget - (f->code_end - f->code_start);
+            limit = budget - ip->b;
             base = new_base;
             top = new_top;
             unit = f;
-            JUMP((f->decoded ? f->decoded : ScriptDecode(f, code_))->slots.data());
+            JUMP(f->entry);
         }
         // clang-format off
         CASE(ecall_45) : CASE(ecall_47) : CASE(ecall_49) : CASE(ecall_4a) : CASE(ecall_4b) : CASE(ecall_4d) :

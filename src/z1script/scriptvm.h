@@ -48,6 +48,7 @@ struct ScriptCode {
     uint32_t code_end = 0;
     // The form the interpreter runs, made the first time the code is entered.
     mutable ScriptDecoded* decoded = nullptr;
+    mutable ScriptSlot* entry = nullptr;  // its first slot, once decoded
     ScriptCode();
     ~ScriptCode();
     ScriptCode(const ScriptCode&) = delete;
