@@ -43,6 +43,8 @@ bool StoresLocal(uint8_t h) {
            h == H_storelz;
 }
 
+bool Returns(uint8_t h) { return h == H_retv || h == H_retv_17 || h == H_retv_6d; }
+
 // Fused handler for the pushes before a binary operation, with or without
 // a store after it; second is 0 for a local, 1 for a one-byte push, 2 for
 // pushc. H_undecoded when there is none.
@@ -66,6 +68,17 @@ uint8_t FusedCall(uint8_t op, int second) {
         return second == 0 ? H_LL_##name##_call : second == 1 ? H_LC1_##name##_call : H_LC2_##name##_call;
         Z1_SCRIPT_FUSED_CALL(FUSED_CALL_CASE)
 #undef FUSED_CALL_CASE
+    default: return H_undecoded;
+    }
+}
+
+uint8_t FusedGuard(uint8_t op, int second) {
+    switch (op) {
+#define FUSED_GUARD_CASE(name) \
+    case H_##name:             \
+        return second == 0 ? H_LL_##name##_ret : second == 1 ? H_LC1_##name##_ret : H_LC2_##name##_ret;
+        Z1_SCRIPT_FUSED_COMPARE(FUSED_GUARD_CASE)
+#undef FUSED_GUARD_CASE
     default: return H_undecoded;
     }
 }
@@ -146,7 +159,7 @@ void Fuse(ScriptDecoded* d, size_t i) {
     size_t j = i + a.len;
     if (j >= slots.size()) return;
     const ScriptSlot& b = slots[j];
-    const bool returns = b.plain == H_retv || b.plain == H_retv_17 || b.plain == H_retv_6d;
+    const bool returns = Returns(b.plain);
     if (a.plain == H_add && returns) {
         a.h = H_add_retv;
         return;
@@ -168,6 +181,12 @@ void Fuse(ScriptDecoded* d, size_t i) {
     uint8_t fused = FusedCompare(c.plain, second);
     if (fused != H_undecoded) {
         a.target = c.target;
+        // A local returned where the jump is not taken.
+        size_t m = k + c.len;
+        if (m < slots.size() && PushesLocal(slots[m].plain)) {
+            size_t n = m + slots[m].len;
+            if (n < slots.size() && Returns(slots[n].plain)) fused = FusedGuard(c.plain, second);
+        }
     } else {
         size_t l = k + c.len;
         bool store = l < slots.size() && StoresLocal(slots[l].plain);

@@ -29,8 +29,9 @@ struct ScriptFunction;
 
 // Handler numbers: one per opcode row, then the decoder's own, then the
 // fused ones. In the fused names L is a local pushed, C a number pushed (C1
-// by a one-byte push, C2 by pushc), S a store into a local and _call a
-// call after them.
+// by a one-byte push, C2 by pushc), S a store into a local, _call a call
+// after them and _ret a local push and a return where a compare-and-jump
+// does not jump (a guard: if (n < 2) { return n; }).
 enum ScriptHandler : uint8_t {
 #define Z1_SCRIPT_HANDLER_NUMBER(byte, name, operands) H_##name,
     Z1_SCRIPT_OPCODES(Z1_SCRIPT_HANDLER_NUMBER)
@@ -53,7 +54,10 @@ enum ScriptHandler : uint8_t {
 #define Z1_SCRIPT_FUSED_CALL_NUMBER(name) H_LL_##name##_call, H_LC1_##name##_call, H_LC2_##name##_call,
     Z1_SCRIPT_FUSED_CALL(Z1_SCRIPT_FUSED_CALL_NUMBER)
 #undef Z1_SCRIPT_FUSED_CALL_NUMBER
-    kScriptHandlerCount
+#define Z1_SCRIPT_FUSED_GUARD_NUMBER(name) H_LL_##name##_ret, H_LC1_##name##_ret, H_LC2_##name##_ret,
+    Z1_SCRIPT_FUSED_COMPARE(Z1_SCRIPT_FUSED_GUARD_NUMBER)
+#undef Z1_SCRIPT_FUSED_GUARD_NUMBER
+        kScriptHandlerCount
 };
 
 // Aligned to its size, so that no slot straddles two cache lines.

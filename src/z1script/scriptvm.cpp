@@ -201,6 +201,9 @@ void ScriptVM::Run(ScriptInstance* in) {
 #define FUSED_CALL_TARGET(name) &&op_LL_##name##_call, &&op_LC1_##name##_call, &&op_LC2_##name##_call,
         Z1_SCRIPT_FUSED_CALL(FUSED_CALL_TARGET)
 #undef FUSED_CALL_TARGET
+#define FUSED_GUARD_TARGET(name) &&op_LL_##name##_ret, &&op_LC1_##name##_ret, &&op_LC2_##name##_ret,
+            Z1_SCRIPT_FUSED_COMPARE(FUSED_GUARD_TARGET)
+#undef FUSED_GUARD_TARGET
     };
     static_assert(sizeof kTargets / sizeof kTargets[0] == kScriptHandlerCount, "one handler per number");
     // Near the end of the budget: test before every instruction, run none fused.
@@ -223,7 +226,7 @@ void ScriptVM::Run(ScriptInstance* in) {
         &&checked,
         &&checked,
 #define FUSED_CALL_CHECKED(name) &&checked, &&checked, &&checked,
-        Z1_SCRIPT_FUSED_CALL(FUSED_CALL_CHECKED)
+        Z1_SCRIPT_FUSED_CALL(FUSED_CALL_CHECKED) Z1_SCRIPT_FUSED_COMPARE(FUSED_CALL_CHECKED)
 #undef FUSED_CALL_CHECKED
     };
     static_assert(sizeof kChecked / sizeof kChecked[0] == kScriptHandlerCount, "one entry per number");
@@ -804,6 +807,27 @@ checked:
         FUSED_COMPARE_BODY(jle, a <= b)
         FUSED_COMPARE_BODY(jge, a >= b)
         FUSED_COMPARE_BODY(jne, a != b)
+// The compare, then where it does not jump the fused local return's own
+// handler (which meets its guards at its own offset).
+#define FUSED_GUARD_CASE(label, locals, skip, cond) \
+    CASE(label) : {                                 \
+        locals;                                     \
+        int32_t a = AS_INT(va), b = AS_INT(vb);     \
+        count += 3;                                 \
+        if (cond) JUMP(ip->target);                 \
+        ip += (skip);                               \
+        goto op_L_retv;                             \
+    }
+#define FUSED_GUARD_BODY(name, cond)                             \
+    FUSED_GUARD_CASE(LL_##name##_ret, FUSED_LOCALS_LL, 6, cond)  \
+    FUSED_GUARD_CASE(LC1_##name##_ret, FUSED_LOCALS_LC, 5, cond) \
+    FUSED_GUARD_CASE(LC2_##name##_ret, FUSED_LOCALS_LC, 6, cond)
+        FUSED_GUARD_BODY(jeq, a == b)
+        FUSED_GUARD_BODY(jgt, a > b)
+        FUSED_GUARD_BODY(jlt, a < b)
+        FUSED_GUARD_BODY(jle, a <= b)
+        FUSED_GUARD_BODY(jge, a >= b)
+        FUSED_GUARD_BODY(jne, a != b)
         CASE(L_retv) : {
             // pushl, then a return with that value.
             intptr_t ia = base + ip->x;
@@ -900,6 +924,8 @@ stop:
 #undef FUSED_STORE_CASE
 #undef FUSED_COMPARE_CASE
 #undef FUSED_COMPARE_BODY
+#undef FUSED_GUARD_CASE
+#undef FUSED_GUARD_BODY
 #undef AS_INT
 #undef FUSED_CALL_CASE
 #undef FUSED_CALL_BODY

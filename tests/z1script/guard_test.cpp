@@ -238,8 +238,9 @@ TEST_F(ScriptTest, RandomFilesLoadAndRunSafely) {
     }
 }
 
-TEST_F(ScriptTest, FusedArgumentAndCallStopAtTheInstructionThatFaults) {
-    // An argument worked out from a local, then the call, run as one step;
+TEST_F(ScriptTest, FusedCallsAndGuardsStopAtTheInstructionThatFaults) {
+    // An argument worked out from a local, then the call, run as one step,
+    // and so do a compare and the return of a local where it does not jump;
     // each guard still stops the program at its own instruction. The
     // faulting function comes first in the code, at offset 0.
     std::string pushes;
@@ -265,6 +266,11 @@ TEST_F(ScriptTest, FusedArgumentAndCallStopAtTheInstructionThatFaults) {
          "program bad locals=1 trigger=init\n" +
              pushes + "  pushl 0\n  push1\n  add\n  call \"big\"\nend\n",
          "call frame outside the stack", true, 1022},
+        {"local past the stack in a guard's return",
+         "function h params=1 frame=1\n  pushl 1\n  push0\n  jlt x\n  pushl 250\n  retv\nx:\n  push1\n"
+         "  retv\nend\nprogram bad locals=0 trigger=init\n" +
+             pushes + "  push1\n  call \"h\"\nend\n",
+         "local outside the stack", false, 5},
     };
     for (const Case& c : cases) {
         Load(c.source);
@@ -279,23 +285,27 @@ TEST_F(ScriptTest, FusedArgumentAndCallStopAtTheInstructionThatFaults) {
     // A missing function is logged and leaves the argument on the stack.
     EXPECT_EQ(RunMain("  pushl 0\n  push2\n  sub\n  call \"nowhere\"", "locals=1"), -2);
     EXPECT_TRUE(Logged("ERROR - function nowhere was not found in VM"));
+    // A guard's return outside any call ends the program.
+    EXPECT_EQ(RunMain("  pushl 0\n  push1\n  jge x\n  pushl 0\n  retv\nx:\n  push5", "locals=1"), 0);
+    EXPECT_TRUE(Logged("Return without any prog callstack"));
 }
 
 TEST_F(ScriptTest, BudgetEndsAtTheSameInstructionThroughFusedCallsAndReturns) {
-    // Eight instructions a round (pushl push1 add call, pushl retv in f,
-    // storel jmp); whatever the budget, the program stops at the
-    // instruction after it, and that instruction is counted.
+    // Eleven instructions a round (pushl push1 add call; in f pushl push0
+    // jlt, not jumping, pushl retv; storel jmp); whatever the budget, the
+    // program stops at the instruction after it, and that one is counted.
     const char* source =
-        "function f params=1 frame=1\n  pushl 1\n  retv\nend\n"
+        "function f params=1 frame=1\n  pushl 1\n  push0\n  jlt x\n  pushl 1\n  retv\nx:\n  push0\n  "
+        "retv\nend\n"
         "program bad locals=1 trigger=init\ntop:\n  pushl 0\n  push1\n  add\n  call \"f\"\n  storel 0\n"
         "  jmp top\nend\n";
-    const unsigned inProgram[8] = {0, 2, 3, 4, ~0u, ~0u, 6, 8};  // offsets; ~0u: in f
-    const unsigned inFunction[8] = {0, 0, 0, 0, 0, 2, 0, 0};
-    for (uint32_t budget = 5000; budget < 5008; ++budget) {
+    const unsigned inProgram[11] = {0, 2, 3, 4, ~0u, ~0u, ~0u, ~0u, ~0u, 6, 8};  // offsets; ~0u: in f
+    const unsigned inFunction[11] = {0, 0, 0, 0, 0, 2, 3, 5, 7, 0, 0};
+    for (uint32_t budget = 5000; budget < 5011; ++budget) {
         Load(source);
         scripts_->VM()->SetInstructionBudget(budget);
         Pass();
-        const unsigned k = budget % 8;
+        const unsigned k = budget % 11;
         const unsigned offset =
             inProgram[k] == ~0u ? inFunction[k] : scripts_->Templates()->code_start + inProgram[k];
         char line[200];
