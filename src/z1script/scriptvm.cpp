@@ -225,9 +225,9 @@ void ScriptVM::Run(ScriptInstance* in) {
             && checked,
         &&checked,
         &&checked,
-#define FUSED_CALL_CHECKED(name) &&checked, &&checked, &&checked,
-        Z1_SCRIPT_FUSED_CALL(FUSED_CALL_CHECKED) Z1_SCRIPT_FUSED_COMPARE(FUSED_CALL_CHECKED)
-#undef FUSED_CALL_CHECKED
+#define FUSED_THREE_CHECKED(name) &&checked, &&checked, &&checked,
+        Z1_SCRIPT_FUSED_CALL(FUSED_THREE_CHECKED) Z1_SCRIPT_FUSED_COMPARE(FUSED_THREE_CHECKED)
+#undef FUSED_THREE_CHECKED
     };
     static_assert(sizeof kChecked / sizeof kChecked[0] == kScriptHandlerCount, "one entry per number");
     const void* const* table = kTargets;
