@@ -43,6 +43,8 @@ bool StoresLocal(uint8_t h) {
            h == H_storelz;
 }
 
+bool Returns(uint8_t h) { return h == H_retv || h == H_retv_17 || h == H_retv_6d; }
+
 // Fused handler for the pushes before a binary operation, with or without
 // a store after it; second is 0 for a local, 1 for a one-byte push, 2 for
 // pushc. H_undecoded when there is none.
@@ -55,6 +57,28 @@ uint8_t FusedBinary(uint8_t op, int second, bool store) {
                              : (store ? H_LC2S_##name : H_LC2_##name);
         Z1_SCRIPT_FUSED_BINARY(FUSED_BINARY_CASE)
 #undef FUSED_BINARY_CASE
+    default: return H_undecoded;
+    }
+}
+
+uint8_t FusedCall(uint8_t op, int second) {
+    switch (op) {
+#define FUSED_CALL_CASE(name) \
+    case H_##name:            \
+        return second == 0 ? H_LL_##name##_call : second == 1 ? H_LC1_##name##_call : H_LC2_##name##_call;
+        Z1_SCRIPT_FUSED_CALL(FUSED_CALL_CASE)
+#undef FUSED_CALL_CASE
+    default: return H_undecoded;
+    }
+}
+
+uint8_t FusedGuard(uint8_t op, int second) {
+    switch (op) {
+#define FUSED_GUARD_CASE(name) \
+    case H_##name:             \
+        return second == 0 ? H_LL_##name##_ret : second == 1 ? H_LC1_##name##_ret : H_LC2_##name##_ret;
+        Z1_SCRIPT_FUSED_COMPARE(FUSED_GUARD_CASE)
+#undef FUSED_GUARD_CASE
     default: return H_undecoded;
     }
 }
@@ -135,7 +159,7 @@ void Fuse(ScriptDecoded* d, size_t i) {
     size_t j = i + a.len;
     if (j >= slots.size()) return;
     const ScriptSlot& b = slots[j];
-    const bool returns = b.plain == H_retv || b.plain == H_retv_17 || b.plain == H_retv_6d;
+    const bool returns = Returns(b.plain);
     if (a.plain == H_add && returns) {
         a.h = H_add_retv;
         return;
@@ -143,6 +167,10 @@ void Fuse(ScriptDecoded* d, size_t i) {
     if (!PushesLocal(a.plain)) return;
     if (returns) {
         a.h = H_L_retv;
+        return;
+    }
+    if (b.plain == H_call) {
+        a.h = H_L_call;
         return;
     }
     int second = PushesLocal(b.plain) ? 0 : PushesConstant(b.plain) ? b.len : -1;
@@ -153,10 +181,17 @@ void Fuse(ScriptDecoded* d, size_t i) {
     uint8_t fused = FusedCompare(c.plain, second);
     if (fused != H_undecoded) {
         a.target = c.target;
+        // A local returned where the jump is not taken.
+        size_t m = k + c.len;
+        if (m < slots.size() && PushesLocal(slots[m].plain)) {
+            size_t n = m + slots[m].len;
+            if (n < slots.size() && Returns(slots[n].plain)) fused = FusedGuard(c.plain, second);
+        }
     } else {
         size_t l = k + c.len;
         bool store = l < slots.size() && StoresLocal(slots[l].plain);
-        fused = FusedBinary(c.plain, second, store);
+        if (!store && l < slots.size() && slots[l].plain == H_call) fused = FusedCall(c.plain, second);
+        if (fused == H_undecoded) fused = FusedBinary(c.plain, second, store);
         if (fused == H_undecoded) return;
         if (store) {
             a.cl = static_cast<uint8_t>(slots[l].x);
@@ -195,5 +230,6 @@ ScriptDecoded* ScriptDecode(const ScriptCode* unit, const uint8_t* code) {
     for (size_t i = 0; i + 1 < d->slots.size(); ++i)
         if (d->slots[i].plain != H_undecoded) Fuse(d, i);
     unit->decoded = d;
+    unit->entry = d->slots.data();
     return d;
 }

@@ -23,10 +23,15 @@ struct ScriptFunction;
 // them.
 #define Z1_SCRIPT_FUSED_BINARY(X)  X(add) X(sub) X(mul) X(fadd) X(fsub) X(fmul)
 #define Z1_SCRIPT_FUSED_COMPARE(X) X(jeq) X(jgt) X(jlt) X(jle) X(jge) X(jne)
+// Binary operations that fuse with the pushes before them and a call after
+// them (an argument worked out from a local: f(n - 1)).
+#define Z1_SCRIPT_FUSED_CALL(X) X(add) X(sub)
 
 // Handler numbers: one per opcode row, then the decoder's own, then the
 // fused ones. In the fused names L is a local pushed, C a number pushed (C1
-// by a one-byte push, C2 by pushc) and S a store into a local.
+// by a one-byte push, C2 by pushc), S a store into a local, _call a call
+// after them and _ret a local push and a return where a compare-and-jump
+// does not jump (a guard: if (n < 2) { return n; }).
 enum ScriptHandler : uint8_t {
 #define Z1_SCRIPT_HANDLER_NUMBER(byte, name, operands) H_##name,
     Z1_SCRIPT_OPCODES(Z1_SCRIPT_HANDLER_NUMBER)
@@ -45,10 +50,18 @@ enum ScriptHandler : uint8_t {
 #undef Z1_SCRIPT_FUSED_COMPARE_NUMBER
         H_L_retv,
     H_add_retv,
-    kScriptHandlerCount
+    H_L_call,
+#define Z1_SCRIPT_FUSED_CALL_NUMBER(name) H_LL_##name##_call, H_LC1_##name##_call, H_LC2_##name##_call,
+    Z1_SCRIPT_FUSED_CALL(Z1_SCRIPT_FUSED_CALL_NUMBER)
+#undef Z1_SCRIPT_FUSED_CALL_NUMBER
+#define Z1_SCRIPT_FUSED_GUARD_NUMBER(name) H_LL_##name##_ret, H_LC1_##name##_ret, H_LC2_##name##_ret,
+    Z1_SCRIPT_FUSED_COMPARE(Z1_SCRIPT_FUSED_GUARD_NUMBER)
+#undef Z1_SCRIPT_FUSED_GUARD_NUMBER
+        kScriptHandlerCount
 };
 
-struct ScriptSlot {
+// Aligned to its size, so that no slot straddles two cache lines.
+struct alignas(32) ScriptSlot {
     uint8_t h = H_undecoded;      // handler: fused where a sequence starts here
     uint8_t plain = H_undecoded;  // handler of this instruction alone
     uint8_t op = 0;               // opcode byte
@@ -60,9 +73,9 @@ struct ScriptSlot {
     int32_t x = 0;
     uint8_t y = 0;        // word of the local; addl's amount; pushc's constant index
     uint8_t bw = 0;       // fused: word of the second local pushed
-    uint8_t cl = 0;       // fused: local stored into
-    uint8_t cw = 0;       // fused: word stored into
-    int32_t b = 0;        // fused: second local pushed, or the constant pushed
+    uint8_t cl = 0;       // fused: local stored into; call: parameters of fn
+    uint8_t cw = 0;       // fused: word stored into; call: frame size of fn
+    int32_t b = 0;        // fused: second local pushed, or the constant pushed; call: code size of fn
     uint32_t serial = 0;  // call: the machine that found fn
     union {
         ScriptSlot* target;  // jumps: the slot jumped to
@@ -70,6 +83,7 @@ struct ScriptSlot {
     };
     ScriptSlot() : target(nullptr) {}
 };
+static_assert(sizeof(ScriptSlot) == 32, "a slot fills its alignment");
 
 const char* const kScriptBadJumpMessages[2] = {"label index out of range", "jump outside the code"};
 

@@ -76,6 +76,7 @@ namespace {
 // instead of being undefined on overflow.
 inline int32_t Wrap(uint32_t v) { return static_cast<int32_t>(v); }
 inline uint32_t U(int32_t v) { return static_cast<uint32_t>(v); }
+inline bool OutsideStack(intptr_t i) { return static_cast<uintptr_t>(i) >= kScriptStackSlots; }
 
 // Float to integer truncating toward zero; out-of-range values saturate and
 // NaN gives 0 rather than an undefined conversion.
@@ -140,8 +141,8 @@ bool EngineCallReadsText(uint8_t op, int32_t call) {
 // The budget is counted exactly, instruction by instruction, but tested only
 // where control can go back or into other code: on entry, at taken jumps,
 // calls, returns and heavy instructions. There, when the instructions that
-// could still run before the next such point (at most one per byte up to the
-// end of the code) might pass the budget, the machine switches to a table
+// could still run before the next such point (at most one per byte of the
+// function or program) might pass the budget, the machine switches to a table
 // that tests before every instruction and runs them unfused, so the fault
 // comes at the same instruction and the same count as testing every one.
 void ScriptVM::Run(ScriptInstance* in) {
@@ -150,21 +151,30 @@ void ScriptVM::Run(ScriptInstance* in) {
     if (in->waiting || in->finished) return;
 
     ScriptValue* const S = in->stack;
-    uint32_t start = in->start;
-    uint32_t end = in->end;
-    int32_t base = in->base;
-    int32_t top = in->top;
+    const uint32_t start = in->start;
+    const uint32_t end = in->end;
+    // Stack indices are pointer-wide, so that they index without widening.
+    intptr_t base = in->base;
+    intptr_t top = in->top;
     const ScriptCode* unit = in->code;
-    uint64_t count = 0;
-    const uint64_t budget = budget_;
+    int64_t count = 0;
+    const int64_t budget = budget_;
     const char* fault = nullptr;
     uint32_t op_at = 0;
     uint32_t resume = 0;  // the offset the instance continues at
     char buffer[256];
 
-    ScriptDecoded* decoded = ScriptDecode(unit, code_);
-    ScriptSlot* first = decoded->slots.data();
-    ScriptSlot* ip = first + (in->pc >= start && in->pc <= end ? in->pc - start : end - start);
+    ScriptSlot* ip = ScriptDecode(unit, code_)->slots.data() +
+                     (in->pc >= start && in->pc <= end ? in->pc - start : end - start);
+    // Past this count the rest of the budget might not cover what runs before
+    // the next test. It changes with the unit, at calls and returns.
+    int64_t limit = budget - (end - start);
+    // The frames: fp is the next free one. Before the first call there is no
+    // room, and the full test sends that call to make it.
+    static ScriptFrame none[1];
+    ScriptFrame* frames = in->frames.room ? in->frames.room.get() : none;
+    ScriptFrame* fp = frames + in->frames.depth;
+    ScriptFrame* full = in->frames.room ? frames + kScriptMaxCallDepth : none;
 
     // Every handler ends in a jump of its own (threaded code), which the
     // branch predictor learns per handler; the file is built so that the
@@ -187,6 +197,13 @@ void ScriptVM::Run(ScriptInstance* in) {
 #undef FUSED_COMPARE_TARGET
             && op_L_retv,
         &&op_add_retv,
+        &&op_L_call,
+#define FUSED_CALL_TARGET(name) &&op_LL_##name##_call, &&op_LC1_##name##_call, &&op_LC2_##name##_call,
+        Z1_SCRIPT_FUSED_CALL(FUSED_CALL_TARGET)
+#undef FUSED_CALL_TARGET
+#define FUSED_GUARD_TARGET(name) &&op_LL_##name##_ret, &&op_LC1_##name##_ret, &&op_LC2_##name##_ret,
+            Z1_SCRIPT_FUSED_COMPARE(FUSED_GUARD_TARGET)
+#undef FUSED_GUARD_TARGET
     };
     static_assert(sizeof kTargets / sizeof kTargets[0] == kScriptHandlerCount, "one handler per number");
     // Near the end of the budget: test before every instruction, run none fused.
@@ -207,6 +224,10 @@ void ScriptVM::Run(ScriptInstance* in) {
 #undef FUSED_COMPARE_CHECKED
             && checked,
         &&checked,
+        &&checked,
+#define FUSED_THREE_CHECKED(name) &&checked, &&checked, &&checked,
+        Z1_SCRIPT_FUSED_CALL(FUSED_THREE_CHECKED) Z1_SCRIPT_FUSED_COMPARE(FUSED_THREE_CHECKED)
+#undef FUSED_THREE_CHECKED
     };
     static_assert(sizeof kChecked / sizeof kChecked[0] == kScriptHandlerCount, "one entry per number");
     const void* const* table = kTargets;
@@ -224,9 +245,9 @@ void ScriptVM::Run(ScriptInstance* in) {
     if (top < (n)-1) FAULT("stack underflow")
 #define ROOM() \
     if (top >= kScriptStackSlots - 1) FAULT("stack overflow")
-#define LOCAL(k, idx)         \
-    int32_t idx = base + (k); \
-    if (idx < 0 || idx >= kScriptStackSlots) FAULT("local outside the stack")
+#define LOCAL(k, idx)          \
+    intptr_t idx = base + (k); \
+    if (OutsideStack(idx)) FAULT("local outside the stack")
 #define TEXT(handle, var)                            \
     if (!texts_->Valid(handle)) FAULT("not a text"); \
     const char* var = texts_->Get(handle);
@@ -244,12 +265,24 @@ void ScriptVM::Run(ScriptInstance* in) {
     } while (0)
 // Where control lands somewhere the budget has not been tested for.
 #define CHECKPOINT() \
-    if (count + (end - ip->at) > budget) table = kChecked
+    if (count > limit) table = kChecked
 #define JUMP(to)      \
     do {              \
         ip = (to);    \
         CHECKPOINT(); \
         DISPATCH();   \
+    } while (0)
+// The caller's state back from its frame. Each return has its own copy, so
+// that each has its own dispatch jump.
+#define RETURN_TO_CALLER()         \
+    do {                           \
+        --fp;                      \
+        ip = fp->ret;              \
+        base = fp->base;           \
+        unit = fp->code;           \
+        limit = budget - fp->size; \
+        CHECKPOINT();              \
+        DISPATCH();                \
     } while (0)
 #define INT_OP(expr)                 \
     do {                             \
@@ -298,13 +331,14 @@ checked:
     {
         CASE(undecoded) : {
             // An instance resumed where no decoded run leads (never so far).
-            ScriptDecodeFrom(decoded, unit, code_, start + static_cast<uint32_t>(ip - first));
+            ScriptDecodeFrom(unit->decoded, unit, code_,
+                             unit->code_start + static_cast<uint32_t>(ip - unit->decoded->slots.data()));
             DISPATCH();
         }
         CASE(ran_off) : {
             // Running off the end of a program or function ends the instance.
             in->finished = 1;
-            resume = end;
+            resume = ip->at;
             goto stop;
         }
         CASE(bad_operand) : {
@@ -389,39 +423,26 @@ checked:
         CASE(jne) : COMPARE_JUMP(a != b);
         CASE(retv) : CASE(retv_17) : CASE(retv_6d) : CASE(ret) : {
             ++count;
-            if (in->frames.empty()) {
+            if (fp == frames) {
                 LogLine("Return without any prog callstack");
                 in->finished = 1;
                 resume = ip->at + ip->len;
                 goto stop;
             }
-            const ScriptFrame& f = in->frames.back();
+            // The arguments began one above the frame base: a return leaves
+            // the stack ending at the base, or its value just above it.
             if (ip->op == ScriptOp::ret) {
-                int32_t t = f.top - f.param_count;
-                if (t < -1 || t >= kScriptStackSlots) FAULT("return outside the stack");
-                top = t;
+                if (base < -1 || base >= kScriptStackSlots) FAULT("return outside the stack");
+                top = base;
             } else {
                 NEED(1);
-                int32_t d = f.top - f.param_count + 1;
-                if (d < 0 || d >= kScriptStackSlots) FAULT("return outside the stack");
+                intptr_t d = base + 1;
+                if (OutsideStack(d)) FAULT("return outside the stack");
                 S[d].w[0] = S[top].w[0];
                 top = d;
             }
-            goto return_to_caller;
+            RETURN_TO_CALLER();
         }
-    return_to_caller : {
-        const ScriptFrame& r = in->frames.back();
-        base = r.base;
-        start = r.start;
-        end = r.end;
-        unit = r.code;
-        decoded = unit->decoded;
-        first = decoded->slots.data();
-        ip = first + (r.return_pc - start);
-        in->frames.pop_back();
-        CHECKPOINT();
-        DISPATCH();
-    }
         CASE(pushl) : CASE(pushl_23) : CASE(pushl_2d) : CASE(pushlx) : CASE(pushly) : CASE(pushlz) : {
             ++count;
             LOCAL(ip->x, i);
@@ -482,11 +503,10 @@ checked:
         }
         CASE(call) : {
             ++count;
-            ScriptFunction* f = ip->serial == serial_ ? ip->fn : nullptr;
-            if (!f) {
+            if (ip->serial != serial_) {
                 TEXT(unit->constants[ip->y].w[0], name);
-                f = name ? FindFunction(name) : nullptr;
-                if (!f) {
+                ScriptFunction* found = name ? FindFunction(name) : nullptr;
+                if (!found) {
                     count += kScriptHeavyInstruction - 1;
                     LogLine("ERROR - function %s was not found in VM", name ? name : "(null)");
                     ip += ip->len;
@@ -494,25 +514,34 @@ checked:
                     DISPATCH();
                 }
                 // Functions are only added by a load, which makes a new machine.
-                ip->fn = f;
+                // What the call needs of the function is kept in its slot.
+                ScriptDecode(found, code_);
+                ip->fn = found;
                 ip->serial = serial_;
+                ip->cl = found->param_count;
+                ip->cw = found->frame_size;
+                ip->b = static_cast<int32_t>(found->code_end - found->code_start);
             }
-            if (in->frames.size() >= static_cast<size_t>(kScriptMaxCallDepth)) FAULT("call depth exceeded");
-            // Room for the deepest chain at once, so that no call moves the frames.
-            if (in->frames.capacity() < static_cast<size_t>(kScriptMaxCallDepth))
-                in->frames.reserve(kScriptMaxCallDepth);
-            int32_t new_base = top - f->param_count;
-            int32_t new_top = new_base + f->frame_size;
+            const ScriptFunction* f = ip->fn;
+            if (fp == full) {
+                if (in->frames.room) FAULT("call depth exceeded");
+                in->frames.room.reset(new ScriptFrame[kScriptMaxCallDepth]);
+                fp = frames = in->frames.room.get();
+                full = frames + kScriptMaxCallDepth;
+            }
+            intptr_t new_base = top - ip->cl;
+            intptr_t new_top = new_base + ip->cw;
             if (new_top < -1 || new_top >= kScriptStackSlots) FAULT("call frame outside the stack");
-            in->frames.push_back(ScriptFrame{ip->at + ip->len, base, top, start, end, f->param_count, unit});
-            start = f->code_start;
-            end = f->code_end;
+            fp->ret = ip + 2;
+            fp->code = unit;
+            fp->base = static_cast<int32_t>(base);
+            fp->size = unit->code_end - unit->code_start;
+            ++fp;
+            limit = budget - ip->b;
             base = new_base;
             top = new_top;
             unit = f;
-            decoded = f->decoded ? f->decoded : ScriptDecode(f, code_);
-            first = decoded->slots.data();
-            JUMP(first);
+            JUMP(f->entry);
         }
         // clang-format off
         CASE(ecall_45) : CASE(ecall_47) : CASE(ecall_49) : CASE(ecall_4a) : CASE(ecall_4b) : CASE(ecall_4d) :
@@ -533,7 +562,7 @@ checked:
             count += kScriptHeavyInstruction - 1;
             // Sync the registers: the call may start or wake other instances.
             in->pc = ip->at + ip->len;
-            in->top = top;
+            in->top = static_cast<int32_t>(top);
             if (ip->op == ScriptOp::world)
                 g_imports->WorldCall(call, text ? text : "", value);
             else
@@ -551,7 +580,7 @@ checked:
             top -= 3;
             count += kScriptHeavyInstruction - 1;
             in->pc = ip->at + ip->len;
-            in->top = top;
+            in->top = static_cast<int32_t>(top);
             if (ip->op == ScriptOp::worldvec) {
                 LogLine("calling setVector on z1 object..");
                 g_imports->WorldVectorCall(call, text ? text : "", v);
@@ -707,24 +736,23 @@ checked:
 // which then meets the fault at the same place with the same count. The
 // pushes write the slots they would have written, since frames read stale
 // slots above the top as their uninitialised locals.
-#define FUSED_LOCALS_LL                                                                                 \
-    int32_t ia = base + ip->x, ib = base + ip->b;                                                       \
-    if (U(ia) >= U(kScriptStackSlots) || U(ib) >= U(kScriptStackSlots) || top >= kScriptStackSlots - 2) \
-        goto* kTargets[ip->plain];                                                                      \
-    uint32_t va = S[ia].w[ip->y];                                                                       \
-    S[top + 1].w[0] = va;                                                                               \
-    uint32_t vb = S[ib].w[ip->bw];                                                                      \
+#define FUSED_LOCALS_LL                                                                                  \
+    intptr_t ia = base + ip->x, ib = base + ip->b;                                                       \
+    if (OutsideStack(ia) || OutsideStack(ib) || top >= kScriptStackSlots - 2) goto* kTargets[ip->plain]; \
+    uint32_t va = S[ia].w[ip->y];                                                                        \
+    S[top + 1].w[0] = va;                                                                                \
+    uint32_t vb = S[ib].w[ip->bw];                                                                       \
     S[top + 2].w[0] = vb;
-#define FUSED_LOCALS_LC                                                                           \
-    int32_t ia = base + ip->x;                                                                    \
-    if (U(ia) >= U(kScriptStackSlots) || top >= kScriptStackSlots - 2) goto* kTargets[ip->plain]; \
-    uint32_t va = S[ia].w[ip->y];                                                                 \
-    S[top + 1].w[0] = va;                                                                         \
-    uint32_t vb = U(ip->b);                                                                       \
+#define FUSED_LOCALS_LC                                                              \
+    intptr_t ia = base + ip->x;                                                      \
+    if (OutsideStack(ia) || top >= kScriptStackSlots - 2) goto* kTargets[ip->plain]; \
+    uint32_t va = S[ia].w[ip->y];                                                    \
+    S[top + 1].w[0] = va;                                                            \
+    uint32_t vb = U(ip->b);                                                          \
     S[top + 2].w[0] = vb;
-#define FUSED_STORE_CHECK       \
-    int32_t ic = base + ip->cl; \
-    if (U(ic) >= U(kScriptStackSlots)) goto* kTargets[ip->plain];
+#define FUSED_STORE_CHECK        \
+    intptr_t ic = base + ip->cl; \
+    if (OutsideStack(ic)) goto* kTargets[ip->plain];
 #define INT_VALUE(expr)   U(expr)
 #define FLOAT_VALUE(expr) FloatToWord(expr)
 #define FUSED_BINARY_CASE(label, locals, skip, value, expr, T, conv) \
@@ -765,8 +793,9 @@ checked:
         locals;                                       \
         int32_t a = AS_INT(va), b = AS_INT(vb);       \
         count += 3;                                   \
-        if (cond) JUMP(ip->target);                   \
-        NEXT_BY(skip);                                \
+        ip = (cond) ? ip->target : ip + (skip);       \
+        CHECKPOINT();                                 \
+        DISPATCH();                                   \
     }
 #define FUSED_COMPARE_BODY(name, cond)                       \
     FUSED_COMPARE_CASE(LL_##name, FUSED_LOCALS_LL, 6, cond)  \
@@ -778,43 +807,87 @@ checked:
         FUSED_COMPARE_BODY(jle, a <= b)
         FUSED_COMPARE_BODY(jge, a >= b)
         FUSED_COMPARE_BODY(jne, a != b)
+// The compare, then where it does not jump the fused local return's own
+// handler (which meets its guards at its own offset).
+#define FUSED_GUARD_CASE(label, locals, skip, cond) \
+    CASE(label) : {                                 \
+        locals;                                     \
+        int32_t a = AS_INT(va), b = AS_INT(vb);     \
+        count += 3;                                 \
+        if (cond) JUMP(ip->target);                 \
+        ip += (skip);                               \
+        goto op_L_retv;                             \
+    }
+#define FUSED_GUARD_BODY(name, cond)                             \
+    FUSED_GUARD_CASE(LL_##name##_ret, FUSED_LOCALS_LL, 6, cond)  \
+    FUSED_GUARD_CASE(LC1_##name##_ret, FUSED_LOCALS_LC, 5, cond) \
+    FUSED_GUARD_CASE(LC2_##name##_ret, FUSED_LOCALS_LC, 6, cond)
+        FUSED_GUARD_BODY(jeq, a == b)
+        FUSED_GUARD_BODY(jgt, a > b)
+        FUSED_GUARD_BODY(jlt, a < b)
+        FUSED_GUARD_BODY(jle, a <= b)
+        FUSED_GUARD_BODY(jge, a >= b)
+        FUSED_GUARD_BODY(jne, a != b)
         CASE(L_retv) : {
             // pushl, then a return with that value.
-            int32_t ia = base + ip->x;
-            if (U(ia) >= U(kScriptStackSlots) || top >= kScriptStackSlots - 1 || in->frames.empty())
+            intptr_t ia = base + ip->x;
+            intptr_t d = base + 1;
+            if (OutsideStack(ia) || top >= kScriptStackSlots - 1 || fp == frames || OutsideStack(d))
                 goto* kTargets[ip->plain];
-            const ScriptFrame& f = in->frames.back();
-            int32_t d = f.top - f.param_count + 1;
-            if (d < 0 || d >= kScriptStackSlots) goto* kTargets[ip->plain];
             uint32_t v = S[ia].w[ip->y];
             S[top + 1].w[0] = v;
             S[d].w[0] = v;
             top = d;
             count += 2;
-            goto return_to_caller;
+            RETURN_TO_CALLER();
         }
         CASE(add_retv) : {
             // add, then a return with the sum.
-            if (top < 1 || in->frames.empty()) goto* kTargets[ip->plain];
-            const ScriptFrame& f = in->frames.back();
-            int32_t d = f.top - f.param_count + 1;
-            if (d < 0 || d >= kScriptStackSlots) goto* kTargets[ip->plain];
+            intptr_t d = base + 1;
+            if (top < 1 || fp == frames || OutsideStack(d)) goto* kTargets[ip->plain];
             uint32_t v = S[top - 1].w[0] + S[top].w[0];
             S[top - 1].w[0] = v;
             S[d].w[0] = v;
             top = d;
             count += 2;
-            goto return_to_caller;
+            RETURN_TO_CALLER();
         }
+        // The pushes of an argument, then the call's own handler (which meets
+        // its guards with the count and the offset of the call).
+        CASE(L_call) : {
+            intptr_t ia = base + ip->x;
+            if (OutsideStack(ia) || top >= kScriptStackSlots - 1) goto* kTargets[ip->plain];
+            uint32_t v = S[ia].w[ip->y];
+            S[++top].w[0] = v;
+            ++count;
+            ip += 2;
+            goto op_call;
+        }
+#define FUSED_CALL_CASE(label, locals, skip, expr) \
+    CASE(label) : {                                \
+        locals;                                    \
+        int32_t a = AS_INT(va), b = AS_INT(vb);    \
+        S[++top].w[0] = U(expr);                   \
+        count += 3;                                \
+        ip += (skip);                              \
+        goto op_call;                              \
+    }
+#define FUSED_CALL_BODY(name, expr)                              \
+    FUSED_CALL_CASE(LL_##name##_call, FUSED_LOCALS_LL, 5, expr)  \
+    FUSED_CALL_CASE(LC1_##name##_call, FUSED_LOCALS_LC, 4, expr) \
+    FUSED_CALL_CASE(LC2_##name##_call, FUSED_LOCALS_LC, 5, expr)
+        FUSED_CALL_BODY(add, Wrap(U(a) + U(b)))
+        FUSED_CALL_BODY(sub, Wrap(U(a) - U(b)))
     }
 
 stop:
     executed_ += count;
     in->pc = resume;
-    in->start = start;
-    in->end = end;
-    in->base = base;
-    in->top = top;
+    in->start = unit->code_start;
+    in->end = unit->code_end;
+    in->frames.depth = static_cast<int32_t>(fp - frames);
+    in->base = static_cast<int32_t>(base);
+    in->top = static_cast<int32_t>(top);
     in->code = unit;
     if (fault) {
         int line = lines_ ? lines_->LineAt(op_at) : 0;
@@ -836,6 +909,7 @@ stop:
 #undef NEXT_BY
 #undef CHECKPOINT
 #undef JUMP
+#undef RETURN_TO_CALLER
 #undef INT_OP
 #undef FLOAT_OP
 #undef COMPARE_JUMP
@@ -850,5 +924,9 @@ stop:
 #undef FUSED_STORE_CASE
 #undef FUSED_COMPARE_CASE
 #undef FUSED_COMPARE_BODY
+#undef FUSED_GUARD_CASE
+#undef FUSED_GUARD_BODY
 #undef AS_INT
+#undef FUSED_CALL_CASE
+#undef FUSED_CALL_BODY
 }

@@ -9,6 +9,7 @@
 #define ZENDAR_Z1SCRIPT_SCRIPTVM_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 class ScriptLineMap;
 class StringHashTable;
 struct ScriptDecoded;
+struct ScriptSlot;
 
 const int kScriptStackSlots = 1024;  // 12,288 bytes per template
 const int kScriptMaxCallDepth = 256;
@@ -46,6 +48,7 @@ struct ScriptCode {
     uint32_t code_end = 0;
     // The form the interpreter runs, made the first time the code is entered.
     mutable ScriptDecoded* decoded = nullptr;
+    mutable ScriptSlot* entry = nullptr;  // its first slot, once decoded
     ScriptCode();
     ~ScriptCode();
     ScriptCode(const ScriptCode&) = delete;
@@ -73,14 +76,22 @@ struct ScriptTemplate : ScriptCode {
     ScriptTemplate& operator=(const ScriptTemplate&) = delete;
 };
 
+// What a return restores of its caller. The frame base of the function
+// returning tells where its value goes (one above it) and where the stack
+// ends without one (at it), so the frame keeps only the caller's side.
 struct ScriptFrame {
-    uint32_t return_pc;
+    ScriptSlot* ret;         // the slot after the call
+    const ScriptCode* code;  // constants, labels and code range of the caller
     int32_t base;
-    int32_t top;  // at the call, arguments included
-    uint32_t start;
-    uint32_t end;
-    uint8_t param_count;
-    const ScriptCode* code;  // constants and labels of the caller
+    uint32_t size;  // of the caller's code, for the budget test
+};
+// Room for the deepest chain of calls, made on the first call so that no call
+// grows or moves it; the first depth frames are in use, newest last.
+struct ScriptFrames {
+    std::unique_ptr<ScriptFrame[]> room;
+    int32_t depth = 0;
+    bool empty() const { return depth == 0; }
+    size_t size() const { return static_cast<size_t>(depth); }
 };
 
 struct ScriptInstance {
@@ -93,7 +104,7 @@ struct ScriptInstance {
     int32_t base = 0;
     int32_t top = 0;
     const ScriptCode* code = nullptr;  // current constants and labels
-    std::vector<ScriptFrame> frames;   // newest last
+    ScriptFrames frames;
     uint8_t waiting = 0;
     uint8_t finished = 0;
     uint32_t wake_time = 0;          // 0: until started again by name or trigger

@@ -237,3 +237,83 @@ TEST_F(ScriptTest, RandomFilesLoadAndRunSafely) {
         EXPECT_LE(scripts_->RunningCount(), kScriptMaxInstances);
     }
 }
+
+TEST_F(ScriptTest, FusedCallsAndGuardsStopAtTheInstructionThatFaults) {
+    // An argument worked out from a local, then the call, run as one step,
+    // and so do a compare and the return of a local where it does not jump;
+    // each guard still stops the program at its own instruction. The
+    // faulting function comes first in the code, at offset 0.
+    std::string pushes;
+    for (int i = 0; i < 1018; ++i) pushes += "  push1\n";
+    struct Case {
+        const char* what;
+        std::string source;
+        const char* reason;
+        bool inProgram;  // the offset is the program's, not the first function's
+        unsigned offset;
+    };
+    const Case cases[] = {
+        {"call depth",
+         "function r params=1 frame=1\n  pushl 1\n  push1\n  add\n  call \"r\"\n  retv\nend\n"
+         "program bad locals=0 trigger=init\n  push0\n  call \"r\"\nend\n",
+         "call depth exceeded", false, 4},
+        {"local below the stack",
+         "function g params=3 frame=3\n  pushl 0\n  push1\n  sub\n  call \"g\"\n  retv\nend\n"
+         "program bad locals=0 trigger=init\n  call \"g\"\nend\n",
+         "local outside the stack", false, 0},
+        {"frame past the stack",
+         "function big params=1 frame=200\n  push1\n  retv\nend\n"
+         "program bad locals=1 trigger=init\n" +
+             pushes + "  pushl 0\n  push1\n  add\n  call \"big\"\nend\n",
+         "call frame outside the stack", true, 1022},
+        {"local past the stack in a guard's return",
+         "function h params=1 frame=1\n  pushl 1\n  push0\n  jlt x\n  pushl 250\n  retv\nx:\n  push1\n"
+         "  retv\nend\nprogram bad locals=0 trigger=init\n" +
+             pushes + "  push1\n  call \"h\"\nend\n",
+         "local outside the stack", false, 5},
+    };
+    for (const Case& c : cases) {
+        Load(c.source);
+        int before = CountLogged("ERROR - program bad stopped");
+        Pass();
+        char line[200];
+        std::snprintf(line, sizeof line, "ERROR - program bad stopped at code offset %u: %s",
+                      (c.inProgram ? scripts_->Templates()->code_start : 0) + c.offset, c.reason);
+        EXPECT_EQ(CountLogged("ERROR - program bad stopped"), before + 1) << c.what;
+        EXPECT_TRUE(Logged(line)) << c.what << ": expected " << line << "\n" << AllLog();
+    }
+    // A missing function is logged and leaves the argument on the stack.
+    EXPECT_EQ(RunMain("  pushl 0\n  push2\n  sub\n  call \"nowhere\"", "locals=1"), -2);
+    EXPECT_TRUE(Logged("ERROR - function nowhere was not found in VM"));
+    // A guard's return outside any call ends the program.
+    EXPECT_EQ(RunMain("  pushl 0\n  push1\n  jge x\n  pushl 0\n  retv\nx:\n  push5", "locals=1"), 0);
+    EXPECT_TRUE(Logged("Return without any prog callstack"));
+}
+
+TEST_F(ScriptTest, BudgetEndsAtTheSameInstructionThroughFusedCallsAndReturns) {
+    // Eleven instructions a round (pushl push1 add call; in f pushl push0
+    // jlt, not jumping, pushl retv; storel jmp); whatever the budget, the
+    // program stops at the instruction after it, and that one is counted.
+    const char* source =
+        "function f params=1 frame=1\n  pushl 1\n  push0\n  jlt x\n  pushl 1\n  retv\nx:\n  push0\n  "
+        "retv\nend\n"
+        "program bad locals=1 trigger=init\ntop:\n  pushl 0\n  push1\n  add\n  call \"f\"\n  storel 0\n"
+        "  jmp top\nend\n";
+    const unsigned inProgram[11] = {0, 2, 3, 4, ~0u, ~0u, ~0u, ~0u, ~0u, 6, 8};  // offsets; ~0u: in f
+    const unsigned inFunction[11] = {0, 0, 0, 0, 0, 2, 3, 5, 7, 0, 0};
+    for (uint32_t budget = 5000; budget < 5011; ++budget) {
+        Load(source);
+        scripts_->VM()->SetInstructionBudget(budget);
+        Pass();
+        const unsigned k = budget % 11;
+        const unsigned offset =
+            inProgram[k] == ~0u ? inFunction[k] : scripts_->Templates()->code_start + inProgram[k];
+        char line[200];
+        std::snprintf(
+            line, sizeof line,
+            "ERROR - program bad stopped at code offset %u: instruction budget exhausted without waiting",
+            offset);
+        EXPECT_TRUE(Logged(line)) << budget << ": expected " << line << "\n" << AllLog();
+        EXPECT_EQ(scripts_->VM()->InstructionCount(), budget + 1u) << budget;
+    }
+}
