@@ -87,11 +87,64 @@ QuadTree::Bytes QuadTree::Held() const {
                  sizeof(VERTEX) * shared_.capacity(), sizeof(uint64_t) * masks_.capacity()};
 }
 
+namespace {
+
+// The finest grid the build places corners on ahead of the splits: 2^12
+// cells a side, each boundary made by the same halving as the nodes' boxes.
+constexpr int kGridLevels = 12;
+constexpr int kGridCells = 1 << kGridLevels;
+
+// The boundaries of 2^levels cells between lo and hi as the splits make them
+// (xm = x0 + (x1 - x0) * 0.5f, level by level); the number of levels down
+// to which they rise strictly (0: none, the build then places no corner).
+int Grid(float lo, float hi, float* b) {
+    if (!(lo < hi) || !(hi - lo < std::numeric_limits<float>::infinity())) return 0;
+    b[0] = lo;
+    b[kGridCells] = hi;
+    for (int step = kGridCells / 2; step >= 1; step /= 2)
+        for (int j = step; j < kGridCells; j += 2 * step)
+            b[j] = b[j - step] + (b[j + step] - b[j - step]) * 0.5f;
+    for (int levels = kGridLevels; levels > 0; levels--) {
+        const int step = kGridCells >> levels;
+        bool rising = true;
+        for (int j = 0; j < kGridCells && rising; j += step) rising = b[j] < b[j + step];
+        if (rising) return levels;
+    }
+    return 0;
+}
+
+// The cells of a grid of `cells` strictly rising boundaries that hold x
+// (b[0] <= x <= b[cells]): the first (bits 0-15) and the last (16-31), one
+// further when x is on their common boundary.
+inline uint32_t Cells(const float* b, int cells, float scale, float x) {
+    int j = static_cast<int>((x - b[0]) * scale);
+    j = j < 0 ? 0 : (j > cells - 1 ? cells - 1 : j);
+    while (j < cells - 1 && x > b[j + 1]) j++;
+    while (j > 0 && x <= b[j]) j--;
+    const int last = j < cells - 1 && x >= b[j + 1] ? j + 1 : j;
+    return static_cast<uint32_t>(j) | static_cast<uint32_t>(last) << 16;
+}
+
+}  // namespace
+
 // What one tree's build keeps from node to node.
 struct QuadTree::Builder {
+    // A triangle as the splits see it: its place in the mesh, the lowest
+    // and highest corner (as a walk through its corners finds them), and
+    // where its corners lie: the lowest x and z grid cells any of them
+    // touches (bits 0-11, 12-23) and the number of levels down to which they
+    // all lie in one cell (bits 24-31). Down to there a triangle goes to
+    // exactly the child holding that cell; a triangle with a corner outside
+    // the root's box goes by its corners at every level.
+    struct Entry {
+        int id;
+        uint32_t code;
+        float low, high;
+    };
     QuadTree& tree;
     const VERTEX* v;
     int tuningA, tuningB;
+    int gridLevels = 0;
     // Per vertex: where its latest copy in the shared array is (-1: none).
     std::vector<int> pos;
     // Compaction, left uninitialised (only ever read for the vertices a list
@@ -100,19 +153,21 @@ struct QuadTree::Builder {
     std::unique_ptr<int[]> first, order;
     std::vector<uint8_t> goesTo;  // per triangle of the current node: the children it goes to
     std::vector<int> iota;        // 0, 1, 2...: a drawn node's triangles' own positions
+    std::vector<Entry> root;      // the mesh's triangles in order
     // Per depth, the lists of the children of the node being split there
-    // (mesh indices) and, below the nodes drawn whole, where each triangle
-    // sits in its owner's list.
+    // and, below the nodes drawn whole, where each triangle sits in its
+    // owner's list.
     struct Level {
-        std::vector<uint16_t> list;
+        std::vector<Entry> list;
         std::vector<int> origin;
     };
     std::vector<Level> levels;
 
     Builder(QuadTree& t) : tree(t), v(t.vertices_), tuningA(QuadTreeTuningA()), tuningB(QuadTreeTuningB()) {}
-    void Split(int node, const uint16_t* list, const int* origin, int n, int depth, int owner);
-    void Block(int node, const uint16_t* list, int n);
-    void Nest(int node, const uint16_t* list, int n, size_t start);
+    void Place(size_t size);
+    void Split(int node, const Entry* list, const int* origin, int n, int depth, int owner);
+    void Block(int node, const Entry* list, int n);
+    void Nest(int node, const Entry* list, int n, size_t start);
     void Mask(int node, const int* origin, int n, int owner);
 };
 
@@ -158,6 +213,7 @@ void QuadTree::Build() {
     b.iota.resize(n < tuningA_ ? n : (tuningA_ > 0 ? tuningA_ : 0));
     for (size_t i = 0; i < b.iota.size(); i++) b.iota[i] = static_cast<int>(i);
     b.levels.reserve(32);
+    b.Place(size);
     // Room for what this terrain-like piece would need, so that the arrays
     // seldom move: a node per 12 triangles or so, the vertices with their
     // windows' borders, and a list of the whole mesh (and a quarter) for
@@ -168,15 +224,78 @@ void QuadTree::Build() {
     shared_.Reserve(2 * size + 64);
     lists_.Reserve(static_cast<size_t>(n) * 3 * 5 / 4 * drawnLevels);
     masks_.Reserve(static_cast<size_t>(n) / 2 + 64);
-    b.Split(0, indices_, n > tuningA_ ? nullptr : b.iota.data(), n, 0, 0);
+    b.Split(0, b.root.data(), n > tuningA_ ? nullptr : b.iota.data(), n, 0, 0);
     nodes_.Fit();
     shared_.Fit();
     lists_.Fit();
     masks_.Fit();
 }
 
-void QuadTree::Builder::Split(int node, const uint16_t* list, const int* origin, int n, int depth,
-                              int owner) {
+// Places every corner once on the finest grid the root's box halves into
+// (which cells hold it, inclusive on both sides, as the boxes are), and
+// each triangle on the cells of its corners, so that the splits need not
+// test its corners again while they all lie in one cell.
+void QuadTree::Builder::Place(size_t size) {
+    const int n = tree.triangleCount_;
+    const uint16_t* indices = tree.indices_;
+    const float* box = tree.nodes_[0].box;
+    std::vector<float> bx(kGridCells + 1), bz(kGridCells + 1);
+    const int levelsX = Grid(box[0], box[3], bx.data()), levelsZ = Grid(box[2], box[5], bz.data());
+    gridLevels = levelsX < levelsZ ? levelsX : levelsZ;
+    // Per vertex: its x cells (bits 0-31) and z cells (32-63), or, outside
+    // the root's box, the whole range, which no triangle's cells collapse
+    // from.
+    std::vector<uint64_t> cells;
+    if (gridLevels > 0) {
+        const int shift = kGridLevels - gridLevels, count = 1 << gridLevels;
+        for (int j = 0; j <= count; j++) {
+            bx[j] = bx[static_cast<size_t>(j) << shift];
+            bz[j] = bz[static_cast<size_t>(j) << shift];
+        }
+        const float sx = count / (bx[count] - bx[0]), sz = count / (bz[count] - bz[0]);
+        const float y0 = box[1], y1 = box[4];
+        cells.resize(size);
+        for (size_t k = 0; k < size; k++) {
+            const float x = v[k].x, y = v[k].y, z = v[k].z;
+            if (!(x >= bx[0] && x <= bx[count] && z >= bz[0] && z <= bz[count] && y >= y0 && y <= y1)) {
+                cells[k] = 0xFFFF0000FFFF0000ull;
+                continue;
+            }
+            cells[k] = Cells(bx.data(), count, sx, x) | static_cast<uint64_t>(Cells(bz.data(), count, sz, z))
+                                                            << 32;
+        }
+    }
+    root.resize(n);
+    const float inf = std::numeric_limits<float>::infinity();
+    for (int t = 0; t < n; t++) {
+        const uint16_t a = indices[3 * t], b = indices[3 * t + 1], c = indices[3 * t + 2];
+        Entry& e = root[t];
+        e.id = t;
+        e.code = 0;
+        const float ya = v[a].y, yb = v[b].y, yc = v[c].y;
+        float l = ya < inf ? ya : inf, h = ya > -inf ? ya : -inf;
+        l = yb < l ? yb : l;
+        h = yb > h ? yb : h;
+        l = yc < l ? yc : l;
+        h = yc > h ? yc : h;
+        e.low = l;
+        e.high = h;
+        if (gridLevels == 0) continue;
+        const uint64_t ca = cells[a], cb = cells[b], cc = cells[c];
+        auto first = [](uint64_t cell, int at) { return static_cast<unsigned>(cell >> at) & 0xFFFF; };
+        auto last = [](uint64_t cell, int at) { return static_cast<unsigned>(cell >> (at + 16)) & 0xFFFF; };
+        const unsigned x0 = std::min(first(ca, 0), std::min(first(cb, 0), first(cc, 0)));
+        const unsigned x1 = std::max(last(ca, 0), std::max(last(cb, 0), last(cc, 0)));
+        const unsigned z0 = std::min(first(ca, 32), std::min(first(cb, 32), first(cc, 32)));
+        const unsigned z1 = std::max(last(ca, 32), std::max(last(cb, 32), last(cc, 32)));
+        const unsigned apart = (x0 ^ x1) | (z0 ^ z1);
+        const int together = gridLevels - (apart ? 32 - __builtin_clz(apart) : 0);
+        if (together <= 0) continue;
+        e.code = x0 | z0 << 12 | static_cast<uint32_t>(together) << 24;
+    }
+}
+
+void QuadTree::Builder::Split(int node, const Entry* list, const int* origin, int n, int depth, int owner) {
     float box[6];
     std::memcpy(box, tree.nodes_[node].box, sizeof(box));
     const float hx = (box[3] - box[0]) * 0.5f;
@@ -190,6 +309,7 @@ void QuadTree::Builder::Split(int node, const uint16_t* list, const int* origin,
         {x0, y0, z0, xm, y1, zm},
         {xm, y0, z0, x1, y1, zm},
     };
+    const uint16_t* indices = tree.indices_;
 
     // A triangle goes to every child box that holds one of its corners
     // (inclusive on every face, as PointInBox), in the node's order. The
@@ -225,57 +345,72 @@ void QuadTree::Builder::Split(int node, const uint16_t* list, const int* origin,
         0x0001000000000000, 0x0001000000000001, 0x0001000000010000, 0x0001000000010001,
         0x0001000100000000, 0x0001000100000001, 0x0001000100010000, 0x0001000100010001,
     };
+    // The child a triangle whose corners share a cell goes to, by the cell's
+    // x and z halves at this level: low x with high z is child 0.
+    static const uint8_t kChild[4] = {4, 8, 1, 2};
+    const int level = depth + 1;
+    const int shift = gridLevels - level;
     int counts[4] = {0, 0, 0, 0};
     // Each child's y extent is that of the corners of its triangles, folded
-    // in the children's order as a walk through the list would: a triangle's corners
-    // first, from +inf, then into the extent.
+    // in the children's order as a walk through the list would: a triangle's
+    // corners first, from +inf, then into the extent.
+    float lows[4], highs[4];
+#if defined(__SSE2__)
+    // One lane a child; a triangle that misses a child folds in +inf (-inf).
+    static const uint32_t kLanes[16][4] = {
+        {0, 0, 0, 0},     {~0u, 0, 0, 0},     {0, ~0u, 0, 0},     {~0u, ~0u, 0, 0},
+        {0, 0, ~0u, 0},   {~0u, 0, ~0u, 0},   {0, ~0u, ~0u, 0},   {~0u, ~0u, ~0u, 0},
+        {0, 0, 0, ~0u},   {~0u, 0, 0, ~0u},   {0, ~0u, 0, ~0u},   {~0u, ~0u, 0, ~0u},
+        {0, 0, ~0u, ~0u}, {~0u, 0, ~0u, ~0u}, {0, ~0u, ~0u, ~0u}, {~0u, ~0u, ~0u, ~0u},
+    };
+    const __m128 inf = _mm_set1_ps(std::numeric_limits<float>::infinity());
+    const __m128 minusInf = _mm_set1_ps(-std::numeric_limits<float>::infinity());
+    __m128 low = _mm_set1_ps(1e8f), high = _mm_set1_ps(-1e8f);
+#else
     const float inf = std::numeric_limits<float>::infinity();
-    float low0 = 1e8f, low1 = 1e8f, low2 = 1e8f, low3 = 1e8f;
-    float high0 = -1e8f, high1 = -1e8f, high2 = -1e8f, high3 = -1e8f;
-    {
-        for (int from = 0; from < n; from += 0xFFFF) {
-            const int end = n - from > 0xFFFF ? from + 0xFFFF : n;
-            uint64_t packed = 0;
-            for (int t = from; t < end; t++) {
-                const uint16_t a = list[3 * t], b = list[3 * t + 1], c = list[3 * t + 2];
-                const unsigned where = bitsOf(a) | bitsOf(b) | bitsOf(c);
-                to[t] = static_cast<uint8_t>(where);
-                packed += kOnes[where];
-                if (!where) continue;
-                const float ya = v[a].y, yb = v[b].y, yc = v[c].y;
-                float l = ya < inf ? ya : inf, h = ya > -inf ? ya : -inf;
-                l = yb < l ? yb : l;
-                h = yb > h ? yb : h;
-                l = yc < l ? yc : l;
-                h = yc > h ? yc : h;
-                if (where & 1) {
-                    low0 = l < low0 ? l : low0;
-                    high0 = h > high0 ? h : high0;
-                }
-                if (where & 2) {
-                    low1 = l < low1 ? l : low1;
-                    high1 = h > high1 ? h : high1;
-                }
-                if (where & 4) {
-                    low2 = l < low2 ? l : low2;
-                    high2 = h > high2 ? h : high2;
-                }
-                if (where & 8) {
-                    low3 = l < low3 ? l : low3;
-                    high3 = h > high3 ? h : high3;
-                }
+    for (int c = 0; c < 4; c++) lows[c] = 1e8f, highs[c] = -1e8f;
+#endif
+    for (int from = 0; from < n; from += 0xFFFF) {
+        const int end = n - from > 0xFFFF ? from + 0xFFFF : n;
+        uint64_t packed = 0;
+        for (int t = from; t < end; t++) {
+            const Entry& e = list[t];
+            unsigned where;
+            if (static_cast<int>(e.code >> 24) >= level) {
+                where = kChild[(e.code >> shift & 1) | (e.code >> (12 + shift) & 1) << 1];
+            } else {
+                const uint16_t* tri = indices + 3 * e.id;
+                where = bitsOf(tri[0]) | bitsOf(tri[1]) | bitsOf(tri[2]);
             }
-            for (int k = 0; k < 4; k++) counts[k] += static_cast<int>((packed >> (16 * k)) & 0xFFFF);
+            to[t] = static_cast<uint8_t>(where);
+            packed += kOnes[where];
+#if defined(__SSE2__)
+            const __m128 in = _mm_load_ps(reinterpret_cast<const float*>(kLanes[where]));
+            const __m128 l = _mm_or_ps(_mm_and_ps(in, _mm_set1_ps(e.low)), _mm_andnot_ps(in, inf));
+            const __m128 h = _mm_or_ps(_mm_and_ps(in, _mm_set1_ps(e.high)), _mm_andnot_ps(in, minusInf));
+            low = _mm_min_ps(l, low);
+            high = _mm_max_ps(h, high);
+#else
+            for (int c = 0; c < 4; c++)
+                if (where >> c & 1) {
+                    lows[c] = e.low < lows[c] ? e.low : lows[c];
+                    highs[c] = e.high > highs[c] ? e.high : highs[c];
+                }
+#endif
         }
+        for (int k = 0; k < 4; k++) counts[k] += static_cast<int>((packed >> (16 * k)) & 0xFFFF);
     }
-    const float lows[4] = {low0, low1, low2, low3}, highs[4] = {high0, high1, high2, high3};
+#if defined(__SSE2__)
+    _mm_storeu_ps(lows, low);
+    _mm_storeu_ps(highs, high);
+#endif
 
     const int firstChild = static_cast<int>(tree.nodes_.size());
     Node* made = tree.nodes_.Extend(4);
     for (int c = 0; c < 4; c++) made[c] = Node{};
     tree.nodes_[node].firstChild = firstChild;
     if (levels.size() <= static_cast<size_t>(depth + 1)) levels.resize(depth + 2);
-    Level& level = levels[depth + 1];
+    Level& next = levels[depth + 1];
     int start[4], total = 0;
     for (int c = 0; c < 4; c++) {
         start[c] = total;
@@ -285,29 +420,29 @@ void QuadTree::Builder::Split(int node, const uint16_t* list, const int* origin,
     // triangle is written to all four and kept where it belongs.
     int at[4];
     for (int c = 0; c < 4; c++) at[c] = start[c] + c;
-    level.list.resize(3 * static_cast<size_t>(total + 4));
+    next.list.resize(static_cast<size_t>(total + 4));
     {
-        uint16_t* l = level.list.data();
-        uint16_t* l0 = l + 3 * at[0];
-        uint16_t* l1 = l + 3 * at[1];
-        uint16_t* l2 = l + 3 * at[2];
-        uint16_t* l3 = l + 3 * at[3];
+        Entry* l = next.list.data();
+        Entry* l0 = l + at[0];
+        Entry* l1 = l + at[1];
+        Entry* l2 = l + at[2];
+        Entry* l3 = l + at[3];
         for (int t = 0; t < n; t++) {
-            const uint16_t a = list[3 * t], b = list[3 * t + 1], c = list[3 * t + 2];
+            const Entry e = list[t];
             const unsigned where = to[t];
-            l0[0] = a, l0[1] = b, l0[2] = c;
-            l1[0] = a, l1[1] = b, l1[2] = c;
-            l2[0] = a, l2[1] = b, l2[2] = c;
-            l3[0] = a, l3[1] = b, l3[2] = c;
-            l0 += 3 * (where & 1);
-            l1 += 3 * ((where >> 1) & 1);
-            l2 += 3 * ((where >> 2) & 1);
-            l3 += 3 * (where >> 3);
+            *l0 = e;
+            *l1 = e;
+            *l2 = e;
+            *l3 = e;
+            l0 += where & 1;
+            l1 += (where >> 1) & 1;
+            l2 += (where >> 2) & 1;
+            l3 += where >> 3;
         }
     }
     if (origin) {
-        level.origin.resize(total + 4);
-        int* o = level.origin.data();
+        next.origin.resize(total + 4);
+        int* o = next.origin.data();
         int* o0 = o + at[0];
         int* o1 = o + at[1];
         int* o2 = o + at[2];
@@ -341,7 +476,7 @@ void QuadTree::Builder::Split(int node, const uint16_t* list, const int* origin,
     for (int c = 0; c < 4; c++) {
         const int child = firstChild + c;
         const int m = counts[c];
-        const uint16_t* childList = levels[depth + 1].list.data() + 3 * at[c];
+        const Entry* childList = levels[depth + 1].list.data() + at[c];
         const bool splits = m != n && m > tuningB;
         if (childrenDrawn) {
             tree.nodes_[child].owner = child;
@@ -366,11 +501,11 @@ void QuadTree::Builder::Split(int node, const uint16_t* list, const int* origin,
 
 // Gives the node a window of its own: the vertices its triangles use, in
 // first-use order, and its triangles renumbered into it.
-void QuadTree::Builder::Block(int node, const uint16_t* list, int n) {
+void QuadTree::Builder::Block(int node, const Entry* list, int n) {
     Pod<VERTEX>& shared = tree.shared_;
     Pod<uint16_t>& lists = tree.lists_;
+    const uint16_t* indices = tree.indices_;
     const int start = static_cast<int>(shared.size());
-    const int n3 = n * 3;
     int* firstAt = first.get();
     int* used = order.get();
     int* where = pos.data();
@@ -378,12 +513,20 @@ void QuadTree::Builder::Block(int node, const uint16_t* list, int n) {
     // earliest position is the one left. Front to back, a vertex is new
     // where it is first named: nothing read depends on a store of an earlier
     // step, so the only chain from one index to the next is the count.
-    for (int i = n3 - 1; i >= 0; i--) firstAt[list[i]] = i;
+    for (int t = n - 1; t >= 0; t--) {
+        const uint16_t* tri = indices + 3 * list[t].id;
+        firstAt[tri[2]] = 3 * t + 2;
+        firstAt[tri[1]] = 3 * t + 1;
+        firstAt[tri[0]] = 3 * t;
+    }
     int count = 0;
-    for (int i = 0; i < n3; i++) {
-        const int k = list[i];
-        used[count] = k;
-        count += firstAt[k] == i;
+    for (int t = 0; t < n; t++) {
+        const uint16_t* tri = indices + 3 * list[t].id;
+        for (int c = 0; c < 3; c++) {
+            const int k = tri[c];
+            used[count] = k;
+            count += firstAt[k] == 3 * t + c;
+        }
     }
     VERTEX* out = shared.Extend(count);
     for (int i = 0; i < count; i++) {
@@ -391,8 +534,12 @@ void QuadTree::Builder::Block(int node, const uint16_t* list, int n) {
         where[used[i]] = start + i;
     }
     const size_t at = lists.size();
-    uint16_t* idx = lists.Extend(n3);
-    for (int i = 0; i < n3; i++) idx[i] = static_cast<uint16_t>(where[list[i]] - start);
+    uint16_t* idx = lists.Extend(3 * static_cast<size_t>(n));
+    for (int t = 0; t < n; t++) {
+        const uint16_t* tri = indices + 3 * list[t].id;
+        Put(idx, static_cast<uint16_t>(where[tri[0]] - start), static_cast<uint16_t>(where[tri[1]] - start),
+            static_cast<uint16_t>(where[tri[2]] - start));
+    }
     Node& self = tree.nodes_[node];
     self.window = start;
     self.windowCount = count;
@@ -405,21 +552,24 @@ void QuadTree::Builder::Block(int node, const uint16_t* list, int n) {
 // window). A triangle that went to no child brings its missing vertices
 // after them. A window too large for 16-bit indices makes way for a window
 // of the node's own.
-void QuadTree::Builder::Nest(int node, const uint16_t* list, int n, size_t start) {
+void QuadTree::Builder::Nest(int node, const Entry* list, int n, size_t start) {
     Pod<VERTEX>& shared = tree.shared_;
     Pod<uint16_t>& lists = tree.lists_;
+    const uint16_t* indices = tree.indices_;
     const int from = static_cast<int>(start);
-    const int n3 = n * 3;
     const size_t at = lists.size();
-    uint16_t* idx = lists.Extend(n3);
+    uint16_t* idx = lists.Extend(3 * static_cast<size_t>(n));
     int* where = pos.data();
-    for (int i = 0; i < n3; i++) {
-        const int k = list[i];
-        if (where[k] < from) {
-            where[k] = static_cast<int>(shared.size());
-            *shared.Extend(1) = v[k];
+    for (int t = 0; t < n; t++) {
+        const uint16_t* tri = indices + 3 * list[t].id;
+        for (int c = 0; c < 3; c++) {
+            const int k = tri[c];
+            if (where[k] < from) {
+                where[k] = static_cast<int>(shared.size());
+                *shared.Extend(1) = v[k];
+            }
+            *idx++ = static_cast<uint16_t>(where[k] - from);
         }
-        idx[i] = static_cast<uint16_t>(where[k] - from);
     }
     if (shared.size() - start > 0x10000) {
         lists.Truncate(at);
