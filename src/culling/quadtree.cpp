@@ -428,12 +428,20 @@ void QuadTree::Builder::Split(int node, const Entry* list, const int* origin, in
         Entry* l2 = l + at[2];
         Entry* l3 = l + at[3];
         for (int t = 0; t < n; t++) {
-            const Entry e = list[t];
             const unsigned where = to[t];
+#if defined(__SSE2__)
+            const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(list + t));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(l0), e);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(l1), e);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(l2), e);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(l3), e);
+#else
+            const Entry e = list[t];
             *l0 = e;
             *l1 = e;
             *l2 = e;
             *l3 = e;
+#endif
             l0 += where & 1;
             l1 += (where >> 1) & 1;
             l2 += (where >> 2) & 1;
