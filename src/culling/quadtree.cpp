@@ -129,17 +129,18 @@ inline uint32_t Cells(const float* b, int cells, float scale, float x) {
 
 // What one tree's build keeps from node to node.
 struct QuadTree::Builder {
-    // A triangle as the splits see it: its place in the mesh, the lowest
-    // and highest corner (as a walk through its corners finds them), and
-    // where its corners lie: the lowest x and z grid cells any of them
-    // touches (bits 0-11, 12-23) and the number of levels down to which they
-    // all lie in one cell (bits 24-31). Down to there a triangle goes to
-    // exactly the child holding that cell; a triangle with a corner outside
-    // the root's box goes by its corners at every level.
+    // A triangle as the splits see it: its place in the mesh; where its
+    // corners lie: the lowest x and z grid cells any of them touches (bits
+    // 0-11, 12-23) and the number of levels down to which they all lie in one
+    // cell (bits 24-31); and, below the nodes drawn whole, its place in its
+    // owner's list. Down to that level a triangle goes to exactly the child
+    // holding its cell; a triangle with a corner outside the root's box goes
+    // by its corners at every level.
     struct Entry {
         int id;
         uint32_t code;
-        float low, high;
+        int origin;
+        int unused;
     };
     QuadTree& tree;
     const VERTEX* v;
@@ -152,23 +153,19 @@ struct QuadTree::Builder {
     // vertex, and the vertices in first-use order.
     std::unique_ptr<int[]> first, order;
     std::vector<uint8_t> goesTo;  // per triangle of the current node: the children it goes to
-    std::vector<int> iota;        // 0, 1, 2...: a drawn node's triangles' own positions
     std::vector<Entry> root;      // the mesh's triangles in order
-    // Per depth, the lists of the children of the node being split there
-    // and, below the nodes drawn whole, where each triangle sits in its
-    // owner's list.
-    struct Level {
-        std::vector<Entry> list;
-        std::vector<int> origin;
-    };
-    std::vector<Level> levels;
+    // Per triangle, its lowest and highest corner, as a walk through its
+    // corners finds them.
+    std::vector<float> extent;
+    // Per depth, the lists of the children of the node being split there.
+    std::vector<std::vector<Entry>> levels;
 
     Builder(QuadTree& t) : tree(t), v(t.vertices_), tuningA(QuadTreeTuningA()), tuningB(QuadTreeTuningB()) {}
     void Place(size_t size);
-    void Split(int node, const Entry* list, const int* origin, int n, int depth, int owner);
+    void Split(int node, const Entry* list, int n, int depth, int owner, bool owns);
     void Block(int node, const Entry* list, int n);
     void Nest(int node, const Entry* list, int n, size_t start);
-    void Mask(int node, const int* origin, int n, int owner);
+    void Mask(int node, const Entry* list, int n, int owner);
 };
 
 void QuadTree::Build() {
@@ -208,10 +205,6 @@ void QuadTree::Build() {
     b.pos.assign(size, -1);
     b.first.reset(new int[size + 1]);
     b.order.reset(new int[size + 1]);
-    // Only lists of at most tuning value A triangles are split with their
-    // own positions.
-    b.iota.resize(n < tuningA_ ? n : (tuningA_ > 0 ? tuningA_ : 0));
-    for (size_t i = 0; i < b.iota.size(); i++) b.iota[i] = static_cast<int>(i);
     b.levels.reserve(32);
     b.Place(size);
     // Room for what this terrain-like piece would need, so that the arrays
@@ -224,7 +217,7 @@ void QuadTree::Build() {
     shared_.Reserve(2 * size + 64);
     lists_.Reserve(static_cast<size_t>(n) * 3 * 5 / 4 * drawnLevels);
     masks_.Reserve(static_cast<size_t>(n) / 2 + 64);
-    b.Split(0, b.root.data(), n > tuningA_ ? nullptr : b.iota.data(), n, 0, 0);
+    b.Split(0, b.root.data(), n, 0, 0, n <= tuningA_);
     nodes_.Fit();
     shared_.Fit();
     lists_.Fit();
@@ -266,20 +259,23 @@ void QuadTree::Builder::Place(size_t size) {
         }
     }
     root.resize(n);
+    extent.resize(2 * static_cast<size_t>(n));
     const float inf = std::numeric_limits<float>::infinity();
     for (int t = 0; t < n; t++) {
         const uint16_t a = indices[3 * t], b = indices[3 * t + 1], c = indices[3 * t + 2];
         Entry& e = root[t];
         e.id = t;
         e.code = 0;
+        e.origin = 0;
+        e.unused = 0;
         const float ya = v[a].y, yb = v[b].y, yc = v[c].y;
         float l = ya < inf ? ya : inf, h = ya > -inf ? ya : -inf;
         l = yb < l ? yb : l;
         h = yb > h ? yb : h;
         l = yc < l ? yc : l;
         h = yc > h ? yc : h;
-        e.low = l;
-        e.high = h;
+        extent[2 * t] = l;
+        extent[2 * t + 1] = h;
         if (gridLevels == 0) continue;
         const uint64_t ca = cells[a], cb = cells[b], cc = cells[c];
         auto first = [](uint64_t cell, int at) { return static_cast<unsigned>(cell >> at) & 0xFFFF; };
@@ -295,7 +291,7 @@ void QuadTree::Builder::Place(size_t size) {
     }
 }
 
-void QuadTree::Builder::Split(int node, const Entry* list, const int* origin, int n, int depth, int owner) {
+void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int owner, bool owns) {
     float box[6];
     std::memcpy(box, tree.nodes_[node].box, sizeof(box));
     const float hx = (box[3] - box[0]) * 0.5f;
@@ -310,6 +306,7 @@ void QuadTree::Builder::Split(int node, const Entry* list, const int* origin, in
         {xm, y0, z0, x1, y1, zm},
     };
     const uint16_t* indices = tree.indices_;
+    const float* ext = extent.data();
 
     // A triangle goes to every child box that holds one of its corners
     // (inclusive on every face, as PointInBox), in the node's order. The
@@ -350,13 +347,21 @@ void QuadTree::Builder::Split(int node, const Entry* list, const int* origin, in
     static const uint8_t kChild[4] = {4, 8, 1, 2};
     const int level = depth + 1;
     const int shift = gridLevels - level;
+    auto classify = [&](const Entry& e) -> unsigned {
+        if (static_cast<int>(e.code >> 24) >= level)
+            return kChild[(e.code >> shift & 1) | (e.code >> (12 + shift) & 1) << 1];
+        const uint16_t* tri = indices + 3 * e.id;
+        return bitsOf(tri[0]) | bitsOf(tri[1]) | bitsOf(tri[2]);
+    };
     int counts[4] = {0, 0, 0, 0};
-    // Each child's y extent is that of the corners of its triangles, folded
-    // in the children's order as a walk through the list would: a triangle's
-    // corners first, from +inf, then into the extent.
+    // Each child's y extent is that of the corners of its triangles. Folded
+    // in any order it has the value a walk through the list finds; only
+    // which zero (+0 or -0) comes first depends on the order, and a child
+    // whose extent ends at zero is walked again below.
     float lows[4], highs[4];
 #if defined(__SSE2__)
     // One lane a child; a triangle that misses a child folds in +inf (-inf).
+    // Two folds, even and odd triangles, so that neither waits for the other.
     static const uint32_t kLanes[16][4] = {
         {0, 0, 0, 0},     {~0u, 0, 0, 0},     {0, ~0u, 0, 0},     {~0u, ~0u, 0, 0},
         {0, 0, ~0u, 0},   {~0u, 0, ~0u, 0},   {0, ~0u, ~0u, 0},   {~0u, ~0u, ~0u, 0},
@@ -365,44 +370,50 @@ void QuadTree::Builder::Split(int node, const Entry* list, const int* origin, in
     };
     const __m128 inf = _mm_set1_ps(std::numeric_limits<float>::infinity());
     const __m128 minusInf = _mm_set1_ps(-std::numeric_limits<float>::infinity());
-    __m128 low = _mm_set1_ps(1e8f), high = _mm_set1_ps(-1e8f);
+    __m128 low[2] = {_mm_set1_ps(1e8f), _mm_set1_ps(1e8f)};
+    __m128 high[2] = {_mm_set1_ps(-1e8f), _mm_set1_ps(-1e8f)};
+    auto fold = [&](unsigned where, int id, int k) {
+        const __m128 in = _mm_load_ps(reinterpret_cast<const float*>(kLanes[where]));
+        const __m128 lh = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(ext + 2 * id)));
+        const __m128 l = _mm_shuffle_ps(lh, lh, _MM_SHUFFLE(0, 0, 0, 0));
+        const __m128 h = _mm_shuffle_ps(lh, lh, _MM_SHUFFLE(1, 1, 1, 1));
+        low[k] = _mm_min_ps(_mm_or_ps(_mm_and_ps(in, l), _mm_andnot_ps(in, inf)), low[k]);
+        high[k] = _mm_max_ps(_mm_or_ps(_mm_and_ps(in, h), _mm_andnot_ps(in, minusInf)), high[k]);
+    };
 #else
-    const float inf = std::numeric_limits<float>::infinity();
     for (int c = 0; c < 4; c++) lows[c] = 1e8f, highs[c] = -1e8f;
-#endif
-    for (int from = 0; from < n; from += 0xFFFF) {
-        const int end = n - from > 0xFFFF ? from + 0xFFFF : n;
-        uint64_t packed = 0;
-        for (int t = from; t < end; t++) {
-            const Entry& e = list[t];
-            unsigned where;
-            if (static_cast<int>(e.code >> 24) >= level) {
-                where = kChild[(e.code >> shift & 1) | (e.code >> (12 + shift) & 1) << 1];
-            } else {
-                const uint16_t* tri = indices + 3 * e.id;
-                where = bitsOf(tri[0]) | bitsOf(tri[1]) | bitsOf(tri[2]);
+    auto fold = [&](unsigned where, int id, int) {
+        const float l = ext[2 * id], h = ext[2 * id + 1];
+        for (int c = 0; c < 4; c++)
+            if (where >> c & 1) {
+                lows[c] = l < lows[c] ? l : lows[c];
+                highs[c] = h > highs[c] ? h : highs[c];
             }
-            to[t] = static_cast<uint8_t>(where);
-            packed += kOnes[where];
-#if defined(__SSE2__)
-            const __m128 in = _mm_load_ps(reinterpret_cast<const float*>(kLanes[where]));
-            const __m128 l = _mm_or_ps(_mm_and_ps(in, _mm_set1_ps(e.low)), _mm_andnot_ps(in, inf));
-            const __m128 h = _mm_or_ps(_mm_and_ps(in, _mm_set1_ps(e.high)), _mm_andnot_ps(in, minusInf));
-            low = _mm_min_ps(l, low);
-            high = _mm_max_ps(h, high);
-#else
-            for (int c = 0; c < 4; c++)
-                if (where >> c & 1) {
-                    lows[c] = e.low < lows[c] ? e.low : lows[c];
-                    highs[c] = e.high > highs[c] ? e.high : highs[c];
-                }
+    };
 #endif
+    for (int from = 0; from < n; from += 0xFFFE) {
+        const int end = n - from > 0xFFFE ? from + 0xFFFE : n;
+        uint64_t packed = 0;
+        int t = from;
+        for (; t + 2 <= end; t += 2) {
+            const unsigned a = classify(list[t]), b = classify(list[t + 1]);
+            to[t] = static_cast<uint8_t>(a);
+            to[t + 1] = static_cast<uint8_t>(b);
+            packed += kOnes[a] + kOnes[b];
+            fold(a, list[t].id, 0);
+            fold(b, list[t + 1].id, 1);
+        }
+        if (t < end) {
+            const unsigned a = classify(list[t]);
+            to[t] = static_cast<uint8_t>(a);
+            packed += kOnes[a];
+            fold(a, list[t].id, 0);
         }
         for (int k = 0; k < 4; k++) counts[k] += static_cast<int>((packed >> (16 * k)) & 0xFFFF);
     }
 #if defined(__SSE2__)
-    _mm_storeu_ps(lows, low);
-    _mm_storeu_ps(highs, high);
+    _mm_storeu_ps(lows, _mm_min_ps(low[0], low[1]));
+    _mm_storeu_ps(highs, _mm_max_ps(high[0], high[1]));
 #endif
 
     const int firstChild = static_cast<int>(tree.nodes_.size());
@@ -410,65 +421,79 @@ void QuadTree::Builder::Split(int node, const Entry* list, const int* origin, in
     for (int c = 0; c < 4; c++) made[c] = Node{};
     tree.nodes_[node].firstChild = firstChild;
     if (levels.size() <= static_cast<size_t>(depth + 1)) levels.resize(depth + 2);
-    Level& next = levels[depth + 1];
+    std::vector<Entry>& next = levels[depth + 1];
     int start[4], total = 0;
     for (int c = 0; c < 4; c++) {
         start[c] = total;
         total += counts[c];
     }
     // Each child's triangles one slot apart from the next child's: every
-    // triangle is written to all four and kept where it belongs.
+    // triangle is written to all four and kept where it belongs. A node
+    // drawn whole that splits is its children's owner: they take their
+    // places in its list along.
     int at[4];
     for (int c = 0; c < 4; c++) at[c] = start[c] + c;
-    next.list.resize(static_cast<size_t>(total + 4));
+    if (next.size() < static_cast<size_t>(total + 4)) next.resize(static_cast<size_t>(total + 4));
     {
-        Entry* l = next.list.data();
+        Entry* l = next.data();
         Entry* l0 = l + at[0];
         Entry* l1 = l + at[1];
         Entry* l2 = l + at[2];
         Entry* l3 = l + at[3];
-        for (int t = 0; t < n; t++) {
+        auto put = [&](int t, const Entry& e) {
             const unsigned where = to[t];
-#if defined(__SSE2__)
-            const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(list + t));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(l0), e);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(l1), e);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(l2), e);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(l3), e);
-#else
-            const Entry e = list[t];
             *l0 = e;
             *l1 = e;
             *l2 = e;
             *l3 = e;
-#endif
             l0 += where & 1;
             l1 += (where >> 1) & 1;
             l2 += (where >> 2) & 1;
             l3 += where >> 3;
-        }
-    }
-    if (origin) {
-        next.origin.resize(total + 4);
-        int* o = next.origin.data();
-        int* o0 = o + at[0];
-        int* o1 = o + at[1];
-        int* o2 = o + at[2];
-        int* o3 = o + at[3];
-        for (int t = 0; t < n; t++) {
-            const int from = origin[t];
+        };
+#if defined(__SSE2__)
+        auto put16 = [&](int t, __m128i e) {
             const unsigned where = to[t];
-            *o0 = from;
-            *o1 = from;
-            *o2 = from;
-            *o3 = from;
-            o0 += where & 1;
-            o1 += (where >> 1) & 1;
-            o2 += (where >> 2) & 1;
-            o3 += where >> 3;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(l0), e);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(l1), e);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(l2), e);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(l3), e);
+            l0 += where & 1;
+            l1 += (where >> 1) & 1;
+            l2 += (where >> 2) & 1;
+            l3 += where >> 3;
+        };
+        if (owns)
+            for (int t = 0; t < n; t++)
+                put16(t, _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(list + t)),
+                                            _mm_cvtsi32_si128(t)));
+        else
+            for (int t = 0; t < n; t++) put16(t, _mm_loadu_si128(reinterpret_cast<const __m128i*>(list + t)));
+#else
+        for (int t = 0; t < n; t++) {
+            Entry e = list[t];
+            if (owns) e.origin = t, e.unused = 0;
+            put(t, e);
         }
+#endif
+        (void)put;
     }
     for (int c = 0; c < 4; c++) {
+        const Entry* childList = next.data() + at[c];
+        if (lows[c] == 0.0f) {
+            lows[c] = 1e8f;
+            for (int t = 0; t < counts[c]; t++) {
+                const float l = ext[2 * childList[t].id];
+                lows[c] = l < lows[c] ? l : lows[c];
+            }
+        }
+        if (highs[c] == 0.0f) {
+            highs[c] = -1e8f;
+            for (int t = 0; t < counts[c]; t++) {
+                const float h = ext[2 * childList[t].id + 1];
+                highs[c] = h > highs[c] ? h : highs[c];
+            }
+        }
         Node& child = tree.nodes_[firstChild + c];
         std::memcpy(child.box, childBoxes[c], sizeof(child.box));
         child.box[1] = lows[c];
@@ -484,25 +509,24 @@ void QuadTree::Builder::Split(int node, const Entry* list, const int* origin, in
     for (int c = 0; c < 4; c++) {
         const int child = firstChild + c;
         const int m = counts[c];
-        const Entry* childList = levels[depth + 1].list.data() + at[c];
+        const Entry* childList = levels[depth + 1].data() + at[c];
         const bool splits = m != n && m > tuningB;
         if (childrenDrawn) {
             tree.nodes_[child].owner = child;
             if (!splits || m <= tuningA) {
                 Block(child, childList, m);
-                if (splits) Split(child, childList, iota.data(), m, depth + 1, child);
+                if (splits) Split(child, childList, m, depth + 1, child, true);
             } else {
                 const size_t start = tree.shared_.size();
-                Split(child, childList, nullptr, m, depth + 1, child);
+                Split(child, childList, m, depth + 1, child, false);
                 Nest(child, childList, m, start);
             }
         } else {
             tree.nodes_[child].owner = owner;
-            const int* childOrigin = levels[depth + 1].origin.data() + at[c];
             if (splits)
-                Split(child, childList, childOrigin, m, depth + 1, owner);
+                Split(child, childList, m, depth + 1, owner, false);
             else
-                Mask(child, childOrigin, m, owner);
+                Mask(child, childList, m, owner);
         }
     }
 }
@@ -590,14 +614,14 @@ void QuadTree::Builder::Nest(int node, const Entry* list, int n, size_t start) {
     self.list = static_cast<int>(at);
 }
 
-void QuadTree::Builder::Mask(int node, const int* origin, int n, int owner) {
+void QuadTree::Builder::Mask(int node, const Entry* list, int n, int owner) {
     Pod<uint64_t>& masks = tree.masks_;
     tree.nodes_[node].list = static_cast<int>(masks.size());
     if (n == 0) return;
     const int words = (tree.nodes_[owner].triangleCount + 63) / 64;
     uint64_t* m = masks.Extend(words);
     std::fill(m, m + words, 0);
-    for (int i = 0; i < n; i++) m[origin[i] / 64] |= uint64_t{1} << (origin[i] % 64);
+    for (int i = 0; i < n; i++) m[list[i].origin / 64] |= uint64_t{1} << (list[i].origin % 64);
 }
 
 void QuadTree::Render(CPlane* frustum) { RenderNode(0, frustum); }
