@@ -152,13 +152,17 @@ struct QuadTree::Builder {
     // names, after that list wrote them): where a list first names each
     // vertex, and the vertices in first-use order.
     std::unique_ptr<int[]> first, order;
-    std::vector<uint8_t> goesTo;  // per triangle of the current node: the children it goes to
-    std::vector<Entry> root;      // the mesh's triangles in order
+    std::vector<Entry> root;  // the mesh's triangles in order
     // Per triangle, its lowest and highest corner, as a walk through its
     // corners finds them.
     std::vector<float> extent;
-    // Per depth, the lists of the children of the node being split there.
-    std::vector<std::vector<Entry>> levels;
+    // Per depth, the lists of the children of the node being split there
+    // (left uninitialised: only what a split wrote is read).
+    struct Level {
+        std::unique_ptr<Entry[]> list;
+        size_t size = 0;
+    };
+    std::vector<Level> levels;
 
     Builder(QuadTree& t) : tree(t), v(t.vertices_), tuningA(QuadTreeTuningA()), tuningB(QuadTreeTuningB()) {}
     void Place(size_t size);
@@ -311,8 +315,6 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
     // A triangle goes to every child box that holds one of its corners
     // (inclusive on every face, as PointInBox), in the node's order. The
     // children share the node's y range.
-    goesTo.resize(n);
-    uint8_t* to = goesTo.data();
 #if defined(__SSE2__)
     // x, y, z in one load; the ordered comparisons answer false for NaN, as
     // the scalar ones do.
@@ -334,14 +336,6 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
                           (z >= zm && z <= z1) << 3];
     };
 #endif
-    // Four 16-bit counters side by side, added once a triangle and emptied
-    // before they can overflow.
-    static const uint64_t kOnes[16] = {
-        0x0000000000000000, 0x0000000000000001, 0x0000000000010000, 0x0000000000010001,
-        0x0000000100000000, 0x0000000100000001, 0x0000000100010000, 0x0000000100010001,
-        0x0001000000000000, 0x0001000000000001, 0x0001000000010000, 0x0001000000010001,
-        0x0001000100000000, 0x0001000100000001, 0x0001000100010000, 0x0001000100010001,
-    };
     // The child a triangle whose corners share a cell goes to, by the cell's
     // x and z halves at this level: low x with high z is child 0.
     static const uint8_t kChild[4] = {4, 8, 1, 2};
@@ -353,133 +347,115 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
         const uint16_t* tri = indices + 3 * e.id;
         return bitsOf(tri[0]) | bitsOf(tri[1]) | bitsOf(tri[2]);
     };
-    int counts[4] = {0, 0, 0, 0};
-    // Each child's y extent is that of the corners of its triangles. Folded
-    // in any order it has the value a walk through the list finds; only
-    // which zero (+0 or -0) comes first depends on the order, and a child
-    // whose extent ends at zero is walked again below.
-    float lows[4], highs[4];
-#if defined(__SSE2__)
-    // One lane a child; a triangle that misses a child folds in +inf (-inf).
-    // Two folds, even and odd triangles, so that neither waits for the other.
-    static const uint32_t kLanes[16][4] = {
-        {0, 0, 0, 0},     {~0u, 0, 0, 0},     {0, ~0u, 0, 0},     {~0u, ~0u, 0, 0},
-        {0, 0, ~0u, 0},   {~0u, 0, ~0u, 0},   {0, ~0u, ~0u, 0},   {~0u, ~0u, ~0u, 0},
-        {0, 0, 0, ~0u},   {~0u, 0, 0, ~0u},   {0, ~0u, 0, ~0u},   {~0u, ~0u, 0, ~0u},
-        {0, 0, ~0u, ~0u}, {~0u, 0, ~0u, ~0u}, {0, ~0u, ~0u, ~0u}, {~0u, ~0u, ~0u, ~0u},
-    };
-    const __m128 inf = _mm_set1_ps(std::numeric_limits<float>::infinity());
-    const __m128 minusInf = _mm_set1_ps(-std::numeric_limits<float>::infinity());
-    __m128 low[2] = {_mm_set1_ps(1e8f), _mm_set1_ps(1e8f)};
-    __m128 high[2] = {_mm_set1_ps(-1e8f), _mm_set1_ps(-1e8f)};
-    auto fold = [&](unsigned where, int id, int k) {
-        const __m128 in = _mm_load_ps(reinterpret_cast<const float*>(kLanes[where]));
-        const __m128 lh = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(ext + 2 * id)));
-        const __m128 l = _mm_shuffle_ps(lh, lh, _MM_SHUFFLE(0, 0, 0, 0));
-        const __m128 h = _mm_shuffle_ps(lh, lh, _MM_SHUFFLE(1, 1, 1, 1));
-        low[k] = _mm_min_ps(_mm_or_ps(_mm_and_ps(in, l), _mm_andnot_ps(in, inf)), low[k]);
-        high[k] = _mm_max_ps(_mm_or_ps(_mm_and_ps(in, h), _mm_andnot_ps(in, minusInf)), high[k]);
-    };
-#else
-    for (int c = 0; c < 4; c++) lows[c] = 1e8f, highs[c] = -1e8f;
-    auto fold = [&](unsigned where, int id, int) {
-        const float l = ext[2 * id], h = ext[2 * id + 1];
-        for (int c = 0; c < 4; c++)
-            if (where >> c & 1) {
-                lows[c] = l < lows[c] ? l : lows[c];
-                highs[c] = h > highs[c] ? h : highs[c];
-            }
-    };
-#endif
-    for (int from = 0; from < n; from += 0xFFFE) {
-        const int end = n - from > 0xFFFE ? from + 0xFFFE : n;
-        uint64_t packed = 0;
-        int t = from;
-        for (; t + 2 <= end; t += 2) {
-            const unsigned a = classify(list[t]), b = classify(list[t + 1]);
-            to[t] = static_cast<uint8_t>(a);
-            to[t + 1] = static_cast<uint8_t>(b);
-            packed += kOnes[a] + kOnes[b];
-            fold(a, list[t].id, 0);
-            fold(b, list[t + 1].id, 1);
-        }
-        if (t < end) {
-            const unsigned a = classify(list[t]);
-            to[t] = static_cast<uint8_t>(a);
-            packed += kOnes[a];
-            fold(a, list[t].id, 0);
-        }
-        for (int k = 0; k < 4; k++) counts[k] += static_cast<int>((packed >> (16 * k)) & 0xFFFF);
-    }
-#if defined(__SSE2__)
-    _mm_storeu_ps(lows, _mm_min_ps(low[0], low[1]));
-    _mm_storeu_ps(highs, _mm_max_ps(high[0], high[1]));
-#endif
 
     const int firstChild = static_cast<int>(tree.nodes_.size());
     Node* made = tree.nodes_.Extend(4);
     for (int c = 0; c < 4; c++) made[c] = Node{};
     tree.nodes_[node].firstChild = firstChild;
     if (levels.size() <= static_cast<size_t>(depth + 1)) levels.resize(depth + 2);
-    std::vector<Entry>& next = levels[depth + 1];
-    int start[4], total = 0;
-    for (int c = 0; c < 4; c++) {
-        start[c] = total;
-        total += counts[c];
-    }
-    // Each child's triangles one slot apart from the next child's: every
+    Level& next = levels[depth + 1];
+    // Room for each child to take every triangle, and one more: every
     // triangle is written to all four and kept where it belongs. A node
     // drawn whole that splits is its children's owner: they take their
     // places in its list along.
-    int at[4];
-    for (int c = 0; c < 4; c++) at[c] = start[c] + c;
-    if (next.size() < static_cast<size_t>(total + 4)) next.resize(static_cast<size_t>(total + 4));
-    {
-        Entry* l = next.data();
-        Entry* l0 = l + at[0];
-        Entry* l1 = l + at[1];
-        Entry* l2 = l + at[2];
-        Entry* l3 = l + at[3];
-        auto put = [&](int t, const Entry& e) {
-            const unsigned where = to[t];
-            *l0 = e;
-            *l1 = e;
-            *l2 = e;
-            *l3 = e;
-            l0 += where & 1;
-            l1 += (where >> 1) & 1;
-            l2 += (where >> 2) & 1;
-            l3 += where >> 3;
-        };
-#if defined(__SSE2__)
-        auto put16 = [&](int t, __m128i e) {
-            const unsigned where = to[t];
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(l0), e);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(l1), e);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(l2), e);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(l3), e);
-            l0 += where & 1;
-            l1 += (where >> 1) & 1;
-            l2 += (where >> 2) & 1;
-            l3 += where >> 3;
-        };
-        if (owns)
-            for (int t = 0; t < n; t++)
-                put16(t, _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(list + t)),
-                                            _mm_cvtsi32_si128(t)));
-        else
-            for (int t = 0; t < n; t++) put16(t, _mm_loadu_si128(reinterpret_cast<const __m128i*>(list + t)));
-#else
-        for (int t = 0; t < n; t++) {
-            Entry e = list[t];
-            if (owns) e.origin = t, e.unused = 0;
-            put(t, e);
-        }
-#endif
-        (void)put;
+    const size_t room = static_cast<size_t>(n) + 1;
+    if (next.size < 4 * room) {
+        next.list.reset(new Entry[4 * room]);
+        next.size = 4 * room;
     }
+    Entry* l0 = next.list.get();
+    Entry* l1 = l0 + room;
+    Entry* l2 = l1 + room;
+    Entry* l3 = l2 + room;
+    Entry* const bases[4] = {l0, l1, l2, l3};
+    // Each child's y extent is that of the corners of its triangles. Folded
+    // in any order it has the value a walk through the list finds; only
+    // which zero (+0 or -0) comes first depends on the order, and a child
+    // whose extent ends at zero is walked again below.
+    float lows[4], highs[4];
+#if defined(__SSE2__)
+    // One lane a child: a triangle folds in its lowest corner where it goes,
+    // +inf elsewhere (max with -inf or +inf), and the other way round for
+    // the highest. Two folds, even and odd triangles, so that neither waits
+    // for the other.
+    static const auto kMasks = [] {
+        struct {
+            alignas(16) float low[16][4];
+            alignas(16) float high[16][4];
+        } m;
+        const float inf = std::numeric_limits<float>::infinity();
+        for (int w = 0; w < 16; w++)
+            for (int c = 0; c < 4; c++) {
+                m.low[w][c] = (w >> c & 1) ? -inf : inf;
+                m.high[w][c] = (w >> c & 1) ? inf : -inf;
+            }
+        return m;
+    }();
+    __m128 low[2] = {_mm_set1_ps(1e8f), _mm_set1_ps(1e8f)};
+    __m128 high[2] = {_mm_set1_ps(-1e8f), _mm_set1_ps(-1e8f)};
+    auto fold = [&](unsigned where, int id, int k) {
+        const __m128 lh = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(ext + 2 * id)));
+        const __m128 l = _mm_shuffle_ps(lh, lh, _MM_SHUFFLE(0, 0, 0, 0));
+        const __m128 h = _mm_shuffle_ps(lh, lh, _MM_SHUFFLE(1, 1, 1, 1));
+        low[k] = _mm_min_ps(_mm_max_ps(l, _mm_load_ps(kMasks.low[where])), low[k]);
+        high[k] = _mm_max_ps(_mm_min_ps(h, _mm_load_ps(kMasks.high[where])), high[k]);
+    };
+    auto entry = [&](int t) {
+        return owns ? _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(list + t)),
+                                         _mm_cvtsi32_si128(t))
+                    : _mm_loadu_si128(reinterpret_cast<const __m128i*>(list + t));
+    };
+    auto put = [&](unsigned where, __m128i e) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(l0), e);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(l1), e);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(l2), e);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(l3), e);
+        l0 += where & 1;
+        l1 += (where >> 1) & 1;
+        l2 += (where >> 2) & 1;
+        l3 += where >> 3;
+    };
+    int t = 0;
+    for (; t + 2 <= n; t += 2) {
+        const unsigned a = classify(list[t]), b = classify(list[t + 1]);
+        fold(a, list[t].id, 0);
+        fold(b, list[t + 1].id, 1);
+        put(a, entry(t));
+        put(b, entry(t + 1));
+    }
+    if (t < n) {
+        const unsigned a = classify(list[t]);
+        fold(a, list[t].id, 0);
+        put(a, entry(t));
+    }
+    _mm_storeu_ps(lows, _mm_min_ps(low[0], low[1]));
+    _mm_storeu_ps(highs, _mm_max_ps(high[0], high[1]));
+#else
+    for (int c = 0; c < 4; c++) lows[c] = 1e8f, highs[c] = -1e8f;
+    for (int t = 0; t < n; t++) {
+        const unsigned where = classify(list[t]);
+        const float l = ext[2 * list[t].id], h = ext[2 * list[t].id + 1];
+        for (int c = 0; c < 4; c++)
+            if (where >> c & 1) {
+                lows[c] = l < lows[c] ? l : lows[c];
+                highs[c] = h > highs[c] ? h : highs[c];
+            }
+        Entry e = list[t];
+        if (owns) e.origin = t, e.unused = 0;
+        *l0 = e;
+        *l1 = e;
+        *l2 = e;
+        *l3 = e;
+        l0 += where & 1;
+        l1 += (where >> 1) & 1;
+        l2 += (where >> 2) & 1;
+        l3 += where >> 3;
+    }
+#endif
+    const int counts[4] = {static_cast<int>(l0 - bases[0]), static_cast<int>(l1 - bases[1]),
+                           static_cast<int>(l2 - bases[2]), static_cast<int>(l3 - bases[3])};
     for (int c = 0; c < 4; c++) {
-        const Entry* childList = next.data() + at[c];
+        const Entry* childList = bases[c];
         if (lows[c] == 0.0f) {
             lows[c] = 1e8f;
             for (int t = 0; t < counts[c]; t++) {
@@ -509,7 +485,7 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
     for (int c = 0; c < 4; c++) {
         const int child = firstChild + c;
         const int m = counts[c];
-        const Entry* childList = levels[depth + 1].data() + at[c];
+        const Entry* childList = bases[c];
         const bool splits = m != n && m > tuningB;
         if (childrenDrawn) {
             tree.nodes_[child].owner = child;
