@@ -239,40 +239,45 @@ void QuadTree::Builder::Place(size_t size) {
     std::vector<float> bx(kGridCells + 1), bz(kGridCells + 1);
     const int levelsX = Grid(box[0], box[3], bx.data()), levelsZ = Grid(box[2], box[5], bz.data());
     gridLevels = levelsX < levelsZ ? levelsX : levelsZ;
-    // Per vertex: its x cells (bits 0-31) and z cells (32-63), or, outside
-    // the root's box, the whole range, which no triangle's cells collapse
-    // from.
-    std::vector<uint64_t> cells;
-    if (gridLevels > 0) {
-        const int shift = kGridLevels - gridLevels, count = 1 << gridLevels;
-        for (int j = 0; j <= count; j++) {
-            bx[j] = bx[static_cast<size_t>(j) << shift];
-            bz[j] = bz[static_cast<size_t>(j) << shift];
+    // Per vertex: its height, and its first x and z cells and 0x7FFF less
+    // its last ones (so that one minimum over a triangle's corners finds
+    // both ends); outside the root's box, the whole range, which no
+    // triangle's cells collapse from.
+    struct Corner {
+        uint16_t cells[4];
+        float y, unused;
+    };
+    std::unique_ptr<Corner[]> corners(new Corner[size]);
+    const int shift = kGridLevels - gridLevels, count = 1 << gridLevels;
+    for (int j = 0; j <= count; j++) {
+        bx[j] = bx[static_cast<size_t>(j) << shift];
+        bz[j] = bz[static_cast<size_t>(j) << shift];
+    }
+    const float sx = count / (bx[count] - bx[0]), sz = count / (bz[count] - bz[0]);
+    const float y0 = box[1], y1 = box[4];
+    for (size_t k = 0; k < size; k++) {
+        const float x = v[k].x, y = v[k].y, z = v[k].z;
+        Corner& c = corners[k];
+        c.y = y;
+        c.unused = 0;
+        if (gridLevels == 0 ||
+            !(x >= bx[0] && x <= bx[count] && z >= bz[0] && z <= bz[count] && y >= y0 && y <= y1)) {
+            c.cells[0] = c.cells[1] = c.cells[2] = c.cells[3] = 0;
+            continue;
         }
-        const float sx = count / (bx[count] - bx[0]), sz = count / (bz[count] - bz[0]);
-        const float y0 = box[1], y1 = box[4];
-        cells.resize(size);
-        for (size_t k = 0; k < size; k++) {
-            const float x = v[k].x, y = v[k].y, z = v[k].z;
-            if (!(x >= bx[0] && x <= bx[count] && z >= bz[0] && z <= bz[count] && y >= y0 && y <= y1)) {
-                cells[k] = 0xFFFF0000FFFF0000ull;
-                continue;
-            }
-            cells[k] = Cells(bx.data(), count, sx, x) | static_cast<uint64_t>(Cells(bz.data(), count, sz, z))
-                                                            << 32;
-        }
+        const uint32_t cx = Cells(bx.data(), count, sx, x), cz = Cells(bz.data(), count, sz, z);
+        c.cells[0] = static_cast<uint16_t>(cx);
+        c.cells[1] = static_cast<uint16_t>(cz);
+        c.cells[2] = static_cast<uint16_t>(0x7FFF - (cx >> 16));
+        c.cells[3] = static_cast<uint16_t>(0x7FFF - (cz >> 16));
     }
     root.resize(n);
     extent.resize(2 * static_cast<size_t>(n));
     const float inf = std::numeric_limits<float>::infinity();
     for (int t = 0; t < n; t++) {
         const uint16_t a = indices[3 * t], b = indices[3 * t + 1], c = indices[3 * t + 2];
-        Entry& e = root[t];
-        e.id = t;
-        e.code = 0;
-        e.origin = 0;
-        e.unused = 0;
-        const float ya = v[a].y, yb = v[b].y, yc = v[c].y;
+        const Corner &ca = corners[a], &cb = corners[b], &cc = corners[c];
+        const float ya = ca.y, yb = cb.y, yc = cc.y;
         float l = ya < inf ? ya : inf, h = ya > -inf ? ya : -inf;
         l = yb < l ? yb : l;
         h = yb > h ? yb : h;
@@ -280,18 +285,24 @@ void QuadTree::Builder::Place(size_t size) {
         h = yc > h ? yc : h;
         extent[2 * t] = l;
         extent[2 * t + 1] = h;
-        if (gridLevels == 0) continue;
-        const uint64_t ca = cells[a], cb = cells[b], cc = cells[c];
-        auto first = [](uint64_t cell, int at) { return static_cast<unsigned>(cell >> at) & 0xFFFF; };
-        auto last = [](uint64_t cell, int at) { return static_cast<unsigned>(cell >> (at + 16)) & 0xFFFF; };
-        const unsigned x0 = std::min(first(ca, 0), std::min(first(cb, 0), first(cc, 0)));
-        const unsigned x1 = std::max(last(ca, 0), std::max(last(cb, 0), last(cc, 0)));
-        const unsigned z0 = std::min(first(ca, 32), std::min(first(cb, 32), first(cc, 32)));
-        const unsigned z1 = std::max(last(ca, 32), std::max(last(cb, 32), last(cc, 32)));
-        const unsigned apart = (x0 ^ x1) | (z0 ^ z1);
+        unsigned ends[4];
+#if defined(__SSE2__)
+        const __m128i m =
+            _mm_min_epi16(_mm_min_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(ca.cells)),
+                                        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb.cells))),
+                          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cc.cells)));
+        const uint64_t packed = static_cast<uint64_t>(_mm_cvtsi128_si64(m));
+        for (int k = 0; k < 4; k++) ends[k] = static_cast<unsigned>(packed >> (16 * k)) & 0xFFFF;
+#else
+        for (int k = 0; k < 4; k++) ends[k] = std::min(ca.cells[k], std::min(cb.cells[k], cc.cells[k]));
+#endif
+        const unsigned apart = (ends[0] ^ (0x7FFF - ends[2])) | (ends[1] ^ (0x7FFF - ends[3]));
         const int together = gridLevels - (apart ? 32 - __builtin_clz(apart) : 0);
-        if (together <= 0) continue;
-        e.code = x0 | z0 << 12 | static_cast<uint32_t>(together) << 24;
+        Entry& e = root[t];
+        e.id = t;
+        e.code = together > 0 ? ends[0] | ends[1] << 12 | static_cast<uint32_t>(together) << 24 : 0;
+        e.origin = 0;
+        e.unused = 0;
     }
 }
 
