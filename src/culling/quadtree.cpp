@@ -87,6 +87,14 @@ QuadTree::Bytes QuadTree::Held() const {
                  sizeof(VERTEX) * shared_.capacity(), sizeof(uint64_t) * masks_.capacity()};
 }
 
+#if defined(__GNUC__)
+#define ZENDAR_INLINE   __attribute__((always_inline))
+#define ZENDAR_NOINLINE __attribute__((noinline))
+#else
+#define ZENDAR_INLINE
+#define ZENDAR_NOINLINE
+#endif
+
 namespace {
 
 // The finest grid the build places corners on ahead of the splits: 2^12
@@ -129,18 +137,19 @@ inline uint32_t Cells(const float* b, int cells, float scale, float x) {
 
 // What one tree's build keeps from node to node.
 struct QuadTree::Builder {
-    // A triangle as the splits see it: its place in the mesh; where its
-    // corners lie: the lowest x and z grid cells any of them touches (bits
-    // 0-11, 12-23) and the number of levels down to which they all lie in one
-    // cell (bits 24-31); and, below the nodes drawn whole, its place in its
-    // owner's list. Down to that level a triangle goes to exactly the child
-    // holding its cell; a triangle with a corner outside the root's box goes
-    // by its corners at every level.
+    // A triangle as the splits see it: its place in the mesh or, below the
+    // nodes drawn whole, in its owner's list (whose record names its place
+    // in the mesh); where its corners lie: the lowest x and z grid cells any
+    // of them touches (bits 0-11, 12-23) and the number of levels down to
+    // which they all lie in one cell (bits 24-31); and its lowest and
+    // highest corner, as a walk through its corners finds them. Down to that
+    // level a triangle goes to exactly the child holding its cell; a
+    // triangle with a corner outside the root's box goes by its corners at
+    // every level.
     struct Entry {
-        int id;
+        int ref;
         uint32_t code;
-        int origin;
-        int unused;
+        float low, high;
     };
     QuadTree& tree;
     const VERTEX* v;
@@ -153,9 +162,6 @@ struct QuadTree::Builder {
     // vertex, and the vertices in first-use order.
     std::unique_ptr<int[]> first, order;
     std::vector<Entry> root;  // the mesh's triangles in order
-    // Per triangle, its lowest and highest corner, as a walk through its
-    // corners finds them.
-    std::vector<float> extent;
     // Per depth, the lists of the children of the node being split there
     // (left uninitialised: only what a split wrote is read).
     struct Level {
@@ -166,7 +172,7 @@ struct QuadTree::Builder {
 
     Builder(QuadTree& t) : tree(t), v(t.vertices_), tuningA(QuadTreeTuningA()), tuningB(QuadTreeTuningB()) {}
     void Place(size_t size);
-    void Split(int node, const Entry* list, int n, int depth, int owner, bool owns);
+    void Split(int node, const Entry* list, const Entry* owners, int n, int depth, int owner, bool owns);
     void Block(int node, const Entry* list, int n);
     void Nest(int node, const Entry* list, int n, size_t start);
     void Mask(int node, const Entry* list, int n, int owner);
@@ -221,7 +227,7 @@ void QuadTree::Build() {
     shared_.Reserve(2 * size + 64);
     lists_.Reserve(static_cast<size_t>(n) * 3 * 5 / 4 * drawnLevels);
     masks_.Reserve(static_cast<size_t>(n) / 2 + 64);
-    b.Split(0, b.root.data(), n, 0, 0, n <= tuningA_);
+    b.Split(0, b.root.data(), nullptr, n, 0, 0, n <= tuningA_);
     nodes_.Fit();
     shared_.Fit();
     lists_.Fit();
@@ -272,7 +278,6 @@ void QuadTree::Builder::Place(size_t size) {
         c.cells[3] = static_cast<uint16_t>(0x7FFF - (cz >> 16));
     }
     root.resize(n);
-    extent.resize(2 * static_cast<size_t>(n));
     const float inf = std::numeric_limits<float>::infinity();
     for (int t = 0; t < n; t++) {
         const uint16_t a = indices[3 * t], b = indices[3 * t + 1], c = indices[3 * t + 2];
@@ -283,8 +288,6 @@ void QuadTree::Builder::Place(size_t size) {
         h = yb > h ? yb : h;
         l = yc < l ? yc : l;
         h = yc > h ? yc : h;
-        extent[2 * t] = l;
-        extent[2 * t + 1] = h;
         unsigned ends[4];
 #if defined(__SSE2__)
         const __m128i m =
@@ -299,14 +302,18 @@ void QuadTree::Builder::Place(size_t size) {
         const unsigned apart = (ends[0] ^ (0x7FFF - ends[2])) | (ends[1] ^ (0x7FFF - ends[3]));
         const int together = gridLevels - (apart ? 32 - __builtin_clz(apart) : 0);
         Entry& e = root[t];
-        e.id = t;
+        e.ref = t;
         e.code = together > 0 ? ends[0] | ends[1] << 12 | static_cast<uint32_t>(together) << 24 : 0;
-        e.origin = 0;
-        e.unused = 0;
+        e.low = l;
+        e.high = h;
     }
 }
 
-void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int owner, bool owns) {
+// The list's records name their places in the mesh, or with owners, in the
+// owner's list. A node drawn whole that splits (owns) is its children's
+// owner: they name their places in its list.
+void QuadTree::Builder::Split(int node, const Entry* list, const Entry* owners, int n, int depth, int owner,
+                              bool owns) {
     float box[6];
     std::memcpy(box, tree.nodes_[node].box, sizeof(box));
     const float hx = (box[3] - box[0]) * 0.5f;
@@ -321,7 +328,6 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
         {xm, y0, z0, x1, y1, zm},
     };
     const uint16_t* indices = tree.indices_;
-    const float* ext = extent.data();
 
     // A triangle goes to every child box that holds one of its corners
     // (inclusive on every face, as PointInBox), in the node's order. The
@@ -352,11 +358,14 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
     static const uint8_t kChild[4] = {4, 8, 1, 2};
     const int level = depth + 1;
     const int shift = gridLevels - level;
-    auto classify = [&](const Entry& e) -> unsigned {
+    auto byCorners = [&](const Entry& e) ZENDAR_NOINLINE -> unsigned {
+        const uint16_t* tri = indices + 3 * (owners ? owners[e.ref].ref : e.ref);
+        return bitsOf(tri[0]) | bitsOf(tri[1]) | bitsOf(tri[2]);
+    };
+    auto classify = [&](const Entry& e) ZENDAR_INLINE -> unsigned {
         if (static_cast<int>(e.code >> 24) >= level)
             return kChild[(e.code >> shift & 1) | (e.code >> (12 + shift) & 1) << 1];
-        const uint16_t* tri = indices + 3 * e.id;
-        return bitsOf(tri[0]) | bitsOf(tri[1]) | bitsOf(tri[2]);
+        return byCorners(e);
     };
 
     const int firstChild = static_cast<int>(tree.nodes_.size());
@@ -404,17 +413,17 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
     }();
     __m128 low[2] = {_mm_set1_ps(1e8f), _mm_set1_ps(1e8f)};
     __m128 high[2] = {_mm_set1_ps(-1e8f), _mm_set1_ps(-1e8f)};
-    auto fold = [&](unsigned where, int id, int k) {
-        const __m128 lh = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(ext + 2 * id)));
-        const __m128 l = _mm_shuffle_ps(lh, lh, _MM_SHUFFLE(0, 0, 0, 0));
-        const __m128 h = _mm_shuffle_ps(lh, lh, _MM_SHUFFLE(1, 1, 1, 1));
+    auto fold = [&](unsigned where, __m128i e, int k) {
+        const __m128 lh = _mm_castsi128_ps(e);
+        const __m128 l = _mm_shuffle_ps(lh, lh, _MM_SHUFFLE(2, 2, 2, 2));
+        const __m128 h = _mm_shuffle_ps(lh, lh, _MM_SHUFFLE(3, 3, 3, 3));
         low[k] = _mm_min_ps(_mm_max_ps(l, _mm_load_ps(kMasks.low[where])), low[k]);
         high[k] = _mm_max_ps(_mm_min_ps(h, _mm_load_ps(kMasks.high[where])), high[k]);
     };
+    const __m128i keep = _mm_setr_epi32(0, -1, -1, -1);
     auto entry = [&](int t) {
-        return owns ? _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(list + t)),
-                                         _mm_cvtsi32_si128(t))
-                    : _mm_loadu_si128(reinterpret_cast<const __m128i*>(list + t));
+        const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(list + t));
+        return owns ? _mm_or_si128(_mm_and_si128(e, keep), _mm_cvtsi32_si128(t)) : e;
     };
     auto put = [&](unsigned where, __m128i e) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(l0), e);
@@ -429,15 +438,17 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
     int t = 0;
     for (; t + 2 <= n; t += 2) {
         const unsigned a = classify(list[t]), b = classify(list[t + 1]);
-        fold(a, list[t].id, 0);
-        fold(b, list[t + 1].id, 1);
-        put(a, entry(t));
-        put(b, entry(t + 1));
+        const __m128i ea = entry(t), eb = entry(t + 1);
+        fold(a, ea, 0);
+        fold(b, eb, 1);
+        put(a, ea);
+        put(b, eb);
     }
     if (t < n) {
         const unsigned a = classify(list[t]);
-        fold(a, list[t].id, 0);
-        put(a, entry(t));
+        const __m128i ea = entry(t);
+        fold(a, ea, 0);
+        put(a, ea);
     }
     _mm_storeu_ps(lows, _mm_min_ps(low[0], low[1]));
     _mm_storeu_ps(highs, _mm_max_ps(high[0], high[1]));
@@ -445,14 +456,14 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
     for (int c = 0; c < 4; c++) lows[c] = 1e8f, highs[c] = -1e8f;
     for (int t = 0; t < n; t++) {
         const unsigned where = classify(list[t]);
-        const float l = ext[2 * list[t].id], h = ext[2 * list[t].id + 1];
+        const float l = list[t].low, h = list[t].high;
         for (int c = 0; c < 4; c++)
             if (where >> c & 1) {
                 lows[c] = l < lows[c] ? l : lows[c];
                 highs[c] = h > highs[c] ? h : highs[c];
             }
         Entry e = list[t];
-        if (owns) e.origin = t, e.unused = 0;
+        if (owns) e.ref = t;
         *l0 = e;
         *l1 = e;
         *l2 = e;
@@ -470,14 +481,14 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
         if (lows[c] == 0.0f) {
             lows[c] = 1e8f;
             for (int t = 0; t < counts[c]; t++) {
-                const float l = ext[2 * childList[t].id];
+                const float l = childList[t].low;
                 lows[c] = l < lows[c] ? l : lows[c];
             }
         }
         if (highs[c] == 0.0f) {
             highs[c] = -1e8f;
             for (int t = 0; t < counts[c]; t++) {
-                const float h = ext[2 * childList[t].id + 1];
+                const float h = childList[t].high;
                 highs[c] = h > highs[c] ? h : highs[c];
             }
         }
@@ -502,16 +513,16 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
             tree.nodes_[child].owner = child;
             if (!splits || m <= tuningA) {
                 Block(child, childList, m);
-                if (splits) Split(child, childList, m, depth + 1, child, true);
+                if (splits) Split(child, childList, nullptr, m, depth + 1, child, true);
             } else {
                 const size_t start = tree.shared_.size();
-                Split(child, childList, m, depth + 1, child, false);
+                Split(child, childList, nullptr, m, depth + 1, child, false);
                 Nest(child, childList, m, start);
             }
         } else {
             tree.nodes_[child].owner = owner;
             if (splits)
-                Split(child, childList, m, depth + 1, owner, false);
+                Split(child, childList, owns ? list : owners, m, depth + 1, owner, false);
             else
                 Mask(child, childList, m, owner);
         }
@@ -533,14 +544,14 @@ void QuadTree::Builder::Block(int node, const Entry* list, int n) {
     // where it is first named: nothing read depends on a store of an earlier
     // step, so the only chain from one index to the next is the count.
     for (int t = n - 1; t >= 0; t--) {
-        const uint16_t* tri = indices + 3 * list[t].id;
+        const uint16_t* tri = indices + 3 * list[t].ref;
         firstAt[tri[2]] = 3 * t + 2;
         firstAt[tri[1]] = 3 * t + 1;
         firstAt[tri[0]] = 3 * t;
     }
     int count = 0;
     for (int t = 0; t < n; t++) {
-        const uint16_t* tri = indices + 3 * list[t].id;
+        const uint16_t* tri = indices + 3 * list[t].ref;
         for (int c = 0; c < 3; c++) {
             const int k = tri[c];
             used[count] = k;
@@ -555,7 +566,7 @@ void QuadTree::Builder::Block(int node, const Entry* list, int n) {
     const size_t at = lists.size();
     uint16_t* idx = lists.Extend(3 * static_cast<size_t>(n));
     for (int t = 0; t < n; t++) {
-        const uint16_t* tri = indices + 3 * list[t].id;
+        const uint16_t* tri = indices + 3 * list[t].ref;
         Put(idx, static_cast<uint16_t>(where[tri[0]] - start), static_cast<uint16_t>(where[tri[1]] - start),
             static_cast<uint16_t>(where[tri[2]] - start));
     }
@@ -580,7 +591,7 @@ void QuadTree::Builder::Nest(int node, const Entry* list, int n, size_t start) {
     uint16_t* idx = lists.Extend(3 * static_cast<size_t>(n));
     int* where = pos.data();
     for (int t = 0; t < n; t++) {
-        const uint16_t* tri = indices + 3 * list[t].id;
+        const uint16_t* tri = indices + 3 * list[t].ref;
         for (int c = 0; c < 3; c++) {
             const int k = tri[c];
             if (where[k] < from) {
@@ -608,7 +619,7 @@ void QuadTree::Builder::Mask(int node, const Entry* list, int n, int owner) {
     const int words = (tree.nodes_[owner].triangleCount + 63) / 64;
     uint64_t* m = masks.Extend(words);
     std::fill(m, m + words, 0);
-    for (int i = 0; i < n; i++) m[list[i].origin / 64] |= uint64_t{1} << (list[i].origin % 64);
+    for (int i = 0; i < n; i++) m[list[i].ref / 64] |= uint64_t{1} << (list[i].ref % 64);
 }
 
 void QuadTree::Render(CPlane* frustum) { RenderNode(0, frustum); }
