@@ -162,6 +162,11 @@ struct QuadTree::Builder {
     // vertex, and the vertices in first-use order.
     std::unique_ptr<int[]> first, order;
     std::vector<Entry> root;  // the mesh's triangles in order
+    // Per triangle: the highest x and z grid cells its corners touch (x | z
+    // << 12; the lowest are in its record). While they span at most two
+    // cells of a level side by side, the triangle goes to the children they
+    // fall in: its corners reach both ends.
+    std::vector<uint32_t> span;
     // Per depth, the lists of the children of the node being split there
     // (left uninitialised: only what a split wrote is read).
     struct Level {
@@ -172,7 +177,8 @@ struct QuadTree::Builder {
 
     Builder(QuadTree& t) : tree(t), v(t.vertices_), tuningA(QuadTreeTuningA()), tuningB(QuadTreeTuningB()) {}
     void Place(size_t size);
-    void Split(int node, const Entry* list, const Entry* owners, int n, int depth, int owner, bool owns);
+    void Split(int node, const Entry* list, const Entry* owners, int n, int depth, int owner, bool owns,
+               int cellX, int cellZ);
     void Block(int node, const Entry* list, int n);
     void Nest(int node, const Entry* list, int n, size_t start);
     void Mask(int node, const Entry* list, int n, int owner);
@@ -227,7 +233,7 @@ void QuadTree::Build() {
     shared_.Reserve(2 * size + 64);
     lists_.Reserve(static_cast<size_t>(n) * 3 * 5 / 4 * drawnLevels);
     masks_.Reserve(static_cast<size_t>(n) / 2 + 64);
-    b.Split(0, b.root.data(), nullptr, n, 0, 0, n <= tuningA_);
+    b.Split(0, b.root.data(), nullptr, n, 0, 0, n <= tuningA_, 0, 0);
     nodes_.Fit();
     shared_.Fit();
     lists_.Fit();
@@ -278,6 +284,7 @@ void QuadTree::Builder::Place(size_t size) {
         c.cells[3] = static_cast<uint16_t>(0x7FFF - (cz >> 16));
     }
     root.resize(n);
+    span.resize(n);
     const float inf = std::numeric_limits<float>::infinity();
     for (int t = 0; t < n; t++) {
         const uint16_t a = indices[3 * t], b = indices[3 * t + 1], c = indices[3 * t + 2];
@@ -303,7 +310,8 @@ void QuadTree::Builder::Place(size_t size) {
         const int together = gridLevels - (apart ? 32 - __builtin_clz(apart) : 0);
         Entry& e = root[t];
         e.ref = t;
-        e.code = together > 0 ? ends[0] | ends[1] << 12 | static_cast<uint32_t>(together) << 24 : 0;
+        e.code = ends[0] | ends[1] << 12 | static_cast<uint32_t>(together > 0 ? together : 0) << 24;
+        span[t] = ((0x7FFF - ends[2]) & 0xFFF) | ((0x7FFF - ends[3]) & 0xFFF) << 12;
         e.low = l;
         e.high = h;
     }
@@ -313,7 +321,7 @@ void QuadTree::Builder::Place(size_t size) {
 // owner's list. A node drawn whole that splits (owns) is its children's
 // owner: they name their places in its list.
 void QuadTree::Builder::Split(int node, const Entry* list, const Entry* owners, int n, int depth, int owner,
-                              bool owns) {
+                              bool owns, int cellX, int cellZ) {
     float box[6];
     std::memcpy(box, tree.nodes_[node].box, sizeof(box));
     const float hx = (box[3] - box[0]) * 0.5f;
@@ -358,8 +366,22 @@ void QuadTree::Builder::Split(int node, const Entry* list, const Entry* owners, 
     static const uint8_t kChild[4] = {4, 8, 1, 2};
     const int level = depth + 1;
     const int shift = gridLevels - level;
+    // The node's cells on the grid at this level are cellX and cellZ, its
+    // children's 2 * cellX and one more (x), z alike.
+    const bool gridded = level <= gridLevels;
+    const unsigned cx = 2 * static_cast<unsigned>(cellX), cz = 2 * static_cast<unsigned>(cellZ);
     auto byCorners = [&](const Entry& e) ZENDAR_NOINLINE -> unsigned {
-        const uint16_t* tri = indices + 3 * (owners ? owners[e.ref].ref : e.ref);
+        const int id = owners ? owners[e.ref].ref : e.ref;
+        if (gridded) {
+            const uint32_t high = span[id];
+            const unsigned x0 = (e.code & 0xFFF) >> shift, x1 = (high & 0xFFF) >> shift;
+            const unsigned z0 = (e.code >> 12 & 0xFFF) >> shift, z1 = (high >> 12) >> shift;
+            // The triangle is in this node, so its cells reach the
+            // children's on both axes.
+            if ((x1 - x0) + (z1 - z0) <= 1)
+                return kQuadrants[(x0 <= cx) | (x1 > cx) << 1 | (z0 <= cz) << 2 | (z1 > cz) << 3];
+        }
+        const uint16_t* tri = indices + 3 * id;
         return bitsOf(tri[0]) | bitsOf(tri[1]) | bitsOf(tri[2]);
     };
     auto classify = [&](const Entry& e) ZENDAR_INLINE -> unsigned {
@@ -506,6 +528,9 @@ void QuadTree::Builder::Split(int node, const Entry* list, const Entry* owners, 
     const bool childrenDrawn = n > tuningA;
     for (int c = 0; c < 4; c++) {
         const int child = firstChild + c;
+        // Child 0 is low x with high z (see kQuadrants).
+        const int x = gridded ? static_cast<int>(cx + (c & 1)) : 0,
+                  z = gridded ? static_cast<int>(cz + (c < 2)) : 0;
         const int m = counts[c];
         const Entry* childList = bases[c];
         const bool splits = m != n && m > tuningB;
@@ -513,16 +538,16 @@ void QuadTree::Builder::Split(int node, const Entry* list, const Entry* owners, 
             tree.nodes_[child].owner = child;
             if (!splits || m <= tuningA) {
                 Block(child, childList, m);
-                if (splits) Split(child, childList, nullptr, m, depth + 1, child, true);
+                if (splits) Split(child, childList, nullptr, m, depth + 1, child, true, x, z);
             } else {
                 const size_t start = tree.shared_.size();
-                Split(child, childList, nullptr, m, depth + 1, child, false);
+                Split(child, childList, nullptr, m, depth + 1, child, false, x, z);
                 Nest(child, childList, m, start);
             }
         } else {
             tree.nodes_[child].owner = owner;
             if (splits)
-                Split(child, childList, owns ? list : owners, m, depth + 1, owner, false);
+                Split(child, childList, owns ? list : owners, m, depth + 1, owner, false, x, z);
             else
                 Mask(child, childList, m, owner);
         }
