@@ -396,10 +396,10 @@ void QuadTree::Builder::Split(int node, const Entry* list, const Entry* owners, 
     tree.nodes_[node].firstChild = firstChild;
     if (levels.size() <= static_cast<size_t>(depth + 1)) levels.resize(depth + 2);
     Level& next = levels[depth + 1];
-    // Room for each child to take every triangle, and one more: every
-    // triangle is written to all four and kept where it belongs. A node
-    // drawn whole that splits is its children's owner: they take their
-    // places in its list along.
+    // Room for each child to take every triangle, and one more (without
+    // SSE2 every triangle is written to all four and kept where it belongs).
+    // A node drawn whole that splits is its children's owner: they take
+    // their places in its list along.
     const size_t room = static_cast<size_t>(n) + 1;
     if (next.size < 4 * room) {
         next.list.reset(new Entry[4 * room]);
@@ -447,15 +447,14 @@ void QuadTree::Builder::Split(int node, const Entry* list, const Entry* owners, 
         const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(list + t));
         return owns ? _mm_or_si128(_mm_and_si128(e, keep), _mm_cvtsi32_si128(t)) : e;
     };
+    // A record goes only to the children it belongs to (mostly one).
+    Entry* tails[4] = {l0, l1, l2, l3};
     auto put = [&](unsigned where, __m128i e) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(l0), e);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(l1), e);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(l2), e);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(l3), e);
-        l0 += where & 1;
-        l1 += (where >> 1) & 1;
-        l2 += (where >> 2) & 1;
-        l3 += where >> 3;
+        for (; where; where &= where - 1) {
+            const int c = __builtin_ctz(where);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(tails[c]), e);
+            tails[c]++;
+        }
     };
     int t = 0;
     for (; t + 2 <= n; t += 2) {
@@ -472,6 +471,7 @@ void QuadTree::Builder::Split(int node, const Entry* list, const Entry* owners, 
         fold(a, ea, 0);
         put(a, ea);
     }
+    l0 = tails[0], l1 = tails[1], l2 = tails[2], l3 = tails[3];
     _mm_storeu_ps(lows, _mm_min_ps(low[0], low[1]));
     _mm_storeu_ps(highs, _mm_max_ps(high[0], high[1]));
 #else
