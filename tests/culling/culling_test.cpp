@@ -528,7 +528,9 @@ TEST(MeshQuadTree, DrawsAndTestsWhatItsRulesSay) {
     for (const Case& c : cases) {
         QuadTree t(c.v->data(), c.vertices, c.list->data(), n, c.box);
         t.Build();
-        if (c.nodes >= 0) EXPECT_EQ(t.NodeCount(), c.nodes) << c.name;
+        if (c.nodes >= 0) {
+            EXPECT_EQ(t.NodeCount(), c.nodes) << c.name;
+        }
         ExpectAsItsRules(t, c.v->data(), *c.list, c.box, c.name, true);
     }
 }
