@@ -301,7 +301,8 @@ void QuadTree::Builder::Place(size_t size) {
             _mm_min_epi16(_mm_min_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(ca.cells)),
                                         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb.cells))),
                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cc.cells)));
-        const uint64_t packed = static_cast<uint64_t>(_mm_cvtsi128_si64(m));
+        uint64_t packed;  // stored, not moved to a register: 32-bit builds have no 64-bit move
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(&packed), m);
         for (int k = 0; k < 4; k++) ends[k] = static_cast<unsigned>(packed >> (16 * k)) & 0xFFFF;
 #else
         for (int k = 0; k < 4; k++) ends[k] = std::min(ca.cells[k], std::min(cb.cells[k], cc.cells[k]));
