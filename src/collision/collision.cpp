@@ -236,17 +236,15 @@ bool Sweep(CollisionPacket* packet, const Triangle& triangle, const VECTOR& A, c
     return false;
 }
 
-// Whether the cache holds this list's triangles for the packet's world
-// matrix and radii (compared bit for bit: the same inputs, the same values).
-bool CacheFits(const CollisionCache& cache, const CollisionPacket* packet, int triangleCount) {
+}  // namespace
+
+bool CollisionCacheFits(const CollisionCache& cache, const CollisionPacket* packet, int triangleCount) {
     if (!cache.filled || static_cast<int>(cache.triangles.size()) != triangleCount) return false;
     if (std::memcmp(&cache.radii, &packet->radii, sizeof cache.radii) != 0) return false;
     if (cache.worldIsIdentity != packet->worldIsIdentity) return false;
     return packet->worldIsIdentity ||
            std::memcmp(&cache.world, &packet->worldMatrix, sizeof cache.world) == 0;
 }
-
-}  // namespace
 
 void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uint16_t* indices,
                       int triangleCount) {
@@ -255,7 +253,9 @@ void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uin
 
 void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uint16_t* indices,
                       int triangleCount, CollisionCache* cache) {
-    if (!packet || !vertices || !indices || triangleCount <= 0) return;
+    if (!packet || triangleCount <= 0) return;
+    const bool fits = cache && CollisionCacheFits(*cache, packet, triangleCount);
+    if (!fits && (!vertices || !indices)) return;
     if (g_settings) g_settings->colliderCount += triangleCount;
 
     VECTOR nv = packet->velocity;
@@ -279,7 +279,7 @@ void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uin
         return;
     }
 
-    if (!CacheFits(*cache, packet, triangleCount)) {
+    if (!fits) {
         cache->triangles.resize(triangleCount);
         for (int tri = 0; tri < triangleCount; ++tri) {
             CollisionTriangle& t = cache->triangles[tri];

@@ -89,10 +89,16 @@ struct CollisionCache {
 };
 // The same test through the list's cache; the results are the same bit for
 // bit (the same arithmetic on the same inputs). A null cache works it all out.
+// The list is read only to fill the cache: where the cache fits, vertices and
+// indices may be null.
 void CollideTriangles(CollisionPacket* packet, const VERTEX* vertices, const uint16_t* indices,
                       int triangleCount, CollisionCache* cache);
 // The ray test of one triangle list in model space (the query's model start
 // and end). twoSided also stops rays that reach a face from behind.
+// Whether the cache holds a list of this many triangles for the packet's
+// world matrix and radii (compared bit for bit: the same inputs, the same
+// values).
+bool CollisionCacheFits(const CollisionCache& cache, const CollisionPacket* packet, int triangleCount);
 void RayTriangles(RayQuery* query, const VERTEX* vertices, const uint16_t* indices, int triangleCount,
                   bool twoSided);
 // Does the packet's broad-phase sphere touch the model-space box (taken

@@ -676,8 +676,14 @@ void QuadTree::CollideNode(int i, CollisionPacket* packet, std::vector<uint16_t>
     if (!PacketTouchesModelBox(packet, n.box)) return;
     if (n.firstChild < 0) {
         if (!n.collisionCache) n.collisionCache = new CollisionCache();
+        // A cache that fits is all the test reads: the leaf's triangles are
+        // gathered only to fill one.
+        if (CollisionCacheFits(*n.collisionCache, packet, n.triangleCount)) {
+            CollideTriangles(packet, nullptr, nullptr, n.triangleCount, n.collisionCache);
+            return;
+        }
         const Triangles t = Tested(i, scratch);
-        CollideTriangles(packet, t.vertices, t.indices, t.triangleCount, nodes_[i].collisionCache);
+        CollideTriangles(packet, t.vertices, t.indices, t.triangleCount, n.collisionCache);
         return;
     }
     const int first = n.firstChild;

@@ -118,6 +118,9 @@ Sky::Sky() : moonDirection(0.0f, 0.0f, 0.0f), sunDirection(0.0f, 0.0f, 0.0f) {
         }
     }
     BuildDome();
+    // The density moves only the texture coordinates: the pieces, which
+    // depend on the grids' positions alone, are cut once.
+    BuildDualLayer();
 }
 
 Sky::~Sky() { delete stars; }
@@ -279,7 +282,6 @@ void Sky::BuildDome() {
             }
         }
     }
-    BuildDualLayer();
 }
 
 // ---------------------------------------------------------------------------

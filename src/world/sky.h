@@ -114,7 +114,7 @@ public:
     uint16_t indices[kDomeIndices];
     // Both layers cut into pieces that each lie in one triangle of either,
     // seen from the dome's centre (the eye): one pass draws both where the
-    // driver can (DrawIndexedDualLayer). Made by BuildDome.
+    // driver can (DrawIndexedDualLayer). Made by the constructor.
     std::vector<DualPoint> dualPoints;
     std::vector<uint16_t> dualIndices;
     std::vector<DUALVERTEX> dualVertices;

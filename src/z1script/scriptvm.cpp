@@ -801,12 +801,10 @@ checked:
     FUSED_COMPARE_CASE(LL_##name, FUSED_LOCALS_LL, 6, cond)  \
     FUSED_COMPARE_CASE(LC1_##name, FUSED_LOCALS_LC, 5, cond) \
     FUSED_COMPARE_CASE(LC2_##name, FUSED_LOCALS_LC, 6, cond)
-        FUSED_COMPARE_BODY(jeq, a == b)
-        FUSED_COMPARE_BODY(jgt, a > b)
-        FUSED_COMPARE_BODY(jlt, a < b)
-        FUSED_COMPARE_BODY(jle, a <= b)
-        FUSED_COMPARE_BODY(jge, a >= b)
-        FUSED_COMPARE_BODY(jne, a != b)
+// The conditions of the fused compare-and-jumps, for both of their forms.
+#define FUSED_CONDITIONS(X) \
+    X(jeq, a == b) X(jgt, a > b) X(jlt, a < b) X(jle, a <= b) X(jge, a >= b) X(jne, a != b)
+        FUSED_CONDITIONS(FUSED_COMPARE_BODY)
 // The compare, then where it does not jump the fused local return's own
 // handler (which meets its guards at its own offset).
 #define FUSED_GUARD_CASE(label, locals, skip, cond) \
@@ -822,12 +820,7 @@ checked:
     FUSED_GUARD_CASE(LL_##name##_ret, FUSED_LOCALS_LL, 6, cond)  \
     FUSED_GUARD_CASE(LC1_##name##_ret, FUSED_LOCALS_LC, 5, cond) \
     FUSED_GUARD_CASE(LC2_##name##_ret, FUSED_LOCALS_LC, 6, cond)
-        FUSED_GUARD_BODY(jeq, a == b)
-        FUSED_GUARD_BODY(jgt, a > b)
-        FUSED_GUARD_BODY(jlt, a < b)
-        FUSED_GUARD_BODY(jle, a <= b)
-        FUSED_GUARD_BODY(jge, a >= b)
-        FUSED_GUARD_BODY(jne, a != b)
+        FUSED_CONDITIONS(FUSED_GUARD_BODY)
         CASE(L_retv) : {
             // pushl, then a return with that value.
             intptr_t ia = base + ip->x;
@@ -926,6 +919,7 @@ stop:
 #undef FUSED_COMPARE_BODY
 #undef FUSED_GUARD_CASE
 #undef FUSED_GUARD_BODY
+#undef FUSED_CONDITIONS
 #undef AS_INT
 #undef FUSED_CALL_CASE
 #undef FUSED_CALL_BODY
