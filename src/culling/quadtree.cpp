@@ -3,7 +3,13 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -135,53 +141,165 @@ inline uint32_t Cells(const float* b, int cells, float scale, float x) {
 
 }  // namespace
 
+namespace {
+// A mesh at least this large builds on two threads: below it, handing work
+// over costs more than it saves.
+constexpr int kBuildBeside = 20000;
+
+// The thread that builds beside the caller's, kept for the life of the
+// process: starting one per build costs a fifth of a millisecond here. One
+// build at a time has it (Acquire); it waits for a task spinning a little,
+// since the tasks of one build follow each other closely, then asleep. (A
+// process that forks without exec must not build large trees in the child,
+// which has no helper.)
+class Helper {
+public:
+    // The helper, held until Release, or null: one core, or another build
+    // has it.
+    static Helper* Acquire() {
+        static Helper* const helper = std::thread::hardware_concurrency() >= 2 ? new Helper : nullptr;
+        return helper && helper->owner_.try_lock() ? helper : nullptr;
+    }
+    void Release() { owner_.unlock(); }
+    // Runs task on the helper's thread; Wait returns once it has run. The
+    // task must not throw.
+    void Start(std::function<void()> task) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            task_ = std::move(task);
+            queued_.store(true, std::memory_order_release);
+        }
+        wake_.notify_one();
+    }
+    void Wait() {
+        for (int spins = 0; queued_.load(std::memory_order_acquire); spins++)
+            if (spins > 1000) std::this_thread::yield();
+    }
+
+private:
+    Helper() {
+        std::thread([this] { Loop(); }).detach();
+    }
+    void Loop() {
+        for (;;) {
+            for (int spins = 0; spins < 20000 && !queued_.load(std::memory_order_acquire); spins++) {
+            }
+            std::function<void()> task;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [this] { return queued_.load(std::memory_order_acquire); });
+                task = std::move(task_);
+            }
+            task();
+            queued_.store(false, std::memory_order_release);
+        }
+    }
+    std::mutex owner_, mutex_;
+    std::condition_variable wake_;
+    std::function<void()> task_;
+    std::atomic<bool> queued_{false};
+};
+
+// Runs work(from, to) over [0, count) in two halves, the second on the
+// helper when there is one and enough work. work must not throw.
+template <typename Work>
+void Halves(Helper* helper, size_t count, Work& work) {
+    if (!helper || count < kBuildBeside) {
+        work(0, count);
+        return;
+    }
+    helper->Start([&] { work(count / 2, count); });
+    work(0, count / 2);
+    helper->Wait();
+}
+}  // namespace
+
 // What one tree's build keeps from node to node.
 struct QuadTree::Builder {
-    // A triangle as the splits see it: its place in the mesh or, below the
-    // nodes drawn whole, in its owner's list (whose record names its place
-    // in the mesh); where its corners lie: the lowest x and z grid cells any
+    // A triangle as the splits see it: its place in the mesh; where its
+    // corners lie: the lowest x and z grid cells any
     // of them touches (bits 0-11, 12-23) and the number of levels down to
-    // which they all lie in one cell (bits 24-31); and its lowest and
-    // highest corner, as a walk through its corners finds them. Down to that
-    // level a triangle goes to exactly the child holding its cell; a
-    // triangle with a corner outside the root's box goes by its corners at
-    // every level.
+    // which they all lie in one cell (bits 24-31). Down to that level a
+    // triangle goes to exactly the child holding its cell; a triangle with a
+    // corner outside the root's box goes by its corners at every level.
     struct Entry {
         int ref;
         uint32_t code;
+    };
+    // A triangle's lowest and highest corner, as a walk through its corners
+    // finds them.
+    struct Height {
         float low, high;
     };
+    // Where a build writes: the tree's own arrays, or those of a part of
+    // it built beside them (see Children).
+    struct Part {
+        Pod<Node> nodes;
+        Pod<VERTEX> shared;
+        Pod<uint16_t> lists;
+        Pod<uint64_t> masks;
+    };
     QuadTree& tree;
+    Pod<Node>& nodes;
+    Pod<VERTEX>& shared;
+    Pod<uint16_t>& lists;
+    Pod<uint64_t>& masks;
     const VERTEX* v;
     int tuningA, tuningB;
     int gridLevels = 0;
-    // Per vertex: where its latest copy in the shared array is (-1: none).
-    std::vector<int> pos;
-    // Compaction, left uninitialised (only ever read for the vertices a list
-    // names, after that list wrote them): where a list first names each
-    // vertex, and the vertices in first-use order.
-    std::unique_ptr<int[]> first, order;
+    Helper* helper = nullptr;  // the second thread, for this build's largest steps
+    // Per vertex: the last node whose window took it, and its place there.
+    struct Seen {
+        int node, at;
+    };
+    std::vector<Seen> seens;
+    // A window's vertices in first-use order (left uninitialised).
+    std::unique_ptr<int[]> order;
+    // Per triangle: its place in the list of the owner whose subtree is
+    // being built (left uninitialised: only what a split wrote is read).
+    std::unique_ptr<int[]> rank;
     std::vector<Entry> root;  // the mesh's triangles in order
     // Per triangle: the highest x and z grid cells its corners touch (x | z
     // << 12; the lowest are in its record). While they span at most two
     // cells of a level side by side, the triangle goes to the children they
     // fall in: its corners reach both ends.
-    std::vector<uint32_t> span;
+    std::vector<uint32_t> spans;
+    std::vector<Height> heights;  // per triangle
+    // spans and heights, or those of the builder this one works beside
+    const uint32_t* span = nullptr;
+    const Height* height = nullptr;
     // Per depth, the lists of the children of the node being split there
-    // (left uninitialised: only what a split wrote is read).
+    // (left uninitialised: only what a split wrote is read), and which
+    // children each of the node's own records went to (bits as kQuadrants),
+    // kept where the node draws its children's windows (see Nest).
     struct Level {
         std::unique_ptr<Entry[]> list;
         size_t size = 0;
+        std::unique_ptr<uint8_t[]> where;
+        size_t whereSize = 0;
     };
     std::vector<Level> levels;
 
-    Builder(QuadTree& t) : tree(t), v(t.vertices_), tuningA(QuadTreeTuningA()), tuningB(QuadTreeTuningB()) {}
+    Builder(QuadTree& t, Pod<Node>& n, Pod<VERTEX>& s, Pod<uint16_t>& l, Pod<uint64_t>& m)
+        : tree(t),
+          nodes(n),
+          shared(s),
+          lists(l),
+          masks(m),
+          v(t.vertices_),
+          tuningA(QuadTreeTuningA()),
+          tuningB(QuadTreeTuningB()) {}
+    void Scratch(size_t size);
     void Place(size_t size);
-    void Split(int node, const Entry* list, const Entry* owners, int n, int depth, int owner, bool owns,
-               int cellX, int cellZ);
+    void Split(int node, const Entry* list, int n, int depth, int owner, bool owns, int cellX, int cellZ);
+    void Descend(int child, const Entry* childList, int m, int n, int depth, int owner, int x, int z);
+    bool Children(int firstChild, const Entry* const bases[4], const int counts[4], int n, const int xs[4],
+                  const int zs[4]);
+    void Join(Part& part, int child);
     void Block(int node, const Entry* list, int n);
-    void Nest(int node, const Entry* list, int n, size_t start);
+    void Nest(int node, const Entry* list, int n, size_t start, const uint8_t* where);
     void Mask(int node, const Entry* list, int n, int owner);
+    void Heights(int node, const Entry* list, int n, bool walkLow, bool walkHigh, float low, float high);
 };
 
 void QuadTree::Build() {
@@ -192,7 +310,7 @@ void QuadTree::Build() {
     shared_.Truncate(0);
     lists_.Truncate(0);
     masks_.Truncate(0);
-    Builder b(*this);
+    Builder b(*this, nodes_, shared_, lists_, masks_);
     tuningA_ = b.tuningA;
     // Sized by the largest index as well: the arrays must cover whatever the
     // triangle list names.
@@ -218,10 +336,15 @@ void QuadTree::Build() {
         for (; i < n3; i++) largest = indices[i] > largest ? indices[i] : largest;
         if (static_cast<size_t>(largest) >= size) size = static_cast<size_t>(largest) + 1;
     }
-    b.pos.assign(size, -1);
-    b.first.reset(new int[size + 1]);
-    b.order.reset(new int[size + 1]);
-    b.levels.reserve(32);
+    // The helper is held for the whole build, given back however it ends.
+    struct Held {
+        Helper* h;
+        ~Held() {
+            if (h) h->Release();
+        }
+    } held{n >= kBuildBeside ? Helper::Acquire() : nullptr};
+    b.helper = held.h;
+    b.Scratch(size);
     b.Place(size);
     // Room for what this terrain-like piece would need, so that the arrays
     // seldom move: a node per 12 triangles or so, the vertices with their
@@ -233,11 +356,18 @@ void QuadTree::Build() {
     shared_.Reserve(2 * size + 64);
     lists_.Reserve(static_cast<size_t>(n) * 3 * 5 / 4 * drawnLevels);
     masks_.Reserve(static_cast<size_t>(n) / 2 + 64);
-    b.Split(0, b.root.data(), nullptr, n, 0, 0, n <= tuningA_, 0, 0);
+    b.Split(0, b.root.data(), n, 0, 0, n <= tuningA_, 0, 0);
     nodes_.Fit();
     shared_.Fit();
     lists_.Fit();
     masks_.Fit();
+}
+
+void QuadTree::Builder::Scratch(size_t size) {
+    seens.assign(size, Seen{-1, 0});
+    rank.reset(new int[tree.triangleCount_ + 1]);
+    order.reset(new int[size + 1]);
+    levels.reserve(32);
 }
 
 // Places every corner once on the finest grid the root's box halves into
@@ -247,7 +377,7 @@ void QuadTree::Build() {
 void QuadTree::Builder::Place(size_t size) {
     const int n = tree.triangleCount_;
     const uint16_t* indices = tree.indices_;
-    const float* box = tree.nodes_[0].box;
+    const float* box = nodes[0].box;
     std::vector<float> bx(kGridCells + 1), bz(kGridCells + 1);
     const int levelsX = Grid(box[0], box[3], bx.data()), levelsZ = Grid(box[2], box[5], bz.data());
     gridLevels = levelsX < levelsZ ? levelsX : levelsZ;
@@ -267,75 +397,81 @@ void QuadTree::Builder::Place(size_t size) {
     }
     const float sx = count / (bx[count] - bx[0]), sz = count / (bz[count] - bz[0]);
     const float y0 = box[1], y1 = box[4];
-    for (size_t k = 0; k < size; k++) {
-        const float x = v[k].x, y = v[k].y, z = v[k].z;
-        Corner& c = corners[k];
-        c.y = y;
-        c.unused = 0;
-        if (gridLevels == 0 ||
-            !(x >= bx[0] && x <= bx[count] && z >= bz[0] && z <= bz[count] && y >= y0 && y <= y1)) {
-            c.cells[0] = c.cells[1] = c.cells[2] = c.cells[3] = 0;
-            continue;
+    auto placeVertices = [&](size_t from, size_t to) {
+        for (size_t k = from; k < to; k++) {
+            const float x = v[k].x, y = v[k].y, z = v[k].z;
+            Corner& c = corners[k];
+            c.y = y;
+            c.unused = 0;
+            if (gridLevels == 0 ||
+                !(x >= bx[0] && x <= bx[count] && z >= bz[0] && z <= bz[count] && y >= y0 && y <= y1)) {
+                c.cells[0] = c.cells[1] = c.cells[2] = c.cells[3] = 0;
+                continue;
+            }
+            const uint32_t cx = Cells(bx.data(), count, sx, x), cz = Cells(bz.data(), count, sz, z);
+            c.cells[0] = static_cast<uint16_t>(cx);
+            c.cells[1] = static_cast<uint16_t>(cz);
+            c.cells[2] = static_cast<uint16_t>(0x7FFF - (cx >> 16));
+            c.cells[3] = static_cast<uint16_t>(0x7FFF - (cz >> 16));
         }
-        const uint32_t cx = Cells(bx.data(), count, sx, x), cz = Cells(bz.data(), count, sz, z);
-        c.cells[0] = static_cast<uint16_t>(cx);
-        c.cells[1] = static_cast<uint16_t>(cz);
-        c.cells[2] = static_cast<uint16_t>(0x7FFF - (cx >> 16));
-        c.cells[3] = static_cast<uint16_t>(0x7FFF - (cz >> 16));
-    }
+    };
+    Halves(helper, size, placeVertices);
     root.resize(n);
-    span.resize(n);
+    spans.resize(n);
+    heights.resize(n);
+    span = spans.data();
+    height = heights.data();
     const float inf = std::numeric_limits<float>::infinity();
-    for (int t = 0; t < n; t++) {
-        const uint16_t a = indices[3 * t], b = indices[3 * t + 1], c = indices[3 * t + 2];
-        const Corner &ca = corners[a], &cb = corners[b], &cc = corners[c];
-        const float ya = ca.y, yb = cb.y, yc = cc.y;
-        float l = ya < inf ? ya : inf, h = ya > -inf ? ya : -inf;
-        l = yb < l ? yb : l;
-        h = yb > h ? yb : h;
-        l = yc < l ? yc : l;
-        h = yc > h ? yc : h;
-        unsigned ends[4];
+    auto placeTriangles = [&](size_t from, size_t to) {
+        for (int t = static_cast<int>(from); t < static_cast<int>(to); t++) {
+            const uint16_t a = indices[3 * t], b = indices[3 * t + 1], c = indices[3 * t + 2];
+            const Corner &ca = corners[a], &cb = corners[b], &cc = corners[c];
+            const float ya = ca.y, yb = cb.y, yc = cc.y;
+            float l = ya < inf ? ya : inf, h = ya > -inf ? ya : -inf;
+            l = yb < l ? yb : l;
+            h = yb > h ? yb : h;
+            l = yc < l ? yc : l;
+            h = yc > h ? yc : h;
+            unsigned ends[4];
 #if defined(__SSE2__)
-        const __m128i m =
-            _mm_min_epi16(_mm_min_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(ca.cells)),
-                                        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb.cells))),
-                          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cc.cells)));
-        uint64_t packed;  // stored, not moved to a register: 32-bit builds have no 64-bit move
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(&packed), m);
-        for (int k = 0; k < 4; k++) ends[k] = static_cast<unsigned>(packed >> (16 * k)) & 0xFFFF;
+            const __m128i m =
+                _mm_min_epi16(_mm_min_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(ca.cells)),
+                                            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb.cells))),
+                              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cc.cells)));
+            uint64_t packed;  // stored, not moved to a register: 32-bit builds have no 64-bit move
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(&packed), m);
+            for (int k = 0; k < 4; k++) ends[k] = static_cast<unsigned>(packed >> (16 * k)) & 0xFFFF;
 #else
-        for (int k = 0; k < 4; k++) ends[k] = std::min(ca.cells[k], std::min(cb.cells[k], cc.cells[k]));
+            for (int k = 0; k < 4; k++) ends[k] = std::min(ca.cells[k], std::min(cb.cells[k], cc.cells[k]));
 #endif
-        const unsigned apart = (ends[0] ^ (0x7FFF - ends[2])) | (ends[1] ^ (0x7FFF - ends[3]));
-        const int together = gridLevels - (apart ? 32 - __builtin_clz(apart) : 0);
-        Entry& e = root[t];
-        e.ref = t;
-        e.code = ends[0] | ends[1] << 12 | static_cast<uint32_t>(together > 0 ? together : 0) << 24;
-        span[t] = ((0x7FFF - ends[2]) & 0xFFF) | ((0x7FFF - ends[3]) & 0xFFF) << 12;
-        e.low = l;
-        e.high = h;
-    }
+            const unsigned apart = (ends[0] ^ (0x7FFF - ends[2])) | (ends[1] ^ (0x7FFF - ends[3]));
+            const int together = gridLevels - (apart ? 32 - __builtin_clz(apart) : 0);
+            Entry& e = root[t];
+            e.ref = t;
+            e.code = ends[0] | ends[1] << 12 | static_cast<uint32_t>(together > 0 ? together : 0) << 24;
+            spans[t] = ((0x7FFF - ends[2]) & 0xFFF) | ((0x7FFF - ends[3]) & 0xFFF) << 12;
+            heights[t] = Height{l, h};
+        }
+    };
+    Halves(helper, static_cast<size_t>(n), placeTriangles);
 }
 
-// The list's records name their places in the mesh, or with owners, in the
-// owner's list. A node drawn whole that splits (owns) is its children's
-// owner: they name their places in its list.
-void QuadTree::Builder::Split(int node, const Entry* list, const Entry* owners, int n, int depth, int owner,
-                              bool owns, int cellX, int cellZ) {
+// A node drawn whole that splits (owns) is its children's owner: their
+// leaves' masks name places in its list.
+void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int owner, bool owns, int cellX,
+                              int cellZ) {
+    if (owns)
+        for (int t = 0; t < n; t++) rank[list[t].ref] = t;
     float box[6];
-    std::memcpy(box, tree.nodes_[node].box, sizeof(box));
+    std::memcpy(box, nodes[node].box, sizeof(box));
     const float hx = (box[3] - box[0]) * 0.5f;
     const float hz = (box[5] - box[2]) * 0.5f;
     const float x0 = box[0], xm = box[0] + hx, x1 = box[3];
     const float z0 = box[2], zm = box[2] + hz, z1 = box[5];
-    const float y0 = box[1], y1 = box[4];
-    const float childBoxes[4][6] = {
-        {x0, y0, zm, xm, y1, z1},
-        {xm, y0, zm, x1, y1, z1},
-        {x0, y0, z0, xm, y1, zm},
-        {xm, y0, z0, x1, y1, zm},
-    };
+    // Below the root a node's y range is that of all the corners of its
+    // triangles, so only a corner without a height (NaN) falls outside it.
+    const float inf = std::numeric_limits<float>::infinity();
+    const float y0 = depth == 0 ? box[1] : -inf, y1 = depth == 0 ? box[4] : inf;
     const uint16_t* indices = tree.indices_;
 
     // A triangle goes to every child box that holds one of its corners
@@ -372,7 +508,7 @@ void QuadTree::Builder::Split(int node, const Entry* list, const Entry* owners, 
     const bool gridded = level <= gridLevels;
     const unsigned cx = 2 * static_cast<unsigned>(cellX), cz = 2 * static_cast<unsigned>(cellZ);
     auto byCorners = [&](const Entry& e) ZENDAR_NOINLINE -> unsigned {
-        const int id = owners ? owners[e.ref].ref : e.ref;
+        const int id = e.ref;
         if (gridded) {
             const uint32_t high = span[id];
             const unsigned x0 = (e.code & 0xFFF) >> shift, x1 = (high & 0xFFF) >> shift;
@@ -391,16 +527,25 @@ void QuadTree::Builder::Split(int node, const Entry* list, const Entry* owners, 
         return byCorners(e);
     };
 
-    const int firstChild = static_cast<int>(tree.nodes_.size());
-    Node* made = tree.nodes_.Extend(4);
-    for (int c = 0; c < 4; c++) made[c] = Node{};
-    tree.nodes_[node].firstChild = firstChild;
+    const int firstChild = static_cast<int>(nodes.size());
+    Node* made = nodes.Extend(4);
+    const float childBoxes[4][6] = {
+        {x0, 0, zm, xm, 0, z1},
+        {xm, 0, zm, x1, 0, z1},
+        {x0, 0, z0, xm, 0, zm},
+        {xm, 0, z0, x1, 0, zm},
+    };
+    for (int c = 0; c < 4; c++) {
+        made[c] = Node{};
+        std::memcpy(made[c].box, childBoxes[c], sizeof(made[c].box));
+    }
+    nodes[node].firstChild = firstChild;
     if (levels.size() <= static_cast<size_t>(depth + 1)) levels.resize(depth + 2);
     Level& next = levels[depth + 1];
-    // Room for each child to take every triangle, and one more (without
-    // SSE2 every triangle is written to all four and kept where it belongs).
-    // A node drawn whole that splits is its children's owner: they take
-    // their places in its list along.
+    // Room for each child to take every triangle, and one more: every
+    // record is written to all four and kept where it belongs. A node drawn
+    // whole that splits is its children's owner: they take their places in
+    // its list along.
     const size_t room = static_cast<size_t>(n) + 1;
     if (next.size < 4 * room) {
         next.list.reset(new Entry[4 * room]);
@@ -411,82 +556,7 @@ void QuadTree::Builder::Split(int node, const Entry* list, const Entry* owners, 
     Entry* l2 = l1 + room;
     Entry* l3 = l2 + room;
     Entry* const bases[4] = {l0, l1, l2, l3};
-    // Each child's y extent is that of the corners of its triangles. Folded
-    // in any order it has the value a walk through the list finds; only
-    // which zero (+0 or -0) comes first depends on the order, and a child
-    // whose extent ends at zero is walked again below.
-    float lows[4], highs[4];
-#if defined(__SSE2__)
-    // One lane a child: a triangle folds in its lowest corner where it goes,
-    // +inf elsewhere (max with -inf or +inf), and the other way round for
-    // the highest. Two folds, even and odd triangles, so that neither waits
-    // for the other.
-    static const auto kMasks = [] {
-        struct {
-            alignas(16) float low[16][4];
-            alignas(16) float high[16][4];
-        } m;
-        const float inf = std::numeric_limits<float>::infinity();
-        for (int w = 0; w < 16; w++)
-            for (int c = 0; c < 4; c++) {
-                m.low[w][c] = (w >> c & 1) ? -inf : inf;
-                m.high[w][c] = (w >> c & 1) ? inf : -inf;
-            }
-        return m;
-    }();
-    __m128 low[2] = {_mm_set1_ps(1e8f), _mm_set1_ps(1e8f)};
-    __m128 high[2] = {_mm_set1_ps(-1e8f), _mm_set1_ps(-1e8f)};
-    auto fold = [&](unsigned where, __m128i e, int k) {
-        const __m128 lh = _mm_castsi128_ps(e);
-        const __m128 l = _mm_shuffle_ps(lh, lh, _MM_SHUFFLE(2, 2, 2, 2));
-        const __m128 h = _mm_shuffle_ps(lh, lh, _MM_SHUFFLE(3, 3, 3, 3));
-        low[k] = _mm_min_ps(_mm_max_ps(l, _mm_load_ps(kMasks.low[where])), low[k]);
-        high[k] = _mm_max_ps(_mm_min_ps(h, _mm_load_ps(kMasks.high[where])), high[k]);
-    };
-    const __m128i keep = _mm_setr_epi32(0, -1, -1, -1);
-    auto entry = [&](int t) {
-        const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(list + t));
-        return owns ? _mm_or_si128(_mm_and_si128(e, keep), _mm_cvtsi32_si128(t)) : e;
-    };
-    // A record goes only to the children it belongs to (mostly one).
-    Entry* tails[4] = {l0, l1, l2, l3};
-    auto put = [&](unsigned where, __m128i e) {
-        for (; where; where &= where - 1) {
-            const int c = __builtin_ctz(where);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(tails[c]), e);
-            tails[c]++;
-        }
-    };
-    int t = 0;
-    for (; t + 2 <= n; t += 2) {
-        const unsigned a = classify(list[t]), b = classify(list[t + 1]);
-        const __m128i ea = entry(t), eb = entry(t + 1);
-        fold(a, ea, 0);
-        fold(b, eb, 1);
-        put(a, ea);
-        put(b, eb);
-    }
-    if (t < n) {
-        const unsigned a = classify(list[t]);
-        const __m128i ea = entry(t);
-        fold(a, ea, 0);
-        put(a, ea);
-    }
-    l0 = tails[0], l1 = tails[1], l2 = tails[2], l3 = tails[3];
-    _mm_storeu_ps(lows, _mm_min_ps(low[0], low[1]));
-    _mm_storeu_ps(highs, _mm_max_ps(high[0], high[1]));
-#else
-    for (int c = 0; c < 4; c++) lows[c] = 1e8f, highs[c] = -1e8f;
-    for (int t = 0; t < n; t++) {
-        const unsigned where = classify(list[t]);
-        const float l = list[t].low, h = list[t].high;
-        for (int c = 0; c < 4; c++)
-            if (where >> c & 1) {
-                lows[c] = l < lows[c] ? l : lows[c];
-                highs[c] = h > highs[c] ? h : highs[c];
-            }
-        Entry e = list[t];
-        if (owns) e.ref = t;
+    auto put = [&](unsigned where, Entry e) ZENDAR_INLINE {
         *l0 = e;
         *l1 = e;
         *l2 = e;
@@ -495,157 +565,282 @@ void QuadTree::Builder::Split(int node, const Entry* list, const Entry* owners, 
         l1 += (where >> 1) & 1;
         l2 += (where >> 2) & 1;
         l3 += where >> 3;
+    };
+    // Two at a time, so that one record's test need not wait for the
+    // other's stores.
+    uint8_t* keep = nullptr;
+    if (depth > 0 && !owns && owner == node) {
+        if (next.whereSize < static_cast<size_t>(n)) {
+            next.where.reset(new uint8_t[n]);
+            next.whereSize = static_cast<size_t>(n);
+        }
+        keep = next.where.get();
     }
-#endif
+    int t = 0;
+    for (; t + 2 <= n; t += 2) {
+        const unsigned a = classify(list[t]), b = classify(list[t + 1]);
+        put(a, list[t]);
+        put(b, list[t + 1]);
+        if (keep) keep[t] = static_cast<uint8_t>(a), keep[t + 1] = static_cast<uint8_t>(b);
+    }
+    if (t < n) {
+        const unsigned a = classify(list[t]);
+        put(a, list[t]);
+        if (keep) keep[t] = static_cast<uint8_t>(a);
+    }
     const int counts[4] = {static_cast<int>(l0 - bases[0]), static_cast<int>(l1 - bases[1]),
                            static_cast<int>(l2 - bases[2]), static_cast<int>(l3 - bases[3])};
-    for (int c = 0; c < 4; c++) {
-        const Entry* childList = bases[c];
-        if (lows[c] == 0.0f) {
-            lows[c] = 1e8f;
-            for (int t = 0; t < counts[c]; t++) {
-                const float l = childList[t].low;
-                lows[c] = l < lows[c] ? l : lows[c];
-            }
-        }
-        if (highs[c] == 0.0f) {
-            highs[c] = -1e8f;
-            for (int t = 0; t < counts[c]; t++) {
-                const float h = childList[t].high;
-                highs[c] = h > highs[c] ? h : highs[c];
-            }
-        }
-        Node& child = tree.nodes_[firstChild + c];
-        std::memcpy(child.box, childBoxes[c], sizeof(child.box));
-        child.box[1] = lows[c];
-        child.box[4] = highs[c];
-        child.triangleCount = counts[c];
-    }
+    for (int c = 0; c < 4; c++) nodes[firstChild + c].triangleCount = counts[c];
 
     // The children of a node above tuning value A can be drawn whole: one of
     // at most A triangles (or a leaf) gets its own window, a larger one the
     // windows of its children. Below those a leaf keeps a mask of its owner's
     // triangles.
     const bool childrenDrawn = n > tuningA;
+    // The children's cells on the grid; child 0 is low x with high z (see
+    // kQuadrants).
+    int xs[4], zs[4];
     for (int c = 0; c < 4; c++) {
-        const int child = firstChild + c;
-        // Child 0 is low x with high z (see kQuadrants).
-        const int x = gridded ? static_cast<int>(cx + (c & 1)) : 0,
-                  z = gridded ? static_cast<int>(cz + (c < 2)) : 0;
-        const int m = counts[c];
-        const Entry* childList = bases[c];
-        const bool splits = m != n && m > tuningB;
-        if (childrenDrawn) {
-            tree.nodes_[child].owner = child;
-            if (!splits || m <= tuningA) {
-                Block(child, childList, m);
-                if (splits) Split(child, childList, nullptr, m, depth + 1, child, true, x, z);
-            } else {
-                const size_t start = tree.shared_.size();
-                Split(child, childList, nullptr, m, depth + 1, child, false, x, z);
-                Nest(child, childList, m, start);
-            }
-        } else {
-            tree.nodes_[child].owner = owner;
-            if (splits)
-                Split(child, childList, owns ? list : owners, m, depth + 1, owner, false, x, z);
-            else
-                Mask(child, childList, m, owner);
-        }
+        xs[c] = gridded ? static_cast<int>(cx + (c & 1)) : 0;
+        zs[c] = gridded ? static_cast<int>(cz + (c < 2)) : 0;
     }
+    if (!(depth == 0 && childrenDrawn && Children(firstChild, bases, counts, n, xs, zs)))
+        for (int c = 0; c < 4; c++)
+            Descend(firstChild + c, bases[c], counts[c], n, depth, owner, xs[c], zs[c]);
+    // The node's own heights: every one of its triangles went to a child
+    // (a corner in its box lies in one of theirs), so they are its
+    // children's; only which zero (+0 or -0) comes first is the node's own.
+    if (depth == 0) return;  // the root's box is the piece's
+    float low = 1e8f, high = -1e8f;
+    for (int c = 0; c < 4; c++) {
+        const float* b = nodes[firstChild + c].box;
+        low = b[1] < low ? b[1] : low;
+        high = b[4] > high ? b[4] : high;
+    }
+    Heights(node, list, n, low == 0.0f, high == 0.0f, low, high);
+}
+
+// Sets a node's y range from its list: the lowest and highest corner as a
+// walk through the list finds them. Only what is asked is walked; the rest is given.
+void QuadTree::Builder::Heights(int node, const Entry* list, int n, bool walkLow, bool walkHigh, float low,
+                                float high) {
+    if (walkLow || walkHigh) {
+        float l = 1e8f, h = -1e8f;
+        for (int t = 0; t < n; t++) {
+            const Height& y = height[list[t].ref];
+            l = y.low < l ? y.low : l;
+            h = y.high > h ? y.high : h;
+        }
+        if (walkLow) low = l;
+        if (walkHigh) high = h;
+    }
+    nodes[node].box[1] = low;
+    nodes[node].box[4] = high;
+}
+
+// Builds what lies below one child of a node of n triangles.
+void QuadTree::Builder::Descend(int child, const Entry* childList, int m, int n, int depth, int owner, int x,
+                                int z) {
+    const bool splits = m != n && m > tuningB;
+    // A leaf's heights are walked from its list; a node that splits works
+    // out its own once its children have theirs.
+    if (!splits) Heights(child, childList, m, true, true, 0, 0);
+    if (n > tuningA) {
+        nodes[child].owner = child;
+        if (!splits || m <= tuningA) {
+            Block(child, childList, m);
+            if (splits) Split(child, childList, m, depth + 1, child, true, x, z);
+        } else {
+            const size_t start = shared.size();
+            Split(child, childList, m, depth + 1, child, false, x, z);
+            Nest(child, childList, m, start, levels[depth + 2].where.get());
+        }
+    } else {
+        nodes[child].owner = owner;
+        if (splits)
+            Split(child, childList, m, depth + 1, owner, false, x, z);
+        else
+            Mask(child, childList, m, owner);
+    }
+}
+
+// The root's children drawn whole own everything below them, so their
+// subtrees can be built apart: the last ones on a second thread, into arrays
+// of their own that are then appended to the tree's (node, window, list and
+// mask numbers moved along), the first ones on this thread straight into
+// the tree's. The tree is the one a single thread builds, but for where
+// each subtree's records lie in the arrays. False when the mesh is too small
+// or there is one core: the caller builds them in turn.
+bool QuadTree::Builder::Children(int firstChild, const Entry* const bases[4], const int counts[4], int n,
+                                 const int xs[4], const int zs[4]) {
+    if (!helper || n < kBuildBeside) return false;
+    // The split that leaves the two threads the most even share of triangles.
+    int beside = 1, best = -1;
+    for (int k = 1; k < 4; k++) {
+        int here = 0, there = 0;
+        for (int c = 0; c < 4; c++) (c < k ? here : there) += counts[c];
+        const int uneven = here > there ? here - there : there - here;
+        if (best < 0 || uneven < best) best = uneven, beside = k;
+    }
+    const size_t size = seens.size();
+    std::unique_ptr<Part> parts[4];
+    std::exception_ptr failed;
+    auto grow = [&](int c) {
+        Part& part = *parts[c];
+        Builder b(tree, part.nodes, part.shared, part.lists, part.masks);
+        b.gridLevels = gridLevels;
+        b.span = span;
+        b.height = height;
+        b.Scratch(size);
+        // The child is node 0 of its part.
+        *part.nodes.Extend(1) = nodes[firstChild + c];
+        part.shared.Reserve(2 * size * static_cast<size_t>(counts[c]) / n + 64);
+        b.Descend(0, bases[c], counts[c], n, 0, 0, xs[c], zs[c]);
+    };
+    for (int c = beside; c < 4; c++) parts[c].reset(new Part);
+    helper->Start([&] {
+        try {
+            for (int c = beside; c < 4; c++) grow(c);
+        } catch (...) {
+            failed = std::current_exception();
+        }
+    });
+    // The helper's task reads this build's lists: it has run before
+    // anything this thread throws leaves.
+    struct Waiter {
+        Helper* h;
+        ~Waiter() { h->Wait(); }
+    };
+    {
+        Waiter waiter{helper};
+        for (int c = 0; c < beside; c++) Descend(firstChild + c, bases[c], counts[c], n, 0, 0, xs[c], zs[c]);
+    }
+    if (failed) std::rethrow_exception(failed);
+    for (int c = beside; c < 4; c++) Join(*parts[c], firstChild + c);
+    return true;
+}
+
+// Appends a part built beside the tree: its node 0 is the tree's node child.
+void QuadTree::Builder::Join(Part& part, int child) {
+    const int nodeBase = static_cast<int>(nodes.size()) - 1;
+    const int sharedBase = static_cast<int>(shared.size()), listBase = static_cast<int>(lists.size()),
+              maskBase = static_cast<int>(masks.size());
+    auto renumber = [&](int i) { return i == 0 ? child : nodeBase + i; };
+    const int count = static_cast<int>(part.nodes.size());
+    for (int i = 0; i < count; i++) {
+        Node& n = part.nodes[i];
+        const bool drawn = n.owner == i;
+        if (drawn) {
+            n.window += sharedBase;
+            n.list += listBase;
+        } else if (n.firstChild < 0) {
+            n.list += maskBase;
+        }
+        if (n.firstChild >= 0) n.firstChild = renumber(n.firstChild);
+        n.owner = renumber(n.owner);
+    }
+    nodes[child] = part.nodes[0];
+    auto append = [](auto& to, auto& from, size_t skip) {
+        if (from.size() > skip)
+            std::memcpy(to.Extend(from.size() - skip), from.data() + skip,
+                        sizeof(from[0]) * (from.size() - skip));
+    };
+    append(nodes, part.nodes, 1);
+    append(shared, part.shared, 0);
+    append(lists, part.lists, 0);
+    append(masks, part.masks, 0);
 }
 
 // Gives the node a window of its own: the vertices its triangles use, in
 // first-use order, and its triangles renumbered into it.
 void QuadTree::Builder::Block(int node, const Entry* list, int n) {
-    Pod<VERTEX>& shared = tree.shared_;
-    Pod<uint16_t>& lists = tree.lists_;
     const uint16_t* indices = tree.indices_;
     const int start = static_cast<int>(shared.size());
-    int* firstAt = first.get();
     int* used = order.get();
-    int* where = pos.data();
-    // Where each vertex is first named: written back to front, so the
-    // earliest position is the one left. Front to back, a vertex is new
-    // where it is first named: nothing read depends on a store of an earlier
-    // step, so the only chain from one index to the next is the count.
-    for (int t = n - 1; t >= 0; t--) {
-        const uint16_t* tri = indices + 3 * list[t].ref;
-        firstAt[tri[2]] = 3 * t + 2;
-        firstAt[tri[1]] = 3 * t + 1;
-        firstAt[tri[0]] = 3 * t;
-    }
+    Seen* seen = seens.data();
+    const size_t at = lists.size();
+    uint16_t* idx = lists.Extend(3 * static_cast<size_t>(n));
     int count = 0;
     for (int t = 0; t < n; t++) {
         const uint16_t* tri = indices + 3 * list[t].ref;
         for (int c = 0; c < 3; c++) {
-            const int k = tri[c];
-            used[count] = k;
-            count += firstAt[k] == 3 * t + c;
+            Seen& k = seen[tri[c]];
+            if (k.node != node) {
+                k.node = node;
+                k.at = count;
+                used[count++] = tri[c];
+            }
+            *idx++ = static_cast<uint16_t>(k.at);
         }
     }
     VERTEX* out = shared.Extend(count);
-    for (int i = 0; i < count; i++) {
-        out[i] = v[used[i]];
-        where[used[i]] = start + i;
-    }
-    const size_t at = lists.size();
-    uint16_t* idx = lists.Extend(3 * static_cast<size_t>(n));
-    for (int t = 0; t < n; t++) {
-        const uint16_t* tri = indices + 3 * list[t].ref;
-        Put(idx, static_cast<uint16_t>(where[tri[0]] - start), static_cast<uint16_t>(where[tri[1]] - start),
-            static_cast<uint16_t>(where[tri[2]] - start));
-    }
-    Node& self = tree.nodes_[node];
+    for (int i = 0; i < count; i++) out[i] = v[used[i]];
+    Node& self = nodes[node];
     self.window = start;
     self.windowCount = count;
     self.list = static_cast<int>(at);
 }
 
 // A node above tuning value A draws the windows of its children, which lie
-// side by side from start: each corner names the copy its latest child made
-// (every vertex of a triangle that went to a child is in that child's
-// window). A triangle that went to no child brings its missing vertices
-// after them. A window too large for 16-bit indices makes way for a window
-// of the node's own.
-void QuadTree::Builder::Nest(int node, const Entry* list, int n, size_t start) {
-    Pod<VERTEX>& shared = tree.shared_;
-    Pod<uint16_t>& lists = tree.lists_;
-    const uint16_t* indices = tree.indices_;
-    const int from = static_cast<int>(start);
-    const size_t at = lists.size();
-    uint16_t* idx = lists.Extend(3 * static_cast<size_t>(n));
-    int* where = pos.data();
-    for (int t = 0; t < n; t++) {
-        const uint16_t* tri = indices + 3 * list[t].ref;
-        for (int c = 0; c < 3; c++) {
-            const int k = tri[c];
-            if (where[k] < from) {
-                where[k] = static_cast<int>(shared.size());
-                *shared.Extend(1) = v[k];
-            }
-            *idx++ = static_cast<uint16_t>(where[k] - from);
-        }
-    }
-    if (shared.size() - start > 0x10000) {
-        lists.Truncate(at);
+// side by side from start: each triangle names the copies of its vertices
+// in the window of the first child it went to (every triangle below the
+// root went to one, since each corner in a node's box lies in a child's),
+// so its list is its children's lists merged in its order, which the split
+// recorded (where). A window too large for 16-bit indices makes way for a
+// window of the node's own.
+void QuadTree::Builder::Nest(int node, const Entry* list, int n, size_t start, const uint8_t* where) {
+    const int firstChild = nodes[node].firstChild;
+    size_t size = 0;
+    for (int c = 0; c < 4; c++) size += static_cast<size_t>(nodes[firstChild + c].windowCount);
+    if (size > 0x10000) {
         Block(node, list, n);
         return;
     }
-    Node& self = tree.nodes_[node];
-    self.window = from;
-    self.windowCount = static_cast<int>(shared.size() - start);
+    const size_t at = lists.size();
+    uint16_t* idx = lists.Extend(3 * static_cast<size_t>(n));
+    // The four cursors stay in registers: picked by the record's bits
+    // rather than indexed, so no step waits for the last one's store.
+    const uint16_t* f0 = lists.data() + nodes[firstChild].list;
+    const uint16_t* f1 = lists.data() + nodes[firstChild + 1].list;
+    const uint16_t* f2 = lists.data() + nodes[firstChild + 2].list;
+    const uint16_t* f3 = lists.data() + nodes[firstChild + 3].list;
+    const int base = static_cast<int>(start);
+    const unsigned o0 = static_cast<unsigned>(nodes[firstChild].window - base),
+                   o1 = static_cast<unsigned>(nodes[firstChild + 1].window - base),
+                   o2 = static_cast<unsigned>(nodes[firstChild + 2].window - base),
+                   o3 = static_cast<unsigned>(nodes[firstChild + 3].window - base);
+    for (int t = 0; t < n; t++) {
+        const unsigned w = where[t];
+        if (w == 0) {  // cannot happen, by the above; a window of its own would still draw the same
+            lists.Truncate(at);
+            Block(node, list, n);
+            return;
+        }
+        const uint16_t* tri = w & 1 ? f0 : w & 2 ? f1 : w & 4 ? f2 : f3;
+        const unsigned o = w & 1 ? o0 : w & 2 ? o1 : w & 4 ? o2 : o3;
+        Put(idx, static_cast<uint16_t>(tri[0] + o), static_cast<uint16_t>(tri[1] + o),
+            static_cast<uint16_t>(tri[2] + o));
+        f0 += 3 * (w & 1);
+        f1 += 3 * (w >> 1 & 1);
+        f2 += 3 * (w >> 2 & 1);
+        f3 += 3 * (w >> 3 & 1);
+    }
+    Node& self = nodes[node];
+    self.window = static_cast<int>(start);
+    self.windowCount = static_cast<int>(size);
     self.list = static_cast<int>(at);
 }
 
 void QuadTree::Builder::Mask(int node, const Entry* list, int n, int owner) {
-    Pod<uint64_t>& masks = tree.masks_;
-    tree.nodes_[node].list = static_cast<int>(masks.size());
+    nodes[node].list = static_cast<int>(masks.size());
     if (n == 0) return;
-    const int words = (tree.nodes_[owner].triangleCount + 63) / 64;
+    const int words = (nodes[owner].triangleCount + 63) / 64;
     uint64_t* m = masks.Extend(words);
     std::fill(m, m + words, 0);
-    for (int i = 0; i < n; i++) m[list[i].ref / 64] |= uint64_t{1} << (list[i].ref % 64);
+    for (int i = 0; i < n; i++) {
+        const int r = rank[list[i].ref];
+        m[r / 64] |= uint64_t{1} << (r % 64);
+    }
 }
 
 void QuadTree::Render(CPlane* frustum) { RenderNode(0, frustum); }

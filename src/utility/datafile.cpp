@@ -175,6 +175,19 @@ size_t DataFile::Pull(void* buffer, size_t count) {
     return stream_ ? std::fread(buffer, 1, count, stream_) : 0;
 }
 
+bool DataFile::ReadArray(void* out, size_t count, size_t width) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    if (!inMemory_ || pos_ > size_ || count > static_cast<size_t>(size_ - pos_) / width) return false;
+    // The file's order is the machine's: the bytes are the values.
+    std::memcpy(out, bytes_ + pos_, count * width);
+    pos_ += static_cast<long>(count * width);
+    return true;
+#else
+    (void)out, (void)count, (void)width;
+    return false;
+#endif
+}
+
 int DataFile::GetByte() {
     if (inMemory_) return pos_ < size_ ? bytes_[pos_++] : -1;
     if (!stream_) return -1;

@@ -79,6 +79,11 @@ public:
         }
         return ReadShortSlow();
     }
+    // Many values at once, for the large arrays of the binary formats:
+    // false, and nothing read, unless all count of them are there in memory
+    // (the caller then reads them one by one, which reports a short file).
+    bool ReadFloats(float* out, size_t count) { return ReadArray(out, count, 4); }
+    bool ReadShorts(uint16_t* out, size_t count) { return ReadArray(out, count, 2); }
     int16_t ReadShortLogged();  // logs "ReadByte returned %i" on a short read
     bool ReadBool();
     char* ReadBytes(int count);  // new[]'d block or null
@@ -102,6 +107,7 @@ private:
     static uint32_t Le32(const unsigned char* b) {
         return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
     }
+    bool ReadArray(void* out, size_t count, size_t width);
     bool OpenMode(const char* pathAsPassed, bool forWriting);
     void LoadBytes();
     void FreeBytes();

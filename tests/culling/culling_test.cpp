@@ -475,63 +475,72 @@ void ExpectAsItsRules(const QuadTree& t, const VERTEX* v, const std::vector<uint
 
 }  // namespace
 
-// A rolling, shuffled terrain with shared corners, a corner at -0, a NaN
+// A rolling, shuffled terrain with shared corners, corners at -0, a NaN
 // height and vertices no triangle names: every node's box, and the corners
-// it draws and tests, bit for bit as the rules make them.
+// it draws and tests, bit for bit as the rules make them. The large one is
+// built on two threads.
 TEST(MeshQuadTree, DrawsAndTestsWhatItsRulesSay) {
-    const int w = 90, h = 70;
-    std::vector<VERTEX> v;
-    for (int z = 0; z <= h; z++)
-        for (int x = 0; x <= w; x++) {
-            const float y =
-                static_cast<float>((x * 37 + z * 91) % 23) - 11.0f + 0.25f * static_cast<float>(x % 5);
-            v.push_back(VERTEX{x * 7.0f, y, z * 5.0f, 0, 1, 0, x / 90.0f, z / 70.0f});
+    for (const int w : {90, 150}) {
+        const int h = w == 90 ? 70 : 100;
+        std::vector<VERTEX> v;
+        for (int z = 0; z <= h; z++)
+            for (int x = 0; x <= w; x++) {
+                const float y =
+                    static_cast<float>((x * 37 + z * 91) % 23) - 11.0f + 0.25f * static_cast<float>(x % 5);
+                v.push_back(VERTEX{x * 7.0f, y, z * 5.0f, 0, 1, 0, x / 90.0f, z / 70.0f});
+            }
+        v[5].y = -0.0f;
+        v[2000].y = std::numeric_limits<float>::quiet_NaN();
+        std::vector<uint16_t> idx;
+        for (int z = 0; z < h; z++)
+            for (int x = 0; x < w; x++) {
+                const uint16_t a = static_cast<uint16_t>(z * (w + 1) + x), b = static_cast<uint16_t>(a + 1),
+                               c = static_cast<uint16_t>(a + w + 1), e = static_cast<uint16_t>(c + 1);
+                idx.insert(idx.end(), {a, c, b, b, c, e});
+            }
+        // Triangles in a scrambled order, as exporters leave them.
+        const int n = static_cast<int>(idx.size() / 3);
+        std::vector<uint16_t> shuffled;
+        for (int i = 0; i < n; i++) {
+            const int t = static_cast<int>((static_cast<long long>(i) * 7919) % n);
+            shuffled.insert(shuffled.end(), idx.begin() + 3 * t, idx.begin() + 3 * t + 3);
         }
-    v[5].y = -0.0f;
-    v[2000].y = std::numeric_limits<float>::quiet_NaN();
-    std::vector<uint16_t> idx;
-    for (int z = 0; z < h; z++)
-        for (int x = 0; x < w; x++) {
-            const uint16_t a = static_cast<uint16_t>(z * (w + 1) + x), b = static_cast<uint16_t>(a + 1),
-                           c = static_cast<uint16_t>(a + w + 1), e = static_cast<uint16_t>(c + 1);
-            idx.insert(idx.end(), {a, c, b, b, c, e});
+        v.push_back(VERTEX{-500, 900, -500, 0, 1, 0, 0, 0});  // named by no triangle
+        const float box[6] = {0, -12, 0, w * 7.0f, 12, h * 5.0f};
+        // A box lower than some corners: those count only below the root's
+        // children. Far from the origin, the finest halvings of the box round
+        // onto each other.
+        const float low[6] = {0, -12, 0, w * 7.0f, 4, h * 5.0f};
+        std::vector<VERTEX> far = v;
+        for (VERTEX& p : far) p.x += 1e7f;
+        const float farBox[6] = {1e7f, -12, 0, 1e7f + w * 7.0f, 12, h * 5.0f};
+        // Lows of +0 and -0 everywhere: which one a node keeps is the first
+        // its own list names.
+        std::vector<VERTEX> zeros = v;
+        for (size_t i = 0; i < zeros.size(); i++)
+            if (!(zeros[i].y > 0)) zeros[i].y = (i * 7 / 3) % 2 ? -0.0f : 0.0f;
+        // The "short" case says it holds fewer vertices than the triangles name.
+        struct Case {
+            const char* name;
+            const std::vector<uint16_t>* list;
+            const std::vector<VERTEX>* v;
+            int vertices;
+            const float* box;
+            int nodes;
+        } cases[] = {{"rows", &idx, &v, static_cast<int>(v.size()), box, w == 90 ? 341 : 1365},
+                     {"shuffled", &shuffled, &v, static_cast<int>(v.size()), box, w == 90 ? 341 : 1365},
+                     {"short", &shuffled, &v, static_cast<int>(v.size()) - 300, box, w == 90 ? 341 : 1365},
+                     {"low", &shuffled, &v, static_cast<int>(v.size()), low, -1},
+                     {"far", &shuffled, &far, static_cast<int>(v.size()), farBox, -1},
+                     {"zeros", &shuffled, &zeros, static_cast<int>(v.size()), box, -1}};
+        for (const Case& c : cases) {
+            QuadTree t(c.v->data(), c.vertices, c.list->data(), n, c.box);
+            t.Build();
+            if (c.nodes >= 0) {
+                EXPECT_EQ(t.NodeCount(), c.nodes) << c.name << " " << w;
+            }
+            ExpectAsItsRules(t, c.v->data(), *c.list, c.box, c.name, true);
         }
-    // Triangles in a scrambled order, as exporters leave them.
-    const int n = static_cast<int>(idx.size() / 3);
-    std::vector<uint16_t> shuffled;
-    for (int i = 0; i < n; i++) {
-        const int t = static_cast<int>((static_cast<long long>(i) * 7919) % n);
-        shuffled.insert(shuffled.end(), idx.begin() + 3 * t, idx.begin() + 3 * t + 3);
-    }
-    v.push_back(VERTEX{-500, 900, -500, 0, 1, 0, 0, 0});  // named by no triangle
-    const float box[6] = {0, -12, 0, w * 7.0f, 12, h * 5.0f};
-    // A box lower than some corners: those count only below the root's
-    // children. Far from the origin, the finest halvings of the box round
-    // onto each other.
-    const float low[6] = {0, -12, 0, w * 7.0f, 4, h * 5.0f};
-    std::vector<VERTEX> far = v;
-    for (VERTEX& p : far) p.x += 1e7f;
-    const float farBox[6] = {1e7f, -12, 0, 1e7f + w * 7.0f, 12, h * 5.0f};
-    // The "short" case says it holds fewer vertices than the triangles name.
-    struct Case {
-        const char* name;
-        const std::vector<uint16_t>* list;
-        const std::vector<VERTEX>* v;
-        int vertices;
-        const float* box;
-        int nodes;
-    } cases[] = {{"rows", &idx, &v, static_cast<int>(v.size()), box, 341},
-                 {"shuffled", &shuffled, &v, static_cast<int>(v.size()), box, 341},
-                 {"short", &shuffled, &v, static_cast<int>(v.size()) - 300, box, 341},
-                 {"low", &shuffled, &v, static_cast<int>(v.size()), low, -1},
-                 {"far", &shuffled, &far, static_cast<int>(v.size()), farBox, -1}};
-    for (const Case& c : cases) {
-        QuadTree t(c.v->data(), c.vertices, c.list->data(), n, c.box);
-        t.Build();
-        if (c.nodes >= 0) {
-            EXPECT_EQ(t.NodeCount(), c.nodes) << c.name;
-        }
-        ExpectAsItsRules(t, c.v->data(), *c.list, c.box, c.name, true);
     }
 }
 

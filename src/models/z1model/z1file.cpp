@@ -7,6 +7,7 @@
 // [SECTION] Reading a file
 #include "models/z1model/z1file.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -382,7 +383,13 @@ void Reader::ReadMesh(Z1Mesh& mesh) {
             long fits = Remaining() / 32;
             if (n > fits) n = fits + 1;
             mesh.vertices.resize(n);
-            for (long i = 0; i < n && !End(); i++) {
+            // The vertices that are all there decode in one go (a vertex is
+            // eight floats); a short file still reads field by field below.
+            long i = 0;
+            const long whole = std::min(n, Remaining() / 32);
+            static_assert(sizeof(VERTEX) == 32, "a vertex is eight floats");
+            if (whole > 0 && f.ReadFloats(&mesh.vertices[0].x, static_cast<size_t>(whole) * 8)) i = whole;
+            for (; i < n && !End(); i++) {
                 VERTEX& v = mesh.vertices[i];
                 v.x = f.ReadFloat();
                 v.y = f.ReadFloat();
@@ -402,7 +409,10 @@ void Reader::ReadMesh(Z1Mesh& mesh) {
             long fits = Remaining() / 2;
             if (n > fits) n = fits + 1;
             mesh.indices.resize(n);
-            for (long i = 0; i < n && !End(); i++) mesh.indices[i] = static_cast<uint16_t>(f.ReadShort());
+            long i = 0;
+            const long whole = std::min(n, Remaining() / 2);
+            if (whole > 0 && f.ReadShorts(mesh.indices.data(), static_cast<size_t>(whole))) i = whole;
+            for (; i < n && !End(); i++) mesh.indices[i] = static_cast<uint16_t>(f.ReadShort());
             f.ReadByte();
             break;
         }

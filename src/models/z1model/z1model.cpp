@@ -62,7 +62,11 @@ void SetCentreRadius(ModelFrame* f) {
 Z1SubMesh::Z1SubMesh(const Z1Mesh& mesh, const Z1Material* m, const VECTOR& framePivot) : pivot(framePivot) {
     vertexCount = static_cast<int>(mesh.vertices.size());
     faceCount = static_cast<int>(mesh.indices.size() / 3);
-    for (int i = 0; i < faceCount * 3; i++) {
+    // The largest index first (a loop without exits, which compilers
+    // vectorise); only a bad one is looked for.
+    unsigned largest = 0;
+    for (int i = 0; i < faceCount * 3; i++) largest = std::max<unsigned>(largest, mesh.indices[i]);
+    for (int i = 0; largest >= static_cast<unsigned>(vertexCount) && i < faceCount * 3; i++) {
         if (mesh.indices[i] >= vertexCount) {
             LogLine("ERROR - face index %i out of range (%i vertices) - mesh dropped", mesh.indices[i],
                     vertexCount);
@@ -71,10 +75,12 @@ Z1SubMesh::Z1SubMesh(const Z1Mesh& mesh, const Z1Material* m, const VECTOR& fram
         }
     }
     vertices = new VERTEX[vertexCount + 1];
-    source = new VERTEX[vertexCount + 1];
-    if (vertexCount > 0) {
-        std::memcpy(vertices, mesh.vertices.data(), sizeof(VERTEX) * vertexCount);
-        std::memcpy(source, mesh.vertices.data(), sizeof(VERTEX) * vertexCount);
+    if (vertexCount > 0) std::memcpy(vertices, mesh.vertices.data(), sizeof(VERTEX) * vertexCount);
+    // The vertices as loaded are kept apart only where drawing rewrites
+    // them from it: skinned and morphed pieces.
+    if (!mesh.bones.empty() || !mesh.morphTargets.empty()) {
+        source = new VERTEX[vertexCount + 1];
+        if (vertexCount > 0) std::memcpy(source, mesh.vertices.data(), sizeof(VERTEX) * vertexCount);
     }
     indices = new uint16_t[faceCount * 3 + 1];
     if (faceCount > 0) std::memcpy(indices, mesh.indices.data(), sizeof(uint16_t) * 3 * faceCount);
@@ -85,14 +91,15 @@ Z1SubMesh::Z1SubMesh(const Z1Mesh& mesh, const Z1Material* m, const VECTOR& fram
     }
 
     if (vertexCount > 0) {
-        box[0] = box[3] = vertices[0].x;
-        box[1] = box[4] = vertices[0].y;
-        box[2] = box[5] = vertices[0].z;
+        // Kept in locals: stores to the box could alias the vertices.
+        float b[6] = {vertices[0].x, vertices[0].y, vertices[0].z,
+                      vertices[0].x, vertices[0].y, vertices[0].z};
         for (int i = 1; i < vertexCount; i++) {
-            float p[6] = {vertices[i].x, vertices[i].y, vertices[i].z,
-                          vertices[i].x, vertices[i].y, vertices[i].z};
-            BoxUnion(box, p);
+            const float p[6] = {vertices[i].x, vertices[i].y, vertices[i].z,
+                                vertices[i].x, vertices[i].y, vertices[i].z};
+            BoxUnion(b, p);
         }
+        std::memcpy(box, b, sizeof(b));
     }
 
     for (int g = 0; g < 3; g++)
