@@ -158,46 +158,64 @@ public:
     // has it.
     static Helper* Acquire() {
         static Helper* const helper = std::thread::hardware_concurrency() >= 2 ? new Helper : nullptr;
-        return helper && helper->owner_.try_lock() ? helper : nullptr;
+        if (!helper || !helper->owner_.try_lock()) return nullptr;
+        {
+            std::lock_guard<std::mutex> lock(helper->mutex_);
+            helper->held_.store(true, std::memory_order_release);
+        }
+        helper->wake_.notify_one();
+        return helper;
     }
-    void Release() { owner_.unlock(); }
+    void Release() {
+        held_.store(false, std::memory_order_release);
+        owner_.unlock();
+    }
     // Runs task on the helper's thread; Wait returns once it has run. The
     // task must not throw.
     void Start(std::function<void()> task) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            task_ = std::move(task);
-            queued_.store(true, std::memory_order_release);
-        }
-        wake_.notify_one();
+        task_ = std::move(task);
+        queued_.store(true, std::memory_order_release);
     }
     void Wait() {
-        for (int spins = 0; queued_.load(std::memory_order_acquire); spins++)
-            if (spins > 1000) std::this_thread::yield();
+        for (int spins = 0; queued_.load(std::memory_order_acquire); spins++) Pause(spins);
     }
 
 private:
+    // A spinning thread leaves the core's resources to the other (which
+    // may share them) and, now and then, its time slice.
+    static void Pause(int spins) {
+#if defined(__SSE2__)
+        _mm_pause();
+#endif
+        if (spins % 1024 == 1023) std::this_thread::yield();
+    }
     Helper() {
         std::thread([this] { Loop(); }).detach();
     }
+    // Asleep while no build holds the helper; while one does, it spins, so
+    // that each task starts at once.
     void Loop() {
         for (;;) {
-            for (int spins = 0; spins < 20000 && !queued_.load(std::memory_order_acquire); spins++) {
-            }
-            std::function<void()> task;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
-                wake_.wait(lock, [this] { return queued_.load(std::memory_order_acquire); });
-                task = std::move(task_);
+                wake_.wait(lock, [this] { return held_.load(std::memory_order_acquire); });
             }
-            task();
-            queued_.store(false, std::memory_order_release);
+            for (int spins = 0;
+                 held_.load(std::memory_order_acquire) || queued_.load(std::memory_order_acquire); spins++) {
+                if (queued_.load(std::memory_order_acquire)) {
+                    task_();
+                    task_ = nullptr;
+                    queued_.store(false, std::memory_order_release);
+                } else {
+                    Pause(spins);
+                }
+            }
         }
     }
     std::mutex owner_, mutex_;
     std::condition_variable wake_;
     std::function<void()> task_;
-    std::atomic<bool> queued_{false};
+    std::atomic<bool> held_{false}, queued_{false};
 };
 
 // Runs work(from, to) over [0, count) in two halves, the second on the
@@ -238,6 +256,7 @@ struct QuadTree::Builder {
         Pod<VERTEX> shared;
         Pod<uint16_t> lists;
         Pod<uint64_t> masks;
+        std::vector<std::pair<int, int>> roots;  // (node here, node in the tree)
     };
     QuadTree& tree;
     Pod<Node>& nodes;
@@ -295,7 +314,7 @@ struct QuadTree::Builder {
     void Descend(int child, const Entry* childList, int m, int n, int depth, int owner, int x, int z);
     bool Children(int firstChild, const Entry* const bases[4], const int counts[4], int n, const int xs[4],
                   const int zs[4]);
-    void Join(Part& part, int child);
+    void Join(Part& part);
     void Block(int node, const Entry* list, int n);
     void Nest(int node, const Entry* list, int n, size_t start, const uint8_t* where);
     void Mask(int node, const Entry* list, int n, int owner);
@@ -551,23 +570,8 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
         next.list.reset(new Entry[4 * room]);
         next.size = 4 * room;
     }
-    Entry* l0 = next.list.get();
-    Entry* l1 = l0 + room;
-    Entry* l2 = l1 + room;
-    Entry* l3 = l2 + room;
-    Entry* const bases[4] = {l0, l1, l2, l3};
-    auto put = [&](unsigned where, Entry e) ZENDAR_INLINE {
-        *l0 = e;
-        *l1 = e;
-        *l2 = e;
-        *l3 = e;
-        l0 += where & 1;
-        l1 += (where >> 1) & 1;
-        l2 += (where >> 2) & 1;
-        l3 += where >> 3;
-    };
-    // Two at a time, so that one record's test need not wait for the
-    // other's stores.
+    Entry* const bases[4] = {next.list.get(), next.list.get() + room, next.list.get() + 2 * room,
+                             next.list.get() + 3 * room};
     uint8_t* keep = nullptr;
     if (depth > 0 && !owns && owner == node) {
         if (next.whereSize < static_cast<size_t>(n)) {
@@ -576,20 +580,59 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
         }
         keep = next.where.get();
     }
-    int t = 0;
-    for (; t + 2 <= n; t += 2) {
-        const unsigned a = classify(list[t]), b = classify(list[t + 1]);
-        put(a, list[t]);
-        put(b, list[t + 1]);
-        if (keep) keep[t] = static_cast<uint8_t>(a), keep[t + 1] = static_cast<uint8_t>(b);
+    // Sends records from..to on to the children's lists from at (each with
+    // room for them all, and one more), and says how many each took.
+    auto distribute = [&](int from, int to, Entry* const at[4], int taken[4]) {
+        Entry *l0 = at[0], *l1 = at[1], *l2 = at[2], *l3 = at[3];
+        auto put = [&](unsigned where, Entry e) ZENDAR_INLINE {
+            *l0 = e;
+            *l1 = e;
+            *l2 = e;
+            *l3 = e;
+            l0 += where & 1;
+            l1 += (where >> 1) & 1;
+            l2 += (where >> 2) & 1;
+            l3 += where >> 3;
+        };
+        // Two at a time, so that one record's test need not wait for the
+        // other's stores.
+        int t = from;
+        for (; t + 2 <= to; t += 2) {
+            const unsigned a = classify(list[t]), b = classify(list[t + 1]);
+            put(a, list[t]);
+            put(b, list[t + 1]);
+            if (keep) keep[t] = static_cast<uint8_t>(a), keep[t + 1] = static_cast<uint8_t>(b);
+        }
+        if (t < to) {
+            const unsigned a = classify(list[t]);
+            put(a, list[t]);
+            if (keep) keep[t] = static_cast<uint8_t>(a);
+        }
+        taken[0] = static_cast<int>(l0 - at[0]);
+        taken[1] = static_cast<int>(l1 - at[1]);
+        taken[2] = static_cast<int>(l2 - at[2]);
+        taken[3] = static_cast<int>(l3 - at[3]);
+    };
+    int counts[4];
+    if (depth == 0 && helper && n >= kBuildBeside) {
+        // The root's records in two halves, the second on the helper into
+        // lists of its own that then follow the first's.
+        const int half = n / 2;
+        const size_t more = static_cast<size_t>(n - half) + 1;
+        std::unique_ptr<Entry[]> spare(new Entry[4 * more]);
+        Entry* const others[4] = {spare.get(), spare.get() + more, spare.get() + 2 * more,
+                                  spare.get() + 3 * more};
+        int theirs[4];
+        helper->Start([&] { distribute(half, n, others, theirs); });
+        distribute(0, half, bases, counts);
+        helper->Wait();
+        for (int c = 0; c < 4; c++) {
+            std::memcpy(bases[c] + counts[c], others[c], sizeof(Entry) * static_cast<size_t>(theirs[c]));
+            counts[c] += theirs[c];
+        }
+    } else {
+        distribute(0, n, bases, counts);
     }
-    if (t < n) {
-        const unsigned a = classify(list[t]);
-        put(a, list[t]);
-        if (keep) keep[t] = static_cast<uint8_t>(a);
-    }
-    const int counts[4] = {static_cast<int>(l0 - bases[0]), static_cast<int>(l1 - bases[1]),
-                           static_cast<int>(l2 - bases[2]), static_cast<int>(l3 - bases[3])};
     for (int c = 0; c < 4; c++) nodes[firstChild + c].triangleCount = counts[c];
 
     // The children of a node above tuning value A can be drawn whole: one of
@@ -665,42 +708,41 @@ void QuadTree::Builder::Descend(int child, const Entry* childList, int m, int n,
 }
 
 // The root's children drawn whole own everything below them, so their
-// subtrees can be built apart: the last ones on a second thread, into arrays
-// of their own that are then appended to the tree's (node, window, list and
-// mask numbers moved along), the first ones on this thread straight into
-// the tree's. The tree is the one a single thread builds, but for where
-// each subtree's records lie in the arrays. False when the mesh is too small
-// or there is one core: the caller builds them in turn.
+// subtrees can be built apart. Each thread takes the largest child left:
+// this one builds it straight into the tree's arrays, the helper into
+// arrays of its own that are appended to the tree's at the end (node,
+// window, list and mask numbers moved along). The tree is the one a single
+// thread builds, but for where each subtree's records lie in the arrays.
+// False when the mesh is too small or there is no helper: the caller builds
+// the children in turn.
 bool QuadTree::Builder::Children(int firstChild, const Entry* const bases[4], const int counts[4], int n,
                                  const int xs[4], const int zs[4]) {
     if (!helper || n < kBuildBeside) return false;
-    // The split that leaves the two threads the most even share of triangles.
-    int beside = 1, best = -1;
-    for (int k = 1; k < 4; k++) {
-        int here = 0, there = 0;
-        for (int c = 0; c < 4; c++) (c < k ? here : there) += counts[c];
-        const int uneven = here > there ? here - there : there - here;
-        if (best < 0 || uneven < best) best = uneven, beside = k;
-    }
-    const size_t size = seens.size();
-    std::unique_ptr<Part> parts[4];
+    int order[4] = {0, 1, 2, 3};
+    std::stable_sort(order, order + 4, [&](int a, int b) { return counts[a] > counts[b]; });
+    std::atomic<int> next{0};
+    Part part;
+    // The helper's copies of the children: this thread's nodes move as
+    // they grow.
+    Node kids[4];
+    for (int c = 0; c < 4; c++) kids[c] = nodes[firstChild + c];
     std::exception_ptr failed;
-    auto grow = [&](int c) {
-        Part& part = *parts[c];
-        Builder b(tree, part.nodes, part.shared, part.lists, part.masks);
-        b.gridLevels = gridLevels;
-        b.span = span;
-        b.height = height;
-        b.Scratch(size);
-        // The child is node 0 of its part.
-        *part.nodes.Extend(1) = nodes[firstChild + c];
-        part.shared.Reserve(2 * size * static_cast<size_t>(counts[c]) / n + 64);
-        b.Descend(0, bases[c], counts[c], n, 0, 0, xs[c], zs[c]);
-    };
-    for (int c = beside; c < 4; c++) parts[c].reset(new Part);
     helper->Start([&] {
         try {
-            for (int c = beside; c < 4; c++) grow(c);
+            Builder b(tree, part.nodes, part.shared, part.lists, part.masks);
+            b.gridLevels = gridLevels;
+            b.span = span;
+            b.height = height;
+            bool ready = false;
+            for (int k; (k = next.fetch_add(1)) < 4;) {
+                const int c = order[k];
+                if (!ready) b.Scratch(seens.size()), ready = true;
+                // The child is a root of the part.
+                const int root = static_cast<int>(part.nodes.size());
+                *part.nodes.Extend(1) = kids[c];
+                part.roots.emplace_back(root, firstChild + c);
+                b.Descend(root, bases[c], counts[c], n, 0, 0, xs[c], zs[c]);
+            }
         } catch (...) {
             failed = std::current_exception();
         }
@@ -713,42 +755,48 @@ bool QuadTree::Builder::Children(int firstChild, const Entry* const bases[4], co
     };
     {
         Waiter waiter{helper};
-        for (int c = 0; c < beside; c++) Descend(firstChild + c, bases[c], counts[c], n, 0, 0, xs[c], zs[c]);
+        for (int k; (k = next.fetch_add(1)) < 4;) {
+            const int c = order[k];
+            Descend(firstChild + c, bases[c], counts[c], n, 0, 0, xs[c], zs[c]);
+        }
     }
     if (failed) std::rethrow_exception(failed);
-    for (int c = beside; c < 4; c++) Join(*parts[c], firstChild + c);
+    Join(part);
     return true;
 }
 
-// Appends a part built beside the tree: its node 0 is the tree's node child.
-void QuadTree::Builder::Join(Part& part, int child) {
-    const int nodeBase = static_cast<int>(nodes.size()) - 1;
+// Appends a part built beside the tree.
+void QuadTree::Builder::Join(Part& part) {
+    const int count = static_cast<int>(part.nodes.size());
+    if (count == 0) return;
     const int sharedBase = static_cast<int>(shared.size()), listBase = static_cast<int>(lists.size()),
               maskBase = static_cast<int>(masks.size());
-    auto renumber = [&](int i) { return i == 0 ? child : nodeBase + i; };
-    const int count = static_cast<int>(part.nodes.size());
+    // Roots go back to their places among the root's children, the rest
+    // after the tree's nodes in their order.
+    std::vector<int> renumber(count, -1);
+    for (const auto& r : part.roots) renumber[r.first] = r.second;
+    int at = static_cast<int>(nodes.size());
+    for (int i = 0; i < count; i++)
+        if (renumber[i] < 0) renumber[i] = at++;
     for (int i = 0; i < count; i++) {
         Node& n = part.nodes[i];
-        const bool drawn = n.owner == i;
-        if (drawn) {
+        if (n.owner == i) {
             n.window += sharedBase;
             n.list += listBase;
         } else if (n.firstChild < 0) {
             n.list += maskBase;
         }
-        if (n.firstChild >= 0) n.firstChild = renumber(n.firstChild);
-        n.owner = renumber(n.owner);
+        if (n.firstChild >= 0) n.firstChild = renumber[n.firstChild];
+        n.owner = renumber[n.owner];
     }
-    nodes[child] = part.nodes[0];
-    auto append = [](auto& to, auto& from, size_t skip) {
-        if (from.size() > skip)
-            std::memcpy(to.Extend(from.size() - skip), from.data() + skip,
-                        sizeof(from[0]) * (from.size() - skip));
+    nodes.Extend(static_cast<size_t>(at) - nodes.size());
+    for (int i = 0; i < count; i++) nodes[renumber[i]] = part.nodes[i];
+    auto append = [](auto& to, auto& from) {
+        if (from.size() > 0) std::memcpy(to.Extend(from.size()), from.data(), sizeof(from[0]) * from.size());
     };
-    append(nodes, part.nodes, 1);
-    append(shared, part.shared, 0);
-    append(lists, part.lists, 0);
-    append(masks, part.masks, 0);
+    append(shared, part.shared);
+    append(lists, part.lists);
+    append(masks, part.masks);
 }
 
 // Gives the node a window of its own: the vertices its triangles use, in
