@@ -1,12 +1,13 @@
 #include "culling/quadtree.h"
 
 #include <algorithm>
-#include <cstring>
-#include <limits>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -47,6 +48,32 @@ inline void Put(uint16_t*& to, uint16_t a, uint16_t b, uint16_t c) {
     to += 3;
 }
 
+// A list drawing the windows of four children side by side: each triangle
+// names its corners in the window of the first child it went to (where, bits
+// as kQuadrants), whose list has it next (from, moved along), the window
+// lying offset vertices into the parent's. False if a triangle went to no
+// child (below the root every triangle goes to one).
+bool MergeLists(const uint8_t* where, int n, const uint16_t* const from[4], const unsigned offset[4],
+                uint16_t* out) {
+    // The four cursors stay in registers: picked by the triangle's bits
+    // rather than indexed, so no step waits for the last one's store.
+    const uint16_t *f0 = from[0], *f1 = from[1], *f2 = from[2], *f3 = from[3];
+    const unsigned o0 = offset[0], o1 = offset[1], o2 = offset[2], o3 = offset[3];
+    for (int t = 0; t < n; t++) {
+        const unsigned w = where[t];
+        if (w == 0) return false;
+        const uint16_t* tri = w & 1 ? f0 : w & 2 ? f1 : w & 4 ? f2 : f3;
+        const unsigned o = w & 1 ? o0 : w & 2 ? o1 : w & 4 ? o2 : o3;
+        Put(out, static_cast<uint16_t>(tri[0] + o), static_cast<uint16_t>(tri[1] + o),
+            static_cast<uint16_t>(tri[2] + o));
+        f0 += 3 * (w & 1);
+        f1 += 3 * (w >> 1 & 1);
+        f2 += 3 * (w >> 2 & 1);
+        f3 += 3 * (w >> 3 & 1);
+    }
+    return true;
+}
+
 }  // namespace
 
 QuadTree::QuadTree(const VERTEX* v, int nVertices, const uint16_t* idx, int nTriangles, const float b[6])
@@ -64,16 +91,50 @@ QuadTree::~QuadTree() {
     for (size_t i = 0; i < nodes_.size(); i++) delete nodes_[i].collisionCache;
 }
 
-QuadTree::Triangles QuadTree::Drawn(int i) const {
+QuadTree::Triangles QuadTree::Drawn(int i, std::vector<uint16_t>& scratch) const {
     if (i == 0) return Triangles{vertices_, vertexCount_, indices_, triangleCount_};
     const Node& n = nodes_[i];
-    return Triangles{shared_.data() + n.window, n.windowCount, lists_.data() + n.list, n.triangleCount};
+    if (n.list >= 0)
+        return Triangles{shared_.data() + n.window, n.windowCount, lists_.data() + n.list, n.triangleCount};
+    scratch.resize(3 * static_cast<size_t>(n.triangleCount));
+    Merge(i, scratch.data(), 0);
+    return Triangles{shared_.data() + n.window, n.windowCount, scratch.data(), n.triangleCount};
+}
+
+namespace {
+// Per depth of a merge, the lists of the merged node's children that are
+// merged themselves.
+thread_local std::vector<std::vector<uint16_t>> g_merging;
+}  // namespace
+
+// Node i's list, from its children's and which of them each of its
+// triangles went to (see MergeLists).
+void QuadTree::Merge(int i, uint16_t* out, int depth) const {
+    const Node& n = nodes_[i];
+    const uint16_t* from[4];
+    unsigned offset[4];
+    if (g_merging.size() < static_cast<size_t>(4 * (depth + 1))) g_merging.resize(4 * (depth + 1));
+    for (int c = 0; c < 4; c++) {
+        const Node& child = nodes_[n.firstChild + c];
+        offset[c] = static_cast<unsigned>(child.window - n.window);
+        if (child.list >= 0) {
+            from[c] = lists_.data() + child.list;
+        } else {
+            // Deeper merges may move the vectors, not what they hold.
+            g_merging[4 * depth + c].resize(3 * static_cast<size_t>(child.triangleCount));
+            from[c] = g_merging[4 * depth + c].data();
+            Merge(n.firstChild + c, g_merging[4 * depth + c].data(), depth + 1);
+        }
+    }
+    MergeLists(marks_.data() + (-1 - n.list), n.triangleCount, from, offset, out);
 }
 
 QuadTree::Triangles QuadTree::Tested(int i, std::vector<uint16_t>& scratch) const {
     const Node& n = nodes_[i];
-    if (n.owner == i) return Drawn(i);
-    Triangles from = Drawn(n.owner);
+    // A leaf's owner, or the leaf itself, keeps its list: only nodes with
+    // children drawn whole are merged.
+    if (n.owner == i) return Drawn(i, scratch);
+    Triangles from = Drawn(n.owner, scratch);
     if (n.triangleCount == 0) return Triangles{from.vertices, from.vertexCount, from.indices, 0};
     // The owner's triangles in its order, those whose bit is set.
     scratch.resize(3 * static_cast<size_t>(n.triangleCount));
@@ -90,7 +151,8 @@ QuadTree::Triangles QuadTree::Tested(int i, std::vector<uint16_t>& scratch) cons
 
 QuadTree::Bytes QuadTree::Held() const {
     return Bytes{sizeof(*this) + sizeof(Node) * nodes_.capacity(), sizeof(uint16_t) * lists_.capacity(),
-                 sizeof(VERTEX) * shared_.capacity(), sizeof(uint64_t) * masks_.capacity()};
+                 sizeof(VERTEX) * shared_.capacity(), sizeof(uint64_t) * masks_.capacity(),
+                 marks_.capacity()};
 }
 
 #if defined(__GNUC__)
@@ -158,64 +220,61 @@ public:
     // has it.
     static Helper* Acquire() {
         static Helper* const helper = std::thread::hardware_concurrency() >= 2 ? new Helper : nullptr;
-        if (!helper || !helper->owner_.try_lock()) return nullptr;
-        {
-            std::lock_guard<std::mutex> lock(helper->mutex_);
-            helper->held_.store(true, std::memory_order_release);
-        }
-        helper->wake_.notify_one();
-        return helper;
+        return helper && helper->owner_.try_lock() ? helper : nullptr;
     }
-    void Release() {
-        held_.store(false, std::memory_order_release);
-        owner_.unlock();
-    }
+    void Release() { owner_.unlock(); }
     // Runs task on the helper's thread; Wait returns once it has run. The
     // task must not throw.
     void Start(std::function<void()> task) {
-        task_ = std::move(task);
-        queued_.store(true, std::memory_order_release);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            task_ = std::move(task);
+            queued_.store(true, std::memory_order_release);
+        }
+        changed_.notify_all();
     }
     void Wait() {
-        for (int spins = 0; queued_.load(std::memory_order_acquire); spins++) Pause(spins);
+        Until([this] { return !queued_.load(std::memory_order_acquire); });
     }
 
 private:
-    // A spinning thread leaves the core's resources to the other (which
-    // may share them) and, now and then, its time slice.
-    static void Pause(int spins) {
-#if defined(__SSE2__)
-        _mm_pause();
-#endif
-        if (spins % 1024 == 1023) std::this_thread::yield();
-    }
     Helper() {
         std::thread([this] { Loop(); }).detach();
     }
-    // Asleep while no build holds the helper; while one does, it spins, so
-    // that each task starts at once.
-    void Loop() {
-        for (;;) {
-            {
+    // Waits for done(): spinning for a moment, as the steps of one build
+    // follow each other closely, then asleep, so that a wait never takes
+    // the core's time from the other thread for long (the two may share
+    // one core's resources).
+    template <typename Done>
+    void Until(Done done) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+        for (int spins = 1; !done(); spins++) {
+#if defined(__SSE2__)
+            _mm_pause();
+#endif
+            if (spins % 64 == 0 && std::chrono::steady_clock::now() > until) {
                 std::unique_lock<std::mutex> lock(mutex_);
-                wake_.wait(lock, [this] { return held_.load(std::memory_order_acquire); });
-            }
-            for (int spins = 0;
-                 held_.load(std::memory_order_acquire) || queued_.load(std::memory_order_acquire); spins++) {
-                if (queued_.load(std::memory_order_acquire)) {
-                    task_();
-                    task_ = nullptr;
-                    queued_.store(false, std::memory_order_release);
-                } else {
-                    Pause(spins);
-                }
+                changed_.wait(lock, done);
+                return;
             }
         }
     }
+    void Loop() {
+        for (;;) {
+            Until([this] { return queued_.load(std::memory_order_acquire); });
+            task_();
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                task_ = nullptr;
+                queued_.store(false, std::memory_order_release);
+            }
+            changed_.notify_all();
+        }
+    }
     std::mutex owner_, mutex_;
-    std::condition_variable wake_;
+    std::condition_variable changed_;
     std::function<void()> task_;
-    std::atomic<bool> held_{false}, queued_{false};
+    std::atomic<bool> queued_{false};
 };
 
 // Runs work(from, to) over [0, count) in two halves, the second on the
@@ -256,6 +315,7 @@ struct QuadTree::Builder {
         Pod<VERTEX> shared;
         Pod<uint16_t> lists;
         Pod<uint64_t> masks;
+        Pod<uint8_t> marks;
         std::vector<std::pair<int, int>> roots;  // (node here, node in the tree)
     };
     QuadTree& tree;
@@ -263,6 +323,7 @@ struct QuadTree::Builder {
     Pod<VERTEX>& shared;
     Pod<uint16_t>& lists;
     Pod<uint64_t>& masks;
+    Pod<uint8_t>& marks;
     const VERTEX* v;
     int tuningA, tuningB;
     int gridLevels = 0;
@@ -277,13 +338,14 @@ struct QuadTree::Builder {
     // Per triangle: its place in the list of the owner whose subtree is
     // being built (left uninitialised: only what a split wrote is read).
     std::unique_ptr<int[]> rank;
-    std::vector<Entry> root;  // the mesh's triangles in order
+    // Left uninitialised, as Place writes them whole.
+    std::unique_ptr<Entry[]> root;  // the mesh's triangles in order
     // Per triangle: the highest x and z grid cells its corners touch (x | z
     // << 12; the lowest are in its record). While they span at most two
     // cells of a level side by side, the triangle goes to the children they
     // fall in: its corners reach both ends.
-    std::vector<uint32_t> spans;
-    std::vector<Height> heights;  // per triangle
+    std::unique_ptr<uint32_t[]> spans;
+    std::unique_ptr<Height[]> heights;  // per triangle
     // spans and heights, or those of the builder this one works beside
     const uint32_t* span = nullptr;
     const Height* height = nullptr;
@@ -299,16 +361,18 @@ struct QuadTree::Builder {
     };
     std::vector<Level> levels;
 
-    Builder(QuadTree& t, Pod<Node>& n, Pod<VERTEX>& s, Pod<uint16_t>& l, Pod<uint64_t>& m)
+    Builder(QuadTree& t, Pod<Node>& n, Pod<VERTEX>& s, Pod<uint16_t>& l, Pod<uint64_t>& m, Pod<uint8_t>& k)
         : tree(t),
           nodes(n),
           shared(s),
           lists(l),
           masks(m),
+          marks(k),
           v(t.vertices_),
           tuningA(QuadTreeTuningA()),
           tuningB(QuadTreeTuningB()) {}
     void Scratch(size_t size);
+    void Room(int share);
     void Place(size_t size);
     void Split(int node, const Entry* list, int n, int depth, int owner, bool owns, int cellX, int cellZ);
     void Descend(int child, const Entry* childList, int m, int n, int depth, int owner, int x, int z);
@@ -329,7 +393,8 @@ void QuadTree::Build() {
     shared_.Truncate(0);
     lists_.Truncate(0);
     masks_.Truncate(0);
-    Builder b(*this, nodes_, shared_, lists_, masks_);
+    marks_.Truncate(0);
+    Builder b(*this, nodes_, shared_, lists_, masks_, marks_);
     tuningA_ = b.tuningA;
     // Sized by the largest index as well: the arrays must cover whatever the
     // triangle list names.
@@ -365,21 +430,28 @@ void QuadTree::Build() {
     b.helper = held.h;
     b.Scratch(size);
     b.Place(size);
-    // Room for what this terrain-like piece would need, so that the arrays
-    // seldom move: a node per 12 triangles or so, the vertices with their
-    // windows' borders, and a list of the whole mesh (and a quarter) for
-    // every level drawn whole.
-    int drawnLevels = 0;
-    for (int m = n; m > tuningA_; m /= 4) drawnLevels++;
-    nodes_.Reserve(8 * (static_cast<size_t>(n) / (b.tuningB + 1)) + 5);
-    shared_.Reserve(2 * size + 64);
-    lists_.Reserve(static_cast<size_t>(n) * 3 * 5 / 4 * drawnLevels);
-    masks_.Reserve(static_cast<size_t>(n) / 2 + 64);
-    b.Split(0, b.root.data(), n, 0, 0, n <= tuningA_, 0, 0);
+    b.Room(1);
+    b.Split(0, b.root.get(), n, 0, 0, n <= tuningA_, 0, 0);
     nodes_.Fit();
     shared_.Fit();
     lists_.Fit();
     masks_.Fit();
+    marks_.Fit();
+}
+
+// Room for what a terrain-like piece, or the given share of one, would
+// need, so that the arrays seldom move: a node per 12 triangles or so, the
+// vertices with their windows' borders, and a list of the whole mesh (and a
+// quarter) for every level drawn whole.
+void QuadTree::Builder::Room(int share) {
+    const size_t n = static_cast<size_t>(tree.triangleCount_) / share, size = seens.size() / share;
+    int drawnLevels = 0;
+    for (size_t m = n; m > static_cast<size_t>(tuningA); m /= 4) drawnLevels++;
+    nodes.Reserve(8 * (n / (tuningB + 1)) + 5);
+    shared.Reserve(2 * size + 64);
+    lists.Reserve(n * 3 * 5 / 4 * drawnLevels);
+    masks.Reserve(n / 2 + 64);
+    marks.Reserve(n + 64);
 }
 
 void QuadTree::Builder::Scratch(size_t size) {
@@ -435,11 +507,11 @@ void QuadTree::Builder::Place(size_t size) {
         }
     };
     Halves(helper, size, placeVertices);
-    root.resize(n);
-    spans.resize(n);
-    heights.resize(n);
-    span = spans.data();
-    height = heights.data();
+    root.reset(new Entry[n + 1]);
+    spans.reset(new uint32_t[n + 1]);
+    heights.reset(new Height[n + 1]);
+    span = spans.get();
+    height = heights.get();
     const float inf = std::numeric_limits<float>::infinity();
     auto placeTriangles = [&](size_t from, size_t to) {
         for (int t = static_cast<int>(from); t < static_cast<int>(to); t++) {
@@ -729,14 +801,14 @@ bool QuadTree::Builder::Children(int firstChild, const Entry* const bases[4], co
     std::exception_ptr failed;
     helper->Start([&] {
         try {
-            Builder b(tree, part.nodes, part.shared, part.lists, part.masks);
+            Builder b(tree, part.nodes, part.shared, part.lists, part.masks, part.marks);
             b.gridLevels = gridLevels;
             b.span = span;
             b.height = height;
             bool ready = false;
             for (int k; (k = next.fetch_add(1)) < 4;) {
                 const int c = order[k];
-                if (!ready) b.Scratch(seens.size()), ready = true;
+                if (!ready) b.Scratch(seens.size()), b.Room(2), ready = true;
                 // The child is a root of the part.
                 const int root = static_cast<int>(part.nodes.size());
                 *part.nodes.Extend(1) = kids[c];
@@ -770,7 +842,7 @@ void QuadTree::Builder::Join(Part& part) {
     const int count = static_cast<int>(part.nodes.size());
     if (count == 0) return;
     const int sharedBase = static_cast<int>(shared.size()), listBase = static_cast<int>(lists.size()),
-              maskBase = static_cast<int>(masks.size());
+              maskBase = static_cast<int>(masks.size()), markBase = static_cast<int>(marks.size());
     // Roots go back to their places among the root's children, the rest
     // after the tree's nodes in their order.
     std::vector<int> renumber(count, -1);
@@ -782,7 +854,7 @@ void QuadTree::Builder::Join(Part& part) {
         Node& n = part.nodes[i];
         if (n.owner == i) {
             n.window += sharedBase;
-            n.list += listBase;
+            n.list = n.list >= 0 ? n.list + listBase : n.list - markBase;
         } else if (n.firstChild < 0) {
             n.list += maskBase;
         }
@@ -797,6 +869,7 @@ void QuadTree::Builder::Join(Part& part) {
     append(shared, part.shared);
     append(lists, part.lists);
     append(masks, part.masks);
+    append(marks, part.marks);
 }
 
 // Gives the node a window of its own: the vertices its triangles use, in
@@ -831,52 +904,47 @@ void QuadTree::Builder::Block(int node, const Entry* list, int n) {
 
 // A node above tuning value A draws the windows of its children, which lie
 // side by side from start: each triangle names the copies of its vertices
-// in the window of the first child it went to (every triangle below the
-// root went to one, since each corner in a node's box lies in a child's),
-// so its list is its children's lists merged in its order, which the split
-// recorded (where). A window too large for 16-bit indices makes way for a
+// in the window of the first child it went to, so its list is its
+// children's lists merged in its order, by which children each of its
+// triangles went to (where, as the split found it). When a child draws its
+// own children's windows, the node keeps those marks instead and merges
+// when it is drawn. A window too large for 16-bit indices makes way for a
 // window of the node's own.
 void QuadTree::Builder::Nest(int node, const Entry* list, int n, size_t start, const uint8_t* where) {
     const int firstChild = nodes[node].firstChild;
-    size_t size = 0;
-    for (int c = 0; c < 4; c++) size += static_cast<size_t>(nodes[firstChild + c].windowCount);
-    if (size > 0x10000) {
+    // The children's windows, and those of any nodes below them that made a
+    // window of their own.
+    const size_t size = shared.size() - start;
+    // Every triangle below the root went to a child (a corner in a node's
+    // box lies in a child's); were one not to, a window of the node's own
+    // would still draw the same.
+    if (size > 0x10000 || std::memchr(where, 0, static_cast<size_t>(n))) {
         Block(node, list, n);
         return;
-    }
-    const size_t at = lists.size();
-    uint16_t* idx = lists.Extend(3 * static_cast<size_t>(n));
-    // The four cursors stay in registers: picked by the record's bits
-    // rather than indexed, so no step waits for the last one's store.
-    const uint16_t* f0 = lists.data() + nodes[firstChild].list;
-    const uint16_t* f1 = lists.data() + nodes[firstChild + 1].list;
-    const uint16_t* f2 = lists.data() + nodes[firstChild + 2].list;
-    const uint16_t* f3 = lists.data() + nodes[firstChild + 3].list;
-    const int base = static_cast<int>(start);
-    const unsigned o0 = static_cast<unsigned>(nodes[firstChild].window - base),
-                   o1 = static_cast<unsigned>(nodes[firstChild + 1].window - base),
-                   o2 = static_cast<unsigned>(nodes[firstChild + 2].window - base),
-                   o3 = static_cast<unsigned>(nodes[firstChild + 3].window - base);
-    for (int t = 0; t < n; t++) {
-        const unsigned w = where[t];
-        if (w == 0) {  // cannot happen, by the above; a window of its own would still draw the same
-            lists.Truncate(at);
-            Block(node, list, n);
-            return;
-        }
-        const uint16_t* tri = w & 1 ? f0 : w & 2 ? f1 : w & 4 ? f2 : f3;
-        const unsigned o = w & 1 ? o0 : w & 2 ? o1 : w & 4 ? o2 : o3;
-        Put(idx, static_cast<uint16_t>(tri[0] + o), static_cast<uint16_t>(tri[1] + o),
-            static_cast<uint16_t>(tri[2] + o));
-        f0 += 3 * (w & 1);
-        f1 += 3 * (w >> 1 & 1);
-        f2 += 3 * (w >> 2 & 1);
-        f3 += 3 * (w >> 3 & 1);
     }
     Node& self = nodes[node];
     self.window = static_cast<int>(start);
     self.windowCount = static_cast<int>(size);
-    self.list = static_cast<int>(at);
+    bool merged = false;
+    for (int c = 0; c < 4; c++) {
+        const Node& child = nodes[firstChild + c];
+        merged = merged || (child.firstChild >= 0 && nodes[child.firstChild].owner == child.firstChild &&
+                            child.window == nodes[child.firstChild].window);
+    }
+    if (merged) {
+        self.list = -1 - static_cast<int>(marks.size());
+        std::memcpy(marks.Extend(static_cast<size_t>(n)), where, static_cast<size_t>(n));
+        return;
+    }
+    self.list = static_cast<int>(lists.size());
+    uint16_t* out = lists.Extend(3 * static_cast<size_t>(n));
+    const uint16_t* from[4];
+    unsigned offset[4];
+    for (int c = 0; c < 4; c++) {
+        from[c] = lists.data() + nodes[firstChild + c].list;
+        offset[c] = static_cast<unsigned>(nodes[firstChild + c].window - self.window);
+    }
+    MergeLists(where, n, from, offset, out);
 }
 
 void QuadTree::Builder::Mask(int node, const Entry* list, int n, int owner) {
@@ -891,6 +959,11 @@ void QuadTree::Builder::Mask(int node, const Entry* list, int n, int owner) {
     }
 }
 
+namespace {
+// Where a node merged when drawn gets its list.
+thread_local std::vector<uint16_t> g_merged;
+}  // namespace
+
 void QuadTree::Render(CPlane* frustum) { RenderNode(0, frustum); }
 
 void QuadTree::RenderNode(int i, CPlane* frustum) {
@@ -902,7 +975,7 @@ void QuadTree::RenderNode(int i, CPlane* frustum) {
         return;
     }
     if (g_gfxdriver && n.triangleCount > 0) {
-        const Triangles t = Drawn(i);
+        const Triangles t = Drawn(i, g_merged);
         g_gfxdriver->DrawIndexedList(t.vertices, t.vertexCount, t.indices, t.triangleCount * 3);
     }
 }

@@ -34,9 +34,13 @@ public:
 // them: a node of at most A triangles holds the vertices its triangles use,
 // in first-use order, and a larger one the windows of its children side by
 // side (the vertices on their borders repeated), so no level keeps a copy of
-// its own. The lists of the nodes below those are only needed while the tree
-// is built; a leaf keeps which triangles of the nearest node drawn whole are
-// its own, one bit each, and collision and ray tests gather them from there.
+// its own. A node whose children draw their children's windows keeps no list
+// either, but which children each of its triangles went to: drawing it whole
+// (only when all of it is in view, a quarter of the mesh or more) merges
+// their lists. The lists of the nodes below those drawn whole are only needed
+// while the tree is built; a leaf keeps which triangles of the nearest node
+// drawn whole are its own, one bit each, and collision and ray tests gather
+// them from there.
 class QuadTree : public QuadTreeBase {
 public:
     // Shares the submesh's vertex array and triangle list, which must
@@ -58,7 +62,8 @@ public:
         // start of their triangles (window-relative) in the shared list.
         int window = 0;
         int windowCount = 0;
-        // A drawn node's list start, or a leaf's first mask word.
+        // A drawn node's list start, -1 less the start of the marks of a
+        // node merged when drawn, or a leaf's first mask word.
         int list = 0;
         // The node drawn whole whose list holds this node's triangles (the
         // node itself when it is drawn whole).
@@ -76,16 +81,17 @@ public:
     };
     // Bytes the tree holds, for diagnostics.
     struct Bytes {
-        size_t nodes, indices, vertices, masks;
-        size_t Total() const { return nodes + indices + vertices + masks; }
+        size_t nodes, indices, vertices, masks, marks;
+        size_t Total() const { return nodes + indices + vertices + masks + marks; }
     };
 
     // Nodes in this tree, for diagnostics and tests.
     int NodeCount() const { return static_cast<int>(nodes_.size()); }
     const Node& GetNode(int i) const { return nodes_[i]; }
-    // Whether node i can be drawn whole, and what drawing it hands the driver.
+    // Whether node i can be drawn whole, and what drawing it hands the driver
+    // (a merged list is made in scratch).
     bool IsDrawn(int i) const { return nodes_[i].owner == i; }
-    Triangles Drawn(int i) const;
+    Triangles Drawn(int i, std::vector<uint16_t>& scratch) const;
     // What the triangle tests get for leaf i (gathered into scratch when the
     // leaf is not drawn whole itself).
     Triangles Tested(int i, std::vector<uint16_t>& scratch) const;
@@ -138,6 +144,7 @@ private:
     QuadTree(const QuadTree&) = delete;
     QuadTree& operator=(const QuadTree&) = delete;
     void RenderNode(int i, CPlane* frustum);
+    void Merge(int i, uint16_t* out, int depth) const;
     void CollideNode(int i, CollisionPacket* packet, std::vector<uint16_t>& scratch);
     void RayNode(int i, RayQuery* query, const VECTOR& dir, bool twoSided, std::vector<uint16_t>& scratch);
 
@@ -150,6 +157,7 @@ private:
     Pod<VERTEX> shared_;
     Pod<uint16_t> lists_;
     Pod<uint64_t> masks_;
+    Pod<uint8_t> marks_;  // per triangle of a merged node: the children it went to
 };
 
 // Tuning values of the settings record (defaults without one).

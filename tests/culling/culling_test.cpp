@@ -197,7 +197,8 @@ TEST(MeshQuadTree, LargeNodesGiveTheirChildrenWindows) {
     QuadTree t(s.v.data(), static_cast<int>(s.v.size()), s.idx.data(), 600, s.box);
     t.Build();
     for (int i = 1; i <= 4; i++) {
-        const QuadTree::Triangles c = t.Drawn(i);
+        std::vector<uint16_t> scratch;
+        const QuadTree::Triangles c = t.Drawn(i, scratch);
         if (c.triangleCount == 0) continue;
         EXPECT_TRUE(t.IsDrawn(i));
         EXPECT_EQ(c.vertexCount, c.triangleCount * 3);  // the strip shares no vertices
@@ -425,11 +426,11 @@ void Seen(const QuadTree& t, int i, std::vector<SeenNode>& out, std::vector<int>
     SeenNode self;
     std::copy(node.box, node.box + 6, self.box);
     self.leaf = node.firstChild < 0;
+    std::vector<uint16_t> scratch;
     if (t.IsDrawn(i)) {
-        const QuadTree::Triangles d = t.Drawn(i);
+        const QuadTree::Triangles d = t.Drawn(i, scratch);
         self.drawn = Corners(d.vertices, d.indices, d.triangleCount);
     }
-    std::vector<uint16_t> scratch;
     if (self.leaf) {
         const QuadTree::Triangles d = t.Tested(i, scratch);
         self.tested = Corners(d.vertices, d.indices, d.triangleCount);
@@ -463,7 +464,8 @@ void ExpectAsItsRules(const QuadTree& t, const VERTEX* v, const std::vector<uint
         EXPECT_TRUE(SameBits(got[i].tested, want[i].tested)) << name << " node " << i;
         const QuadTree::Node& node = t.GetNode(ids[i]);
         if (ids[i] == 0 || !t.IsDrawn(ids[i])) continue;
-        const QuadTree::Triangles d = t.Drawn(ids[i]);
+        std::vector<uint16_t> scratch;
+        const QuadTree::Triangles d = t.Drawn(ids[i], scratch);
         for (int k = 0; k < 3 * d.triangleCount; k++) ASSERT_LT(d.indices[k], d.vertexCount) << name;
         if (!nested || node.firstChild < 0 || !t.IsDrawn(node.firstChild)) continue;
         int side = 0;
@@ -539,6 +541,12 @@ TEST(MeshQuadTree, DrawsAndTestsWhatItsRulesSay) {
             if (c.nodes >= 0) {
                 EXPECT_EQ(t.NodeCount(), c.nodes) << c.name << " " << w;
             }
+            // The nodes whose children draw their children's windows are
+            // merged when drawn: the root's children, and in the large
+            // terrain their children too.
+            int merged = 0;
+            for (int i = 1; i < t.NodeCount(); i++) merged += t.IsDrawn(i) && t.GetNode(i).list < 0;
+            EXPECT_EQ(merged, w == 90 ? 4 : 20) << c.name << " " << w;
             ExpectAsItsRules(t, c.v->data(), *c.list, c.box, c.name, true);
         }
     }

@@ -141,9 +141,10 @@ int main(int argc, char** argv) {
     std::printf("page faults (last run): load %ld, quadtree build alone %ld\n", loadFaults, treeFaults);
     std::printf(
         "quadtree memory %.2f MB for a mesh of %.2f MB (vertices and indices), %.2fx: index lists %.2f MB, "
-        "shared vertices %.2f MB, leaf masks %.2f MB, nodes %.2f MB\n",
+        "shared vertices %.2f MB, leaf masks %.2f MB, marks of merged nodes %.2f MB, nodes %.2f MB\n",
         treeBytes.Total() / 1e6, meshBytes / 1e6, static_cast<double>(treeBytes.Total()) / meshBytes,
-        treeBytes.indices / 1e6, treeBytes.vertices / 1e6, treeBytes.masks / 1e6, treeBytes.nodes / 1e6);
+        treeBytes.indices / 1e6, treeBytes.vertices / 1e6, treeBytes.masks / 1e6, treeBytes.marks / 1e6,
+        treeBytes.nodes / 1e6);
     std::printf("load / read bytes: %.1fx wall, %.1fx cpu; load MB/s %.1f; bytes MB/s %.1f\n",
                 load.wall / read.wall, read.cpu > 0 ? load.cpu / read.cpu : 0.0, size / load.wall / 1e6,
                 size / read.wall / 1e6);

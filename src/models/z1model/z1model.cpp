@@ -59,7 +59,7 @@ void SetCentreRadius(ModelFrame* f) {
 // ---------------------------------------------------------------------------
 // [SECTION] Z1SubMesh
 
-Z1SubMesh::Z1SubMesh(const Z1Mesh& mesh, const Z1Material* m, const VECTOR& framePivot) : pivot(framePivot) {
+Z1SubMesh::Z1SubMesh(Z1Mesh& mesh, const Z1Material* m, const VECTOR& framePivot) : pivot(framePivot) {
     vertexCount = static_cast<int>(mesh.vertices.size());
     faceCount = static_cast<int>(mesh.indices.size() / 3);
     // The largest index first (a loop without exits, which compilers
@@ -74,16 +74,19 @@ Z1SubMesh::Z1SubMesh(const Z1Mesh& mesh, const Z1Material* m, const VECTOR& fram
             break;
         }
     }
-    vertices = new VERTEX[vertexCount + 1];
-    if (vertexCount > 0) std::memcpy(vertices, mesh.vertices.data(), sizeof(VERTEX) * vertexCount);
     // The vertices as loaded are kept apart only where drawing rewrites
     // them from it: skinned and morphed pieces.
     if (!mesh.bones.empty() || !mesh.morphTargets.empty()) {
         source = new VERTEX[vertexCount + 1];
         if (vertexCount > 0) std::memcpy(source, mesh.vertices.data(), sizeof(VERTEX) * vertexCount);
     }
-    indices = new uint16_t[faceCount * 3 + 1];
-    if (faceCount > 0) std::memcpy(indices, mesh.indices.data(), sizeof(uint16_t) * 3 * faceCount);
+    vertexArray_.swap(mesh.vertices);
+    indexArray_.swap(mesh.indices);
+    // An empty piece still has arrays.
+    if (vertexArray_.empty()) vertexArray_.emplace_back();
+    if (indexArray_.empty()) indexArray_.push_back(0);
+    vertices = vertexArray_.data();
+    indices = indexArray_.data();
     if (!mesh.bones.empty()) {
         bones = new int16_t[vertexCount + 1];
         for (int i = 0; i < vertexCount; i++)
@@ -147,10 +150,8 @@ Z1SubMesh::Z1SubMesh(const Z1Mesh& mesh, const Z1Material* m, const VECTOR& fram
 Z1SubMesh::~Z1SubMesh() {
     delete quadtree;
     delete collisionCache;
-    delete[] vertices;
     delete[] source;
     delete[] skinned;
-    delete[] indices;
     delete[] bones;
 }
 
@@ -539,7 +540,7 @@ bool Z1Model::LoadScene(Z1Scene* scene, const char* fileName) {
     const Z1Scene& s = *data;
 
     // Frames, one per geometry object, attached in file order.
-    for (const Z1GeomObject& o : s.objects) {
+    for (Z1GeomObject& o : data->objects) {
         ModelFrame* f = new ModelFrame();
         f->name = o.name;
         f->parentName = o.parent;
@@ -548,7 +549,7 @@ bool Z1Model::LoadScene(Z1Scene* scene, const char* fileName) {
             const Z1Material* objectMaterial = nullptr;
             if (o.material >= 0 && o.material < static_cast<int>(s.materials.size()))
                 objectMaterial = &s.materials[o.material];
-            for (const Z1Mesh& mesh : o.meshLists[0].meshes) {
+            for (Z1Mesh& mesh : o.meshLists[0].meshes) {
                 const Z1Material* m = objectMaterial;
                 if (objectMaterial && objectMaterial->materialClass == Z1_CLASS_MULTI) {
                     m = mesh.submaterial >= 0 &&

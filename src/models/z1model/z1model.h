@@ -33,8 +33,9 @@ struct Z1MorphRuntime {
 
 class Z1SubMesh {
 public:
-    // material may be null.
-    Z1SubMesh(const Z1Mesh& mesh, const Z1Material* material, const VECTOR& pivot);
+    // Takes the mesh's vertex and index arrays over (the scene keeps no
+    // copy: only the model draws them). material may be null.
+    Z1SubMesh(Z1Mesh& mesh, const Z1Material* material, const VECTOR& pivot);
     ~Z1SubMesh();
 
     // Draws now with the current driver state. pose: one matrix per bone or
@@ -55,10 +56,10 @@ public:
     float colors[3][4];  // diffuse (tag 89), ambient (tag 88), specular (zero)
     int faceCount = 0;
     int vertexCount = 0;
-    VERTEX* vertices = nullptr;  // the drawing copy
-    VERTEX* source = nullptr;    // as loaded (bone space for skinned vertices)
-    uint16_t* indices = nullptr;
-    int16_t* bones = nullptr;  // per vertex, -1 = unskinned; null when not skinned
+    VERTEX* vertices = nullptr;   // the drawing copy
+    VERTEX* source = nullptr;     // as loaded (bone space for skinned vertices)
+    uint16_t* indices = nullptr;  // never null, as vertices
+    int16_t* bones = nullptr;     // per vertex, -1 = unskinned; null when not skinned
     float selfIllumination = 0.0f;
     float materialSelfIllumination = 0.0f;
     uint8_t transparent = 0;
@@ -87,7 +88,9 @@ private:
     Z1SubMesh& operator=(const Z1SubMesh&) = delete;
     void Skin(const MATRIX* pose, int poseCount);
     void Morph(const float* weights);
-    VERTEX* skinned = nullptr;  // skinned positions, kept when morphs go on top
+    VERTEX* skinned = nullptr;          // skinned positions, kept when morphs go on top
+    std::vector<VERTEX> vertexArray_;   // vertices
+    std::vector<uint16_t> indexArray_;  // indices
     int32_t skinnedFrame_ = -1;
     const MATRIX* skinnedPose_ = nullptr;
 };
@@ -173,7 +176,8 @@ public:
     // Tools: the exact path (the animation file is looked up beside the
     // model's own name under "anims\").
     bool LoadPath(const char* path);
-    // From a scene read elsewhere (the model takes it).
+    // From a scene read elsewhere (the model takes it; its meshes' vertex
+    // and index arrays move into the model's pieces, Data() keeps the rest).
     bool LoadScene(Z1Scene* scene, const char* name);
 
     // Draws every top frame under the current world matrix.
