@@ -291,6 +291,57 @@ void Halves(Helper* helper, size_t count, Work& work) {
 }
 }  // namespace
 
+namespace {
+// What a split needs to send a triangle whose corners do not share a cell
+// to its children.
+struct Sorter {
+    const VERTEX* v;
+    const uint16_t* indices;
+    const uint32_t* span;
+    bool gridded;
+    int shift;
+    unsigned cx, cz;
+#if defined(__SSE2__)
+    __m128 lo, hi, ylo, yhi;
+#else
+    float bounds[8];  // x0, xm, x1, z0, zm, z1, y0, y1
+#endif
+
+    // The children whose boxes hold vertex k.
+    unsigned BitsOf(uint16_t k) const {
+#if defined(__SSE2__)
+        // x, y, z in one load; the ordered comparisons answer false for
+        // NaN, as the scalar ones do.
+        const __m128 c = _mm_loadu_ps(&v[k].x);
+        const __m128 xxzz = _mm_shuffle_ps(c, c, _MM_SHUFFLE(2, 2, 0, 0));
+        const __m128 yyyy = _mm_shuffle_ps(c, c, _MM_SHUFFLE(1, 1, 1, 1));
+        const __m128 in = _mm_and_ps(_mm_and_ps(_mm_cmpge_ps(xxzz, lo), _mm_cmple_ps(xxzz, hi)),
+                                     _mm_and_ps(_mm_cmpge_ps(yyyy, ylo), _mm_cmple_ps(yyyy, yhi)));
+        return kQuadrants[_mm_movemask_ps(in)];
+#else
+        const float *b = bounds, x = v[k].x, y = v[k].y, z = v[k].z;
+        if (!(y >= b[6] && y <= b[7])) return 0;
+        return kQuadrants[(x >= b[0] && x <= b[1]) | (x >= b[1] && x <= b[2]) << 1 |
+                          (z >= b[3] && z <= b[4]) << 2 | (z >= b[4] && z <= b[5]) << 3];
+#endif
+    }
+    // The children of triangle id, whose lowest cells are in code.
+    ZENDAR_NOINLINE unsigned ByCorners(int id, uint32_t code) const {
+        if (gridded) {
+            const uint32_t high = span[id];
+            const unsigned x0 = (code & 0xFFF) >> shift, x1 = (high & 0xFFF) >> shift;
+            const unsigned z0 = (code >> 12 & 0xFFF) >> shift, z1 = (high >> 12) >> shift;
+            // The triangle is in this node, so its cells reach the
+            // children's on both axes.
+            if ((x1 - x0) + (z1 - z0) <= 1)
+                return kQuadrants[(x0 <= cx) | (x1 > cx) << 1 | (z0 <= cz) << 2 | (z1 > cz) << 3];
+        }
+        const uint16_t* tri = indices + 3 * id;
+        return BitsOf(tri[0]) | BitsOf(tri[1]) | BitsOf(tri[2]);
+    }
+};
+}  // namespace
+
 // What one tree's build keeps from node to node.
 struct QuadTree::Builder {
     // A triangle as the splits see it: its place in the mesh; where its
@@ -563,60 +614,33 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
     // triangles, so only a corner without a height (NaN) falls outside it.
     const float inf = std::numeric_limits<float>::infinity();
     const float y0 = depth == 0 ? box[1] : -inf, y1 = depth == 0 ? box[4] : inf;
-    const uint16_t* indices = tree.indices_;
 
     // A triangle goes to every child box that holds one of its corners
     // (inclusive on every face, as PointInBox), in the node's order. The
     // children share the node's y range.
-#if defined(__SSE2__)
-    // x, y, z in one load; the ordered comparisons answer false for NaN, as
-    // the scalar ones do.
-    const __m128 lo = _mm_setr_ps(x0, xm, z0, zm), hi = _mm_setr_ps(xm, x1, zm, z1);
-    const __m128 ylo = _mm_set1_ps(y0), yhi = _mm_set1_ps(y1);
-    auto bitsOf = [&](uint16_t k) -> unsigned {
-        const __m128 c = _mm_loadu_ps(&v[k].x);
-        const __m128 xxzz = _mm_shuffle_ps(c, c, _MM_SHUFFLE(2, 2, 0, 0));
-        const __m128 yyyy = _mm_shuffle_ps(c, c, _MM_SHUFFLE(1, 1, 1, 1));
-        const __m128 in = _mm_and_ps(_mm_and_ps(_mm_cmpge_ps(xxzz, lo), _mm_cmple_ps(xxzz, hi)),
-                                     _mm_and_ps(_mm_cmpge_ps(yyyy, ylo), _mm_cmple_ps(yyyy, yhi)));
-        return kQuadrants[_mm_movemask_ps(in)];
-    };
-#else
-    auto bitsOf = [&](uint16_t k) -> unsigned {
-        const float x = v[k].x, y = v[k].y, z = v[k].z;
-        if (!(y >= y0 && y <= y1)) return 0;
-        return kQuadrants[(x >= x0 && x <= xm) | (x >= xm && x <= x1) << 1 | (z >= z0 && z <= zm) << 2 |
-                          (z >= zm && z <= z1) << 3];
-    };
-#endif
-    // The child a triangle whose corners share a cell goes to, by the cell's
-    // x and z halves at this level: low x with high z is child 0.
-    static const uint8_t kChild[4] = {4, 8, 1, 2};
     const int level = depth + 1;
     const int shift = gridLevels - level;
+    Sorter sorter;
+    sorter.v = v;
+    sorter.indices = tree.indices_;
+    sorter.span = span;
     // The node's cells on the grid at this level are cellX and cellZ, its
     // children's 2 * cellX and one more (x), z alike.
-    const bool gridded = level <= gridLevels;
-    const unsigned cx = 2 * static_cast<unsigned>(cellX), cz = 2 * static_cast<unsigned>(cellZ);
-    auto byCorners = [&](const Entry& e) ZENDAR_NOINLINE -> unsigned {
-        const int id = e.ref;
-        if (gridded) {
-            const uint32_t high = span[id];
-            const unsigned x0 = (e.code & 0xFFF) >> shift, x1 = (high & 0xFFF) >> shift;
-            const unsigned z0 = (e.code >> 12 & 0xFFF) >> shift, z1 = (high >> 12) >> shift;
-            // The triangle is in this node, so its cells reach the
-            // children's on both axes.
-            if ((x1 - x0) + (z1 - z0) <= 1)
-                return kQuadrants[(x0 <= cx) | (x1 > cx) << 1 | (z0 <= cz) << 2 | (z1 > cz) << 3];
-        }
-        const uint16_t* tri = indices + 3 * id;
-        return bitsOf(tri[0]) | bitsOf(tri[1]) | bitsOf(tri[2]);
-    };
-    auto classify = [&](const Entry& e) ZENDAR_INLINE -> unsigned {
-        if (static_cast<int>(e.code >> 24) >= level)
-            return kChild[(e.code >> shift & 1) | (e.code >> (12 + shift) & 1) << 1];
-        return byCorners(e);
-    };
+    sorter.gridded = level <= gridLevels;
+    sorter.shift = shift;
+    sorter.cx = 2 * static_cast<unsigned>(cellX);
+    sorter.cz = 2 * static_cast<unsigned>(cellZ);
+#if defined(__SSE2__)
+    sorter.lo = _mm_setr_ps(x0, xm, z0, zm);
+    sorter.hi = _mm_setr_ps(xm, x1, zm, z1);
+    sorter.ylo = _mm_set1_ps(y0);
+    sorter.yhi = _mm_set1_ps(y1);
+#else
+    const float bounds[8] = {x0, xm, x1, z0, zm, z1, y0, y1};
+    std::memcpy(sorter.bounds, bounds, sizeof(bounds));
+#endif
+    const bool gridded = sorter.gridded;
+    const unsigned cx = sorter.cx, cz = sorter.cz;
 
     const int firstChild = static_cast<int>(nodes.size());
     Node* made = nodes.Extend(4);
@@ -655,12 +679,31 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
     // Sends records from..to on to the children's lists from at (each with
     // room for them all, and one more), and says how many each took.
     auto distribute = [&](int from, int to, Entry* const at[4], int taken[4]) {
+        // What the loop reads in locals of its own: its stores through the
+        // lists could otherwise alias them and have them read again.
+        const int atLevel = level, by = shift;
+        const Entry* const in = list;
+        uint8_t* const marked = keep;
+        const Sorter* const slow = &sorter;
+        // The child a triangle whose corners share a cell goes to, by the
+        // cell's x and z halves at this level: low x with high z is child 0.
+        static const uint8_t kChild[4] = {4, 8, 1, 2};
+        auto classify = [&](const Entry& e) ZENDAR_INLINE -> unsigned {
+            if (static_cast<int>(e.code >> 24) >= atLevel)
+                return kChild[(e.code >> by & 1) | (e.code >> (12 + by) & 1) << 1];
+            return slow->ByCorners(e.ref, e.code);
+        };
         Entry *l0 = at[0], *l1 = at[1], *l2 = at[2], *l3 = at[3];
-        auto put = [&](unsigned where, Entry e) ZENDAR_INLINE {
-            *l0 = e;
-            *l1 = e;
-            *l2 = e;
-            *l3 = e;
+        // A record moves as one 64-bit value (as a pair of fields it would
+        // take twice the stores).
+        static_assert(sizeof(Entry) == sizeof(uint64_t), "a record is eight bytes");
+        auto put = [&](unsigned where, const Entry* from) ZENDAR_INLINE {
+            uint64_t e;
+            std::memcpy(&e, from, sizeof(e));
+            std::memcpy(l0, &e, sizeof(e));
+            std::memcpy(l1, &e, sizeof(e));
+            std::memcpy(l2, &e, sizeof(e));
+            std::memcpy(l3, &e, sizeof(e));
             l0 += where & 1;
             l1 += (where >> 1) & 1;
             l2 += (where >> 2) & 1;
@@ -670,15 +713,15 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
         // other's stores.
         int t = from;
         for (; t + 2 <= to; t += 2) {
-            const unsigned a = classify(list[t]), b = classify(list[t + 1]);
-            put(a, list[t]);
-            put(b, list[t + 1]);
-            if (keep) keep[t] = static_cast<uint8_t>(a), keep[t + 1] = static_cast<uint8_t>(b);
+            const unsigned a = classify(in[t]), b = classify(in[t + 1]);
+            put(a, in + t);
+            put(b, in + t + 1);
+            if (marked) marked[t] = static_cast<uint8_t>(a), marked[t + 1] = static_cast<uint8_t>(b);
         }
         if (t < to) {
-            const unsigned a = classify(list[t]);
-            put(a, list[t]);
-            if (keep) keep[t] = static_cast<uint8_t>(a);
+            const unsigned a = classify(in[t]);
+            put(a, in + t);
+            if (marked) marked[t] = static_cast<uint8_t>(a);
         }
         taken[0] = static_cast<int>(l0 - at[0]);
         taken[1] = static_cast<int>(l1 - at[1]);
