@@ -207,6 +207,10 @@ namespace {
 // A mesh at least this large builds on two threads: below it, handing work
 // over costs more than it saves.
 constexpr int kBuildBeside = 20000;
+// Nodes of at least this many times tuning value A triangles may be merged
+// when drawn (see Nest): they are drawn whole only when a large part of the
+// mesh is in view, where drawing them costs far more than merging.
+constexpr int kMergedFrom = 8;
 
 // The thread that builds beside the caller's, kept for the life of the
 // process: starting one per build costs a fifth of a millisecond here. One
@@ -950,8 +954,8 @@ void QuadTree::Builder::Block(int node, const Entry* list, int n) {
 // in the window of the first child it went to, so its list is its
 // children's lists merged in its order, by which children each of its
 // triangles went to (where, as the split found it). When a child draws its
-// own children's windows, the node keeps those marks instead and merges
-// when it is drawn. A window too large for 16-bit indices makes way for a
+// own children's windows and the node is large (kMergedFrom), the node
+// keeps those marks instead and merges when it is drawn. A window too large for 16-bit indices makes way for a
 // window of the node's own.
 void QuadTree::Builder::Nest(int node, const Entry* list, int n, size_t start, const uint8_t* where) {
     const int firstChild = nodes[node].firstChild;
@@ -969,7 +973,7 @@ void QuadTree::Builder::Nest(int node, const Entry* list, int n, size_t start, c
     self.window = static_cast<int>(start);
     self.windowCount = static_cast<int>(size);
     bool merged = false;
-    for (int c = 0; c < 4; c++) {
+    for (int c = 0; n >= kMergedFrom * tuningA && c < 4; c++) {
         const Node& child = nodes[firstChild + c];
         merged = merged || (child.firstChild >= 0 && nodes[child.firstChild].owner == child.firstChild &&
                             child.window == nodes[child.firstChild].window);

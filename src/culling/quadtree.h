@@ -34,10 +34,10 @@ public:
 // them: a node of at most A triangles holds the vertices its triangles use,
 // in first-use order, and a larger one the windows of its children side by
 // side (the vertices on their borders repeated), so no level keeps a copy of
-// its own. A node whose children draw their children's windows keeps no list
-// either, but which children each of its triangles went to: drawing it whole
-// (only when all of it is in view, a quarter of the mesh or more) merges
-// their lists. The lists of the nodes below those drawn whole are only needed
+// its own. A large node (eight times A triangles or more) whose children draw
+// their children's windows keeps no list either, but which children each of
+// its triangles went to: drawing it whole (only when all of it is in view)
+// merges their lists. The lists of the nodes below those drawn whole are only needed
 // while the tree is built; a leaf keeps which triangles of the nearest node
 // drawn whole are its own, one bit each, and collision and ray tests gather
 // them from there.

@@ -482,8 +482,20 @@ void ExpectAsItsRules(const QuadTree& t, const VERTEX* v, const std::vector<uint
 // it draws and tests, bit for bit as the rules make them. The large one is
 // built on two threads.
 TEST(MeshQuadTree, DrawsAndTestsWhatItsRulesSay) {
-    for (const int w : {90, 150}) {
-        const int h = w == 90 ? 70 : 100;
+    // The terrain's size and the tuning values, and how many nodes are
+    // merged when drawn (those of at least 8 A triangles whose children draw
+    // their children's windows): none; the root's children (the large one,
+    // built on two threads); two levels, the upper merging the lower.
+    const struct {
+        int w, h, tuningA, tuningB, merged;
+    } sizes[] = {{90, 70, 500, 100, 0}, {150, 100, 500, 100, 4}, {90, 70, 60, 12, 20}};
+    Settings* const saved = g_settings;
+    Settings settings;
+    g_settings = &settings;
+    for (const auto& size : sizes) {
+        settings.tuningA = size.tuningA;
+        settings.tuningB = size.tuningB;
+        const int w = size.w, h = size.h;
         std::vector<VERTEX> v;
         for (int z = 0; z <= h; z++)
             for (int x = 0; x <= w; x++) {
@@ -529,27 +541,27 @@ TEST(MeshQuadTree, DrawsAndTestsWhatItsRulesSay) {
             int vertices;
             const float* box;
             int nodes;
-        } cases[] = {{"rows", &idx, &v, static_cast<int>(v.size()), box, w == 90 ? 341 : 1365},
-                     {"shuffled", &shuffled, &v, static_cast<int>(v.size()), box, w == 90 ? 341 : 1365},
-                     {"short", &shuffled, &v, static_cast<int>(v.size()) - 300, box, w == 90 ? 341 : 1365},
-                     {"low", &shuffled, &v, static_cast<int>(v.size()), low, -1},
-                     {"far", &shuffled, &far, static_cast<int>(v.size()), farBox, -1},
-                     {"zeros", &shuffled, &zeros, static_cast<int>(v.size()), box, -1}};
+        };
+        const int nodes = size.tuningA != 500 ? -1 : w == 90 ? 341 : 1365;
+        const Case cases[] = {{"rows", &idx, &v, static_cast<int>(v.size()), box, nodes},
+                              {"shuffled", &shuffled, &v, static_cast<int>(v.size()), box, nodes},
+                              {"short", &shuffled, &v, static_cast<int>(v.size()) - 300, box, nodes},
+                              {"low", &shuffled, &v, static_cast<int>(v.size()), low, -1},
+                              {"far", &shuffled, &far, static_cast<int>(v.size()), farBox, -1},
+                              {"zeros", &shuffled, &zeros, static_cast<int>(v.size()), box, -1}};
         for (const Case& c : cases) {
             QuadTree t(c.v->data(), c.vertices, c.list->data(), n, c.box);
             t.Build();
             if (c.nodes >= 0) {
                 EXPECT_EQ(t.NodeCount(), c.nodes) << c.name << " " << w;
             }
-            // The nodes whose children draw their children's windows are
-            // merged when drawn: the root's children, and in the large
-            // terrain their children too.
             int merged = 0;
             for (int i = 1; i < t.NodeCount(); i++) merged += t.IsDrawn(i) && t.GetNode(i).list < 0;
-            EXPECT_EQ(merged, w == 90 ? 4 : 20) << c.name << " " << w;
+            EXPECT_EQ(merged, size.merged) << c.name << " " << w << " A " << size.tuningA;
             ExpectAsItsRules(t, c.v->data(), *c.list, c.box, c.name, true);
         }
     }
+    g_settings = saved;
 }
 
 // 21,000 triangles that each name three vertices of their own and reach
