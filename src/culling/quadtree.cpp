@@ -2,15 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <exception>
-#include <functional>
 #include <limits>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -20,6 +15,7 @@
 #include "collision/rayquery.h"
 #include "culling/cplane.h"
 #include "settings/settings.h"
+#include "utility/helperthread.h"
 
 int QuadTreeTuningA() { return g_settings ? g_settings->tuningA : 500; }
 int QuadTreeTuningB() { return g_settings ? g_settings->tuningB : 100; }
@@ -212,79 +208,10 @@ constexpr int kBuildBeside = 20000;
 // mesh is in view, where drawing them costs far more than merging.
 constexpr int kMergedFrom = 8;
 
-// The thread that builds beside the caller's, kept for the life of the
-// process: starting one per build costs a fifth of a millisecond here. One
-// build at a time has it (Acquire); it waits for a task spinning a little,
-// since the tasks of one build follow each other closely, then asleep. (A
-// process that forks without exec must not build large trees in the child,
-// which has no helper.)
-class Helper {
-public:
-    // The helper, held until Release, or null: one core, or another build
-    // has it.
-    static Helper* Acquire() {
-        static Helper* const helper = std::thread::hardware_concurrency() >= 2 ? new Helper : nullptr;
-        return helper && helper->owner_.try_lock() ? helper : nullptr;
-    }
-    void Release() { owner_.unlock(); }
-    // Runs task on the helper's thread; Wait returns once it has run. The
-    // task must not throw.
-    void Start(std::function<void()> task) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            task_ = std::move(task);
-            queued_.store(true, std::memory_order_release);
-        }
-        changed_.notify_all();
-    }
-    void Wait() {
-        Until([this] { return !queued_.load(std::memory_order_acquire); });
-    }
-
-private:
-    Helper() {
-        std::thread([this] { Loop(); }).detach();
-    }
-    // Waits for done(): spinning for a moment, as the steps of one build
-    // follow each other closely, then asleep, so that a wait never takes
-    // the core's time from the other thread for long (the two may share
-    // one core's resources).
-    template <typename Done>
-    void Until(Done done) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
-        for (int spins = 1; !done(); spins++) {
-#if defined(__SSE2__)
-            _mm_pause();
-#endif
-            if (spins % 64 == 0 && std::chrono::steady_clock::now() > until) {
-                std::unique_lock<std::mutex> lock(mutex_);
-                changed_.wait(lock, done);
-                return;
-            }
-        }
-    }
-    void Loop() {
-        for (;;) {
-            Until([this] { return queued_.load(std::memory_order_acquire); });
-            task_();
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                task_ = nullptr;
-                queued_.store(false, std::memory_order_release);
-            }
-            changed_.notify_all();
-        }
-    }
-    std::mutex owner_, mutex_;
-    std::condition_variable changed_;
-    std::function<void()> task_;
-    std::atomic<bool> queued_{false};
-};
-
 // Runs work(from, to) over [0, count) in two halves, the second on the
 // helper when there is one and enough work. work must not throw.
 template <typename Work>
-void Halves(Helper* helper, size_t count, Work& work) {
+void Halves(HelperThread* helper, size_t count, Work& work) {
     if (!helper || count < kBuildBeside) {
         work(0, count);
         return;
@@ -382,7 +309,7 @@ struct QuadTree::Builder {
     const VERTEX* v;
     int tuningA, tuningB;
     int gridLevels = 0;
-    Helper* helper = nullptr;  // the second thread, for this build's largest steps
+    HelperThread* helper = nullptr;  // the second thread, for this build's largest steps
     // Per vertex: the last node whose window took it, and its place there.
     struct Seen {
         int node, at;
@@ -477,11 +404,11 @@ void QuadTree::Build() {
     }
     // The helper is held for the whole build, given back however it ends.
     struct Held {
-        Helper* h;
+        HelperThread* h;
         ~Held() {
             if (h) h->Release();
         }
-    } held{n >= kBuildBeside ? Helper::Acquire() : nullptr};
+    } held{n >= kBuildBeside ? HelperThread::Acquire() : nullptr};
     b.helper = held.h;
     b.Scratch(size);
     b.Place(size);
@@ -869,7 +796,7 @@ bool QuadTree::Builder::Children(int firstChild, const Entry* const bases[4], co
     // The helper's task reads this build's lists: it has run before
     // anything this thread throws leaves.
     struct Waiter {
-        Helper* h;
+        HelperThread* h;
         ~Waiter() { h->Wait(); }
     };
     {
