@@ -335,8 +335,17 @@ wait_for() {  # PATTERN: until the log has a line with it
     echo "timed out waiting for: $1" >&2
     return 1
 }
-window_named() {  # TITLE: the window, once it is there
-    timeout 60 xdotool search --sync --name "$1" | head -1
+window_named() {  # TITLE: the window, once it is there and shown
+    timeout 60 xdotool search --sync --onlyvisible --name "$1" | head -1
+}
+focus() {  # WINDOW: the keyboard focus, once the window can take it (a window
+           # Wine has only just shown may still refuse it: BadMatch)
+    for _ in $(seq 1 100); do
+        xdotool windowfocus --sync "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    echo "could not give $1 the focus" >&2
+    return 1
 }
 positions() { tr -d "\r" <"$log" | grep "^Position == " || true; }
 "$WINE" "$WIN_GAME" --editor >stdout.txt 2>stderr.txt &
@@ -345,7 +354,7 @@ trap "kill $game 2>/dev/null || true" EXIT
 wait_for "Loading area from file"
 window=$(window_named "^Zendar1 - Showcase 2$")
 [ -n "$window" ] || { echo "no game window" >&2; exit 1; }
-xdotool windowfocus --sync "$window"
+focus "$window"
 wait_for "Window comes into focus"
 # The editor frame reads the keyboard every frame; P until it answers.
 for _ in $(seq 1 300); do
@@ -369,7 +378,7 @@ xdotool key Escape
 wait_for "MESSAGE - key/menu exit"
 box=$(window_named "^Quit\?$")
 [ -n "$box" ] || { echo "no Quit? box" >&2; exit 1; }
-xdotool windowfocus --sync "$box"
+focus "$box"
 xdotool key Return
 for _ in $(seq 1 300); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$game" 2>/dev/null; then echo "the game did not close after Yes" >&2; exit 1; fi
