@@ -89,7 +89,9 @@ for b in $WANT; do
       ;;
     model)
       if run model "$BIN/bench_model"; then
-        line "model load" "$(field "$f" "^load \/ read bytes" 7 | tr -d 'x,;')x the read of its bytes (cpu)" "target <= 15x"
+        # Elapsed time: a large piece's tree is built on two threads, so the
+        # CPU time (also printed) counts both and is not what a load waits.
+        line "model load" "$(field "$f" "^load \/ read bytes" 5 | tr -d 'x,;')x the read of its bytes (wall; $(field "$f" "^load \/ read bytes" 7 | tr -d 'x,;')x in CPU time)" "target <= 15x"
         tree=$(field "$f" "^quadtree memory" 3)
         mesh=$(field "$f" "^quadtree memory" 9)
         line "quadtree memory" "$(awk -v t="$tree" -v m="$mesh" 'BEGIN { printf "%.1f", t / m }')x the mesh ($tree MB for $mesh MB)" "target <= 2x"

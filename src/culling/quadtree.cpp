@@ -256,17 +256,20 @@ struct Sorter {
                           (z >= b[3] && z <= b[4]) << 2 | (z >= b[4] && z <= b[5]) << 3];
 #endif
     }
-    // The children of triangle id, whose lowest cells are in code.
-    ZENDAR_NOINLINE unsigned ByCorners(int id, uint32_t code) const {
-        if (gridded) {
-            const uint32_t high = span[id];
-            const unsigned x0 = (code & 0xFFF) >> shift, x1 = (high & 0xFFF) >> shift;
-            const unsigned z0 = (code >> 12 & 0xFFF) >> shift, z1 = (high >> 12) >> shift;
-            // The triangle is in this node, so its cells reach the
-            // children's on both axes.
-            if ((x1 - x0) + (z1 - z0) <= 1)
-                return kQuadrants[(x0 <= cx) | (x1 > cx) << 1 | (z0 <= cz) << 2 | (z1 > cz) << 3];
-        }
+    // The children of triangle id by its cells (lowest in code, highest in
+    // its span) where they span at most two cells side by side at this
+    // level, else 16: the corners decide.
+    unsigned BySpan(int id, uint32_t code) const {
+        if (!gridded) return 16;
+        const uint32_t high = span[id];
+        const unsigned x0 = (code & 0xFFF) >> shift, x1 = (high & 0xFFF) >> shift;
+        const unsigned z0 = (code >> 12 & 0xFFF) >> shift, z1 = (high >> 12) >> shift;
+        // The triangle is in this node, so its cells reach the children's
+        // on both axes.
+        if ((x1 - x0) + (z1 - z0) > 1) return 16;
+        return kQuadrants[(x0 <= cx) | (x1 > cx) << 1 | (z0 <= cz) << 2 | (z1 > cz) << 3];
+    }
+    ZENDAR_NOINLINE unsigned ByCorners(int id) const {
         const uint16_t* tri = indices + 3 * id;
         return BitsOf(tri[0]) | BitsOf(tri[1]) | BitsOf(tri[2]);
     }
@@ -276,11 +279,11 @@ struct Sorter {
 // What one tree's build keeps from node to node.
 struct QuadTree::Builder {
     // A triangle as the splits see it: its place in the mesh; where its
-    // corners lie: the lowest x and z grid cells any
-    // of them touches (bits 0-11, 12-23) and the number of levels down to
-    // which they all lie in one cell (bits 24-31). Down to that level a
-    // triangle goes to exactly the child holding its cell; a triangle with a
-    // corner outside the root's box goes by its corners at every level.
+    // corners lie: the lowest x and z grid cells any of them touches (bits
+    // 0-11, 12-23) and the number of levels down to which they all lie in
+    // one cell (bits 24-31). Down to that level a triangle goes to exactly
+    // the child holding its cell; a triangle with a corner outside the root's
+    // box goes by its corners at every level.
     struct Entry {
         int ref;
         uint32_t code;
@@ -619,10 +622,17 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
         // The child a triangle whose corners share a cell goes to, by the
         // cell's x and z halves at this level: low x with high z is child 0.
         static const uint8_t kChild[4] = {4, 8, 1, 2};
+        // How far each child's list moves on for a record with those
+        // children (bit c: child c).
+        static const uint8_t kSteps[16][4] = {{0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}, {1, 1, 0, 0},
+                                              {0, 0, 1, 0}, {1, 0, 1, 0}, {0, 1, 1, 0}, {1, 1, 1, 0},
+                                              {0, 0, 0, 1}, {1, 0, 0, 1}, {0, 1, 0, 1}, {1, 1, 0, 1},
+                                              {0, 0, 1, 1}, {1, 0, 1, 1}, {0, 1, 1, 1}, {1, 1, 1, 1}};
         auto classify = [&](const Entry& e) ZENDAR_INLINE -> unsigned {
             if (static_cast<int>(e.code >> 24) >= atLevel)
                 return kChild[(e.code >> by & 1) | (e.code >> (12 + by) & 1) << 1];
-            return slow->ByCorners(e.ref, e.code);
+            const unsigned w = slow->BySpan(e.ref, e.code);
+            return w != 16 ? w : slow->ByCorners(e.ref);
         };
         Entry *l0 = at[0], *l1 = at[1], *l2 = at[2], *l3 = at[3];
         // A record moves as one 64-bit value (as a pair of fields it would
@@ -635,10 +645,11 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
             std::memcpy(l1, &e, sizeof(e));
             std::memcpy(l2, &e, sizeof(e));
             std::memcpy(l3, &e, sizeof(e));
-            l0 += where & 1;
-            l1 += (where >> 1) & 1;
-            l2 += (where >> 2) & 1;
-            l3 += where >> 3;
+            const uint8_t* step = kSteps[where];
+            l0 += step[0];
+            l1 += step[1];
+            l2 += step[2];
+            l3 += step[3];
         };
         // Two at a time, so that one record's test need not wait for the
         // other's stores.
