@@ -37,10 +37,14 @@ public:
 // its own. A large node (eight times A triangles or more) whose children draw
 // their children's windows keeps no list either, but which children each of
 // its triangles went to: drawing it whole (only when all of it is in view)
-// merges their lists. The lists of the nodes below those drawn whole are only needed
-// while the tree is built; a leaf keeps which triangles of the nearest node
-// drawn whole are its own, one bit each, and collision and ray tests gather
-// them from there.
+// merges their lists. The lists of the nodes below those drawn whole are only
+// needed while the tree is built; a leaf keeps which triangles of the nearest
+// node drawn whole are its own, one bit each, and collision and ray tests
+// gather them from there.
+//
+// A mesh of 20,000 triangles or more is built on two threads (the second is
+// the process's HelperThread), into the same tree one thread would build but
+// for where each subtree lies in the arrays.
 class QuadTree : public QuadTreeBase {
 public:
     // Shares the submesh's vertex array and triangle list, which must
