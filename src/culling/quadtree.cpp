@@ -46,10 +46,9 @@ inline void Put(uint16_t*& to, uint16_t a, uint16_t b, uint16_t c) {
 
 // A list drawing the windows of four children side by side: each triangle
 // names its corners in the window of the first child it went to (where, bits
-// as kQuadrants), whose list has it next (from, moved along), the window
-// lying offset vertices into the parent's. False if a triangle went to no
-// child (below the root every triangle goes to one).
-bool MergeLists(const uint8_t* where, int n, const uint16_t* const from[4], const unsigned offset[4],
+// as kQuadrants; never none: the build checks), whose list has it next
+// (from, moved along), the window lying offset vertices into the parent's.
+void MergeLists(const uint8_t* where, int n, const uint16_t* const from[4], const unsigned offset[4],
                 uint16_t* out) {
     // The four cursors stay in registers: picked by the triangle's bits
     // rather than indexed, so no step waits for the last one's store.
@@ -57,7 +56,6 @@ bool MergeLists(const uint8_t* where, int n, const uint16_t* const from[4], cons
     const unsigned o0 = offset[0], o1 = offset[1], o2 = offset[2], o3 = offset[3];
     for (int t = 0; t < n; t++) {
         const unsigned w = where[t];
-        if (w == 0) return false;
         const uint16_t* tri = w & 1 ? f0 : w & 2 ? f1 : w & 4 ? f2 : f3;
         const unsigned o = w & 1 ? o0 : w & 2 ? o1 : w & 4 ? o2 : o3;
         Put(out, static_cast<uint16_t>(tri[0] + o), static_cast<uint16_t>(tri[1] + o),
@@ -67,7 +65,6 @@ bool MergeLists(const uint8_t* where, int n, const uint16_t* const from[4], cons
         f2 += 3 * (w >> 2 & 1);
         f3 += 3 * (w >> 3 & 1);
     }
-    return true;
 }
 
 }  // namespace

@@ -61,11 +61,15 @@ uint8_t FusedBinary(uint8_t op, int second, bool store) {
     }
 }
 
+// The fused handler named prefix op suffix for the push before op: LL for a
+// local, LC1 for a one-byte push, LC2 for pushc (second 0, 1, 2).
+#define FUSED_PICK(name, suffix) \
+    second == 0 ? H_LL_##name##suffix : second == 1 ? H_LC1_##name##suffix : H_LC2_##name##suffix
+
 uint8_t FusedCall(uint8_t op, int second) {
     switch (op) {
 #define FUSED_CALL_CASE(name) \
-    case H_##name:            \
-        return second == 0 ? H_LL_##name##_call : second == 1 ? H_LC1_##name##_call : H_LC2_##name##_call;
+    case H_##name: return FUSED_PICK(name, _call);
         Z1_SCRIPT_FUSED_CALL(FUSED_CALL_CASE)
 #undef FUSED_CALL_CASE
     default: return H_undecoded;
@@ -75,8 +79,7 @@ uint8_t FusedCall(uint8_t op, int second) {
 uint8_t FusedGuard(uint8_t op, int second) {
     switch (op) {
 #define FUSED_GUARD_CASE(name) \
-    case H_##name:             \
-        return second == 0 ? H_LL_##name##_ret : second == 1 ? H_LC1_##name##_ret : H_LC2_##name##_ret;
+    case H_##name: return FUSED_PICK(name, _ret);
         Z1_SCRIPT_FUSED_COMPARE(FUSED_GUARD_CASE)
 #undef FUSED_GUARD_CASE
     default: return H_undecoded;
@@ -86,12 +89,13 @@ uint8_t FusedGuard(uint8_t op, int second) {
 uint8_t FusedCompare(uint8_t op, int second) {
     switch (op) {
 #define FUSED_COMPARE_CASE(name) \
-    case H_##name: return second == 0 ? H_LL_##name : second == 1 ? H_LC1_##name : H_LC2_##name;
+    case H_##name: return FUSED_PICK(name, );
         Z1_SCRIPT_FUSED_COMPARE(FUSED_COMPARE_CASE)
 #undef FUSED_COMPARE_CASE
     default: return H_undecoded;
     }
 }
+#undef FUSED_PICK
 
 void DecodeOne(ScriptDecoded* d, const ScriptCode* unit, const uint8_t* code, uint32_t at) {
     ScriptSlot& s = d->slots[at - unit->code_start];

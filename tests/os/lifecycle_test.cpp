@@ -53,6 +53,16 @@ using xrun::CountOf;
 using xrun::Find;
 using xrun::Joined;
 
+// The start of a script that drives the game given as its arguments: the
+// game runs in the background as $GAME and the script goes on once its
+// window has the focus.
+std::string FocusedGameScript() {
+    return std::string(xrun::kScriptStart) +
+           "\"$@\" &\n"
+           "GAME=$!\n"
+           "waitfor grep -q 'Window comes into focus' demo2.txt\n";
+}
+
 class GameRun : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -203,10 +213,7 @@ TEST_F(GameRun, InTheBackgroundTheLoopSleepsAndWakesOnFocus) {
     WriteFile(base + "z1.ini", "*renderer 1\n*write_log\n");
     std::string script = work + "focus.sh";
     // The two seconds are the span measured, not a wait for anything.
-    WriteFile(script, std::string(xrun::kScriptStart) +
-                          "\"$@\" &\n"
-                          "GAME=$!\n"
-                          "waitfor grep -q 'Window comes into focus' demo2.txt\n"
+    WriteFile(script, FocusedGameScript() +
                           "W=$(xdotool search --sync --name 'Zendar1 - Showcase 2' | head -1)\n"
                           "xdotool windowfocus $(xwininfo -root | awk '/Window id:/ { print $4 }')\n"
                           "waitfor grep -q 'loose focus' demo2.txt\n"
@@ -250,10 +257,7 @@ TEST_F(GameRun, TypedEnterAndEscAnswerTheQuitBox) {
                                                       "  sleep 0.5; xdotool key Escape\ndone\n";
         std::string script = dir + "keys.sh";
         // The quit box's loop creates `shown` once the box takes keys.
-        WriteFile(script, std::string(xrun::kScriptStart) +
-                              "\"$@\" &\n"
-                              "GAME=$!\n"
-                              "waitfor grep -q 'Window comes into focus' demo2.txt\n"
+        WriteFile(script, FocusedGameScript() +
                               "xdotool key Escape\n"
                               "waitfor test -e shown\n"
                               "xdotool key " +
@@ -277,10 +281,7 @@ TEST_F(GameRun, MenuExitRunsTheExitSequence) {
     std::string script = work + "clicks.sh";
     // The window takes clicks once it has the focus; the menu's loop creates
     // `shown` once the open menu is drawn and takes clicks.
-    WriteFile(script, std::string(xrun::kScriptStart) +
-                          "\"$@\" &\n"
-                          "GAME=$!\n"
-                          "waitfor grep -q 'Window comes into focus' demo2.txt\n"
+    WriteFile(script, FocusedGameScript() +
                           "xdotool mousemove 15 10 click 1\n"
                           "waitfor test -e shown\n"
                           "xdotool mousemove 30 76 click 1\n"
