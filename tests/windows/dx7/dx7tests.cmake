@@ -6,7 +6,7 @@
 set(dx7_tests ${CMAKE_SOURCE_DIR}/tests/windows/dx7)
 file(GLOB dx7_test_sources CONFIGURE_DEPENDS ${dx7_tests}/*.cpp)
 # With the driver's "Select Device" dialog, as the game has it.
-add_executable(test_dx7 ${dx7_test_sources} ${CMAKE_SOURCE_DIR}/src/gfxdriver/dx7driver/dx7driver.rc)
+add_executable(test_dx7 ${dx7_test_sources} ${CMAKE_SOURCE_DIR}/tests/common/program/run_temp_dir.cpp ${CMAKE_SOURCE_DIR}/src/gfxdriver/dx7driver/dx7driver.rc)
 target_link_libraries(test_dx7 PRIVATE zendar_test_common zendar_win32 gtest_main gmock)
 target_compile_options(test_dx7 PRIVATE ${ZENDAR_WARNINGS})
 target_compile_definitions(test_dx7 PRIVATE ZENDAR_SOURCE_DIR="${CMAKE_SOURCE_DIR}" ZENDAR_BIN_DIR="${ZENDAR_GAME_DIR}")
