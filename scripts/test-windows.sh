@@ -401,7 +401,10 @@ e2e_real_keys() {
 
 # The editor through a replay, as docs/editor.md shows it: open the village,
 # fly, select, rename the selection in its property dialog, spawn a light,
-# scale, save under another name. Both builds save the same file.
+# scale, save under another name. Both builds save the same file. Then
+# unsaved work: another light, M and Esc each offer to save it (Cancel
+# stays), Ctrl+Z takes the light back and Ctrl+Y brings it again; the frame
+# limit ends the run without asking.
 editor_replay() {
     cat <<REPLAY
 2 key down 29
@@ -433,6 +436,26 @@ answer ok
 45 key up 31
 45 key up 29
 answer file $2
+47 key down 68
+47 key up 68
+answer field Type: = Light
+answer field Symbolic Name: = unsaved_lamp
+answer ok
+49 key down 50
+49 key up 50
+answer cancel
+51 key down 1
+51 key up 1
+answer yes
+answer cancel
+53 key down 29
+53 key down 44
+53 key up 44
+53 key up 29
+55 key down 29
+55 key down 21
+55 key up 21
+55 key up 29
 REPLAY
 }
 
@@ -452,6 +475,14 @@ e2e_editor() {
     grep -q new_lamp "$WORK/editor-win/dump.txt" || fail "editor: the spawned light is not in the saved area"
     diff "$WORK/editor-linux/dump.txt" "$WORK/editor-win/dump.txt" >"$WORK/editor-dump.diff" ||
         fail "editor: the saved areas dump differently (see $WORK/editor-dump.diff)"
+    local build
+    for build in linux win; do
+        [ "$(log_of "$WORK/editor-$build" | grep -c "^EDITOR - cancelled: the unsaved changes stay$")" = 2 ] ||
+            fail "editor: the $build build did not offer the unsaved light for saving at M and at Esc"
+        log_of "$WORK/editor-$build" | grep -q "^EDITOR - undo " || fail "editor: Ctrl+Z undid nothing in the $build build"
+        log_of "$WORK/editor-$build" | grep -q "^EDITOR - redo " || fail "editor: Ctrl+Y redid nothing in the $build build"
+        if log_of "$WORK/editor-$build" | grep -q "MESSAGE - credits end"; then fail "editor: the $build build left the editor"; fi
+    done
     if cmp -s "$WORK/editor-linux/saved.z1a" "$WORK/editor-win/saved.z1a"; then
         echo "editor: both builds saved the same bytes"
     else

@@ -3,7 +3,10 @@
 // os/dialogs.h and talks to the three drivers through their interfaces. A
 // platform is the code behind those seams plus the four functions below;
 // src/os/sdl (SDL 2) and src/os/win32 (Win32) each implement this file, and a
-// new platform starts from it. Only the platform and its drivers include SDL or
+// new platform starts from it. What every platform decides alike (the command
+// line, the start-up after the drivers, the mode switch, the exit sequence's
+// questions, the editor's commands, the title) is written once, in
+// os/shell/session.h. Only the platform and its drivers include SDL or
 // Windows headers.
 //
 // Entry point and main loop. ZendarMain is the whole program (SDL's main and

@@ -12,7 +12,7 @@
 #include "imgui.h"
 #include "imgui_stdlib.h"
 #include "os/sdl/overlay.h"
-#include "os/sdl/services.h"
+#include "os/shell/session.h"
 #include "utility/basepath.h"
 
 std::string FileFilterText(const char* description, const char* extension) {

@@ -21,6 +21,7 @@
 #include "os/dialogs.h"
 #include "os/harness.h"
 #include "os/replay.h"
+#include "game/screens.h"
 #include "gfxdriver/gfxdriver.h"
 #include "gfxdriver/opengldriver/screenshot.h"
 #include "gfxdriver/opengldriver/sdl/opengldriversdl.h"
@@ -28,6 +29,7 @@
 #include "os/sdl/overlay.h"
 #include "os/sdl/sdldialogs.h"
 #include "os/sdl/services.h"
+#include "os/shell/session.h"
 #include "settings/settings.h"
 #include "utility/clock.h"
 #include "utility/jf.h"
@@ -38,7 +40,6 @@
 namespace {
 
 const char* const kWindowClass = "D3D Window";
-const char* const kWindowTitle = "Zendar1 - Showcase 2";
 const int kWindowWidth = 800;
 const int kWindowHeight = 600;
 const int kMinTrackSize = 100;
@@ -191,18 +192,10 @@ void ExitSequence();
 void OnCommand(int command) {
     switch (command) {
     case MENU_EXIT: ExitSequence(); break;
-    case MENU_SAVE_AREA:
-        if (g_settings && g_settings->editor) EditorSaveArea();
-        break;
-    case MENU_OPEN_AREA:
-        if (g_settings && g_settings->editor) EditorOpenArea();
-        break;
-    case MENU_UNDO:
-        if (g_settings && g_settings->editor) EditorUndo();
-        break;
-    case MENU_REDO:
-        if (g_settings && g_settings->editor) EditorRedo();
-        break;
+    case MENU_SAVE_AREA: RunEditorCommand(EditorCommand::SaveArea); break;
+    case MENU_OPEN_AREA: RunEditorCommand(EditorCommand::OpenArea); break;
+    case MENU_UNDO: RunEditorCommand(EditorCommand::Undo); break;
+    case MENU_REDO: RunEditorCommand(EditorCommand::Redo); break;
     default: break;
     }
 }
@@ -223,16 +216,8 @@ void RunMenuLoop() {
 
 void ExitSequence() {
     LogLine("MESSAGE - key/menu exit");
-    bool yes = true;
-    if (g_settings && g_settings->confirmQuit) {
-        if (g_gfxdriver) g_gfxdriver->Pause(true);
-        yes = YesNoBox("Quit?", "Are you sure you want to Quit?");
-        if (g_gfxdriver) g_gfxdriver->Pause(false);
-    }
-    if (!yes || g.destroyed) return;
-    // Unsaved editor work is offered for saving first, whichever the mode.
-    if (!EditorMayQuit()) return;
-    if (g_settings && !g_settings->editor) RunCredits();
+    if (!QuitConfirmed() || g.destroyed || !EditorLetsQuit()) return;
+    CreditsIfPlaying(ShellPumpInput);
     SetActive(false);
     OnClose();
 }
@@ -275,7 +260,7 @@ void WindowProc(const SDL_Event& e) {
         break;
     case SDL_WINDOWEVENT_FOCUS_LOST: OnDeactivate(); break;
     case SDL_WINDOWEVENT_CLOSE:
-        if (EditorMayQuit()) OnClose();
+        if (EditorLetsQuit()) OnClose();
         break;
     default: break;
     }
@@ -373,33 +358,11 @@ void ReplayWindowKeys() {
 
 // ---------------------------------------------------------------------------
 // [SECTION] Mode switch
-// Both modes enter the same way, with their own key table.
-void EnterMode(bool editor) {
-    ShowModeImages();
-    if (!InstallKeyTable(editor)) LogLine("ERROR - could not initialize input devices");
-    SetLookMode();
-}
-
-void ModeSwitch() {
-    // M in the editor: unsaved work is offered for saving before the game
-    // is played; Cancel stays in the editor.
-    if (!g_settings->editor && g.entered_mode == 1 && !EditorMayPlay()) {
-        g_settings->editor = 1;
-        return;
-    }
-    if (g_settings->editor) {
-        EnterMode(true);
-        g.entered_mode = 1;
-    } else {
-        EnterMode(false);
-        g.entered_mode = 0;
-    }
-}
+void ModeSwitch() { g.entered_mode = static_cast<uint8_t>(SwitchMode(g.entered_mode)); }
 
 // The title names the edited area in editor mode and marks unsaved changes.
 void UpdateTitle() {
-    std::string title = kWindowTitle;
-    if (g.entered_mode) title += " - " + EditorTitle();
+    const std::string title = WindowTitle(g.entered_mode);
     if (title == g.title) return;
     g.title = title;
     SDL_SetWindowTitle(g.window, title.c_str());
@@ -440,10 +403,7 @@ int MainPass() {
     if (g_settings->editor != g.entered_mode) ModeSwitch();
     if (Active() && !g.destroyed) {
         g.frame_running = true;
-        if (g.entered_mode)
-            RunEditorFrame();
-        else
-            RunGameFrame();
+        RunModeFrame(g.entered_mode);
         g.frame_running = false;
         UpdateTitle();
         // A frame that presented nothing still gets its screenshots.
@@ -564,18 +524,12 @@ int Run() {
         ErrorBox("Error", "Cannot create an inputdriver");
         return 1;
     }
-    // 10-14. Sound driver, player camera, game object, font, world.
+    // 10. The sound driver. 11-16. Player camera, game object, font, world,
+    // fog, interface images.
     CreateSoundDriver();
-    CreatePlayerCamera(settings.back_plane, settings.fovRadians);
-    CreateGame();
-    CreateFont();
-    InitWorld();
-    // 15.
-    g_gfxdriver->SetFogging(settings.fog != 0);
-    // 16.
-    RegisterStartupImages();
+    StartEngine(settings);
     // 17.
-    RunIntro();
+    Intro();
     // 18.
     ModeSwitch();
     // 19.
@@ -636,26 +590,10 @@ float ShellSeconds() {
 uint32_t ShellMilliseconds() { return SDL_GetTicks(); }
 
 int ZendarMain(int argc, char** argv) {
-    // Asked what the program is: the answer, and nothing starts.
-    std::string info;
-    if (HarnessInfoRequested(argc, argv, &info)) {
-        std::fputs(info.c_str(), stdout);
-        return 0;
-    }
     HarnessOptions options;
-    std::string error;
-    if (!ParseHarnessOptions(argc, argv, &options, &error)) {
-        std::fprintf(stderr, "zendar1: %s\n%s\n", error.c_str(), HarnessUsage());
-        return 2;
-    }
-    static Replay replay;
-    if (!options.replay.empty()) {
-        if (!replay.Load(options.replay.c_str(), &error)) {
-            std::fprintf(stderr, "zendar1: %s\n", error.c_str());
-            return 2;
-        }
-        g_replay = &replay;
-    }
+    const int ended = ReadCommandLine(argc, argv, [](const std::string& text) { std::fputs(text.c_str(), stdout); },
+                                      &options);
+    if (ended >= 0) return ended;
     StartHarness(options);
     g.real_clock = options.fixedStep <= 0.0;
     return Run();

@@ -15,6 +15,8 @@
 #define IDM_OPEN_AREA         40032
 #define IDM_TOGGLE_FULLSCREEN 40033
 #define IDM_CTRL_T            40034
+#define IDM_UNDO              40041
+#define IDM_REDO              40042
 
 // Editor dialogs. Each is drawn from the entity's property sheet; the
 // resource gives the caption, font and buttons.

@@ -17,42 +17,32 @@
 #include <string>
 #include <vector>
 
-#include "camera/keybindings.h"
-#include "camera/mousemode.h"
-#include "camera/playercamera.h"
 #include "editor/editor.h"
 #include "os/dialogs.h"
 #include "os/harness.h"
 #include "os/replay.h"
+#include "os/shell/session.h"
 #include "game/screens.h"
 #include "gfxdriver/dx7driver/dx7driver.h"
 #include "gfxdriver/gfxdriver.h"
 #include "gfxdriver/opengldriver/opengldriverwindows.h"
 #include "gfxdriver/opengldriver/screenshot.h"
-#include "gui/font.h"
-#include "gui/interfaceimage.h"
 #include "input/dikeys.h"
-#include "input/inputdriver.h"
 #include "inputdriver/dx7driver/dx7inputdriver.h"
 #include "os/win32/resource.h"
 #include "os/win32/win32dialogs.h"
-#include "player/game.h"
-#include "game/importtable.h"
 #include "settings/settings.h"
 #include "sounddriver/win32/win32soundlibrary.h"
 #include "utility/basepath.h"
 #include "utility/clock.h"
 #include "utility/jf.h"
 #include "utility/log.h"
-#include "world/area.h"
-#include "world/world.h"
 
 // ---------------------------------------------------------------------------
 // [SECTION] Window state and input
 namespace {
 
 const char kWindowClass[] = "D3D Window";
-const char kWindowTitle[] = "Zendar1 - Showcase 2";
 const int kWindowWidth = 800;
 const int kWindowHeight = 600;
 const int kMinTrackSize = 100;
@@ -66,10 +56,13 @@ struct ShellState {
     HACCEL accelerators = nullptr;
     uint8_t enteredMode = 0;
     bool frameRunning = false;
+    // The exit sequence or the frame limit has settled that the program
+    // ends: the close is not questioned again.
+    bool closeSettled = false;
+    std::string title;  // the window title now
     bool replayHeld[256] = {};
     LARGE_INTEGER perfOrigin = {};
     bool perfStarted = false;
-    PlayerCamera* camera = nullptr;
     Dx7Driver* dx7 = nullptr;  // the graphics driver when it is the DirectX 7 one
 };
 
@@ -81,18 +74,10 @@ void SetActive(bool on) {
 
 bool Active() { return g_settings && g_settings->active; }
 
-bool EditorMode() { return g_settings && g_settings->editor; }
-
-void AcquireInput() {
-    if (!g_inputdriver) return;
-    g_inputdriver->AcquireKeyboard();
-    g_inputdriver->AcquireMouse();
-}
-
-void UnacquireInput() {
-    if (!g_inputdriver) return;
-    g_inputdriver->UnacquireKeyboard();
-    g_inputdriver->UnacquireMouse();
+// Closes the window once the program is settled to end.
+void CloseSettled() {
+    g.closeSettled = true;
+    if (g.window) SendMessageA(g.window, WM_CLOSE, 0, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -150,61 +135,44 @@ ShellClock g_shellClock;
 
 // ---------------------------------------------------------------------------
 // [SECTION] Mode switch
-// Both modes enter the same way, with their own key table.
+void ModeSwitch() { g.enteredMode = static_cast<uint8_t>(SwitchMode(g.enteredMode)); }
 
-void EnterMode(bool editor) {
-    HideAllInterfaceImages();
-    SetInterfaceImageShown("cursor", false);
-    SetInterfaceImageShown("crosshair", true);
-    if (!InstallKeyBindings(g_inputdriver, editor)) LogLine("ERROR - could not initialize input devices");
-    SetMouseMode(MOUSE_LOOK);
-}
-
-void ModeSwitch() {
-    if (EditorMode()) {
-        EnterMode(true);
-        g.enteredMode = 1;
-    } else {
-        EnterMode(false);
-        g.enteredMode = 0;
-    }
+// The title names the edited area in editor mode and marks unsaved changes.
+void UpdateTitle() {
+    const std::string title = WindowTitle(g.enteredMode);
+    if (title == g.title || !g.window) return;
+    g.title = title;
+    SetWindowTextA(g.window, title.c_str());
 }
 
 // ---------------------------------------------------------------------------
 // [SECTION] The window procedure's handlers
 
 // Returns true when the window was closed.
-bool ExitSequence(HWND window) {
+bool ExitSequence() {
     LogLine("MESSAGE - key/menu exit");
-    bool yes = true;
-    if (g_settings && g_settings->confirmQuit) {
-        if (g_gfxdriver) g_gfxdriver->Pause(true);
-        yes = YesNoBox("Quit?", "Are you sure you want to Quit?");
-        if (g_gfxdriver) g_gfxdriver->Pause(false);
-    }
-    if (!yes) return false;
-    if (!EditorMode()) Credits(ShellPumpInput);
+    // Unsaved editor work is offered for saving first, whichever the mode.
+    if (!QuitConfirmed() || !EditorLetsQuit()) return false;
+    CreditsIfPlaying(ShellPumpInput);
     SetActive(false);
-    SendMessageA(window, WM_CLOSE, 0, 0);
+    CloseSettled();
     return true;
 }
 
 // WM_COMMAND: true when the command was handled and the result is 0.
-bool OnCommand(HWND window, int command) {
+bool OnCommand(int command) {
     switch (command) {
-    case IDM_EXIT: return ExitSequence(window);
+    case IDM_EXIT: return ExitSequence();
     case IDM_CHANGE_DEVICE:
         if (g_gfxdriver) g_gfxdriver->ChangeEnvironment();
         return false;
     case IDM_TOGGLE_FULLSCREEN:
         if (g_gfxdriver) g_gfxdriver->ToggleFullscreen();
         return false;
-    case IDM_SAVE_AREA:
-        if (EditorMode()) EditorSaveAreaCommand();
-        return false;
-    case IDM_OPEN_AREA:
-        if (EditorMode()) EditorOpenAreaCommand();
-        return false;
+    case IDM_SAVE_AREA: RunEditorCommand(EditorCommand::SaveArea); return false;
+    case IDM_OPEN_AREA: RunEditorCommand(EditorCommand::OpenArea); return false;
+    case IDM_UNDO: RunEditorCommand(EditorCommand::Undo); return false;
+    case IDM_REDO: RunEditorCommand(EditorCommand::Redo); return false;
     default: return false;
     }
 }
@@ -265,17 +233,12 @@ void ReplayWindowKeys() {
 
 void RunFrame() {
     g.frameRunning = true;
-    if (g.enteredMode) {
-        EditorFrame(g.camera);
-        EditorOverlay(g.camera, EditorSelectionLine());
-    } else {
-        GameFrame(g.camera);
-        Overlay(g.camera);
-    }
+    RunModeFrame(g.enteredMode);
     g.frameRunning = false;
+    UpdateTitle();
     // A frame that presented nothing still gets its screenshots.
     SaveScreenshots(true);
-    if (HarnessEndFrame() && g.window) SendMessageA(g.window, WM_CLOSE, 0, 0);
+    if (HarnessEndFrame()) CloseSettled();
 }
 
 int MainLoop() {
@@ -393,26 +356,10 @@ int Run() {
         ErrorBox("Error", "Cannot create an inputdriver");
         return 1;
     }
-    // 10. Sound. 11. Player camera. 12. Game object. 13. Font.
+    // 10. Sound. 11-16. Player camera, game object, font, world, fog,
+    // interface images.
     g_sounddriver = CreateWin32SoundDriver();
-    g.camera = new PlayerCamera(settings.fovRadians, settings.back_plane);
-    g_game = new Game(g.camera);
-    InstallGameImports();
-    g_font = new Font("font_herald.ini");
-    g_font->SelectSkin("white");
-    g_font->SetSize(12);
-    // 14. The world and its area.
-    static World world;
-    world.Initialise();
-    static Area* area = new Area();
-    world.area = area;
-    // 15. Fog.
-    g_gfxdriver->SetFogging(settings.fog != 0);
-    // 16. The interface images.
-    RegisterInterfaceImage("cursor", "textures\\interface\\pointer01.bmp",
-                           "textures\\interface\\pointer01a.bmp", 315, 235, 10, 10, true);
-    RegisterInterfaceImage("crosshair", "textures\\interface\\crosshair.bmp",
-                           "textures\\interface\\crosshair_alpha.bmp", 315, 235, 10, 10, true);
+    StartEngine(settings);
     // 17. Intro. 18. Mode. 19. Main loop.
     Intro();
     ModeSwitch();
@@ -435,6 +382,8 @@ int ReplayAccelerator(int code, const bool held[256]) {
     if (ctrl && !shift && !alt) {
         if (code == DIK_O) return IDM_OPEN_AREA;
         if (code == DIK_S) return IDM_SAVE_AREA;
+        if (code == DIK_Z) return IDM_UNDO;
+        if (code == DIK_Y) return IDM_REDO;
     }
     return 0;
 }
@@ -459,6 +408,8 @@ LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wparam, LPARA
         if (g_gfxdriver) g_gfxdriver->Paint();
         break;
     case WM_CLOSE:
+        // The close box: unsaved editor work is offered for saving first.
+        if (!g.closeSettled && !EditorLetsQuit()) return 0;
         LogLine("MESSAGE - WM close");
         SetActive(false);
         DestroyWindow(window);
@@ -480,7 +431,7 @@ LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wparam, LPARA
         if (Fullscreen()) return HTCLIENT;
         break;
     case WM_COMMAND:
-        if (OnCommand(window, LOWORD(wparam))) return 0;
+        if (OnCommand(LOWORD(wparam))) return 0;
         break;
     case WM_SYSCOMMAND:
         switch (wparam & 0xFFF0) {
@@ -560,26 +511,10 @@ void ShellPumpInput() {
 }
 
 int ZendarMain(int argc, char** argv) {
-    // Asked what the program is: the answer, and nothing starts.
-    std::string info;
-    if (HarnessInfoRequested(argc, argv, &info)) {
-        TellOnStandardOutput("Zendar1", info);
-        return 0;
-    }
     HarnessOptions options;
-    std::string error;
-    if (!ParseHarnessOptions(argc, argv, &options, &error)) {
-        std::fprintf(stderr, "zendar1: %s\n%s\n", error.c_str(), HarnessUsage());
-        return 2;
-    }
-    static Replay replay;
-    if (!options.replay.empty()) {
-        if (!replay.Load(options.replay.c_str(), &error)) {
-            std::fprintf(stderr, "zendar1: %s\n", error.c_str());
-            return 2;
-        }
-        g_replay = &replay;
-    }
+    const int ended =
+        ReadCommandLine(argc, argv, [](const std::string& text) { TellOnStandardOutput("Zendar1", text); }, &options);
+    if (ended >= 0) return ended;
     if (options.base.empty()) SetBasePath(ExecutableFolder().c_str());
     StartHarness(options);
     ShellSeconds();

@@ -52,7 +52,7 @@ TEST(Resources, AcceleratorTableMapsTheKeysToTheirCommands) {
     HACCEL table = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
     ASSERT_NE(table, nullptr);
     int n = CopyAcceleratorTableA(table, nullptr, 0);
-    ASSERT_EQ(n, 6);
+    ASSERT_EQ(n, 8);
     std::vector<ACCEL> got(n);
     CopyAcceleratorTableA(table, got.data(), n);
     struct Key {
@@ -64,6 +64,7 @@ TEST(Resources, AcceleratorTableMapsTheKeysToTheirCommands) {
         {FCONTROL, 'O', IDM_OPEN_AREA}, {FCONTROL, 'S', IDM_SAVE_AREA},
         {FCONTROL, 'T', IDM_CTRL_T},    {0, VK_ESCAPE, IDM_EXIT},
         {0, VK_F2, IDM_CHANGE_DEVICE},  {FALT, VK_RETURN, IDM_TOGGLE_FULLSCREEN},
+        {FCONTROL, 'Z', IDM_UNDO},      {FCONTROL, 'Y', IDM_REDO},
     };
     for (const Key& k : expected) {
         bool found = false;
@@ -99,6 +100,9 @@ TEST(ReplayAccelerator, KeysReachTheCommandsWithTheirModifiersOnly) {
         {DIK_O, {}, 0},
         {DIK_S, {}, 0},
         {DIK_A, {DIK_LCONTROL}, 0},
+        {DIK_Z, {DIK_LCONTROL}, IDM_UNDO},
+        {DIK_Y, {DIK_RCONTROL}, IDM_REDO},
+        {DIK_Z, {}, 0},
     };
     for (const Case& c : cases) {
         bool held[256] = {};
