@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <limits>
+#include <vector>
 
 #include "math/zmath.h"
 
@@ -260,6 +264,65 @@ TEST(Matrix, TransformBoxTakesAllCorners) {
     TransformBox(out, unit, r);
     EXPECT_NEAR(out[0], -std::sqrt(2.0f), 1e-5f);
     EXPECT_NEAR(out[4], std::sqrt(2.0f), 1e-5f);
+}
+
+// The box of the eight transformed corners, bit for bit, whichever way it is
+// worked out: affine matrices (scaled, rotated, moved, with signed zeros and
+// huge values), projective ones, and boxes that are not finite.
+TEST(Matrix, TransformBoxIsTheBoxOfItsCornersToTheBit) {
+    const float inf = std::numeric_limits<float>::infinity();
+    MATRIX rx, ry, rz, rxy, r, s, t, rs, affine, projective, flat;
+    MatrixRotationX(rx, 0.3f);
+    MatrixRotationY(ry, 0.7f);
+    MatrixRotationZ(rz, 1.1f);
+    MatrixMultiply(rxy, rx, ry);
+    MatrixMultiply(r, rxy, rz);
+    MatrixScaling(s, VECTOR{1.5f, -0.25f, 3.0f});
+    MatrixTranslation(t, 10.1f, -3.3f, 1e7f);
+    MatrixMultiply(rs, s, r);
+    MatrixMultiply(affine, rs, t);
+    projective = affine;
+    projective.m[11] = 0.5f;
+    MatrixIdentity(flat);
+    flat.m[15] = 0.0f;  // w is 0: every corner goes to the origin
+    std::vector<std::array<float, 6>> boxes = {{-1, -2, -3, 1, 2, 3},
+                                               {-0.0f, 0.0f, -0.0f, 0.0f, -0.0f, 0.0f},
+                                               {1e30f, -1e30f, 5, 3e38f, 1e30f, 6},
+                                               {-inf, 0, 0, 1, 1, 1},
+                                               {0.1f, 0.2f, 0.3f, 0.1f, 0.2f, 0.3f}};
+    // And boxes of every size, where the order of the sums shows in the last bit.
+    uint32_t seed = 12345;
+    auto next = [&seed](float scale) {
+        seed = seed * 1664525u + 1013904223u;
+        return (static_cast<float>(seed >> 8) / 16777216.0f - 0.5f) * scale;
+    };
+    for (int b = 0; b < 64; ++b) {
+        std::array<float, 6> box;
+        const float scale = std::pow(10.0f, static_cast<float>(b % 7) - 2.0f);
+        for (int k = 0; k < 3; ++k) {
+            box[k] = next(scale * 100.0f);
+            box[3 + k] = box[k] + std::fabs(next(scale));
+        }
+        boxes.push_back(box);
+    }
+    for (const MATRIX* m : {&affine, &rs, &projective, &flat})
+        for (const auto& box : boxes) {
+            float want[6];
+            for (int i = 0; i < 8; ++i) {
+                VECTOR c;
+                TransformPoint(*m, VECTOR{box[(i & 1) ? 3 : 0], box[(i & 2) ? 4 : 1], box[(i & 4) ? 5 : 2]}, c);
+                const float v[3] = {c.x, c.y, c.z};
+                for (int k = 0; k < 3; ++k) {
+                    if (i == 0 || v[k] < want[k]) want[k] = v[k];
+                    if (i == 0 || v[k] > want[3 + k]) want[3 + k] = v[k];
+                }
+            }
+            float out[6];
+            TransformBox(out, box.data(), *m);
+            EXPECT_EQ(std::memcmp(out, want, sizeof out), 0)
+                << "matrix " << (m == &affine ? "affine" : m == &rs ? "rotation" : m == &projective ? "projective" : "flat")
+                << ", box starting " << box[0];
+        }
 }
 
 TEST(Matrix, PerspectiveNumbers) {
