@@ -12,7 +12,7 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
 enable_testing()
 
 function(zendar_windows_targets)
-  set(ZENDAR_WIN32_LIBS opengl32 glu32 gdi32 dinput dxguid msacm32 winmm comdlg32 comctl32)
+  set(ZENDAR_WIN32_LIBS opengl32 glu32 gdi32 dinput dxguid msacm32 winmm comdlg32 comctl32 psapi)
 
   # Platform layer and the Windows drivers: the only code that includes windows.h.
   file(GLOB sources CONFIGURE_DEPENDS

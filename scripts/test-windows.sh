@@ -462,7 +462,7 @@ REPLAY
 e2e_editor() {
     editor_replay "$LINUX_BIN" "$WORK/editor-linux/saved.z1a" >"$WORK/editor-linux.txt"
     editor_replay "$(winpath "$WIN_BIN")" "$(winpath "$WORK/editor-win/saved.z1a")" >"$WORK/editor-win.txt"
-    local args=(--editor --frames 60 --fixed-step 0.05 --seed 3)
+    local args=(--editor --frames 60 --fixed-step 0.05 --seed 3 --stats 20)
     run_linux editor "${args[@]}" --replay "$WORK/editor-linux.txt"
     run_windows editor "${args[@]}" --replay "$(winpath "$WORK/editor-win.txt")"
     expect_ended "$WORK/editor-linux"
@@ -475,6 +475,8 @@ e2e_editor() {
     grep -q new_lamp "$WORK/editor-win/dump.txt" || fail "editor: the spawned light is not in the saved area"
     diff "$WORK/editor-linux/dump.txt" "$WORK/editor-win/dump.txt" >"$WORK/editor-dump.diff" ||
         fail "editor: the saved areas dump differently (see $WORK/editor-dump.diff)"
+    log_of "$WORK/editor-win" | grep -Eq "^HARNESS - frame 40: resident [1-9][0-9]* KB, [1-9][0-9]* textures$" ||
+        fail "editor: the Windows build logged no stats line at frame 40"
     local build
     for build in linux win; do
         [ "$(log_of "$WORK/editor-$build" | grep -c "^EDITOR - cancelled: the unsaved changes stay$")" = 2 ] ||

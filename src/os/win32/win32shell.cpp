@@ -11,6 +11,7 @@
 #include "os/win32/win32shell.h"
 
 #include <mmsystem.h>
+#include <psapi.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -230,6 +231,19 @@ void ReplayWindowKeys() {
 
 // ---------------------------------------------------------------------------
 // [SECTION] Main loop
+// The harness's stats line (--stats N): the working set, and the textures
+// the driver holds.
+void LogStats() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    const long residentKb = GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)
+                                ? static_cast<long>(counters.WorkingSetSize / 1024)
+                                : 0;
+    const OpenGLDriver* gl = dynamic_cast<const OpenGLDriver*>(g_gfxdriver);
+    const int textures = g.dx7 ? g.dx7->Textures().Count() : gl ? gl->LiveTextures() : 0;
+    LogLine("%s", HarnessStatsLine(residentKb, textures).c_str());
+}
+
 
 void RunFrame() {
     g.frameRunning = true;
@@ -238,7 +252,9 @@ void RunFrame() {
     UpdateTitle();
     // A frame that presented nothing still gets its screenshots.
     SaveScreenshots(true);
-    if (HarnessEndFrame()) CloseSettled();
+    const bool last = HarnessEndFrame();
+    if (HarnessStatsDue()) LogStats();
+    if (last) CloseSettled();
 }
 
 int MainLoop() {
