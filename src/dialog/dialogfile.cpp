@@ -68,6 +68,24 @@ bool readString(DialogFile* f, std::string* out) {
     return true;
 }
 
+bool readOr(DialogFile* f, short* out, const char* format, ...) {
+    if (readShort(f, out)) return true;
+    va_list args;
+    va_start(args, format);
+    DialogErrorV(format, args);
+    va_end(args);
+    return false;
+}
+
+bool readOr(DialogFile* f, std::string* out, const char* format, ...) {
+    if (readString(f, out)) return true;
+    va_list args;
+    va_start(args, format);
+    DialogErrorV(format, args);
+    va_end(args);
+    return false;
+}
+
 namespace {
 
 void traceText(const std::string& text) { DialogTrace("%s", text.c_str()); }
@@ -97,11 +115,7 @@ struct Nesting {
 // ---------------------------------------------------------------------------
 // [SECTION] Parameters
 bool PARAMETER::load(DialogFile* f) {
-    if (!readString(f, &name)) {
-        DialogError("Error @ PARAMETER::load(dialogFile) : Failed to read parameter name.");
-        return false;
-    }
-    return true;
+    return readOr(f, &name, "Error @ PARAMETER::load(dialogFile) : Failed to read parameter name.");
 }
 
 // ---------------------------------------------------------------------------
@@ -110,10 +124,8 @@ bool STRING::loadList(DialogFile* f, STRING** listHead) {
     *listHead = nullptr;
     STRING* last = nullptr;
     short type;
-    if (!readShort(f, &type)) {
-        DialogError("Error @ STRING::loadList(dialogFile, listHead): Failed reading stringType.");
+    if (!readOr(f, &type, "Error @ STRING::loadList(dialogFile, listHead): Failed reading stringType."))
         return false;
-    }
     while (type != -1) {
         STRING* part;
         if (type == 0)
@@ -135,28 +147,19 @@ bool STRING::loadList(DialogFile* f, STRING** listHead) {
                 "Error @ STRING::loadList(dialogFile, listHead): Failed doing string-specific loading.");
             return false;
         }
-        if (!readShort(f, &type)) {
-            DialogError("Error @ STRING::loadList(dialogFile, listHead): Failed reading stringType.");
+        if (!readOr(f, &type, "Error @ STRING::loadList(dialogFile, listHead): Failed reading stringType."))
             return false;
-        }
     }
     return true;
 }
 
 bool STRINGparameter::load(DialogFile* f) {
-    if (!readShort(f, &parameterIndex)) {
-        DialogError("Error @ STRINGparameter::load(dialogFile): Failed to read parameterIndex.");
-        return false;
-    }
-    return true;
+    return readOr(f, &parameterIndex,
+                  "Error @ STRINGparameter::load(dialogFile): Failed to read parameterIndex.");
 }
 
 bool STRINGconst::load(DialogFile* f) {
-    if (!readString(f, &text)) {
-        DialogError("Error @ STRINGconst::load(dialogFile): Failed to read string.");
-        return false;
-    }
-    return true;
+    return readOr(f, &text, "Error @ STRINGconst::load(dialogFile): Failed to read string.");
 }
 
 // ---------------------------------------------------------------------------
@@ -165,10 +168,7 @@ CONDITION* CONDITION::loadTree(DialogFile* f) {
     static const char* kFn = "CONDITION::loadTree(dialogFile)";
     Nesting nesting(f);
     short type;
-    if (!readShort(f, &type)) {
-        DialogError("Error @ %s : Failed reading conditionType.", kFn);
-        return nullptr;
-    }
+    if (!readOr(f, &type, "Error @ %s : Failed reading conditionType.", kFn)) return nullptr;
     if (nesting.tooDeep()) {
         DialogError("Error @ %s : Conditions nested deeper than %d levels.", kFn, kMaxDialogNesting);
         return nullptr;
@@ -252,23 +252,19 @@ bool CONDITIONheardabout::load(DialogFile* f) {
 }
 
 bool CONDITIONquest::load(DialogFile* f) {
-    if (!readString(f, &questFlag)) {
-        DialogError("Error @ CONDITIONquest::load(FILE *dialogFile) : Failed to read quest flag string.");
+    if (!readOr(f, &questFlag,
+                "Error @ CONDITIONquest::load(FILE *dialogFile) : Failed to read quest flag string."))
         return false;
-    }
     DialogTrace("*quest(\"%s\")", questFlag.c_str());
     return true;
 }
 
 bool CONDITIONhasitem::load(DialogFile* f) {
-    if (!readShort(f, &itemCount)) {
-        DialogError("Error @ CONDITIONhasitem::load(FILE *dialogFile) : Failed reading item count.");
+    if (!readOr(f, &itemCount,
+                "Error @ CONDITIONhasitem::load(FILE *dialogFile) : Failed reading item count."))
         return false;
-    }
-    if (!readString(f, &itemName)) {
-        DialogError("Error @ CONDITIONhasitem::load(FILE *dialogFile) : Failed to read item name.");
+    if (!readOr(f, &itemName, "Error @ CONDITIONhasitem::load(FILE *dialogFile) : Failed to read item name."))
         return false;
-    }
     DialogTrace("*hasitem(%d, \"%s\")", (int)itemCount, itemName.c_str());
     return true;
 }
@@ -285,10 +281,7 @@ bool COMMAND::loadList(DialogFile* f, COMMAND** listHead, COMMAND* append) {
     }
     COMMAND* last = nullptr;
     short type;
-    if (!readShort(f, &type)) {
-        DialogError("Error @ %s : Failed reading commandType.", kFn);
-        return false;
-    }
+    if (!readOr(f, &type, "Error @ %s : Failed reading commandType.", kFn)) return false;
     DIALOG* d = f->owner;
     while (type != -1) {
         COMMAND* c = nullptr;
@@ -375,10 +368,7 @@ bool COMMAND::loadList(DialogFile* f, COMMAND** listHead, COMMAND* append) {
             return false;
         }
         DialogTrace("\n");
-        if (!readShort(f, &type)) {
-            DialogError("Error @ %s : Failed reading commandType.", kFn);
-            return false;
-        }
+        if (!readOr(f, &type, "Error @ %s : Failed reading commandType.", kFn)) return false;
     }
     if (last)
         last->next = append;
@@ -398,14 +388,8 @@ bool COMMANDplayer::load(DialogFile* f) {
 
 bool COMMANDnpc::load(DialogFile* f) {
     static const char* kFn = "COMMANDnpc::load(dialogFile)";
-    if (!readShort(f, &fromNPCIndex)) {
-        DialogError("Error @ %s : Failed reading fromNPCIndex.", kFn);
-        return false;
-    }
-    if (!readShort(f, &toNPCIndex)) {
-        DialogError("Error @ %s : Failed reading toNPCIndex.", kFn);
-        return false;
-    }
+    if (!readOr(f, &fromNPCIndex, "Error @ %s : Failed reading fromNPCIndex.", kFn)) return false;
+    if (!readOr(f, &toNPCIndex, "Error @ %s : Failed reading toNPCIndex.", kFn)) return false;
     if (!STRING::loadList(f, &strings)) {
         DialogError("Error @ %s : Failed loading string list.", kFn);
         return false;
@@ -416,10 +400,7 @@ bool COMMANDnpc::load(DialogFile* f) {
 
 bool COMMANDremark::load(DialogFile* f) {
     static const char* kFn = "COMMANDremark::load(dialogFile)";
-    if (!readShort(f, &fromNPCIndex)) {
-        DialogError("Error @ %s : Failed reading fromNPCIndex.", kFn);
-        return false;
-    }
+    if (!readOr(f, &fromNPCIndex, "Error @ %s : Failed reading fromNPCIndex.", kFn)) return false;
     if (!STRING::loadList(f, &strings)) {
         DialogError("Error @ %s : Failed loading string list.", kFn);
         return false;
@@ -438,18 +419,13 @@ bool COMMANDlog::load(DialogFile* f) {
 }
 
 bool COMMANDgoto::load(DialogFile* f) {
-    if (!readShort(f, &stateIndex)) {
-        DialogError("Error @ COMMANDgoto::load(dialogFile) : Failed reading stateIndex.");
-        return false;
-    }
-    return true;
+    return readOr(f, &stateIndex, "Error @ COMMANDgoto::load(dialogFile) : Failed reading stateIndex.");
 }
 
 bool COMMANDquery::load(DialogFile* f) {
-    if (!readShort(f, &numberOfOptions)) {
-        DialogError("Error @ COMMANDquery::load(dialogFile) : Failed reading numberOfOptions.");
+    if (!readOr(f, &numberOfOptions,
+                "Error @ COMMANDquery::load(dialogFile) : Failed reading numberOfOptions."))
         return false;
-    }
     if (numberOfOptions < 0) {
         DialogError("Error @ COMMANDquery::load(dialogFile) : Invalid numberOfOptions: %d.",
                     (int)numberOfOptions);
@@ -459,10 +435,8 @@ bool COMMANDquery::load(DialogFile* f) {
     DialogTrace("\n");
     for (int i = 0; i < numberOfOptions; ++i) {
         short type;
-        if (!readShort(f, &type)) {
-            DialogError("Error @ COMMANDquery::load(dialogFile) : Failed reading optionType.");
+        if (!readOr(f, &type, "Error @ COMMANDquery::load(dialogFile) : Failed reading optionType."))
             return false;
-        }
         OPTION* option;
         if (type == OPTION_GOTO) {
             option = d->make<OPTIONgoto>();
@@ -512,24 +486,15 @@ bool COMMANDalternatives::loadAlternatives(DialogFile* f, const char* function) 
 
 bool COMMANDcycle::load(DialogFile* f) {
     static const char* kFn = "COMMANDcycle::load(dialogFile)";
-    if (!readShort(f, &numberOfCommands)) {
-        DialogError("Error @ %s : Failed reading numberOfCommands.", kFn);
-        return false;
-    }
-    if (!readShort(f, &cycleIndex)) {
-        DialogError("Error @ %s : Failed reading cycleIndex.", kFn);
-        return false;
-    }
+    if (!readOr(f, &numberOfCommands, "Error @ %s : Failed reading numberOfCommands.", kFn)) return false;
+    if (!readOr(f, &cycleIndex, "Error @ %s : Failed reading cycleIndex.", kFn)) return false;
     DialogTrace("\n");
     return loadAlternatives(f, kFn);
 }
 
 bool COMMANDrandom::load(DialogFile* f) {
     static const char* kFn = "COMMANDrandom::load(dialogFile)";
-    if (!readShort(f, &numberOfCommands)) {
-        DialogError("Error @ %s : Failed reading numberOfCommands.", kFn);
-        return false;
-    }
+    if (!readOr(f, &numberOfCommands, "Error @ %s : Failed reading numberOfCommands.", kFn)) return false;
     DialogTrace("\n");
     return loadAlternatives(f, kFn);
 }
@@ -580,32 +545,23 @@ bool COMMANDcompound::load(DialogFile* f) {
 }
 
 bool COMMANDsetquest::load(DialogFile* f) {
-    if (!readString(f, &questFlag)) {
-        DialogError("Error @ COMMANDsetquest::load(dialogFile) : Failed to read quest string.");
+    if (!readOr(f, &questFlag, "Error @ COMMANDsetquest::load(dialogFile) : Failed to read quest string."))
         return false;
-    }
     DialogTrace(" \"%s\"", questFlag.c_str());
     return true;
 }
 
 bool COMMANDexecutescript::load(DialogFile* f) {
-    if (!readString(f, &scriptName)) {
-        DialogError("Error @ COMMANDexecutescript::load(dialogFile) : Failed to read script name.");
+    if (!readOr(f, &scriptName,
+                "Error @ COMMANDexecutescript::load(dialogFile) : Failed to read script name."))
         return false;
-    }
     DialogTrace(" \"%s\"", scriptName.c_str());
     return true;
 }
 
 bool COMMANDitem::loadItem(DialogFile* f, const char* function) {
-    if (!readShort(f, &itemCount)) {
-        DialogError("Error @ %s : Failed reading item count.", function);
-        return false;
-    }
-    if (!readString(f, &itemName)) {
-        DialogError("Error @ %s : Failed to read item name.", function);
-        return false;
-    }
+    if (!readOr(f, &itemCount, "Error @ %s : Failed reading item count.", function)) return false;
+    if (!readOr(f, &itemName, "Error @ %s : Failed to read item name.", function)) return false;
     DialogTrace(" %d \"%s\"", (int)itemCount, itemName.c_str());
     return true;
 }
@@ -621,11 +577,7 @@ bool OPTIONgoto::load(DialogFile* f) {
         return false;
     }
     traceStrings(strings);
-    if (!readShort(f, &stateIndex)) {
-        DialogError("Error @ OPTIONgoto::load(dialogFile) : Failed to read stateIndex.");
-        return false;
-    }
-    return true;
+    return readOr(f, &stateIndex, "Error @ OPTIONgoto::load(dialogFile) : Failed to read stateIndex.");
 }
 
 bool OPTIONcommands::load(DialogFile* f) {
@@ -647,28 +599,19 @@ bool OPTIONcommands::load(DialogFile* f) {
 bool STATE::load(DialogFile* f) {
     static const char* kFn = "STATE::load(dialogFile)";
     short token;
-    if (!readShort(f, &token)) {
-        DialogError("Error @ %s : Failed reading token.", kFn);
-        return false;
-    }
+    if (!readOr(f, &token, "Error @ %s : Failed reading token.", kFn)) return false;
     if (token != 0) {
         DialogError("Error @ %s : Expecting state token.", kFn);
         return false;
     }
     short modifiers;
-    if (!readShort(f, &modifiers)) {
-        DialogError("Error @ %s : Failed reading modifiers.", kFn);
-        return false;
-    }
+    if (!readOr(f, &modifiers, "Error @ %s : Failed reading modifiers.", kFn)) return false;
     if (modifiers != 0 && modifiers != 1) {
         DialogError("Error @ %s : Invalid modifiers: %d.", kFn, (int)modifiers);
         return false;
     }
     repeatable = (unsigned char)modifiers;
-    if (!readString(f, &name)) {
-        DialogError("Error @ %s : Failed to read state name.", kFn);
-        return false;
-    }
+    if (!readOr(f, &name, "Error @ %s : Failed to read state name.", kFn)) return false;
     DialogTrace("State name: '%s'.\n", name.c_str());
     condition = CONDITION::loadTree(f);
     if (!condition) {
@@ -711,23 +654,14 @@ bool DIALOG::loadBytes(const unsigned char* data, size_t size, const char* name,
         return false;
     }
     short high, low;
-    if (!readShort(f, &high)) {
-        DialogError("Error @ %s : Failed reading versionHigh.", kFn);
-        return false;
-    }
-    if (!readShort(f, &low)) {
-        DialogError("Error @ %s : Failed reading versionLow.", kFn);
-        return false;
-    }
+    if (!readOr(f, &high, "Error @ %s : Failed reading versionHigh.", kFn)) return false;
+    if (!readOr(f, &low, "Error @ %s : Failed reading versionLow.", kFn)) return false;
     if (high != 0 || low != 6) {
         DialogError("Error @ %s : Invalid dialog file version. File version: %d.%d. Expected version: 0.6.",
                     kFn, (int)high, (int)low);
         return false;
     }
-    if (!readShort(f, &parameterCount)) {
-        DialogError("Error @ %s : Failed reading parameterCount.", kFn);
-        return false;
-    }
+    if (!readOr(f, &parameterCount, "Error @ %s : Failed reading parameterCount.", kFn)) return false;
     if (parameterCount < 0) {
         // a negative count cannot size an array
         DialogError("Error @ %s : Invalid parameterCount: %d.", kFn, (int)parameterCount);
@@ -735,10 +669,7 @@ bool DIALOG::loadBytes(const unsigned char* data, size_t size, const char* name,
     }
     for (int i = 0; i < parameterCount; ++i) {
         short type;
-        if (!readShort(f, &type)) {
-            DialogError("Error @ %s : Failed reading parameterType.", kFn);
-            return false;
-        }
+        if (!readOr(f, &type, "Error @ %s : Failed reading parameterType.", kFn)) return false;
         PARAMETER* p;
         if (type == 0)
             p = make<PARAMETERnpc>();
@@ -752,10 +683,7 @@ bool DIALOG::loadBytes(const unsigned char* data, size_t size, const char* name,
         if (!p->load(f)) return false;
         DialogTrace("Parameter #%d: %s %s\n", i, type == 0 ? "npc" : "string", p->name.c_str());
     }
-    if (!readShort(f, &stateCount)) {
-        DialogError("Error @ %s : Failed reading stateCount.", kFn);
-        return false;
-    }
+    if (!readOr(f, &stateCount, "Error @ %s : Failed reading stateCount.", kFn)) return false;
     if (stateCount < 0) {
         DialogError("Error @ %s : Invalid stateCount: %d.", kFn, (int)stateCount);
         return false;
@@ -769,10 +697,7 @@ bool DIALOG::loadBytes(const unsigned char* data, size_t size, const char* name,
             return false;
         }
     }
-    if (!readShort(f, &numberOfCycles)) {
-        DialogError("Error @ %s : Failed reading numberOfCycles.", kFn);
-        return false;
-    }
+    if (!readOr(f, &numberOfCycles, "Error @ %s : Failed reading numberOfCycles.", kFn)) return false;
     trailer.assign(data + f->position(), data + size);
     if (!checkReferences()) return false;
     DialogTrace("Dialog %s (%s) has been loaded.\n", name, path);

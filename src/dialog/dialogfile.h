@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "dialog/dialogstreams.h"
+
 class DIALOG;
 class Action;
 struct ExecEnv;
@@ -42,6 +44,11 @@ private:
 bool readShort(DialogFile* f, short* out);
 // Reads one length-prefixed string; false after its error line.
 bool readString(DialogFile* f, std::string* out);
+// A field as readShort or readString reads it; when that fails, the error the
+// format gives (each field has its own message) is written as DialogError
+// writes it.
+bool readOr(DialogFile* f, short* out, const char* format, ...) DIALOG_PRINTF(3, 4);
+bool readOr(DialogFile* f, std::string* out, const char* format, ...) DIALOG_PRINTF(3, 4);
 
 class DialogNode {
 public:

@@ -15,11 +15,15 @@ FILE* DialogTraceStream() { return g_traceStream; }
 bool DialogTracing() { return g_traceStream != nullptr; }
 
 void DialogError(const char* format, ...) {
-    FILE* out = DialogErrorStream();
     va_list args;
     va_start(args, format);
-    std::vfprintf(out, format, args);
+    DialogErrorV(format, args);
     va_end(args);
+}
+
+void DialogErrorV(const char* format, va_list args) {
+    FILE* out = DialogErrorStream();
+    std::vfprintf(out, format, args);
     std::fputc('\n', out);
     std::fflush(out);
 }

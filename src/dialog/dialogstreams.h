@@ -4,6 +4,7 @@
 #ifndef ZENDAR_DIALOG_DIALOGSTREAMS_H
 #define ZENDAR_DIALOG_DIALOGSTREAMS_H
 
+#include <cstdarg>
 #include <cstdio>
 
 #if defined(__GNUC__)
@@ -20,6 +21,7 @@ FILE* DialogTraceStream();  // null while the trace is discarded
 
 // One line on the error stream (newline added, stream flushed).
 void DialogError(const char* format, ...) DIALOG_PRINTF(1, 2);
+void DialogErrorV(const char* format, va_list args);
 // Text on the trace stream, exactly as given (callers add newlines).
 void DialogTrace(const char* format, ...) DIALOG_PRINTF(1, 2);
 bool DialogTracing();
