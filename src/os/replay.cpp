@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "utility/fileio.h"
+
 Replay* g_replay = nullptr;
 
 const char* ReplayAnswerName(ReplayAnswerType type) {
@@ -174,18 +176,8 @@ bool Replay::Parse(const std::string& text, std::string* error) {
 }
 
 bool Replay::Load(const char* path, std::string* error) {
-    FILE* f = std::fopen(path, "rb");
-    if (!f) {
-        *error = "cannot read replay file " + Q(path);
-        return false;
-    }
     std::string text;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    bool read_error = std::ferror(f) != 0;
-    std::fclose(f);
-    if (read_error) {
+    if (!ReadWholeFile(path, &text)) {
         *error = "cannot read replay file " + Q(path);
         return false;
     }

@@ -125,3 +125,28 @@ bool FileExists(const char* path) {
     return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 #endif
 }
+
+namespace {
+template <typename Bytes>
+bool ReadInto(const char* path, Bytes* out, size_t limit) {
+    out->clear();
+    FILE* f = OpenFile(path, "rb");
+    if (!f) return false;
+    char block[65536];
+    size_t n;
+    bool ok = true;
+    while (ok && (n = std::fread(block, 1, sizeof block, f)) > 0) {
+        out->insert(out->end(), block, block + n);
+        ok = out->size() <= limit;
+    }
+    ok = ok && !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+}  // namespace
+
+bool ReadWholeFile(const char* path, std::string* out, size_t limit) { return ReadInto(path, out, limit); }
+
+bool ReadWholeFile(const char* path, std::vector<unsigned char>* out, size_t limit) {
+    return ReadInto(path, out, limit);
+}

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // Returns the stream or null. For read modes every component is resolved; for
 // write/append modes the existing folders are resolved and the final name is
@@ -19,5 +20,10 @@ std::string ResolvePath(const char* path);
 
 // True when the path (resolved as above) names an existing regular file.
 bool FileExists(const char* path);
+
+// The whole file, opened as OpenFile opens it; false when it cannot be opened
+// or read, or holds more than limit bytes (*out then holds what was read).
+bool ReadWholeFile(const char* path, std::string* out, size_t limit = static_cast<size_t>(-1));
+bool ReadWholeFile(const char* path, std::vector<unsigned char>* out, size_t limit = static_cast<size_t>(-1));
 
 #endif

@@ -11,26 +11,7 @@ namespace {
 
 const char kHeader[] = "zendar script line map";
 // Far more than any compiled file needs; a bigger file is not a map.
-const long kMaxMapBytes = 64L << 20;
-
-bool ReadAll(const char* path, std::string* out, long limit) {
-    FILE* f = OpenFile(path, "rb");
-    if (!f) return false;
-    out->clear();
-    char buffer[65536];
-    size_t n;
-    bool ok = true;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        out->append(buffer, n);
-        if (static_cast<long>(out->size()) > limit) {
-            ok = false;
-            break;
-        }
-    }
-    if (std::ferror(f)) ok = false;
-    std::fclose(f);
-    return ok;
-}
+const size_t kMaxMapBytes = size_t{64} << 20;
 
 // A decimal (or 0x hexadecimal) number filling the whole word, up to 2^32 - 1.
 bool ParseWord(const std::string& s, uint32_t* out) {
@@ -103,12 +84,12 @@ void ScriptLineMap::Clear() {
 bool ScriptLineMap::LoadFor(const char* scriptPath, uint32_t base) {
     Clear();
     std::string text, script;
-    if (!ReadAll(ScriptLineMapPath(scriptPath).c_str(), &text, kMaxMapBytes)) return false;
+    if (!ReadWholeFile(ScriptLineMapPath(scriptPath).c_str(), &text, kMaxMapBytes)) return false;
     uint32_t size = 0, hash = 0, code = 0;
     std::string source;
     std::vector<ScriptLineEntry> entries;
     if (!ParseScriptLineMap(text, &size, &hash, &source, &code, &entries)) return false;
-    if (!ReadAll(scriptPath, &script, static_cast<long>(size))) return false;
+    if (!ReadWholeFile(scriptPath, &script, size)) return false;
     if (script.size() != size ||
         ScriptBytesHash(reinterpret_cast<const uint8_t*>(script.data()), script.size()) != hash)
         return false;
@@ -138,7 +119,7 @@ bool ScriptLineMap::Write(const char* scriptPath, const std::string& source,
                           const std::vector<ScriptLineEntry>& entries, uint32_t codeSize,
                           std::string* error) {
     std::string script;
-    if (!ReadAll(scriptPath, &script, 0x7FFFFFFFL)) {
+    if (!ReadWholeFile(scriptPath, &script)) {
         *error = std::string(scriptPath) + ": cannot be read back";
         return false;
     }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <vector>
 
 #include "foundation_helpers.h"
 #include "utility/basepath.h"
@@ -36,6 +37,25 @@ TEST(OpenFile, BackslashesAndLetterCaseAreResolved) {
     EXPECT_EQ(OpenFile((dir.path() + "/textures/sky/sun.bmp").c_str(), "rb"), nullptr);
     // An unmatched component keeps the rest as given.
     EXPECT_EQ(ResolvePath((dir.path() + "/textures/Clouds/a.bmp").c_str()), dir / "Textures/Clouds/a.bmp");
+}
+
+TEST(ReadWholeFile, ReadsEveryByteOrSaysWhyNot) {
+    TempDir dir;
+    std::string big(200000, '\0');  // more than one read block, with zeros in it
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+    WriteFile(dir / "Music.MP3", big);
+    std::string text;
+    std::vector<unsigned char> bytes;
+    EXPECT_TRUE(ReadWholeFile((dir.path() + "\\music.mp3").c_str(), &text));  // resolved as OpenFile resolves
+    EXPECT_EQ(text, big);
+    EXPECT_TRUE(ReadWholeFile((dir / "Music.MP3").c_str(), &bytes, big.size()));  // exactly the limit
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), big);
+    EXPECT_FALSE(ReadWholeFile((dir / "Music.MP3").c_str(), &text, big.size() - 1));
+    EXPECT_FALSE(ReadWholeFile((dir / "none.mp3").c_str(), &text));
+    EXPECT_TRUE(text.empty());
+    WriteFile(dir / "empty", "");
+    EXPECT_TRUE(ReadWholeFile((dir / "empty").c_str(), &bytes));
+    EXPECT_TRUE(bytes.empty());
 }
 
 TEST(OpenFile, ExactNameWinsOverCaseVariants) {

@@ -20,17 +20,6 @@ struct SoundStream {
 
 namespace {
 
-bool ReadWholeFile(const char* path, std::vector<unsigned char>* bytes) {
-    FILE* f = OpenFile(path, "rb");
-    if (!f) return false;
-    unsigned char block[65536];
-    size_t n;
-    while ((n = std::fread(block, 1, sizeof block, f)) > 0) bytes->insert(bytes->end(), block, block + n);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
 // ALSA writes every failure of its own to standard error, a screenful for
 // a machine without a sound card, while the driver's one log line says all
 // there is to say. SDL loads ALSA itself; the handler is set in the same

@@ -26,17 +26,6 @@ const int kBitratesV1[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 
 const int kBitratesV2[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
 const int kSampleRatesV1[3] = {44100, 48000, 32000};
 
-bool ReadWholeFile(const char* path, std::vector<unsigned char>* bytes) {
-    FILE* f = OpenFile(path, "rb");
-    if (!f) return false;
-    unsigned char block[65536];
-    size_t n;
-    while ((n = std::fread(block, 1, sizeof block, f)) > 0) bytes->insert(bytes->end(), block, block + n);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
 // Parses a layer III header at p; false for anything else.
 bool ParseHeader(const unsigned char* p, Mp3FrameInfo* info) {
     if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0) return false;
