@@ -449,12 +449,6 @@ SDL_Surface* MakeIcon() {
     return s;
 }
 
-void ReportMissedScreenshots() {
-    for (const ScreenshotRequest& r : HarnessMissedScreenshots())
-        std::fprintf(stderr, "zendar1: frame %d was not reached: no screenshot '%s'\n", r.frame,
-                     r.file.c_str());
-}
-
 int Run() {
     // 1-2. The main window, hidden until the graphics driver shows it.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");

@@ -86,6 +86,12 @@ int SwitchMode(int entered) {
     return editor ? 1 : 0;
 }
 
+void ReportMissedScreenshots() {
+    for (const ScreenshotRequest& r : HarnessMissedScreenshots())
+        std::fprintf(stderr, "zendar1: frame %d was not reached: no screenshot '%s'\n", r.frame,
+                     r.file.c_str());
+}
+
 void RunModeFrame(int entered) {
     if (entered) {
         EditorFrame(g_playerCamera);

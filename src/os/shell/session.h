@@ -36,6 +36,10 @@ void StartEngine(const Settings& settings);
 // Returns the mode now entered.
 int SwitchMode(int entered);
 
+// After the main loop: each --screenshot whose frame was never reached, told
+// on standard error.
+void ReportMissedScreenshots();
+
 // One frame of the mode entered: the game frame and overlay, or the editor's.
 void RunModeFrame(int entered);
 

@@ -281,12 +281,6 @@ int MainLoop() {
 
 // ---------------------------------------------------------------------------
 // [SECTION] Start-up and shut-down
-void ReportMissedScreenshots() {
-    for (const ScreenshotRequest& r : HarnessMissedScreenshots())
-        std::fprintf(stderr, "zendar1: frame %d was not reached: no screenshot '%s'\n", r.frame,
-                     r.file.c_str());
-}
-
 std::string ExecutableFolder() {
     char path[MAX_PATH];
     DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
