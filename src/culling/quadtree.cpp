@@ -625,9 +625,10 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
                                               {0, 0, 1, 0}, {1, 0, 1, 0}, {0, 1, 1, 0}, {1, 1, 1, 0},
                                               {0, 0, 0, 1}, {1, 0, 0, 1}, {0, 1, 0, 1}, {1, 1, 0, 1},
                                               {0, 0, 1, 1}, {1, 0, 1, 1}, {0, 1, 1, 1}, {1, 1, 1, 1}};
-        auto classify = [&](const Entry& e) ZENDAR_INLINE -> unsigned {
-            if (static_cast<int>(e.code >> 24) >= atLevel)
-                return kChild[(e.code >> by & 1) | (e.code >> (12 + by) & 1) << 1];
+        // Whether a record's corners share a cell at this level; where one
+        // whose corners do not goes, by its span or its corners.
+        auto together = [&](uint32_t code) ZENDAR_INLINE { return static_cast<int>(code >> 24) >= atLevel; };
+        auto apart = [&](const Entry& e) ZENDAR_INLINE -> unsigned {
             const unsigned w = slow->BySpan(e.ref, e.code);
             return w != 16 ? w : slow->ByCorners(e.ref);
         };
@@ -648,19 +649,39 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
             l2 += step[2];
             l3 += step[3];
         };
-        // Two at a time, so that one record's test need not wait for the
-        // other's stores.
+        // A run of records that go to one child alone, copied whole.
+        auto copy = [&](int first, int end, unsigned w) ZENDAR_INLINE {
+            Entry*& list = w == 1 ? l0 : w == 2 ? l1 : w == 4 ? l2 : l3;
+            std::memcpy(list, in + first, sizeof(Entry) * static_cast<size_t>(end - first));
+            list += end - first;
+            if (marked) std::memset(marked + first, static_cast<int>(w), static_cast<size_t>(end - first));
+        };
+        // The mesh's triangles come in runs that go to the same child (a row
+        // of a terrain crosses few cells): while a record's corners share a
+        // cell, one compare tells whether it is in the same half as the one
+        // before. A record for several children goes alone.
+        const uint32_t halves = (1u << by) | (1u << (12 + by));
         int t = from;
-        for (; t + 2 <= to; t += 2) {
-            const unsigned a = classify(in[t]), b = classify(in[t + 1]);
-            put(a, in + t);
-            put(b, in + t + 1);
-            if (marked) marked[t] = static_cast<uint8_t>(a), marked[t + 1] = static_cast<uint8_t>(b);
-        }
-        if (t < to) {
-            const unsigned a = classify(in[t]);
-            put(a, in + t);
-            if (marked) marked[t] = static_cast<uint8_t>(a);
+        while (t < to) {
+            const uint32_t code = in[t].code;
+            int u = t + 1;
+            unsigned w;
+            if (together(code)) {
+                const uint32_t half = code & halves;
+                while (u < to && together(in[u].code) && (in[u].code & halves) == half) u++;
+                w = kChild[(code >> by & 1) | (code >> (12 + by) & 1) << 1];
+            } else {
+                w = apart(in[t]);
+                if (w & (w - 1) || w == 0) {
+                    put(w, in + t);
+                    if (marked) marked[t] = static_cast<uint8_t>(w);
+                    t = u;
+                    continue;
+                }
+                while (u < to && !together(in[u].code) && apart(in[u]) == w) u++;
+            }
+            copy(t, u, w);
+            t = u;
         }
         taken[0] = static_cast<int>(l0 - at[0]);
         taken[1] = static_cast<int>(l1 - at[1]);
