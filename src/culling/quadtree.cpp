@@ -660,7 +660,8 @@ void QuadTree::Builder::Split(int node, const Entry* list, int n, int depth, int
         // of a terrain crosses few cells): while a record's corners share a
         // cell, one compare tells whether it is in the same half as the one
         // before. A record for several children goes alone.
-        const uint32_t halves = (1u << by) | (1u << (12 + by));
+        // Below the grid's finest level no record's corners share a cell.
+        const uint32_t halves = by >= 0 ? (1u << by) | (1u << (12 + by)) : 0;
         int t = from;
         while (t < to) {
             const uint32_t code = in[t].code;

@@ -533,6 +533,13 @@ TEST(MeshQuadTree, DrawsAndTestsWhatItsRulesSay) {
         std::vector<VERTEX> zeros = v;
         for (size_t i = 0; i < zeros.size(); i++)
             if (!(zeros[i].y > 0)) zeros[i].y = (i * 7 / 3) % 2 ? -0.0f : 0.0f;
+        // A wall: flat in z, so the box has no grid to place corners on and
+        // every corner goes by its coordinates. Each triangle goes to both
+        // halves in z at every level, so the children's windows side by side
+        // soon outgrow 16-bit indices and the nodes draw windows of their own.
+        std::vector<VERTEX> wall = v;
+        for (VERTEX& p : wall) p.z = 0.0f;
+        const float wallBox[6] = {0, -12, 0, w * 7.0f, 12, 0};
         // The "short" case says it holds fewer vertices than the triangles name.
         struct Case {
             const char* name;
@@ -541,6 +548,7 @@ TEST(MeshQuadTree, DrawsAndTestsWhatItsRulesSay) {
             int vertices;
             const float* box;
             int nodes;
+            bool nested = true;  // nodes above A draw their children's windows
         };
         const int nodes = size.tuningA != 500 ? -1 : w == 90 ? 341 : 1365;
         const Case cases[] = {{"rows", &idx, &v, static_cast<int>(v.size()), box, nodes},
@@ -548,7 +556,8 @@ TEST(MeshQuadTree, DrawsAndTestsWhatItsRulesSay) {
                               {"short", &shuffled, &v, static_cast<int>(v.size()) - 300, box, nodes},
                               {"low", &shuffled, &v, static_cast<int>(v.size()), low, -1},
                               {"far", &shuffled, &far, static_cast<int>(v.size()), farBox, -1},
-                              {"zeros", &shuffled, &zeros, static_cast<int>(v.size()), box, -1}};
+                              {"zeros", &shuffled, &zeros, static_cast<int>(v.size()), box, -1},
+                              {"wall", &shuffled, &wall, static_cast<int>(v.size()), wallBox, -1, false}};
         for (const Case& c : cases) {
             QuadTree t(c.v->data(), c.vertices, c.list->data(), n, c.box);
             t.Build();
@@ -557,8 +566,10 @@ TEST(MeshQuadTree, DrawsAndTestsWhatItsRulesSay) {
             }
             int merged = 0;
             for (int i = 1; i < t.NodeCount(); i++) merged += t.IsDrawn(i) && t.GetNode(i).list < 0;
-            EXPECT_EQ(merged, size.merged) << c.name << " " << w << " A " << size.tuningA;
-            ExpectAsItsRules(t, c.v->data(), *c.list, c.box, c.name, true);
+            if (c.nested) {
+                EXPECT_EQ(merged, size.merged) << c.name << " " << w << " A " << size.tuningA;
+            }
+            ExpectAsItsRules(t, c.v->data(), *c.list, c.box, c.name, c.nested);
         }
     }
     g_settings = saved;
