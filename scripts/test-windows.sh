@@ -405,6 +405,11 @@ e2e_real_keys() {
 # unsaved work: another light, M and Esc each offer to save it (Cancel
 # stays), Ctrl+Z takes the light back and Ctrl+Y brings it again; the frame
 # limit ends the run without asking.
+# spawn_light FRAME NAME: F10 at FRAME and the answers that make a light NAME.
+spawn_light() {
+    printf '%s\n' "$1 key down 68" "$1 key up 68" "answer field Type: = Light" \
+        "answer field Symbolic Name: = $2" "answer ok"
+}
 editor_replay() {
     cat <<REPLAY
 2 key down 29
@@ -423,11 +428,7 @@ answer file $1/area/village.z1a
 33 key up 59
 answer field Name : = renamed
 answer ok
-36 key down 68
-36 key up 68
-answer field Type: = Light
-answer field Symbolic Name: = new_lamp
-answer ok
+$(spawn_light 36 new_lamp)
 38 key down 45
 39 mouse move 100 0
 41 key up 45
@@ -436,11 +437,7 @@ answer ok
 45 key up 31
 45 key up 29
 answer file $2
-47 key down 68
-47 key up 68
-answer field Type: = Light
-answer field Symbolic Name: = unsaved_lamp
-answer ok
+$(spawn_light 47 unsaved_lamp)
 49 key down 50
 49 key up 50
 answer cancel

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "math/zmath.h"
@@ -305,12 +306,15 @@ TEST(Matrix, TransformBoxIsTheBoxOfItsCornersToTheBit) {
         }
         boxes.push_back(box);
     }
-    for (const MATRIX* m : {&affine, &rs, &projective, &flat})
+    const std::pair<const MATRIX*, const char*> matrices[] = {
+        {&affine, "affine"}, {&rs, "rotation"}, {&projective, "projective"}, {&flat, "flat"}};
+    for (const auto& [m, name] : matrices)
         for (const auto& box : boxes) {
             float want[6];
             for (int i = 0; i < 8; ++i) {
                 VECTOR c;
-                TransformPoint(*m, VECTOR{box[(i & 1) ? 3 : 0], box[(i & 2) ? 4 : 1], box[(i & 4) ? 5 : 2]}, c);
+                TransformPoint(*m, VECTOR{box[(i & 1) ? 3 : 0], box[(i & 2) ? 4 : 1], box[(i & 4) ? 5 : 2]},
+                               c);
                 const float v[3] = {c.x, c.y, c.z};
                 for (int k = 0; k < 3; ++k) {
                     if (i == 0 || v[k] < want[k]) want[k] = v[k];
@@ -320,8 +324,7 @@ TEST(Matrix, TransformBoxIsTheBoxOfItsCornersToTheBit) {
             float out[6];
             TransformBox(out, box.data(), *m);
             EXPECT_EQ(std::memcmp(out, want, sizeof out), 0)
-                << "matrix " << (m == &affine ? "affine" : m == &rs ? "rotation" : m == &projective ? "projective" : "flat")
-                << ", box starting " << box[0];
+                << "matrix " << name << ", box starting " << box[0];
         }
 }
 

@@ -21,6 +21,7 @@
 #include "os/dialogs.h"
 #include "os/harness.h"
 #include "os/replay.h"
+#include "editor/editor.h"
 #include "game/screens.h"
 #include "gfxdriver/gfxdriver.h"
 #include "gfxdriver/opengldriver/screenshot.h"
@@ -216,7 +217,7 @@ void RunMenuLoop() {
 
 void ExitSequence() {
     LogLine("MESSAGE - key/menu exit");
-    if (!QuitConfirmed() || g.destroyed || !EditorLetsQuit()) return;
+    if (!QuitConfirmed() || g.destroyed || !EditorReadyToQuit()) return;
     CreditsIfPlaying(ShellPumpInput);
     SetActive(false);
     OnClose();
@@ -260,7 +261,7 @@ void WindowProc(const SDL_Event& e) {
         break;
     case SDL_WINDOWEVENT_FOCUS_LOST: OnDeactivate(); break;
     case SDL_WINDOWEVENT_CLOSE:
-        if (EditorLetsQuit()) OnClose();
+        if (EditorReadyToQuit()) OnClose();
         break;
     default: break;
     }
@@ -585,8 +586,8 @@ uint32_t ShellMilliseconds() { return SDL_GetTicks(); }
 
 int ZendarMain(int argc, char** argv) {
     HarnessOptions options;
-    const int ended = ReadCommandLine(argc, argv, [](const std::string& text) { std::fputs(text.c_str(), stdout); },
-                                      &options);
+    const int ended = ReadCommandLine(
+        argc, argv, [](const std::string& text) { std::fputs(text.c_str(), stdout); }, &options);
     if (ended >= 0) return ended;
     StartHarness(options);
     g.real_clock = options.fixedStep <= 0.0;

@@ -64,8 +64,8 @@ void StartEngine(const Settings& settings) {
     static Area* area = new Area();
     world.area = area;
     if (g_gfxdriver) g_gfxdriver->SetFogging(settings.fog != 0);
-    RegisterInterfaceImage("cursor", "textures\\interface\\pointer01.bmp", "textures\\interface\\pointer01a.bmp",
-                           315, 235, 10, 10, true);
+    RegisterInterfaceImage("cursor", "textures\\interface\\pointer01.bmp",
+                           "textures\\interface\\pointer01a.bmp", 315, 235, 10, 10, true);
     RegisterInterfaceImage("crosshair", "textures\\interface\\crosshair.bmp",
                            "textures\\interface\\crosshair_alpha.bmp", 315, 235, 10, 10, true);
 }
@@ -109,8 +109,6 @@ bool QuitConfirmed() {
     if (g_gfxdriver) g_gfxdriver->Pause(false);
     return yes;
 }
-
-bool EditorLetsQuit() { return EditorReadyToQuit(); }
 
 void CreditsIfPlaying(void (*pump)()) {
     if (!EditorModeSet()) Credits(pump);

@@ -46,10 +46,6 @@ void RunModeFrame(int entered);
 // The exit sequence (Esc, File > Exit): "Quit?" when the settings ask for it,
 // the graphics driver paused while the box shows. False when the answer is no.
 bool QuitConfirmed();
-// Before the program ends, however it was asked to (the exit sequence, the
-// window's close box): unsaved editor work is offered for saving, whichever
-// the mode. False when the modder chose to stay.
-bool EditorLetsQuit();
 // The credits, when the program ends from game mode; pump is the platform's
 // input pump, run while they show.
 void CreditsIfPlaying(void (*pump)());
@@ -60,7 +56,12 @@ void AcquireInput();
 void UnacquireInput();
 
 // The editor's menu and accelerator commands; nothing outside editor mode.
-enum class EditorCommand { OpenArea, SaveArea, Undo, Redo };
+enum class EditorCommand {
+    OpenArea,
+    SaveArea,
+    Undo,
+    Redo
+};
 void RunEditorCommand(EditorCommand command);
 
 // The window's title for the mode entered: in editor mode it names the edited

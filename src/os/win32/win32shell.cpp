@@ -153,7 +153,7 @@ void UpdateTitle() {
 bool ExitSequence() {
     LogLine("MESSAGE - key/menu exit");
     // Unsaved editor work is offered for saving first, whichever the mode.
-    if (!QuitConfirmed() || !EditorLetsQuit()) return false;
+    if (!QuitConfirmed() || !EditorReadyToQuit()) return false;
     CreditsIfPlaying(ShellPumpInput);
     SetActive(false);
     CloseSettled();
@@ -419,7 +419,7 @@ LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wparam, LPARA
         break;
     case WM_CLOSE:
         // The close box: unsaved editor work is offered for saving first.
-        if (!g.closeSettled && !EditorLetsQuit()) return 0;
+        if (!g.closeSettled && !EditorReadyToQuit()) return 0;
         LogLine("MESSAGE - WM close");
         SetActive(false);
         DestroyWindow(window);
@@ -522,8 +522,8 @@ void ShellPumpInput() {
 
 int ZendarMain(int argc, char** argv) {
     HarnessOptions options;
-    const int ended =
-        ReadCommandLine(argc, argv, [](const std::string& text) { TellOnStandardOutput("Zendar1", text); }, &options);
+    const int ended = ReadCommandLine(
+        argc, argv, [](const std::string& text) { TellOnStandardOutput("Zendar1", text); }, &options);
     if (ended >= 0) return ended;
     if (options.base.empty()) SetBasePath(ExecutableFolder().c_str());
     StartHarness(options);
