@@ -473,7 +473,7 @@ e2e_editor() {
     diff "$WORK/editor-linux/dump.txt" "$WORK/editor-win/dump.txt" >"$WORK/editor-dump.diff" ||
         fail "editor: the saved areas dump differently (see $WORK/editor-dump.diff)"
     log_of "$WORK/editor-win" | grep -Eq "^HARNESS - frame 40: resident [1-9][0-9]* KB, [1-9][0-9]* textures$" ||
-        fail "editor: the Windows build logged no stats line at frame 40"
+        fail "editor: the Windows build logged no stats line at frame 40 (its lines: $(log_of "$WORK/editor-win" | grep -n '^HARNESS\|focus\|activate\|^Created light' | tr '\n' ';'))"
     local build
     for build in linux win; do
         [ "$(log_of "$WORK/editor-$build" | grep -c "^EDITOR - cancelled: the unsaved changes stay$")" = 2 ] ||
