@@ -120,8 +120,11 @@ TextBox* QuestLogBox() {
 void AnswerByKeys(TextBox* box) {
     for (int n = 1; n <= 9; ++n)
         if (TakeKeyPress(DIK_1 + n - 1)) box->ChooseAnswer(n);
-    const bool goOn = TakeKeyPress(DIK_RETURN) | TakeKeyPress(DIK_NUMPADENTER) | TakeKeyPress(DIK_SPACE);
-    if (goOn) box->GoOn();
+    // Every one of the three presses is taken, so none is left for later.
+    const bool enter = TakeKeyPress(DIK_RETURN);
+    const bool keypadEnter = TakeKeyPress(DIK_NUMPADENTER);
+    const bool space = TakeKeyPress(DIK_SPACE);
+    if (enter || keypadEnter || space) box->GoOn();
 }
 
 // Pointer mode: the conversation on screen takes the pointer and the keys;

@@ -328,8 +328,8 @@ void TransformBox(float out[6], const float box[6], const MATRIX& m) {
     // share their products: the same operations in the same order as
     // TransformPoint, so the same box to the bit, for a fraction of the work
     // (an area's load moves thousands of boxes).
-    const bool finite = std::isfinite(box[0]) & std::isfinite(box[1]) & std::isfinite(box[2]) &
-                        std::isfinite(box[3]) & std::isfinite(box[4]) & std::isfinite(box[5]);
+    bool finite = true;
+    for (int k = 0; k < 6; ++k) finite &= std::isfinite(box[k]);
     if (finite && a[3] == 0.0f && a[7] == 0.0f && a[11] == 0.0f && a[15] == 1.0f) {
         for (int k = 0; k < 3; ++k) {
             float c[8];

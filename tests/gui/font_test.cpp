@@ -38,16 +38,16 @@ TEST(FontFile, SkinsAreRegisteredInFileOrderAndListedNewestFirst) {
 TEST(FontFile, PairsAreNumberedInFileOrder) {
     TempFile file("font.ini", LetterFontText());
     Font font(file.path().c_str());
-    EXPECT_EQ(font.glyphCell['a'], 0);
-    EXPECT_EQ(font.glyphCell['z'], 25);
-    EXPECT_EQ(font.glyphCell['A'], 26);
-    EXPECT_EQ(font.glyphCell['.'], 52);
-    EXPECT_EQ(font.glyphWidth['.'], 4);
-    EXPECT_EQ(font.glyphCell['!'], 53);
-    EXPECT_EQ(font.glyphWidth['!'], 8);
-    EXPECT_EQ(font.glyphCell[' '], -1);
-    EXPECT_EQ(font.glyphCell['?'], -1);
-    EXPECT_EQ(font.glyphWidth['?'], 0);
+    EXPECT_EQ(font.glyphCell[uint8_t('a')], 0);
+    EXPECT_EQ(font.glyphCell[uint8_t('z')], 25);
+    EXPECT_EQ(font.glyphCell[uint8_t('A')], 26);
+    EXPECT_EQ(font.glyphCell[uint8_t('.')], 52);
+    EXPECT_EQ(font.glyphWidth[uint8_t('.')], 4);
+    EXPECT_EQ(font.glyphCell[uint8_t('!')], 53);
+    EXPECT_EQ(font.glyphWidth[uint8_t('!')], 8);
+    EXPECT_EQ(font.glyphCell[uint8_t(' ')], -1);
+    EXPECT_EQ(font.glyphCell[uint8_t('?')], -1);
+    EXPECT_EQ(font.glyphWidth[uint8_t('?')], 0);
     EXPECT_EQ(font.size, 12);
 }
 
@@ -55,19 +55,19 @@ TEST(FontFile, ACharacterDefinedTwiceTakesTheLaterPairButBothCount) {
     TempFile file("font.ini", "[skins]\n[data]\na 16\nb 8\na 4\nc 12\n[end]\n");
     Font font(file.path().c_str());
     EXPECT_TRUE(font.loaded);
-    EXPECT_EQ(font.glyphCell['a'], 2);
-    EXPECT_EQ(font.glyphWidth['a'], 4);
-    EXPECT_EQ(font.glyphCell['b'], 1);
-    EXPECT_EQ(font.glyphCell['c'], 3);
+    EXPECT_EQ(font.glyphCell[uint8_t('a')], 2);
+    EXPECT_EQ(font.glyphWidth[uint8_t('a')], 4);
+    EXPECT_EQ(font.glyphCell[uint8_t('b')], 1);
+    EXPECT_EQ(font.glyphCell[uint8_t('c')], 3);
     // The character is the token's first byte; the width follows the integer rule.
     TempFile second("font2.ini", "[skins]\n[data]\nxyz 10abc\nq -3\nw 99\n[end]\nv 5\n");
     Font other(second.path().c_str());
-    EXPECT_EQ(other.glyphCell['x'], 0);
-    EXPECT_EQ(other.glyphWidth['x'], 10);
+    EXPECT_EQ(other.glyphCell[uint8_t('x')], 0);
+    EXPECT_EQ(other.glyphWidth[uint8_t('x')], 10);
     // Widths stay inside the glyph's own cell.
-    EXPECT_EQ(other.glyphWidth['q'], 0);
-    EXPECT_EQ(other.glyphWidth['w'], 16);
-    EXPECT_EQ(other.glyphCell['v'], -1);  // after [end]
+    EXPECT_EQ(other.glyphWidth[uint8_t('q')], 0);
+    EXPECT_EQ(other.glyphWidth[uint8_t('w')], 16);
+    EXPECT_EQ(other.glyphCell[uint8_t('v')], -1);  // after [end]
 }
 
 TEST(FontFile, MissingFileOrNoSkinsTokenLeavesTheFontUnloaded) {
@@ -78,7 +78,7 @@ TEST(FontFile, MissingFileOrNoSkinsTokenLeavesTheFontUnloaded) {
     TempFile noSkins("font.ini", "white\ntex.bmp\nalpha.bmp\n[data]\na 16\n[end]\n");
     Font font(noSkins.path().c_str());
     EXPECT_FALSE(font.loaded);
-    EXPECT_EQ(font.glyphCell['a'], -1);
+    EXPECT_EQ(font.glyphCell[uint8_t('a')], -1);
     EXPECT_TRUE(driver.generated.empty());
 
     // Only spaces and tabs advance then; nothing is drawn.

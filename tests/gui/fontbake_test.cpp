@@ -52,9 +52,9 @@ TEST_F(FontBake, TheBakedFontLoadsAndDrawsEveryPrintableCharacter) {
         EXPECT_GT(font.glyphWidth[c], 0) << static_cast<char>(c);
         EXPECT_LE(font.glyphWidth[c], 16);
     }
-    EXPECT_EQ(font.glyphCell[' '], -1);
+    EXPECT_EQ(font.glyphCell[uint8_t(' ')], -1);
     // A wide letter is wider than a narrow one.
-    EXPECT_GT(font.glyphWidth['W'], font.glyphWidth['i']);
+    EXPECT_GT(font.glyphWidth[uint8_t('W')], font.glyphWidth[uint8_t('i')]);
     font.DrawText(0, 0, "%s", "The quick brown fox.");
     EXPECT_EQ(Strips(driver).size(), 17u);
 

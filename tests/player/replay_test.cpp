@@ -150,8 +150,9 @@ TEST_F(Replayed, AStartSaysWhatItCannotReadAndNothingElse) {
         EXPECT_EQ(run.exit_code, 1) << run.err;
         EXPECT_NE(Find(run.log, "ERROR - " + c.problem), -1) << Joined(run.log);
         EXPECT_NE(run.err.find(c.problem), std::string::npos) << run.err;
-        if (!c.box.empty())
+        if (!c.box.empty()) {
             EXPECT_NE(run.err.find("replay: error box '" + c.box + "': "), std::string::npos) << run.err;
+        }
     }
     EXPECT_NE(Find(run.log, "Invalid area file - cannot load"), -1) << "the loader's own line stays";
 }

@@ -203,7 +203,8 @@ TEST(String, OwnsCopiesAndCompares) {
     EXPECT_EQ(b.Length(), 5);
     EXPECT_TRUE(a < b);
     EXPECT_NE(a, b);
-    a = a;
+    const String& self = a;
+    a = self;
     EXPECT_EQ(a, "abc");
     a = a.c_str() + 1;  // assignment from its own characters
     EXPECT_EQ(a, "bc");

@@ -96,14 +96,6 @@ public:
     }
 };
 
-class ShellClock : public ClockSource {
-public:
-    float Seconds() override { return ShellSeconds(); }
-    uint32_t Milliseconds() override { return ShellMilliseconds(); }
-};
-
-ShellClock g_shell_clock;
-
 // The OpenGL driver's own failure boxes ("ERROR", exclamation icon).
 void DriverMessageBox(const char* caption, const char* text) {
     if (g_replay || !g.dialogs)
@@ -464,7 +456,7 @@ int Run() {
     QuitEventType();
     g.perf_origin = SDL_GetPerformanceCounter();
     g.perf_started = true;
-    if (g.real_clock) SetClockSource(&g_shell_clock);
+    if (g.real_clock) SetClockSource(ShellClock());
 
     OpenGLDriverSDLPrepareWindow();
     g.window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kWindowWidth,

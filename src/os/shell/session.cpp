@@ -15,7 +15,9 @@
 #include "os/dialogs.h"
 #include "os/replay.h"
 #include "player/game.h"
+#include "os/platform.h"
 #include "settings/settings.h"
+#include "utility/clock.h"
 #include "utility/log.h"
 #include "world/area.h"
 #include "world/world.h"
@@ -84,6 +86,15 @@ int SwitchMode(int entered) {
     if (!InstallKeyBindings(g_inputdriver, editor)) LogLine("ERROR - could not initialize input devices");
     SetMouseMode(MOUSE_LOOK);
     return editor ? 1 : 0;
+}
+
+ClockSource* ShellClock() {
+    struct RealClock : ClockSource {
+        float Seconds() override { return ShellSeconds(); }
+        uint32_t Milliseconds() override { return ShellMilliseconds(); }
+    };
+    static RealClock clock;
+    return &clock;
 }
 
 void ReportMissedScreenshots() {

@@ -12,6 +12,7 @@
 
 #include "os/harness.h"
 
+class ClockSource;
 struct Settings;
 
 // The main window's title in game mode.
@@ -35,6 +36,10 @@ void StartEngine(const Settings& settings);
 // crosshair, installs the mode's key table and puts the mouse in look mode.
 // Returns the mode now entered.
 int SwitchMode(int entered);
+
+// The platform's real clock (ShellSeconds, ShellMilliseconds) as the engine's
+// clock source, for the runs the harness does not step.
+ClockSource* ShellClock();
 
 // After the main loop: each --screenshot whose frame was never reached, told
 // on standard error.

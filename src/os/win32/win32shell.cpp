@@ -126,14 +126,6 @@ public:
     }
 };
 
-class ShellClock : public ClockSource {
-public:
-    float Seconds() override { return ShellSeconds(); }
-    uint32_t Milliseconds() override { return ShellMilliseconds(); }
-};
-
-ShellClock g_shellClock;
-
 // ---------------------------------------------------------------------------
 // [SECTION] Mode switch
 void ModeSwitch() { g.enteredMode = static_cast<uint8_t>(SwitchMode(g.enteredMode)); }
@@ -528,7 +520,7 @@ int ZendarMain(int argc, char** argv) {
     if (options.base.empty()) SetBasePath(ExecutableFolder().c_str());
     StartHarness(options);
     ShellSeconds();
-    if (options.fixedStep <= 0.0) SetClockSource(&g_shellClock);
+    if (options.fixedStep <= 0.0) SetClockSource(ShellClock());
     g.instance = GetModuleHandleA(nullptr);
     return Run();
 }
