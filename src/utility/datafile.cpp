@@ -389,6 +389,21 @@ char* DataFile::ReadBytes(int count) {
 }
 
 char* DataFile::ReadString() {
+    // From memory: the terminator found with one search, the text copied
+    // once. The same cuts as the loop below.
+    if (inMemory_) {
+        const long left = pos_ < size_ ? size_ - pos_ : 0;
+        const long window = left < 255 ? left : 255;
+        const unsigned char* from = bytes_ + pos_;
+        const void* zero = window > 0 ? std::memchr(from, 0, static_cast<size_t>(window)) : nullptr;
+        const long n = zero ? static_cast<const unsigned char*>(zero) - from : window;
+        if (!zero && window < 255) atEnd_ = 1;
+        if (window > 0) pos_ += zero ? n + 1 : n;
+        char* text = new char[n + 1];
+        if (n > 0) std::memcpy(text, from, static_cast<size_t>(n));
+        text[n] = '\0';
+        return text;
+    }
     char buffer[256];
     int n = 0;
     while (n < 255) {

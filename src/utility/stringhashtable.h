@@ -38,6 +38,8 @@ private:
         void* value;
         Entry* next;
     };
+    static Entry* NewEntry(const char* key, void* value, Entry* next);
+    static void FreeEntry(Entry* e);
     Entry** buckets;
 };
 

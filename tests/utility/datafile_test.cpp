@@ -198,6 +198,34 @@ TEST_F(DataFileTest, NulTerminatedTextStopsAt255Bytes) {
     EXPECT_FALSE(f.AtEnd());
     EXPECT_EQ(Take(f.ReadString()), std::string(45, 'q'));  // the rest, then the end
     EXPECT_TRUE(f.AtEnd());
+
+    // Where a text ends: its terminator (taken), the 255-byte cut (the next
+    // byte stays), or the file's end (which the read then reports).
+    struct Case {
+        std::string bytes;
+        long seek;
+        std::string text;
+        long after;
+        bool atEnd;
+    };
+    const Case cases[] = {
+        {std::string("ab\0cd", 5), 0, "ab", 3, false},
+        {std::string(254, 'r') + '\0' + "x", 0, std::string(254, 'r'), 255, false},
+        {std::string(255, 'r') + '\0', 0, std::string(255, 'r'), 255, false},
+        {std::string(255, 'r'), 0, std::string(255, 'r'), 255, false},
+        {std::string(254, 'r'), 0, std::string(254, 'r'), 254, true},
+        {std::string("\0", 1), 0, "", 1, false},
+        {"", 0, "", 0, true},
+        {"abc", 9, "", 9, true},  // a seek past the end reads nothing
+    };
+    for (const Case& c : cases) {
+        DataFile g;
+        ASSERT_TRUE(g.Open(Make("t.dat", c.bytes).c_str()));
+        g.Seek(c.seek);
+        EXPECT_EQ(Take(g.ReadString()), c.text) << c.bytes.size() << " bytes";
+        EXPECT_EQ(g.Tell(), c.after) << c.bytes.size() << " bytes";
+        EXPECT_EQ(g.AtEnd(), c.atEnd) << c.bytes.size() << " bytes";
+    }
 }
 
 TEST_F(DataFileTest, ReadBytesNeverAllocatesBeyondTheFile) {
