@@ -24,6 +24,38 @@ char* Copy(const char* text) {
     return out;
 }
 
+// The blended state a system's quads are drawn in, each quad's fade carried
+// in the texture factor; the driver's state is back as it was at the end.
+class FadedQuadState {
+public:
+    FadedQuadState(GfxDriver* d, bool lighting, uint8_t depth, bool additive, const char* texture) : d_(d) {
+        d->GetWorldMatrix(&world_);
+        lighting_ = d->SetLighting(lighting);
+        depth_ = d->SetZBufferMode(depth);
+        blending_ = d->SetAlphaBlending(true);
+        d->SetBlendMode(additive ? BLEND_ADDITIVE : BLEND_ALPHA);
+        d->UseTextureFactorAlpha();
+        if (!d->SetTexture(texture)) LogLine("Error setting particle texture %s", texture);
+    }
+    ~FadedQuadState() {
+        d_->UseVertexAlpha();
+        d_->SetWorldMatrix(&world_);
+        d_->SetLighting(lighting_);
+        d_->SetZBufferMode(depth_);
+        d_->SetBlendMode(BLEND_ALPHA);
+        d_->SetAlphaBlending(blending_);
+    }
+    FadedQuadState(const FadedQuadState&) = delete;
+    FadedQuadState& operator=(const FadedQuadState&) = delete;
+
+private:
+    GfxDriver* d_;
+    MATRIX world_;
+    bool lighting_ = false;
+    uint8_t depth_ = 0;
+    bool blending_ = false;
+};
+
 // The square of half-edge s centred on the origin of a facing matrix, as a
 // four-vertex strip: top left, top right, bottom left, bottom right, so the
 // texture stands upright.
@@ -164,15 +196,7 @@ void ParticleSystem::Draw(const VECTOR& camera, CPlane* frustum) {
         WorldBox(box);
         if (frustum->ClassifyBox(box) == BOX_OUTSIDE) return;
     }
-    MATRIX savedWorld;
-    d->GetWorldMatrix(&savedWorld);
-    bool oldLighting = d->SetLighting(!unlit);
-    uint8_t oldDepth = d->SetZBufferMode(ZBUFFER_NOWRITE);
-    bool oldBlending = d->SetAlphaBlending(true);
-    d->SetBlendMode(additive ? BLEND_ADDITIVE : BLEND_ALPHA);
-    d->UseTextureFactorAlpha();
-    if (!d->SetTexture(texture)) LogLine("Error setting particle texture %s", texture);
-
+    FadedQuadState state(d, !unlit, ZBUFFER_NOWRITE, additive, texture);
     for (int i = 0; i < liveCount; ++i) {
         const Particle& p = particles[i];
         float a = p.life * 255.0f;
@@ -191,13 +215,6 @@ void ParticleSystem::Draw(const VECTOR& camera, CPlane* frustum) {
             d->DrawStrip(quad, 4);
         }
     }
-
-    d->UseVertexAlpha();
-    d->SetWorldMatrix(&savedWorld);
-    d->SetLighting(oldLighting);
-    d->SetZBufferMode(oldDepth);
-    d->SetBlendMode(BLEND_ALPHA);
-    d->SetAlphaBlending(oldBlending);
 }
 
 // --- fire and smoke -------------------------------------------------------
@@ -282,14 +299,7 @@ void CStars::Update(float) {}
 void CStars::DrawStars(const VECTOR& camera, float visibility) {
     GfxDriver* d = g_gfxdriver;
     if (!d || liveCount <= 0 || visibility <= 0.0f) return;
-    MATRIX savedWorld;
-    d->GetWorldMatrix(&savedWorld);
-    bool oldLighting = d->SetLighting(false);
-    uint8_t oldDepth = d->SetZBufferMode(ZBUFFER_OFF);
-    bool oldBlending = d->SetAlphaBlending(true);
-    d->SetBlendMode(additive ? BLEND_ADDITIVE : BLEND_ALPHA);
-    d->UseTextureFactorAlpha();
-    if (!d->SetTexture(texture)) LogLine("Error setting particle texture %s", texture);
+    FadedQuadState state(d, false, ZBUFFER_OFF, additive, texture);
     if (visibility > 1.0f) visibility = 1.0f;
     for (int i = 0; i < liveCount; ++i) {
         const Particle& p = particles[i];
@@ -302,12 +312,6 @@ void CStars::DrawStars(const VECTOR& camera, float visibility) {
         FacingQuad(quad, p.size, p.size);
         d->DrawStrip(quad, 4);
     }
-    d->UseVertexAlpha();
-    d->SetWorldMatrix(&savedWorld);
-    d->SetLighting(oldLighting);
-    d->SetZBufferMode(oldDepth);
-    d->SetBlendMode(BLEND_ALPHA);
-    d->SetAlphaBlending(oldBlending);
 }
 
 // --- lens glows -----------------------------------------------------------
