@@ -210,14 +210,17 @@ bool DataFile::ReadRaw(void* buffer, int count) {
     return true;
 }
 
-char* DataFile::ReadToken() {
+int DataFile::FirstAfterSeparators() {
     int c;
     do c = GetByte();
     while (c >= 0 && IsSeparator(c));
-    if (c < 0) {
-        atEnd_ = 1;
-        return nullptr;
-    }
+    if (c < 0) atEnd_ = 1;
+    return c;
+}
+
+char* DataFile::ReadToken() {
+    int c = FirstAfterSeparators();
+    if (c < 0) return nullptr;
     TextBuffer text(&g_token_capacity);
     while (c >= 0 && !IsSeparator(c)) {
         text.Push(static_cast<char>(c));
@@ -227,13 +230,8 @@ char* DataFile::ReadToken() {
 }
 
 char* DataFile::ReadSymbol() {
-    int c;
-    do c = GetByte();
-    while (c >= 0 && IsSeparator(c));
-    if (c < 0) {
-        atEnd_ = 1;
-        return nullptr;
-    }
+    int c = FirstAfterSeparators();
+    if (c < 0) return nullptr;
     TextBuffer text(&g_symbol_capacity);
     if (c == '"') {
         for (c = GetByte(); c >= 0 && c != '"' && c != 10 && c != 13; c = GetByte())

@@ -116,6 +116,7 @@ private:
     bool HasSource() const { return inMemory_ || stream_; }
     size_t Pull(void* buffer, size_t count);  // bytes read, the position advanced by as many
     int GetByte();                            // -1 at the end
+    int FirstAfterSeparators();               // -1, the end marked, when none
     bool ReadRaw(void* buffer, int count);
     float ReadFloatSlow();
     int32_t ReadIntSlow();

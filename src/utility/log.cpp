@@ -47,24 +47,25 @@ Log::~Log() {
     fileName_ = nullptr;
 }
 
-void Log::WriteLine(const char* format, ...) {
+void Log::Emit(const char* end, const char* format, va_list args) {
     if (!open_) return;
     char buffer[260];
+    FormatInto(buffer, sizeof buffer, format, args);
+    std::fprintf(stream_, "%s%s", buffer, end);
+}
+
+void Log::WriteLine(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    FormatInto(buffer, sizeof buffer, format, args);
+    Emit("\n", format, args);
     va_end(args);
-    std::fprintf(stream_, "%s\n", buffer);
 }
 
 void Log::Write(const char* format, ...) {
-    if (!open_) return;
-    char buffer[260];
     va_list args;
     va_start(args, format);
-    FormatInto(buffer, sizeof buffer, format, args);
+    Emit("", format, args);
     va_end(args);
-    std::fprintf(stream_, "%s", buffer);
 }
 
 void Log::NewLine() {

@@ -6,6 +6,7 @@
 #ifndef ZENDAR_UTILITY_LOG_H
 #define ZENDAR_UTILITY_LOG_H
 
+#include <cstdarg>
 #include <cstdio>
 
 class Log {
@@ -36,6 +37,9 @@ public:
     const char* FileName() const { return fileName_; }
 
 private:
+    // The formatted text and then end (a newline or nothing).
+    void Emit(const char* end, const char* format, va_list args);
+
     FILE* stream_ = nullptr;
     char* fileName_ = nullptr;
     unsigned char open_ = 0;
