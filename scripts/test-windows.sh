@@ -41,6 +41,7 @@ fail() {
 # server) must not hold it on.
 LOCK_WAIT=0
 STAMP=$(mktemp)
+trap 'rm -f "$STAMP"' EXIT
 locked() {
     if [ -z "${ZENDAR_CPU_LOCK:-}" ]; then
         "$@"
