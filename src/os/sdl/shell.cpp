@@ -33,7 +33,6 @@
 #include "os/shell/session.h"
 #include "settings/settings.h"
 #include "utility/clock.h"
-#include "utility/jf.h"
 #include "utility/log.h"
 
 // ---------------------------------------------------------------------------
@@ -478,15 +477,8 @@ int Run() {
     g_dialogs = &dialogs;
     SetOpenGLDriverMessageBox(DriverMessageBox);
 
-    // 4. The log.
-    g_log = new Log("demo2.txt");
-    // 5. The joined-file archive.
-    JfInitialize("textures.jf");
-    // 6. The settings record.
-    static Settings settings;
-    g_settings = &settings;
-    settings.Parse("z1.ini");
-    if (HarnessStartsInEditor()) settings.editor = 1;
+    // 4. The log. 5. The joined-file archive. 6. The settings record.
+    Settings& settings = StartLogArchiveAndSettings();
 
     // 7. The graphics driver.
     if (settings.renderer != 1)

@@ -18,6 +18,7 @@
 #include "os/platform.h"
 #include "settings/settings.h"
 #include "utility/clock.h"
+#include "utility/jf.h"
 #include "utility/log.h"
 #include "world/area.h"
 #include "world/world.h"
@@ -86,6 +87,16 @@ int SwitchMode(int entered) {
     if (!InstallKeyBindings(g_inputdriver, editor)) LogLine("ERROR - could not initialize input devices");
     SetMouseMode(MOUSE_LOOK);
     return editor ? 1 : 0;
+}
+
+Settings& StartLogArchiveAndSettings() {
+    g_log = new Log("demo2.txt");
+    JfInitialize("textures.jf");
+    static Settings settings;
+    g_settings = &settings;
+    settings.Parse("z1.ini");
+    if (HarnessStartsInEditor()) settings.editor = 1;
+    return settings;
 }
 
 ClockSource* ShellClock() {

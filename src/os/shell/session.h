@@ -24,6 +24,12 @@ extern const char kWindowTitle[];
 // installed in g_replay. The caller then applies the options (StartHarness).
 int ReadCommandLine(int argc, char** argv, void (*tell)(const std::string& text), HarnessOptions* options);
 
+// Start-up steps 4 to 6, after the platform's window: the log "demo2.txt",
+// the joined-file archive "textures.jf" and the settings from "z1.ini" (a
+// harness run started with --editor sets the editor flag). The settings live
+// as long as the program and are g_settings.
+Settings& StartLogArchiveAndSettings();
+
 // Start-up after the platform's input and sound drivers: player camera, game
 // object, font, world and its area, fog, and the "cursor" and "crosshair"
 // interface images.

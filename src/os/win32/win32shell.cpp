@@ -36,7 +36,6 @@
 #include "sounddriver/win32/win32soundlibrary.h"
 #include "utility/basepath.h"
 #include "utility/clock.h"
-#include "utility/jf.h"
 #include "utility/log.h"
 
 // ---------------------------------------------------------------------------
@@ -327,13 +326,8 @@ int Run() {
     static Win32Dialogs dialogs(g.instance);
     g_dialogs = &dialogs;
 
-    // 4. The log. 5. The archive. 6. The settings.
-    g_log = new Log("demo2.txt");
-    JfInitialize("textures.jf");
-    static Settings settings;
-    g_settings = &settings;
-    settings.Parse("z1.ini");
-    if (HarnessStartsInEditor()) settings.editor = 1;
+    // 4. The log. 5. The joined-file archive. 6. The settings record.
+    Settings& settings = StartLogArchiveAndSettings();
 
     // 7. The graphics driver. 8. Its Init on the main window.
     if (settings.renderer != 1)
