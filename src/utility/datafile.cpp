@@ -47,12 +47,15 @@ private:
     int length_ = 0;
 };
 
-char* CopyText(const char* s) {
-    size_t n = std::strlen(s);
+// The first n characters of s as a terminated text of its own.
+char* CopyText(const char* s, size_t n) {
     char* c = new char[n + 1];
-    std::memcpy(c, s, n + 1);
+    if (n > 0) std::memcpy(c, s, n);
+    c[n] = '\0';
     return c;
 }
+
+char* CopyText(const char* s) { return CopyText(s, std::strlen(s)); }
 
 }  // namespace
 
@@ -392,15 +395,12 @@ char* DataFile::ReadString() {
     if (inMemory_) {
         const long left = pos_ < size_ ? size_ - pos_ : 0;
         const long window = left < 255 ? left : 255;
-        const unsigned char* from = bytes_ + pos_;
+        const char* from = reinterpret_cast<const char*>(bytes_) + (pos_ < size_ ? pos_ : 0);
         const void* zero = window > 0 ? std::memchr(from, 0, static_cast<size_t>(window)) : nullptr;
-        const long n = zero ? static_cast<const unsigned char*>(zero) - from : window;
+        const long n = zero ? static_cast<const char*>(zero) - from : window;
         if (!zero && window < 255) atEnd_ = 1;
-        if (window > 0) pos_ += zero ? n + 1 : n;
-        char* text = new char[n + 1];
-        if (n > 0) std::memcpy(text, from, static_cast<size_t>(n));
-        text[n] = '\0';
-        return text;
+        pos_ += zero ? n + 1 : n;
+        return CopyText(from, static_cast<size_t>(n));
     }
     char buffer[256];
     int n = 0;

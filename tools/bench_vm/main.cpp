@@ -63,8 +63,8 @@ bool Compile(const std::string& source, std::vector<ScriptRecord>* records) {
     return out.ok;
 }
 
-// The best of runs runs of the records.
-Result RunRecords(const std::vector<ScriptRecord>& records, int runs) {
+// One run of the records.
+Result RunRecords(const std::vector<ScriptRecord>& records) {
     Result r;
     std::string error;
     // A folder of its own: loading looks for the file's line map, and a
@@ -86,52 +86,58 @@ Result RunRecords(const std::vector<ScriptRecord>& records, int runs) {
         return r;
     }
     int32_t top = 0;
-    for (int run = 0; run < runs; ++run) {
-        ScriptSystem scripts;
-        scripts.SetFinishedObserver([](const ScriptInstance* in,
-                                       void* out) { *static_cast<int32_t*>(out) = in->stack[in->top].w[0]; },
-                                    &top);
-        scripts.Load(path.c_str());
-        if (!scripts.VM()) {
-            std::fprintf(stderr, "bench_vm: the program did not load\n");
-            break;
-        }
+    ScriptSystem scripts;
+    scripts.SetFinishedObserver(
+        [](const ScriptInstance* in, void* out) { *static_cast<int32_t*>(out) = in->stack[in->top].w[0]; },
+        &top);
+    scripts.Load(path.c_str());
+    if (scripts.VM()) {
         scripts.VM()->SetInstructionBudget(0xFFFFFFFFu);
         auto t0 = std::chrono::steady_clock::now();
         scripts.RunScheduler();
-        double seconds = Seconds(t0);
-        if (seconds < r.seconds) r.seconds = seconds;
+        r.seconds = Seconds(t0);
         r.instructions = scripts.VM()->InstructionCount();
         r.ok = scripts.RunningCount() == 0;
+    } else {
+        std::fprintf(stderr, "bench_vm: the program did not load\n");
     }
     std::remove(path.c_str());
     r.value = top;
     return r;
 }
 
-Result RunLua(const std::string& source, int runs) {
+// One run of the Lua program.
+Result RunLua(const std::string& source) {
     Result r;
-    for (int run = 0; run < runs; ++run) {
-        lua_State* L = luaL_newstate();
-        luaL_openlibs(L);
-        if (luaL_loadstring(L, source.c_str()) != LUA_OK) {
-            std::fprintf(stderr, "bench_vm: %s\n", lua_tostring(L, -1));
-            lua_close(L);
-            return r;
-        }
-        auto t0 = std::chrono::steady_clock::now();
-        if (lua_pcall(L, 0, 1, 0) != LUA_OK) {
-            std::fprintf(stderr, "bench_vm: %s\n", lua_tostring(L, -1));
-            lua_close(L);
-            return r;
-        }
-        double seconds = Seconds(t0);
-        if (seconds < r.seconds) r.seconds = seconds;
-        r.value = lua_tointeger(L, -1);
-        r.ok = true;
+    lua_State* L = luaL_newstate();
+    luaL_openlibs(L);
+    if (luaL_loadstring(L, source.c_str()) != LUA_OK) {
+        std::fprintf(stderr, "bench_vm: %s\n", lua_tostring(L, -1));
         lua_close(L);
+        return r;
     }
+    auto t0 = std::chrono::steady_clock::now();
+    if (lua_pcall(L, 0, 1, 0) != LUA_OK) {
+        std::fprintf(stderr, "bench_vm: %s\n", lua_tostring(L, -1));
+        lua_close(L);
+        return r;
+    }
+    r.seconds = Seconds(t0);
+    r.value = lua_tointeger(L, -1);
+    r.ok = true;
+    lua_close(L);
     return r;
+}
+
+// The two sides of a comparison run in turn, kPairs times each; the best
+// run of each side.
+template <class RunA, class RunB>
+void BestInTurn(RunA runA, RunB runB, Result* a, Result* b) {
+    for (int k = 0; k < kPairs; ++k) {
+        const Result ak = runA(), bk = runB();
+        if (k == 0 || ak.seconds < a->seconds) *a = ak;
+        if (k == 0 || bk.seconds < b->seconds) *b = bk;
+    }
 }
 
 struct Program {
@@ -209,11 +215,7 @@ int main(int argc, char** argv) {
         std::vector<ScriptRecord> assembled, compiled;
         if (!Assemble(p.machine, &assembled) || !Compile(p.language, &compiled)) return 1;
         Result m, l;
-        for (int k = 0; k < kPairs; ++k) {
-            Result mk = RunRecords(assembled, 1), lk = RunLua(p.lua, 1);
-            if (k == 0 || mk.seconds < m.seconds) m = mk;
-            if (k == 0 || lk.seconds < l.seconds) l = lk;
-        }
+        BestInTurn([&] { return RunRecords(assembled); }, [&] { return RunLua(p.lua); }, &m, &l);
         // The loop's sum runs past 32 bits in Lua; the machine's wraps.
         bool same = m.ok && l.ok && static_cast<int32_t>(static_cast<uint32_t>(l.value)) == m.value;
         all_same = all_same && same;
@@ -223,11 +225,7 @@ int main(int argc, char** argv) {
                     p.name, m.seconds, m.instructions, l.seconds, same ? "agrees" : "DIFFERS",
                     l.seconds / m.seconds);
         Result a, c;
-        for (int k = 0; k < kPairs; ++k) {
-            Result ak = RunRecords(assembled, 1), ck = RunRecords(compiled, 1);
-            if (k == 0 || ak.seconds < a.seconds) a = ak;
-            if (k == 0 || ck.seconds < c.seconds) c = ck;
-        }
+        BestInTurn([&] { return RunRecords(assembled); }, [&] { return RunRecords(compiled); }, &a, &c);
         bool agrees = c.ok && c.value == m.value;
         all_same = all_same && agrees;
         std::printf("language %-7s compiled %.4f s (%" PRIu64

@@ -18,15 +18,15 @@
 #include <string>
 
 #include "camera/keybindings.h"
-#include "os/dialogs.h"
-#include "os/harness.h"
-#include "os/replay.h"
 #include "editor/editor.h"
 #include "game/screens.h"
 #include "gfxdriver/gfxdriver.h"
 #include "gfxdriver/opengldriver/screenshot.h"
 #include "gfxdriver/opengldriver/sdl/opengldriversdl.h"
 #include "input/dikeys.h"
+#include "os/dialogs.h"
+#include "os/harness.h"
+#include "os/replay.h"
 #include "os/sdl/overlay.h"
 #include "os/sdl/sdldialogs.h"
 #include "os/sdl/services.h"
